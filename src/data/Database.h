@@ -1,0 +1,126 @@
+#pragma once
+// Thin RAII layer over the encrypted SQLite engine. Values are always bound, never
+// pasted into SQL text; errors come back as values and never show a window.
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QString>
+#include <QVariant>
+#include <expected>
+#include <string_view>
+
+namespace hemulu {
+
+struct DbError {
+  int code = SQLITE_ERROR;  // SQLite result code
+  QString message;
+};
+
+class Statement {
+ public:
+  Statement() = default;
+  Statement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+  Statement(Statement&& other) noexcept;
+  Statement& operator=(Statement&& other) noexcept;
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement();
+
+  // Binding is 1-based, as in SQLite. A failed bind is reported by the next Step().
+  Statement& Bind(int index, const QString& value);
+  Statement& Bind(int index, const char* value) { return Bind(index, QString::fromUtf8(value)); }
+  Statement& Bind(int index, double value);
+  Statement& Bind(int index, qint64 value);
+  Statement& Bind(int index, int value) { return Bind(index, static_cast<qint64>(value)); }
+  Statement& Bind(int index, const QVariant& value);
+  Statement& BindNull(int index);
+  template <class... Args>
+  Statement& BindAll(const Args&... args) {
+    int i = 1;
+    (Bind(i++, args), ...);
+    return *this;
+  }
+
+  // True when a row is ready, false when the statement is done.
+  std::expected<bool, DbError> Step();
+  // Steps to the end; for statements that return no rows.
+  std::expected<void, DbError> Run();
+  void Reset();
+
+  int ColumnCount() const;
+  // -1 when the result has no column of that name.
+  int ColumnIndex(std::string_view name) const;
+  QString Text(int column) const;
+  double Double(int column) const;
+  qint64 Int(int column) const;
+  bool IsNull(int column) const;
+  // Reading by name, for code that reads a row once; loops resolve indexes first.
+  QString Text(std::string_view name) const { return Text(ColumnIndex(name)); }
+  double Double(std::string_view name) const { return Double(ColumnIndex(name)); }
+  qint64 Int(std::string_view name) const { return Int(ColumnIndex(name)); }
+
+  sqlite3_stmt* Handle() const { return stmt_; }
+
+ private:
+  void NoteBindResult(int rc);
+
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* stmt_ = nullptr;
+  int bind_error_ = SQLITE_OK;
+};
+
+class Database {
+ public:
+  explicit Database(QString path);
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // Opens the file with the key when it is not open. The file is never created,
+  // repaired or changed when it cannot be read as our database.
+  std::expected<void, DbError> Open();
+  bool IsOpen() const { return db_ != nullptr; }
+  void Close();
+
+  std::expected<Statement, DbError> Prepare(std::string_view sql);
+  // Runs one statement with bound values to its end; returns the number of changed rows.
+  template <class... Args>
+  std::expected<int, DbError> Execute(std::string_view sql, const Args&... args) {
+    auto st = Prepare(sql);
+    if (!st) return std::unexpected(st.error());
+    st->BindAll(args...);
+    if (auto r = st->Run(); !r) return std::unexpected(r.error());
+    return Changes();
+  }
+  // Runs a script of statements without values (pragmas, schema).
+  std::expected<void, DbError> ExecScript(const char* sql);
+
+  qint64 LastInsertId() const;
+  int Changes() const;
+  const QString& Path() const { return path_; }
+  sqlite3* Handle() const { return db_; }
+  DbError LastError() const;
+
+ private:
+  QString path_;
+  sqlite3* db_ = nullptr;
+};
+
+// Keys a freshly opened connection with the database password.
+bool KeyConnection(sqlite3* db);
+
+// BEGIN IMMEDIATE on creation; rolls back in the destructor unless Commit() succeeded.
+class Transaction {
+ public:
+  static std::expected<Transaction, DbError> Begin(Database& db);
+  Transaction(Transaction&& other) noexcept : db_(other.db_) { other.db_ = nullptr; }
+  Transaction& operator=(Transaction&&) = delete;
+  ~Transaction();
+  std::expected<void, DbError> Commit();
+
+ private:
+  explicit Transaction(Database* db) : db_(db) {}
+  Database* db_;
+};
+
+}  // namespace hemulu

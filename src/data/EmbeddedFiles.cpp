@@ -1,0 +1,61 @@
+#include "data/EmbeddedFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace hemulu {
+
+namespace embedded {
+extern const unsigned char kTemplateDatabaseBlock[];
+extern const unsigned char kDefaultConfigBlock[];
+extern const std::size_t kTemplateDatabaseBlockSize;
+extern const std::size_t kDefaultConfigBlockSize;
+}  // namespace embedded
+
+namespace {
+quint32 ReadLe32(const unsigned char* p) {
+  return static_cast<quint32>(p[0]) | static_cast<quint32>(p[1]) << 8 | static_cast<quint32>(p[2]) << 16 |
+         static_cast<quint32>(p[3]) << 24;
+}
+}  // namespace
+
+std::optional<QByteArray> BlockBytes(const unsigned char* block, std::size_t block_size) {
+  if (block_size < 8 || ReadLe32(block) != 1) return std::nullopt;
+  const quint32 n = ReadLe32(block + 4);
+  if (n > block_size - 8) return std::nullopt;
+  return QByteArray(reinterpret_cast<const char*>(block + 8), static_cast<qsizetype>(n));
+}
+
+QByteArray TemplateDatabaseBytes() {
+  return BlockBytes(embedded::kTemplateDatabaseBlock, embedded::kTemplateDatabaseBlockSize).value_or(QByteArray());
+}
+
+QByteArray DefaultConfigBytes(const QString& home) {
+  QByteArray text = BlockBytes(embedded::kDefaultConfigBlock, embedded::kDefaultConfigBlockSize).value_or(QByteArray());
+  QString dir = home;
+  while (dir.size() > 1 && dir.endsWith(QLatin1Char('/'))) dir.chop(1);
+  if (dir == QStringLiteral("/")) dir.clear();
+  text.replace("@HOME@", dir.toUtf8());
+  return text;
+}
+
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+  QSaveFile out(path);
+  if (!out.open(QIODevice::WriteOnly)) return false;
+  if (out.write(bytes) != bytes.size()) {
+    out.cancelWriting();
+    return false;
+  }
+  return out.commit();
+}
+
+void WriteWorkingFiles(const QString& program_dir, const QString& home) {
+  const QDir dir(program_dir);
+  const QString config = dir.filePath(kConfigFileName);
+  if (!QFileInfo::exists(config)) WriteFileAtomically(config, DefaultConfigBytes(home));
+  const QString database = dir.filePath(kDatabaseFileName);
+  if (!QFileInfo::exists(database)) WriteFileAtomically(database, TemplateDatabaseBytes());
+}
+
+}  // namespace hemulu

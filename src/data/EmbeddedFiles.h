@@ -1,0 +1,29 @@
+#pragma once
+// The working files the program carries inside itself and writes out when missing.
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace hemulu {
+
+// The bytes of an embedded block (4-byte value 1, 4-byte length, the bytes); nullopt
+// when the block is malformed.
+std::optional<QByteArray> BlockBytes(const unsigned char* block, std::size_t block_size);
+
+// The empty template database: the five tables and the built-in account.
+QByteArray TemplateDatabaseBytes();
+// The default config.ini text with CR LF line ends, the backup path pointing into `home`.
+QByteArray DefaultConfigBytes(const QString& home);
+
+inline const QString kConfigFileName = QStringLiteral("config.ini");
+inline const QString kDatabaseFileName = QStringLiteral("data.db");
+
+// Writes config.ini, then data.db, into the program folder when missing. An existing
+// file, even empty or damaged, is never replaced. Each file appears whole or not at all.
+void WriteWorkingFiles(const QString& program_dir, const QString& home);
+
+// Writes bytes to path through a temporary file in the same folder, synced, then renamed.
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes);
+
+}  // namespace hemulu

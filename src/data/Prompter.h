@@ -1,0 +1,39 @@
+#pragma once
+// Every message box, confirmation, input box and folder browser goes through this
+// interface: the program shows real dialogs, tests answer from a script.
+
+#include <QString>
+#include <optional>
+
+namespace hemulu {
+
+// Icons of the message box; the numbers are the kinds callers pass.
+enum class MessageKind { Information = 0, Exclamation = 1, Stop = 2, Warning = 3 };
+
+inline const QString kMessageCaption = QStringLiteral("禾木鹭进销存");
+
+class Prompter {
+ public:
+  virtual ~Prompter() = default;
+  // A message box with an OK button.
+  virtual void Message(const QString& text, const QString& caption, MessageKind kind) = 0;
+  // OK and Cancel; true for OK.
+  virtual bool Confirm(const QString& text, const QString& caption) = 0;
+  // A one-line input box; nullopt when cancelled.
+  virtual std::optional<QString> AskText(const QString& prompt, const QString& title) = 0;
+  // A folder browser; nullopt when cancelled.
+  virtual std::optional<QString> ChooseFolder(const QString& title) = 0;
+
+  // The program's own message box, with its caption.
+  void ShowMessage(const QString& text, MessageKind kind) { Message(text, kMessageCaption, kind); }
+  void ShowMessage(const QString& text, int kind) { ShowMessage(text, static_cast<MessageKind>(kind)); }
+};
+
+// Balloon notices ("提示" + "销售商品完成"): never modal, never blocking.
+class Notifier {
+ public:
+  virtual ~Notifier() = default;
+  virtual void Notify(const QString& title, const QString& text) = 0;
+};
+
+}  // namespace hemulu

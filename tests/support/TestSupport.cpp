@@ -1,0 +1,91 @@
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QWidget>
+
+#include "data/EmbeddedFiles.h"
+#include "data/TextFormat.h"
+
+namespace hemulu::test {
+
+void ScriptedPrompter::Message(const QString& text, const QString& caption, MessageKind kind) {
+  prompts_.push_back({Prompt::Kind::Message, text, caption, kind});
+}
+
+bool ScriptedPrompter::Confirm(const QString& text, const QString& caption) {
+  prompts_.push_back({Prompt::Kind::Confirm, text, caption, MessageKind::Warning});
+  if (confirms_.empty()) {
+    ADD_FAILURE() << "unexpected confirmation: " << text.toStdString();
+    return false;
+  }
+  const bool ok = confirms_.front();
+  confirms_.pop_front();
+  return ok;
+}
+
+std::optional<QString> ScriptedPrompter::AskText(const QString& prompt, const QString& title) {
+  prompts_.push_back({Prompt::Kind::AskText, prompt, title, MessageKind::Information});
+  if (texts_.empty()) {
+    ADD_FAILURE() << "unexpected input box: " << prompt.toStdString();
+    return std::nullopt;
+  }
+  const Answer answer = texts_.front();
+  texts_.pop_front();
+  return answer.given ? std::optional<QString>(answer.text) : std::nullopt;
+}
+
+std::optional<QString> ScriptedPrompter::ChooseFolder(const QString& title) {
+  prompts_.push_back({Prompt::Kind::ChooseFolder, title, title, MessageKind::Information});
+  if (folders_.empty()) {
+    ADD_FAILURE() << "unexpected folder browser: " << title.toStdString();
+    return std::nullopt;
+  }
+  const Answer answer = folders_.front();
+  folders_.pop_front();
+  return answer.given ? std::optional<QString>(answer.text) : std::nullopt;
+}
+
+std::vector<QString> ScriptedPrompter::Messages() const {
+  std::vector<QString> out;
+  for (const Prompt& p : prompts_)
+    if (p.kind == Prompt::Kind::Message) out.push_back(p.text);
+  return out;
+}
+
+TestApp::TestApp() : TestApp(kSuperAdministrator) {}
+
+TestApp::TestApp(const QString& user) {
+  WriteWorkingFiles(dir_.path(), dir_.path());
+  ctx_ = std::make_unique<AppContext>(dir_.path(), prompter, clock, notifier);
+  ctx_->session.SetUser(user, QStringLiteral("735"));
+  if (!ctx_->EnsureDatabaseOpen()) ADD_FAILURE() << "template database does not open";
+}
+
+QString TestApp::FilePath(const QString& name) const { return dir_.filePath(name); }
+
+qint64 InsertGoods(Database& db, const GoodsRow& r) {
+  auto st = db.Prepare(
+      "insert into buy (名称,型号,编码,类型,进货数量,进货单价,进货金额,销售数量,销售单价,销售金额,存货数量,存货金额,"
+      "入库日期,供货商,备注,首拼) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+  EXPECT_TRUE(st.has_value());
+  if (!st) return 0;
+  st->BindAll(r.name, r.model, r.code, r.category, r.bought, r.buy_price, r.bought_amount, r.sold, r.sell_price,
+              r.sold_amount, r.stock, r.stock_amount, DateSqlText(r.date), r.supplier, r.note, r.initials);
+  EXPECT_TRUE(st->Run().has_value());
+  return db.LastInsertId();
+}
+
+qint64 CountRows(Database& db, const char* table) {
+  auto st = db.Prepare(std::string("select count(*) from ") + table);
+  if (!st) return -1;
+  auto row = st->Step();
+  return row && *row ? st->Int(0) : -1;
+}
+
+void TypeText(QWidget* widget, const QString& text) {
+  for (QChar ch : text) QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+}
+
+}  // namespace hemulu::test
