@@ -1,0 +1,222 @@
+#include "stock/GoodsLogic.h"
+
+#include <QCollator>
+#include <QLocale>
+#include <algorithm>
+#include <cmath>
+
+#include "data/TextFormat.h"
+#include "stock/NameInitials.h"
+
+namespace hemulu {
+
+namespace {
+
+const char* SearchColumn(GoodsSearchField field) {
+  switch (field) {
+    case GoodsSearchField::Code: return "编码";
+    case GoodsSearchField::Initials: return "首拼";
+    case GoodsSearchField::Model: return "型号";
+    case GoodsSearchField::Category: return "类型";
+    case GoodsSearchField::Supplier: return "供货商";
+  }
+  return "编码";
+}
+
+const char* PickColumn(PickField field) {
+  switch (field) {
+    case PickField::Category: return "类型";
+    case PickField::Name: return "名称";
+    case PickField::Model: return "型号";
+    case PickField::Code: return "编码";
+    case PickField::Supplier: return "供货商";
+  }
+  return "类型";
+}
+
+// The text as a LIKE pattern that matches it anywhere, its own % and _ taken literally.
+QString ContainsPattern(const QString& text) {
+  QString escaped = text;
+  escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+      .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+      .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+  return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+GoodsQuery ContainsQuery(const char* column, const QString& text) {
+  if (text.isEmpty()) return AllGoodsQuery();
+  return {QStringLiteral("select * from buy where %1 like ? escape '\\'").arg(QString::fromUtf8(column)),
+          {ContainsPattern(text)}};
+}
+
+GoodsError DatabaseError(const DbError& e) {
+  return {GoodsError::Kind::Database, QStringLiteral("数据没有保存：数据库写入失败。\n") + e.message};
+}
+
+const GoodsError kNotAllowed{GoodsError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能修改或删除商品。")};
+const GoodsError kGone{GoodsError::Kind::Gone, QStringLiteral("该商品已不存在，可能已被删除。")};
+
+qsizetype CharacterCount(const QString& s) {
+  return std::count_if(s.begin(), s.end(), [](QChar c) { return !c.isLowSurrogate(); });
+}
+
+}  // namespace
+
+GoodsQuery AllGoodsQuery() { return {QStringLiteral("select * from buy"), {}}; }
+
+GoodsQuery SearchGoodsQuery(GoodsSearchField field, const QString& text) {
+  return ContainsQuery(SearchColumn(field), text);
+}
+
+GoodsQuery GoodsByDateQuery(const QDate& first, const QDate& last) {
+  return {QStringLiteral("select * from buy where 入库日期>=? and 入库日期<=?"),
+          {DateSqlText(QDateTime(first, QTime(0, 0))), DateSqlText(QDateTime(last, QTime(23, 59, 59)))}};
+}
+
+GoodsQuery CategoryTreeQuery(const QString& item_text) {
+  if (item_text.isEmpty() || item_text == QStringLiteral("全部信息")) return AllGoodsQuery();
+  return ContainsQuery("类型", item_text);
+}
+
+void SortByPinyin(QStringList& values) {
+  QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
+  collator.setNumericMode(true);
+  std::stable_sort(values.begin(), values.end(),
+                   [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+}
+
+QStringList PickListValues(AppContext& ctx, PickField field) {
+  QStringList values;
+  if (!ctx.EnsureDatabaseOpen()) return values;
+  const QString column = QString::fromUtf8(PickColumn(field));
+  auto st = ctx.db.Prepare(QStringLiteral("select %1 as exp from buy group by %1").arg(column).toStdString());
+  if (!st) return values;
+  while (st->Step().value_or(false)) {
+    const QString v = st->Text(0);
+    if (!v.isEmpty()) values.push_back(v);
+  }
+  SortByPinyin(values);
+  return values;
+}
+
+std::optional<FormProblem> ValidateGoodsForm(const GoodsForm& f) {
+  using enum GoodsFormField;
+  if (f.category.isEmpty()) return FormProblem{Category, QStringLiteral("商品类别必须填写")};
+  if (f.name.isEmpty()) return FormProblem{Name, QStringLiteral("商品名称必须填写")};
+  if (f.code.isEmpty()) return FormProblem{Code, QStringLiteral("商品编码必须填写")};
+  if (NumberValue(f.buy_price) <= kTolerance) return FormProblem{BuyPrice, QStringLiteral("进货价格必须填写")};
+  if (NumberValue(f.quantity) <= kTolerance) return FormProblem{Quantity, QStringLiteral("进货数量必须填写")};
+  if (NumberValue(f.sell_price) <= kTolerance) return FormProblem{SellPrice, QStringLiteral("销售价格必须填写")};
+  return std::nullopt;
+}
+
+std::optional<GoodsRecord> LoadGoods(AppContext& ctx, qint64 id) {
+  if (!ctx.EnsureDatabaseOpen()) return std::nullopt;
+  auto st = ctx.db.Prepare("select * from buy where ID=?");
+  if (!st) return std::nullopt;
+  st->BindAll(id);
+  if (!st->Step().value_or(false)) return std::nullopt;
+  GoodsRecord r;
+  r.id = st->Int("ID");
+  r.name = st->Text("名称");
+  r.model = st->Text("型号");
+  r.code = st->Text("编码");
+  r.category = st->Text("类型");
+  r.bought = st->Double("进货数量");
+  r.buy_price = st->Double("进货单价");
+  r.bought_amount = st->Double("进货金额");
+  r.sold = st->Double("销售数量");
+  r.sell_price = st->Double("销售单价");
+  r.sold_amount = st->Double("销售金额");
+  r.stock = st->Double("存货数量");
+  r.stock_amount = st->Double("存货金额");
+  r.date = ParseDateSqlText(st->Text("入库日期")).value_or(QDateTime());
+  r.supplier = st->Text("供货商");
+  r.note = st->Text("备注");
+  r.initials = st->Text("首拼");
+  return r;
+}
+
+std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsForm& f) {
+  if (!ctx.EnsureDatabaseOpen()) return std::unexpected(WriteError{QString(), QStringLiteral("打开数据库失败！")});
+  const double q = NumberValue(f.quantity), p = NumberValue(f.buy_price);
+  return RowWriter(ctx.db, "buy")
+      .Set("类型", f.category, QStringLiteral("099"))
+      .Set("名称", f.name, QStringLiteral("098"))
+      .Set("型号", f.model, QStringLiteral("097"))
+      .Set("编码", f.code, QStringLiteral("096"))
+      .Set("进货数量", q, QStringLiteral("095"))
+      .Set("进货单价", p, QStringLiteral("094"))
+      .Set("进货金额", q * p, QStringLiteral("093"))
+      .Set("销售数量", 0.0, QStringLiteral("093"))
+      .Set("销售单价", NumberValue(f.sell_price), QStringLiteral("091"))
+      .Set("销售金额", 0.0, QStringLiteral("090"))
+      .Set("存货数量", q, QStringLiteral("089"))
+      .Set("存货金额", q * p, QStringLiteral("088"))
+      .Set("入库日期", QDateTime(f.date, QTime(0, 0)), QStringLiteral("087"))
+      .Set("供货商", f.supplier, QStringLiteral("086"))
+      .Set("备注", f.note, QStringLiteral("085"))
+      .Set("首拼", NameInitials(f.name), QStringLiteral("085"))
+      .Insert();
+}
+
+std::expected<void, GoodsError> RestockGoods(AppContext& ctx, qint64 id, double q, double p) {
+  if (!std::isfinite(q) || !std::isfinite(p) || q <= kTolerance)
+    return std::unexpected(GoodsError{GoodsError::Kind::Invalid, QStringLiteral("进货数量必须填写")});
+  if (!ctx.EnsureDatabaseOpen()) return std::unexpected(DatabaseError(ctx.db.LastError()));
+  auto changed = ctx.db.Execute(
+      "update buy set 进货数量=进货数量+?, 进货金额=进货金额+?, 存货数量=存货数量+?, 存货金额=存货金额+? where ID=?", q,
+      q * p, q, q * p, id);
+  if (!changed) return std::unexpected(DatabaseError(changed.error()));
+  if (*changed == 0) return std::unexpected(kGone);
+  return {};
+}
+
+std::expected<void, GoodsError> UpdateGoods(AppContext& ctx, qint64 id, const GoodsForm& f, double sold) {
+  if (!ctx.session.IsSuperAdministrator()) return std::unexpected(kNotAllowed);
+  if (auto problem = ValidateGoodsForm(f))
+    return std::unexpected(GoodsError{GoodsError::Kind::Invalid, problem->message});
+  const std::pair<const QString*, const char*> texts[] = {{&f.name, "商品名称"}, {&f.model, "规格型号"},
+                                                          {&f.code, "商品编码"}, {&f.category, "商品类别"},
+                                                          {&f.supplier, "供货商"}};
+  for (const auto& [text, label] : texts)
+    if (CharacterCount(*text) > schema::kTextLimit)
+      return std::unexpected(GoodsError{GoodsError::Kind::Field,
+                                        QString::fromUtf8(label) + QStringLiteral("不能超过50个字")});
+  if (!ctx.EnsureDatabaseOpen()) return std::unexpected(DatabaseError(ctx.db.LastError()));
+
+  auto tx = Transaction::Begin(ctx.db);
+  if (!tx) return std::unexpected(DatabaseError(tx.error()));
+  // The amounts rest on the sold quantity shown when the window opened; if a sale has
+  // changed it since, saving would lose that sale.
+  auto current = ctx.db.Prepare("select 销售数量 from buy where ID=?");
+  if (!current) return std::unexpected(DatabaseError(current.error()));
+  current->BindAll(id);
+  auto found = current->Step();
+  if (!found) return std::unexpected(DatabaseError(found.error()));
+  if (!*found) return std::unexpected(kGone);
+  if (std::fabs(current->Double(0) - sold) > kTolerance)
+    return std::unexpected(GoodsError{GoodsError::Kind::Changed,
+                                      QStringLiteral("该商品在窗口打开后又有销售，数据已变化。\n请关闭窗口，重新打开后再修改。")});
+  current = Statement();
+
+  const double q = NumberValue(f.quantity), p = NumberValue(f.buy_price), r = NumberValue(f.sell_price);
+  auto changed = ctx.db.Execute(
+      "update buy set 名称=?,型号=?,编码=?,类型=?,进货数量=?,进货单价=?,进货金额=?,销售数量=?,销售单价=?,销售金额=?,"
+      "存货数量=?,存货金额=?,供货商=?,备注=?,首拼=? where ID=?",
+      f.name, f.model, f.code, f.category, q, p, q * p, sold, r, sold * r, q - sold, p * (q - sold), f.supplier,
+      f.note, NameInitials(f.name), id);
+  if (!changed) return std::unexpected(DatabaseError(changed.error()));
+  if (auto c = tx->Commit(); !c) return std::unexpected(DatabaseError(c.error()));
+  return {};
+}
+
+std::expected<void, GoodsError> DeleteGoods(AppContext& ctx, qint64 id) {
+  if (!ctx.session.IsSuperAdministrator()) return std::unexpected(kNotAllowed);
+  if (!ctx.EnsureDatabaseOpen()) return std::unexpected(DatabaseError(ctx.db.LastError()));
+  auto changed = ctx.db.Execute("delete from buy where ID=?", id);
+  if (!changed) return std::unexpected(DatabaseError(changed.error()));
+  return {};
+}
+
+}  // namespace hemulu

@@ -1,0 +1,91 @@
+#pragma once
+// Goods and stock: the queries of the stock page, pick lists, and the writes of stock
+// entry, restock, edit and delete. No widgets; errors come back as values.
+
+#include <QDate>
+#include <QStringList>
+#include <QVariantList>
+#include <expected>
+#include <optional>
+
+#include "data/AppContext.h"
+#include "data/RowWriter.h"
+
+namespace hemulu {
+
+// A query of `buy` with its bound values.
+struct GoodsQuery {
+  QString sql;
+  QVariantList params;
+};
+
+GoodsQuery AllGoodsQuery();
+
+// The search boxes of the stock page and the field each one searches.
+enum class GoodsSearchField { Code, Initials, Model, Category, Supplier };
+// Empty text gives every goods row; otherwise the field contains the text as typed
+// (quotes, % and _ included).
+GoodsQuery SearchGoodsQuery(GoodsSearchField field, const QString& text);
+// Goods entered from the first day to the last, both days included.
+GoodsQuery GoodsByDateQuery(const QDate& first, const QDate& last);
+// The category tree's choice: "全部信息" or nothing gives every goods row.
+GoodsQuery CategoryTreeQuery(const QString& item_text);
+
+// Values offered by the drop-down lists.
+enum class PickField { Category, Name, Model, Code, Supplier };
+// Each non-empty value once, in pinyin order.
+QStringList PickListValues(AppContext& ctx, PickField field);
+// Orders texts as a Chinese reader expects (pinyin, then the rest).
+void SortByPinyin(QStringList& values);
+
+// What the entry and edit windows hold, as typed.
+struct GoodsForm {
+  QString category, name, model, code, supplier, note;
+  QString buy_price, quantity, sell_price;
+  QDate date;
+};
+
+enum class GoodsFormField { Category, Name, Code, BuyPrice, Quantity, SellPrice, Model, Supplier, Note };
+
+struct FormProblem {
+  GoodsFormField field;
+  QString message;
+};
+
+// The six checks of a save, in their order; the first failing one.
+std::optional<FormProblem> ValidateGoodsForm(const GoodsForm& form);
+
+// One goods row as stored.
+struct GoodsRecord {
+  qint64 id = 0;
+  QString name, model, code, category, supplier, note, initials;
+  double bought = 0, buy_price = 0, bought_amount = 0, sold = 0, sell_price = 0, sold_amount = 0, stock = 0,
+         stock_amount = 0;
+  QDateTime date;
+};
+
+std::optional<GoodsRecord> LoadGoods(AppContext& ctx, qint64 id);
+
+// A refused or failed goods write, with the text to show.
+struct GoodsError {
+  enum class Kind { NotAllowed, Invalid, Gone, Changed, Database, Field } kind;
+  QString message;
+};
+
+// Inserts new goods field by field with the codes [099] … [085].
+std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsForm& form);
+
+// Adds the quantity at the row's own purchase price to the row's purchase and stock
+// figures. The figures are raised where they stand, so a sale made while the window
+// was open is kept.
+std::expected<void, GoodsError> RestockGoods(AppContext& ctx, qint64 id, double quantity, double buy_price);
+
+// Rewrites the row from the form, recomputing amounts and stock from the sold quantity
+// taken when the window opened. Refused to operators; refused when the row was sold
+// from or deleted meanwhile.
+std::expected<void, GoodsError> UpdateGoods(AppContext& ctx, qint64 id, const GoodsForm& form, double sold);
+
+// Deletes the row; its sales rows stay. Refused to operators.
+std::expected<void, GoodsError> DeleteGoods(AppContext& ctx, qint64 id);
+
+}  // namespace hemulu
