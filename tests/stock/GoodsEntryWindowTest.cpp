@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "TestSupport.h"
+#include "stock/CategoryTreeWindow.h"
+#include "stock/GoodsEntryWindow.h"
+
+using namespace hemulu;
+using namespace hemulu::test;
+
+namespace {
+
+template <class T>
+T* Child(QWidget* w, const char* name) {
+  T* c = w->findChild<T*>(QString::fromUtf8(name));
+  EXPECT_NE(c, nullptr) << name;
+  return c;
+}
+
+void Type(QWidget* window, const char* name, const QString& text) {
+  QWidget* box = window->findChild<QWidget*>(QString::fromUtf8(name));
+  ASSERT_NE(box, nullptr) << name;
+  if (auto* combo = qobject_cast<QComboBox*>(box)) box = combo->lineEdit();
+  box->setFocus();
+  TypeText(box, text);
+}
+
+void ClickSave(QWidget* window) {
+  for (auto* b : window->findChildren<QPushButton*>())
+    if (b->text() == "确认入库" || b->text() == "确认修改") return QTest::mouseClick(b, Qt::LeftButton);
+  ADD_FAILURE() << "no save button";
+}
+
+}  // namespace
+
+TEST(GoodsEntryWindow, NewGoodsThroughTheBoxes) {
+  TestApp app;
+  GoodsEntryWindow window(app.ctx(), GoodsEntryWindow::Mode::NewGoods, 0, nullptr);
+  EXPECT_EQ(window.windowTitle(), "新建入库");
+  int saved = 0;
+  QObject::connect(&window, &GoodsEntryWindow::GoodsSaved, [&] { ++saved; });
+  window.show();
+
+  // Validation order, each with its caption and the focus on its box.
+  ClickSave(&window);
+  ASSERT_EQ(app.prompter.Prompts().size(), 1u);
+  EXPECT_EQ(app.prompter.Prompts()[0].text, "商品类别必须填写");
+  EXPECT_EQ(app.prompter.Prompts()[0].caption, "请填写完整信息");
+  EXPECT_EQ(app.prompter.Prompts()[0].icon, MessageKind::Information);
+
+  Type(&window, "类别组合框", "饮料");
+  Type(&window, "名称组合框", "可口可乐");
+  Type(&window, "型号组合框", "500ml");
+  // Typing the name and model proposes the code.
+  EXPECT_EQ(Child<QComboBox>(&window, "编码组合框")->currentText(), "KKKL500ml");
+  Type(&window, "进货单价框", "abc");
+  ClickSave(&window);
+  EXPECT_EQ(app.prompter.Messages().back(), "进货价格必须填写");
+  EXPECT_TRUE(Child<QLineEdit>(&window, "进货单价框")->hasFocus() || !window.isActiveWindow());
+  Child<QLineEdit>(&window, "进货单价框")->setText("1.2");
+  Type(&window, "数量框", "5");
+  ClickSave(&window);
+  EXPECT_EQ(app.prompter.Messages().back(), "销售价格必须填写");
+  Type(&window, "销售单价框", "2");
+  Type(&window, "供货商框", "O'Brien");
+  ClickSave(&window);
+
+  EXPECT_EQ(saved, 1);
+  ASSERT_EQ(app.notifier.notices.size(), 1u);
+  EXPECT_EQ(app.notifier.notices[0].title, "提示");
+  EXPECT_EQ(app.notifier.notices[0].text, "新建入库完成");
+  EXPECT_TRUE(window.isVisible());  // stays open for the next goods
+  EXPECT_TRUE(Child<QComboBox>(&window, "名称组合框")->currentText().isEmpty());
+  EXPECT_EQ(Child<QComboBox>(&window, "供货商框")->findText("O'Brien"), 0);  // lists refilled
+
+  const GoodsRecord r = *LoadGoods(app.ctx(), 1);
+  EXPECT_EQ(r.name, "可口可乐");
+  EXPECT_EQ(r.code, "KKKL500ml");
+  EXPECT_EQ(r.supplier, "O'Brien");
+  EXPECT_DOUBLE_EQ(r.bought_amount, 6);
+  EXPECT_EQ(r.date, QDateTime(app.clock.Now().date(), QTime(0, 0)));
+}
+
+TEST(GoodsEntryWindow, PickingFromTheListDoesNotChangeTheCode) {
+  TestApp app;
+  InsertGoods(app.ctx().db, GoodsRow{});
+  GoodsEntryWindow window(app.ctx(), GoodsEntryWindow::Mode::NewGoods, 0, nullptr);
+  auto* code = Child<QComboBox>(&window, "编码组合框");
+  code->setEditText("MYCODE");
+  auto* name = Child<QComboBox>(&window, "名称组合框");
+  ASSERT_EQ(name->count(), 1);
+  name->setCurrentIndex(0);
+  EXPECT_EQ(code->currentText(), "MYCODE");
+}
+
+TEST(GoodsEntryWindow, LongNameShowsItsCodeAndWritesNothing) {
+  TestApp app;
+  GoodsEntryWindow window(app.ctx(), GoodsEntryWindow::Mode::NewGoods, 0, nullptr);
+  Child<QComboBox>(&window, "类别组合框")->setEditText("饮料");
+  Child<QComboBox>(&window, "名称组合框")->setEditText(QString(51, QChar(0x6C34)));
+  Child<QComboBox>(&window, "编码组合框")->setEditText("S");
+  Child<QLineEdit>(&window, "进货单价框")->setText("1");
+  Child<QLineEdit>(&window, "数量框")->setText("1");
+  Child<QLineEdit>(&window, "销售单价框")->setText("1");
+  window.Save();
+  EXPECT_EQ(app.prompter.Messages().back(), "错误代码 [098]");
+  EXPECT_EQ(app.prompter.Prompts().back().icon, MessageKind::Stop);
+  EXPECT_EQ(CountRows(app.ctx().db, "buy"), 0);
+  EXPECT_EQ(Child<QComboBox>(&window, "名称组合框")->currentText().size(), 51);  // kept as typed
+}
+
+TEST(GoodsEntryWindow, RestockWritesTheRowItOpenedOn) {
+  TestApp app;
+  GoodsRow a;
+  a.bought = 10, a.bought_amount = 25, a.stock = 4, a.stock_amount = 10, a.buy_price = 2.5;
+  const qint64 ia = InsertGoods(app.ctx().db, a);
+  const qint64 ib = InsertGoods(app.ctx().db, GoodsRow{});
+  auto* window = new GoodsEntryWindow(app.ctx(), GoodsEntryWindow::Mode::Restock, ia, nullptr);
+  EXPECT_EQ(window->windowTitle(), "商品续存");
+  EXPECT_FALSE(Child<QComboBox>(window, "名称组合框")->isEnabled());
+  EXPECT_FALSE(Child<QLineEdit>(window, "进货单价框")->isEnabled());
+  EXPECT_TRUE(Child<QLineEdit>(window, "数量框")->isEnabled());
+  EXPECT_EQ(Child<QLineEdit>(window, "进货单价框")->text(), "2.5");
+  QPointer<GoodsEntryWindow> alive(window);
+  window->show();
+  // The page's selection moving to another row meanwhile changes nothing here.
+  Child<QLineEdit>(window, "数量框")->setText("3");
+  window->Save();
+  EXPECT_EQ(app.notifier.notices.back().text, "续存商品完成");
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(alive.isNull());  // closes after one restock
+  const GoodsRecord r = *LoadGoods(app.ctx(), ia);
+  EXPECT_DOUBLE_EQ(r.bought, 13);
+  EXPECT_DOUBLE_EQ(r.bought_amount, 32.5);
+  EXPECT_DOUBLE_EQ(r.stock, 7);
+  EXPECT_DOUBLE_EQ(r.stock_amount, 17.5);
+  EXPECT_DOUBLE_EQ(LoadGoods(app.ctx(), ib)->bought, 10);
+}
+
+TEST(GoodsEntryWindow, EditKeepsItsRowAndReportsFailures) {
+  TestApp app;
+  GoodsRow a;
+  a.sold = 3;
+  const qint64 ia = InsertGoods(app.ctx().db, a);
+  GoodsEntryWindow window(app.ctx(), GoodsEntryWindow::Mode::Edit, ia, nullptr);
+  EXPECT_EQ(Child<QLineEdit>(&window, "数量框")->text(), "10");
+  Child<QLineEdit>(&window, "数量框")->setText("10");
+  Child<QLineEdit>(&window, "进货单价框")->setText("2");
+  Child<QLineEdit>(&window, "销售单价框")->setText("5");
+
+  // Deleted meanwhile: reported, no success notice.
+  ASSERT_TRUE(app.ctx().db.Execute("update buy set ID=99 where ID=?", ia));
+  window.Save();
+  EXPECT_EQ(app.prompter.Messages().back(), "该商品已不存在，可能已被删除。");
+  EXPECT_TRUE(app.notifier.notices.empty());
+  ASSERT_TRUE(app.ctx().db.Execute("update buy set ID=? where ID=99", ia));
+
+  window.Save();
+  EXPECT_EQ(app.notifier.notices.back().text, "修改商品完成");
+  const GoodsRecord r = *LoadGoods(app.ctx(), ia);
+  EXPECT_DOUBLE_EQ(r.bought_amount, 20);
+  EXPECT_DOUBLE_EQ(r.sold_amount, 15);
+  EXPECT_DOUBLE_EQ(r.stock, 7);
+  EXPECT_DOUBLE_EQ(r.stock_amount, 14);
+}
+
+TEST(CategoryTreeWindow, RootAndCategoriesFilterByContainment) {
+  TestApp app;
+  GoodsRow a, b;
+  a.category = "饮料";
+  b.category = "进口饮料";
+  InsertGoods(app.ctx().db, a);
+  InsertGoods(app.ctx().db, b);
+  CategoryTreeWindow window(app.ctx(), nullptr);
+  auto* tree = Child<QTreeWidget>(&window, "树型框1");
+  ASSERT_EQ(tree->topLevelItemCount(), 1);
+  QTreeWidgetItem* root = tree->topLevelItem(0);
+  EXPECT_EQ(root->text(0), "全部信息");
+  EXPECT_TRUE(root->isExpanded());
+  ASSERT_EQ(root->childCount(), 2);
+  QStringList chosen;
+  QObject::connect(&window, &CategoryTreeWindow::CategoryChosen, [&](const QString& t) { chosen << t; });
+  emit tree->itemClicked(root->child(1), 0);
+  ASSERT_EQ(chosen.size(), 1);
+  EXPECT_EQ(CategoryTreeQuery(chosen[0]).params.value(0).toString(), "%" + chosen[0] + "%");
+}
