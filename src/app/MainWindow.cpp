@@ -1,0 +1,303 @@
+#include "app/MainWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QSystemTrayIcon>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/Artwork.h"
+#include "app/LoginWindow.h"
+#include "app/MainMenus.h"
+#include "app/NavigationBar.h"
+#include "app/NoticePopup.h"
+
+namespace hemulu {
+
+namespace {
+
+const std::array<QString, kItemCount> kItemCaptions = {
+    QStringLiteral("商品库"),   QStringLiteral("销售明细"), QStringLiteral("销售图表"), QStringLiteral("其他收支"),
+    QStringLiteral("存款管理"), QStringLiteral("汇总统计"), QStringLiteral("系统设置"), QStringLiteral("用户管理"),
+    QStringLiteral("数据管理"), QStringLiteral("关于我们")};
+
+// The page an item shows, or -1 for the items that open a window.
+int PageOfItem(int item_index) {
+  if (item_index >= kStockItem && item_index <= kSummaryItem) return item_index;
+  if (item_index == kAboutItem) return kAboutPage;
+  return -1;
+}
+
+int ItemOfPage(int page_index) { return page_index == kAboutPage ? kAboutItem : page_index; }
+
+// A window size that fits a 1366 x 768 screen with its task bar and frame.
+constexpr QSize kPreferredSize(1240, 680);
+
+}  // namespace
+
+QString PageCaption(int page_index) {
+  if (page_index < 0 || page_index >= kPageCount) return {};
+  return kItemCaptions[static_cast<std::size_t>(ItemOfPage(page_index))];
+}
+
+QString MainWindow::InformationLine(const QString& user_name, const QDate& today) {
+  return QStringLiteral("您好，") + user_name + QString(20, QLatin1Char(' ')) + QStringLiteral("今天是：") +
+         QStringLiteral("%1-%2-%3").arg(today.year()).arg(today.month()).arg(today.day()) +
+         QString(40, QLatin1Char(' '));
+}
+
+MainWindow::MainWindow(AppContext& ctx, MainWindowParts parts, QWidget* parent)
+    : QMainWindow(parent), ctx_(ctx), parts_(std::move(parts)) {
+  setObjectName(QStringLiteral("主窗口"));
+  setWindowIcon(ProgramIcon());
+  menus_ = BuildMainMenus(this);
+
+  auto* central = new QWidget(this);
+  auto* outer = new QVBoxLayout(central);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  outer->addWidget(BuildHeader());
+  auto* body = new QHBoxLayout;
+  body->setContentsMargins(0, 0, 0, 0);
+  body->setSpacing(0);
+  BuildNavigation();
+  body->addWidget(navigation_);
+  stack_ = new QStackedWidget(central);
+  stack_->setObjectName(QStringLiteral("页面栈"));
+  for (int i = 0; i < kPageCount; ++i) {
+    // Each page lives in a host that the page fills, whatever the window's size.
+    auto* host = new QWidget(stack_);
+    auto* host_layout = new QVBoxLayout(host);
+    host_layout->setContentsMargins(3, 3, 3, 3);
+    hosts_[static_cast<std::size_t>(i)] = host;
+    stack_->addWidget(host);
+  }
+  body->addWidget(stack_, 1);
+  outer->addLayout(body, 1);
+  setCentralWidget(central);
+  notice_ = new NoticePopup(central);
+
+  information_->setText(InformationLine(ctx_.session.UserName(), ctx_.clock.Now().date()));
+  if (!ctx_.session.IsSuperAdministrator()) HideOperatorItems(menus_);
+  ConnectOwnMenuItems();
+  setWindowTitle(kProgramTitle);
+  CreateTrayIcon();
+
+  const QRect available = screen()->availableGeometry();
+  resize(kPreferredSize.boundedTo(available.size() - QSize(24, 48)).expandedTo(QSize(640, 480)));
+  move(available.center() - QPoint(width() / 2, height() / 2));
+  ShowPage(kAboutPage);
+}
+
+MainWindow::~MainWindow() = default;
+
+QWidget* MainWindow::BuildHeader() {
+  auto* header = new QFrame(this);
+  header->setObjectName(QStringLiteral("标题栏"));
+  header->setStyleSheet(QStringLiteral(
+      "#标题栏 { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #17607e, stop:1 #2bb6a3); }"
+      "#标题栏 QLabel { color: #ffffff; }"
+      "#程序名称 { font-size: 18px; font-weight: bold; }"
+      "#标题栏 QToolButton { color: #ffffff; border: 1px solid transparent; border-radius: 5px; padding: 3px 8px; }"
+      "#标题栏 QToolButton:hover, #标题栏 QToolButton:focus { border-color: #bfe9ef; background: #2a8ea0; }"
+      "#标题栏 QToolButton::menu-indicator { image: none; }"));
+  auto* logo = new QLabel(header);
+  logo->setPixmap(ProgramIcon().pixmap(40, 40));
+  auto* name = new QLabel(QStringLiteral("禾木鹭进销存"), header);
+  name->setObjectName(QStringLiteral("程序名称"));
+  information_ = new QLabel(header);
+  information_->setObjectName(QStringLiteral("信息栏"));
+  information_->setTextFormat(Qt::PlainText);
+
+  auto make_menu_button = [&](const QString& object_name, const QString& text, const QIcon& icon, QMenu* menu) {
+    auto* button = new QToolButton(header);
+    button->setObjectName(object_name);
+    button->setText(text);
+    button->setIcon(icon);
+    button->setIconSize(QSize(22, 22));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setMenu(menu);
+    return button;
+  };
+  QToolButton* system_button =
+      make_menu_button(QStringLiteral("系统按钮"), QStringLiteral("系统"), SystemMenuIcon(), Menu(kSystemMenu));
+  QToolButton* help_button =
+      make_menu_button(QStringLiteral("帮助按钮"), QStringLiteral("帮助"), HelpMenuIcon(), Menu(kHelpMenu));
+
+  auto* layout = new QHBoxLayout(header);
+  layout->setContentsMargins(12, 8, 12, 8);
+  layout->setSpacing(10);
+  layout->addWidget(logo);
+  auto* titles = new QVBoxLayout;
+  titles->setSpacing(2);
+  titles->addWidget(name);
+  titles->addWidget(information_);
+  layout->addLayout(titles, 1);
+  layout->addWidget(system_button);
+  layout->addWidget(help_button);
+  return header;
+}
+
+void MainWindow::BuildNavigation() {
+  navigation_ = new NavigationBar(this);
+  for (int i = 0; i < kItemCount; ++i)
+    navigation_->AddItem(kItemCaptions[static_cast<std::size_t>(i)], NavigationIcon(i), PageOfItem(i) >= 0);
+  connect(navigation_, &NavigationBar::ItemActivated, this, &MainWindow::ActivateItem);
+}
+
+void MainWindow::ConnectOwnMenuItems() {
+  auto on = [this](const QString& menu, const QString& item, auto slot) {
+    if (QAction* action = MenuAction(menu, item)) connect(action, &QAction::triggered, this, slot);
+  };
+  on(kSystemMenu, QStringLiteral("系统设置"), [this] { ActivateItem(kSettingsItem); });
+  // The same rule as the navigation item: an operator is refused here too.
+  on(kSystemMenu, QStringLiteral("用户管理"), [this] { ActivateItem(kUserManagementItem); });
+  on(kSystemMenu, QStringLiteral("数据备份"), [this] { ActivateItem(kDataMaintenanceItem); });
+  on(kSystemMenu, QStringLiteral("官方网站"), [this] { ShowHelp(QStringLiteral("about")); });
+  on(kSystemMenu, QStringLiteral("关于我们"), [this] { ShowPage(kAboutPage); });
+  on(kSystemMenu, QStringLiteral("退出程序"), [this] { close(); });
+  on(kHelpMenu, QStringLiteral("最新特性"), [this] { ShowHelp(QStringLiteral("features")); });
+  on(kHelpMenu, QStringLiteral("使用帮助"),
+     [this] { ctx_.ShowMessage(kHelpInPreparation, MessageKind::Information); });
+  on(kHelpMenu, QStringLiteral("在线帮助"), [this] { ShowHelp(QStringLiteral("help")); });
+}
+
+void MainWindow::CreateTrayIcon() {
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+  tray_ = new QSystemTrayIcon(ProgramIcon(), this);
+  tray_->setToolTip(QStringLiteral("禾木鹭进销存"));
+  // A right click pops up the system menu; Qt shows the context menu itself.
+  tray_->setContextMenu(Menu(kSystemMenu));
+  connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::DoubleClick) Restore();
+  });
+  tray_->show();
+}
+
+QMenu* MainWindow::Menu(const QString& name) const { return menus_.value(name); }
+
+QAction* MainWindow::MenuAction(const QString& menu_name, const QString& caption) const {
+  QMenu* menu = Menu(menu_name);
+  return menu ? menu->findChild<QAction*>(caption) : nullptr;
+}
+
+int MainWindow::CurrentPage() const { return stack_->currentIndex(); }
+
+QWidget* MainWindow::Page(int page_index) const {
+  if (page_index < 0 || page_index >= kPageCount) return nullptr;
+  return pages_[static_cast<std::size_t>(page_index)];
+}
+
+QWidget* MainWindow::MakePlaceholder(int page_index, QWidget* host) const {
+  if (page_index == kAboutPage) {
+    auto* about = new QLabel(host);
+    about->setObjectName(QStringLiteral("关于页面"));
+    about->setPixmap(AboutPicture());
+    about->setAlignment(Qt::AlignCenter);
+    return about;
+  }
+  // A page whose subsystem has not been plugged in: its caption only.
+  auto* placeholder = new QLabel(PageCaption(page_index), host);
+  placeholder->setObjectName(QStringLiteral("占位页面"));
+  placeholder->setAlignment(Qt::AlignCenter);
+  placeholder->setStyleSheet(QStringLiteral("font-size: 22px; color: #7a8a90;"));
+  return placeholder;
+}
+
+void MainWindow::ShowPage(int page_index) {
+  if (page_index < 0 || page_index >= kPageCount) return;
+  const auto slot = static_cast<std::size_t>(page_index);
+  if (!pages_[slot]) {
+    QWidget* host = hosts_[slot];
+    QWidget* page = nullptr;
+    if (page_index != kAboutPage && parts_.create_page) page = parts_.create_page(page_index, host);
+    if (!page) page = MakePlaceholder(page_index, host);
+    page->setParent(host);
+    host->layout()->addWidget(page);
+    pages_[slot] = page;
+  }
+  stack_->setCurrentIndex(page_index);
+  navigation_->SetCurrentItem(ItemOfPage(page_index));
+  if (page_index == kChartsPage && parts_.recompute_charts) parts_.recompute_charts(pages_[slot]);
+}
+
+void MainWindow::ActivateItem(int item_index) {
+  if (const int page = PageOfItem(item_index); page >= 0) {
+    ShowPage(page);
+    return;
+  }
+  switch (item_index) {
+    case kSettingsItem:
+      if (parts_.open_settings) parts_.open_settings(this);
+      break;
+    case kUserManagementItem:
+      OpenUserManagement();
+      break;
+    case kDataMaintenanceItem:
+      if (parts_.open_data_maintenance) parts_.open_data_maintenance(this);
+      break;
+    default:
+      break;
+  }
+  // A window item never stays marked: the shown page keeps its mark.
+  navigation_->SetCurrentItem(ItemOfPage(CurrentPage()));
+}
+
+void MainWindow::OpenUserManagement() {
+  if (!ctx_.session.IsSuperAdministrator()) {
+    ctx_.notifier.Notify(kOperatorRefusedTitle, kOperatorRefusedText);
+    return;
+  }
+  if (parts_.open_user_management) parts_.open_user_management(this);
+}
+
+void MainWindow::ShowNotice(const QString& title, const QString& text) {
+  if (tray_ && tray_->isVisible() && QSystemTrayIcon::supportsMessages()) {
+    tray_->showMessage(title, text, QSystemTrayIcon::Information, NoticePopup::kShowMs);
+    return;
+  }
+  notice_->Show(title, text);
+}
+
+void MainWindow::ShowHelp(const QString& section) {
+  if (!help_window_) {
+    auto* window = new QDialog(this);
+    window->setObjectName(QStringLiteral("帮助窗口"));
+    window->setWindowTitle(QStringLiteral("禾木鹭进销存 - 帮助"));
+    window->setModal(false);
+    help_browser_ = new QTextBrowser(window);
+    help_browser_->setObjectName(QStringLiteral("帮助内容"));
+    help_browser_->setHtml(HelpPageHtml());
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(help_browser_);
+    window->resize(560, 460);
+    help_window_ = window;
+  }
+  help_browser_->scrollToAnchor(section);
+  help_window_->show();
+  help_window_->raise();
+  help_window_->activateWindow();
+}
+
+void MainWindow::Restore() {
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (tray_) tray_->hide();
+  event->accept();
+  emit Closed();
+}
+
+}  // namespace hemulu

@@ -1,0 +1,137 @@
+#pragma once
+// The main window: navigation bar, header with the two menu buttons and the
+// information line, the seven pages, the pop-up menus and the notification-area icon.
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <functional>
+
+#include "data/AppContext.h"
+
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QSystemTrayIcon;
+class QTextBrowser;
+
+namespace hemulu {
+
+class NavigationBar;
+class NoticePopup;
+
+// The pages of the stack, in their order.
+enum PageIndex : int {
+  kStockPage = 0,
+  kSalesPage = 1,
+  kChartsPage = 2,
+  kLedgerPage = 3,
+  kBankPage = 4,
+  kSummaryPage = 5,
+  kAboutPage = 6,
+  kPageCount = 7
+};
+
+// The navigation items, in display order.
+enum NavigationItem : int {
+  kStockItem = 0,
+  kSalesItem = 1,
+  kChartsItem = 2,
+  kLedgerItem = 3,
+  kBankItem = 4,
+  kSummaryItem = 5,
+  kSettingsItem = 6,
+  kUserManagementItem = 7,
+  kDataMaintenanceItem = 8,
+  kAboutItem = 9,
+  kItemCount = 10
+};
+
+// Creates the widget of a page (0..5) inside `parent` the first time the page is
+// shown; nullptr leaves the page's placeholder in place.
+using PageFactory = std::function<QWidget*(int page_index, QWidget* parent)>;
+
+// What the subsystems plug into the main window. Every member may be empty.
+struct MainWindowParts {
+  PageFactory create_page;
+  // Runs every time the charts page is shown, after it exists.
+  std::function<void(QWidget* charts_page)> recompute_charts;
+  // The modal windows of the navigation items and of 系统菜单, owned by `parent`.
+  std::function<void(QWidget* parent)> open_settings;
+  std::function<void(QWidget* parent)> open_user_management;
+  std::function<void(QWidget* parent)> open_data_maintenance;
+};
+
+inline const QString kOperatorRefusedTitle = QStringLiteral("出错了");
+inline const QString kOperatorRefusedText = QStringLiteral(" 对不起，您不能这么做!\n\n请使用超级管理员账号登陆");
+inline const QString kHelpInPreparation = QStringLiteral("帮助文件制作中.");
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  // The current user must be set: the menus and the information line follow it.
+  explicit MainWindow(AppContext& ctx, MainWindowParts parts = {}, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // One of the seven pop-up menus by its name (kStockMenu, ...); nullptr for others.
+  QMenu* Menu(const QString& name) const;
+  // An item of a menu, sub-menu items included, by its caption.
+  QAction* MenuAction(const QString& menu_name, const QString& caption) const;
+
+  NavigationBar* Navigation() const { return navigation_; }
+  int CurrentPage() const;
+  // The widget of a page, nullptr until the page has been shown once.
+  QWidget* Page(int page_index) const;
+  // The notification-area icon; nullptr where the desktop has none.
+  QSystemTrayIcon* TrayIcon() const { return tray_; }
+
+  // "您好，" + user + 20 blanks + "今天是：" + y-m-d without leading zeros + 40 blanks.
+  static QString InformationLine(const QString& user_name, const QDate& today);
+
+ public slots:
+  // Makes a page visible, creating it the first time; the charts page recomputes.
+  void ShowPage(int page_index);
+  // The action of a navigation item.
+  void ActivateItem(int item_index);
+  // A balloon notice: through the notification-area icon where there is one,
+  // otherwise inside this window. Never modal.
+  void ShowNotice(const QString& title, const QString& text);
+  // Opens the local help page at one of its sections ("help", "features", "about").
+  void ShowHelp(const QString& section);
+  // Shows the window in its normal state and in front.
+  void Restore();
+
+ signals:
+  // The window has been closed; the program ends.
+  void Closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QWidget* BuildHeader();
+  void BuildNavigation();
+  void ConnectOwnMenuItems();
+  void CreateTrayIcon();
+  QWidget* MakePlaceholder(int page_index, QWidget* host) const;
+  void OpenUserManagement();
+
+  AppContext& ctx_;
+  MainWindowParts parts_;
+  QHash<QString, QMenu*> menus_;
+  NavigationBar* navigation_ = nullptr;
+  QLabel* information_ = nullptr;
+  QStackedWidget* stack_ = nullptr;
+  std::array<QWidget*, kPageCount> hosts_{};
+  std::array<QWidget*, kPageCount> pages_{};
+  NoticePopup* notice_ = nullptr;
+  QSystemTrayIcon* tray_ = nullptr;
+  QPointer<QWidget> help_window_;
+  QTextBrowser* help_browser_ = nullptr;
+};
+
+// The caption of a page (the caption of its navigation item).
+QString PageCaption(int page_index);
+
+}  // namespace hemulu

@@ -1,0 +1,61 @@
+#include "app/NoticePopup.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace hemulu {
+
+NoticePopup::NoticePopup(QWidget* host) : QFrame(host) {
+  setObjectName(QStringLiteral("提示窗"));
+  setStyleSheet(QStringLiteral(
+      "#提示窗 { background: #fffbe6; border: 1px solid #d8c27a; border-radius: 8px; }"
+      "#提示标题 { font-weight: bold; color: #6b5412; }"
+      "#提示内容 { color: #3b3b3b; }"));
+  title_ = new QLabel(this);
+  title_->setObjectName(QStringLiteral("提示标题"));
+  text_ = new QLabel(this);
+  text_->setObjectName(QStringLiteral("提示内容"));
+  text_->setTextFormat(Qt::PlainText);
+  title_->setTextFormat(Qt::PlainText);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(14, 10, 14, 12);
+  layout->addWidget(title_);
+  layout->addWidget(text_);
+  timer_ = new QTimer(this);
+  timer_->setSingleShot(true);
+  timer_->setInterval(kShowMs);
+  connect(timer_, &QTimer::timeout, this, &QWidget::hide);
+  host->installEventFilter(this);
+  hide();
+}
+
+void NoticePopup::Show(const QString& title, const QString& text) {
+  title_->setText(title);
+  text_->setText(text);
+  adjustSize();
+  PlaceInCorner();
+  show();
+  raise();
+  timer_->start();  // a newer notice restarts the time
+}
+
+bool NoticePopup::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == parent() && event->type() == QEvent::Resize && isVisible()) PlaceInCorner();
+  return QFrame::eventFilter(watched, event);
+}
+
+// A click dismisses the notice early.
+void NoticePopup::mousePressEvent(QMouseEvent*) {
+  timer_->stop();
+  hide();
+}
+
+void NoticePopup::PlaceInCorner() {
+  const QWidget* host = parentWidget();
+  const int margin = 16;
+  move(host->width() - width() - margin, host->height() - height() - margin);
+}
+
+}  // namespace hemulu

@@ -1,0 +1,35 @@
+#include "app/Program.h"
+
+#include "app/LoginWindow.h"
+#include "app/QtNotifier.h"
+
+namespace hemulu {
+
+Program::Program(AppContext& ctx, MainWindowParts parts, QtNotifier* notifier)
+    : ctx_(ctx), parts_(std::move(parts)), notifier_(notifier) {}
+
+Program::~Program() { delete login_.data(); }
+
+void Program::Start() {
+  login_ = new LoginWindow(ctx_);
+  connect(login_, &LoginWindow::LoggedIn, this, &Program::OpenMainWindow);
+  connect(login_, &QDialog::rejected, this, &Program::Finished);
+  login_->show();
+}
+
+void Program::OpenMainWindow() {
+  if (main_) return;
+  main_ = std::make_unique<MainWindow>(ctx_, std::move(parts_));
+  if (notifier_) notifier_->SetWindow(main_.get());
+  connect(main_.get(), &MainWindow::Closed, this, &Program::Finished);
+  main_->show();
+  // The login window is not needed again in this process. It is destroyed once the
+  // login button's handler has returned.
+  if (login_) {
+    disconnect(login_, nullptr, this, nullptr);
+    login_->hide();
+    login_->deleteLater();
+  }
+}
+
+}  // namespace hemulu

@@ -1,0 +1,22 @@
+#pragma once
+// The program's real dialogs behind the prompter interface.
+
+#include "data/Prompter.h"
+
+class QWidget;
+
+namespace hemulu {
+
+class QtPrompter final : public Prompter {
+ public:
+  void Message(const QString& text, const QString& caption, MessageKind kind) override;
+  bool Confirm(const QString& text, const QString& caption) override;
+  std::optional<QString> AskText(const QString& prompt, const QString& title) override;
+  std::optional<QString> ChooseFolder(const QString& title) override;
+
+ private:
+  // The window the dialog belongs to: the active modal window, else the active one.
+  static QWidget* DialogParent();
+};
+
+}  // namespace hemulu

@@ -1,0 +1,40 @@
+// hemulu: bookkeeping for a small shop.
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include "app/Artwork.h"
+#include "app/Program.h"
+#include "app/QtNotifier.h"
+#include "app/QtPrompter.h"
+#include "data/AppContext.h"
+#include "data/Clock.h"
+#include "data/EmbeddedFiles.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("hemulu"));
+  QApplication::setWindowIcon(hemulu::ProgramIcon());
+  // Qt's own texts (dialog buttons, the folder browser, edit menus) in Chinese, where
+  // the system has Qt's translations.
+  QTranslator qt_texts;
+  if (qt_texts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qt_texts);
+  // Closing a window of ours ends the run only through Program::Finished.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  const QString program_dir = QCoreApplication::applicationDirPath();
+  hemulu::WriteWorkingFiles(program_dir, QDir::homePath());
+
+  hemulu::QtPrompter prompter;
+  hemulu::SystemClock clock;
+  hemulu::QtNotifier notifier;
+  hemulu::AppContext ctx(program_dir, prompter, clock, notifier);
+
+  hemulu::Program program(ctx, hemulu::ProgramParts(ctx), &notifier);
+  QObject::connect(&program, &hemulu::Program::Finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+  program.Start();
+  return app.exec();
+}
