@@ -1,0 +1,122 @@
+// Starts the real program in an empty folder, as a shop owner would after copying it.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "data/Database.h"
+#include "data/EmbeddedFiles.h"
+
+using namespace hemulu;
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// True when the process holds `path` open: it has opened its database, which it does
+// while building the login window.
+bool HasFileOpen(qint64 pid, const QString& path) {
+  const QString target = QFileInfo(path).canonicalFilePath();
+  if (target.isEmpty()) return false;
+  const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+  for (const QString& fd : fds.entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files))
+    if (QFileInfo(fds.filePath(fd)).symLinkTarget() == target) return true;
+  return false;
+}
+
+class ProgramRun {
+ public:
+  ProgramRun(const QString& program_dir, const QString& home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("LANG", "C.UTF-8");
+    env.insert("HOME", home);
+    env.insert("XDG_RUNTIME_DIR", home);
+    process_.setProcessEnvironment(env);
+    process_.setWorkingDirectory(home);  // the program must use its own folder, not this one
+    process_.setProgram(QDir(program_dir).filePath("hemulu"));
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start();
+  }
+  ~ProgramRun() {
+    if (process_.state() != QProcess::NotRunning) {
+      process_.kill();
+      process_.waitForFinished();
+    }
+  }
+  QProcess& process() { return process_; }
+  // Waits until the program has reached its login window (its database is open).
+  bool WaitUntilReady(const QString& database) {
+    return QTest::qWaitFor(
+        [&] { return process_.state() == QProcess::Running && HasFileOpen(process_.processId(), database); }, 30000);
+  }
+  void Terminate() {
+    process_.terminate();
+    process_.waitForFinished(30000);
+  }
+
+ private:
+  QProcess process_;
+};
+
+}  // namespace
+
+TEST(EndToEnd, StartsInAnEmptyFolderWritesItsFilesKeepsRunningAndASecondStartChangesNothing) {
+  QTemporaryDir program_dir, home;
+  ASSERT_TRUE(program_dir.isValid() && home.isValid());
+  const QString exe = program_dir.filePath("hemulu");
+  ASSERT_TRUE(QFile::copy(QStringLiteral(HEMULU_EXECUTABLE), exe));
+  const QString config = program_dir.filePath("config.ini");
+  const QString database = program_dir.filePath("data.db");
+
+  QByteArray config_after_first, database_after_first;
+  QDateTime config_time, database_time;
+  {
+    ProgramRun run(program_dir.path(), home.path());
+    ASSERT_TRUE(run.process().waitForStarted(30000));
+    ASSERT_TRUE(run.WaitUntilReady(database)) << "the program did not reach its login window";
+    EXPECT_EQ(run.process().state(), QProcess::Running);
+
+    config_after_first = ReadAll(config);
+    EXPECT_EQ(config_after_first, DefaultConfigBytes(home.path()));
+    EXPECT_TRUE(config_after_first.contains(("backpath=" + home.path() + "/BackupData.db\r\n").toUtf8()));
+
+    // The database written is the template: it opens with the key and holds the one account.
+    Database db(database);
+    ASSERT_TRUE(db.Open().has_value());
+    auto st = db.Prepare("select 用户名, 密码 from UserName");
+    ASSERT_TRUE(st.has_value());
+    ASSERT_TRUE(st->Step().value_or(false));
+    EXPECT_EQ(st->Text(0), "超级管理员");
+    EXPECT_EQ(st->Text(1), "735");
+    EXPECT_FALSE(st->Step().value_or(true));
+    st = {};
+    db.Close();
+
+    EXPECT_EQ(run.process().state(), QProcess::Running);
+    run.Terminate();
+    EXPECT_EQ(run.process().state(), QProcess::NotRunning);
+  }
+  database_after_first = ReadAll(database);
+  ASSERT_FALSE(database_after_first.isEmpty());
+  config_time = QFileInfo(config).lastModified();
+  database_time = QFileInfo(database).lastModified();
+
+  {
+    ProgramRun run(program_dir.path(), home.path());
+    ASSERT_TRUE(run.process().waitForStarted(30000));
+    ASSERT_TRUE(run.WaitUntilReady(database));
+    EXPECT_EQ(ReadAll(config), config_after_first);
+    EXPECT_EQ(ReadAll(database), database_after_first);
+    EXPECT_EQ(QFileInfo(config).lastModified(), config_time);
+    EXPECT_EQ(QFileInfo(database).lastModified(), database_time);
+    run.Terminate();
+  }
+}

@@ -1,0 +1,69 @@
+// The real dialogs, answered by key presses sent once each dialog is up.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "app/QtPrompter.h"
+
+using namespace hemulu;
+
+namespace {
+
+// Runs `answer` on the modal dialog as soon as it is shown.
+void WhenDialogShows(std::function<void(QWidget*)> answer) {
+  auto* timer = new QTimer;
+  timer->setInterval(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      answer(dialog);
+    }
+  });
+  timer->start();
+}
+
+}  // namespace
+
+TEST(QtPrompter, MessageShowsTheIconCaptionAndAnOkButton) {
+  QtPrompter prompter;
+  QString caption;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QString ok_text;
+  WhenDialogShows([&](QWidget* dialog) {
+    auto* box = qobject_cast<QMessageBox*>(dialog);
+    ASSERT_NE(box, nullptr);
+    caption = box->windowTitle();
+    icon = box->icon();
+    ok_text = box->button(QMessageBox::Ok)->text();
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  prompter.ShowMessage("打开数据库失败！", MessageKind::Stop);
+  EXPECT_EQ(caption, "禾木鹭进销存");
+  EXPECT_EQ(icon, QMessageBox::Critical);
+  EXPECT_EQ(ok_text, "确定");
+}
+
+TEST(QtPrompter, ConfirmAndInputBoxTellOkFromCancel) {
+  QtPrompter prompter;
+  WhenDialogShows([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+  EXPECT_TRUE(prompter.Confirm("删除？", "警告！"));
+  WhenDialogShows([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
+  EXPECT_FALSE(prompter.Confirm("删除？", "警告！"));
+
+  WhenDialogShows([](QWidget* dialog) {
+    auto* edit = dialog->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    edit->setText(" 735 ");
+    QTest::keyClick(edit, Qt::Key_Return);
+  });
+  EXPECT_EQ(prompter.AskText("请输入超级管理员密码", "超管"), std::optional<QString>(" 735 "));
+  WhenDialogShows([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+  EXPECT_EQ(prompter.AskText("请输入超级管理员密码", "超管"), std::nullopt);
+}
