@@ -62,6 +62,8 @@ qsizetype CharacterCount(const QString& s) {
 
 }  // namespace
 
+QString GoodsNotAllowedMessage() { return kNotAllowed.message; }
+
 GoodsQuery AllGoodsQuery() { return {QStringLiteral("select * from buy"), {}}; }
 
 GoodsQuery SearchGoodsQuery(GoodsSearchField field, const QString& text) {

@@ -72,6 +72,9 @@ struct GoodsError {
   QString message;
 };
 
+// What an operator is told when editing or deleting goods.
+QString GoodsNotAllowedMessage();
+
 // Inserts new goods field by field with the codes [099] … [085].
 std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsForm& form);
 

@@ -1,0 +1,199 @@
+#include "stock/StockList.h"
+
+#include <cmath>
+
+#include "data/TextFormat.h"
+#include "lists/ColumnShares.h"
+#include "lists/ExcelExport.h"
+#include "lists/Grid.h"
+
+namespace hemulu {
+
+namespace {
+
+constexpr Qt::Alignment kCentre = Qt::AlignCenter;
+constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
+
+// Field numbers of the stock list's records (field i lands in grid column i + 1).
+enum StockField {
+  kId, kName, kModel, kCode, kCategory, kBought, kBuyPrice, kBoughtAmount, kSold, kSellPrice, kSoldAmount,
+  kStock, kStockAmount, kDate, kSupplier, kNote
+};
+
+const std::vector<ListField>& StockFields() {
+  static const std::vector<ListField> fields = {
+      {"ID", FieldKind::Number},       {"名称"},
+      {"型号"},                        {"编码"},
+      {"类型"},                        {"进货数量", FieldKind::Number},
+      {"进货单价", FieldKind::Number}, {"进货金额", FieldKind::Number},
+      {"销售数量", FieldKind::Number}, {"销售单价", FieldKind::Number},
+      {"销售金额", FieldKind::Number}, {"存货数量", FieldKind::Number},
+      {"存货金额", FieldKind::Number}, {"入库日期", FieldKind::Date},
+      {"供货商"},                      {"备注"},
+  };
+  return fields;
+}
+
+// The zero filter and the low / zero stock colours shared by both goods lists.
+void AddStockRules(ListFillSpec& spec, int stock_field, int warning, bool show_zero) {
+  const double w = warning;
+  const RecordTest low = [stock_field, w](const FillRecord& r) { return r.Number(stock_field) - w < -kTolerance; };
+  spec.colour_rules.push_back({QStringLiteral("beepcolor"), low});
+  if (show_zero) {
+    spec.colour_rules.push_back({QStringLiteral("zerocolor"), [stock_field](const FillRecord& r) {
+                                   return std::fabs(r.Number(stock_field)) <= kTolerance;
+                                 }});
+  } else {
+    spec.row_filter = [stock_field](const FillRecord& r) { return r.Number(stock_field) > kTolerance; };
+  }
+}
+
+void Caption(Grid& grid, int row, int col, const char* text) { grid.SetCellText(row, col, QString::fromUtf8(text)); }
+
+// Shares of the host width per column (column 0 is fixed, the last column takes the rest).
+const std::vector<double> kSuperShares = {0,     0,    0.075, 0.05,  0.05,  0.06, 0.045, 0.06, 0.075,
+                                          0.045, 0.055, 0.075, 0.045, 0.075, 0.085, 0.07, -1};
+const std::vector<double> kOperatorShares = {0,    0,    0.13,  0.09, 0.09, 0.07, 0.07, 0,   0,
+                                             0.07, 0.055, 0,    0.09, 0,    0.1,  0.12, -1};
+
+const std::vector<double> kSummaryShares = {0, 0, 0.15, 0.1, 0.1, 0.1, 0.065, 0.09, 0.065, 0.09, 0.065, 0.09};
+
+}  // namespace
+
+bool GoodsSelection::HasGoods() const { return !id.isEmpty() && NumberValue(id) > kTolerance; }
+qint64 GoodsSelection::GoodsId() const { return HasGoods() ? static_cast<qint64>(NumberValue(id)) : 0; }
+
+void LayOutStockGrid(Grid& grid) {
+  grid.BeginUpdate();
+  grid.SetCols(kStockCols);
+  grid.SetFixedRows(2);
+  grid.SetRows(2);
+  grid.SetExtendLastCol(true);
+  grid.SetRowHeight(0, 26);
+  grid.SetRowHeight(1, 23);
+  grid.SetRangeMerge(0, 1, 1, 1);
+  grid.SetRangeMerge(0, 2, 0, 5);
+  grid.SetRangeMerge(0, 6, 0, 8);
+  grid.SetRangeMerge(0, 9, 0, 11);
+  grid.SetRangeMerge(0, 12, 0, 13);
+  grid.SetRangeMerge(0, 14, 0, 16);
+  Caption(grid, 0, 2, "商品信息");
+  Caption(grid, 0, 6, "进货信息");
+  Caption(grid, 0, 9, "销售信息");
+  Caption(grid, 0, 12, "存货信息");
+  Caption(grid, 0, 14, "备注信息");
+  const char* captions[] = {"名称", "型号", "编码", "类型", "数量", "单价", "金额", "数量",
+                            "单价", "金额", "数量", "金额", "入库日期", "供货商", "备注"};
+  for (int c = 2; c < kStockCols; ++c) Caption(grid, 1, c, captions[c - 2]);
+  for (int c = 6; c <= 14; ++c) {
+    grid.SetColumnAlignment(c, kRight);
+    grid.SetCellAlignment(1, c, kCentre);
+  }
+  for (int c : {6, 9, 12, 14}) grid.SetCellAlignment(0, c, kCentre);
+  for (int c : {7, 8, 10, 11, 13}) grid.SetColumnMask(c, ColumnMask::Value, 1);
+  grid.SetColumnKind(14, CellKind::Date);
+  grid.SetColumnLockedHidden(kStockIdCol, true);
+  grid.EndUpdate();
+}
+
+ListFillSpec StockFillSpec(const GoodsQuery& query, int warning_quantity, bool show_zero_stock) {
+  ListFillSpec spec;
+  spec.sql = query.sql.toStdString();
+  spec.values.assign(query.params.begin(), query.params.end());
+  spec.fields = StockFields();
+  AddStockRules(spec, kStock, warning_quantity, show_zero_stock);
+  spec.colour_last_col = 16;
+  spec.totals = {{kBought, 6}, {kBoughtAmount, 8}, {kSold, 9}, {kSoldAmount, 11}, {kStock, 12}, {kStockAmount, 13}};
+  spec.label_column = 5;
+  spec.sort_column = kStockQuantityCol;
+  spec.totals_first_col = 2;
+  spec.totals_last_col = 16;
+  spec.line_first_col = 2;
+  spec.line_last_col = 16;
+  return spec;
+}
+
+FillResult FillStockGrid(AppContext& ctx, Grid& grid, const GoodsQuery& query, int warning_quantity) {
+  return FillList(ctx, grid, StockFillSpec(query, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
+}
+
+ColumnShares* AttachStockShares(Grid& grid, bool super_administrator) {
+  // An operator never sees purchase prices or amounts: locked, not just narrow.
+  if (!super_administrator)
+    for (int c : {kStockBuyPriceCol, kStockBuyAmountCol, kStockSoldAmountCol, kStockStockAmountCol})
+      grid.SetColumnLockedHidden(c, true);
+  return new ColumnShares(grid, grid, 20, super_administrator ? kSuperShares : kOperatorShares);
+}
+
+void SetStockHiddenColumns(ColumnShares& shares, bool super_administrator, bool hide_buy_price, bool hide_buy_amount,
+                           bool hide_stock_amount) {
+  if (!super_administrator) return;  // the operator's columns are locked whatever the toggles
+  // A ticked toggle hides its column; clearing it gives the column back its share.
+  shares.SetShare(kStockBuyPriceCol, hide_buy_price ? 0.0 : 0.05);
+  shares.SetShare(kStockBuyAmountCol, hide_buy_amount ? 0.0 : 0.075);
+  shares.SetShare(kStockStockAmountCol, hide_stock_amount ? 0.0 : 0.075);
+}
+
+void LayOutSummaryGrid(Grid& grid) {
+  grid.BeginUpdate();
+  grid.SetCols(kSummaryCols);
+  grid.SetFixedRows(2);
+  grid.SetRows(2);
+  grid.SetExtendLastCol(true);
+  grid.SetRowHeight(0, 26);
+  grid.SetRowHeight(1, 23);
+  grid.SetRangeMerge(0, 1, 1, 1);
+  grid.SetRangeMerge(0, 2, 0, 5);
+  grid.SetRangeMerge(0, 6, 0, 7);
+  grid.SetRangeMerge(0, 8, 0, 9);
+  grid.SetRangeMerge(0, 10, 0, 11);
+  Caption(grid, 0, 2, "商品信息");
+  Caption(grid, 0, 6, "进货信息");
+  Caption(grid, 0, 8, "销售信息");
+  Caption(grid, 0, 10, "存货信息");
+  const char* captions[] = {"名称", "型号", "编码", "类型", "数量", "金额", "数量", "金额", "数量", "金额"};
+  for (int c = 2; c < kSummaryCols; ++c) Caption(grid, 1, c, captions[c - 2]);
+  for (int c = 6; c < kSummaryCols; ++c) {
+    grid.SetColumnAlignment(c, kRight);
+    grid.SetCellAlignment(1, c, kCentre);
+  }
+  for (int c : {6, 8, 10}) grid.SetCellAlignment(0, c, kCentre);
+  grid.SetColumnLockedHidden(1, true);
+  grid.EndUpdate();
+}
+
+FillResult FillSummaryGrid(AppContext& ctx, Grid& grid, int warning_quantity) {
+  enum { kSId, kSName, kSModel, kSCode, kSCategory, kSBought, kSBoughtAmount, kSSold, kSSoldAmount, kSStock,
+         kSStockAmount };
+  ListFillSpec spec;
+  spec.sql = "select * from buy";
+  spec.fields = {{"ID", FieldKind::Number},       {"名称"},
+                 {"型号"},                        {"编码"},
+                 {"类型"},                        {"进货数量", FieldKind::Number},
+                 {"进货金额", FieldKind::Number}, {"销售数量", FieldKind::Number},
+                 {"销售金额", FieldKind::Number}, {"存货数量", FieldKind::Number},
+                 {"存货金额", FieldKind::Number}};
+  AddStockRules(spec, kSStock, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero")));
+  spec.colour_last_col = 11;
+  spec.totals = {{kSBought, 6},     {kSBoughtAmount, 7}, {kSSold, 8},
+                 {kSSoldAmount, 9}, {kSStock, 10},       {kSStockAmount, 11}};
+  spec.label_column = 2;
+  spec.sort_column = -1;  // the compact view keeps the table's order
+  spec.totals_first_col = 2;
+  spec.totals_last_col = 11;
+  spec.line_first_col = 2;
+  spec.line_last_col = -1;
+  return FillList(ctx, grid, spec);
+}
+
+ColumnShares* AttachSummaryShares(Grid& grid, bool super_administrator) {
+  if (!super_administrator)
+    for (int c : {7, 9, 11}) grid.SetColumnLockedHidden(c, true);  // amounts stay hidden from operators
+  return new ColumnShares(grid, grid, 20, kSummaryShares);
+}
+
+std::expected<void, QString> ExportStockGrid(const Grid& grid, const QString& path) {
+  return ExportToExcel(grid, path, true, true);
+}
+
+}  // namespace hemulu

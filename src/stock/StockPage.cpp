@@ -1,0 +1,358 @@
+#include "stock/StockPage.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "data/TextFormat.h"
+#include "lists/Grid.h"
+#include "lists/GridPrinter.h"
+#include "stock/CategoryTreeWindow.h"
+#include "stock/GoodsEntryWindow.h"
+#include "stock/StockList.h"
+
+namespace hemulu {
+
+StockPage::StockPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection, StockPageHooks hooks, QWidget* parent)
+    : QWidget(parent), ctx_(ctx), menu_(menu), hooks_(std::move(hooks)), selection_(selection) {
+  grid_ = new Grid(this, QStringLiteral("库管表格"));
+  LayOutStockGrid(*grid_);
+  shares_ = AttachStockShares(*grid_, ctx_.session.IsSuperAdministrator());
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  layout->addWidget(grid_, 1);
+  layout->addWidget(BuildToolBar());
+
+  connect(grid_, &Grid::DoubleClicked, this, [this](Qt::MouseButton, int row, int col, const QPoint&) {
+    ActivateCell(row, col);
+  });
+  connect(grid_, &Grid::MouseReleased, this, [this](Qt::MouseButton button, int row, int col, const QPoint& pos) {
+    if (button != Qt::RightButton) return;
+    if (QMenu* m = PrepareMenuFor(row, col)) m->popup(pos);
+  });
+  ConnectMenu();
+
+  // The stored warning quantity, shown as the whole number the marking uses.
+  warning_quantity_ = static_cast<int>(std::trunc(NumberValue(ctx_.settings.ReadSetupValue(QStringLiteral("beep")))));
+  {
+    const QSignalBlocker block_warning(warning_box_), block_zero(zero_box_);
+    warning_box_->setText(QString::number(warning_quantity_));
+    zero_box_->setChecked(ctx_.settings.SetupFlag(QStringLiteral("zero")));
+  }
+  FillStockList();
+  RefillPickLists();
+}
+
+StockPage::~StockPage() = default;
+
+QWidget* StockPage::BuildToolBar() {
+  auto* bar = new QWidget(this);
+  bar->setObjectName(QStringLiteral("库管工具栏"));
+  auto* grid = new QGridLayout(bar);
+  grid->setContentsMargins(3, 0, 3, 2);
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(2);
+
+  const auto line_edit = [bar](const QString& name) {
+    auto* box = new QLineEdit(bar);
+    box->setObjectName(name);
+    box->setClearButtonEnabled(true);
+    return box;
+  };
+  const auto combo = [bar](const QString& name) {
+    auto* box = new QComboBox(bar);
+    box->setObjectName(name);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setMinimumContentsLength(8);
+    return box;
+  };
+  const auto button = [bar](const QString& caption, const QString& name) {
+    auto* b = new QPushButton(caption, bar);
+    if (!name.isEmpty()) b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+  };
+
+  code_box_ = line_edit(QStringLiteral("库管商品编码框"));
+  name_box_ = line_edit(QStringLiteral("库管商品名称框"));
+  name_box_->setToolTip(QStringLiteral("输入商品名称的拼音首字母，如“可乐”输入 KL"));
+  model_box_ = line_edit(QStringLiteral("库管型号框"));
+  category_box_ = combo(QStringLiteral("库管类型查询框"));
+  supplier_box_ = combo(QStringLiteral("库管供货商框"));
+  const QDate today = ctx_.clock.Now().date();
+  date_from_ = new QDateEdit(today.addMonths(-1), bar);
+  date_from_->setObjectName(QStringLiteral("库管日期框1"));
+  date_to_ = new QDateEdit(today, bar);
+  date_to_->setObjectName(QStringLiteral("库管日期框2"));
+  for (QDateEdit* d : {date_from_, date_to_}) {
+    d->setCalendarPopup(true);
+    d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  }
+  warning_box_ = line_edit(QStringLiteral("库管库存报警框"));
+  warning_box_->setClearButtonEnabled(false);
+  warning_box_->setMaximumWidth(60);
+  zero_box_ = new QCheckBox(QStringLiteral("显示零库存商品"), bar);
+  zero_box_->setObjectName(QStringLiteral("库管不显示零库存框"));
+
+  auto* query = button(QStringLiteral("日期查询"), QStringLiteral("库管查询按钮"));
+  auto* all = button(QStringLiteral("刷新全部记录"), QStringLiteral("库管全部记录按钮"));
+  auto* clear = button(QStringLiteral("清空条件"), QStringLiteral("库管清空条件按钮"));
+  auto* tree = button(QStringLiteral("目录"), QStringLiteral("库管目录按钮"));
+
+  int col = 0;
+  const auto add = [&](int row, const QString& label, QWidget* w) {
+    if (!label.isEmpty()) grid->addWidget(new QLabel(label, bar), row, col++);
+    grid->addWidget(w, row, col++);
+  };
+  add(0, QStringLiteral("商品编码："), code_box_);
+  add(0, QStringLiteral("商品名称："), name_box_);
+  add(0, QStringLiteral("规格型号："), model_box_);
+  add(0, QStringLiteral("类别查询："), category_box_);
+  add(0, QStringLiteral("供货商："), supplier_box_);
+  col = 0;
+  add(1, QStringLiteral("入库日期："), date_from_);
+  add(1, QStringLiteral("-至-"), date_to_);
+  grid->addWidget(query, 1, col++);
+  grid->addWidget(all, 1, col++);
+  grid->addWidget(clear, 1, col++);
+  grid->addWidget(tree, 1, col++);
+  grid->addWidget(new QLabel(QStringLiteral("库存报警数量："), bar), 1, col++);
+  grid->addWidget(warning_box_, 1, col++);
+  grid->addWidget(zero_box_, 1, col++, 1, 2);
+
+  connect(code_box_, &QLineEdit::textChanged, this, [this](const QString& t) { Search(GoodsSearchField::Code, t); });
+  connect(name_box_, &QLineEdit::textChanged, this,
+          [this](const QString& t) { Search(GoodsSearchField::Initials, t); });
+  connect(model_box_, &QLineEdit::textChanged, this, [this](const QString& t) { Search(GoodsSearchField::Model, t); });
+  // The category list searches when picked and when typed; the supplier list only when typed.
+  connect(category_box_, &QComboBox::textActivated, this,
+          [this](const QString& t) { Search(GoodsSearchField::Category, t); });
+  connect(category_box_->lineEdit(), &QLineEdit::textEdited, this,
+          [this](const QString& t) { Search(GoodsSearchField::Category, t); });
+  connect(supplier_box_->lineEdit(), &QLineEdit::textEdited, this,
+          [this](const QString& t) { Search(GoodsSearchField::Supplier, t); });
+  connect(query, &QPushButton::clicked, this,
+          [this] { FillStockList(GoodsByDateQuery(date_from_->date(), date_to_->date())); });
+  connect(all, &QPushButton::clicked, this, [this] { FillStockList(); });
+  connect(clear, &QPushButton::clicked, this, &StockPage::ClearConditions);
+  connect(tree, &QPushButton::clicked, this, &StockPage::OpenCategoryTree);
+  connect(warning_box_, &QLineEdit::textChanged, this, &StockPage::OnWarningQuantityEdited);
+  connect(zero_box_, &QCheckBox::toggled, this, &StockPage::OnZeroStockToggled);
+  return bar;
+}
+
+QAction* StockPage::Item(const char* caption) const {
+  if (!menu_) return nullptr;
+  return menu_->findChild<QAction*>(QString::fromUtf8(caption));
+}
+
+void StockPage::ConnectMenu() {
+  if (!menu_) return;
+  const auto on = [this](const char* caption, auto&& slot) {
+    if (QAction* a = Item(caption)) connect(a, &QAction::triggered, this, slot);
+  };
+  on("商品入库", [this] { OpenNewGoods(); });
+  on("商品续存", [this] { OpenRestock(); });
+  on("修改(退货)", [this] { OpenEdit(); });
+  on("删除", [this] { DeleteCurrentGoods(); });
+  on("销售记录", [this] {
+    if (hooks_.show_page) hooks_.show_page(1);
+  });
+  on("汇总统计", [this] {
+    if (hooks_.show_page) hooks_.show_page(5);
+  });
+  on("刷新显示", [this] { FillStockList(); });
+  on("导出Excel", [this] { ExportToSpreadsheet(); });
+  on("打印", [this] { Print(); });
+  on("查看进货单价", [this] { ShowPurchasePrice(); });
+  const std::pair<const char*, int> toggles[] = {{"隐藏进货单价", kStockBuyPriceCol},
+                                                  {"隐藏进货金额", kStockBuyAmountCol},
+                                                  {"隐藏存货金额", kStockStockAmountCol}};
+  for (const auto& [caption, col] : toggles) {
+    if (QAction* a = Item(caption)) {
+      a->setCheckable(true);
+      connect(a, &QAction::toggled, this, [this, col = col](bool hide) { ToggleColumn(col, hide); });
+    }
+  }
+}
+
+void StockPage::FillStockList(const GoodsQuery& query) {
+  FillStockGrid(ctx_, *grid_, query, warning_quantity_);
+  ApplyColumnShares();
+}
+
+void StockPage::ApplyColumnShares() {
+  SetStockHiddenColumns(*shares_, ctx_.session.IsSuperAdministrator(), hide_buy_price_, hide_buy_amount_,
+                        hide_stock_amount_);
+}
+
+void StockPage::RefillPickLists() {
+  FillPickList(ctx_, PickField::Supplier, supplier_box_);
+  FillPickList(ctx_, PickField::Category, category_box_);
+}
+
+void StockPage::OnWarningQuantityEdited(const QString& text) {
+  ctx_.settings.WriteSetupValue(QStringLiteral("beep"), text);
+  warning_quantity_ = static_cast<int>(std::trunc(NumberValue(text)));
+  FillStockList();
+}
+
+void StockPage::OnZeroStockToggled(bool checked) {
+  ctx_.settings.WriteSetupValue(QStringLiteral("zero"), checked ? QStringLiteral("ture") : QStringLiteral("false"));
+  FillStockList();
+}
+
+void StockPage::Search(GoodsSearchField field, const QString& text) { FillStockList(SearchGoodsQuery(field, text)); }
+
+void StockPage::ClearConditions() {
+  for (QLineEdit* box : {code_box_, name_box_, model_box_}) {
+    const QSignalBlocker block(box);
+    box->clear();
+  }
+  for (QComboBox* box : {category_box_, supplier_box_}) {
+    const QSignalBlocker block(box);
+    box->setEditText(QString());
+  }
+  FillStockList();
+}
+
+void StockPage::OpenCategoryTree() {
+  if (!tree_window_) {
+    tree_window_ = new CategoryTreeWindow(ctx_, window());
+    connect(tree_window_, &CategoryTreeWindow::CategoryChosen, this,
+            [this](const QString& text) { FillStockList(CategoryTreeQuery(text)); });
+  } else {
+    tree_window_->FillCategoryTree();
+  }
+  tree_window_->show();
+  tree_window_->raise();
+}
+
+void StockPage::ActivateCell(int row, int col) {
+  if (row < 2 || col < 2) return;
+  selection_.row = row;
+  selection_.id = grid_->CellText(row, kStockIdCol);
+  if (selection_.HasGoods() && hooks_.open_sale) hooks_.open_sale(selection_.GoodsId());
+}
+
+QMenu* StockPage::PrepareMenuFor(int row, int col) {
+  selection_.id.clear();
+  selection_.row = row;
+  if (row >= 0 && col >= 0) grid_->SetFocusCell(row, col);
+  if (row >= 0) selection_.id = grid_->CellText(row, kStockIdCol);
+  if (!menu_) return nullptr;
+  if (row >= 2 && col >= 2) {
+    const bool super = ctx_.session.IsSuperAdministrator();
+    const auto show = [this](const char* caption, bool visible) {
+      if (QAction* a = Item(caption)) a->setVisible(visible);
+    };
+    if (selection_.HasGoods()) {
+      show("查看进货单价", true);
+      show("商品续存", true);
+      if (super) {
+        show("修改(退货)", true);
+        show("删除", true);
+        show("查看进货单价", false);
+      }
+    } else {
+      show("修改(退货)", false);
+      show("删除", false);
+      show("查看进货单价", false);
+      if (!super) show("商品续存", false);
+    }
+  }
+  return menu_;
+}
+
+void StockPage::OpenEntryWindow(int mode, qint64 id) {
+  if (entry_window_) entry_window_->close();
+  auto* w = new GoodsEntryWindow(ctx_, static_cast<GoodsEntryWindow::Mode>(mode), id, window());
+  connect(w, &GoodsEntryWindow::GoodsSaved, this, [this] {
+    FillStockList();
+    RefillPickLists();
+  });
+  entry_window_ = w;
+  w->show();
+  w->raise();
+  w->activateWindow();
+}
+
+void StockPage::OpenNewGoods() { OpenEntryWindow(static_cast<int>(GoodsEntryWindow::Mode::NewGoods), 0); }
+
+void StockPage::OpenRestock() {
+  if (!selection_.HasGoods()) return;
+  OpenEntryWindow(static_cast<int>(GoodsEntryWindow::Mode::Restock), selection_.GoodsId());
+}
+
+void StockPage::OpenEdit() {
+  if (!selection_.HasGoods()) return;
+  if (!ctx_.session.IsSuperAdministrator()) {
+    ctx_.ShowMessage(GoodsNotAllowedMessage(), MessageKind::Stop);
+    return;
+  }
+  OpenEntryWindow(static_cast<int>(GoodsEntryWindow::Mode::Edit), selection_.GoodsId());
+}
+
+void StockPage::DeleteCurrentGoods() {
+  const GoodsSelection chosen = selection_;
+  if (!chosen.HasGoods()) return;
+  if (!ctx_.session.IsSuperAdministrator()) {
+    ctx_.ShowMessage(GoodsNotAllowedMessage(), MessageKind::Stop);
+    return;
+  }
+  if (!ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
+                             QStringLiteral("警告！")))
+    return;
+  if (auto done = DeleteGoods(ctx_, chosen.GoodsId()); !done) {
+    ctx_.ShowMessage(done.error().message, MessageKind::Stop);
+    return;
+  }
+  // The row goes without a refill, so the totals keep their figures until the next fill.
+  // The grid may have been refilled since the row was chosen: find the row by its ID.
+  int row = chosen.row;
+  if (row < grid_->FixedRows() || row >= grid_->Rows() || grid_->CellText(row, kStockIdCol) != chosen.id) {
+    row = -1;
+    for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r)
+      if (grid_->CellText(r, kStockIdCol) == chosen.id) row = r;
+  }
+  if (row >= grid_->FixedRows()) grid_->RemoveItem(row);
+}
+
+void StockPage::ShowPurchasePrice() {
+  if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,默认超管密码"), QStringLiteral("超管"))) return;
+  const QString price = selection_.row >= 0 && selection_.row < grid_->Rows()
+                            ? grid_->CellText(selection_.row, kStockBuyPriceCol)
+                            : QString();
+  ctx_.ShowMessage(price, MessageKind::Information);
+}
+
+void StockPage::ExportToSpreadsheet() {
+  const QString path = ctx_.FilePath(QStringLiteral("my.xlsx"));
+  if (auto done = ExportStockGrid(*grid_, path); !done) {
+    ctx_.ShowMessage(done.error(), MessageKind::Stop);
+    return;
+  }
+  ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
+}
+
+void StockPage::Print() { PrintGrid(*grid_, QStringLiteral("商品库存"), this); }
+
+void StockPage::ToggleColumn(int col, bool hide) {
+  if (col == kStockBuyPriceCol) hide_buy_price_ = hide;
+  if (col == kStockBuyAmountCol) hide_buy_amount_ = hide;
+  if (col == kStockStockAmountCol) hide_stock_amount_ = hide;
+  ApplyColumnShares();
+}
+
+}  // namespace hemulu

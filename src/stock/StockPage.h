@@ -1,0 +1,105 @@
+#pragma once
+// The goods stock page ("商品库"): the stock list with its search bar, warning
+// quantity and zero-stock switch, and the commands of its pop-up menu.
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+#include "stock/CategoryTreeWindow.h"
+#include "stock/StockList.h"
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLineEdit;
+class QMenu;
+
+namespace hemulu {
+
+class CategoryTreeWindow;
+class ColumnShares;
+class Grid;
+
+// What the page asks of the rest of the program.
+struct StockPageHooks {
+  // Switches the main window to another page (1 sales, 5 summary).
+  std::function<void(int page_index)> show_page;
+  // Opens the sale window for a goods row (modal).
+  std::function<void(qint64 goods_id)> open_sale;
+};
+
+class StockPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `menu` is the main window's 库管快捷菜单; the page connects its items.
+  // `selection` is shared with the summary page.
+  StockPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection, StockPageHooks hooks, QWidget* parent = nullptr);
+  ~StockPage() override;
+
+  // Refills the list from the query (every goods row for "select * from buy").
+  void FillStockList(const GoodsQuery& query);
+  void FillStockList() { FillStockList(AllGoodsQuery()); }
+  // The stock page's supplier and category lists.
+  void RefillPickLists();
+
+  Grid* StockGrid() const { return grid_; }
+  const GoodsSelection& Selection() const { return selection_; }
+  // Truncated toward zero from the box's text.
+  int WarningQuantity() const { return warning_quantity_; }
+
+  // The pop-up menu's commands.
+  void OpenNewGoods();
+  void OpenRestock();
+  void OpenEdit();
+  void DeleteCurrentGoods();
+  void ShowPurchasePrice();
+  void ExportToSpreadsheet();
+  void Print();
+  void ToggleColumn(int col, bool hide);
+
+  // Chooses a row as a right-click does, then updates the menu's items; returns the
+  // menu for showing (tests check it without showing it).
+  QMenu* PrepareMenuFor(int row, int col);
+  // A double-click on a cell.
+  void ActivateCell(int row, int col);
+  // The open entry, restock or edit window, if any.
+  QWidget* EntryWindow() const { return entry_window_; }
+  CategoryTreeWindow* TreeWindow() const { return tree_window_; }
+
+ private:
+  QWidget* BuildToolBar();
+  void ConnectMenu();
+  void ApplyColumnShares();
+  void OnWarningQuantityEdited(const QString& text);
+  void OnZeroStockToggled(bool checked);
+  void Search(GoodsSearchField field, const QString& text);
+  void ClearConditions();
+  void OpenCategoryTree();
+  void OpenEntryWindow(int mode, qint64 id);
+  QAction* Item(const char* caption) const;
+
+  AppContext& ctx_;
+  QMenu* menu_;
+  StockPageHooks hooks_;
+  Grid* grid_ = nullptr;
+  ColumnShares* shares_ = nullptr;
+  GoodsSelection& selection_;
+  int warning_quantity_ = 0;
+  bool hide_buy_price_ = false, hide_buy_amount_ = false, hide_stock_amount_ = false;
+
+  QLineEdit* code_box_ = nullptr;
+  QLineEdit* name_box_ = nullptr;
+  QLineEdit* model_box_ = nullptr;
+  QComboBox* category_box_ = nullptr;
+  QComboBox* supplier_box_ = nullptr;
+  QDateEdit* date_from_ = nullptr;
+  QDateEdit* date_to_ = nullptr;
+  QLineEdit* warning_box_ = nullptr;
+  QCheckBox* zero_box_ = nullptr;
+  QPointer<QWidget> entry_window_;
+  QPointer<CategoryTreeWindow> tree_window_;
+};
+
+}  // namespace hemulu

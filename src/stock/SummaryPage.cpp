@@ -1,0 +1,47 @@
+#include "stock/SummaryPage.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "data/TextFormat.h"
+#include "lists/Grid.h"
+#include "stock/StockList.h"
+
+namespace hemulu {
+
+SummaryPage::SummaryPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection, QWidget* parent)
+    : QWidget(parent), ctx_(ctx), menu_(menu), selection_(selection) {
+  setObjectName(QStringLiteral("汇总框架"));
+  grid_ = new Grid(this, QStringLiteral("汇总表格"));
+  LayOutSummaryGrid(*grid_);
+  shares_ = AttachSummaryShares(*grid_, ctx_.session.IsSuperAdministrator());
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(grid_);
+  connect(grid_, &Grid::MouseReleased, this, [this](Qt::MouseButton button, int row, int col, const QPoint& pos) {
+    if (button != Qt::RightButton) return;
+    if (QMenu* m = PrepareMenuFor(row, col)) m->popup(pos);
+  });
+  if (menu_)
+    if (QAction* refresh = menu_->findChild<QAction*>(QStringLiteral("刷新显示")))
+      connect(refresh, &QAction::triggered, this, &SummaryPage::Refill);
+  Refill();
+}
+
+void SummaryPage::Refill() {
+  const int warning = static_cast<int>(std::trunc(NumberValue(ctx_.settings.ReadSetupValue(QStringLiteral("beep")))));
+  FillSummaryGrid(ctx_, *grid_, warning);
+}
+
+QMenu* SummaryPage::PrepareMenuFor(int row, int col) {
+  if (row < 1 || col < 1) return nullptr;
+  // The compact view has no goods commands: the stock page's commands do nothing
+  // until a goods row is chosen there again.
+  selection_.id.clear();
+  selection_.row = row;
+  return menu_;
+}
+
+}  // namespace hemulu

@@ -1,0 +1,292 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProcess>
+#include <QTest>
+
+#include "TestSupport.h"
+#include "app/MainMenus.h"
+#include "data/TextFormat.h"
+#include "lists/Grid.h"
+#include "stock/GoodsEntryWindow.h"
+#include "stock/CategoryTreeWindow.h"
+#include "stock/StockPage.h"
+#include "stock/SummaryPage.h"
+
+using namespace hemulu;
+using namespace hemulu::test;
+
+namespace {
+
+// A stock page on a test context with the main window's real menus and role rule.
+struct PageFixture {
+  explicit PageFixture(TestApp& app) : app(app) {
+    menus = BuildMainMenus(&owner);
+    if (!app.ctx().session.IsSuperAdministrator()) HideOperatorItems(menus);
+    hooks.show_page = [this](int page) { shown_pages.push_back(page); };
+    hooks.open_sale = [this](qint64 id) { sold_ids.push_back(id); };
+  }
+  StockPage& Page() {
+    if (!page) {
+      page = std::make_unique<StockPage>(app.ctx(), menus.value(kStockMenu), selection, hooks, &owner);
+      page->resize(1200, 500);
+    }
+    return *page;
+  }
+  QAction* Item(const char* caption) { return menus.value(kStockMenu)->findChild<QAction*>(QString::fromUtf8(caption)); }
+  Grid& G() { return *Page().StockGrid(); }
+  // The grid row showing a goods ID, -1 when none does.
+  int RowOf(qint64 id) {
+    for (int r = G().FixedRows(); r < G().Rows(); ++r)
+      if (G().CellText(r, 1) == QString::number(id)) return r;
+    return -1;
+  }
+
+  TestApp& app;
+  QWidget owner;
+  QHash<QString, QMenu*> menus;
+  GoodsSelection selection;
+  StockPageHooks hooks;
+  std::vector<int> shown_pages;
+  std::vector<qint64> sold_ids;
+  std::unique_ptr<StockPage> page;
+};
+
+GoodsRow Stocked(const char* name, double stock) {
+  GoodsRow r;
+  r.name = name;
+  r.stock = stock;
+  r.stock_amount = stock * 2;
+  return r;
+}
+
+}  // namespace
+
+TEST(StockPage, ZeroFilterAndStockColours) {
+  TestApp app;
+  const qint64 low = InsertGoods(app.ctx().db, Stocked("低", 1));
+  const qint64 zero = InsertGoods(app.ctx().db, Stocked("零", 0));
+  const qint64 normal = InsertGoods(app.ctx().db, Stocked("够", 2));
+  const qint64 negative = InsertGoods(app.ctx().db, Stocked("负", -3));
+  PageFixture f(app);
+  Grid& g = f.G();
+  // zero=false (default): stock 0 and below are left out but still totalled.
+  EXPECT_EQ(f.RowOf(zero), -1);
+  EXPECT_EQ(f.RowOf(negative), -1);
+  ASSERT_NE(f.RowOf(low), -1);
+  EXPECT_EQ(g.CellText(g.Rows() - 1, 12), "0");  // 1 + 0 + 2 - 3
+  EXPECT_EQ(g.CellText(g.Rows() - 1, 5), "合计：");
+  EXPECT_EQ(g.CellForeColor(f.RowOf(low), 2), ColorFromWin(255));  // below the warning quantity 2
+  EXPECT_NE(g.CellForeColor(f.RowOf(normal), 2), ColorFromWin(255));
+  // beepview: the lowest stock first.
+  EXPECT_EQ(f.RowOf(low), 2);
+
+  f.Page().findChild<QCheckBox*>("库管不显示零库存框")->setChecked(true);
+  EXPECT_EQ(app.ctx().settings.ReadSetupValue("zero"), "ture");
+  ASSERT_NE(f.RowOf(zero), -1);
+  EXPECT_EQ(g.CellForeColor(f.RowOf(zero), 2), ColorFromWin(8421504));  // zero wins over low
+  EXPECT_EQ(g.CellForeColor(f.RowOf(negative), 16), ColorFromWin(255));
+  EXPECT_EQ(g.CellForeColor(f.RowOf(low), 1), ColorFromWin(255));
+}
+
+TEST(StockPage, WarningQuantityActsPerKeystrokeAsAWholeNumber) {
+  TestApp app;
+  const qint64 two = InsertGoods(app.ctx().db, Stocked("二", 2));
+  PageFixture f(app);
+  auto* box = f.Page().findChild<QLineEdit*>("库管库存报警框");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text(), "2");
+  box->clear();
+  box->setFocus();
+  TypeText(box, "2.9");
+  EXPECT_EQ(app.ctx().settings.ReadSetupValue("beep"), "2.9");
+  EXPECT_EQ(f.Page().WarningQuantity(), 2);
+  EXPECT_NE(f.G().CellForeColor(f.RowOf(two), 2), ColorFromWin(255));  // 2 is not below 2
+  TypeText(box, "x");
+  EXPECT_EQ(f.Page().WarningQuantity(), 0);
+  box->setText("3");
+  EXPECT_EQ(f.G().CellForeColor(f.RowOf(two), 2), ColorFromWin(255));
+}
+
+TEST(StockPage, MenuItemsFollowTheRowAndTheUser) {
+  TestApp app;
+  const qint64 id = InsertGoods(app.ctx().db, GoodsRow{});
+  PageFixture f(app);
+  const int row = f.RowOf(id);
+  const int totals = f.G().Rows() - 1;
+  f.Page().PrepareMenuFor(row, 3);
+  EXPECT_EQ(f.selection.id, QString::number(id));
+  EXPECT_TRUE(f.Item("修改(退货)")->isVisible());
+  EXPECT_TRUE(f.Item("删除")->isVisible());
+  EXPECT_TRUE(f.Item("商品续存")->isVisible());
+  EXPECT_FALSE(f.Item("查看进货单价")->isVisible());
+  f.Page().PrepareMenuFor(totals, 3);
+  EXPECT_TRUE(f.selection.id.isEmpty());
+  EXPECT_FALSE(f.Item("修改(退货)")->isVisible());
+  EXPECT_FALSE(f.Item("删除")->isVisible());
+  EXPECT_FALSE(f.Item("查看进货单价")->isVisible());
+  EXPECT_TRUE(f.Item("商品续存")->isVisible());
+}
+
+TEST(StockPage, OperatorSeesNoPricesAndCannotEditOrDelete) {
+  TestApp app("收银员");
+  const qint64 id = InsertGoods(app.ctx().db, GoodsRow{});
+  PageFixture f(app);
+  EXPECT_FALSE(f.Item("修改(退货)")->isVisible());
+  EXPECT_FALSE(f.Item("隐藏进货单价")->isVisible());
+  f.Page().PrepareMenuFor(f.RowOf(id), 2);
+  EXPECT_FALSE(f.Item("修改(退货)")->isVisible());
+  EXPECT_FALSE(f.Item("删除")->isVisible());
+  EXPECT_TRUE(f.Item("查看进货单价")->isVisible());
+  EXPECT_TRUE(f.Item("商品续存")->isVisible());
+  f.Page().PrepareMenuFor(f.G().Rows() - 1, 2);
+  EXPECT_FALSE(f.Item("商品续存")->isVisible());
+
+  Grid& g = f.G();
+  for (int c : {7, 8, 11, 13}) {
+    EXPECT_EQ(g.ColumnWidth(c), 0) << c;
+    g.Header()->resizeSection(c, 80);  // what a drag on the caption does
+    g.SetColumnWidth(c, 80);
+    EXPECT_EQ(g.ColumnWidth(c), 0) << c;
+  }
+  f.Page().resize(900, 400);
+  EXPECT_EQ(g.ColumnWidth(7), 0);
+  EXPECT_GT(g.ColumnWidth(2), 0);
+
+  // Even when a command is reached, the page and the logic refuse.
+  f.Page().PrepareMenuFor(f.RowOf(id), 2);
+  f.Page().DeleteCurrentGoods();
+  f.Page().OpenEdit();
+  EXPECT_EQ(app.prompter.Messages().size(), 2u);
+  EXPECT_EQ(f.Page().EntryWindow(), nullptr);
+  EXPECT_EQ(CountRows(app.ctx().db, "buy"), 1);
+
+  // The purchase price, behind the super-administrator password.
+  app.prompter.AnswerText(QStringLiteral("735"));
+  f.Page().ShowPurchasePrice();
+  EXPECT_EQ(app.prompter.Prompts().back().text, "2");
+  EXPECT_EQ(app.prompter.Prompts()[app.prompter.Prompts().size() - 2].caption, "超管");
+}
+
+TEST(StockPage, DeleteAsksAndLeavesTotalsUntilTheNextFill) {
+  TestApp app;
+  const qint64 a = InsertGoods(app.ctx().db, Stocked("甲", 4));
+  InsertGoods(app.ctx().db, Stocked("乙", 6));
+  PageFixture f(app);
+  Grid& g = f.G();
+  f.Page().PrepareMenuFor(f.RowOf(a), 2);
+  app.prompter.AnswerConfirm(false);
+  f.Page().DeleteCurrentGoods();
+  EXPECT_EQ(app.prompter.Prompts().back().caption, "警告！");
+  EXPECT_EQ(app.prompter.Prompts().back().text, "你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复");
+  EXPECT_NE(f.RowOf(a), -1);
+  EXPECT_EQ(CountRows(app.ctx().db, "buy"), 2);
+
+  app.prompter.AnswerConfirm(true);
+  f.Page().DeleteCurrentGoods();
+  EXPECT_EQ(f.RowOf(a), -1);
+  EXPECT_EQ(CountRows(app.ctx().db, "buy"), 1);
+  EXPECT_EQ(g.CellText(g.Rows() - 1, 12), "10");  // old totals until the next fill
+  f.Page().FillStockList();
+  EXPECT_EQ(g.CellText(g.Rows() - 1, 12), "6");
+}
+
+TEST(StockPage, RestockWindowKeepsItsRowWhenAnotherIsChosen) {
+  TestApp app;
+  const qint64 a = InsertGoods(app.ctx().db, Stocked("甲", 4));
+  const qint64 b = InsertGoods(app.ctx().db, Stocked("乙", 6));
+  PageFixture f(app);
+  f.Page().PrepareMenuFor(f.RowOf(a), 2);
+  f.Item("商品续存")->trigger();
+  auto* window = qobject_cast<GoodsEntryWindow*>(f.Page().EntryWindow());
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->EntryMode(), GoodsEntryWindow::Mode::Restock);
+  f.Page().PrepareMenuFor(f.RowOf(b), 2);  // the user moves on to another row
+  window->findChild<QLineEdit*>("数量框")->setText("3");
+  window->Save();
+  EXPECT_DOUBLE_EQ(LoadGoods(app.ctx(), a)->stock, 7);
+  EXPECT_DOUBLE_EQ(LoadGoods(app.ctx(), b)->stock, 6);
+  EXPECT_EQ(f.G().CellText(f.RowOf(a), 12), "7");  // the list was refilled
+}
+
+TEST(StockPage, SearchBoxesAndDoubleClick) {
+  TestApp app;
+  GoodsRow cola = Stocked("可口可乐", 5), small = Stocked("可乐", 5), tea = Stocked("O'Hara茶", 5);
+  cola.initials = "KKKL", small.initials = "KL", tea.initials = "OHC", tea.code = "O'H";
+  const qint64 ic = InsertGoods(app.ctx().db, cola), is = InsertGoods(app.ctx().db, small),
+               it = InsertGoods(app.ctx().db, tea);
+  PageFixture f(app);
+  auto* name_box = f.Page().findChild<QLineEdit*>("库管商品名称框");
+  name_box->setFocus();
+  TypeText(name_box, "KL");
+  EXPECT_NE(f.RowOf(ic), -1);
+  EXPECT_NE(f.RowOf(is), -1);
+  EXPECT_EQ(f.RowOf(it), -1);
+  name_box->clear();
+  EXPECT_NE(f.RowOf(it), -1);  // cleared: every goods row again
+  auto* code_box = f.Page().findChild<QLineEdit*>("库管商品编码框");
+  TypeText(code_box, "'");
+  EXPECT_EQ(f.G().Rows(), 4);  // two header rows, the tea, the totals
+  EXPECT_NE(f.RowOf(it), -1);
+
+  f.Page().ActivateCell(f.RowOf(it), 2);
+  EXPECT_EQ(f.sold_ids, std::vector<qint64>{it});
+  f.Page().ActivateCell(f.G().Rows() - 1, 2);  // the totals row sells nothing
+  f.Page().ActivateCell(f.RowOf(it), 1);
+  EXPECT_EQ(f.sold_ids.size(), 1u);
+
+  auto* clear = f.Page().findChild<QWidget*>("库管清空条件按钮");
+  QTest::mouseClick(clear, Qt::LeftButton);
+  EXPECT_TRUE(code_box->text().isEmpty());
+  EXPECT_EQ(f.G().Rows(), 6);
+
+  f.Item("汇总统计")->trigger();
+  EXPECT_EQ(f.shown_pages, std::vector<int>{5});
+}
+
+TEST(StockPage, ExportLeavesOutWhatTheUserCannotSee) {
+  QProcess probe;
+  probe.start("unzip", {"-v"});
+  if (!probe.waitForFinished() || probe.exitCode() != 0) GTEST_SKIP() << "unzip is not installed";
+  TestApp app("收银员");
+  GoodsRow row = Stocked("可口可乐", 5);
+  row.buy_price = 1.25;
+  InsertGoods(app.ctx().db, row);
+  PageFixture f(app);
+  f.Page();
+  f.Item("导出Excel")->trigger();
+  const QString path = app.FilePath("my.xlsx");
+  ASSERT_TRUE(QFile::exists(path)) << (app.prompter.Messages().empty() ? "" : app.prompter.Messages()[0].toStdString());
+  EXPECT_EQ(app.notifier.notices.back().text, "已导出到 " + path);
+  QProcess unzip;
+  unzip.start("unzip", {"-p", path, "xl/sharedStrings.xml", "xl/worksheets/sheet1.xml"});
+  ASSERT_TRUE(unzip.waitForFinished());
+  const QString xml = QString::fromUtf8(unzip.readAllStandardOutput());
+  EXPECT_TRUE(xml.contains("可口可乐"));
+  EXPECT_TRUE(xml.contains("入库日期"));
+  EXPECT_FALSE(xml.contains("1.25"));  // the purchase price column is not exported
+}
+
+TEST(SummaryPage, OperatorSeesNoAmountsAndRightClickClearsTheChoice) {
+  TestApp app("收银员");
+  InsertGoods(app.ctx().db, Stocked("甲", 4));
+  QWidget owner;
+  auto menus = BuildMainMenus(&owner);
+  GoodsSelection selection{3, "7"};
+  SummaryPage page(app.ctx(), menus.value(kSummaryMenu), selection, &owner);
+  page.resize(1000, 400);
+  Grid& g = *page.SummaryGrid();
+  EXPECT_EQ(g.Cols(), 12);
+  EXPECT_EQ(g.CellText(g.Rows() - 1, 2), "合计：");
+  EXPECT_EQ(g.CellText(g.Rows() - 1, 10), "4");
+  for (int c : {7, 9, 11}) EXPECT_EQ(g.ColumnWidth(c), 0) << c;
+  EXPECT_GT(g.ColumnWidth(8), 0);
+  EXPECT_EQ(page.PrepareMenuFor(2, 3), menus.value(kSummaryMenu));
+  EXPECT_TRUE(selection.id.isEmpty());
+  EXPECT_EQ(selection.row, 2);
+}
