@@ -1,0 +1,549 @@
+#include "lists/Grid.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "lists/GridModel.h"
+#include "lists/GridViews.h"
+
+namespace hemulu {
+
+QColor ColorFromWin(int win_color) {
+  const auto v = static_cast<unsigned>(win_color);
+  return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF));
+}
+
+int WinFromColor(const QColor& color) { return color.red() | (color.green() << 8) | (color.blue() << 16); }
+
+namespace {
+std::uint32_t RgbOf(int win_color) { return ColorFromWin(win_color).rgb() & 0xFFFFFFu; }
+}  // namespace
+
+// Opens a model reset around a change of rows or columns, unless BeginUpdate() already
+// opened one; closing it lays the views out again.
+class Grid::Structure {
+ public:
+  explicit Structure(Grid& grid) : grid_(grid), own_(grid.update_depth_ == 0) {
+    if (own_) grid_.BeginUpdate();
+  }
+  ~Structure() {
+    if (own_) grid_.EndUpdate();
+  }
+  Structure(const Structure&) = delete;
+  Structure& operator=(const Structure&) = delete;
+
+ private:
+  Grid& grid_;
+  bool own_;
+};
+
+Grid::Grid(QWidget* parent, const QString& object_name) : QFrame(parent) {
+  if (!object_name.isEmpty()) setObjectName(object_name);
+  setFrameShape(QFrame::Box);
+  setFrameShadow(QFrame::Plain);
+  setLineWidth(1);
+  QPalette frame_palette = palette();
+  frame_palette.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+  setPalette(frame_palette);
+
+  columns_.resize(static_cast<std::size_t>(store_.Cols()));
+  back_sel_ = QColor(0xCC, 0xE8, 0xFF);
+  back_active_sel_ = back_sel_;
+  selection_border_ = QColor(0x33, 0x66, 0xCC);
+  data_row_height_ = fontMetrics().height() + 8;
+
+  body_model_ = new GridModel(*this, store_, GridModel::Part::Body, this);
+  footer_model_ = new GridModel(*this, store_, GridModel::Part::Footer, this);
+  delegate_ = new GridDelegate(*this, this);
+
+  body_ = new GridTableView(*this, this);
+  body_->setObjectName(QStringLiteral("gridBody"));
+  header_ = new GridHeader(*this, body_);
+  body_->setHorizontalHeader(header_);
+  body_->setModel(body_model_);
+  body_->setItemDelegate(delegate_);
+  body_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  body_->verticalHeader()->setDefaultSectionSize(data_row_height_);
+
+  footer_ = new GridTableView(*this, this);
+  footer_->setObjectName(QStringLiteral("gridFooter"));
+  footer_->setModel(footer_model_);
+  footer_->setItemDelegate(delegate_);
+  footer_->horizontalHeader()->hide();
+  footer_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  footer_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  footer_->verticalHeader()->setDefaultSectionSize(data_row_height_);
+  footer_->setFocusPolicy(Qt::ClickFocus);
+
+  // One horizontal scroll bar below the frozen rows drives the body; the footer follows.
+  hbar_ = new QScrollBar(Qt::Horizontal, this);
+  hbar_->hide();
+  QScrollBar* body_bar = body_->horizontalScrollBar();
+  connect(body_bar, &QScrollBar::rangeChanged, this, [this, body_bar](int min, int max) {
+    hbar_->setRange(min, max);
+    hbar_->setPageStep(body_bar->pageStep());
+    hbar_->setSingleStep(body_bar->singleStep());
+    hbar_->setVisible(max > min);
+  });
+  connect(body_bar, &QScrollBar::valueChanged, this, [this](int v) {
+    hbar_->setValue(v);
+    footer_->horizontalScrollBar()->setValue(v);
+  });
+  connect(hbar_, &QScrollBar::valueChanged, body_bar, &QScrollBar::setValue);
+
+  connect(header_, &QHeaderView::sectionResized, this, [this](int col, int, int size) {
+    if (col < 0 || col >= Cols()) return;
+    if (!applying_widths_ && size > 0 && !columns_[col].locked_hidden) columns_[col].width = size;
+    footer_->setColumnWidth(col, size);
+  });
+  connect(header_, &QHeaderView::sectionClicked, this, &Grid::OnHeaderClicked);
+  connect(body_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { OnSelectionChanged(body_); });
+  connect(footer_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { OnSelectionChanged(footer_); });
+  body_->viewport()->installEventFilter(this);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(body_, 1);
+  layout->addWidget(footer_);
+  layout->addWidget(hbar_);
+
+  SetBackColorBkg(0xFFFFFF);
+  Relayout();
+}
+
+Grid::~Grid() = default;
+
+QTableView* Grid::BodyView() const { return body_; }
+QTableView* Grid::FooterView() const { return footer_; }
+QHeaderView* Grid::Header() const { return header_; }
+
+// ---- Update brackets and layout ----
+
+void Grid::BeginUpdate() {
+  if (update_depth_++ == 0) {
+    body_model_->BeginReset();
+    footer_model_->BeginReset();
+  }
+}
+
+void Grid::EndUpdate() {
+  if (update_depth_ == 0) return;
+  if (--update_depth_ > 0) return;
+  body_model_->EndReset();
+  footer_model_->EndReset();
+  Relayout();
+}
+
+void Grid::Relayout() {
+  header_->setVisible(FixedRows() > 0);
+  header_->HeightChanged();
+  const int frozen = store_.FrozenRows();
+  footer_->setFixedHeight(frozen * data_row_height_);
+  footer_->setVisible(frozen > 0);
+  ApplyColumnWidths();
+  SyncFooterMargin();
+  body_->viewport()->update();
+  footer_->viewport()->update();
+}
+
+void Grid::ApplyColumnWidth(int col) {
+  const Column& c = columns_[col];
+  const bool hide = c.locked_hidden || c.width <= 0;
+  if (hide) {
+    if (!header_->isSectionHidden(col)) header_->hideSection(col);
+  } else {
+    if (header_->isSectionHidden(col)) header_->showSection(col);
+    if (header_->sectionSize(col) != c.width) header_->resizeSection(col, c.width);
+  }
+  header_->setSectionResizeMode(col, c.locked_hidden ? QHeaderView::Fixed : QHeaderView::Interactive);
+}
+
+void Grid::ApplyColumnWidths() {
+  if (header_->count() != Cols()) return;  // the model is between resets
+  applying_widths_ = true;
+  for (int c = 0; c < Cols(); ++c) ApplyColumnWidth(c);
+  applying_widths_ = false;
+  SyncFooterColumns();
+}
+
+void Grid::SyncFooterColumns() {
+  for (int c = 0; c < Cols(); ++c) {
+    footer_->setColumnHidden(c, header_->isSectionHidden(c));
+    footer_->setColumnWidth(c, header_->sectionSize(c));
+  }
+}
+
+void Grid::SyncFooterMargin() {
+  // The footer's cells line up with the body's when both viewports are equally wide.
+  footer_->SetRightMargin(std::max(0, body_->width() - body_->viewport()->width()));
+}
+
+bool Grid::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == body_->viewport() && event->type() == QEvent::Resize) SyncFooterMargin();
+  return QFrame::eventFilter(watched, event);
+}
+
+// ---- Rows, columns and cells ----
+
+void Grid::SetRows(int rows) {
+  Structure change(*this);
+  store_.SetRows(rows);
+  if (store_.DataRows() == 0) sort_col_ = -1;  // a refill starts in its own order
+}
+
+void Grid::SetCols(int cols) {
+  Structure change(*this);
+  store_.SetCols(cols);
+  columns_.resize(static_cast<std::size_t>(store_.Cols()));
+  if (sort_col_ >= Cols()) sort_col_ = -1;
+}
+
+void Grid::SetFixedRows(int rows) {
+  Structure change(*this);
+  store_.SetFixedRows(rows);
+}
+
+void Grid::AddItem(QString tab_text) {
+  Structure change(*this);
+  store_.AddRow(std::move(tab_text));
+}
+
+void Grid::RemoveItem(int row) {
+  if (row < FixedRows() || row >= Rows()) return;
+  Structure change(*this);
+  store_.RemoveRow(row);
+}
+
+void Grid::SetCellText(int row, int col, const QString& text) {
+  store_.SetText(row, col, text);
+  if (Updating()) return;
+  if (row < FixedRows()) {
+    header_->viewport()->update();
+  } else {
+    body_model_->CellChanged(row, col);
+    footer_model_->CellChanged(row, col);
+  }
+}
+
+void Grid::SetRowHeight(int row, int height) {
+  if (row < 0 || row >= Rows()) return;
+  height = std::max(height, 1);
+  if (row < FixedRows()) {
+    store_.SetHeaderRowHeight(row, height);
+    if (!Updating()) header_->HeightChanged();
+    return;
+  }
+  data_row_height_ = height;
+  body_->verticalHeader()->setDefaultSectionSize(height);
+  footer_->verticalHeader()->setDefaultSectionSize(height);
+  if (!Updating()) Relayout();
+}
+
+int Grid::RowHeight(int row) const {
+  if (row >= 0 && row < FixedRows()) {
+    const int h = store_.HeaderRowHeight(row);
+    return h > 0 ? h : data_row_height_;
+  }
+  return data_row_height_;
+}
+
+int Grid::HeaderHeight() const {
+  int h = 0;
+  for (int r = 0; r < FixedRows(); ++r) h += RowHeight(r);
+  return h;
+}
+
+const Grid::Column& Grid::ColumnAt(int col) const {
+  static const Column kNone;
+  return col >= 0 && col < Cols() ? columns_[col] : kNone;
+}
+
+void Grid::SetColumnWidth(int col, int width) {
+  if (col < 0 || col >= Cols()) return;
+  columns_[col].width = std::max(width, 0);
+  if (header_->count() != Cols()) return;
+  applying_widths_ = true;
+  ApplyColumnWidth(col);
+  applying_widths_ = false;
+  SyncFooterColumns();
+}
+
+int Grid::ColumnWidth(int col) const {
+  if (col < 0 || col >= Cols() || columns_[col].locked_hidden) return 0;
+  if (header_->count() != Cols()) return columns_[col].width;
+  return header_->isSectionHidden(col) ? 0 : header_->sectionSize(col);
+}
+
+void Grid::SetColumnLockedHidden(int col, bool locked) {
+  if (col < 0 || col >= Cols()) return;
+  columns_[col].locked_hidden = locked;
+  SetColumnWidth(col, columns_[col].width);
+}
+
+bool Grid::IsColumnLockedHidden(int col) const { return ColumnAt(col).locked_hidden; }
+
+void Grid::SetExtendLastCol(bool extend) { header_->setStretchLastSection(extend); }
+
+void Grid::SetColumnAlignment(int col, Qt::Alignment alignment) {
+  if (col < 0 || col >= Cols()) return;
+  columns_[col].alignment = alignment;
+  StylesChanged();
+}
+
+Qt::Alignment Grid::ColumnAlignment(int col) const { return ColumnAt(col).alignment; }
+
+void Grid::SetCellAlignment(int row, int col, Qt::Alignment alignment) {
+  Restyle(row, col, row, col, [&](CellStyle& s) { s.align = static_cast<std::uint16_t>(alignment.toInt()); });
+}
+
+Qt::Alignment Grid::CellAlignment(int row, int col) const {
+  const std::uint16_t own = store_.Style(row, col).align;
+  if (own != 0) return Qt::Alignment::fromInt(own);
+  if (row < FixedRows() || col == 0) return Qt::AlignCenter;
+  return ColumnAt(col).alignment;
+}
+
+void Grid::SetColumnMask(int col, ColumnMask mask, int decimal_length) {
+  if (col < 0 || col >= Cols()) return;
+  columns_[col].mask = mask;
+  columns_[col].decimals = std::max(decimal_length, 0);
+}
+
+ColumnMask Grid::ColumnMaskOf(int col) const { return ColumnAt(col).mask; }
+int Grid::ColumnDecimalLength(int col) const { return ColumnAt(col).decimals; }
+
+void Grid::SetColumnKind(int col, CellKind kind) {
+  if (col >= 0 && col < Cols()) columns_[col].kind = kind;
+}
+
+CellKind Grid::ColumnKind(int col) const {
+  const Column& c = ColumnAt(col);
+  if (c.kind == CellKind::Auto && c.mask == ColumnMask::Value) return CellKind::Number;
+  return c.kind;
+}
+
+// ---- Ranges ----
+
+template <class Change>
+void Grid::Restyle(int row1, int col1, int row2, int col2, Change&& change) {
+  store_.ChangeStyle(CellRange{row1, col1, row2, col2}, std::forward<Change>(change));
+  StylesChanged();
+}
+
+void Grid::StylesChanged() {
+  if (Updating()) return;
+  body_->viewport()->update();
+  footer_->viewport()->update();
+  header_->viewport()->update();
+}
+
+void Grid::SetRangeForeColor(int row1, int col1, int row2, int col2, int win_color) {
+  const std::uint32_t rgb = RgbOf(win_color);
+  Restyle(row1, col1, row2, col2, [rgb](CellStyle& s) {
+    s.fore = rgb;
+    s.flags |= CellStyle::kHasFore;
+  });
+}
+
+void Grid::SetRangeBackColor(int row1, int col1, int row2, int col2, int win_color) {
+  const std::uint32_t rgb = RgbOf(win_color);
+  Restyle(row1, col1, row2, col2, [rgb](CellStyle& s) {
+    s.back = rgb;
+    s.flags |= CellStyle::kHasBack;
+  });
+}
+
+void Grid::SetRangeFontBold(int row1, int col1, int row2, int col2, bool bold) {
+  Restyle(row1, col1, row2, col2, [bold](CellStyle& s) {
+    if (bold)
+      s.flags |= CellStyle::kBold;
+    else
+      s.flags &= static_cast<std::uint8_t>(~CellStyle::kBold);
+  });
+}
+
+void Grid::SetRangeBorders(int row1, int col1, int row2, int col2, int inside_edges) {
+  CellRange r{row1, col1, row2, col2};
+  if (!store_.ClampRange(r)) return;
+  if ((inside_edges & kInsideVertical) && r.col2 > r.col1)
+    store_.ChangeStyle(CellRange{r.row1, r.col1, r.row2, r.col2 - 1}, [](CellStyle& s) { s.borders |= kBorderRight; });
+  if ((inside_edges & kInsideHorizontal) && r.row2 > r.row1)
+    store_.ChangeStyle(CellRange{r.row1, r.col1, r.row2 - 1, r.col2}, [](CellStyle& s) { s.borders |= kBorderBottom; });
+  StylesChanged();
+}
+
+void Grid::SetRangeMerge(int row1, int col1, int row2, int col2) {
+  store_.AddMerge(CellRange{row1, col1, row2, col2});
+  StylesChanged();
+}
+
+// ---- Colours ----
+
+void Grid::SetBackColor1(int win_color) {
+  back1_ = ColorFromWin(win_color);
+  StylesChanged();
+}
+
+void Grid::SetBackColor2(int win_color) {
+  back2_ = ColorFromWin(win_color);
+  StylesChanged();
+}
+
+void Grid::SetBackColorSel(int win_color) {
+  back_sel_ = ColorFromWin(win_color);
+  StylesChanged();
+}
+
+void Grid::SetBackColorActiveCellSel(int win_color) {
+  back_active_sel_ = ColorFromWin(win_color);
+  StylesChanged();
+}
+
+void Grid::SetSelectionBorderColor(int win_color) {
+  selection_border_ = ColorFromWin(win_color);
+  StylesChanged();
+}
+
+void Grid::SetBackColorBkg(int win_color) {
+  back_bkg_ = ColorFromWin(win_color);
+  for (QTableView* view : {static_cast<QTableView*>(body_), static_cast<QTableView*>(footer_)}) {
+    QPalette p = view->palette();
+    p.setColor(QPalette::Base, back_bkg_);
+    view->setPalette(p);
+  }
+  StylesChanged();
+}
+
+void Grid::SetGridColor(int win_color) {
+  grid_color_ = ColorFromWin(win_color);
+  StylesChanged();
+}
+
+void Grid::SetHideGridLines(bool hide) {
+  hide_grid_lines_ = hide;
+  StylesChanged();
+}
+
+QColor Grid::FixedBackColor() const { return palette().color(QPalette::Button); }
+
+QColor Grid::DisplayedBackColor(int row, int col) const {
+  const CellStyle& s = store_.Style(row, col);
+  if (s.flags & CellStyle::kHasBack) return QColor::fromRgb(s.back);
+  if (row < FixedRows() || col == 0) return FixedBackColor();
+  return (row - FixedRows()) % 2 == 0 ? back1_ : back2_;
+}
+
+QColor Grid::CellForeColor(int row, int col) const {
+  const CellStyle& s = store_.Style(row, col);
+  return (s.flags & CellStyle::kHasFore) ? QColor::fromRgb(s.fore) : QColor();
+}
+
+bool Grid::CellFontBold(int row, int col) const { return store_.Style(row, col).flags & CellStyle::kBold; }
+
+void Grid::SetFrozenBottomRows(int rows) {
+  Structure change(*this);
+  store_.SetFrozenRows(rows);
+}
+
+// ---- Mouse and selection ----
+
+void Grid::HandleMouse(QEvent::Type type, Qt::MouseButton button, int row, int col, const QPoint& global_pos) {
+  mouse_row_ = row;
+  mouse_col_ = col;
+  if (type == QEvent::MouseButtonRelease) emit MouseReleased(button, row, col, global_pos);
+  if (type == QEvent::MouseButtonDblClick) emit DoubleClicked(button, row, col, global_pos);
+}
+
+int Grid::SelectionFirstRow() const {
+  for (GridTableView* view : {body_, footer_}) {
+    const QItemSelection selection = view->selectionModel()->selection();
+    if (!selection.isEmpty()) return view->Model()->GridRow(selection.first().top());
+  }
+  return -1;
+}
+
+void Grid::OnSelectionChanged(GridTableView* view) {
+  // One selected row across the scrolling and the frozen rows.
+  if (!view->selectionModel()->hasSelection()) return;
+  GridTableView* other = view == body_ ? footer_ : body_;
+  if (other->selectionModel()->hasSelection()) other->clearSelection();
+}
+
+void Grid::SelectRow(int row) { SetFocusCell(row, 1); }
+
+void Grid::SetFocusCell(int row, int col) {
+  for (GridTableView* view : {body_, footer_}) {
+    const int model_row = view->Model()->ModelRow(row);
+    if (model_row < 0) continue;
+    const QModelIndex index = view->model()->index(model_row, std::clamp(col, 0, Cols() - 1));
+    view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view->scrollTo(index);
+    return;
+  }
+  ClearSelection();
+}
+
+void Grid::ClearSelection() {
+  body_->clearSelection();
+  footer_->clearSelection();
+}
+
+// ---- Sorting ----
+
+void Grid::SortColumn(int col) {
+  if (col < 0 || col >= Cols()) return;
+  Structure change(*this);
+  store_.SortByColumn(col, ColumnKind(col));
+  sort_col_ = col;
+}
+
+void Grid::OnHeaderClicked(int col) {
+  if (!user_sort_ || col < 1) return;
+  // Only a caption of the last header row sorts (or a merge reaching down to it).
+  const int row = header_->PressedRow();
+  if (row < 0) return;
+  const CellRange* merge = store_.MergeAt(row, col);
+  if ((merge ? merge->row2 : row) < FixedRows() - 1) return;
+  SortColumn(col);
+}
+
+// ---- The current-row marker ----
+
+QPixmap Grid::CurrentRowMarker() {
+  static const QPixmap marker = [] {
+    // A blue arrow pointing at the row, drawn at twice the size for sharp screens.
+    constexpr qreal kRatio = 2.0;
+    QPixmap pm(QSize(16, 16) * kRatio);
+    pm.setDevicePixelRatio(kRatio);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath arrow;
+    arrow.moveTo(3.5, 4.5);
+    arrow.lineTo(8.0, 4.5);
+    arrow.lineTo(8.0, 1.5);
+    arrow.lineTo(14.5, 8.0);
+    arrow.lineTo(8.0, 14.5);
+    arrow.lineTo(8.0, 11.5);
+    arrow.lineTo(3.5, 11.5);
+    arrow.closeSubpath();
+    QLinearGradient fill(0, 1.5, 0, 14.5);
+    fill.setColorAt(0.0, QColor(0x5A, 0xA9, 0xFF));
+    fill.setColorAt(1.0, QColor(0x0B, 0x4F, 0xB3));
+    p.fillPath(arrow, fill);
+    p.setPen(QPen(QColor(0x08, 0x3A, 0x85), 1.0));
+    p.drawPath(arrow);
+    return pm;
+  }();
+  return marker;
+}
+
+}  // namespace hemulu

@@ -1,0 +1,329 @@
+#include "lists/GridStore.h"
+
+#include <QCollator>
+#include <QLocale>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace hemulu {
+
+namespace cell {
+
+bool ParseNumber(QStringView text, double& value) {
+  text = text.trimmed();
+  if (text.startsWith(u'+')) text = text.mid(1);
+  if (text.isEmpty() || text.size() > 64) return false;
+  char buf[64];
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t ch = text[i].unicode();
+    if (ch > 127) return false;
+    buf[i] = static_cast<char>(ch);
+  }
+  const char* end = buf + text.size();
+  double v = 0;
+  const auto r = std::from_chars(buf, end, v, std::chars_format::general);
+  if (r.ec != std::errc() || r.ptr != end || !std::isfinite(v)) return false;
+  value = v;
+  return true;
+}
+
+namespace {
+// Reads 1..max_digits digits followed by `unit`; advances `i`.
+bool ReadPart(QStringView t, qsizetype& i, int max_digits, char16_t unit, int& out) {
+  int v = 0, digits = 0;
+  while (i < t.size() && t[i] >= u'0' && t[i] <= u'9' && digits < max_digits) {
+    v = v * 10 + (t[i].unicode() - u'0');
+    ++i;
+    ++digits;
+  }
+  if (digits == 0 || i >= t.size() || t[i] != unit) return false;
+  ++i;
+  out = v;
+  return true;
+}
+}  // namespace
+
+bool ParseDate(QStringView text, double& key) {
+  text = text.trimmed();
+  qsizetype i = 0;
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  if (!ReadPart(text, i, 4, u'年', y) || !ReadPart(text, i, 2, u'月', mo) || !ReadPart(text, i, 2, u'日', d))
+    return false;
+  // The time parts are optional, each only in its place.
+  auto optional = [&](char16_t unit, int& out) {
+    const qsizetype save = i;
+    if (!ReadPart(text, i, 2, unit, out)) i = save;
+  };
+  optional(u'时', h);
+  optional(u'分', mi);
+  optional(u'秒', s);
+  if (i != text.size() || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return false;
+  key = ((((static_cast<double>(y) * 100 + mo) * 100 + d) * 100 + h) * 100 + mi) * 100 + s;
+  return true;
+}
+
+}  // namespace cell
+
+GridStore::GridStore() : cols_(1) {
+  palette_.push_back(CellStyle{});
+  header_.push_back(MakeHeaderRow());
+}
+
+GridStore::HeaderRow GridStore::MakeHeaderRow() const {
+  HeaderRow row;
+  row.text.resize(cols_);
+  row.style.resize(cols_, 0);
+  return row;
+}
+
+std::uint32_t GridStore::NewSpans() {
+  const auto first = static_cast<std::uint32_t>(spans_.size());
+  spans_.resize(spans_.size() + static_cast<std::size_t>(cols_));
+  return first;
+}
+
+void GridStore::ReserveDataRows(int n) {
+  if (n <= 0) return;
+  rows_.reserve(static_cast<std::size_t>(n));
+  spans_.reserve(static_cast<std::size_t>(n) * static_cast<std::size_t>(cols_));
+}
+
+void GridStore::SetRows(int rows) {
+  const int data = std::max(rows, FixedRows()) - FixedRows();
+  if (data < DataRows()) {
+    rows_.resize(static_cast<std::size_t>(data));
+    if (rows_.empty()) spans_.clear();  // the spans of dropped rows are reclaimed here
+  } else {
+    while (DataRows() < data) AddRow(QString());
+  }
+}
+
+void GridStore::SetFixedRows(int fixed) {
+  fixed = std::max(fixed, 0);
+  while (FixedRows() < fixed) {
+    HeaderRow h = MakeHeaderRow();
+    if (!rows_.empty()) {
+      for (int c = 0; c < cols_; ++c) {
+        h.text[c] = TextView(FixedRows(), c).toString();
+        h.style[c] = SpansOf(0)[c].style;
+      }
+      rows_.erase(rows_.begin());
+    }
+    header_.push_back(std::move(h));
+  }
+  while (FixedRows() > fixed) {
+    HeaderRow h = std::move(header_.back());
+    header_.pop_back();
+    DataRow row;
+    row.first_span = NewSpans();
+    rows_.insert(rows_.begin(), std::move(row));
+    SetDataRowCells(0, h.text);
+    for (int c = 0; c < cols_; ++c) SpansOf(0)[c].style = h.style[c];
+  }
+}
+
+void GridStore::SetCols(int cols) {
+  cols = std::max(cols, 1);
+  if (cols == cols_) return;
+  const int keep = std::min(cols, cols_);
+  std::vector<Span> spans;
+  spans.reserve(rows_.size() * static_cast<std::size_t>(cols));
+  for (DataRow& row : rows_) {
+    const Span* old = spans_.data() + row.first_span;
+    row.first_span = static_cast<std::uint32_t>(spans.size());
+    spans.insert(spans.end(), old, old + keep);
+    spans.resize(spans.size() + static_cast<std::size_t>(cols - keep));
+  }
+  spans_.swap(spans);
+  cols_ = cols;
+  for (HeaderRow& h : header_) {
+    h.text.resize(cols_);
+    h.style.resize(cols_, 0);
+  }
+}
+
+void GridStore::SplitIntoSpans(DataRow& row) {
+  Span* spans = spans_.data() + row.first_span;
+  const QStringView text(row.text);
+  qsizetype begin = 0;
+  for (int col = 1; col < cols_; ++col) {
+    qsizetype end = text.indexOf(u'\t', begin);
+    const bool last = end < 0;
+    if (last) end = text.size();
+    const qsizetype length = end - begin;
+    spans[col].begin = static_cast<std::uint32_t>(begin);
+    spans[col].length = length >= kLongCell ? kLongCell : static_cast<std::uint16_t>(length);
+    if (last) break;
+    begin = end + 1;
+  }
+}
+
+void GridStore::AddRow(QString text) {
+  DataRow row;
+  row.text = std::move(text);
+  row.first_span = NewSpans();
+  SplitIntoSpans(row);
+  rows_.push_back(std::move(row));
+}
+
+void GridStore::RemoveRow(int row) {
+  const int d = row - FixedRows();
+  if (d < 0 || d >= DataRows()) return;
+  rows_.erase(rows_.begin() + d);
+  if (rows_.empty()) spans_.clear();
+}
+
+QStringView GridStore::TextView(int row, int col) const {
+  if (row < 0 || col < 0 || col >= cols_ || row >= Rows()) return {};
+  if (row < FixedRows()) return header_[row].text[col];
+  const DataRow& r = rows_[row - FixedRows()];
+  const Span& s = spans_[r.first_span + col];
+  const QStringView text(r.text);
+  if (s.length != kLongCell) return text.mid(s.begin, s.length);
+  const qsizetype end = text.indexOf(u'\t', s.begin);
+  return end < 0 ? text.mid(s.begin) : text.mid(s.begin, end - s.begin);
+}
+
+std::vector<QString> GridStore::DataRowCells(int data_row) const {
+  std::vector<QString> cells(cols_);
+  for (int c = 0; c < cols_; ++c) cells[c] = TextView(data_row + FixedRows(), c).toString();
+  return cells;
+}
+
+void GridStore::SetDataRowCells(int data_row, const std::vector<QString>& cells) {
+  DataRow& row = rows_[data_row];
+  QString text;
+  Span* spans = SpansOf(data_row);
+  for (int c = 0; c < cols_; ++c) {
+    if (c > 0) text += u'\t';
+    const QString& cell = c < static_cast<int>(cells.size()) ? cells[c] : QString();
+    spans[c].begin = static_cast<std::uint32_t>(text.size());
+    spans[c].length = cell.size() >= kLongCell ? kLongCell : static_cast<std::uint16_t>(cell.size());
+    text += cell;
+  }
+  row.text = std::move(text);
+}
+
+void GridStore::SetText(int row, int col, const QString& text) {
+  if (row < 0 || col < 0 || col >= cols_ || row >= Rows()) return;
+  if (row < FixedRows()) {
+    header_[row].text[col] = text;
+    return;
+  }
+  const int d = row - FixedRows();
+  std::vector<QString> cells = DataRowCells(d);
+  cells[col] = text;
+  SetDataRowCells(d, cells);
+}
+
+std::uint16_t GridStore::StyleIndex(int row, int col) const {
+  if (row < 0 || col < 0 || col >= cols_ || row >= Rows()) return 0;
+  if (row < FixedRows()) return header_[row].style[col];
+  return SpansOf(row - FixedRows())[col].style;
+}
+
+std::uint16_t GridStore::Intern(const CellStyle& style) {
+  for (std::size_t i = 0; i < palette_.size(); ++i)
+    if (palette_[i] == style) return static_cast<std::uint16_t>(i);
+  if (palette_.size() >= 0xFFFE) return 0;  // no room: the default look rather than a wrong one
+  palette_.push_back(style);
+  return static_cast<std::uint16_t>(palette_.size() - 1);
+}
+
+bool GridStore::ClampRange(CellRange& r) const {
+  if (r.row1 > r.row2) std::swap(r.row1, r.row2);
+  if (r.col1 > r.col2) std::swap(r.col1, r.col2);
+  if (r.row2 < 0 || r.col2 < 0 || r.row1 >= Rows() || r.col1 >= cols_) return false;
+  r.row1 = std::max(r.row1, 0);
+  r.col1 = std::max(r.col1, 0);
+  r.row2 = std::min(r.row2, Rows() - 1);
+  r.col2 = std::min(r.col2, cols_ - 1);
+  return true;
+}
+
+void GridStore::AddMerge(CellRange range) {
+  if (!ClampRange(range)) return;
+  auto overlaps = [&](const CellRange& m) {
+    return m.row1 <= range.row2 && range.row1 <= m.row2 && m.col1 <= range.col2 && range.col1 <= m.col2;
+  };
+  std::erase_if(merges_, overlaps);
+  if (range.row1 != range.row2 || range.col1 != range.col2) merges_.push_back(range);
+}
+
+const CellRange* GridStore::MergeAt(int row, int col) const {
+  for (const CellRange& m : merges_)
+    if (m.Contains(row, col)) return &m;
+  return nullptr;
+}
+
+CellKind GridStore::ResolveKind(int col) const {
+  const int count = DataRows() - FrozenRows();
+  bool numbers = true, dates = true;
+  double v = 0;
+  for (int i = 0; i < count && (numbers || dates); ++i) {
+    const QStringView t = TextView(FixedRows() + i, col);
+    if (t.trimmed().isEmpty()) continue;
+    if (numbers && !cell::ParseNumber(t, v)) numbers = false;
+    if (!numbers && dates && !cell::ParseDate(t, v)) dates = false;
+  }
+  if (numbers) return CellKind::Number;
+  if (dates) return CellKind::Date;
+  return CellKind::Text;
+}
+
+CellKind GridStore::SortByColumn(int col, CellKind kind) {
+  const int count = DataRows() - FrozenRows();
+  if (col < 0 || col >= cols_) return kind;
+  if (kind == CellKind::Auto) kind = ResolveKind(col);
+  if (count < 2) return kind;
+
+  std::vector<std::uint32_t> order(static_cast<std::size_t>(count));
+  if (kind == CellKind::Text) {
+    // Chinese texts in pinyin order.
+    QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(order.size());
+    for (int i = 0; i < count; ++i) {
+      order[i] = static_cast<std::uint32_t>(i);
+      keys.push_back(collator.sortKey(TextView(FixedRows() + i, col).toString()));
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+  } else {
+    // Empty cells first, then values, then texts that are not values, each group stable.
+    struct Key {
+      double value;
+      std::uint32_t index;
+      std::uint8_t group;
+    };
+    std::vector<Key> keys(order.size());
+    for (int i = 0; i < count; ++i) {
+      const QStringView t = TextView(FixedRows() + i, col);
+      Key& k = keys[i];
+      k.index = static_cast<std::uint32_t>(i);
+      k.value = 0;
+      if (t.trimmed().isEmpty())
+        k.group = 0;
+      else if (kind == CellKind::Number ? cell::ParseNumber(t, k.value) : cell::ParseDate(t, k.value))
+        k.group = 1;
+      else
+        k.group = 2;
+    }
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+      if (a.group != b.group) return a.group < b.group;
+      if (a.value != b.value) return a.value < b.value;
+      return a.index < b.index;
+    });
+    for (int i = 0; i < count; ++i) order[i] = keys[i].index;
+  }
+
+  std::vector<DataRow> sorted;
+  sorted.reserve(rows_.size());
+  for (std::uint32_t i : order) sorted.push_back(std::move(rows_[i]));
+  for (std::size_t i = static_cast<std::size_t>(count); i < rows_.size(); ++i) sorted.push_back(std::move(rows_[i]));
+  rows_.swap(sorted);
+  return kind;
+}
+
+}  // namespace hemulu

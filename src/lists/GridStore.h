@@ -1,0 +1,160 @@
+#pragma once
+// The grid's cells, without any widget: header rows, data rows and their styles,
+// merges, and the column sort. Data rows keep their text in one string per row with
+// per-cell spans in one contiguous array, so 100,000 rows × 17 cells cost a handful of
+// allocations per row instead of one per cell.
+
+#include <QString>
+#include <QStringView>
+#include <cstdint>
+#include <vector>
+
+namespace hemulu {
+
+// How a column's cells compare when sorted (and whether an export writes numbers).
+// Auto looks at the cells: all numbers → Number, all cell dates → Date, else Text.
+enum class CellKind : std::uint8_t { Auto, Text, Number, Date };
+
+// Edge flags of a cell's own border lines (inside borders of a range become these).
+enum CellBorder : std::uint8_t { kBorderRight = 1, kBorderBottom = 2 };
+
+struct CellStyle {
+  enum Flag : std::uint8_t { kHasFore = 1, kHasBack = 2, kBold = 4 };
+  std::uint32_t fore = 0;   // 0xRRGGBB, meaningful with kHasFore
+  std::uint32_t back = 0;   // 0xRRGGBB, meaningful with kHasBack
+  std::uint16_t align = 0;  // Qt::Alignment bits; 0 = the column's alignment
+  std::uint8_t flags = 0;
+  std::uint8_t borders = 0;  // CellBorder bits
+
+  bool operator==(const CellStyle&) const = default;
+};
+
+struct CellRange {
+  int row1 = 0, col1 = 0, row2 = 0, col2 = 0;
+  bool Contains(int r, int c) const { return r >= row1 && r <= row2 && c >= col1 && c <= col2; }
+};
+
+class GridStore {
+ public:
+  GridStore();
+
+  // Grid rows count the header rows first: rows 0..FixedRows()-1 are header rows.
+  int Rows() const { return FixedRows() + DataRows(); }
+  int FixedRows() const { return static_cast<int>(header_.size()); }
+  int DataRows() const { return static_cast<int>(rows_.size()); }
+  int Cols() const { return cols_; }
+  // Frozen bottom rows actually in effect (never more than the data rows).
+  int FrozenRows() const { return frozen_ < DataRows() ? frozen_ : DataRows(); }
+  int RequestedFrozenRows() const { return frozen_; }
+
+  // Fewer rows drop data rows from the end; more rows append empty ones. Never fewer
+  // than the header rows.
+  void SetRows(int rows);
+  // Keeps Rows(): the first data rows become header rows or the reverse.
+  void SetFixedRows(int fixed);
+  void SetCols(int cols);
+  void SetFrozenRows(int n) { frozen_ = n < 0 ? 0 : n; }
+  void ReserveDataRows(int n);
+
+  // Appends one data row from a tab-separated text; the first field lands in column 1,
+  // fields beyond the last column are ignored.
+  void AddRow(QString text);
+  void RemoveRow(int row);  // grid row number; header rows are not removed
+
+  QStringView TextView(int row, int col) const;
+  QString Text(int row, int col) const { return TextView(row, col).toString(); }
+  void SetText(int row, int col, const QString& text);
+
+  const CellStyle& Style(int row, int col) const { return palette_[StyleIndex(row, col)]; }
+  // Changes the style of every cell in the range (clamped to the grid) with `change`,
+  // a callable taking CellStyle&.
+  template <class Change>
+  void ChangeStyle(CellRange range, Change&& change);
+
+  int HeaderRowHeight(int row) const { return header_[row].height; }
+  void SetHeaderRowHeight(int row, int height) { header_[row].height = height; }
+
+  // Merged ranges; a new range replaces every range it overlaps.
+  void AddMerge(CellRange range);
+  const std::vector<CellRange>& Merges() const { return merges_; }
+  // The merge containing the cell, or nullptr.
+  const CellRange* MergeAt(int row, int col) const;
+
+  // Sorts the data rows above the frozen bottom rows by one column, ascending and
+  // stable; returns the kind actually used.
+  CellKind SortByColumn(int col, CellKind kind);
+  // The kind Auto resolves to for a column, looking at its data cells.
+  CellKind ResolveKind(int col) const;
+
+  bool ClampRange(CellRange& range) const;
+
+ private:
+  struct Span {
+    std::uint32_t begin = 0;
+    std::uint16_t length = 0;  // kLongCell: the cell runs to the next tab or the text's end
+    std::uint16_t style = 0;
+  };
+  struct DataRow {
+    QString text;
+    std::uint32_t first_span = 0;
+  };
+  struct HeaderRow {
+    std::vector<QString> text;
+    std::vector<std::uint16_t> style;
+    int height = 0;  // 0 = the data rows' height
+  };
+  static constexpr std::uint16_t kLongCell = 0xFFFF;
+
+  std::uint16_t StyleIndex(int row, int col) const;
+  std::uint16_t Intern(const CellStyle& style);
+  Span* SpansOf(int data_row) { return spans_.data() + rows_[data_row].first_span; }
+  const Span* SpansOf(int data_row) const { return spans_.data() + rows_[data_row].first_span; }
+  std::uint32_t NewSpans();
+  void SplitIntoSpans(DataRow& row);
+  HeaderRow MakeHeaderRow() const;
+  std::vector<QString> DataRowCells(int data_row) const;
+  void SetDataRowCells(int data_row, const std::vector<QString>& cells);
+
+  int cols_ = 0;
+  int frozen_ = 0;
+  std::vector<HeaderRow> header_;
+  std::vector<DataRow> rows_;
+  std::vector<Span> spans_;  // Cols() spans per data row, rows_[i].first_span onwards
+  std::vector<CellStyle> palette_;
+  std::vector<CellRange> merges_;
+};
+
+template <class Change>
+void GridStore::ChangeStyle(CellRange range, Change&& change) {
+  if (!ClampRange(range)) return;
+  // Neighbouring cells nearly always share a style: remember the last mapping.
+  std::uint16_t last_from = 0xFFFF, last_to = 0;
+  auto map = [&](std::uint16_t from) {
+    if (from != last_from) {
+      CellStyle s = palette_[from];
+      change(s);
+      last_from = from;
+      last_to = Intern(s);
+    }
+    return last_to;
+  };
+  for (int r = range.row1; r <= range.row2; ++r) {
+    if (r < FixedRows()) {
+      auto& styles = header_[r].style;
+      for (int c = range.col1; c <= range.col2; ++c) styles[c] = map(styles[c]);
+    } else {
+      Span* spans = SpansOf(r - FixedRows());
+      for (int c = range.col1; c <= range.col2; ++c) spans[c].style = map(spans[c].style);
+    }
+  }
+}
+
+// Sort keys and cell readings shared by the sort and the export.
+namespace cell {
+// The cell's number when its whole trimmed text is a finite number.
+bool ParseNumber(QStringView text, double& value);
+// "2012年3月4日[H时[M分[S秒]]]" as yyyymmddhhmmss, or false.
+bool ParseDate(QStringView text, double& key);
+}  // namespace cell
+
+}  // namespace hemulu
