@@ -1,0 +1,351 @@
+#include "lists/ListFill.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "data/AppContext.h"
+#include "data/IniFile.h"
+#include "data/TextFormat.h"
+#include "lists/Grid.h"
+
+namespace hemulu {
+
+QStringView FillRecord::Text(int field) const {
+  const auto& span = spans_[static_cast<std::size_t>(field)];
+  return row_text_.mid(span.first, span.second);
+}
+
+// ---- Settings and the pieces of a fill ----
+
+int ReadColourSetting(const IniFile& settings, const QString& key) {
+  const double v = NumberValue(settings.ReadSetupValue(key));
+  if (!(v >= 0 && v < 4294967296.0)) return 0;
+  return static_cast<int>(static_cast<std::uint32_t>(v) & 0xFFFFFFu);
+}
+
+ListSettings ReadListSettings(const IniFile& settings) {
+  ListSettings s;
+  s.bgone = ReadColourSetting(settings, QStringLiteral("bgone"));
+  s.bgtwo = ReadColourSetting(settings, QStringLiteral("bgtwo"));
+  s.lastcolor = ReadColourSetting(settings, QStringLiteral("lastcolor"));
+  s.line = settings.ReadSetupValue(QStringLiteral("line"));
+  s.beepview = settings.SetupFlag(QStringLiteral("beepview"));
+  return s;
+}
+
+void ApplyListColours(Grid& grid, const ListSettings& settings) {
+  constexpr int kYellow = 65535;
+  constexpr int kSelectionBorder = 57472;  // red 128, green 224, blue 0
+  constexpr int kWhite = 16777215;
+  grid.SetBackColorActiveCellSel(kYellow);
+  grid.SetBackColorSel(kYellow);
+  grid.SetSelectionBorderColor(kSelectionBorder);
+  grid.SetBackColor2(settings.bgtwo);
+  grid.SetBackColor1(settings.bgone);
+  grid.SetBackColorBkg(kWhite);
+}
+
+void ApplyLineStyle(Grid& grid, const QString& line, int first_row, int first_col, int last_row, int last_col) {
+  constexpr int kWhite = 16777215;
+  constexpr int kGrey = 8421504;
+  if (last_col < 0) last_col = grid.Cols() - 1;
+  if (line == QLatin1String("2") || line == QLatin1String("1")) {
+    grid.SetGridColor(kWhite);
+    grid.SetHideGridLines(false);
+    grid.SetRangeBackColor(first_row, first_col, last_row, last_col, kWhite);
+    grid.SetRangeBorders(first_row, first_col, last_row, last_col,
+                         line == QLatin1String("2") ? kInsideVertical : kInsideHorizontal);
+  } else {
+    grid.SetGridColor(kGrey);
+    grid.SetHideGridLines(true);
+  }
+}
+
+void DecorateTotalsRow(Grid& grid, const TotalsRow& totals) {
+  const int row = grid.Rows() - 1;
+  if (row < grid.FixedRows()) return;
+  const int last_col = totals.last_col < 0 ? grid.Cols() - 1 : totals.last_col;
+  grid.SetFrozenBottomRows(1);
+  grid.SetRangeBackColor(row, totals.first_col, row, last_col, totals.back_colour);
+  for (const auto& [col, text] : totals.cells) grid.SetCellText(row, col, text);
+  grid.SetRangeFontBold(row, totals.first_col, row, last_col, true);
+}
+
+// ---- Cell texts built straight into the row buffer ----
+
+namespace {
+
+// Appends the UTF-8 bytes as UTF-16; a tab becomes a space so that a stored value can
+// never shift the columns, and a malformed sequence becomes U+FFFD.
+void AppendUtf8(std::vector<char16_t>& out, std::size_t& len, const unsigned char* p, int n) {
+  if (out.size() < len + static_cast<std::size_t>(n)) out.resize((len + static_cast<std::size_t>(n)) * 2);
+  char16_t* d = out.data() + len;
+  const unsigned char* end = p + n;
+  while (p < end) {
+    const unsigned c = *p;
+    if (c < 0x80) {
+      *d++ = c == '\t' ? u' ' : static_cast<char16_t>(c);
+      ++p;
+      continue;
+    }
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+    if (c >= 0xF8 || extra < 0 || end - p <= extra) {
+      *d++ = u'\uFFFD';
+      ++p;
+      continue;
+    }
+    char32_t cp = c & (0x3F >> extra);
+    bool ok = true;
+    for (int k = 1; k <= extra; ++k) {
+      if ((p[k] & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
+      cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      *d++ = u'\uFFFD';
+      ++p;
+      continue;
+    }
+    p += extra + 1;
+    if (cp >= 0x10000) {  // four bytes in, two units out
+      cp -= 0x10000;
+      *d++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *d++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      *d++ = static_cast<char16_t>(cp);
+    }
+  }
+  len = static_cast<std::size_t>(d - out.data());
+}
+
+void AppendAscii(std::vector<char16_t>& out, std::size_t& len, const char* p, const char* end) {
+  if (out.size() < len + static_cast<std::size_t>(end - p)) out.resize((len + static_cast<std::size_t>(end - p)) * 2);
+  for (; p < end; ++p) out[len++] = static_cast<char16_t>(*p);
+}
+
+void AppendNumber(std::vector<char16_t>& out, std::size_t& len, double v) {
+  if (v == 0.0) v = 0.0;  // no "-0" in a cell
+  char buf[40];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 13);
+  AppendAscii(out, len, buf, r.ptr);
+}
+
+void AppendInt(std::vector<char16_t>& out, std::size_t& len, int v) {
+  char buf[16];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  AppendAscii(out, len, buf, r.ptr);
+}
+
+void AppendUnit(std::vector<char16_t>& out, std::size_t& len, char16_t unit) {
+  if (out.size() <= len) out.resize((len + 1) * 2);
+  out[len++] = unit;
+}
+
+// Reads "YYYY-MM-DD[ HH:MM[:SS]]" (the stored form); false for anything else.
+bool ReadStoredDate(const unsigned char* p, int n, int (&parts)[6]) {
+  const unsigned char* end = p + n;
+  static constexpr char kSeparators[] = {'-', '-', ' ', ':', ':'};
+  int count = 0;
+  for (int i = 0; i < 6; ++i) parts[i] = 0;
+  while (p < end && *p == ' ') ++p;
+  while (count < 6) {
+    int v = 0, digits = 0;
+    while (p < end && *p >= '0' && *p <= '9' && digits < 4) {
+      v = v * 10 + (*p - '0');
+      ++p;
+      ++digits;
+    }
+    if (digits == 0) return false;
+    parts[count++] = v;
+    if (p == end || count == 6) break;
+    if (*p != static_cast<unsigned char>(kSeparators[count - 1])) {
+      if (count == 3 && *p == 'T') {  // ISO form with T
+        ++p;
+        continue;
+      }
+      return false;
+    }
+    ++p;
+  }
+  while (p < end && *p == ' ') ++p;
+  if (p != end || count < 3) return false;
+  return parts[1] >= 1 && parts[1] <= 12 && parts[2] >= 1 && parts[2] <= 31 && parts[3] <= 23 && parts[4] <= 59 &&
+         parts[5] <= 59;
+}
+
+// The cell form of a stored date; the stored text as it is when it is not a date.
+void AppendDate(std::vector<char16_t>& out, std::size_t& len, const unsigned char* p, int n) {
+  int d[6];
+  if (!ReadStoredDate(p, n, d)) {
+    AppendUtf8(out, len, p, n);
+    return;
+  }
+  AppendInt(out, len, d[0]);
+  AppendUnit(out, len, u'年');
+  AppendInt(out, len, d[1]);
+  AppendUnit(out, len, u'月');
+  AppendInt(out, len, d[2]);
+  AppendUnit(out, len, u'日');
+  if (d[5] != 0 || d[4] != 0 || d[3] != 0) {
+    AppendInt(out, len, d[3]);
+    AppendUnit(out, len, u'时');
+    if (d[5] != 0 || d[4] != 0) {
+      AppendInt(out, len, d[4]);
+      AppendUnit(out, len, u'分');
+      if (d[5] != 0) {
+        AppendInt(out, len, d[5]);
+        AppendUnit(out, len, u'秒');
+      }
+    }
+  }
+}
+
+CellKind KindOf(FieldKind kind) {
+  switch (kind) {
+    case FieldKind::Number: return CellKind::Number;
+    case FieldKind::Date: return CellKind::Date;
+    case FieldKind::Text: return CellKind::Text;
+  }
+  return CellKind::Auto;
+}
+
+}  // namespace
+
+QString DateFieldText(QStringView stored) {
+  const QByteArray utf8 = stored.toUtf8();
+  std::vector<char16_t> buf(64);
+  std::size_t len = 0;
+  AppendDate(buf, len, reinterpret_cast<const unsigned char*>(utf8.constData()), static_cast<int>(utf8.size()));
+  return QString(reinterpret_cast<const QChar*>(buf.data()), static_cast<qsizetype>(len));
+}
+
+// ---- The fill ----
+
+class ListFiller {
+ public:
+  ListFiller(Grid& grid, const ListFillSpec& spec, FillResult& result) : grid_(grid), spec_(spec), result_(result) {}
+
+  // Reads every record; on a failed step returns the error (rows already added stay
+  // for the caller to drop).
+  std::optional<DbError> ReadRecords(Statement& st, const std::vector<std::pair<int, const RecordTest*>>& rules) {
+    sqlite3_stmt* h = st.Handle();
+    const std::size_t n = spec_.fields.size();
+    std::vector<int> index(n);
+    for (std::size_t i = 0; i < n; ++i) index[i] = st.ColumnIndex(spec_.fields[i].column);
+    std::vector<double> numbers(n, 0.0);
+    std::vector<std::pair<int, int>> spans(n);
+    std::vector<char16_t> buf(512);
+    const int colour_last = spec_.colour_last_col < 0 ? grid_.Cols() - 1 : spec_.colour_last_col;
+
+    for (;;) {
+      const auto step = st.Step();
+      if (!step) return step.error();
+      if (!*step) return std::nullopt;
+      ++result_.records;
+
+      std::size_t len = 0;
+      for (std::size_t i = 0; i < n; ++i) {
+        if (i > 0) AppendUnit(buf, len, u'\t');
+        const std::size_t begin = len;
+        const int col = index[i];
+        switch (spec_.fields[i].kind) {
+          case FieldKind::Number: {
+            const double v = col < 0 ? 0.0 : sqlite3_column_double(h, col);
+            numbers[i] = v;
+            AppendNumber(buf, len, v);
+            break;
+          }
+          case FieldKind::Text:
+          case FieldKind::Date: {
+            if (col < 0) break;
+            const unsigned char* p = sqlite3_column_text(h, col);
+            if (!p) break;
+            const int bytes = sqlite3_column_bytes(h, col);
+            if (spec_.fields[i].kind == FieldKind::Date)
+              AppendDate(buf, len, p, bytes);
+            else
+              AppendUtf8(buf, len, p, bytes);
+            break;
+          }
+        }
+        spans[i] = {static_cast<int>(begin), static_cast<int>(len - begin)};
+      }
+      for (std::size_t t = 0; t < spec_.totals.size(); ++t) {
+        const int field = spec_.totals[t].field;
+        if (field >= 0 && static_cast<std::size_t>(field) < n) result_.totals[t] += numbers[field];
+      }
+
+      const QStringView text(buf.data(), static_cast<qsizetype>(len));
+      const FillRecord record(numbers, text, spans);
+      if (spec_.row_filter && !spec_.row_filter(record)) continue;
+      grid_.AddItem(text.toString());
+      ++result_.rows;
+      int colour = -1;
+      for (const auto& [rule_colour, applies] : rules)
+        if ((*applies)(record)) colour = rule_colour;
+      if (colour >= 0) {
+        const int row = grid_.Rows() - 1;
+        grid_.SetRangeForeColor(row, 1, row, colour_last, colour);
+      }
+    }
+  }
+
+ private:
+  Grid& grid_;
+  const ListFillSpec& spec_;
+  FillResult& result_;
+};
+
+FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& spec) {
+  FillResult result;
+  result.totals.assign(spec.totals.size(), 0.0);
+  // Colours and the line style are re-read at every fill, so a settings change shows now.
+  const ListSettings settings = ReadListSettings(ctx.settings);
+  std::vector<std::pair<int, const RecordTest*>> rules;
+  for (const RowColourRule& rule : spec.colour_rules)
+    if (rule.applies) rules.emplace_back(ReadColourSetting(ctx.settings, rule.key), &rule.applies);
+
+  grid.BeginUpdate();
+  grid.SetFrozenBottomRows(0);  // every data row takes part in the sort until the totals row exists
+  grid.SetRows(grid.FixedRows());
+  for (std::size_t i = 0; i < spec.fields.size(); ++i)
+    grid.SetColumnKind(static_cast<int>(i) + 1, KindOf(spec.fields[i].kind));
+
+  if (!ctx.EnsureDatabaseOpen()) {
+    result.error = DbError{SQLITE_CANTOPEN, QStringLiteral("数据库未打开")};
+  } else if (auto st = ctx.db.Prepare(spec.sql); !st) {
+    result.error = st.error();
+  } else {
+    for (std::size_t i = 0; i < spec.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, spec.values[i]);
+    ListFiller filler(grid, spec, result);
+    result.error = filler.ReadRecords(*st, rules);
+  }  // the statement is finalised here, before the list is refreshed
+  if (result.error) {
+    grid.SetRows(grid.FixedRows());
+    result.records = result.rows = 0;
+    result.totals.assign(spec.totals.size(), 0.0);
+  }
+
+  ApplyListColours(grid, settings);
+  if (settings.beepview && spec.sort_column >= 0) grid.SortColumn(spec.sort_column);
+
+  grid.AddItem(QString());
+  const int totals_row = grid.Rows() - 1;
+  ApplyLineStyle(grid, settings.line, grid.FixedRows(), spec.line_first_col, totals_row, spec.line_last_col);
+
+  TotalsRow totals;
+  totals.back_colour = settings.lastcolor;
+  totals.first_col = spec.totals_first_col;
+  totals.last_col = spec.totals_last_col;
+  if (spec.label_column >= 0) totals.cells.emplace_back(spec.label_column, spec.total_label);
+  for (std::size_t t = 0; t < spec.totals.size(); ++t)
+    totals.cells.emplace_back(spec.totals[t].column, NumberText(result.totals[t]));
+  DecorateTotalsRow(grid, totals);
+
+  grid.EndUpdate();
+  return result;
+}
+
+}  // namespace hemulu

@@ -1,0 +1,124 @@
+#pragma once
+// The one fill every list page uses: run the page's query, append one grid row per
+// admitted record, colour rows by the page's rules, sort, and add the frozen totals
+// row, with the colours and line style read afresh from config.ini each time.
+// Pages that fill differently use the pieces below in their own order.
+
+#include <QString>
+#include <QStringView>
+#include <QVariant>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "data/Database.h"
+
+namespace hemulu {
+
+struct AppContext;
+class Grid;
+class IniFile;
+
+enum class FieldKind { Text, Number, Date };
+
+// A result column shown in the list; field i of a page lands in grid column i + 1.
+struct ListField {
+  std::string column;  // the name in the query's result
+  FieldKind kind = FieldKind::Text;
+};
+
+// One record while it is read, for the row filter and the colour rules.
+class FillRecord {
+ public:
+  // A Number field's value (0 for other fields and for NULL).
+  double Number(int field) const { return numbers_[static_cast<std::size_t>(field)]; }
+  // A field's cell text.
+  QStringView Text(int field) const;
+
+ private:
+  friend class ListFiller;
+  FillRecord(const std::vector<double>& numbers, QStringView row_text, const std::vector<std::pair<int, int>>& spans)
+      : numbers_(numbers), row_text_(row_text), spans_(spans) {}
+  const std::vector<double>& numbers_;
+  QStringView row_text_;
+  const std::vector<std::pair<int, int>>& spans_;  // begin and length of each field's text
+};
+
+using RecordTest = std::function<bool(const FillRecord&)>;
+
+// When `applies` holds, the row's text takes the colour stored under `key`.
+struct RowColourRule {
+  QString key;
+  RecordTest applies;
+};
+
+// The total of a Number field, shown in a column of the totals row.
+struct ListTotal {
+  int field = 0;
+  int column = 0;
+};
+
+struct ListFillSpec {
+  std::string sql;                // values go in `values`, bound to its ? marks
+  std::vector<QVariant> values;
+  std::vector<ListField> fields;  // the record ID first
+  RecordTest row_filter;          // empty: every record is shown
+  std::vector<RowColourRule> colour_rules;  // in order; a later rule that holds wins
+  int colour_last_col = -1;       // row colours cover columns 1..this (-1: the last column)
+  std::vector<ListTotal> totals;  // summed over every record read, shown or not
+  QString total_label = QStringLiteral("合计：");
+  int label_column = -1;          // -1: no label
+  int sort_column = -1;           // sorted ascending when beepview is on; -1: never
+  int totals_first_col = 2;       // back colour and bold of the totals row
+  int totals_last_col = -1;
+  int line_first_col = 2;         // line-style range, from the first data row to the totals row
+  int line_last_col = -1;
+};
+
+// The presentation keys of config.ini, read at every fill. Colours that do not read as
+// numbers are 0 (black).
+struct ListSettings {
+  int bgone = 0;
+  int bgtwo = 0;
+  int lastcolor = 0;
+  QString line;
+  bool beepview = false;  // only the exact text "ture" is on
+};
+ListSettings ReadListSettings(const IniFile& settings);
+// A colour key as a Windows colour value; missing or not a number gives 0.
+int ReadColourSetting(const IniFile& settings, const QString& key);
+
+// Selection and background colours and the alternating row colours.
+void ApplyListColours(Grid& grid, const ListSettings& settings);
+// "2": white grid, white data area, thin lines between columns; "1": the same with
+// lines between rows; anything else: grey hidden grid lines, the alternating colours
+// showing.
+void ApplyLineStyle(Grid& grid, const QString& line, int first_row, int first_col, int last_row, int last_col);
+
+struct TotalsRow {
+  int back_colour = 0;      // lastcolor
+  int first_col = 2;
+  int last_col = -1;        // -1: the last column
+  std::vector<std::pair<int, QString>> cells;  // column → text (label and totals)
+};
+// Freezes the grid's last row and gives it the totals row's look and texts.
+void DecorateTotalsRow(Grid& grid, const TotalsRow& totals);
+
+struct FillResult {
+  int records = 0;            // records read
+  int rows = 0;               // rows shown (without the totals row)
+  std::vector<double> totals;  // in the order of spec.totals
+  std::optional<DbError> error;  // the query failed: no rows, zero totals
+};
+
+// Fills `grid` (header rows and columns already laid out) from the page's query.
+// A failed query, or a database that does not open, leaves the header rows and a
+// totals row of zeros with its label.
+FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& spec);
+
+// Cell texts of stored values, as the lists show them.
+QString DateFieldText(QStringView stored);
+
+}  // namespace hemulu
