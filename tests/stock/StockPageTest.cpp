@@ -7,12 +7,15 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
+#include <QPdfWriter>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "TestSupport.h"
 #include "app/MainMenus.h"
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
+#include "lists/GridPrinter.h"
 #include "stock/GoodsEntryWindow.h"
 #include "stock/CategoryTreeWindow.h"
 #include "stock/StockPage.h"
@@ -289,4 +292,55 @@ TEST(SummaryPage, OperatorSeesNoAmountsAndRightClickClearsTheChoice) {
   EXPECT_EQ(page.PrepareMenuFor(2, 3), menus.value(kSummaryMenu));
   EXPECT_TRUE(selection.id.isEmpty());
   EXPECT_EQ(selection.row, 2);
+}
+
+TEST(StockPage, PrintingPaginatesTheVisibleColumns) {
+  TestApp app("收银员");
+  for (int i = 0; i < 120; ++i) InsertGoods(app.ctx().db, Stocked("可口可乐", 5 + i));
+  PageFixture f(app);
+  QTemporaryDir dir;
+  QPdfWriter pdf(dir.filePath("stock.pdf"));
+  pdf.setPageSize(QPageSize(QPageSize::A4));
+  const int pages = RenderGridPages(f.G(), "商品库存", pdf);
+  EXPECT_GE(pages, 2);
+  EXPECT_LE(pages, 10);
+}
+
+TEST(StockPage, HideTogglesAndTheCategoryAndSupplierLists) {
+  TestApp app;
+  GoodsRow a = Stocked("甲", 5), b = Stocked("乙", 5);
+  a.category = "饮料", a.supplier = "甲厂";
+  b.category = "进口饮料", b.supplier = "乙厂";
+  const qint64 ia = InsertGoods(app.ctx().db, a), ib = InsertGoods(app.ctx().db, b);
+  PageFixture f(app);
+  f.Page().resize(1000, 400);
+  const int width = f.G().ColumnWidth(7);
+  EXPECT_GT(width, 0);
+  f.Item("隐藏进货单价")->trigger();
+  EXPECT_TRUE(f.Item("隐藏进货单价")->isChecked());
+  EXPECT_EQ(f.G().ColumnWidth(7), 0);
+  f.Item("隐藏进货单价")->trigger();
+  EXPECT_EQ(f.G().ColumnWidth(7), static_cast<int>(0.05 * f.G().width()));
+
+  auto* category = f.Page().findChild<QComboBox*>("库管类型查询框");
+  auto* supplier = f.Page().findChild<QComboBox*>("库管供货商框");
+  ASSERT_EQ(category->count(), 2);
+  ASSERT_EQ(supplier->count(), 2);
+  // Picking a category searches; it is contained in 进口饮料 too.
+  category->setCurrentIndex(category->findText("饮料"));
+  emit category->textActivated("饮料");
+  EXPECT_NE(f.RowOf(ia), -1);
+  EXPECT_NE(f.RowOf(ib), -1);
+  category->lineEdit()->setFocus();
+  category->lineEdit()->clear();
+  TypeText(category->lineEdit(), "进口");
+  EXPECT_EQ(f.RowOf(ia), -1);
+  EXPECT_NE(f.RowOf(ib), -1);
+  // Picking a supplier does not search; typing does.
+  f.Page().FillStockList();
+  supplier->setCurrentIndex(supplier->findText("乙厂"));
+  EXPECT_NE(f.RowOf(ia), -1);
+  supplier->lineEdit()->clear();
+  TypeText(supplier->lineEdit(), "乙");
+  EXPECT_EQ(f.RowOf(ia), -1);
 }
