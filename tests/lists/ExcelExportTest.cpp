@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QXmlStreamReader>
+
+#include "StockListSample.h"
+#include "TestSupport.h"
+#include "lists/ExcelExport.h"
+#include "lists/Grid.h"
+#include "lists/ListFill.h"
+
+using namespace hemulu;
+
+namespace {
+
+QByteArray Unzip(const QString& file, const QString& member) {
+  QProcess unzip;
+  unzip.start("unzip", {"-p", file, member});
+  if (!unzip.waitForFinished(30000)) return {};
+  return unzip.readAllStandardOutput();
+}
+
+struct Sheet {
+  struct Cell {
+    bool is_text = false;
+    QString value;  // the string, or the number as written
+  };
+  QMap<QString, Cell> cells;
+  QStringList merges;
+  QStringList hidden_cols;  // "min:max" of hidden column ranges
+};
+
+// Reads the cells of sheet1 with their shared strings resolved.
+Sheet ReadSheet(const QString& file) {
+  QStringList strings;
+  QXmlStreamReader ss(Unzip(file, "xl/sharedStrings.xml"));
+  QString current;
+  while (!ss.atEnd()) {
+    ss.readNext();
+    if (ss.isStartElement() && ss.name() == u"si") current.clear();
+    if (ss.isStartElement() && ss.name() == u"t") current += ss.readElementText();
+    if (ss.isEndElement() && ss.name() == u"si") strings << current;
+  }
+  Sheet sheet;
+  QXmlStreamReader xml(Unzip(file, "xl/worksheets/sheet1.xml"));
+  QString ref;
+  bool text = false;
+  while (!xml.atEnd()) {
+    xml.readNext();
+    if (!xml.isStartElement()) continue;
+    if (xml.name() == u"c") {
+      ref = xml.attributes().value("r").toString();
+      text = xml.attributes().value("t") == u"s";
+    } else if (xml.name() == u"v") {
+      const QString v = xml.readElementText();
+      sheet.cells[ref] = {text, text ? strings.value(v.toInt()) : v};
+    } else if (xml.name() == u"mergeCell") {
+      sheet.merges << xml.attributes().value("ref").toString();
+    } else if (xml.name() == u"col" && xml.attributes().value("hidden") == u"1") {
+      sheet.hidden_cols << xml.attributes().value("min").toString() + ":" + xml.attributes().value("max").toString();
+    }
+  }
+  return sheet;
+}
+
+}  // namespace
+
+TEST(ExcelExport, WritesHeaderMergesRowsInOrderAndNumbersAsNumbers) {
+  test::TestApp app;
+  test::GoodsRow a;
+  a.name = "可口可乐";
+  a.code = "007";
+  a.stock = 3;
+  test::GoodsRow b = a;
+  b.name = "雪碧";
+  b.stock = 1.5;
+  const qint64 id_a = test::InsertGoods(app.ctx().db, a);
+  test::InsertGoods(app.ctx().db, b);
+  Grid grid;
+  sample::LayOutStockGrid(grid);
+  for (int c = 0; c < grid.Cols(); ++c) grid.SetColumnWidth(c, 60);
+  grid.SetColumnWidth(1, 0);             // the ID column: exported, hidden
+  grid.SetColumnLockedHidden(7, true);   // the purchase price: left out
+  FillList(app.ctx(), grid, sample::StockFillSpec("select * from buy", 2, false));  // sorted by stock
+
+  const QString file = app.FilePath("my.xlsx");
+  const auto written = ExportToExcel(grid, file, true, true);
+  ASSERT_TRUE(written.has_value()) << written.error().toStdString();
+  const Sheet sheet = ReadSheet(file);
+  ASSERT_FALSE(sheet.cells.isEmpty()) << "is unzip installed?";
+
+  // Column 7 is left out: grid columns 8..16 shift one to the left (H..P).
+  EXPECT_EQ(sheet.merges, (QStringList{"B1:B2", "C1:F1", "G1:H1", "I1:K1", "L1:M1", "N1:P1"}));
+  EXPECT_EQ(sheet.cells["C1"].value, "商品信息");
+  EXPECT_EQ(sheet.cells["G1"].value, "进货信息");
+  EXPECT_EQ(sheet.cells["C2"].value, "名称");
+  EXPECT_EQ(sheet.cells["H2"].value, "金额");
+  EXPECT_EQ(sheet.cells["N2"].value, "入库日期");
+  EXPECT_EQ(sheet.hidden_cols, QStringList{"2:2"});
+
+  // Rows in the grid's order: the lower stock first.
+  EXPECT_EQ(sheet.cells["C3"].value, "雪碧");
+  EXPECT_EQ(sheet.cells["C4"].value, "可口可乐");
+  EXPECT_FALSE(sheet.cells["B4"].is_text);
+  EXPECT_EQ(sheet.cells["B4"].value, QString::number(id_a));
+  EXPECT_TRUE(sheet.cells["E4"].is_text);  // a code stays text
+  EXPECT_EQ(sheet.cells["E4"].value, "007");
+  EXPECT_FALSE(sheet.cells["L3"].is_text);
+  EXPECT_EQ(sheet.cells["L3"].value, "1.5");
+  EXPECT_EQ(sheet.cells["N3"].value, "2026年12月1日");
+  EXPECT_FALSE(sheet.cells.contains("P3"));  // an empty note writes nothing
+
+  // The totals row last, its totals as numbers.
+  EXPECT_EQ(sheet.cells["F5"].value, "合计：");
+  EXPECT_FALSE(sheet.cells["L5"].is_text);
+  EXPECT_EQ(sheet.cells["L5"].value, "4.5");
+  EXPECT_FALSE(sheet.cells.contains("A6") || sheet.cells.contains("C6"));
+
+  // Without the header rows and column 0, the first data row is row 1 from column A.
+  ASSERT_TRUE(ExportToExcel(grid, file, false, false).has_value());
+  const Sheet bare = ReadSheet(file);
+  EXPECT_TRUE(bare.merges.isEmpty());
+  EXPECT_EQ(bare.cells["B1"].value, "雪碧");
+  EXPECT_EQ(bare.cells["E3"].value, "合计：");
+}
+
+TEST(ExcelExport, FailedWriteIsReportedAndLeavesNothingBehind) {
+  test::TestApp app;
+  Grid grid;
+  sample::LayOutStockGrid(grid);
+  const auto missing = ExportToExcel(grid, app.FilePath("no/such/folder/my.xlsx"), true, true);
+  ASSERT_FALSE(missing.has_value());
+  EXPECT_TRUE(missing.error().startsWith("导出Excel文件失败")) << missing.error().toStdString();
+
+  // A target that cannot be replaced: the partial file is removed again.
+  ASSERT_TRUE(QDir(app.Dir()).mkdir("my.xlsx"));
+  const auto blocked = ExportToExcel(grid, app.FilePath("my.xlsx"), true, true);
+  ASSERT_FALSE(blocked.has_value());
+  EXPECT_FALSE(QFile::exists(app.FilePath(".my.xlsx.part")));
+}
