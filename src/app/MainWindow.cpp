@@ -182,6 +182,10 @@ void MainWindow::CreateTrayIcon() {
   tray_->show();
 }
 
+MainWindow* MainWindow::Of(QWidget* widget) {
+  return widget ? qobject_cast<MainWindow*>(widget->window()) : nullptr;
+}
+
 QMenu* MainWindow::Menu(const QString& name) const { return menus_.value(name); }
 
 QAction* MainWindow::MenuAction(const QString& menu_name, const QString& caption) const {
@@ -220,7 +224,7 @@ void MainWindow::ShowPage(int page_index) {
     QWidget* page = nullptr;
     if (page_index != kAboutPage && parts_.create_page) page = parts_.create_page(page_index, host);
     if (!page) page = MakePlaceholder(page_index, host);
-    page->setParent(host);
+    if (page->parentWidget() != host) page->setParent(host);
     host->layout()->addWidget(page);
     pages_[slot] = page;
   }

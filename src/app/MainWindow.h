@@ -49,7 +49,8 @@ enum NavigationItem : int {
 };
 
 // Creates the widget of a page (0..5) inside `parent` the first time the page is
-// shown; nullptr leaves the page's placeholder in place.
+// shown; nullptr leaves the page's placeholder in place. MainWindow::Of(parent) gives
+// the main window, for its menus and ShowPage.
 using PageFactory = std::function<QWidget*(int page_index, QWidget* parent)>;
 
 // What the subsystems plug into the main window. Every member may be empty.
@@ -73,6 +74,9 @@ class MainWindow : public QMainWindow {
   // The current user must be set: the menus and the information line follow it.
   explicit MainWindow(AppContext& ctx, MainWindowParts parts = {}, QWidget* parent = nullptr);
   ~MainWindow() override;
+
+  // The main window that holds `widget`, or nullptr.
+  static MainWindow* Of(QWidget* widget);
 
   // One of the seven pop-up menus by its name (kStockMenu, ...); nullptr for others.
   QMenu* Menu(const QString& name) const;

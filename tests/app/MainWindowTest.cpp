@@ -166,11 +166,13 @@ TEST(MainWindow, AnOperatorIsRefusedUserManagementFromTheItemAndTheMenu) {
 TEST(MainWindow, GridPagesAreCreatedOnceAndTheChartsRecomputeOnEveryShowing) {
   TestApp app;
   std::map<int, int> created;
+  std::vector<MainWindow*> owners;
   int recomputed = 0;
   QWidget* charts_seen = nullptr;
   MainWindowParts parts;
   parts.create_page = [&](int index, QWidget* parent) -> QWidget* {
     ++created[index];
+    owners.push_back(MainWindow::Of(parent));
     if (index == kStockPage || index == kChartsPage) {
       auto* page = new QWidget(parent);
       page->setObjectName(QStringLiteral("测试页%1").arg(index));
@@ -190,6 +192,7 @@ TEST(MainWindow, GridPagesAreCreatedOnceAndTheChartsRecomputeOnEveryShowing) {
     nav->Item(item)->click();
   EXPECT_EQ(created, (std::map<int, int>{{kStockPage, 1}, {kSalesPage, 1}, {kChartsPage, 1}, {kLedgerPage, 1}}));
   EXPECT_EQ(recomputed, 2);
+  EXPECT_EQ(owners, std::vector<MainWindow*>(4, &window));  // pages reach the menus and ShowPage
   EXPECT_EQ(charts_seen, window.Page(kChartsPage));
   EXPECT_EQ(window.CurrentPage(), kStockPage);
   EXPECT_TRUE(nav->Item(kStockItem)->isChecked());
