@@ -142,6 +142,12 @@ void Grid::EndUpdate() {
   Relayout();
 }
 
+void Grid::Refresh() {
+  header_->viewport()->update();
+  body_->viewport()->update();
+  footer_->viewport()->update();
+}
+
 void Grid::Relayout() {
   header_->setVisible(FixedRows() > 0);
   header_->HeightChanged();
@@ -460,6 +466,22 @@ void Grid::HandleMouse(QEvent::Type type, Qt::MouseButton button, int row, int c
   mouse_col_ = col;
   if (type == QEvent::MouseButtonRelease) emit MouseReleased(button, row, col, global_pos);
   if (type == QEvent::MouseButtonDblClick) emit DoubleClicked(button, row, col, global_pos);
+}
+
+std::pair<int, int> Grid::HitTest(const QPoint& pos) const {
+  if (!header_->isHidden()) {
+    const QPoint p = header_->viewport()->mapFrom(this, pos);
+    if (header_->viewport()->rect().contains(p)) return {header_->HeaderRowAt(p.y()), header_->logicalIndexAt(p.x())};
+  }
+  for (GridTableView* view : {body_, footer_}) {
+    if (view->isHidden()) continue;
+    const QPoint p = view->viewport()->mapFrom(this, pos);
+    if (!view->viewport()->rect().contains(p)) continue;
+    const QModelIndex index = view->indexAt(p);
+    if (index.isValid()) return {view->Model()->GridRow(index.row()), index.column()};
+    break;
+  }
+  return {-1, -1};
 }
 
 int Grid::SelectionFirstRow() const {

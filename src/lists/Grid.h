@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QPixmap>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "lists/GridStore.h"
@@ -125,6 +126,8 @@ class Grid : public QFrame {
   // The cell under the mouse at the last mouse event (-1 outside the cells).
   int MouseRow() const { return mouse_row_; }
   int MouseCol() const { return mouse_col_; }
+  // The cell at a point in the grid's own coordinates: {row, col}, or {-1, -1}.
+  std::pair<int, int> HitTest(const QPoint& pos) const;
   // The selected row, -1 when none is selected.
   int SelectionFirstRow() const;
   // Selects a data row (and scrolls it into view); a header row clears the selection.
@@ -146,6 +149,8 @@ class Grid : public QFrame {
   void BeginUpdate();
   void EndUpdate();
   bool Updating() const { return update_depth_ > 0; }
+  // Repaints every part of the grid.
+  void Refresh();
 
   const GridStore& Store() const { return store_; }
   QTableView* BodyView() const;

@@ -77,23 +77,27 @@ GridStore::HeaderRow GridStore::MakeHeaderRow() const {
   return row;
 }
 
-std::uint32_t GridStore::NewSpans() {
-  const auto first = static_cast<std::uint32_t>(spans_.size());
-  spans_.resize(spans_.size() + static_cast<std::size_t>(cols_));
-  return first;
+std::uint32_t GridStore::NewSlot() {
+  if (used_slots_ == span_blocks_.size() * kBlockRows)
+    span_blocks_.push_back(std::make_unique<Span[]>(static_cast<std::size_t>(kBlockRows) * cols_));
+  const std::uint32_t slot = used_slots_++;
+  std::fill_n(SlotSpans(slot), cols_, Span{});  // a reused block holds an earlier fill's spans
+  return slot;
+}
+
+void GridStore::ReleaseSlotsIfEmpty() {
+  if (rows_.empty()) used_slots_ = 0;  // the blocks stay for the next fill
 }
 
 void GridStore::ReserveDataRows(int n) {
-  if (n <= 0) return;
-  rows_.reserve(static_cast<std::size_t>(n));
-  spans_.reserve(static_cast<std::size_t>(n) * static_cast<std::size_t>(cols_));
+  if (n > 0) rows_.reserve(static_cast<std::size_t>(n));
 }
 
 void GridStore::SetRows(int rows) {
   const int data = std::max(rows, FixedRows()) - FixedRows();
   if (data < DataRows()) {
     rows_.resize(static_cast<std::size_t>(data));
-    if (rows_.empty()) spans_.clear();  // the spans of dropped rows are reclaimed here
+    ReleaseSlotsIfEmpty();
   } else {
     while (DataRows() < data) AddRow(QString());
   }
@@ -116,7 +120,7 @@ void GridStore::SetFixedRows(int fixed) {
     HeaderRow h = std::move(header_.back());
     header_.pop_back();
     DataRow row;
-    row.first_span = NewSpans();
+    row.slot = NewSlot();
     rows_.insert(rows_.begin(), std::move(row));
     SetDataRowCells(0, h.text);
     for (int c = 0; c < cols_; ++c) SpansOf(0)[c].style = h.style[c];
@@ -127,16 +131,18 @@ void GridStore::SetCols(int cols) {
   cols = std::max(cols, 1);
   if (cols == cols_) return;
   const int keep = std::min(cols, cols_);
-  std::vector<Span> spans;
-  spans.reserve(rows_.size() * static_cast<std::size_t>(cols));
-  for (DataRow& row : rows_) {
-    const Span* old = spans_.data() + row.first_span;
-    row.first_span = static_cast<std::uint32_t>(spans.size());
-    spans.insert(spans.end(), old, old + keep);
-    spans.resize(spans.size() + static_cast<std::size_t>(cols - keep));
+  std::vector<std::vector<Span>> old(rows_.size());
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    const Span* spans = SlotSpans(rows_[i].slot);
+    old[i].assign(spans, spans + keep);
   }
-  spans_.swap(spans);
+  span_blocks_.clear();
+  used_slots_ = 0;
   cols_ = cols;
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    rows_[i].slot = NewSlot();
+    std::copy(old[i].begin(), old[i].end(), SlotSpans(rows_[i].slot));
+  }
   for (HeaderRow& h : header_) {
     h.text.resize(cols_);
     h.style.resize(cols_, 0);
@@ -144,7 +150,7 @@ void GridStore::SetCols(int cols) {
 }
 
 void GridStore::SplitIntoSpans(DataRow& row) {
-  Span* spans = spans_.data() + row.first_span;
+  Span* spans = SlotSpans(row.slot);
   const QStringView text(row.text);
   qsizetype begin = 0;
   for (int col = 1; col < cols_; ++col) {
@@ -162,7 +168,7 @@ void GridStore::SplitIntoSpans(DataRow& row) {
 void GridStore::AddRow(QString text) {
   DataRow row;
   row.text = std::move(text);
-  row.first_span = NewSpans();
+  row.slot = NewSlot();
   SplitIntoSpans(row);
   rows_.push_back(std::move(row));
 }
@@ -171,14 +177,14 @@ void GridStore::RemoveRow(int row) {
   const int d = row - FixedRows();
   if (d < 0 || d >= DataRows()) return;
   rows_.erase(rows_.begin() + d);
-  if (rows_.empty()) spans_.clear();
+  ReleaseSlotsIfEmpty();
 }
 
 QStringView GridStore::TextView(int row, int col) const {
   if (row < 0 || col < 0 || col >= cols_ || row >= Rows()) return {};
   if (row < FixedRows()) return header_[row].text[col];
   const DataRow& r = rows_[row - FixedRows()];
-  const Span& s = spans_[r.first_span + col];
+  const Span& s = SlotSpans(r.slot)[col];
   const QStringView text(r.text);
   if (s.length != kLongCell) return text.mid(s.begin, s.length);
   const qsizetype end = text.indexOf(u'\t', s.begin);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringView>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace hemulu {
@@ -96,7 +97,7 @@ class GridStore {
   };
   struct DataRow {
     QString text;
-    std::uint32_t first_span = 0;
+    std::uint32_t slot = 0;  // where the row's spans are
   };
   struct HeaderRow {
     std::vector<QString> text;
@@ -104,12 +105,18 @@ class GridStore {
     int height = 0;  // 0 = the data rows' height
   };
   static constexpr std::uint16_t kLongCell = 0xFFFF;
+  // Spans live in fixed blocks of rows, so a growing fill never copies them.
+  static constexpr std::uint32_t kBlockRows = 4096;
 
   std::uint16_t StyleIndex(int row, int col) const;
   std::uint16_t Intern(const CellStyle& style);
-  Span* SpansOf(int data_row) { return spans_.data() + rows_[data_row].first_span; }
-  const Span* SpansOf(int data_row) const { return spans_.data() + rows_[data_row].first_span; }
-  std::uint32_t NewSpans();
+  Span* SlotSpans(std::uint32_t slot) const {
+    return span_blocks_[slot / kBlockRows].get() + static_cast<std::size_t>(slot % kBlockRows) * cols_;
+  }
+  Span* SpansOf(int data_row) { return SlotSpans(rows_[data_row].slot); }
+  const Span* SpansOf(int data_row) const { return SlotSpans(rows_[data_row].slot); }
+  std::uint32_t NewSlot();
+  void ReleaseSlotsIfEmpty();
   void SplitIntoSpans(DataRow& row);
   HeaderRow MakeHeaderRow() const;
   std::vector<QString> DataRowCells(int data_row) const;
@@ -119,7 +126,8 @@ class GridStore {
   int frozen_ = 0;
   std::vector<HeaderRow> header_;
   std::vector<DataRow> rows_;
-  std::vector<Span> spans_;  // Cols() spans per data row, rows_[i].first_span onwards
+  std::vector<std::unique_ptr<Span[]>> span_blocks_;  // kBlockRows × Cols() spans each
+  std::uint32_t used_slots_ = 0;  // slots handed out; kept blocks are reused after a clear
   std::vector<CellStyle> palette_;
   std::vector<CellRange> merges_;
 };

@@ -280,6 +280,11 @@ TEST(Grid, MouseEventsCarryGridRowsAndColumns) {
   EXPECT_EQ(double_clicks[0][2].toInt(), 3);
   EXPECT_EQ(grid.MouseRow(), 4);
   EXPECT_EQ(grid.SelectionFirstRow(), 4);
+  EXPECT_EQ(grid.HitTest(body->viewport()->mapTo(&grid, CellCentre(body, 2, 3))), std::make_pair(4, 3));
+  EXPECT_EQ(grid.HitTest(grid.FooterView()->viewport()->mapTo(&grid, CellCentre(grid.FooterView(), 0, 1))),
+            std::make_pair(7, 1));
+  EXPECT_EQ(grid.HitTest(grid.Header()->viewport()->mapTo(&grid, QPoint(grid.Header()->sectionViewportPosition(4) + 5, 3))),
+            std::make_pair(0, 4));
 
   releases.clear();
   QTableView* footer = grid.FooterView();
