@@ -120,6 +120,11 @@ TEST(LoginWindow, EnterLogsInAndAWrongPasswordCanBeRetried) {
   PressEnter(password);
   EXPECT_EQ(logged_in.count(), 1);
   EXPECT_EQ(app.ctx().session.UserName(), kSuperAdministrator);
+
+  // Enter logs in from the account list as well.
+  PressEnter(window.findChild<QComboBox*>("组合框1"));
+  EXPECT_EQ(logged_in.count(), 2);
+  EXPECT_EQ(app.prompter.Messages().size(), 1u);
 }
 
 TEST(LoginWindow, AnUnreadableDatabaseLeavesAnEmptyListAndNoCrash) {
