@@ -119,7 +119,11 @@ Grid::Grid(QWidget* parent, const QString& object_name) : QFrame(parent) {
   Relayout();
 }
 
-Grid::~Grid() = default;
+Grid::~Grid() {
+  // The views go first: they hold the models and the delegate.
+  delete body_;
+  delete footer_;
+}
 
 QTableView* Grid::BodyView() const { return body_; }
 QTableView* Grid::FooterView() const { return footer_; }
@@ -217,9 +221,9 @@ void Grid::SetFixedRows(int rows) {
   store_.SetFixedRows(rows);
 }
 
-void Grid::AddItem(QString tab_text) {
+void Grid::AddItem(QStringView tab_text) {
   Structure change(*this);
-  store_.AddRow(std::move(tab_text));
+  store_.AddRow(tab_text);
 }
 
 void Grid::RemoveItem(int row) {

@@ -53,7 +53,8 @@ class Grid : public QFrame {
   void SetCols(int cols);
   int FixedRows() const { return store_.FixedRows(); }
   void SetFixedRows(int rows);
-  void AddItem(QString tab_text);
+  void AddItem(QStringView tab_text);
+  void AddItem(const QString& tab_text) { AddItem(QStringView(tab_text)); }
   // Removes a data row; header rows stay.
   void RemoveItem(int row);
   QString CellText(int row, int col) const { return store_.Text(row, col); }

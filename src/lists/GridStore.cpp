@@ -86,7 +86,33 @@ std::uint32_t GridStore::NewSlot() {
 }
 
 void GridStore::ReleaseSlotsIfEmpty() {
-  if (rows_.empty()) used_slots_ = 0;  // the blocks stay for the next fill
+  if (!rows_.empty()) return;
+  // The blocks and chunks stay for the next fill.
+  used_slots_ = 0;
+  text_chunk_ = 0;
+  text_used_ = 0;
+}
+
+void GridStore::StoreText(DataRow& row, QStringView text) {
+  const auto n = static_cast<std::size_t>(text.size());
+  if (text_chunks_.empty() || text_used_ + n > chunk_chars_[text_chunk_]) {
+    std::size_t next = text_chunks_.empty() ? 0 : text_chunk_ + 1;
+    while (next < text_chunks_.size() && chunk_chars_[next] < n) ++next;  // a kept chunk too small for this row
+    if (next >= text_chunks_.size()) {
+      const std::size_t size = std::max(kChunkChars, n);
+      text_chunks_.push_back(std::make_unique_for_overwrite<char16_t[]>(size));
+      chunk_chars_.push_back(size);
+      next = text_chunks_.size() - 1;
+    }
+    text_chunk_ = next;
+    text_used_ = 0;
+  }
+  char16_t* at = text_chunks_[text_chunk_].get() + text_used_;
+  std::copy_n(text.utf16(), n, at);
+  row.chunk = static_cast<std::uint32_t>(text_chunk_);
+  row.offset = static_cast<std::uint32_t>(text_used_);
+  row.length = static_cast<std::uint32_t>(n);
+  text_used_ += n;
 }
 
 void GridStore::ReserveDataRows(int n) {
@@ -99,7 +125,7 @@ void GridStore::SetRows(int rows) {
     rows_.resize(static_cast<std::size_t>(data));
     ReleaseSlotsIfEmpty();
   } else {
-    while (DataRows() < data) AddRow(QString());
+    while (DataRows() < data) AddRow(QStringView());
   }
 }
 
@@ -121,7 +147,8 @@ void GridStore::SetFixedRows(int fixed) {
     header_.pop_back();
     DataRow row;
     row.slot = NewSlot();
-    rows_.insert(rows_.begin(), std::move(row));
+    StoreText(row, QStringView());
+    rows_.insert(rows_.begin(), row);
     SetDataRowCells(0, h.text);
     for (int c = 0; c < cols_; ++c) SpansOf(0)[c].style = h.style[c];
   }
@@ -151,7 +178,7 @@ void GridStore::SetCols(int cols) {
 
 void GridStore::SplitIntoSpans(DataRow& row) {
   Span* spans = SlotSpans(row.slot);
-  const QStringView text(row.text);
+  const QStringView text = RowText(row);
   qsizetype begin = 0;
   for (int col = 1; col < cols_; ++col) {
     qsizetype end = text.indexOf(u'\t', begin);
@@ -165,12 +192,12 @@ void GridStore::SplitIntoSpans(DataRow& row) {
   }
 }
 
-void GridStore::AddRow(QString text) {
+void GridStore::AddRow(QStringView text) {
   DataRow row;
-  row.text = std::move(text);
+  StoreText(row, text);
   row.slot = NewSlot();
   SplitIntoSpans(row);
-  rows_.push_back(std::move(row));
+  rows_.push_back(row);
 }
 
 void GridStore::RemoveRow(int row) {
@@ -185,7 +212,7 @@ QStringView GridStore::TextView(int row, int col) const {
   if (row < FixedRows()) return header_[row].text[col];
   const DataRow& r = rows_[row - FixedRows()];
   const Span& s = SlotSpans(r.slot)[col];
-  const QStringView text(r.text);
+  const QStringView text = RowText(r);
   if (s.length != kLongCell) return text.mid(s.begin, s.length);
   const qsizetype end = text.indexOf(u'\t', s.begin);
   return end < 0 ? text.mid(s.begin) : text.mid(s.begin, end - s.begin);
@@ -197,6 +224,7 @@ std::vector<QString> GridStore::DataRowCells(int data_row) const {
   return cells;
 }
 
+// The row's new text is written to the pool's end; the old run is left unused.
 void GridStore::SetDataRowCells(int data_row, const std::vector<QString>& cells) {
   DataRow& row = rows_[data_row];
   QString text;
@@ -208,7 +236,7 @@ void GridStore::SetDataRowCells(int data_row, const std::vector<QString>& cells)
     spans[c].length = cell.size() >= kLongCell ? kLongCell : static_cast<std::uint16_t>(cell.size());
     text += cell;
   }
-  row.text = std::move(text);
+  StoreText(row, text);
 }
 
 void GridStore::SetText(int row, int col, const QString& text) {
@@ -326,8 +354,8 @@ CellKind GridStore::SortByColumn(int col, CellKind kind) {
 
   std::vector<DataRow> sorted;
   sorted.reserve(rows_.size());
-  for (std::uint32_t i : order) sorted.push_back(std::move(rows_[i]));
-  for (std::size_t i = static_cast<std::size_t>(count); i < rows_.size(); ++i) sorted.push_back(std::move(rows_[i]));
+  for (std::uint32_t i : order) sorted.push_back(rows_[i]);
+  for (std::size_t i = static_cast<std::size_t>(count); i < rows_.size(); ++i) sorted.push_back(rows_[i]);
   rows_.swap(sorted);
   return kind;
 }

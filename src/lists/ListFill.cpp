@@ -103,7 +103,8 @@ void AppendUtf8(std::vector<char16_t>& out, std::size_t& len, const unsigned cha
       }
       cp = (cp << 6) | (p[k] & 0x3F);
     }
-    if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};  // shorter forms are not UTF-8
+    if (!ok || cp < kLeast[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       *d++ = u'\uFFFD';
       ++p;
       continue;
@@ -320,7 +321,7 @@ class ListFiller {
       const QStringView text(buf.data(), static_cast<qsizetype>(len));
       const FillRecord record(numbers, text, spans);
       if (spec_.row_filter && !spec_.row_filter(record)) continue;
-      grid_.AddItem(text.toString());
+      grid_.AddItem(text);
       ++result_.rows;
       int colour = -1;
       for (const auto& [rule_colour, applies] : rules)

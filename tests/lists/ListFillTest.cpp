@@ -72,6 +72,17 @@ TEST_F(StockFill, RowsCarryTheFieldsAsTextInColumnOrder) {
   EXPECT_EQ(grid.CellText(0, 2), "商品信息");  // header rows survive the fill
 }
 
+TEST_F(StockFill, DamagedTextShowsReplacementCharactersAndTheRestOfTheRow) {
+  // C0 B0 is an overlong form, then a lone continuation byte, then 中 and 😀.
+  ASSERT_TRUE(app.ctx().db.ExecScript("insert into buy (名称, 型号, 存货数量) values "
+                                      "(CAST(X'C0B0E4B8AD' AS TEXT), CAST(X'F09F9880' AS TEXT), 5)"));
+  Fill();
+  ASSERT_EQ(grid.Rows(), 4);
+  EXPECT_EQ(grid.CellText(2, 2), QString::fromUtf8("\xEF\xBF\xBD\xEF\xBF\xBD中"));
+  EXPECT_EQ(grid.CellText(2, 3), QString::fromUtf8("\xF0\x9F\x98\x80"));
+  EXPECT_EQ(grid.CellText(2, 12), "5");
+}
+
 TEST_F(StockFill, AlternatingColoursShowOnlyWithoutALineStyle) {
   for (int i = 0; i < 4; ++i) InsertGoods(app.ctx().db, Goods(QString("商品%1").arg(i), 10 + i));
   for (const char* line : {"2", "1"}) {
