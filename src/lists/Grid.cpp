@@ -76,6 +76,7 @@ Grid::Grid(QWidget* parent, const QString& object_name) : QFrame(parent) {
   footer_->setModel(footer_model_);
   footer_->setItemDelegate(delegate_);
   footer_->horizontalHeader()->hide();
+  footer_->horizontalHeader()->setMinimumSectionSize(0);  // takes the body's widths as they are
   footer_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   footer_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   footer_->verticalHeader()->setDefaultSectionSize(data_row_height_);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QTableView>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -28,6 +29,12 @@ TEST(ColumnShares, WidthsFollowTheHostTruncatedAndLockedColumnsStayClosed) {
   EXPECT_EQ(grid->ColumnWidth(6), 45);
   EXPECT_EQ(grid->ColumnWidth(7), 0);
   EXPECT_EQ(grid->ColumnWidth(15), 70);
+
+  // The totals row's columns line up with the body's.
+  for (int c = 0; c < grid->Cols(); ++c) {
+    EXPECT_EQ(grid->FooterView()->columnWidth(c), grid->BodyView()->columnWidth(c)) << c;
+    EXPECT_EQ(grid->FooterView()->columnViewportPosition(c), grid->BodyView()->columnViewportPosition(c)) << c;
+  }
 
   host->resize(1010, 600);  // 0.075 × 1010 = 75.75 → 75, 0.045 × 1010 = 45.45 → 45
   EXPECT_EQ(grid->ColumnWidth(2), 75);
