@@ -71,14 +71,13 @@ class Writer {
                                  nullptr, &hidden);
     }
     const int header_rows = std::max(grid_.FixedRows() - first_row_, 0);
-    for (int r = 0; r < header_rows; ++r)
-      worksheet_set_row_pixels(sheet, static_cast<lxw_row_t>(r), static_cast<uint32_t>(grid_.RowHeight(first_row_ + r)),
-                               nullptr);
     if (header_rows > 0) worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(header_rows), 0);
 
     for (int r = first_row_; r < grid_.Rows(); ++r) {
       const auto sheet_row = static_cast<lxw_row_t>(r - first_row_);
       const bool header = r < grid_.FixedRows();
+      // Rows are streamed: a row's height is set just before its cells, never ahead.
+      if (header) worksheet_set_row_pixels(sheet, sheet_row, static_cast<uint32_t>(grid_.RowHeight(r)), nullptr);
       for (int i = 0; i < SheetCols(); ++i) {
         const int c = cols_[i];
         if (const CellRange* m = grid_.Store().MergeAt(r, c)) {
@@ -112,12 +111,19 @@ class Writer {
     lxw_format* format = r < grid_.FixedRows() ? header_format_ : nullptr;
     const auto row1 = static_cast<lxw_row_t>(top - first_row_);
     const auto row2 = static_cast<lxw_row_t>(m.row2 - first_row_);
+    const QByteArray bytes = CellBytes(text);
     if (row1 == row2 && first == last) {
-      worksheet_write_string(sheet, row1, static_cast<lxw_col_t>(first), CellBytes(text).constData(), format);
+      worksheet_write_string(sheet, row1, static_cast<lxw_col_t>(first), bytes.constData(), format);
       return;
     }
+    // Rows are streamed in order: a merge reaching into later rows must not write its
+    // padding cells there yet, so it is recorded unformatted (no padding) and its first
+    // cell is then written with the format.
+    const bool one_row = row1 == row2;
     worksheet_merge_range(sheet, row1, static_cast<lxw_col_t>(first), row2, static_cast<lxw_col_t>(last),
-                          CellBytes(text).constData(), format);
+                          bytes.constData(), one_row ? format : nullptr);
+    if (!one_row && format)
+      worksheet_write_string(sheet, row1, static_cast<lxw_col_t>(first), bytes.constData(), format);
   }
 
   const Grid& grid_;
@@ -141,7 +147,11 @@ std::expected<void, QString> ExportToExcel(const Grid& grid, const QString& file
   const QFileInfo target(file);
   const QString part = target.absoluteDir().filePath(QStringLiteral(".%1.part").arg(target.fileName()));
   const QByteArray part_path = QFile::encodeName(part);
-  lxw_workbook* book = workbook_new(part_path.constData());
+  // Each finished row goes to a temporary file, so a 100,000-row list does not hold
+  // every cell in memory a second time.
+  lxw_workbook_options options{};
+  options.constant_memory = LXW_TRUE;
+  lxw_workbook* book = workbook_new_opt(part_path.constData(), &options);
   if (!book) return std::unexpected(FailureText(file));
   lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
   if (!sheet) {

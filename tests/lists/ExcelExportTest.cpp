@@ -54,6 +54,8 @@ Sheet ReadSheet(const QString& file) {
     if (xml.name() == u"c") {
       ref = xml.attributes().value("r").toString();
       text = xml.attributes().value("t") == u"s";
+    } else if (xml.name() == u"t") {  // an inline string
+      sheet.cells[ref] = {true, xml.readElementText()};
     } else if (xml.name() == u"v") {
       const QString v = xml.readElementText();
       sheet.cells[ref] = {text, text ? strings.value(v.toInt()) : v};
