@@ -163,7 +163,7 @@ std::expected<void, DbError> Database::Open() {
 
   sqlite3* db = nullptr;
   const QByteArray path = path_.toUtf8();
-  int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   auto fail = [&](DbError e) {
     sqlite3_close_v2(db);
     return std::unexpected(std::move(e));
