@@ -48,7 +48,36 @@ void AddStockRules(ListFillSpec& spec, int stock_field, int warning, bool show_z
   }
 }
 
-void Caption(Grid& grid, int row, int col, const char* text) { grid.SetCellText(row, col, QString::fromUtf8(text)); }
+struct HeaderGroup {
+  int first, last;
+  const char* caption;
+};
+
+// The two header rows of a goods list: column 1 (the hidden ID) merged over both, the
+// groups in row 0, the captions from column 2 on in row 1; the figures from column 6
+// to `last_figure_col` right-aligned under centred captions.
+void LayOutGoodsHeader(Grid& grid, int cols, std::initializer_list<HeaderGroup> groups,
+                       std::initializer_list<const char*> captions, int last_figure_col) {
+  grid.SetCols(cols);
+  grid.SetFixedRows(2);
+  grid.SetRows(2);
+  grid.SetExtendLastCol(true);
+  grid.SetRowHeight(0, 26);
+  grid.SetRowHeight(1, 23);
+  grid.SetRangeMerge(0, kStockIdCol, 1, kStockIdCol);
+  grid.SetColumnLockedHidden(kStockIdCol, true);
+  for (const HeaderGroup& g : groups) {
+    grid.SetRangeMerge(0, g.first, 0, g.last);
+    grid.SetCellText(0, g.first, QString::fromUtf8(g.caption));
+    if (g.first >= 6) grid.SetCellAlignment(0, g.first, kCentre);
+  }
+  int col = 2;
+  for (const char* caption : captions) grid.SetCellText(1, col++, QString::fromUtf8(caption));
+  for (int c = 6; c <= last_figure_col; ++c) {
+    grid.SetColumnAlignment(c, kRight);
+    grid.SetCellAlignment(1, c, kCentre);
+  }
+}
 
 // Shares of the host width per column (column 0 is fixed, the last column takes the rest).
 const std::vector<double> kSuperShares = {0,     0,    0.075, 0.05,  0.05,  0.06, 0.045, 0.06, 0.075,
@@ -65,34 +94,13 @@ qint64 GoodsSelection::GoodsId() const { return HasGoods() ? static_cast<qint64>
 
 void LayOutStockGrid(Grid& grid) {
   grid.BeginUpdate();
-  grid.SetCols(kStockCols);
-  grid.SetFixedRows(2);
-  grid.SetRows(2);
-  grid.SetExtendLastCol(true);
-  grid.SetRowHeight(0, 26);
-  grid.SetRowHeight(1, 23);
-  grid.SetRangeMerge(0, 1, 1, 1);
-  grid.SetRangeMerge(0, 2, 0, 5);
-  grid.SetRangeMerge(0, 6, 0, 8);
-  grid.SetRangeMerge(0, 9, 0, 11);
-  grid.SetRangeMerge(0, 12, 0, 13);
-  grid.SetRangeMerge(0, 14, 0, 16);
-  Caption(grid, 0, 2, "商品信息");
-  Caption(grid, 0, 6, "进货信息");
-  Caption(grid, 0, 9, "销售信息");
-  Caption(grid, 0, 12, "存货信息");
-  Caption(grid, 0, 14, "备注信息");
-  const char* captions[] = {"名称", "型号", "编码", "类型", "数量", "单价", "金额", "数量",
-                            "单价", "金额", "数量", "金额", "入库日期", "供货商", "备注"};
-  for (int c = 2; c < kStockCols; ++c) Caption(grid, 1, c, captions[c - 2]);
-  for (int c = 6; c <= 14; ++c) {
-    grid.SetColumnAlignment(c, kRight);
-    grid.SetCellAlignment(1, c, kCentre);
-  }
-  for (int c : {6, 9, 12, 14}) grid.SetCellAlignment(0, c, kCentre);
+  LayOutGoodsHeader(grid, kStockCols,
+                    {{2, 5, "商品信息"}, {6, 8, "进货信息"}, {9, 11, "销售信息"}, {12, 13, "存货信息"}, {14, 16, "备注信息"}},
+                    {"名称", "型号", "编码", "类型", "数量", "单价", "金额", "数量", "单价", "金额", "数量", "金额",
+                     "入库日期", "供货商", "备注"},
+                    14);
   for (int c : {7, 8, 10, 11, 13}) grid.SetColumnMask(c, ColumnMask::Value, 1);
   grid.SetColumnKind(14, CellKind::Date);
-  grid.SetColumnLockedHidden(kStockIdCol, true);
   grid.EndUpdate();
 }
 
@@ -136,29 +144,8 @@ void SetStockHiddenColumns(ColumnShares& shares, bool super_administrator, bool 
 
 void LayOutSummaryGrid(Grid& grid) {
   grid.BeginUpdate();
-  grid.SetCols(kSummaryCols);
-  grid.SetFixedRows(2);
-  grid.SetRows(2);
-  grid.SetExtendLastCol(true);
-  grid.SetRowHeight(0, 26);
-  grid.SetRowHeight(1, 23);
-  grid.SetRangeMerge(0, 1, 1, 1);
-  grid.SetRangeMerge(0, 2, 0, 5);
-  grid.SetRangeMerge(0, 6, 0, 7);
-  grid.SetRangeMerge(0, 8, 0, 9);
-  grid.SetRangeMerge(0, 10, 0, 11);
-  Caption(grid, 0, 2, "商品信息");
-  Caption(grid, 0, 6, "进货信息");
-  Caption(grid, 0, 8, "销售信息");
-  Caption(grid, 0, 10, "存货信息");
-  const char* captions[] = {"名称", "型号", "编码", "类型", "数量", "金额", "数量", "金额", "数量", "金额"};
-  for (int c = 2; c < kSummaryCols; ++c) Caption(grid, 1, c, captions[c - 2]);
-  for (int c = 6; c < kSummaryCols; ++c) {
-    grid.SetColumnAlignment(c, kRight);
-    grid.SetCellAlignment(1, c, kCentre);
-  }
-  for (int c : {6, 8, 10}) grid.SetCellAlignment(0, c, kCentre);
-  grid.SetColumnLockedHidden(1, true);
+  LayOutGoodsHeader(grid, kSummaryCols, {{2, 5, "商品信息"}, {6, 7, "进货信息"}, {8, 9, "销售信息"}, {10, 11, "存货信息"}},
+                    {"名称", "型号", "编码", "类型", "数量", "金额", "数量", "金额", "数量", "金额"}, kSummaryCols - 1);
   grid.EndUpdate();
 }
 
