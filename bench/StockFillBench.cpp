@@ -13,7 +13,7 @@
 #include <random>
 #include <vector>
 
-#include "StockListSample.h"
+#include "stock/StockList.h"
 #include "data/AppContext.h"
 #include "data/EmbeddedFiles.h"
 #include "data/Schema.h"
@@ -145,7 +145,7 @@ double StockFill(AppContext& ctx, Grid& grid) {
   t.start();
   const int warning = static_cast<int>(std::trunc(NumberValue(ctx.settings.ReadSetupValue("beep"))));
   const bool show_zero = ctx.settings.SetupFlag("zero");
-  const FillResult r = FillList(ctx, grid, sample::StockFillSpec("select * from buy", warning, show_zero));
+  const FillResult r = FillList(ctx, grid, StockFillSpec(AllGoodsQuery(), warning, show_zero));
   if (r.error) Fail("fill", *r.error);
   QCoreApplication::processEvents();
   grid.repaint();
@@ -192,8 +192,8 @@ int main(int argc, char** argv) {
   window.resize(1280, 720);
   auto* grid = new Grid(&window, QStringLiteral("库管表格"));
   grid->setGeometry(window.rect());
-  sample::LayOutStockGrid(*grid);
-  new ColumnShares(*grid, window, sample::kStockFirstColWidth, sample::StockShares());
+  LayOutStockGrid(*grid);
+  new ColumnShares(*grid, window, kStockFirstColWidth, StockShares(true));
   window.show();
   QCoreApplication::processEvents();
 

@@ -125,12 +125,16 @@ FillResult FillStockGrid(AppContext& ctx, Grid& grid, const GoodsQuery& query, i
   return FillList(ctx, grid, StockFillSpec(query, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
 }
 
+const std::vector<double>& StockShares(bool super_administrator) {
+  return super_administrator ? kSuperShares : kOperatorShares;
+}
+
 ColumnShares* AttachStockShares(Grid& grid, bool super_administrator) {
   // An operator never sees purchase prices or amounts: locked, not just narrow.
   if (!super_administrator)
     for (int c : {kStockBuyPriceCol, kStockBuyAmountCol, kStockSoldAmountCol, kStockStockAmountCol})
       grid.SetColumnLockedHidden(c, true);
-  return new ColumnShares(grid, grid, 20, super_administrator ? kSuperShares : kOperatorShares);
+  return new ColumnShares(grid, grid, kStockFirstColWidth, StockShares(super_administrator));
 }
 
 void SetStockHiddenColumns(ColumnShares& shares, bool super_administrator, bool hide_buy_price, bool hide_buy_amount,
@@ -176,7 +180,7 @@ FillResult FillSummaryGrid(AppContext& ctx, Grid& grid, int warning_quantity) {
 ColumnShares* AttachSummaryShares(Grid& grid, bool super_administrator) {
   if (!super_administrator)
     for (int c : {7, 9, 11}) grid.SetColumnLockedHidden(c, true);  // amounts stay hidden from operators
-  return new ColumnShares(grid, grid, 20, kSummaryShares);
+  return new ColumnShares(grid, grid, kStockFirstColWidth, kSummaryShares);
 }
 
 std::expected<void, QString> ExportStockGrid(const Grid& grid, const QString& path) {

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <expected>
+#include <vector>
 
 #include "lists/ListFill.h"
 #include "stock/GoodsLogic.h"
@@ -39,6 +40,10 @@ void LayOutStockGrid(Grid& grid);
 // The fill of the stock list from a query, with the warning quantity for the marking.
 ListFillSpec StockFillSpec(const GoodsQuery& query, int warning_quantity, bool show_zero_stock);
 FillResult FillStockGrid(AppContext& ctx, Grid& grid, const GoodsQuery& query, int warning_quantity);
+
+// Width shares of the stock grid's host per column (column 0 is fixed, the last extends).
+inline constexpr int kStockFirstColWidth = 20;
+const std::vector<double>& StockShares(bool super_administrator);
 
 // Column widths as shares of the grid's host; the operator's layout hides the price
 // and amount columns for good. Re-applied on every resize.

@@ -4,7 +4,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "StockListSample.h"
+#include "stock/StockList.h"
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
 
@@ -17,11 +17,11 @@ TEST(ColumnShares, WidthsFollowTheHostTruncatedAndLockedColumnsStayClosed) {
   host->setGeometry(0, 0, 1000, 600);
   auto* grid = new Grid(host, "库管表格");
   grid->setGeometry(host->rect());
-  sample::LayOutStockGrid(*grid);
+  LayOutStockGrid(*grid);
   grid->SetColumnLockedHidden(7, true);
   window.show();
 
-  auto* shares = new ColumnShares(*grid, *host, sample::kStockFirstColWidth, sample::StockShares());
+  auto* shares = new ColumnShares(*grid, *host, kStockFirstColWidth, StockShares(true));
   EXPECT_EQ(grid->ColumnWidth(0), 20);
   EXPECT_EQ(grid->ColumnWidth(1), 0);
   EXPECT_EQ(grid->ColumnWidth(2), 75);

@@ -6,7 +6,7 @@
 #include <QProcess>
 #include <QXmlStreamReader>
 
-#include "StockListSample.h"
+#include "stock/StockList.h"
 #include "TestSupport.h"
 #include "lists/ExcelExport.h"
 #include "lists/Grid.h"
@@ -82,11 +82,12 @@ TEST(ExcelExport, WritesHeaderMergesRowsInOrderAndNumbersAsNumbers) {
   const qint64 id_a = test::InsertGoods(app.ctx().db, a);
   test::InsertGoods(app.ctx().db, b);
   Grid grid;
-  sample::LayOutStockGrid(grid);
+  LayOutStockGrid(grid);
   for (int c = 0; c < grid.Cols(); ++c) grid.SetColumnWidth(c, 60);
-  grid.SetColumnWidth(1, 0);             // the ID column: exported, hidden
+  grid.SetColumnLockedHidden(1, false);  // the ID column, merely narrow: exported, hidden
+  grid.SetColumnWidth(1, 0);
   grid.SetColumnLockedHidden(7, true);   // the purchase price: left out
-  FillList(app.ctx(), grid, sample::StockFillSpec("select * from buy", 2, false));  // sorted by stock
+  FillList(app.ctx(), grid, StockFillSpec(AllGoodsQuery(), 2, false));  // sorted by stock
 
   const QString file = app.FilePath("my.xlsx");
   const auto written = ExportToExcel(grid, file, true, true);
@@ -132,7 +133,7 @@ TEST(ExcelExport, WritesHeaderMergesRowsInOrderAndNumbersAsNumbers) {
 TEST(ExcelExport, FailedWriteIsReportedAndLeavesNothingBehind) {
   test::TestApp app;
   Grid grid;
-  sample::LayOutStockGrid(grid);
+  LayOutStockGrid(grid);
   const auto missing = ExportToExcel(grid, app.FilePath("no/such/folder/my.xlsx"), true, true);
   ASSERT_FALSE(missing.has_value());
   EXPECT_TRUE(missing.error().startsWith("导出Excel文件失败")) << missing.error().toStdString();

@@ -7,7 +7,7 @@
 #include <QTableView>
 #include <QTest>
 
-#include "StockListSample.h"
+#include "stock/StockList.h"
 #include "lists/Grid.h"
 
 using namespace hemulu;
@@ -191,7 +191,7 @@ TEST(Grid, RangesStyleCellsAndInsideBorders) {
 
 TEST(Grid, LockedHiddenColumnCannotBeDraggedOpen) {
   Grid grid;
-  sample::LayOutStockGrid(grid);
+  LayOutStockGrid(grid);
   grid.resize(1400, 400);
   for (int c = 0; c < grid.Cols(); ++c) grid.SetColumnWidth(c, 60);
   grid.SetColumnLockedHidden(7, true);
@@ -222,7 +222,7 @@ TEST(Grid, LockedHiddenColumnCannotBeDraggedOpen) {
 TEST(Grid, ModelsPassTheModelTester) {
   ModelTesterWarnings warnings;
   Grid grid;
-  sample::LayOutStockGrid(grid);
+  LayOutStockGrid(grid);
   QAbstractItemModelTester body(grid.BodyView()->model(), QAbstractItemModelTester::FailureReportingMode::Warning);
   QAbstractItemModelTester footer(grid.FooterView()->model(), QAbstractItemModelTester::FailureReportingMode::Warning);
   grid.BeginUpdate();

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "StockListSample.h"
+#include "stock/StockList.h"
 #include "TestSupport.h"
 #include "data/IniFile.h"
 #include "data/TextFormat.h"
@@ -33,10 +33,10 @@ GoodsRow Goods(const QString& name, double stock, QDateTime date = QDateTime(QDa
 
 class StockFill : public ::testing::Test {
  protected:
-  void SetUp() override { sample::LayOutStockGrid(grid); }
+  void SetUp() override { LayOutStockGrid(grid); }
   void Set(const char* key, const QString& value) { ASSERT_TRUE(app.ctx().settings.WriteSetupValue(key, value)); }
   FillResult Fill(int warning = 2, bool show_zero = false, std::string sql = "select * from buy") {
-    return FillList(app.ctx(), grid, sample::StockFillSpec(std::move(sql), warning, show_zero));
+    return FillList(app.ctx(), grid, StockFillSpec(GoodsQuery{QString::fromStdString(sql), {}}, warning, show_zero));
   }
   int TotalsRow() const { return grid.Rows() - 1; }
   std::vector<QString> Names() const {
@@ -246,7 +246,7 @@ TEST_F(StockFill, EmptyResultShowsOnlyTheTotalsRow) {
 TEST_F(StockFill, ValuesAreBoundNotPasted) {
   InsertGoods(app.ctx().db, Goods("O'Brien牌", 3));
   InsertGoods(app.ctx().db, Goods("别的", 3));
-  ListFillSpec spec = sample::StockFillSpec("select * from buy where 名称 = ?", 2, false);
+  ListFillSpec spec = StockFillSpec(GoodsQuery{QStringLiteral("select * from buy where 名称 = ?"), {}}, 2, false);
   spec.values = {QStringLiteral("O'Brien牌")};
   const FillResult r = FillList(app.ctx(), grid, spec);
   ASSERT_FALSE(r.error);
