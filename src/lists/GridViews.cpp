@@ -252,8 +252,11 @@ void GridDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const 
       p->setFont(option.font);
     }
     p->setPen(StyleFore(style, option.palette.color(fixed_col ? QPalette::ButtonText : QPalette::Text)));
-    p->drawText(r.adjusted(3, 0, -3, 0), static_cast<int>(grid_.CellAlignment(row, col)) | Qt::TextSingleLine,
-                text.toString());
+    // A text wider than its cell ends in "…" rather than losing characters silently
+    // (a right-aligned date would otherwise show a wrong-looking year).
+    const QRect text_rect = r.adjusted(3, 0, -3, 0);
+    const QString shown = p->fontMetrics().elidedText(text.toString(), Qt::ElideRight, text_rect.width());
+    p->drawText(text_rect, static_cast<int>(grid_.CellAlignment(row, col)) | Qt::TextSingleLine, shown);
   }
 
   if (fixed_col)
