@@ -1,6 +1,6 @@
 #pragma once
 // config.ini, read and written line by line so that every other line, comment, blank
-// line and line end stays as it was (QSettings would rewrite the whole file).
+// line and line end stays as it was (a general settings class would rewrite the whole file).
 
 #include <QString>
 

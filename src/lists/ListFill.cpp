@@ -266,19 +266,19 @@ QString DateFieldText(QStringView stored) {
 
 class ListFiller {
  public:
-  ListFiller(Grid& grid, const ListFillSpec& spec, FillResult& result) : grid_(grid), spec_(spec), result_(result) {}
+  ListFiller(Grid& grid, const ListFillSpec& plan, FillResult& result) : grid_(grid), plan_(plan), result_(result) {}
 
   // Reads every record; on a failed step returns the error (rows already added stay
   // for the caller to drop).
   std::optional<DbError> ReadRecords(Statement& st, const std::vector<std::pair<int, const RecordTest*>>& rules) {
     sqlite3_stmt* h = st.Handle();
-    const std::size_t n = spec_.fields.size();
+    const std::size_t n = plan_.fields.size();
     std::vector<int> index(n);
-    for (std::size_t i = 0; i < n; ++i) index[i] = st.ColumnIndex(spec_.fields[i].column);
+    for (std::size_t i = 0; i < n; ++i) index[i] = st.ColumnIndex(plan_.fields[i].column);
     std::vector<double> numbers(n, 0.0);
     std::vector<std::pair<int, int>> spans(n);
     std::vector<char16_t> buf(512);
-    const int colour_last = spec_.colour_last_col < 0 ? grid_.Cols() - 1 : spec_.colour_last_col;
+    const int colour_last = plan_.colour_last_col < 0 ? grid_.Cols() - 1 : plan_.colour_last_col;
 
     for (;;) {
       const auto step = st.Step();
@@ -291,7 +291,7 @@ class ListFiller {
         if (i > 0) AppendUnit(buf, len, u'\t');
         const std::size_t begin = len;
         const int col = index[i];
-        switch (spec_.fields[i].kind) {
+        switch (plan_.fields[i].kind) {
           case FieldKind::Number: {
             const double v = col < 0 ? 0.0 : sqlite3_column_double(h, col);
             numbers[i] = v;
@@ -304,7 +304,7 @@ class ListFiller {
             const unsigned char* p = sqlite3_column_text(h, col);
             if (!p) break;
             const int bytes = sqlite3_column_bytes(h, col);
-            if (spec_.fields[i].kind == FieldKind::Date)
+            if (plan_.fields[i].kind == FieldKind::Date)
               AppendDate(buf, len, p, bytes);
             else
               AppendUtf8(buf, len, p, bytes);
@@ -313,14 +313,14 @@ class ListFiller {
         }
         spans[i] = {static_cast<int>(begin), static_cast<int>(len - begin)};
       }
-      for (std::size_t t = 0; t < spec_.totals.size(); ++t) {
-        const int field = spec_.totals[t].field;
+      for (std::size_t t = 0; t < plan_.totals.size(); ++t) {
+        const int field = plan_.totals[t].field;
         if (field >= 0 && static_cast<std::size_t>(field) < n) result_.totals[t] += numbers[field];
       }
 
       const QStringView text(buf.data(), static_cast<qsizetype>(len));
       const FillRecord record(numbers, text, spans);
-      if (spec_.row_filter && !spec_.row_filter(record)) continue;
+      if (plan_.row_filter && !plan_.row_filter(record)) continue;
       grid_.AddItem(text);
       ++result_.rows;
       int colour = -1;
@@ -335,54 +335,54 @@ class ListFiller {
 
  private:
   Grid& grid_;
-  const ListFillSpec& spec_;
+  const ListFillSpec& plan_;
   FillResult& result_;
 };
 
-FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& spec) {
+FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& plan) {
   FillResult result;
-  result.totals.assign(spec.totals.size(), 0.0);
+  result.totals.assign(plan.totals.size(), 0.0);
   // Colours and the line style are re-read at every fill, so a settings change shows now.
   const ListSettings settings = ReadListSettings(ctx.settings);
   std::vector<std::pair<int, const RecordTest*>> rules;
-  for (const RowColourRule& rule : spec.colour_rules)
+  for (const RowColourRule& rule : plan.colour_rules)
     if (rule.applies) rules.emplace_back(ReadColourSetting(ctx.settings, rule.key), &rule.applies);
 
   grid.BeginUpdate();
   grid.SetFrozenBottomRows(0);  // every data row takes part in the sort until the totals row exists
   grid.SetRows(grid.FixedRows());
-  for (std::size_t i = 0; i < spec.fields.size(); ++i)
-    grid.SetColumnKind(static_cast<int>(i) + 1, KindOf(spec.fields[i].kind));
+  for (std::size_t i = 0; i < plan.fields.size(); ++i)
+    grid.SetColumnKind(static_cast<int>(i) + 1, KindOf(plan.fields[i].kind));
 
   if (!ctx.EnsureDatabaseOpen()) {
     result.error = DbError{SQLITE_CANTOPEN, QStringLiteral("数据库未打开")};
-  } else if (auto st = ctx.db.Prepare(spec.sql); !st) {
+  } else if (auto st = ctx.db.Prepare(plan.sql); !st) {
     result.error = st.error();
   } else {
-    for (std::size_t i = 0; i < spec.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, spec.values[i]);
-    ListFiller filler(grid, spec, result);
+    for (std::size_t i = 0; i < plan.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan.values[i]);
+    ListFiller filler(grid, plan, result);
     result.error = filler.ReadRecords(*st, rules);
   }  // the statement is finalised here, before the list is refreshed
   if (result.error) {
     grid.SetRows(grid.FixedRows());
     result.records = result.rows = 0;
-    result.totals.assign(spec.totals.size(), 0.0);
+    result.totals.assign(plan.totals.size(), 0.0);
   }
 
   ApplyListColours(grid, settings);
-  if (settings.beepview && spec.sort_column >= 0) grid.SortColumn(spec.sort_column);
+  if (settings.beepview && plan.sort_column >= 0) grid.SortColumn(plan.sort_column);
 
   grid.AddItem(QString());
   const int totals_row = grid.Rows() - 1;
-  ApplyLineStyle(grid, settings.line, grid.FixedRows(), spec.line_first_col, totals_row, spec.line_last_col);
+  ApplyLineStyle(grid, settings.line, grid.FixedRows(), plan.line_first_col, totals_row, plan.line_last_col);
 
   TotalsRow totals;
   totals.back_colour = settings.lastcolor;
-  totals.first_col = spec.totals_first_col;
-  totals.last_col = spec.totals_last_col;
-  if (spec.label_column >= 0) totals.cells.emplace_back(spec.label_column, spec.total_label);
-  for (std::size_t t = 0; t < spec.totals.size(); ++t)
-    totals.cells.emplace_back(spec.totals[t].column, NumberText(result.totals[t]));
+  totals.first_col = plan.totals_first_col;
+  totals.last_col = plan.totals_last_col;
+  if (plan.label_column >= 0) totals.cells.emplace_back(plan.label_column, plan.total_label);
+  for (std::size_t t = 0; t < plan.totals.size(); ++t)
+    totals.cells.emplace_back(plan.totals[t].column, NumberText(result.totals[t]));
   DecorateTotalsRow(grid, totals);
 
   grid.EndUpdate();

@@ -109,14 +109,14 @@ void DecorateTotalsRow(Grid& grid, const TotalsRow& totals);
 struct FillResult {
   int records = 0;            // records read
   int rows = 0;               // rows shown (without the totals row)
-  std::vector<double> totals;  // in the order of spec.totals
+  std::vector<double> totals;  // in the order of plan.totals
   std::optional<DbError> error;  // the query failed: no rows, zero totals
 };
 
 // Fills `grid` (header rows and columns already laid out) from the page's query.
 // A failed query, or a database that does not open, leaves the header rows and a
 // totals row of zeros with its label.
-FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& spec);
+FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& plan);
 
 // Cell texts of stored values, as the lists show them.
 QString DateFieldText(QStringView stored);

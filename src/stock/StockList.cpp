@@ -35,16 +35,16 @@ const std::vector<ListField>& StockFields() {
 }
 
 // The zero filter and the low / zero stock colours shared by both goods lists.
-void AddStockRules(ListFillSpec& spec, int stock_field, int warning, bool show_zero) {
+void AddStockRules(ListFillSpec& plan, int stock_field, int warning, bool show_zero) {
   const double w = warning;
   const RecordTest low = [stock_field, w](const FillRecord& r) { return r.Number(stock_field) - w < -kTolerance; };
-  spec.colour_rules.push_back({QStringLiteral("beepcolor"), low});
+  plan.colour_rules.push_back({QStringLiteral("beepcolor"), low});
   if (show_zero) {
-    spec.colour_rules.push_back({QStringLiteral("zerocolor"), [stock_field](const FillRecord& r) {
+    plan.colour_rules.push_back({QStringLiteral("zerocolor"), [stock_field](const FillRecord& r) {
                                    return std::fabs(r.Number(stock_field)) <= kTolerance;
                                  }});
   } else {
-    spec.row_filter = [stock_field](const FillRecord& r) { return r.Number(stock_field) > kTolerance; };
+    plan.row_filter = [stock_field](const FillRecord& r) { return r.Number(stock_field) > kTolerance; };
   }
 }
 
@@ -105,20 +105,20 @@ void LayOutStockGrid(Grid& grid) {
 }
 
 ListFillSpec StockFillSpec(const GoodsQuery& query, int warning_quantity, bool show_zero_stock) {
-  ListFillSpec spec;
-  spec.sql = query.sql.toStdString();
-  spec.values.assign(query.params.begin(), query.params.end());
-  spec.fields = StockFields();
-  AddStockRules(spec, kStock, warning_quantity, show_zero_stock);
-  spec.colour_last_col = 16;
-  spec.totals = {{kBought, 6}, {kBoughtAmount, 8}, {kSold, 9}, {kSoldAmount, 11}, {kStock, 12}, {kStockAmount, 13}};
-  spec.label_column = 5;
-  spec.sort_column = kStockQuantityCol;
-  spec.totals_first_col = 2;
-  spec.totals_last_col = 16;
-  spec.line_first_col = 2;
-  spec.line_last_col = 16;
-  return spec;
+  ListFillSpec plan;
+  plan.sql = query.sql.toStdString();
+  plan.values.assign(query.params.begin(), query.params.end());
+  plan.fields = StockFields();
+  AddStockRules(plan, kStock, warning_quantity, show_zero_stock);
+  plan.colour_last_col = 16;
+  plan.totals = {{kBought, 6}, {kBoughtAmount, 8}, {kSold, 9}, {kSoldAmount, 11}, {kStock, 12}, {kStockAmount, 13}};
+  plan.label_column = 5;
+  plan.sort_column = kStockQuantityCol;
+  plan.totals_first_col = 2;
+  plan.totals_last_col = 16;
+  plan.line_first_col = 2;
+  plan.line_last_col = 16;
+  return plan;
 }
 
 FillResult FillStockGrid(AppContext& ctx, Grid& grid, const GoodsQuery& query, int warning_quantity) {
@@ -156,25 +156,25 @@ void LayOutSummaryGrid(Grid& grid) {
 FillResult FillSummaryGrid(AppContext& ctx, Grid& grid, int warning_quantity) {
   enum { kSId, kSName, kSModel, kSCode, kSCategory, kSBought, kSBoughtAmount, kSSold, kSSoldAmount, kSStock,
          kSStockAmount };
-  ListFillSpec spec;
-  spec.sql = "select * from buy";
-  spec.fields = {{"ID", FieldKind::Number},       {"名称"},
+  ListFillSpec plan;
+  plan.sql = "select * from buy";
+  plan.fields = {{"ID", FieldKind::Number},       {"名称"},
                  {"型号"},                        {"编码"},
                  {"类型"},                        {"进货数量", FieldKind::Number},
                  {"进货金额", FieldKind::Number}, {"销售数量", FieldKind::Number},
                  {"销售金额", FieldKind::Number}, {"存货数量", FieldKind::Number},
                  {"存货金额", FieldKind::Number}};
-  AddStockRules(spec, kSStock, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero")));
-  spec.colour_last_col = 11;
-  spec.totals = {{kSBought, 6},     {kSBoughtAmount, 7}, {kSSold, 8},
+  AddStockRules(plan, kSStock, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero")));
+  plan.colour_last_col = 11;
+  plan.totals = {{kSBought, 6},     {kSBoughtAmount, 7}, {kSSold, 8},
                  {kSSoldAmount, 9}, {kSStock, 10},       {kSStockAmount, 11}};
-  spec.label_column = 2;
-  spec.sort_column = -1;  // the compact view keeps the table's order
-  spec.totals_first_col = 2;
-  spec.totals_last_col = 11;
-  spec.line_first_col = 2;
-  spec.line_last_col = -1;
-  return FillList(ctx, grid, spec);
+  plan.label_column = 2;
+  plan.sort_column = -1;  // the compact view keeps the table's order
+  plan.totals_first_col = 2;
+  plan.totals_last_col = 11;
+  plan.line_first_col = 2;
+  plan.line_last_col = -1;
+  return FillList(ctx, grid, plan);
 }
 
 ColumnShares* AttachSummaryShares(Grid& grid, bool super_administrator) {

@@ -246,9 +246,9 @@ TEST_F(StockFill, EmptyResultShowsOnlyTheTotalsRow) {
 TEST_F(StockFill, ValuesAreBoundNotPasted) {
   InsertGoods(app.ctx().db, Goods("O'Brien牌", 3));
   InsertGoods(app.ctx().db, Goods("别的", 3));
-  ListFillSpec spec = StockFillSpec(GoodsQuery{QStringLiteral("select * from buy where 名称 = ?"), {}}, 2, false);
-  spec.values = {QStringLiteral("O'Brien牌")};
-  const FillResult r = FillList(app.ctx(), grid, spec);
+  ListFillSpec plan = StockFillSpec(GoodsQuery{QStringLiteral("select * from buy where 名称 = ?"), {}}, 2, false);
+  plan.values = {QStringLiteral("O'Brien牌")};
+  const FillResult r = FillList(app.ctx(), grid, plan);
   ASSERT_FALSE(r.error);
   EXPECT_EQ(Names(), (std::vector<QString>{"O'Brien牌"}));
 }
