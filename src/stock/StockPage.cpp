@@ -36,6 +36,8 @@ StockPage::StockPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection, St
   connect(grid_, &Grid::DoubleClicked, this, [this](Qt::MouseButton, int row, int col, const QPoint&) {
     ActivateCell(row, col);
   });
+  // Enter on a row sells it, as a double-click does.
+  connect(grid_, &Grid::RowActivated, this, [this](int row) { ActivateCell(row, 2); });
   connect(grid_, &Grid::MouseReleased, this, [this](Qt::MouseButton button, int row, int col, const QPoint& pos) {
     if (button != Qt::RightButton) return;
     if (QMenu* m = PrepareMenuFor(row, col)) m->popup(pos);

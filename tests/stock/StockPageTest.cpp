@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QPdfWriter>
 #include <QTemporaryDir>
+#include <QTableView>
 #include <QTest>
 
 #include "TestSupport.h"
@@ -242,6 +243,9 @@ TEST(StockPage, SearchBoxesAndDoubleClick) {
   f.Page().ActivateCell(f.G().Rows() - 1, 2);  // the totals row sells nothing
   f.Page().ActivateCell(f.RowOf(it), 1);
   EXPECT_EQ(f.sold_ids.size(), 1u);
+  f.G().SelectRow(f.RowOf(it));
+  QTest::keyClick(f.G().BodyView(), Qt::Key_Return);  // Enter on the chosen row
+  EXPECT_EQ(f.sold_ids.size(), 2u);
 
   auto* clear = f.Page().findChild<QWidget*>("库管清空条件按钮");
   QTest::mouseClick(clear, Qt::LeftButton);
