@@ -179,7 +179,7 @@ void SearchKeystrokes(AppContext& ctx) {
   window.show();
   QCoreApplication::processEvents();
   auto* box = page->findChild<QLineEdit*>(QStringLiteral("库管商品名称框"));
-  for (const QString typed : {QStringLiteral("K"), QStringLiteral("KS"), QStringLiteral("KSF")}) {
+  for (const QString& typed : {QStringLiteral("K"), QStringLiteral("KS"), QStringLiteral("KSF")}) {
     QElapsedTimer t;
     t.start();
     box->setText(typed);
@@ -195,7 +195,7 @@ void SearchKeystrokes(AppContext& ctx) {
 double StockFill(AppContext& ctx, Grid& grid) {
   QElapsedTimer t;
   t.start();
-  const int warning = static_cast<int>(std::trunc(NumberValue(ctx.settings.ReadSetupValue("beep"))));
+  const int warning = StoredWarningQuantity(ctx.settings);
   const bool show_zero = ctx.settings.SetupFlag("zero");
   const FillResult r = FillList(ctx, grid, StockFillSpec(AllGoodsQuery(), warning, show_zero));
   if (r.error) Fail("fill", *r.error);

@@ -6,20 +6,14 @@
 
 namespace hemulu {
 
+QString WriteFailureText(const QString& detail) { return QStringLiteral("数据没有保存：数据库写入失败。\n") + detail; }
+
 QString WriteError::Message() const {
   if (!code.isEmpty()) return QStringLiteral("错误代码 [") + code + QLatin1Char(']');
-  return QStringLiteral("数据没有保存：数据库写入失败。\n") + detail;
+  return WriteFailureText(detail);
 }
 
 namespace {
-
-// Characters as the database counts them (a surrogate pair is one character).
-qsizetype CharacterCount(const QString& s) {
-  qsizetype n = 0;
-  for (QChar c : s)
-    if (!c.isLowSurrogate()) ++n;
-  return n;
-}
 
 // The value as the column stores it, or nullopt when the column would refuse it.
 std::optional<QVariant> Checked(schema::ColumnType type, const QVariant& value) {

@@ -21,6 +21,9 @@ struct WriteError {
   QString Message() const;
 };
 
+// What the user is told when the database refuses a write.
+QString WriteFailureText(const QString& detail);
+
 class RowWriter {
  public:
   RowWriter(Database& db, std::string_view table);

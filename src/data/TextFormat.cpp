@@ -1,6 +1,7 @@
 #include "data/TextFormat.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -23,6 +24,10 @@ std::optional<double> ParseNumber(const QString& text) {
 }
 
 double NumberValue(const QString& text) { return ParseNumber(text).value_or(0.0); }
+
+qsizetype CharacterCount(const QString& text) {
+  return std::count_if(text.begin(), text.end(), [](QChar c) { return !c.isLowSurrogate(); });
+}
 
 QString DateCellText(const QDateTime& value) {
   const QDate d = value.date();

@@ -17,6 +17,9 @@ std::optional<double> ParseNumber(const QString& text);
 // A box's value: empty, non-numeric or non-finite text counts as 0.
 double NumberValue(const QString& text);
 
+// Characters as the database counts them: a surrogate pair is one character.
+qsizetype CharacterCount(const QString& text);
+
 // "2012年3月4日", with "%d时%d分%d秒" / "%d时%d分" / "%d时" only when not midnight.
 QString DateCellText(const QDateTime& value);
 // The reverse of DateCellText; nullopt when the text is not such a date.

@@ -50,15 +50,11 @@ GoodsQuery ContainsQuery(const char* column, const QString& text) {
 }
 
 GoodsError DatabaseError(const DbError& e) {
-  return {GoodsError::Kind::Database, QStringLiteral("数据没有保存：数据库写入失败。\n") + e.message};
+  return {GoodsError::Kind::Database, WriteFailureText(e.message)};
 }
 
 const GoodsError kNotAllowed{GoodsError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能修改或删除商品。")};
 const GoodsError kGone{GoodsError::Kind::Gone, QStringLiteral("该商品已不存在，可能已被删除。")};
-
-qsizetype CharacterCount(const QString& s) {
-  return std::count_if(s.begin(), s.end(), [](QChar c) { return !c.isLowSurrogate(); });
-}
 
 }  // namespace
 

@@ -89,6 +89,12 @@ const std::vector<double> kSummaryShares = {0, 0, 0.15, 0.1, 0.1, 0.1, 0.065, 0.
 
 }  // namespace
 
+int WarningQuantityOf(const QString& text) { return static_cast<int>(std::trunc(NumberValue(text))); }
+
+int StoredWarningQuantity(const IniFile& settings) {
+  return WarningQuantityOf(settings.ReadSetupValue(QStringLiteral("beep")));
+}
+
 bool GoodsSelection::HasGoods() const { return !id.isEmpty() && NumberValue(id) > kTolerance; }
 qint64 GoodsSelection::GoodsId() const { return HasGoods() ? static_cast<qint64>(NumberValue(id)) : 0; }
 

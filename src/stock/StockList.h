@@ -35,6 +35,11 @@ struct GoodsSelection {
   qint64 GoodsId() const;
 };
 
+// The stock warning quantity from the typed or stored text: its whole number (2.9
+// acts as 2), 0 for a non-number.
+int WarningQuantityOf(const QString& text);
+int StoredWarningQuantity(const IniFile& settings);
+
 // Two header rows with their groups, captions, alignments and number columns.
 void LayOutStockGrid(Grid& grid);
 // The fill of the stock list from a query, with the warning quantity for the marking.

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
-#include <cmath>
 
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
@@ -54,7 +53,7 @@ StockPage::StockPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection, St
   ConnectMenu();
 
   // The stored warning quantity, shown as the whole number the marking uses.
-  warning_quantity_ = static_cast<int>(std::trunc(NumberValue(ctx_.settings.ReadSetupValue(QStringLiteral("beep")))));
+  warning_quantity_ = StoredWarningQuantity(ctx_.settings);
   {
     const QSignalBlocker block_warning(warning_box_), block_zero(zero_box_);
     warning_box_->setText(QString::number(warning_quantity_));
@@ -215,7 +214,7 @@ void StockPage::RefillPickLists() {
 
 void StockPage::OnWarningQuantityEdited(const QString& text) {
   ctx_.settings.WriteSetupValue(QStringLiteral("beep"), text);
-  warning_quantity_ = static_cast<int>(std::trunc(NumberValue(text)));
+  warning_quantity_ = WarningQuantityOf(text);
   FillStockList();
 }
 

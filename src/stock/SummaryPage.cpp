@@ -3,9 +3,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QVBoxLayout>
-#include <cmath>
 
-#include "data/TextFormat.h"
 #include "lists/Grid.h"
 #include "stock/StockList.h"
 
@@ -31,8 +29,7 @@ SummaryPage::SummaryPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection
 }
 
 void SummaryPage::Refill() {
-  const int warning = static_cast<int>(std::trunc(NumberValue(ctx_.settings.ReadSetupValue(QStringLiteral("beep")))));
-  FillSummaryGrid(ctx_, *grid_, warning);
+  FillSummaryGrid(ctx_, *grid_, StoredWarningQuantity(ctx_.settings));
 }
 
 QMenu* SummaryPage::PrepareMenuFor(int row, int col) {
