@@ -7,11 +7,51 @@
 
 namespace hemulu {
 
+std::size_t NumberChars(double value, char* buf) {
+  if (value == 0.0) {  // no "-0" in a cell
+    buf[0] = '0';
+    return 1;
+  }
+  // A value that is exactly the double nearest to n / 10^k, with n of at most 13 digits
+  // and k ≤ 4, prints as that decimal under "%.13g": the binary error is far below the
+  // 13th digit, and 1e-4 ≤ |value| < 1e13 keeps "%g" in fixed notation.
+  static constexpr double kScale[] = {1, 10, 100, 1000, 10000};
+  if (std::fabs(value) < 1e13) {
+    for (int k = 0; k <= 4; ++k) {
+      const double scaled = std::round(value * kScale[k]);
+      if (std::fabs(scaled) >= 1e13) break;
+      if (scaled / kScale[k] != value) continue;
+      char digits[24];
+      const auto n = static_cast<long long>(std::fabs(scaled));
+      const int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+      char* p = buf;
+      if (value < 0) *p++ = '-';
+      if (count <= k) {
+        *p++ = '0';
+        *p++ = '.';
+        for (int z = count; z < k; ++z) *p++ = '0';
+        p = std::copy(digits, digits + count, p);
+      } else {
+        p = std::copy(digits, digits + count - k, p);
+        if (k > 0) {
+          *p++ = '.';
+          p = std::copy(digits + count - k, digits + count, p);
+        }
+      }
+      if (k > 0) {  // the shortest k leaves no trailing zero, but be sure
+        while (p[-1] == '0') --p;
+        if (p[-1] == '.') --p;
+      }
+      return static_cast<std::size_t>(p - buf);
+    }
+  }
+  const auto r = std::to_chars(buf, buf + 40, value, std::chars_format::general, 13);
+  return static_cast<std::size_t>(r.ptr - buf);
+}
+
 QString NumberText(double value) {
-  if (value == 0.0) value = 0.0;  // no "-0" in a cell
   char buf[40];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 13);
-  return QString::fromLatin1(buf, static_cast<qsizetype>(r.ptr - buf));
+  return QString::fromLatin1(buf, static_cast<qsizetype>(NumberChars(value, buf)));
 }
 
 std::optional<double> ParseNumber(const QString& text) {

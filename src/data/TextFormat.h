@@ -12,6 +12,10 @@ inline constexpr double kTolerance = 1e-7;
 
 // "%.13g": at most 13 significant digits, shortest form (3.0 → "3", 0.1 + 0.2 → "0.3").
 QString NumberText(double value);
+// The same text as bytes into buf (40 bytes are enough); returns its length. Fills
+// write it straight into their row buffers; quantities and prices with up to four
+// decimals take a fast path.
+std::size_t NumberChars(double value, char* buf);
 // Strict reading of a typed number: the whole trimmed text must be a finite number.
 std::optional<double> ParseNumber(const QString& text);
 // A box's value: empty, non-numeric or non-finite text counts as 0.

@@ -120,8 +120,5 @@ FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& plan);
 
 // Cell texts of stored values, as the lists show them.
 QString DateFieldText(QStringView stored);
-// NumberText() ("%.13g") written into `buf` (40 bytes or more); returns the length.
-// Quantities and prices with up to four decimals take a fast path.
-std::size_t NumberChars(double value, char* buf);
 
 }  // namespace hemulu

@@ -1,8 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <random>
+#include <vector>
+
 #include "data/TextFormat.h"
 
 using namespace hemulu;
+
+namespace {
+// The printf-style "%.13g", without "-0": what the fast path must always agree with.
+QString GeneralForm(double value) {
+  if (value == 0.0) value = 0.0;
+  char buf[40];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 13);
+  return QString::fromLatin1(buf, static_cast<qsizetype>(r.ptr - buf));
+}
+}  // namespace
 
 TEST(TextFormat, NumbersAreShortestWithThirteenDigits) {
   EXPECT_EQ(NumberText(2468000.5), "2468000.5");
@@ -44,4 +59,24 @@ TEST(TextFormat, SqlDatesSortAsText) {
   EXPECT_LT(DateSqlText(QDateTime(QDate(2026, 9, 30), QTime(0, 0))), DateSqlText(QDateTime(QDate(2026, 10, 1), QTime(0, 0))));
   EXPECT_EQ(ParseDateSqlText("2012-03-04"), QDateTime(QDate(2012, 3, 4), QTime(0, 0)));
   EXPECT_FALSE(ParseDateSqlText("yesterday"));
+}
+
+TEST(TextFormat, FastNumberTextMatchesTheGeneralForm) {
+  std::vector<double> values = {0.0,       -0.0,     1,       -1,        3.0,       12.5,          0.1 + 0.2,
+                                2468000.5, 0.0001,   0.00012, 0.00001,   1e13,      9999999999999, 9999999999999.5,
+                                1e20,      -1234.56, 0.05,    123456.7891, 1.0 / 3, 2.675,         1e-300};
+  std::mt19937 rng(7);
+  for (int i = 0; i < 200000; ++i) {
+    const int decimals = static_cast<int>(rng() % 6);
+    const double whole = static_cast<double>(rng() % 100000000) * ((rng() & 1) ? 1 : -1);
+    double v = whole;
+    for (int d = 0; d < decimals; ++d) v /= 10;
+    values.push_back(v);
+    values.push_back(std::ldexp(static_cast<double>(rng()), static_cast<int>(rng() % 80) - 60));
+  }
+  for (double v : values) {
+    char buf[40];
+    const std::size_t n = NumberChars(v, buf);
+    ASSERT_EQ(QString::fromLatin1(buf, static_cast<qsizetype>(n)), GeneralForm(v)) << v;
+  }
 }

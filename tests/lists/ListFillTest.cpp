@@ -4,7 +4,6 @@
 #include <QImage>
 #include <QTableView>
 #include <cmath>
-#include <random>
 
 #include "stock/StockList.h"
 #include "TestSupport.h"
@@ -272,22 +271,3 @@ TEST(ListFillPieces, SettingsReadNumbersOrZero) {
   EXPECT_EQ(DateFieldText(u"not a date"), "not a date");
 }
 
-TEST(ListFillPieces, FastNumberTextMatchesTheGeneralForm) {
-  std::vector<double> values = {0.0,       -0.0,     1,       -1,        3.0,       12.5,          0.1 + 0.2,
-                                2468000.5, 0.0001,   0.00012, 0.00001,   1e13,      9999999999999, 9999999999999.5,
-                                1e20,      -1234.56, 0.05,    123456.7891, 1.0 / 3, 2.675,         1e-300};
-  std::mt19937 rng(7);
-  for (int i = 0; i < 200000; ++i) {
-    const int decimals = static_cast<int>(rng() % 6);
-    const double whole = static_cast<double>(rng() % 100000000) * ((rng() & 1) ? 1 : -1);
-    double v = whole;
-    for (int d = 0; d < decimals; ++d) v /= 10;
-    values.push_back(v);
-    values.push_back(std::ldexp(static_cast<double>(rng()), static_cast<int>(rng() % 80) - 60));
-  }
-  for (double v : values) {
-    char buf[40];
-    const std::size_t n = NumberChars(v, buf);
-    ASSERT_EQ(QString::fromLatin1(buf, static_cast<qsizetype>(n)), NumberText(v)) << v;
-  }
-}
