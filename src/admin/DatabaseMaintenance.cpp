@@ -1,0 +1,421 @@
+#include "admin/DatabaseMaintenance.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <QTemporaryFile>
+#include <cstring>
+
+#include "data/EmbeddedFiles.h"
+#include "data/Schema.h"
+
+namespace hemulu {
+
+namespace {
+
+using Kind = MaintenanceError::Kind;
+
+std::unexpected<MaintenanceError> Fail(Kind kind, const QString& reason) {
+  return std::unexpected(MaintenanceError{kind, reason});
+}
+
+const QString kNoRoom = QStringLiteral("磁盘空间不足");
+const QString kWriteFailed = QStringLiteral("无法写入文件，请检查目录是否存在、是否有写入权限");
+
+// A connection of its own, keyed like data.db, closed when it goes out of scope.
+class KeyedConnection {
+ public:
+  KeyedConnection() = default;
+  KeyedConnection(const KeyedConnection&) = delete;
+  KeyedConnection& operator=(const KeyedConnection&) = delete;
+  ~KeyedConnection() { Close(); }
+
+  // Opens an existing file (never creates one) and keys it before any read.
+  bool Open(const QString& path) {
+    Close();
+    const QByteArray p = QFile::encodeName(path);
+    if (sqlite3_open_v2(p.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+      Close();
+      return false;
+    }
+    if (!KeyConnection(db_)) {
+      Close();
+      return false;
+    }
+    return true;
+  }
+  // The first row's first column as text; nullopt when the statement fails.
+  std::optional<QString> Value(const char* sql, int* rc_out = nullptr) {
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql, -1, &st, nullptr);
+    std::optional<QString> out;
+    if (rc == SQLITE_OK) {
+      rc = sqlite3_step(st);
+      if (rc == SQLITE_ROW) {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        out = t ? QString::fromUtf8(t) : QString();
+        rc = SQLITE_OK;
+      } else if (rc == SQLITE_DONE) {
+        out = QString();
+        rc = SQLITE_OK;
+      }
+    }
+    sqlite3_finalize(st);
+    if (rc_out) *rc_out = rc;
+    return out;
+  }
+  bool Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+  void Close() {
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+  sqlite3* Handle() const { return db_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+bool SyncFile(const QString& path) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// Makes a rename in the folder durable.
+void SyncFolder(const QString& folder) {
+  const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+bool RenameOver(const QString& from, const QString& to) {
+  return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+void RemoveWithCompanions(const QString& path) {
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) QFile::remove(path + QString::fromLatin1(suffix));
+}
+
+qint64 SizeOf(const QString& path) {
+  const QFileInfo info(path);
+  return info.exists() ? info.size() : 0;
+}
+
+// A new empty file beside `target` whose name starts with a dot and the target's
+// name; nullopt when the folder cannot be written.
+std::optional<QString> NewTemporaryBeside(const QString& target) {
+  const QFileInfo info(target);
+  QTemporaryFile file(info.absoluteDir().filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".XXXXXX")));
+  file.setAutoRemove(false);
+  if (!file.open()) return std::nullopt;
+  file.close();
+  return file.fileName();
+}
+
+// Reads the file as our database: key, integrity, the five tables.
+std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString& path) {
+  const QString foreign = QStringLiteral("该文件不是本程序的数据库备份，或者密码不符");
+  KeyedConnection c;
+  if (!c.Open(path)) return Fail(Kind::Refused, foreign);
+  int rc = SQLITE_OK;
+  const auto integrity = c.Value("PRAGMA integrity_check", &rc);
+  if (!integrity) {
+    if (rc == SQLITE_NOTADB) return Fail(Kind::Refused, foreign);
+    return Fail(Kind::Refused, QStringLiteral("文件已损坏，无法读取"));
+  }
+  if (*integrity != QStringLiteral("ok")) return Fail(Kind::Refused, QStringLiteral("文件已损坏，完整性检查未通过"));
+  // The five tables with every column the program reads.
+  for (const schema::Table& t : schema::Tables()) {
+    const std::string sql = std::string("PRAGMA table_info(\"") + t.name + "\")";
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(c.Handle(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(st);
+      return Fail(Kind::Refused, QStringLiteral("文件无法读取"));
+    }
+    std::size_t found = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+      if (name && schema::FindColumn(t, name)) ++found;
+    }
+    sqlite3_finalize(st);
+    if (found != t.columns.size())
+      return Fail(Kind::Refused, QStringLiteral("文件中缺少数据表 %1，不是本程序的数据库").arg(QString::fromUtf8(t.name)));
+  }
+  BackupContents contents;
+  contents.goods = c.Value("select count(*) from buy").value_or(QString()).toLongLong();
+  contents.sales = c.Value("select count(*) from sell").value_or(QString()).toLongLong();
+  return contents;
+}
+
+// Checkpoints and closes the program's connection so that data.db alone holds every
+// committed row; its -wal and -shm are then removed. Refuses (and leaves the
+// connection open) when committed rows would stay behind in the -wal.
+std::expected<void, MaintenanceError> ReleaseDatabase(AppContext& ctx) {
+  const QString path = ctx.db.Path();
+  if (ctx.db.IsOpen()) {
+    auto st = ctx.db.Prepare("PRAGMA wal_checkpoint(TRUNCATE)");
+    bool complete = false;
+    if (st) {
+      auto row = st->Step();
+      // busy, frames in the log, frames checkpointed: all done when busy is 0 and the
+      // log is empty after the truncation.
+      complete = row && *row && st->Int(0) == 0 && st->Int(1) <= 0;
+    }
+    if (!complete) return Fail(Kind::Failed, QStringLiteral("数据库正忙，请稍后再试"));
+    ctx.db.Close();
+  }
+  if (SizeOf(path + QStringLiteral("-wal")) > 0) {
+    (void)ctx.db.Open();
+    return Fail(Kind::Failed, QStringLiteral("数据库日志文件无法合并，数据库未作改动"));
+  }
+  QFile::remove(path + QStringLiteral("-wal"));
+  QFile::remove(path + QStringLiteral("-shm"));
+  return {};
+}
+
+// Reopens data.db after an operation; the error when even that is impossible.
+std::expected<void, MaintenanceError> Reopen(AppContext& ctx) {
+  ctx.db.Close();
+  if (auto r = ctx.db.Open(); !r)
+    return Fail(Kind::Failed, QStringLiteral("数据库无法重新打开：") + r.error().message);
+  return {};
+}
+
+}  // namespace
+
+qint64 FreeSpaceIn(const QString& folder) {
+  const QStorageInfo storage(folder);
+  return storage.isValid() ? storage.bytesAvailable() : -1;
+}
+
+QString ProposedBackupPath(const QString& folder) {
+  QString f = folder;
+  while (f.size() > 1 && f.endsWith(QLatin1Char('/'))) f.chop(1);
+  if (f == QStringLiteral("/")) f.clear();
+  return f + QStringLiteral("/BackupData.db");
+}
+
+bool IsDatabaseFile(const AppContext& ctx, const QString& path) {
+  const QFileInfo target(path);
+  const QFileInfo db(ctx.db.Path());
+  // By name: a companion that does not exist yet must not be created by a backup.
+  const QString folder = target.absoluteDir().canonicalPath();
+  const QString db_folder = db.absoluteDir().canonicalPath();
+  if (!folder.isEmpty() && folder == db_folder) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+      if (target.fileName() == db.fileName() + QString::fromLatin1(suffix)) return true;
+  }
+  // By identity: a link or another path to the same file.
+  struct stat a{}, b{};
+  if (::stat(QFile::encodeName(target.absoluteFilePath()).constData(), &a) != 0) return false;
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    const QByteArray p = QFile::encodeName(db.absoluteFilePath() + QString::fromLatin1(suffix));
+    if (::stat(p.constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino) return true;
+  }
+  return false;
+}
+
+std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QString& target_text,
+                                                     const CopyProgress& progress,
+                                                     const FreeSpaceProbe& free_space) {
+  const QString target_path = target_text.trimmed();
+  if (target_path.isEmpty()) return Fail(Kind::Refused, QStringLiteral("请填写备份文件的位置"));
+  const QFileInfo target(target_path);
+  if (target.isDir()) return Fail(Kind::Refused, QStringLiteral("备份位置是一个目录，请在目录后加上文件名"));
+  if (!target.absoluteDir().exists()) return Fail(Kind::Refused, QStringLiteral("备份目录不存在"));
+  if (IsDatabaseFile(ctx, target_path))
+    return Fail(Kind::Refused, QStringLiteral("不能备份到数据库文件本身，请选择其他位置"));
+  const QString source_path = ctx.db.Path();
+  const qint64 needed = SizeOf(source_path) + SizeOf(source_path + QStringLiteral("-wal"));
+  const qint64 free = free_space(target.absolutePath());
+  if (free >= 0 && free < needed + (1 << 20)) return Fail(Kind::Failed, kNoRoom);
+
+  // A connection of its own, so that a transaction open on the program's connection
+  // stays out of the copy. Its read transaction pins one snapshot for every step.
+  KeyedConnection source;
+  if (!source.Open(source_path) || !source.Exec("BEGIN") ||
+      !source.Value("select count(*) from sqlite_master"))
+    return Fail(Kind::Failed, QStringLiteral("打开数据库失败！"));
+
+  const auto temp = NewTemporaryBeside(target.absoluteFilePath());
+  if (!temp) return Fail(Kind::Failed, kWriteFailed);
+  auto discard = [&](Kind kind, const QString& reason) {
+    RemoveWithCompanions(*temp);
+    return Fail(kind, reason);
+  };
+
+  {
+    // The destination is keyed before anything is written: an unkeyed one would
+    // receive a plaintext copy.
+    KeyedConnection dest;
+    if (!dest.Open(*temp)) return discard(Kind::Failed, kWriteFailed);
+    // Durability comes from the sync below; a crash leaves only the temporary file.
+    dest.Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
+    sqlite3_backup* backup = sqlite3_backup_init(dest.Handle(), "main", source.Handle(), "main");
+    if (!backup) return discard(Kind::Failed, QString::fromUtf8(sqlite3_errmsg(dest.Handle())));
+    // The first step copies nothing: it learns the page count, so that even a small
+    // copy reports once and can be cancelled.
+    int rc = sqlite3_backup_step(backup, 0);
+    bool cancelled = false;
+    while (rc == SQLITE_OK) {
+      const qint64 total = sqlite3_backup_pagecount(backup);
+      if (progress && !progress(total - sqlite3_backup_remaining(backup), total)) {
+        cancelled = true;
+        break;
+      }
+      // About a hundred steps, so a progress dialog moves and a cancel is heard soon.
+      rc = sqlite3_backup_step(backup, std::max(256, static_cast<int>(total / 100)));
+    }
+    const int finish = sqlite3_backup_finish(backup);
+    if (cancelled) return discard(Kind::Cancelled, QString());
+    if (rc != SQLITE_DONE || finish != SQLITE_OK)
+      return discard(Kind::Failed, rc == SQLITE_FULL ? kNoRoom : QString::fromUtf8(sqlite3_errstr(rc)));
+    if (progress) {
+      const qint64 total = SizeOf(*temp);
+      progress(total, total);
+    }
+  }
+  source.Exec("COMMIT");
+  source.Close();
+
+  if (!SyncFile(*temp)) return discard(Kind::Failed, kWriteFailed);
+  // The copy must open with the key alone, read whole, and never be plaintext.
+  QFile head(*temp);
+  QByteArray first;
+  if (head.open(QIODevice::ReadOnly)) first = head.read(16);
+  head.close();
+  if (first.startsWith("SQLite format 3")) return discard(Kind::Failed, QStringLiteral("备份文件未加密"));
+  if (auto check = CheckDatabaseFile(*temp); !check)
+    return discard(Kind::Failed, QStringLiteral("备份文件校验失败：") + check.error().reason);
+  QFile::remove(*temp + QStringLiteral("-wal"));
+  QFile::remove(*temp + QStringLiteral("-shm"));
+  if (!RenameOver(*temp, target.absoluteFilePath())) return discard(Kind::Failed, kWriteFailed);
+  SyncFolder(target.absolutePath());
+  return {};
+}
+
+std::expected<void, MaintenanceError> CompactDatabase(AppContext& ctx, const FreeSpaceProbe& free_space) {
+  const QString path = ctx.db.Path();
+  if (auto r = ctx.db.Open(); !r) return Fail(Kind::Failed, QStringLiteral("打开数据库失败！"));
+  // VACUUM builds the new content beside the old one and passes it through the -wal:
+  // room for the file twice over.
+  const qint64 size = SizeOf(path) + SizeOf(path + QStringLiteral("-wal"));
+  const qint64 free = free_space(QFileInfo(path).absolutePath());
+  if (free >= 0 && free < 2 * size + (1 << 20)) {
+    (void)Reopen(ctx);
+    return Fail(Kind::Failed, kNoRoom);
+  }
+  std::optional<MaintenanceError> failure;
+  if (auto r = ctx.db.ExecScript("VACUUM"); !r) {
+    failure = MaintenanceError{Kind::Failed, r.error().code == SQLITE_FULL ? kNoRoom : r.error().message};
+  } else if (auto c = ctx.db.ExecScript("PRAGMA wal_checkpoint(TRUNCATE)"); !c) {
+    // The compacted content is committed in the -wal; the file shrinks at a later checkpoint.
+    failure = MaintenanceError{Kind::Failed, c.error().message};
+  }
+  // Open again in every case, as the file now stands.
+  if (auto r = Reopen(ctx); !r && !failure) failure = r.error();
+  if (failure) return std::unexpected(*failure);
+  return {};
+}
+
+std::expected<void, MaintenanceError> ReinitialiseDatabase(AppContext& ctx) {
+  const QString path = ctx.db.Path();
+  const QByteArray bytes = TemplateDatabaseBytes();
+  if (bytes.isEmpty()) return Fail(Kind::Failed, QStringLiteral("程序内置的空数据库已损坏"));
+  const auto temp = NewTemporaryBeside(path);
+  if (!temp) return Fail(Kind::Failed, kWriteFailed);
+  {
+    QFile out(*temp);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush()) {
+      out.close();
+      QFile::remove(*temp);
+      return Fail(Kind::Failed, kWriteFailed);
+    }
+    out.close();
+  }
+  if (!SyncFile(*temp)) {
+    QFile::remove(*temp);
+    return Fail(Kind::Failed, kWriteFailed);
+  }
+  if (auto r = ReleaseDatabase(ctx); !r) {
+    QFile::remove(*temp);
+    (void)ctx.db.Open();
+    return r;
+  }
+  if (!RenameOver(*temp, path)) {
+    QFile::remove(*temp);
+    (void)Reopen(ctx);
+    return Fail(Kind::Failed, kWriteFailed);
+  }
+  SyncFolder(QFileInfo(path).absolutePath());
+  return Reopen(ctx);
+}
+
+std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx, const QString& backup_path,
+                                                                const FreeSpaceProbe& free_space) {
+  const QFileInfo info(backup_path);
+  if (backup_path.trimmed().isEmpty() || !info.isFile())
+    return Fail(Kind::Refused, QStringLiteral("找不到该备份文件"));
+  if (IsDatabaseFile(ctx, backup_path)) return Fail(Kind::Refused, QStringLiteral("该文件就是正在使用的数据库"));
+  const QString path = ctx.db.Path();
+  const QString folder = QFileInfo(path).absolutePath();
+  const qint64 free = free_space(folder);
+  if (free >= 0 && free < info.size() + (1 << 20)) return Fail(Kind::Failed, kNoRoom);
+
+  // The copy that will become data.db is made and checked first, beside data.db.
+  const auto temp = NewTemporaryBeside(path);
+  if (!temp) return Fail(Kind::Failed, kWriteFailed);
+  auto discard = [&](Kind kind, const QString& reason) {
+    RemoveWithCompanions(*temp);
+    return Fail(kind, reason);
+  };
+  QFile::remove(*temp);
+  if (!QFile::copy(info.absoluteFilePath(), *temp)) return discard(Kind::Failed, QStringLiteral("无法读取该备份文件"));
+  QFile(*temp).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                              QFileDevice::ReadOther);
+  auto contents = CheckDatabaseFile(*temp);
+  if (!contents) return discard(contents.error().kind, contents.error().reason);
+  QFile::remove(*temp + QStringLiteral("-wal"));
+  QFile::remove(*temp + QStringLiteral("-shm"));
+  if (!SyncFile(*temp)) return discard(Kind::Failed, kWriteFailed);
+
+  if (auto r = ReleaseDatabase(ctx); !r) {
+    RemoveWithCompanions(*temp);
+    return std::unexpected(r.error());
+  }
+  // The database being replaced stays as data.db.before-restore: a second name for the
+  // same file, so data.db exists at every moment.
+  const QString kept = path + kBeforeRestoreSuffix;
+  RemoveWithCompanions(kept);
+  const QByteArray path_bytes = QFile::encodeName(path), kept_bytes = QFile::encodeName(kept);
+  if (::link(path_bytes.constData(), kept_bytes.constData()) != 0) {
+    // A file system without hard links: a synced copy instead.
+    if (!QFile::copy(path, kept) || !SyncFile(kept)) {
+      QFile::remove(kept);
+      (void)Reopen(ctx);
+      return discard(Kind::Failed, QStringLiteral("无法保存当前数据库的副本，数据库未作改动"));
+    }
+  }
+  if (!RenameOver(*temp, path)) {
+    (void)Reopen(ctx);
+    return discard(Kind::Failed, kWriteFailed);
+  }
+  SyncFolder(folder);
+  if (auto r = Reopen(ctx); !r) {
+    // Should the copy not open after all, the previous database goes back.
+    if (RenameOver(kept, path)) SyncFolder(folder);
+    (void)Reopen(ctx);
+    return std::unexpected(r.error());
+  }
+  return *contents;
+}
+
+}  // namespace hemulu

@@ -1,0 +1,69 @@
+#pragma once
+// Whole-file operations on data.db: backup, compaction, re-initialisation and restore.
+// Each one either completes or leaves data.db as it was, open again: new files are
+// written beside their target, synced and checked before a rename puts them in place.
+// No widgets; the windows turn the results into messages.
+
+#include <QString>
+#include <expected>
+#include <functional>
+
+#include "data/AppContext.h"
+
+namespace hemulu {
+
+struct MaintenanceError {
+  enum class Kind {
+    Cancelled,  // the user stopped it; nothing changed
+    Refused,    // the request itself cannot be done (a target that is the database, a foreign file)
+    Failed,     // the disk or the engine failed; nothing changed
+  } kind = Kind::Failed;
+  QString reason;  // plain words for the user; empty when cancelled
+};
+
+// Pages copied so far and in all; returning false cancels the copy.
+using CopyProgress = std::function<bool(qint64 done, qint64 total)>;
+// Bytes free in a folder; tests replace it to stand for a full disk.
+using FreeSpaceProbe = std::function<qint64(const QString& folder)>;
+qint64 FreeSpaceIn(const QString& folder);
+
+// The file a chosen folder proposes: folder + "/BackupData.db".
+QString ProposedBackupPath(const QString& folder);
+
+// True when `path` is data.db or one of its companion files (-wal, -shm, -journal),
+// under any name that leads to them.
+bool IsDatabaseFile(const AppContext& ctx, const QString& path);
+
+// A consistent copy of data.db as of the moment it starts (a sale still open is not in
+// it), keyed like data.db, written to a temporary file beside `target`, synced,
+// checked and renamed over `target`. On any failure or cancel no file is left behind
+// and an existing target is untouched.
+std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QString& target,
+                                                     const CopyProgress& progress = {},
+                                                     const FreeSpaceProbe& free_space = FreeSpaceIn);
+
+// VACUUM of the keyed database after a check that the disk has room for it. In every
+// case data.db is open again afterwards, with its old content when it failed.
+std::expected<void, MaintenanceError> CompactDatabase(AppContext& ctx,
+                                                      const FreeSpaceProbe& free_space = FreeSpaceIn);
+
+// Replaces data.db by the built-in empty database (the caller has asked for the
+// super-administrator password). A crash leaves the old or the new file, never none.
+std::expected<void, MaintenanceError> ReinitialiseDatabase(AppContext& ctx);
+
+// What a backup file holds.
+struct BackupContents {
+  qint64 goods = 0;
+  qint64 sales = 0;
+};
+
+// The name under which a restore keeps the database it replaces (one generation).
+inline const QString kBeforeRestoreSuffix = QStringLiteral(".before-restore");
+
+// Puts the backup in the place of data.db: the file is copied beside data.db and
+// checked, the current database is kept as data.db.before-restore, and the copy is
+// renamed into place. A file that does not pass the checks changes nothing.
+std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx, const QString& backup_path,
+                                                                const FreeSpaceProbe& free_space = FreeSpaceIn);
+
+}  // namespace hemulu

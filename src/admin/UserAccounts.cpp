@@ -1,0 +1,160 @@
+#include "admin/UserAccounts.h"
+
+#include "data/RowWriter.h"
+#include "data/Schema.h"
+#include "data/TextFormat.h"
+
+namespace hemulu {
+
+namespace {
+
+AccountError Info(const QString& text, std::optional<AccountField> focus = std::nullopt) {
+  return {text, MessageKind::Information, focus};
+}
+
+AccountError Stop(const QString& text, std::optional<AccountField> focus = std::nullopt) {
+  return {text, MessageKind::Stop, focus};
+}
+
+AccountError Unavailable() { return Stop(QStringLiteral("打开数据库失败！")); }
+
+AccountError DatabaseFailure(const DbError& e) { return Stop(WriteFailureText(e.message)); }
+
+const AccountError kOperatorsRefused = Stop(QStringLiteral(" 对不起，您不能这么做!\n\n请使用超级管理员账号登陆"));
+const AccountError kNotAllowed = Info(QStringLiteral("不允许这么做"));
+
+bool TooLong(const QString& text) { return CharacterCount(text) > schema::kTextLimit; }
+
+// Account management is the super-administrator's alone, whatever window asks.
+std::expected<void, AccountError> Ready(AppContext& ctx) {
+  if (!ctx.session.IsSuperAdministrator()) return std::unexpected(kOperatorsRefused);
+  if (!ctx.db.Open()) return std::unexpected(Unavailable());
+  return {};
+}
+
+// True when another account than `except_id` carries the name.
+std::expected<bool, AccountError> NameTaken(AppContext& ctx, const QString& name, qint64 except_id) {
+  auto st = ctx.db.Prepare("select ID from UserName where 用户名=? and ID<>?");
+  if (!st) return std::unexpected(DatabaseFailure(st.error()));
+  st->BindAll(name, except_id);
+  auto row = st->Step();
+  if (!row) return std::unexpected(DatabaseFailure(row.error()));
+  return *row;
+}
+
+}  // namespace
+
+std::expected<std::vector<AccountRow>, AccountError> ListOperatorAccounts(AppContext& ctx) {
+  if (!ctx.db.Open()) return std::unexpected(Unavailable());
+  auto st = ctx.db.Prepare("select ID, 用户名, 密码, 权限 from UserName order by ID");
+  if (!st) return std::unexpected(DatabaseFailure(st.error()));
+  std::vector<AccountRow> rows;
+  for (;;) {
+    auto row = st->Step();
+    if (!row) return std::unexpected(DatabaseFailure(row.error()));
+    if (!*row) break;
+    AccountRow a{st->Int(0), st->Text(1), st->Text(2), st->Text(3)};
+    if (a.name == kSuperAdministrator) continue;
+    rows.push_back(std::move(a));
+  }
+  return rows;
+}
+
+std::expected<qint64, AccountError> AddAccount(AppContext& ctx, const QString& typed_name,
+                                               const QString& typed_password) {
+  const QString name = typed_name.trimmed();
+  const QString password = typed_password.trimmed();
+  if (name.isEmpty()) return std::unexpected(Info(QStringLiteral("请输入用户名！"), AccountField::NewName));
+  if (name == kSuperAdministrator) {
+    AccountError e = kNotAllowed;
+    e.focus = AccountField::NewName;
+    return std::unexpected(e);
+  }
+  if (password.isEmpty()) return std::unexpected(Info(QStringLiteral("请输入用户密码！"), AccountField::NewPassword));
+  if (auto ok = Ready(ctx); !ok) return std::unexpected(ok.error());
+  auto taken = NameTaken(ctx, name, 0);
+  if (!taken) return std::unexpected(taken.error());
+  if (*taken) return std::unexpected(Stop(QStringLiteral("发现重复用户名，请重新输入"), AccountField::NewName));
+
+  RowWriter writer(ctx.db, "UserName");
+  writer.Set("用户名", name, QStringLiteral("050"))
+      .Set("密码", password, QStringLiteral("051"))
+      .Set("权限", kOperatorRole, QStringLiteral("052"));
+  auto id = writer.Insert();
+  if (!id) return std::unexpected(Stop(id.error().Message()));
+  return *id;
+}
+
+std::expected<void, AccountError> CheckAccountChange(AppContext& ctx, qint64 id, const QString& typed_name,
+                                                     const QString& typed_password) {
+  const QString name = typed_name.trimmed();
+  const QString password = typed_password.trimmed();
+  if (name.isEmpty())
+    return std::unexpected(Info(QStringLiteral("请从上方表格选择要修改的用户名！"), AccountField::ChangeName));
+  if (password.isEmpty())
+    return std::unexpected(Info(QStringLiteral("请输入用户密码！"), AccountField::ChangePassword));
+  // A second 超级管理员 or two accounts of one name would make the login pick either.
+  if (name == kSuperAdministrator) {
+    AccountError e = kNotAllowed;
+    e.focus = AccountField::ChangeName;
+    return std::unexpected(e);
+  }
+  if (TooLong(name))
+    return std::unexpected(Info(QStringLiteral("用户名最多50个字，请重新输入"), AccountField::ChangeName));
+  if (TooLong(password))
+    return std::unexpected(Info(QStringLiteral("密码最多50个字，请重新输入"), AccountField::ChangePassword));
+  if (id <= 0)
+    return std::unexpected(Info(QStringLiteral("请从上方表格选择要修改的用户名！"), AccountField::ChangeName));
+  if (auto ok = Ready(ctx); !ok) return std::unexpected(ok.error());
+  auto taken = NameTaken(ctx, name, id);
+  if (!taken) return std::unexpected(taken.error());
+  if (*taken) return std::unexpected(Stop(QStringLiteral("发现重复用户名，请重新输入"), AccountField::ChangeName));
+  return {};
+}
+
+std::expected<void, AccountError> ChangeAccount(AppContext& ctx, qint64 id, const QString& typed_name,
+                                                const QString& typed_password) {
+  if (auto ok = CheckAccountChange(ctx, id, typed_name, typed_password); !ok) return ok;
+  auto changed = ctx.db.Execute("update UserName set 用户名=?, 密码=?, 权限=? where ID=? and 用户名<>?",
+                                typed_name.trimmed(), typed_password.trimmed(), kOperatorRole, id,
+                                kSuperAdministrator);
+  if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
+  if (*changed == 0) return std::unexpected(Info(QStringLiteral("该用户已不存在，可能已被删除。")));
+  return {};
+}
+
+std::expected<void, AccountError> DeleteAccount(AppContext& ctx, qint64 id) {
+  if (auto ok = Ready(ctx); !ok) return ok;
+  auto deleted = ctx.db.Execute("delete from UserName where ID=? and 用户名<>?", id, kSuperAdministrator);
+  if (!deleted) return std::unexpected(DatabaseFailure(deleted.error()));
+  return {};
+}
+
+std::expected<QString, AccountError> SuperAdministratorPassword(AppContext& ctx) {
+  const AccountError missing = Stop(QStringLiteral("没有发现超级管理员账号的存在"));
+  if (!ctx.db.Open()) return std::unexpected(missing);
+  auto st = ctx.db.Prepare("select 密码 from UserName where 用户名=? order by ID");
+  if (!st) return std::unexpected(missing);
+  st->BindAll(kSuperAdministrator);
+  auto row = st->Step();
+  if (!row || !*row) return std::unexpected(missing);
+  return st->Text(0);
+}
+
+std::expected<void, AccountError> SetSuperAdministratorPassword(AppContext& ctx, const QString& password) {
+  if (password.trimmed().isEmpty())
+    return std::unexpected(Info(QStringLiteral("超管密码不能为空，请重新输入")));
+  // The login trims what is typed, so a password with surrounding blanks could never
+  // be matched there and would lock the account out.
+  if (password != password.trimmed())
+    return std::unexpected(Info(QStringLiteral("超管密码的前后不能有空格，请重新输入")));
+  if (TooLong(password)) return std::unexpected(Info(QStringLiteral("超管密码最多50个字，请重新输入")));
+  if (auto ok = Ready(ctx); !ok) return ok;
+  auto changed = ctx.db.Execute("update UserName set 密码=? where 用户名=?", password, kSuperAdministrator);
+  if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
+  if (*changed == 0) return std::unexpected(Stop(QStringLiteral("没有发现超级管理员账号的存在")));
+  ctx.settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("ture"));
+  return {};
+}
+
+}  // namespace hemulu

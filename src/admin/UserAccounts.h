@@ -1,0 +1,58 @@
+#pragma once
+// Operator accounts and the super-administrator password: the queries and writes of
+// user management. No widgets; every refusal comes back with the text to show and
+// the box that should take the focus.
+
+#include <QString>
+#include <expected>
+#include <optional>
+#include <vector>
+
+#include "data/AppContext.h"
+
+namespace hemulu {
+
+inline const QString kOperatorRole = QStringLiteral("操作员");
+
+struct AccountRow {
+  qint64 id = 0;
+  QString name, password, role;
+};
+
+// The boxes of the user management window.
+enum class AccountField { NewName, NewPassword, ChangeName, ChangePassword };
+
+struct AccountError {
+  QString message;
+  MessageKind kind = MessageKind::Information;
+  std::optional<AccountField> focus;
+};
+
+// Every account but 超级管理员, in ID order.
+std::expected<std::vector<AccountRow>, AccountError> ListOperatorAccounts(AppContext& ctx);
+
+// Adds an operator account from the typed values (surrounding blanks removed).
+// Refuses an empty name, the name 超级管理员, an empty password and a name in use;
+// a value the column cannot hold gives "错误代码 [050]" / "[051]" / "[052]".
+std::expected<qint64, AccountError> AddAccount(AppContext& ctx, const QString& name, const QString& password);
+
+// The checks of a change, made before the user is asked to confirm it: a name and a
+// password given, the name neither 超级管理员 nor another account's.
+std::expected<void, AccountError> CheckAccountChange(AppContext& ctx, qint64 id, const QString& name,
+                                                     const QString& password);
+// Rewrites the account's name and password (role 操作员) after the same checks.
+std::expected<void, AccountError> ChangeAccount(AppContext& ctx, qint64 id, const QString& name,
+                                                const QString& password);
+
+// Deletes an operator account; 超级管理员 is never deleted.
+std::expected<void, AccountError> DeleteAccount(AppContext& ctx, qint64 id);
+
+// The stored password of 超级管理员; "没有发现超级管理员账号的存在" when the account is missing.
+std::expected<QString, AccountError> SuperAdministratorPassword(AppContext& ctx);
+
+// Stores a new super-administrator password (taken as typed: the gate compares it
+// untrimmed) and records in config.ini that the default has been changed. An empty
+// password is refused: no one could ever type it at the login.
+std::expected<void, AccountError> SetSuperAdministratorPassword(AppContext& ctx, const QString& password);
+
+}  // namespace hemulu

@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "TestSupport.h"
+#include "admin/DatabaseMaintenance.h"
+#include "data/DatabaseKey.h"
+
+namespace hemulu {
+namespace {
+
+using test::TestApp;
+using Kind = MaintenanceError::Kind;
+
+qint64 InsertSale(Database& db, const QString& customer) {
+  auto r = db.Execute("insert into sell (名称, 销售数量, 销售金额, 客户名称, UID) values ('可口可乐', 1, 3, ?, 1)", customer);
+  EXPECT_TRUE(r.has_value());
+  return db.LastInsertId();
+}
+
+// The file opened as the program opens data.db, in a folder of its own.
+struct OpenedCopy {
+  explicit OpenedCopy(const QString& file) : db(dir.filePath(QStringLiteral("data.db"))) {
+    EXPECT_TRUE(QFile::copy(file, dir.filePath(QStringLiteral("data.db"))));
+    opened = db.Open().has_value();
+  }
+  QTemporaryDir dir;
+  Database db;
+  bool opened = false;
+};
+
+QByteArray FirstBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.read(16) : QByteArray();
+}
+
+// Files a failed or finished operation might have left behind.
+QStringList Leftovers(const QString& folder) {
+  return QDir(folder).entryList(QStringList{QStringLiteral(".*")}, QDir::Files | QDir::Hidden);
+}
+
+TEST(Backup, IsEncryptedConsistentAndLeavesTheOpenTransactionOut) {
+  TestApp app;
+  Database& db = app.ctx().db;
+  test::InsertGoods(db, {});
+  InsertSale(db, QStringLiteral("committed"));
+  // A sale still open on the program's connection when the backup starts.
+  auto tx = Transaction::Begin(db);
+  ASSERT_TRUE(tx.has_value());
+  InsertSale(db, QStringLiteral("uncommitted"));
+  ASSERT_TRUE(db.Execute("update buy set 存货数量 = 存货数量 - 1"));
+
+  QTemporaryDir out;
+  const QString target = out.filePath(QStringLiteral("BackupData.db"));
+  std::vector<qint64> seen;
+  auto r = BackUpDatabase(app.ctx(), target, [&](qint64 done, qint64 total) {
+    seen.push_back(done);
+    return done <= total;
+  });
+  ASSERT_TRUE(r.has_value()) << r.error().reason.toStdString();
+  ASSERT_TRUE(tx->Commit());
+  EXPECT_FALSE(seen.empty());
+
+  EXPECT_FALSE(FirstBytes(target).startsWith("SQLite format 3"));
+  EXPECT_EQ(FirstBytes(target).size(), 16);
+  OpenedCopy copy(target);
+  ASSERT_TRUE(copy.opened);
+  EXPECT_EQ(test::CountRows(copy.db, "sell"), 1);
+  auto st = copy.db.Prepare("select 存货数量 from buy");
+  ASSERT_TRUE(st && *st->Step());
+  EXPECT_EQ(st->Double(0), 10.0);
+  EXPECT_TRUE(Leftovers(out.path()).isEmpty());
+
+  // Unkeyed, the copy is not a database at all.
+  sqlite3* plain = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(target).constData(), &plain, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  EXPECT_NE(sqlite3_exec(plain, "select count(*) from sqlite_master", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(plain);
+}
+
+TEST(Backup, RefusesTheDatabaseItselfAndLeavesNothingOnFailure) {
+  TestApp app;
+  for (const QString& name : {QStringLiteral("data.db"), QStringLiteral("data.db-wal"), QStringLiteral("data.db-shm")}) {
+    auto r = BackUpDatabase(app.ctx(), app.FilePath(name));
+    ASSERT_FALSE(r.has_value()) << name.toStdString();
+    EXPECT_EQ(r.error().kind, Kind::Refused);
+  }
+  // Another path to the same file.
+  QTemporaryDir out;
+  const QString link = out.filePath(QStringLiteral("link.db"));
+  ASSERT_TRUE(QFile::link(app.FilePath(QStringLiteral("data.db")), link));
+  EXPECT_FALSE(BackUpDatabase(app.ctx(), link));
+  ASSERT_TRUE(QFile::remove(link));
+  EXPECT_FALSE(BackUpDatabase(app.ctx(), out.path()));
+  EXPECT_FALSE(BackUpDatabase(app.ctx(), out.filePath(QStringLiteral("no/such/folder/b.db"))));
+  EXPECT_FALSE(BackUpDatabase(app.ctx(), QStringLiteral("  ")));
+
+  // An existing target survives a cancel and a full disk untouched.
+  const QString target = out.filePath(QStringLiteral("BackupData.db"));
+  {
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("older backup");
+  }
+  auto cancelled = BackUpDatabase(app.ctx(), target, [](qint64, qint64) { return false; });
+  ASSERT_FALSE(cancelled.has_value());
+  EXPECT_EQ(cancelled.error().kind, Kind::Cancelled);
+  auto full = BackUpDatabase(app.ctx(), target, {}, [](const QString&) { return qint64(4096); });
+  ASSERT_FALSE(full.has_value());
+  EXPECT_EQ(full.error().reason, QStringLiteral("磁盘空间不足"));
+  EXPECT_EQ(FirstBytes(target), QByteArray("older backup"));
+  EXPECT_TRUE(Leftovers(out.path()).isEmpty());
+  EXPECT_TRUE(app.ctx().db.IsOpen());
+
+  ASSERT_TRUE(BackUpDatabase(app.ctx(), target));
+  OpenedCopy copy(target);
+  EXPECT_TRUE(copy.opened);
+}
+
+TEST(Compaction, TwiceInARowKeepsTheRowsAndTheKey) {
+  TestApp app;
+  Database& db = app.ctx().db;
+  for (int i = 0; i < 300; ++i) InsertSale(db, QString(40, QChar(0x5BA2)));
+  ASSERT_TRUE(db.Execute("delete from sell where ID > 10"));
+  ASSERT_TRUE(CompactDatabase(app.ctx()));
+  auto second = CompactDatabase(app.ctx());
+  ASSERT_TRUE(second.has_value()) << second.error().reason.toStdString();
+  EXPECT_TRUE(db.IsOpen());
+  EXPECT_EQ(test::CountRows(db, "sell"), 10);
+  EXPECT_FALSE(FirstBytes(app.FilePath(QStringLiteral("data.db"))).startsWith("SQLite format 3"));
+  OpenedCopy copy(app.FilePath(QStringLiteral("data.db")));
+  ASSERT_TRUE(copy.opened);
+  EXPECT_EQ(test::CountRows(copy.db, "sell"), 10);
+}
+
+TEST(Compaction, AFailureLeavesDataDbIntactAndOpen) {
+  TestApp app;
+  Database& db = app.ctx().db;
+  InsertSale(db, QStringLiteral("kept"));
+  auto full = CompactDatabase(app.ctx(), [](const QString&) { return qint64(0); });
+  ASSERT_FALSE(full.has_value());
+  EXPECT_EQ(full.error().reason, QStringLiteral("磁盘空间不足"));
+  EXPECT_TRUE(db.IsOpen());
+  EXPECT_EQ(test::CountRows(db, "sell"), 1);
+
+  // The engine refusing: a read still in progress on the connection.
+  auto reading = db.Prepare("select * from UserName");
+  ASSERT_TRUE(reading && *reading->Step());
+  auto busy = CompactDatabase(app.ctx());
+  EXPECT_FALSE(busy.has_value());
+  reading = db.Prepare("select 1");
+  EXPECT_TRUE(db.IsOpen());
+  EXPECT_EQ(test::CountRows(db, "sell"), 1);
+  InsertSale(db, QStringLiteral("after"));
+  EXPECT_EQ(test::CountRows(db, "sell"), 2);
+}
+
+TEST(Reinitialisation, EmptiesEveryTableAndRestoresTheDefaultPassword) {
+  TestApp app;
+  Database& db = app.ctx().db;
+  test::InsertGoods(db, {});
+  InsertSale(db, QStringLiteral("x"));
+  ASSERT_TRUE(db.Execute("insert into other (类型) values ('收入')"));
+  ASSERT_TRUE(db.Execute("insert into bank (银行) values ('工商银行')"));
+  ASSERT_TRUE(db.Execute("insert into UserName (用户名, 密码, 权限) values ('张三', '1', '操作员')"));
+  ASSERT_TRUE(db.Execute("update UserName set 密码='999' where ID=1"));
+
+  auto r = ReinitialiseDatabase(app.ctx());
+  ASSERT_TRUE(r.has_value()) << r.error().reason.toStdString();
+  ASSERT_TRUE(db.IsOpen());
+  for (const char* table : {"buy", "sell", "other", "bank"}) EXPECT_EQ(test::CountRows(db, table), 0) << table;
+  auto st = db.Prepare("select 用户名, 密码 from UserName");
+  ASSERT_TRUE(st && *st->Step());
+  EXPECT_EQ(st->Text(0), QStringLiteral("超级管理员"));
+  EXPECT_EQ(st->Text(1), QStringLiteral("735"));
+  EXPECT_FALSE(*st->Step());
+  EXPECT_TRUE(Leftovers(app.Dir()).isEmpty());
+}
+
+TEST(Restore, PutsTheBackupBackAndKeepsThePreviousDatabase) {
+  TestApp app;
+  Database& db = app.ctx().db;
+  test::InsertGoods(db, {});
+  test::InsertGoods(db, {});
+  InsertSale(db, QStringLiteral("before backup"));
+  QTemporaryDir out;
+  const QString backup = out.filePath(QStringLiteral("BackupData.db"));
+  ASSERT_TRUE(BackUpDatabase(app.ctx(), backup));
+  InsertSale(db, QStringLiteral("after backup"));
+
+  auto r = RestoreDatabase(app.ctx(), backup);
+  ASSERT_TRUE(r.has_value()) << r.error().reason.toStdString();
+  EXPECT_EQ(r->goods, 2);
+  EXPECT_EQ(r->sales, 1);
+  ASSERT_TRUE(db.IsOpen());
+  EXPECT_EQ(test::CountRows(db, "sell"), 1);
+  OpenedCopy previous(app.FilePath(QStringLiteral("data.db.before-restore")));
+  ASSERT_TRUE(previous.opened);
+  EXPECT_EQ(test::CountRows(previous.db, "sell"), 2);
+  EXPECT_TRUE(Leftovers(app.Dir()).isEmpty());
+  // The backup itself is left as it was, and a second restore keeps one generation.
+  ASSERT_TRUE(RestoreDatabase(app.ctx(), backup));
+  OpenedCopy kept(app.FilePath(QStringLiteral("data.db.before-restore")));
+  EXPECT_EQ(test::CountRows(kept.db, "sell"), 1);
+}
+
+TEST(Restore, ADamagedOrForeignFileChangesNothing) {
+  TestApp app;
+  Database& db = app.ctx().db;
+  InsertSale(db, QStringLiteral("current"));
+  QTemporaryDir out;
+  const QString good = out.filePath(QStringLiteral("good.db"));
+  for (int i = 0; i < 200; ++i) InsertSale(db, QString(40, QChar(0x5BA2)));
+  ASSERT_TRUE(BackUpDatabase(app.ctx(), good));
+  ASSERT_TRUE(db.Execute("delete from sell where ID > 1"));
+
+  auto write = [&](const QString& name, const QByteArray& bytes) {
+    const QString path = out.filePath(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return path;
+  };
+  QFile g(good);
+  ASSERT_TRUE(g.open(QIODevice::ReadOnly));
+  const QByteArray good_bytes = g.readAll();
+  QByteArray flipped = good_bytes;
+  flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x5A);
+
+  // A database of another program, keyed with our key but with other tables.
+  const QString foreign = out.filePath(QStringLiteral("foreign.db"));
+  {
+    sqlite3* f = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(foreign).constData(), &f), SQLITE_OK);
+    ASSERT_TRUE(KeyConnection(f));
+    ASSERT_EQ(sqlite3_exec(f, "create table buy (x); create table sell (y);", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(f);
+  }
+  const QString files[] = {
+      write(QStringLiteral("empty.db"), QByteArray()),
+      write(QStringLiteral("text.db"), QByteArray("not a database at all")),
+      write(QStringLiteral("cut.db"), good_bytes.left(good_bytes.size() / 2)),
+      write(QStringLiteral("flipped.db"), flipped),
+      foreign,
+      out.filePath(QStringLiteral("missing.db")),
+      app.FilePath(QStringLiteral("data.db")),
+  };
+  for (const QString& file : files) {
+    auto r = RestoreDatabase(app.ctx(), file);
+    ASSERT_FALSE(r.has_value()) << file.toStdString();
+    EXPECT_FALSE(r.error().reason.isEmpty());
+    EXPECT_TRUE(db.IsOpen());
+    EXPECT_EQ(test::CountRows(db, "sell"), 1) << file.toStdString();
+  }
+  EXPECT_FALSE(QFile::exists(app.FilePath(QStringLiteral("data.db.before-restore"))));
+  EXPECT_TRUE(Leftovers(app.Dir()).isEmpty());
+}
+
+}  // namespace
+}  // namespace hemulu

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "admin/UserAccounts.h"
+
+namespace hemulu {
+namespace {
+
+using test::TestApp;
+
+QString AccountName(TestApp& app, qint64 id) {
+  auto st = app.ctx().db.Prepare("select 用户名 || '|' || 密码 || '|' || 权限 from UserName where ID=?");
+  st->BindAll(id);
+  auto row = st->Step();
+  return row && *row ? st->Text(0) : QString();
+}
+
+TEST(UserAccounts, AddRefusesEachBadInputAndStoresNothing) {
+  TestApp app;
+  struct Case {
+    QString name, password, message;
+    std::optional<AccountField> focus;
+  };
+  const QString long_text(51, QChar(0x5F20));  // 51 × 张
+  const Case cases[] = {
+      {QString(), QStringLiteral("1"), QStringLiteral("请输入用户名！"), AccountField::NewName},
+      {QStringLiteral("   "), QStringLiteral("1"), QStringLiteral("请输入用户名！"), AccountField::NewName},
+      {QStringLiteral(" 超级管理员 "), QStringLiteral("1"), QStringLiteral("不允许这么做"), AccountField::NewName},
+      {QStringLiteral("张三"), QStringLiteral("  "), QStringLiteral("请输入用户密码！"), AccountField::NewPassword},
+      {long_text, QStringLiteral("1"), QStringLiteral("错误代码 [050]"), std::nullopt},
+      {QStringLiteral("张三"), long_text, QStringLiteral("错误代码 [051]"), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    auto r = AddAccount(app.ctx(), c.name, c.password);
+    ASSERT_FALSE(r.has_value()) << c.name.toStdString();
+    EXPECT_EQ(r.error().message, c.message);
+    EXPECT_EQ(r.error().focus, c.focus);
+  }
+  EXPECT_EQ(test::CountRows(app.ctx().db, "UserName"), 1);
+
+  auto id = AddAccount(app.ctx(), QStringLiteral("  O'Brien  "), QStringLiteral(" pa'ss "));
+  ASSERT_TRUE(id.has_value());
+  EXPECT_EQ(AccountName(app, *id), QStringLiteral("O'Brien|pa'ss|操作员"));
+  auto dup = AddAccount(app.ctx(), QStringLiteral("O'Brien"), QStringLiteral("x"));
+  ASSERT_FALSE(dup.has_value());
+  EXPECT_EQ(dup.error().message, QStringLiteral("发现重复用户名，请重新输入"));
+  EXPECT_EQ(dup.error().kind, MessageKind::Stop);
+  EXPECT_EQ(test::CountRows(app.ctx().db, "UserName"), 2);
+}
+
+TEST(UserAccounts, ListNeverShowsTheSuperAdministrator) {
+  TestApp app;
+  ASSERT_TRUE(AddAccount(app.ctx(), QStringLiteral("张三"), QStringLiteral("1")));
+  ASSERT_TRUE(AddAccount(app.ctx(), QStringLiteral("李四"), QStringLiteral("2")));
+  auto rows = ListOperatorAccounts(app.ctx());
+  ASSERT_TRUE(rows.has_value());
+  ASSERT_EQ(rows->size(), 2u);
+  EXPECT_EQ((*rows)[0].name, QStringLiteral("张三"));
+  EXPECT_EQ((*rows)[1].password, QStringLiteral("2"));
+  EXPECT_EQ((*rows)[1].role, QStringLiteral("操作员"));
+}
+
+TEST(UserAccounts, ChangeRefusesEmptyValuesTheSuperAdministratorNameAndAnotherAccountsName) {
+  TestApp app;
+  const qint64 zhang = *AddAccount(app.ctx(), QStringLiteral("张三"), QStringLiteral("1"));
+  ASSERT_TRUE(AddAccount(app.ctx(), QStringLiteral("李四"), QStringLiteral("2")));
+  struct Case {
+    QString name, password, message;
+    AccountField focus;
+  };
+  const Case cases[] = {
+      {QStringLiteral(" "), QStringLiteral("1"), QStringLiteral("请从上方表格选择要修改的用户名！"), AccountField::ChangeName},
+      {QStringLiteral("张三"), QString(), QStringLiteral("请输入用户密码！"), AccountField::ChangePassword},
+      {QStringLiteral("超级管理员"), QStringLiteral("1"), QStringLiteral("不允许这么做"), AccountField::ChangeName},
+      {QStringLiteral(" 李四"), QStringLiteral("1"), QStringLiteral("发现重复用户名，请重新输入"), AccountField::ChangeName},
+      {QString(51, QLatin1Char('a')), QStringLiteral("1"), QStringLiteral("用户名最多50个字，请重新输入"),
+       AccountField::ChangeName},
+  };
+  for (const Case& c : cases) {
+    auto r = ChangeAccount(app.ctx(), zhang, c.name, c.password);
+    ASSERT_FALSE(r.has_value()) << c.name.toStdString();
+    EXPECT_EQ(r.error().message, c.message);
+    EXPECT_EQ(r.error().focus, c.focus);
+  }
+  EXPECT_EQ(AccountName(app, zhang), QStringLiteral("张三|1|操作员"));
+
+  // Keeping its own name is no duplicate; the super-administrator's row is never rewritten.
+  ASSERT_TRUE(ChangeAccount(app.ctx(), zhang, QStringLiteral(" 张三 "), QStringLiteral(" 9 ")));
+  EXPECT_EQ(AccountName(app, zhang), QStringLiteral("张三|9|操作员"));
+  EXPECT_FALSE(ChangeAccount(app.ctx(), 1, QStringLiteral("王五"), QStringLiteral("9")));
+  EXPECT_EQ(AccountName(app, 1), QStringLiteral("超级管理员|735|超级管理员"));
+}
+
+TEST(UserAccounts, DeleteNeverRemovesTheSuperAdministrator) {
+  TestApp app;
+  const qint64 zhang = *AddAccount(app.ctx(), QStringLiteral("张三"), QStringLiteral("1"));
+  ASSERT_TRUE(DeleteAccount(app.ctx(), 1));
+  ASSERT_TRUE(DeleteAccount(app.ctx(), zhang));
+  EXPECT_EQ(test::CountRows(app.ctx().db, "UserName"), 1);
+  EXPECT_EQ(AccountName(app, 1), QStringLiteral("超级管理员|735|超级管理员"));
+}
+
+TEST(UserAccounts, OperatorsAreRefusedInTheLogicToo) {
+  TestApp admin;
+  ASSERT_TRUE(AddAccount(admin.ctx(), QStringLiteral("张三"), QStringLiteral("1")));
+  admin.ctx().session.SetUser(QStringLiteral("张三"), QStringLiteral("1"));
+  EXPECT_FALSE(AddAccount(admin.ctx(), QStringLiteral("李四"), QStringLiteral("2")));
+  EXPECT_FALSE(ChangeAccount(admin.ctx(), 2, QStringLiteral("李四"), QStringLiteral("2")));
+  EXPECT_FALSE(DeleteAccount(admin.ctx(), 2));
+  auto r = SetSuperAdministratorPassword(admin.ctx(), QStringLiteral("999"));
+  ASSERT_FALSE(r.has_value());
+  EXPECT_EQ(r.error().message, QStringLiteral(" 对不起，您不能这么做!\n\n请使用超级管理员账号登陆"));
+  EXPECT_EQ(AccountName(admin, 2), QStringLiteral("张三|1|操作员"));
+  EXPECT_EQ(*SuperAdministratorPassword(admin.ctx()), QStringLiteral("735"));
+}
+
+TEST(UserAccounts, SuperAdministratorPasswordRefusesWhatTheLoginCouldNeverMatch) {
+  TestApp app;
+  app.ctx().settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("false"));
+  for (const QString& bad : {QString(), QStringLiteral("   "), QStringLiteral(" 12"), QString(51, QLatin1Char('1'))})
+    EXPECT_FALSE(SetSuperAdministratorPassword(app.ctx(), bad)) << bad.toStdString();
+  EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("password")), QStringLiteral("false"));
+  EXPECT_EQ(*SuperAdministratorPassword(app.ctx()), QStringLiteral("735"));
+
+  ASSERT_TRUE(SetSuperAdministratorPassword(app.ctx(), QStringLiteral("a'1")));
+  EXPECT_EQ(*SuperAdministratorPassword(app.ctx()), QStringLiteral("a'1"));
+  EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("password")), QStringLiteral("ture"));
+
+  ASSERT_TRUE(app.ctx().db.Execute("delete from UserName"));
+  auto missing = SuperAdministratorPassword(app.ctx());
+  ASSERT_FALSE(missing.has_value());
+  EXPECT_EQ(missing.error().message, QStringLiteral("没有发现超级管理员账号的存在"));
+}
+
+}  // namespace
+}  // namespace hemulu
