@@ -298,6 +298,18 @@ void MainWindow::Restore() {
   activateWindow();
 }
 
+void MainWindow::RefillPages() {
+  for (int i = 0; i < kPageCount; ++i) {
+    QWidget* page = pages_[static_cast<std::size_t>(i)];
+    if (!page || i == kAboutPage) continue;
+    if (i == kChartsPage) {
+      if (parts_.recompute_charts) parts_.recompute_charts(page);
+    } else if (parts_.refill_page) {
+      parts_.refill_page(i, page);
+    }
+  }
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (tray_) tray_->hide();
   event->accept();

@@ -62,6 +62,10 @@ struct MainWindowParts {
   std::function<void(QWidget* parent)> open_settings;
   std::function<void(QWidget* parent)> open_user_management;
   std::function<void(QWidget* parent)> open_data_maintenance;
+  // Refills a page that has been created (with `page` as create_page returned it) after
+  // data.db was replaced as a whole, by a re-initialisation or a restore. Each subsystem
+  // refills its own pages and forgets any chosen row; pages it does not know are left.
+  std::function<void(int page_index, QWidget* page)> refill_page;
 };
 
 inline const QString kOperatorRefusedTitle = QStringLiteral("出错了");
@@ -105,6 +109,9 @@ class MainWindow : public QMainWindow {
   void ShowHelp(const QString& section);
   // Shows the window in its normal state and in front.
   void Restore();
+  // data.db now holds other rows: every created page is refilled (refill_page), the
+  // charts page recomputed. Pages not yet created fill themselves when first shown.
+  void RefillPages();
 
  signals:
   // The window has been closed; the program ends.

@@ -1,5 +1,8 @@
 #include <memory>
 
+#include "admin/DataMaintenanceWindow.h"
+#include "admin/SettingsWindow.h"
+#include "admin/UserManagementWindow.h"
 #include "app/MainMenus.h"
 #include "app/Program.h"
 #include "stock/StockPage.h"
@@ -29,6 +32,40 @@ MainWindowParts ProgramParts(AppContext& ctx) {
       default:
         return nullptr;
     }
+  };
+  parts.refill_page = [selection](int page_index, QWidget* page) {
+    switch (page_index) {
+      case kStockPage:
+        if (auto* stock = qobject_cast<StockPage*>(page)) {
+          // A goods ID chosen before belongs to the replaced data.
+          selection->id.clear();
+          stock->FillStockList();
+          stock->RefillPickLists();
+        }
+        break;
+      case kSummaryPage:
+        if (auto* summary = qobject_cast<SummaryPage*>(page)) summary->Refill();
+        break;
+      default:
+        break;
+    }
+  };
+  parts.open_settings = [&ctx](QWidget* parent) {
+    SettingsWindow window(ctx, parent);
+    window.exec();
+  };
+  parts.open_user_management = [&ctx](QWidget* parent) {
+    UserManagementWindow window(ctx, parent);
+    window.exec();
+  };
+  parts.open_data_maintenance = [&ctx](QWidget* parent) {
+    DataMaintenanceWindow window(
+        ctx,
+        [parent] {
+          if (MainWindow* main = MainWindow::Of(parent)) main->RefillPages();
+        },
+        parent);
+    window.exec();
   };
   return parts;
 }

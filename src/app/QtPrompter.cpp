@@ -68,4 +68,10 @@ std::optional<QString> QtPrompter::ChooseFolder(const QString& title) {
   return folder;
 }
 
+std::optional<QString> QtPrompter::ChooseFile(const QString& title, const QString& filter) {
+  const QString file = QFileDialog::getOpenFileName(DialogParent(), title, QString(), filter);
+  if (file.isEmpty()) return std::nullopt;
+  return file;
+}
+
 }  // namespace hemulu

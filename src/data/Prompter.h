@@ -23,6 +23,11 @@ class Prompter {
   virtual std::optional<QString> AskText(const QString& prompt, const QString& title) = 0;
   // A folder browser; nullopt when cancelled.
   virtual std::optional<QString> ChooseFolder(const QString& title) = 0;
+  // A chooser of one existing file; `filter` as "名称 (*.db);;所有文件 (*)". nullopt when
+  // cancelled, and from a prompter that has no chooser.
+  virtual std::optional<QString> ChooseFile(const QString& /*title*/, const QString& /*filter*/) {
+    return std::nullopt;
+  }
 
   // The program's own message box, with its caption.
   void ShowMessage(const QString& text, MessageKind kind) { Message(text, kMessageCaption, kind); }

@@ -38,3 +38,23 @@ TEST(ProgramParts, StockAndSummaryPagesShareTheChosenGoods) {
   window.MenuAction(kStockMenu, "销售记录")->trigger();
   EXPECT_EQ(window.CurrentPage(), kSalesPage);
 }
+
+TEST(ProgramParts, ReplacedDataRefillsTheCreatedPagesAndForgetsTheChosenGoods) {
+  TestApp app;
+  const qint64 id = InsertGoods(app.ctx().db, GoodsRow{});
+  MainWindow window(app.ctx(), ProgramParts(app.ctx()));
+  window.ShowPage(kStockPage);
+  window.ShowPage(kSummaryPage);
+  auto* stock = qobject_cast<StockPage*>(window.Page(kStockPage));
+  auto* summary = qobject_cast<SummaryPage*>(window.Page(kSummaryPage));
+  ASSERT_TRUE(stock && summary);
+  stock->PrepareMenuFor(2, 2);
+  ASSERT_TRUE(stock->Selection().HasGoods());
+  const int summary_rows = summary->SummaryGrid()->Rows();
+
+  ASSERT_TRUE(app.ctx().db.Execute("delete from buy where ID=?", id));
+  window.RefillPages();
+  EXPECT_FALSE(stock->Selection().HasGoods());
+  EXPECT_NE(stock->StockGrid()->CellText(2, 1), QString::number(id));
+  EXPECT_LT(summary->SummaryGrid()->Rows(), summary_rows);
+}

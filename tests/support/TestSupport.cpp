@@ -47,6 +47,17 @@ std::optional<QString> ScriptedPrompter::ChooseFolder(const QString& title) {
   return answer.given ? std::optional<QString>(answer.text) : std::nullopt;
 }
 
+std::optional<QString> ScriptedPrompter::ChooseFile(const QString& title, const QString& filter) {
+  prompts_.push_back({Prompt::Kind::ChooseFile, title, filter, MessageKind::Information});
+  if (files_.empty()) {
+    ADD_FAILURE() << "unexpected file chooser: " << title.toStdString();
+    return std::nullopt;
+  }
+  const Answer answer = files_.front();
+  files_.pop_front();
+  return answer.given ? std::optional<QString>(answer.text) : std::nullopt;
+}
+
 std::vector<QString> ScriptedPrompter::Messages() const {
   std::vector<QString> out;
   for (const Prompt& p : prompts_)

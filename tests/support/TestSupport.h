@@ -17,7 +17,7 @@ class QWidget;
 namespace hemulu::test {
 
 struct Prompt {
-  enum class Kind { Message, Confirm, AskText, ChooseFolder } kind;
+  enum class Kind { Message, Confirm, AskText, ChooseFolder, ChooseFile } kind;
   QString text;
   QString caption;
   MessageKind icon = MessageKind::Information;
@@ -31,6 +31,7 @@ class ScriptedPrompter final : public Prompter {
   bool Confirm(const QString& text, const QString& caption) override;
   std::optional<QString> AskText(const QString& prompt, const QString& title) override;
   std::optional<QString> ChooseFolder(const QString& title) override;
+  std::optional<QString> ChooseFile(const QString& title, const QString& filter) override;
 
   void AnswerConfirm(bool ok) { confirms_.push_back(ok); }
   // nullopt answers "cancel".
@@ -38,6 +39,8 @@ class ScriptedPrompter final : public Prompter {
   void AnswerFolder(const std::optional<QString>& folder) {
     folders_.push_back({folder.has_value(), folder.value_or(QString())});
   }
+
+  void AnswerFile(const std::optional<QString>& file) { files_.push_back({file.has_value(), file.value_or(QString())}); }
 
   const std::vector<Prompt>& Prompts() const { return prompts_; }
   // Texts of the message boxes shown so far.
@@ -53,6 +56,7 @@ class ScriptedPrompter final : public Prompter {
   std::deque<bool> confirms_;
   std::deque<Answer> texts_;
   std::deque<Answer> folders_;
+  std::deque<Answer> files_;
 };
 
 class FixedClock final : public Clock {

@@ -1,0 +1,210 @@
+#include "admin/DataMaintenanceWindow.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "data/EmbeddedFiles.h"
+
+namespace hemulu {
+
+namespace {
+
+QPushButton* MakeButton(const QString& caption, QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(caption);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QGroupBox* MakeGroup(const QString& caption, const QString& hint, QWidget* parent, QVBoxLayout*& body) {
+  auto* group = new QGroupBox(caption, parent);
+  group->setObjectName(caption + QStringLiteral("组"));
+  body = new QVBoxLayout(group);
+  auto* label = new QLabel(hint, group);
+  label->setWordWrap(true);
+  body->addWidget(label);
+  return group;
+}
+
+// The busy cursor while a whole-file operation runs on the interface thread.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+}  // namespace
+
+DataMaintenanceWindow::DataMaintenanceWindow(AppContext& ctx, std::function<void()> data_replaced, QWidget* parent)
+    : QDialog(parent), ctx_(ctx), data_replaced_(std::move(data_replaced)) {
+  setObjectName(QStringLiteral("数据管理"));
+  setWindowTitle(QStringLiteral("数据管理"));
+  setModal(true);
+
+  QVBoxLayout* body = nullptr;
+  auto* init_group = MakeGroup(QStringLiteral("初始化当前数据库"),
+                               QStringLiteral("将数据库还原为初始状态(清空所有数据)，请慎用。"), this, body);
+  auto* init_button = MakeButton(QStringLiteral("初始化数据库"), init_group);
+  body->addWidget(init_button, 0, Qt::AlignRight);
+
+  auto* compact_group = MakeGroup(QStringLiteral("压缩当前数据库"),
+                                  QStringLiteral("温馨提示：压缩数据库，减少数据库体积，方便U盘携带"), this, body);
+  auto* compact_button = MakeButton(QStringLiteral("压缩当前数据库"), compact_group);
+  body->addWidget(compact_button, 0, Qt::AlignRight);
+
+  auto* backup_group = MakeGroup(QStringLiteral("备份当前数据库"), QStringLiteral("温馨提示：经常备份数据，保证数据安全"),
+                                 this, body);
+  path_box_ = new QLineEdit(backup_group);
+  path_box_->setObjectName(QStringLiteral("编辑框1"));
+  path_box_->setMinimumWidth(320);
+  auto* path_row = new QHBoxLayout;
+  auto* path_label = new QLabel(QStringLiteral("备份目录："), backup_group);
+  path_label->setBuddy(path_box_);
+  path_row->addWidget(path_label);
+  path_row->addWidget(path_box_, 1);
+  auto* choose_button = MakeButton(QStringLiteral("选择位置"), backup_group);
+  path_row->addWidget(choose_button);
+  body->addLayout(path_row);
+  auto* backup_button = MakeButton(QStringLiteral("备份当前数据库"), backup_group);
+  body->addWidget(backup_button, 0, Qt::AlignRight);
+
+  auto* restore_group = MakeGroup(
+      QStringLiteral("恢复备份数据库"),
+      QStringLiteral("用备份文件替换当前数据库，当前数据库另存为 %1%2。").arg(kDatabaseFileName, kBeforeRestoreSuffix),
+      this, body);
+  auto* restore_button = MakeButton(QStringLiteral("恢复备份数据库"), restore_group);
+  body->addWidget(restore_button, 0, Qt::AlignRight);
+
+  auto* close_button = MakeButton(QStringLiteral("关闭"), this);
+  connect(init_button, &QPushButton::clicked, this, &DataMaintenanceWindow::Reinitialise);
+  connect(compact_button, &QPushButton::clicked, this, &DataMaintenanceWindow::Compact);
+  connect(choose_button, &QPushButton::clicked, this, &DataMaintenanceWindow::ChooseBackupFolder);
+  connect(backup_button, &QPushButton::clicked, this, &DataMaintenanceWindow::BackUp);
+  connect(path_box_, &QLineEdit::returnPressed, this, &DataMaintenanceWindow::BackUp);
+  connect(restore_button, &QPushButton::clicked, this, &DataMaintenanceWindow::Restore);
+  connect(close_button, &QPushButton::clicked, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(init_group);
+  layout->addWidget(compact_group);
+  layout->addWidget(backup_group);
+  layout->addWidget(restore_group);
+  layout->addWidget(close_button, 0, Qt::AlignRight);
+  resize(520, sizeHint().height());
+
+  path_box_->setText(ctx_.settings.ReadSetupValue(QStringLiteral("backpath")));
+  backup_button->setFocus();
+}
+
+void DataMaintenanceWindow::Failed(const QString& text, const MaintenanceError& error, MessageKind kind) {
+  ctx_.ShowMessage(error.reason.isEmpty() ? text : text + QStringLiteral("\n\n") + error.reason, kind);
+}
+
+void DataMaintenanceWindow::ChooseBackupFolder() {
+  const auto folder = ctx_.prompter.ChooseFolder(QStringLiteral("请选择要备份到的目录"));
+  if (!folder) return;  // the box keeps its path
+  path_box_->setText(ProposedBackupPath(*folder));
+}
+
+void DataMaintenanceWindow::BackUp() {
+  const QString failed = QStringLiteral("备份数据库失败了");
+  const QString target = QFileInfo(path_box_->text().trimmed()).absoluteFilePath();
+  if (path_box_->text().trimmed().isEmpty()) {
+    Failed(failed, {MaintenanceError::Kind::Refused, QStringLiteral("请填写备份文件的位置")});
+    return;
+  }
+  if (!IsDatabaseFile(ctx_, target) && QFileInfo(target).isFile() &&
+      !ctx_.prompter.Confirm(QStringLiteral("文件 %1 已经存在，要替换它吗？").arg(target), QStringLiteral("备份数据库"))) {
+    ctx_.ShowMessage(failed, MessageKind::Stop);
+    return;
+  }
+  QProgressDialog progress(QStringLiteral("正在备份数据库……"), QStringLiteral("取消"), 0, 1000, this);
+  progress.setObjectName(QStringLiteral("备份进度"));
+  progress.setWindowTitle(QStringLiteral("备份数据库"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(400);
+  progress.setAutoClose(false);
+  progress.setAutoReset(false);
+  const auto done = BackUpDatabase(
+      ctx_, target,
+      [&progress](qint64 copied, qint64 total) {
+        if (progress.wasCanceled()) return false;
+        progress.setValue(total > 0 ? static_cast<int>(copied * 1000 / total) : 0);
+        return !progress.wasCanceled();
+      },
+      free_space_);
+  progress.close();
+  if (!done) {
+    Failed(failed, done.error());
+    return;
+  }
+  ctx_.ShowMessage(QStringLiteral("备份数据库完成！"), MessageKind::Information);
+  ctx_.settings.WriteSetupValue(QStringLiteral("backpath"), target);
+  path_box_->setText(target);
+}
+
+void DataMaintenanceWindow::Compact() {
+  std::expected<void, MaintenanceError> done;
+  {
+    BusyCursor busy;
+    done = CompactDatabase(ctx_, free_space_);
+  }
+  if (!done) {
+    Failed(QStringLiteral("压缩数据库失败了"), done.error());
+    return;
+  }
+  ctx_.ShowMessage(QStringLiteral("压缩数据库成功"), MessageKind::Information);
+}
+
+void DataMaintenanceWindow::Reinitialise() {
+  if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能进行初始化操作"),
+                              QStringLiteral("初始化数据库")))
+    return;
+  std::expected<void, MaintenanceError> done;
+  {
+    BusyCursor busy;
+    done = ReinitialiseDatabase(ctx_);
+  }
+  if (!done) {
+    Failed(QStringLiteral("初始化数据库失败"), done.error(), MessageKind::Information);
+    return;
+  }
+  if (data_replaced_) data_replaced_();
+  ctx_.ShowMessage(QStringLiteral("初始化数据库完成"), MessageKind::Information);
+}
+
+void DataMaintenanceWindow::Restore() {
+  const auto file = ctx_.prompter.ChooseFile(QStringLiteral("请选择要恢复的备份数据库"),
+                                             QStringLiteral("数据库备份 (*.db);;所有文件 (*)"));
+  if (!file) return;
+  if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能进行恢复操作"),
+                              QStringLiteral("恢复备份数据库")))
+    return;
+  std::expected<BackupContents, MaintenanceError> done;
+  {
+    BusyCursor busy;
+    done = RestoreDatabase(ctx_, *file, free_space_);
+  }
+  if (!done) {
+    Failed(QStringLiteral("恢复备份数据库失败了，当前数据库未作改动"), done.error());
+    return;
+  }
+  if (data_replaced_) data_replaced_();
+  ctx_.ShowMessage(QStringLiteral("恢复备份数据库完成！\n\n备份文件：%1\n其中有商品 %2 种，销售记录 %3 条。\n原数据库已另存为 %4%5")
+                       .arg(QFileInfo(*file).absoluteFilePath())
+                       .arg(done->goods)
+                       .arg(done->sales)
+                       .arg(kDatabaseFileName, kBeforeRestoreSuffix),
+                   MessageKind::Information);
+}
+
+}  // namespace hemulu

@@ -1,0 +1,40 @@
+#pragma once
+// The window "数据管理": backup, compaction, re-initialisation and restore of data.db.
+// Modal. After a re-initialisation or a restore every page on screen shows old rows;
+// the window tells its owner through `data_replaced`.
+
+#include <QDialog>
+#include <functional>
+
+#include "admin/DatabaseMaintenance.h"
+
+class QLineEdit;
+
+namespace hemulu {
+
+class DataMaintenanceWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `data_replaced` runs after data.db has been replaced by another file.
+  DataMaintenanceWindow(AppContext& ctx, std::function<void()> data_replaced, QWidget* parent = nullptr);
+
+  void BackUp();
+  void ChooseBackupFolder();
+  void Compact();
+  void Reinitialise();
+  void Restore();
+
+  // Stands in for the free-space query of the disk (tests fill a disk this way).
+  void SetFreeSpaceProbe(FreeSpaceProbe probe) { free_space_ = std::move(probe); }
+
+ private:
+  void Failed(const QString& text, const MaintenanceError& error, MessageKind kind = MessageKind::Stop);
+
+  AppContext& ctx_;
+  std::function<void()> data_replaced_;
+  FreeSpaceProbe free_space_ = FreeSpaceIn;
+  QLineEdit* path_box_ = nullptr;
+};
+
+}  // namespace hemulu

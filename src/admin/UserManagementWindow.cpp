@@ -1,0 +1,242 @@
+#include "admin/UserManagementWindow.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "data/TextFormat.h"
+#include "lists/Grid.h"
+
+namespace hemulu {
+
+namespace {
+
+QLineEdit* MakeBox(const QString& name, QWidget* parent) {
+  auto* box = new QLineEdit(parent);
+  box->setObjectName(name);
+  box->setMaxLength(100);
+  return box;
+}
+
+QPushButton* MakeButton(const QString& caption, QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(caption);
+  button->setAutoDefault(false);
+  return button;
+}
+
+// A colour key of config.ini; nullopt when the key is absent or not a number, so the
+// grid keeps its own readable selection colours.
+std::optional<int> ColourSetting(const IniFile& ini, const QString& key) {
+  if (auto v = ParseNumber(ini.ReadSetupValue(key)); v && *v >= 0 && *v <= 0xFFFFFF) return static_cast<int>(*v);
+  return std::nullopt;
+}
+
+}  // namespace
+
+UserManagementWindow::UserManagementWindow(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
+  setObjectName(QStringLiteral("用户管理"));
+  setWindowTitle(QStringLiteral("用户管理"));
+  setModal(true);
+
+  grid_ = new Grid(this, QStringLiteral("用户表格"));
+  grid_->setFont(QFont(QStringLiteral("Tahoma")));
+  grid_->SetCols(5);
+  grid_->SetFixedRows(1);
+  grid_->SetRows(1);
+  grid_->SetColumnLockedHidden(kIdCol, true);
+  grid_->SetCellText(0, kNameCol, QStringLiteral("用户名"));
+  grid_->SetCellText(0, kPasswordCol, QStringLiteral("密码"));
+  grid_->SetCellText(0, kRoleCol, QStringLiteral("权限"));
+  grid_->SetColumnWidth(0, 24);
+  grid_->SetColumnWidth(kNameCol, 150);
+  grid_->SetColumnWidth(kPasswordCol, 130);
+  grid_->SetExtendLastCol(true);
+  grid_->SetUserSort(false);
+  grid_->SetBackColorBkg(16777215);
+  grid_->setMinimumHeight(200);
+  connect(grid_, &Grid::MouseReleased, this, [this](Qt::MouseButton button, int row, int, const QPoint&) {
+    if (button == Qt::LeftButton) SelectRow(row);
+  });
+  connect(grid_, &Grid::RowActivated, this, &UserManagementWindow::SelectRow);
+
+  auto* add_group = new QGroupBox(QStringLiteral("添加用户"), this);
+  new_name_ = MakeBox(QStringLiteral("新用户名框"), add_group);
+  new_password_ = MakeBox(QStringLiteral("新密码框"), add_group);
+  auto* add_button = MakeButton(QStringLiteral("添加用户"), add_group);
+  auto* add_form = new QFormLayout(add_group);
+  add_form->addRow(QStringLiteral("用户名："), new_name_);
+  add_form->addRow(QStringLiteral("密码："), new_password_);
+  add_form->addRow(QString(), add_button);
+
+  auto* change_group = new QGroupBox(QStringLiteral("修改选中的用户"), this);
+  change_name_ = MakeBox(QStringLiteral("修改用户名框"), change_group);
+  change_password_ = MakeBox(QStringLiteral("修改密码框"), change_group);
+  auto* change_button = MakeButton(QStringLiteral("修改用户"), change_group);
+  auto* delete_button = MakeButton(QStringLiteral("删除用户"), change_group);
+  auto* change_buttons = new QHBoxLayout;
+  change_buttons->addWidget(change_button);
+  change_buttons->addWidget(delete_button);
+  auto* change_form = new QFormLayout(change_group);
+  change_form->addRow(QStringLiteral("用户名："), change_name_);
+  change_form->addRow(QStringLiteral("密码："), change_password_);
+  change_form->addRow(QString(), change_buttons);
+
+  auto* super_button = MakeButton(QStringLiteral("修改超管密码"), this);
+  auto* close_button = MakeButton(QStringLiteral("关闭"), this);
+  connect(add_button, &QPushButton::clicked, this, &UserManagementWindow::AddUser);
+  connect(change_button, &QPushButton::clicked, this, &UserManagementWindow::ChangeUser);
+  connect(delete_button, &QPushButton::clicked, this, &UserManagementWindow::DeleteUser);
+  connect(super_button, &QPushButton::clicked, this, &UserManagementWindow::ChangeSuperAdministratorPassword);
+  connect(close_button, &QPushButton::clicked, this, &QDialog::reject);
+  // Enter in a box runs the command of its group.
+  connect(new_name_, &QLineEdit::returnPressed, this, &UserManagementWindow::AddUser);
+  connect(new_password_, &QLineEdit::returnPressed, this, &UserManagementWindow::AddUser);
+  connect(change_name_, &QLineEdit::returnPressed, this, &UserManagementWindow::ChangeUser);
+  connect(change_password_, &QLineEdit::returnPressed, this, &UserManagementWindow::ChangeUser);
+
+  auto* groups = new QHBoxLayout;
+  groups->addWidget(add_group);
+  groups->addWidget(change_group);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(super_button);
+  bottom->addStretch(1);
+  bottom->addWidget(close_button);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(grid_, 1);
+  layout->addLayout(groups);
+  layout->addLayout(bottom);
+  resize(560, 460);
+
+  FillUserGrid();
+  new_name_->setFocus();
+}
+
+void UserManagementWindow::FillUserGrid() {
+  auto rows = ListOperatorAccounts(ctx_);
+  grid_->BeginUpdate();
+  grid_->SetRows(1);
+  if (rows) {
+    for (const AccountRow& a : *rows)
+      grid_->AddItem(QString::number(a.id) + QLatin1Char('\t') + a.name + QLatin1Char('\t') + a.password +
+                     QLatin1Char('\t') + a.role);
+  }
+  const IniFile& ini = ctx_.settings;
+  if (auto c = ColourSetting(ini, QStringLiteral("selectcolor"))) {
+    grid_->SetBackColorSel(*c);
+    grid_->SetBackColorActiveCellSel(*c);
+  }
+  if (auto c = ColourSetting(ini, QStringLiteral("selectline"))) grid_->SetSelectionBorderColor(*c);
+  grid_->EndUpdate();
+  grid_->Refresh();
+  if (!rows) Report(rows.error());
+}
+
+void UserManagementWindow::SelectRow(int row) {
+  if (row < grid_->FixedRows() || row >= grid_->Rows()) return;
+  selected_id_ = grid_->CellText(row, kIdCol);
+  if (SelectedNumber() > 0) {
+    change_name_->setText(grid_->CellText(row, kNameCol));
+    change_password_->setText(grid_->CellText(row, kPasswordCol));
+  }
+}
+
+qint64 UserManagementWindow::SelectedNumber() const {
+  const double id = NumberValue(selected_id_);
+  return id > kTolerance ? static_cast<qint64>(id) : 0;
+}
+
+QLineEdit* UserManagementWindow::BoxFor(AccountField field) const {
+  switch (field) {
+    case AccountField::NewName: return new_name_;
+    case AccountField::NewPassword: return new_password_;
+    case AccountField::ChangeName: return change_name_;
+    case AccountField::ChangePassword: return change_password_;
+  }
+  return nullptr;
+}
+
+void UserManagementWindow::Report(const AccountError& error) {
+  ctx_.ShowMessage(error.message, error.kind);
+  if (error.focus)
+    if (QLineEdit* box = BoxFor(*error.focus)) box->setFocus();
+}
+
+void UserManagementWindow::AddUser() {
+  auto added = AddAccount(ctx_, new_name_->text(), new_password_->text());
+  if (!added) {
+    Report(added.error());
+    return;
+  }
+  FillUserGrid();
+  new_name_->clear();
+  new_password_->clear();
+  ctx_.ShowMessage(QStringLiteral("添加用户成功"), MessageKind::Information);
+  new_name_->setFocus();
+}
+
+void UserManagementWindow::ChangeUser() {
+  const QString name = change_name_->text(), password = change_password_->text();
+  if (auto ok = CheckAccountChange(ctx_, SelectedNumber(), name, password); !ok) {
+    Report(ok.error());
+    return;
+  }
+  if (!ctx_.prompter.Confirm(QStringLiteral("确定要修改 [") + name.trimmed() + QStringLiteral("] 这个用户名的密码吗？"),
+                             QStringLiteral("友情提示")))
+    return;
+  if (auto done = ChangeAccount(ctx_, SelectedNumber(), name, password); !done) {
+    Report(done.error());
+    return;
+  }
+  FillUserGrid();
+  ctx_.ShowMessage(QStringLiteral("修改数据完成"), MessageKind::Information);
+}
+
+void UserManagementWindow::DeleteUser() {
+  const qint64 id = SelectedNumber();
+  if (id <= 0) return;
+  if (!ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
+                             QStringLiteral("警告！")))
+    return;
+  if (auto done = DeleteAccount(ctx_, id); !done) {
+    Report(done.error());
+    return;
+  }
+  for (int row = grid_->FixedRows(); row < grid_->Rows(); ++row) {
+    if (grid_->CellText(row, kIdCol) == selected_id_) {
+      grid_->RemoveItem(row);
+      break;
+    }
+  }
+  // The deleted account can no longer be changed.
+  selected_id_.clear();
+  change_name_->clear();
+  change_password_->clear();
+}
+
+void UserManagementWindow::ChangeSuperAdministratorPassword() {
+  auto stored = SuperAdministratorPassword(ctx_);
+  if (!stored) {
+    Report(stored.error());
+    return;
+  }
+  const auto old_password = ctx_.prompter.AskText(QStringLiteral("请输入旧的超级管理员密码,默认超管密码 735"),
+                                                  QStringLiteral("旧的超管密码"));
+  if (!old_password) return;
+  if (*old_password != *stored) {
+    ctx_.ShowMessage(QStringLiteral("超级管理员密码输入错误,无法完成您的请求"), MessageKind::Stop);
+    return;
+  }
+  const auto new_password = ctx_.prompter.AskText(QStringLiteral("请输入新的超管密码"), QStringLiteral("新的超管密码"));
+  if (!new_password) return;
+  if (auto done = SetSuperAdministratorPassword(ctx_, *new_password); !done) {
+    Report(done.error());
+    return;
+  }
+  ctx_.ShowMessage(QStringLiteral("超级管理密码修改成功"), MessageKind::Information);
+}
+
+}  // namespace hemulu

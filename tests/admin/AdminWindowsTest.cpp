@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "TestSupport.h"
+#include "admin/DataMaintenanceWindow.h"
+#include "admin/SettingsWindow.h"
+#include "admin/UserManagementWindow.h"
+#include "lists/Grid.h"
+
+namespace hemulu {
+namespace {
+
+using test::Prompt;
+using test::TestApp;
+using test::TypeText;
+
+template <class W>
+W* Child(QWidget& window, const char* name) {
+  W* w = window.findChild<W*>(QString::fromUtf8(name));
+  EXPECT_NE(w, nullptr) << name;
+  return w;
+}
+
+void Click(QWidget& window, const char* button) { QTest::mouseClick(Child<QPushButton>(window, button), Qt::LeftButton); }
+
+void Type(QWidget& window, const char* box, const QString& text) {
+  auto* edit = Child<QLineEdit>(window, box);
+  edit->clear();
+  edit->setFocus();
+  TypeText(edit, text);
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(UserManagementWindow, AddChangeAndDeleteThroughTheBoxes) {
+  TestApp app;
+  UserManagementWindow window(app.ctx());
+  Grid* grid = window.UserGrid();
+  EXPECT_EQ(grid->Rows(), 1);  // 超级管理员 is never listed
+
+  Type(window, "新用户名框", QStringLiteral("超级管理员"));
+  Type(window, "新密码框", QStringLiteral("1"));
+  Click(window, "添加用户");
+  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("不允许这么做"));
+  EXPECT_TRUE(Child<QLineEdit>(window, "新用户名框")->hasFocus() || !window.isActiveWindow());
+
+  Type(window, "新用户名框", QStringLiteral(" 张三 "));
+  Click(window, "添加用户");
+  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("添加用户成功"));
+  ASSERT_EQ(grid->Rows(), 2);
+  EXPECT_EQ(grid->CellText(1, UserManagementWindow::kNameCol), QStringLiteral("张三"));
+  EXPECT_EQ(grid->CellText(1, UserManagementWindow::kPasswordCol), QStringLiteral("1"));
+  EXPECT_EQ(grid->CellText(1, UserManagementWindow::kRoleCol), QStringLiteral("操作员"));
+  EXPECT_TRUE(Child<QLineEdit>(window, "新用户名框")->text().isEmpty());
+
+  // Deleting or changing without a chosen row asks nothing and changes nothing.
+  app.prompter.Clear();
+  Click(window, "删除用户");
+  Click(window, "修改用户");
+  ASSERT_EQ(app.prompter.Prompts().size(), 1u);
+  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("请从上方表格选择要修改的用户名！"));
+
+  window.SelectRow(1);
+  EXPECT_EQ(Child<QLineEdit>(window, "修改用户名框")->text(), QStringLiteral("张三"));
+  Type(window, "修改密码框", QStringLiteral("2"));
+  app.prompter.AnswerConfirm(false);
+  Click(window, "修改用户");
+  EXPECT_EQ(app.prompter.Prompts().back().text, QStringLiteral("确定要修改 [张三] 这个用户名的密码吗？"));
+  EXPECT_EQ(app.prompter.Prompts().back().caption, QStringLiteral("友情提示"));
+  EXPECT_EQ(grid->CellText(1, UserManagementWindow::kPasswordCol), QStringLiteral("1"));
+  app.prompter.AnswerConfirm(true);
+  Click(window, "修改用户");
+  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("修改数据完成"));
+  EXPECT_EQ(grid->CellText(1, UserManagementWindow::kPasswordCol), QStringLiteral("2"));
+
+  app.prompter.Clear();
+  app.prompter.AnswerConfirm(true);
+  Click(window, "删除用户");
+  ASSERT_EQ(app.prompter.Prompts().size(), 1u);
+  EXPECT_EQ(app.prompter.Prompts()[0].caption, QStringLiteral("警告！"));
+  EXPECT_EQ(grid->Rows(), 1);
+  EXPECT_EQ(test::CountRows(app.ctx().db, "UserName"), 1);
+}
+
+TEST(UserManagementWindow, SuperAdministratorPasswordNeedsTheOldOne) {
+  TestApp app;
+  app.ctx().settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("false"));
+  UserManagementWindow window(app.ctx());
+  app.prompter.AnswerText(QStringLiteral("735 "));
+  Click(window, "修改超管密码");
+  EXPECT_EQ(app.prompter.Prompts()[0].caption, QStringLiteral("旧的超管密码"));
+  EXPECT_EQ(app.prompter.Prompts()[0].text, QStringLiteral("请输入旧的超级管理员密码,默认超管密码 735"));
+  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("超级管理员密码输入错误,无法完成您的请求"));
+
+  app.prompter.AnswerText(QStringLiteral("735"));
+  app.prompter.AnswerText(QString());
+  Click(window, "修改超管密码");
+  EXPECT_EQ(app.prompter.Prompts()[3].caption, QStringLiteral("新的超管密码"));
+  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("超管密码不能为空，请重新输入"));
+  EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("password")), QStringLiteral("false"));
+
+  app.prompter.AnswerText(QStringLiteral("735"));
+  app.prompter.AnswerText(QStringLiteral("8888"));
+  Click(window, "修改超管密码");
+  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("超级管理密码修改成功"));
+  EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("password")), QStringLiteral("ture"));
+  app.prompter.AnswerText(QStringLiteral("8888"));
+  EXPECT_TRUE(SuperAdministratorGate(app.ctx(), QStringLiteral("p"), QStringLiteral("t")));
+}
+
+TEST(SettingsWindow, CancelWritesNothingAndSaveWritesWhatTheControlsReport) {
+  TestApp app;
+  IniFile& ini = app.ctx().settings;
+  ini.WriteSetupValue(QStringLiteral("line"), QStringLiteral("7"));
+  ini.WriteSetupValue(QStringLiteral("beepview"), QStringLiteral("true"));
+  const QByteArray before = ReadAll(ini.Path());
+  {
+    SettingsWindow window(app.ctx());
+    EXPECT_EQ(Child<QComboBox>(window, "组合框1")->currentIndex(), -1);
+    EXPECT_FALSE(Child<QCheckBox>(window, "选择框1")->isChecked());
+    EXPECT_EQ(Child<ColorPicker>(window, "奇数行颜色")->Color(), 15527148);
+    Child<ColorPicker>(window, "奇数行颜色")->SetColor(0x00FF00);
+    Child<QCheckBox>(window, "选择框2")->setChecked(true);
+    Type(window, "编辑框1", QStringLiteral("禾木鹭小店"));
+    Click(window, "按钮3");
+    EXPECT_EQ(window.result(), QDialog::Rejected);
+  }
+  {
+    SettingsWindow window(app.ctx());
+    window.show();
+    QTest::keyClick(&window, Qt::Key_Escape);
+  }
+  EXPECT_EQ(ReadAll(ini.Path()), before);
+
+  SettingsWindow window(app.ctx());
+  Child<ColorPicker>(window, "欠款文字颜色")->SetColor(0x123456);
+  Type(window, "编辑框3", QStringLiteral("0571-1234'567"));
+  Click(window, "按钮2");
+  EXPECT_EQ(window.result(), QDialog::Accepted);
+  EXPECT_EQ(ini.ReadSetupValue(QStringLiteral("line")), QStringLiteral("-1"));
+  EXPECT_EQ(ini.ReadSetupValue(QStringLiteral("beepview")), QStringLiteral("false"));
+  EXPECT_EQ(ini.ReadSetupValue(QStringLiteral("rmbcolor")), QString::number(0x123456));
+  EXPECT_EQ(ini.ReadSetupValue(QStringLiteral("tell")), QStringLiteral("0571-1234'567"));
+  EXPECT_EQ(ini.ReadSetupValue(QStringLiteral("bgone")), QStringLiteral("15527148"));
+}
+
+struct MaintenanceFixture {
+  TestApp app;
+  int replaced = 0;
+  DataMaintenanceWindow window{app.ctx(), [this] { ++replaced; }};
+};
+
+TEST(DataMaintenanceWindow, BackupPathFolderChoiceAndConfirmation) {
+  MaintenanceFixture f;
+  TestApp& app = f.app;
+  auto* box = Child<QLineEdit>(f.window, "编辑框1");
+  EXPECT_EQ(box->text(), app.ctx().settings.ReadSetupValue(QStringLiteral("backpath")));
+
+  QTemporaryDir out;
+  app.prompter.AnswerFolder(std::nullopt);
+  Click(f.window, "选择位置");
+  EXPECT_EQ(app.prompter.Prompts().back().text, QStringLiteral("请选择要备份到的目录"));
+  EXPECT_EQ(box->text(), app.ctx().settings.ReadSetupValue(QStringLiteral("backpath")));
+  app.prompter.AnswerFolder(out.path());
+  Click(f.window, "选择位置");
+  const QString target = out.filePath(QStringLiteral("BackupData.db"));
+  EXPECT_EQ(box->text(), target);
+
+  Click(f.window, "备份当前数据库");
+  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("备份数据库完成！"));
+  EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("backpath")), target);
+  const QByteArray first = ReadAll(target);
+
+  // Replacing it is confirmed first; refusing is a failed backup and changes nothing.
+  test::InsertGoods(app.ctx().db, {});
+  app.ctx().settings.WriteSetupValue(QStringLiteral("backpath"), QStringLiteral("/elsewhere.db"));
+  app.prompter.AnswerConfirm(false);
+  Click(f.window, "备份当前数据库");
+  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("备份数据库失败了"));
+  EXPECT_EQ(ReadAll(target), first);
+  EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("backpath")), QStringLiteral("/elsewhere.db"));
+
+  Type(f.window, "编辑框1", app.FilePath(QStringLiteral("data.db")));
+  Click(f.window, "备份当前数据库");
+  EXPECT_TRUE(app.prompter.Messages().back().startsWith(QStringLiteral("备份数据库失败了\n\n")));
+  EXPECT_EQ(app.prompter.Prompts().back().icon, MessageKind::Stop);
+  EXPECT_EQ(f.replaced, 0);
+}
+
+TEST(DataMaintenanceWindow, ReinitialisationAndRestoreSitBehindTheSuperAdministratorPassword) {
+  MaintenanceFixture f;
+  TestApp& app = f.app;
+  test::InsertGoods(app.ctx().db, {});
+  QTemporaryDir out;
+  Type(f.window, "编辑框1", out.filePath(QStringLiteral("b.db")));
+  Click(f.window, "备份当前数据库");
+
+  app.prompter.AnswerText(QStringLiteral("736"));
+  Click(f.window, "初始化数据库");
+  EXPECT_EQ(app.prompter.Prompts().back().text, QStringLiteral("超级管理员密码输入错误,无法完成您的请求"));
+  app.prompter.AnswerText(std::nullopt);
+  Click(f.window, "初始化数据库");
+  EXPECT_EQ(test::CountRows(app.ctx().db, "buy"), 1);
+  EXPECT_EQ(f.replaced, 0);
+
+  app.prompter.AnswerText(QStringLiteral("735"));
+  Click(f.window, "初始化数据库");
+  const auto& asked = app.prompter.Prompts()[app.prompter.Prompts().size() - 2];
+  EXPECT_EQ(asked.caption, QStringLiteral("初始化数据库"));
+  EXPECT_EQ(asked.text, QStringLiteral("请输入超级管理员密码,才能进行初始化操作"));
+  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("初始化数据库完成"));
+  EXPECT_EQ(test::CountRows(app.ctx().db, "buy"), 0);
+  EXPECT_EQ(f.replaced, 1);
+
+  app.prompter.AnswerFile(std::nullopt);
+  Click(f.window, "恢复备份数据库");
+  app.prompter.AnswerFile(out.filePath(QStringLiteral("b.db")));
+  app.prompter.AnswerText(QStringLiteral("735"));
+  Click(f.window, "恢复备份数据库");
+  EXPECT_TRUE(app.prompter.Messages().back().startsWith(QStringLiteral("恢复备份数据库完成！")));
+  EXPECT_TRUE(app.prompter.Messages().back().contains(QStringLiteral("其中有商品 1 种，销售记录 0 条")));
+  EXPECT_EQ(test::CountRows(app.ctx().db, "buy"), 1);
+  EXPECT_EQ(f.replaced, 2);
+
+  app.prompter.AnswerText(QStringLiteral("735"));
+  app.prompter.AnswerFile(app.FilePath(QStringLiteral("config.ini")));
+  Click(f.window, "恢复备份数据库");
+  EXPECT_TRUE(app.prompter.Messages().back().startsWith(QStringLiteral("恢复备份数据库失败了")));
+  EXPECT_EQ(test::CountRows(app.ctx().db, "buy"), 1);
+  EXPECT_EQ(f.replaced, 2);
+}
+
+TEST(DataMaintenanceWindow, CompactionReportsSuccessAndAFullDisk) {
+  MaintenanceFixture f;
+  Click(f.window, "压缩当前数据库");
+  EXPECT_EQ(f.app.prompter.Messages().back(), QStringLiteral("压缩数据库成功"));
+  f.window.SetFreeSpaceProbe([](const QString&) { return qint64(0); });
+  Click(f.window, "压缩当前数据库");
+  EXPECT_EQ(f.app.prompter.Messages().back(), QStringLiteral("压缩数据库失败了\n\n磁盘空间不足"));
+  EXPECT_TRUE(f.app.ctx().db.IsOpen());
+}
+
+}  // namespace
+}  // namespace hemulu
