@@ -11,6 +11,7 @@
 #include <QTemporaryFile>
 #include <cstring>
 
+#include "data/DatabaseKey.h"
 #include "data/EmbeddedFiles.h"
 #include "data/Schema.h"
 
@@ -36,14 +37,14 @@ class KeyedConnection {
   ~KeyedConnection() { Close(); }
 
   // Opens an existing file (never creates one) and keys it before any read.
-  bool Open(const QString& path) {
+  bool Open(const QString& path, int page_size = kCipherPageSize) {
     Close();
     const QByteArray p = QFile::encodeName(path);
     if (sqlite3_open_v2(p.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
       Close();
       return false;
     }
-    if (!KeyConnection(db_)) {
+    if (!KeyConnection(db_, page_size)) {
       Close();
       return false;
     }
@@ -120,13 +121,18 @@ std::optional<QString> NewTemporaryBeside(const QString& target) {
   return file.fileName();
 }
 
-// Reads the file as our database: key, integrity, the five tables.
-std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString& path) {
+// Reads the file as our database: key, integrity, the five tables. With `legacy`, a
+// file of the old page size passes too (opening it as data.db converts it).
+std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString& path, bool legacy) {
   const QString foreign = QStringLiteral("该文件不是本程序的数据库备份，或者密码不符");
   KeyedConnection c;
   if (!c.Open(path)) return Fail(Kind::Refused, foreign);
   int rc = SQLITE_OK;
-  const auto integrity = c.Value("PRAGMA integrity_check", &rc);
+  auto integrity = c.Value("PRAGMA integrity_check", &rc);
+  if (!integrity && rc == SQLITE_NOTADB && legacy) {
+    if (!c.Open(path, kLegacyCipherPageSize)) return Fail(Kind::Refused, foreign);
+    integrity = c.Value("PRAGMA integrity_check", &rc);
+  }
   if (!integrity) {
     if (rc == SQLITE_NOTADB) return Fail(Kind::Refused, foreign);
     return Fail(Kind::Refused, QStringLiteral("文件已损坏，无法读取"));
@@ -293,7 +299,7 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
   if (head.open(QIODevice::ReadOnly)) first = head.read(16);
   head.close();
   if (first.startsWith("SQLite format 3")) return discard(Kind::Failed, QStringLiteral("备份文件未加密"));
-  if (auto check = CheckDatabaseFile(*temp); !check)
+  if (auto check = CheckDatabaseFile(*temp, false); !check)
     return discard(Kind::Failed, QStringLiteral("备份文件校验失败：") + check.error().reason);
   QFile::remove(*temp + QStringLiteral("-wal"));
   QFile::remove(*temp + QStringLiteral("-shm"));
@@ -381,7 +387,7 @@ std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx,
   if (!QFile::copy(info.absoluteFilePath(), *temp)) return discard(Kind::Failed, QStringLiteral("无法读取该备份文件"));
   QFile(*temp).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                               QFileDevice::ReadOther);
-  auto contents = CheckDatabaseFile(*temp);
+  auto contents = CheckDatabaseFile(*temp, true);
   if (!contents) return discard(contents.error().kind, contents.error().reason);
   QFile::remove(*temp + QStringLiteral("-wal"));
   QFile::remove(*temp + QStringLiteral("-shm"));

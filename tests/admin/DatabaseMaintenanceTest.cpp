@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "admin/DatabaseMaintenance.h"
 #include "data/DatabaseKey.h"
+#include "data/Schema.h"
 
 namespace hemulu {
 namespace {
@@ -256,6 +257,28 @@ TEST(Restore, ADamagedOrForeignFileChangesNothing) {
   }
   EXPECT_FALSE(QFile::exists(app.FilePath(QStringLiteral("data.db.before-restore"))));
   EXPECT_TRUE(Leftovers(app.Dir()).isEmpty());
+}
+
+TEST(Restore, ABackupWithTheOldPageSizeIsTakenAndConverted) {
+  TestApp app;
+  QTemporaryDir out;
+  const QString old = out.filePath(QStringLiteral("old.db"));
+  {
+    sqlite3* f = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(old).constData(), &f), SQLITE_OK);
+    ASSERT_TRUE(KeyConnection(f, kLegacyCipherPageSize));
+    const std::string sql = schema::CreateSql() + "INSERT INTO buy (名称) VALUES ('旧商品');";
+    ASSERT_EQ(sqlite3_exec(f, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(f);
+  }
+  auto r = RestoreDatabase(app.ctx(), old);
+  ASSERT_TRUE(r.has_value()) << r.error().reason.toStdString();
+  EXPECT_EQ(r->goods, 1);
+  ASSERT_TRUE(app.ctx().db.IsOpen());
+  EXPECT_EQ(test::CountRows(app.ctx().db, "buy"), 1);
+  auto page = app.ctx().db.Prepare("PRAGMA page_size");
+  ASSERT_TRUE(page && *page->Step());
+  EXPECT_EQ(page->Int(0), kCipherPageSize);
 }
 
 }  // namespace
