@@ -155,7 +155,7 @@ void StartUp() {
   SilentNotifier notifier;
   QElapsedTimer t;
   t.start();
-  WriteWorkingFiles(dir.path(), dir.path());
+  if (!WriteWorkingFiles(dir.path(), dir.path())) std::exit(1);
   AppContext ctx(dir.path(), prompter, clock, notifier);
   LoginWindow login(ctx);
   login.show();
@@ -226,7 +226,7 @@ int main(int argc, char** argv) {
   constexpr int kRuns = 5;
 
   QTemporaryDir dir;
-  WriteWorkingFiles(dir.path(), dir.path());
+  if (!WriteWorkingFiles(dir.path(), dir.path())) std::exit(1);
   SilentPrompter prompter;
   SystemClock clock;
   SilentNotifier notifier;
