@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "data/EmbeddedFiles.h"
+#include "ui/SuperAdministratorGate.h"
 
 namespace hemulu {
 
@@ -148,7 +149,8 @@ void DataMaintenanceWindow::BackUp() {
     return;
   }
   ctx_.ShowMessage(QStringLiteral("备份数据库完成！"), MessageKind::Information);
-  ctx_.settings.WriteSetupValue(QStringLiteral("backpath"), target);
+  // The backup is made; a config.ini that cannot be written only loses the proposal.
+  (void)ctx_.settings.WriteSetupValue(QStringLiteral("backpath"), target);
   path_box_->setText(target);
 }
 

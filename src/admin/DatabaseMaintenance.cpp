@@ -179,7 +179,7 @@ std::expected<void, MaintenanceError> ReleaseDatabase(AppContext& ctx) {
     ctx.db.Close();
   }
   if (SizeOf(path + QStringLiteral("-wal")) > 0) {
-    (void)ctx.db.Open();
+    (void)ctx.EnsureDatabaseOpen();
     return Fail(Kind::Failed, QStringLiteral("数据库日志文件无法合并，数据库未作改动"));
   }
   QFile::remove(path + QStringLiteral("-wal"));
@@ -190,7 +190,7 @@ std::expected<void, MaintenanceError> ReleaseDatabase(AppContext& ctx) {
 // Reopens data.db after an operation; the error when even that is impossible.
 std::expected<void, MaintenanceError> Reopen(AppContext& ctx) {
   ctx.db.Close();
-  if (auto r = ctx.db.Open(); !r)
+  if (auto r = ctx.EnsureDatabaseOpen(); !r)
     return Fail(Kind::Failed, QStringLiteral("数据库无法重新打开：") + r.error().message);
   return {};
 }
@@ -249,7 +249,7 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
   KeyedConnection source;
   if (!source.Open(source_path) || !source.Exec("BEGIN") ||
       !source.Value("select count(*) from sqlite_master"))
-    return Fail(Kind::Failed, QStringLiteral("打开数据库失败！"));
+    return Fail(Kind::Failed, kDatabaseUnavailableText);
 
   const auto temp = NewTemporaryBeside(target.absoluteFilePath());
   if (!temp) return Fail(Kind::Failed, kWriteFailed);
@@ -310,7 +310,7 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
 
 std::expected<void, MaintenanceError> CompactDatabase(AppContext& ctx, const FreeSpaceProbe& free_space) {
   const QString path = ctx.db.Path();
-  if (auto r = ctx.db.Open(); !r) return Fail(Kind::Failed, QStringLiteral("打开数据库失败！"));
+  if (auto r = ctx.EnsureDatabaseOpen(); !r) return Fail(Kind::Failed, kDatabaseUnavailableText);
   // VACUUM builds the new content beside the old one and passes it through the -wal:
   // room for the file twice over.
   const qint64 size = SizeOf(path) + SizeOf(path + QStringLiteral("-wal"));
@@ -353,7 +353,7 @@ std::expected<void, MaintenanceError> ReinitialiseDatabase(AppContext& ctx) {
   }
   if (auto r = ReleaseDatabase(ctx); !r) {
     QFile::remove(*temp);
-    (void)ctx.db.Open();
+    (void)ctx.EnsureDatabaseOpen();
     return r;
   }
   if (!RenameOver(*temp, path)) {

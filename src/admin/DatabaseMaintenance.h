@@ -38,18 +38,18 @@ bool IsDatabaseFile(const AppContext& ctx, const QString& path);
 // it), keyed like data.db, written to a temporary file beside `target`, synced,
 // checked and renamed over `target`. On any failure or cancel no file is left behind
 // and an existing target is untouched.
-std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QString& target,
+[[nodiscard]] std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QString& target,
                                                      const CopyProgress& progress = {},
                                                      const FreeSpaceProbe& free_space = FreeSpaceIn);
 
 // VACUUM of the keyed database after a check that the disk has room for it. In every
 // case data.db is open again afterwards, with its old content when it failed.
-std::expected<void, MaintenanceError> CompactDatabase(AppContext& ctx,
+[[nodiscard]] std::expected<void, MaintenanceError> CompactDatabase(AppContext& ctx,
                                                       const FreeSpaceProbe& free_space = FreeSpaceIn);
 
 // Replaces data.db by the built-in empty database (the caller has asked for the
 // super-administrator password). A crash leaves the old or the new file, never none.
-std::expected<void, MaintenanceError> ReinitialiseDatabase(AppContext& ctx);
+[[nodiscard]] std::expected<void, MaintenanceError> ReinitialiseDatabase(AppContext& ctx);
 
 // What a backup file holds.
 struct BackupContents {
@@ -63,7 +63,7 @@ inline const QString kBeforeRestoreSuffix = QStringLiteral(".before-restore");
 // Puts the backup in the place of data.db: the file is copied beside data.db and
 // checked, the current database is kept as data.db.before-restore, and the copy is
 // renamed into place. A file that does not pass the checks changes nothing.
-std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx, const QString& backup_path,
+[[nodiscard]] std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx, const QString& backup_path,
                                                                 const FreeSpaceProbe& free_space = FreeSpaceIn);
 
 }  // namespace hemulu

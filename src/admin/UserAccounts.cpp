@@ -16,7 +16,11 @@ AccountError Stop(const QString& text, std::optional<AccountField> focus = std::
   return {text, MessageKind::Stop, focus};
 }
 
-AccountError Unavailable() { return Stop(QStringLiteral("打开数据库失败！")); }
+AccountError Unavailable(const DbError& e) {
+  AccountError error = Stop(e.message);
+  error.unavailable = true;
+  return error;
+}
 
 AccountError DatabaseFailure(const DbError& e) { return Stop(WriteFailureText(e.message)); }
 
@@ -28,7 +32,7 @@ bool TooLong(const QString& text) { return CharacterCount(text) > schema::kTextL
 // Account management is the super-administrator's alone, whatever window asks.
 std::expected<void, AccountError> Ready(AppContext& ctx) {
   if (!ctx.session.IsSuperAdministrator()) return std::unexpected(kOperatorsRefused);
-  if (!ctx.db.Open()) return std::unexpected(Unavailable());
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(Unavailable(open.error()));
   return {};
 }
 
@@ -45,7 +49,7 @@ std::expected<bool, AccountError> NameTaken(AppContext& ctx, const QString& name
 }  // namespace
 
 std::expected<std::vector<AccountRow>, AccountError> ListOperatorAccounts(AppContext& ctx) {
-  if (!ctx.db.Open()) return std::unexpected(Unavailable());
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(Unavailable(open.error()));
   auto st = ctx.db.Prepare("select ID, 用户名, 密码, 权限 from UserName order by ID");
   if (!st) return std::unexpected(DatabaseFailure(st.error()));
   std::vector<AccountRow> rows;
@@ -130,17 +134,6 @@ std::expected<void, AccountError> DeleteAccount(AppContext& ctx, qint64 id) {
   return {};
 }
 
-std::expected<QString, AccountError> SuperAdministratorPassword(AppContext& ctx) {
-  const AccountError missing = Stop(QStringLiteral("没有发现超级管理员账号的存在"));
-  if (!ctx.db.Open()) return std::unexpected(missing);
-  auto st = ctx.db.Prepare("select 密码 from UserName where 用户名=? order by ID");
-  if (!st) return std::unexpected(missing);
-  st->BindAll(kSuperAdministrator);
-  auto row = st->Step();
-  if (!row || !*row) return std::unexpected(missing);
-  return st->Text(0);
-}
-
 std::expected<void, AccountError> SetSuperAdministratorPassword(AppContext& ctx, const QString& password) {
   if (password.trimmed().isEmpty())
     return std::unexpected(Info(QStringLiteral("超管密码不能为空，请重新输入")));
@@ -153,7 +146,8 @@ std::expected<void, AccountError> SetSuperAdministratorPassword(AppContext& ctx,
   auto changed = ctx.db.Execute("update UserName set 密码=? where 用户名=?", password, kSuperAdministrator);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
   if (*changed == 0) return std::unexpected(Stop(QStringLiteral("没有发现超级管理员账号的存在")));
-  ctx.settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("ture"));
+  // Only the login window's hint follows this flag; the password itself is stored.
+  (void)ctx.settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("ture"));
   return {};
 }
 

@@ -26,33 +26,32 @@ struct AccountError {
   QString message;
   MessageKind kind = MessageKind::Information;
   std::optional<AccountField> focus;
+  // data.db could not be opened; `message` is the engine's reason.
+  bool unavailable = false;
 };
 
 // Every account but 超级管理员, in ID order.
-std::expected<std::vector<AccountRow>, AccountError> ListOperatorAccounts(AppContext& ctx);
+[[nodiscard]] std::expected<std::vector<AccountRow>, AccountError> ListOperatorAccounts(AppContext& ctx);
 
 // Adds an operator account from the typed values (surrounding blanks removed).
 // Refuses an empty name, the name 超级管理员, an empty password and a name in use;
 // a value the column cannot hold gives "错误代码 [050]" / "[051]" / "[052]".
-std::expected<qint64, AccountError> AddAccount(AppContext& ctx, const QString& name, const QString& password);
+[[nodiscard]] std::expected<qint64, AccountError> AddAccount(AppContext& ctx, const QString& name, const QString& password);
 
 // The checks of a change, made before the user is asked to confirm it: a name and a
 // password given, the name neither 超级管理员 nor another account's.
-std::expected<void, AccountError> CheckAccountChange(AppContext& ctx, qint64 id, const QString& name,
+[[nodiscard]] std::expected<void, AccountError> CheckAccountChange(AppContext& ctx, qint64 id, const QString& name,
                                                      const QString& password);
 // Rewrites the account's name and password (role 操作员) after the same checks.
-std::expected<void, AccountError> ChangeAccount(AppContext& ctx, qint64 id, const QString& name,
+[[nodiscard]] std::expected<void, AccountError> ChangeAccount(AppContext& ctx, qint64 id, const QString& name,
                                                 const QString& password);
 
 // Deletes an operator account; 超级管理员 is never deleted.
-std::expected<void, AccountError> DeleteAccount(AppContext& ctx, qint64 id);
-
-// The stored password of 超级管理员; "没有发现超级管理员账号的存在" when the account is missing.
-std::expected<QString, AccountError> SuperAdministratorPassword(AppContext& ctx);
+[[nodiscard]] std::expected<void, AccountError> DeleteAccount(AppContext& ctx, qint64 id);
 
 // Stores a new super-administrator password (taken as typed: the gate compares it
 // untrimmed) and records in config.ini that the default has been changed. An empty
 // password is refused: no one could ever type it at the login.
-std::expected<void, AccountError> SetSuperAdministratorPassword(AppContext& ctx, const QString& password);
+[[nodiscard]] std::expected<void, AccountError> SetSuperAdministratorPassword(AppContext& ctx, const QString& password);
 
 }  // namespace hemulu

@@ -9,6 +9,7 @@
 
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
+#include "ui/SuperAdministratorGate.h"
 
 namespace hemulu {
 
@@ -160,7 +161,10 @@ QLineEdit* UserManagementWindow::BoxFor(AccountField field) const {
 }
 
 void UserManagementWindow::Report(const AccountError& error) {
-  ctx_.ShowMessage(error.message, error.kind);
+  if (error.unavailable)
+    ctx_.ReportDatabaseUnavailable(error.message);
+  else
+    ctx_.ShowMessage(error.message, error.kind);
   if (error.focus)
     if (QLineEdit* box = BoxFor(*error.focus)) box->setFocus();
 }
@@ -218,18 +222,10 @@ void UserManagementWindow::DeleteUser() {
 }
 
 void UserManagementWindow::ChangeSuperAdministratorPassword() {
-  auto stored = SuperAdministratorPassword(ctx_);
-  if (!stored) {
-    Report(stored.error());
+  // The old password is asked for as by the gate of the other protected commands.
+  if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入旧的超级管理员密码,默认超管密码 735"),
+                              QStringLiteral("旧的超管密码")))
     return;
-  }
-  const auto old_password = ctx_.prompter.AskText(QStringLiteral("请输入旧的超级管理员密码,默认超管密码 735"),
-                                                  QStringLiteral("旧的超管密码"));
-  if (!old_password) return;
-  if (*old_password != *stored) {
-    ctx_.ShowMessage(QStringLiteral("超级管理员密码输入错误,无法完成您的请求"), MessageKind::Stop);
-    return;
-  }
   const auto new_password = ctx_.prompter.AskText(QStringLiteral("请输入新的超管密码"), QStringLiteral("新的超管密码"));
   if (!new_password) return;
   if (auto done = SetSuperAdministratorPassword(ctx_, *new_password); !done) {

@@ -13,6 +13,7 @@
 #include "admin/SettingsWindow.h"
 #include "admin/UserManagementWindow.h"
 #include "lists/Grid.h"
+#include "ui/SuperAdministratorGate.h"
 
 namespace hemulu {
 namespace {
@@ -44,85 +45,103 @@ QByteArray ReadAll(const QString& path) {
 
 TEST(UserManagementWindow, AddChangeAndDeleteThroughTheBoxes) {
   TestApp app;
+  auto& prompter = app.prompter;
   UserManagementWindow window(app.ctx());
   Grid* grid = window.UserGrid();
   EXPECT_EQ(grid->Rows(), 1);  // 超级管理员 is never listed
 
   Type(window, "新用户名框", QStringLiteral("超级管理员"));
   Type(window, "新密码框", QStringLiteral("1"));
+  prompter.ExpectMessage(QStringLiteral("不允许这么做"));
   Click(window, "添加用户");
-  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("不允许这么做"));
-  EXPECT_TRUE(Child<QLineEdit>(window, "新用户名框")->hasFocus() || !window.isActiveWindow());
 
   Type(window, "新用户名框", QStringLiteral(" 张三 "));
+  prompter.ExpectMessage(QStringLiteral("添加用户成功"));
   Click(window, "添加用户");
-  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("添加用户成功"));
   ASSERT_EQ(grid->Rows(), 2);
   EXPECT_EQ(grid->CellText(1, UserManagementWindow::kNameCol), QStringLiteral("张三"));
   EXPECT_EQ(grid->CellText(1, UserManagementWindow::kPasswordCol), QStringLiteral("1"));
   EXPECT_EQ(grid->CellText(1, UserManagementWindow::kRoleCol), QStringLiteral("操作员"));
   EXPECT_TRUE(Child<QLineEdit>(window, "新用户名框")->text().isEmpty());
 
-  // Deleting or changing without a chosen row asks nothing and changes nothing.
-  app.prompter.Clear();
+  // Enter in the boxes adds too; a name in use is refused.
+  Type(window, "新用户名框", QStringLiteral("张三"));
+  Type(window, "新密码框", QStringLiteral("5"));
+  prompter.ExpectMessage(QStringLiteral("发现重复用户名，请重新输入"));
+  QTest::keyClick(Child<QLineEdit>(window, "新密码框"), Qt::Key_Return);
+  EXPECT_EQ(grid->Rows(), 2);
+
+  // Deleting without a chosen row asks and shows nothing; changing asks for a row.
+  prompter.Clear();
   Click(window, "删除用户");
+  prompter.ExpectMessage(QStringLiteral("请从上方表格选择要修改的用户名！"));
   Click(window, "修改用户");
-  ASSERT_EQ(app.prompter.Prompts().size(), 1u);
-  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("请从上方表格选择要修改的用户名！"));
+  EXPECT_EQ(prompter.Prompts().size(), 1u);
 
   window.SelectRow(1);
+  EXPECT_EQ(window.SelectedId(), grid->CellText(1, UserManagementWindow::kIdCol));
   EXPECT_EQ(Child<QLineEdit>(window, "修改用户名框")->text(), QStringLiteral("张三"));
   Type(window, "修改密码框", QStringLiteral("2"));
-  app.prompter.AnswerConfirm(false);
+  prompter.AnswerConfirm(false);
   Click(window, "修改用户");
-  EXPECT_EQ(app.prompter.Prompts().back().text, QStringLiteral("确定要修改 [张三] 这个用户名的密码吗？"));
-  EXPECT_EQ(app.prompter.Prompts().back().caption, QStringLiteral("友情提示"));
+  EXPECT_EQ(prompter.Prompts().back().text, QStringLiteral("确定要修改 [张三] 这个用户名的密码吗？"));
+  EXPECT_EQ(prompter.Prompts().back().caption, QStringLiteral("友情提示"));
   EXPECT_EQ(grid->CellText(1, UserManagementWindow::kPasswordCol), QStringLiteral("1"));
-  app.prompter.AnswerConfirm(true);
+  prompter.AnswerConfirm(true);
+  prompter.ExpectMessage(QStringLiteral("修改数据完成"));
   Click(window, "修改用户");
-  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("修改数据完成"));
   EXPECT_EQ(grid->CellText(1, UserManagementWindow::kPasswordCol), QStringLiteral("2"));
+  // Renaming it to 超级管理员 is refused before anything is asked.
+  Type(window, "修改用户名框", QStringLiteral("超级管理员"));
+  prompter.ExpectMessage(QStringLiteral("不允许这么做"));
+  Click(window, "修改用户");
 
-  app.prompter.Clear();
-  app.prompter.AnswerConfirm(true);
+  prompter.Clear();
+  prompter.AnswerConfirm(true);
   Click(window, "删除用户");
-  ASSERT_EQ(app.prompter.Prompts().size(), 1u);
-  EXPECT_EQ(app.prompter.Prompts()[0].caption, QStringLiteral("警告！"));
+  ASSERT_EQ(prompter.Prompts().size(), 1u);
+  EXPECT_EQ(prompter.Prompts()[0].caption, QStringLiteral("警告！"));
   EXPECT_EQ(grid->Rows(), 1);
   EXPECT_EQ(test::CountRows(app.ctx().db, "UserName"), 1);
 }
 
 TEST(UserManagementWindow, SuperAdministratorPasswordNeedsTheOldOne) {
   TestApp app;
-  app.ctx().settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("false"));
+  auto& prompter = app.prompter;
+  ASSERT_TRUE(app.ctx().settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("false")));
   UserManagementWindow window(app.ctx());
-  app.prompter.AnswerText(QStringLiteral("735 "));
+  prompter.AnswerText(QStringLiteral("735 "));
+  prompter.ExpectMessage(QStringLiteral("超级管理员密码输入错误,无法完成您的请求"));
   Click(window, "修改超管密码");
-  EXPECT_EQ(app.prompter.Prompts()[0].caption, QStringLiteral("旧的超管密码"));
-  EXPECT_EQ(app.prompter.Prompts()[0].text, QStringLiteral("请输入旧的超级管理员密码,默认超管密码 735"));
-  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("超级管理员密码输入错误,无法完成您的请求"));
+  EXPECT_EQ(prompter.Prompts()[0].caption, QStringLiteral("旧的超管密码"));
+  EXPECT_EQ(prompter.Prompts()[0].text, QStringLiteral("请输入旧的超级管理员密码,默认超管密码 735"));
 
-  app.prompter.AnswerText(QStringLiteral("735"));
-  app.prompter.AnswerText(QString());
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerText(QString());
+  prompter.ExpectMessage(QStringLiteral("超管密码不能为空，请重新输入"));
   Click(window, "修改超管密码");
-  EXPECT_EQ(app.prompter.Prompts()[3].caption, QStringLiteral("新的超管密码"));
-  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("超管密码不能为空，请重新输入"));
+  EXPECT_EQ(prompter.Prompts()[3].caption, QStringLiteral("新的超管密码"));
+  EXPECT_EQ(prompter.Prompts()[3].text, QStringLiteral("请输入新的超管密码"));
   EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("password")), QStringLiteral("false"));
 
-  app.prompter.AnswerText(QStringLiteral("735"));
-  app.prompter.AnswerText(QStringLiteral("8888"));
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerText(std::nullopt);
   Click(window, "修改超管密码");
-  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("超级管理密码修改成功"));
+
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerText(QStringLiteral("8888"));
+  prompter.ExpectMessage(QStringLiteral("超级管理密码修改成功"));
+  Click(window, "修改超管密码");
   EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("password")), QStringLiteral("ture"));
-  app.prompter.AnswerText(QStringLiteral("8888"));
+  prompter.AnswerText(QStringLiteral("8888"));
   EXPECT_TRUE(SuperAdministratorGate(app.ctx(), QStringLiteral("p"), QStringLiteral("t")));
 }
 
 TEST(SettingsWindow, CancelWritesNothingAndSaveWritesWhatTheControlsReport) {
   TestApp app;
   IniFile& ini = app.ctx().settings;
-  ini.WriteSetupValue(QStringLiteral("line"), QStringLiteral("7"));
-  ini.WriteSetupValue(QStringLiteral("beepview"), QStringLiteral("true"));
+  ASSERT_TRUE(ini.WriteSetupValue(QStringLiteral("line"), QStringLiteral("7")));
+  ASSERT_TRUE(ini.WriteSetupValue(QStringLiteral("beepview"), QStringLiteral("true")));
   const QByteArray before = ReadAll(ini.Path());
   {
     SettingsWindow window(app.ctx());
@@ -138,7 +157,9 @@ TEST(SettingsWindow, CancelWritesNothingAndSaveWritesWhatTheControlsReport) {
   {
     SettingsWindow window(app.ctx());
     window.show();
+    Child<ColorPicker>(window, "偶数行颜色")->SetColor(0x0000FF);
     QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_EQ(window.result(), QDialog::Rejected);
   }
   EXPECT_EQ(ReadAll(ini.Path()), before);
 
@@ -163,90 +184,96 @@ struct MaintenanceFixture {
 TEST(DataMaintenanceWindow, BackupPathFolderChoiceAndConfirmation) {
   MaintenanceFixture f;
   TestApp& app = f.app;
+  auto& prompter = app.prompter;
   auto* box = Child<QLineEdit>(f.window, "编辑框1");
   EXPECT_EQ(box->text(), app.ctx().settings.ReadSetupValue(QStringLiteral("backpath")));
 
   QTemporaryDir out;
-  app.prompter.AnswerFolder(std::nullopt);
+  prompter.AnswerFolder(std::nullopt);
   Click(f.window, "选择位置");
-  EXPECT_EQ(app.prompter.Prompts().back().text, QStringLiteral("请选择要备份到的目录"));
+  EXPECT_EQ(prompter.Prompts().back().text, QStringLiteral("请选择要备份到的目录"));
   EXPECT_EQ(box->text(), app.ctx().settings.ReadSetupValue(QStringLiteral("backpath")));
-  app.prompter.AnswerFolder(out.path());
+  prompter.AnswerFolder(out.path());
   Click(f.window, "选择位置");
   const QString target = out.filePath(QStringLiteral("BackupData.db"));
   EXPECT_EQ(box->text(), target);
 
+  prompter.ExpectMessage(QStringLiteral("备份数据库完成！"));
   Click(f.window, "备份当前数据库");
-  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("备份数据库完成！"));
   EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("backpath")), target);
   const QByteArray first = ReadAll(target);
 
   // Replacing it is confirmed first; refusing is a failed backup and changes nothing.
   test::InsertGoods(app.ctx().db, {});
-  app.ctx().settings.WriteSetupValue(QStringLiteral("backpath"), QStringLiteral("/elsewhere.db"));
-  app.prompter.AnswerConfirm(false);
+  ASSERT_TRUE(app.ctx().settings.WriteSetupValue(QStringLiteral("backpath"), QStringLiteral("/elsewhere.db")));
+  prompter.AnswerConfirm(false);
+  prompter.ExpectMessage(QStringLiteral("备份数据库失败了"));
   Click(f.window, "备份当前数据库");
-  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("备份数据库失败了"));
   EXPECT_EQ(ReadAll(target), first);
   EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("backpath")), QStringLiteral("/elsewhere.db"));
 
   Type(f.window, "编辑框1", app.FilePath(QStringLiteral("data.db")));
+  prompter.ExpectMessage(QStringLiteral("备份数据库失败了\n\n不能备份到数据库文件本身，请选择其他位置"));
   Click(f.window, "备份当前数据库");
-  EXPECT_TRUE(app.prompter.Messages().back().startsWith(QStringLiteral("备份数据库失败了\n\n")));
-  EXPECT_EQ(app.prompter.Prompts().back().icon, MessageKind::Stop);
+  EXPECT_EQ(prompter.Prompts().back().icon, MessageKind::Stop);
   EXPECT_EQ(f.replaced, 0);
 }
 
 TEST(DataMaintenanceWindow, ReinitialisationAndRestoreSitBehindTheSuperAdministratorPassword) {
   MaintenanceFixture f;
   TestApp& app = f.app;
+  auto& prompter = app.prompter;
   test::InsertGoods(app.ctx().db, {});
   QTemporaryDir out;
-  Type(f.window, "编辑框1", out.filePath(QStringLiteral("b.db")));
+  const QString backup = out.filePath(QStringLiteral("b.db"));
+  Type(f.window, "编辑框1", backup);
+  prompter.ExpectMessage(QStringLiteral("备份数据库完成！"));
   Click(f.window, "备份当前数据库");
 
-  app.prompter.AnswerText(QStringLiteral("736"));
+  prompter.AnswerText(QStringLiteral("736"));
+  prompter.ExpectMessage(QStringLiteral("超级管理员密码输入错误,无法完成您的请求"));
   Click(f.window, "初始化数据库");
-  EXPECT_EQ(app.prompter.Prompts().back().text, QStringLiteral("超级管理员密码输入错误,无法完成您的请求"));
-  app.prompter.AnswerText(std::nullopt);
+  prompter.AnswerText(std::nullopt);
   Click(f.window, "初始化数据库");
   EXPECT_EQ(test::CountRows(app.ctx().db, "buy"), 1);
   EXPECT_EQ(f.replaced, 0);
 
-  app.prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.ExpectMessage(QStringLiteral("初始化数据库完成"));
   Click(f.window, "初始化数据库");
-  const auto& asked = app.prompter.Prompts()[app.prompter.Prompts().size() - 2];
+  const auto& asked = prompter.Prompts()[prompter.Prompts().size() - 2];
   EXPECT_EQ(asked.caption, QStringLiteral("初始化数据库"));
   EXPECT_EQ(asked.text, QStringLiteral("请输入超级管理员密码,才能进行初始化操作"));
-  EXPECT_EQ(app.prompter.Messages().back(), QStringLiteral("初始化数据库完成"));
   EXPECT_EQ(test::CountRows(app.ctx().db, "buy"), 0);
   EXPECT_EQ(f.replaced, 1);
 
-  app.prompter.AnswerFile(std::nullopt);
+  prompter.AnswerFile(std::nullopt);
   Click(f.window, "恢复备份数据库");
-  app.prompter.AnswerFile(out.filePath(QStringLiteral("b.db")));
-  app.prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerFile(backup);
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.ExpectMessage(QStringLiteral("恢复备份数据库完成！\n\n备份文件：%1\n其中有商品 1 种，销售记录 0 条。\n"
+                                        "原数据库已另存为 data.db.before-restore")
+                             .arg(backup));
   Click(f.window, "恢复备份数据库");
-  EXPECT_TRUE(app.prompter.Messages().back().startsWith(QStringLiteral("恢复备份数据库完成！")));
-  EXPECT_TRUE(app.prompter.Messages().back().contains(QStringLiteral("其中有商品 1 种，销售记录 0 条")));
   EXPECT_EQ(test::CountRows(app.ctx().db, "buy"), 1);
   EXPECT_EQ(f.replaced, 2);
 
-  app.prompter.AnswerText(QStringLiteral("735"));
-  app.prompter.AnswerFile(app.FilePath(QStringLiteral("config.ini")));
+  prompter.AnswerFile(app.FilePath(QStringLiteral("config.ini")));
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.ExpectMessage(
+      QStringLiteral("恢复备份数据库失败了，当前数据库未作改动\n\n该文件不是本程序的数据库备份，或者密码不符"));
   Click(f.window, "恢复备份数据库");
-  EXPECT_TRUE(app.prompter.Messages().back().startsWith(QStringLiteral("恢复备份数据库失败了")));
   EXPECT_EQ(test::CountRows(app.ctx().db, "buy"), 1);
   EXPECT_EQ(f.replaced, 2);
 }
 
 TEST(DataMaintenanceWindow, CompactionReportsSuccessAndAFullDisk) {
   MaintenanceFixture f;
+  f.app.prompter.ExpectMessage(QStringLiteral("压缩数据库成功"));
   Click(f.window, "压缩当前数据库");
-  EXPECT_EQ(f.app.prompter.Messages().back(), QStringLiteral("压缩数据库成功"));
   f.window.SetFreeSpaceProbe([](const QString&) { return qint64(0); });
+  f.app.prompter.ExpectMessage(QStringLiteral("压缩数据库失败了\n\n磁盘空间不足"));
   Click(f.window, "压缩当前数据库");
-  EXPECT_EQ(f.app.prompter.Messages().back(), QStringLiteral("压缩数据库失败了\n\n磁盘空间不足"));
   EXPECT_TRUE(f.app.ctx().db.IsOpen());
 }
 

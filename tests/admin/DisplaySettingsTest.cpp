@@ -30,11 +30,11 @@ TEST(DisplaySettings, DefaultsRoundTripUnchanged) {
 TEST(DisplaySettings, OddValuesAreWrittenBackAsTheControlsReportThem) {
   test::TestApp app;
   IniFile& ini = app.ctx().settings;
-  ini.WriteSetupValue(QStringLiteral("line"), QStringLiteral("7"));
-  ini.WriteSetupValue(QStringLiteral("beepview"), QStringLiteral("true"));
-  ini.WriteSetupValue(QStringLiteral("zero"), QStringLiteral("ture"));
-  ini.WriteSetupValue(QStringLiteral("bgtwo"), QStringLiteral("abc"));
-  ini.WriteSetupValue(QStringLiteral("name"), QStringLiteral("禾木;=\"店\""));
+  ASSERT_TRUE(ini.WriteSetupValue(QStringLiteral("line"), QStringLiteral("7")));
+  ASSERT_TRUE(ini.WriteSetupValue(QStringLiteral("beepview"), QStringLiteral("true")));
+  ASSERT_TRUE(ini.WriteSetupValue(QStringLiteral("zero"), QStringLiteral("ture")));
+  ASSERT_TRUE(ini.WriteSetupValue(QStringLiteral("bgtwo"), QStringLiteral("abc")));
+  ASSERT_TRUE(ini.WriteSetupValue(QStringLiteral("name"), QStringLiteral("禾木;=\"店\"")));
   DisplaySettings s = LoadDisplaySettings(ini);
   EXPECT_EQ(s.line, -1);
   EXPECT_FALSE(s.beepview);

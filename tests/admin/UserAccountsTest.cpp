@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 #include "admin/UserAccounts.h"
+#include "app/Login.h"
 
 namespace hemulu {
 namespace {
@@ -111,23 +112,23 @@ TEST(UserAccounts, OperatorsAreRefusedInTheLogicToo) {
   ASSERT_FALSE(r.has_value());
   EXPECT_EQ(r.error().message, QStringLiteral(" 对不起，您不能这么做!\n\n请使用超级管理员账号登陆"));
   EXPECT_EQ(AccountName(admin, 2), QStringLiteral("张三|1|操作员"));
-  EXPECT_EQ(*SuperAdministratorPassword(admin.ctx()), QStringLiteral("735"));
+  EXPECT_EQ(**SuperAdministratorPassword(admin.ctx()), QStringLiteral("735"));
 }
 
 TEST(UserAccounts, SuperAdministratorPasswordRefusesWhatTheLoginCouldNeverMatch) {
   TestApp app;
-  app.ctx().settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("false"));
+  ASSERT_TRUE(app.ctx().settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("false")));
   for (const QString& bad : {QString(), QStringLiteral("   "), QStringLiteral(" 12"), QString(51, QLatin1Char('1'))})
     EXPECT_FALSE(SetSuperAdministratorPassword(app.ctx(), bad)) << bad.toStdString();
   EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("password")), QStringLiteral("false"));
-  EXPECT_EQ(*SuperAdministratorPassword(app.ctx()), QStringLiteral("735"));
+  EXPECT_EQ(**SuperAdministratorPassword(app.ctx()), QStringLiteral("735"));
 
   ASSERT_TRUE(SetSuperAdministratorPassword(app.ctx(), QStringLiteral("a'1")));
-  EXPECT_EQ(*SuperAdministratorPassword(app.ctx()), QStringLiteral("a'1"));
+  EXPECT_EQ(**SuperAdministratorPassword(app.ctx()), QStringLiteral("a'1"));
   EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("password")), QStringLiteral("ture"));
 
   ASSERT_TRUE(app.ctx().db.Execute("delete from UserName"));
-  auto missing = SuperAdministratorPassword(app.ctx());
+  auto missing = SetSuperAdministratorPassword(app.ctx(), QStringLiteral("1"));
   ASSERT_FALSE(missing.has_value());
   EXPECT_EQ(missing.error().message, QStringLiteral("没有发现超级管理员账号的存在"));
 }
