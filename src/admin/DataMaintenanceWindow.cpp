@@ -1,6 +1,7 @@
 #include "admin/DataMaintenanceWindow.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -191,10 +192,26 @@ void DataMaintenanceWindow::Restore() {
   if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能进行恢复操作"),
                               QStringLiteral("恢复备份数据库")))
     return;
-  std::expected<BackupContents, MaintenanceError> done;
-  {
-    BusyCursor busy;
-    done = RestoreDatabase(ctx_, *file, free_space_);
+  QProgressDialog progress(QStringLiteral("正在检查备份文件……"), QStringLiteral("取消"), 0, 0, this);
+  progress.setObjectName(QStringLiteral("恢复进度"));
+  progress.setWindowTitle(QStringLiteral("恢复备份数据库"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(0);
+  progress.reset();  // shown only once the check proves slow
+  QElapsedTimer waited;
+  waited.start();
+  const auto done = RestoreDatabase(
+      ctx_, *file,
+      [&progress, &waited](qint64, qint64) {
+        if (!progress.isVisible() && waited.elapsed() > 400) progress.show();
+        if (progress.isVisible()) QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+      },
+      free_space_);
+  progress.close();
+  if (!done && done.error().kind == MaintenanceError::Kind::Cancelled) {
+    ctx_.ShowMessage(QStringLiteral("已取消恢复，当前数据库未作改动"), MessageKind::Information);
+    return;
   }
   if (!done) {
     Failed(QStringLiteral("恢复备份数据库失败了，当前数据库未作改动"), done.error());

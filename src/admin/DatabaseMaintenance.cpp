@@ -121,18 +121,46 @@ std::optional<QString> NewTemporaryBeside(const QString& target) {
   return file.fileName();
 }
 
+enum class Check {
+  // Every page decrypts and every b-tree is sound: what a page-by-page copy can spoil.
+  Pages,
+  // The same and every index agrees with its table: for a file from elsewhere.
+  Full,
+};
+
 // Reads the file as our database: key, integrity, the five tables. With `legacy`, a
 // file of the old page size passes too (opening it as data.db converts it).
-std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString& path, bool legacy) {
+// `busy` is called now and then while the check runs (done and total both 0); false
+// stops it as cancelled.
+std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString& path, Check check, bool legacy,
+                                                                 const CopyProgress& busy = {}) {
+  const char* check_sql = check == Check::Full ? "PRAGMA integrity_check" : "PRAGMA quick_check";
   const QString foreign = QStringLiteral("该文件不是本程序的数据库备份，或者密码不符");
   KeyedConnection c;
   if (!c.Open(path)) return Fail(Kind::Refused, foreign);
+  if (busy && !busy(0, 0)) return Fail(Kind::Cancelled, QString());
+  bool cancelled = false;
+  struct Busy {
+    const CopyProgress* callback;
+    bool* cancelled;
+  } state{&busy, &cancelled};
+  if (busy) {
+    sqlite3_progress_handler(
+        c.Handle(), 20000,
+        [](void* p) -> int {
+          auto* s = static_cast<Busy*>(p);
+          if (!(*s->callback)(0, 0)) *s->cancelled = true;
+          return *s->cancelled ? 1 : 0;
+        },
+        &state);
+  }
   int rc = SQLITE_OK;
-  auto integrity = c.Value("PRAGMA integrity_check", &rc);
+  auto integrity = c.Value(check_sql, &rc);
   if (!integrity && rc == SQLITE_NOTADB && legacy) {
     if (!c.Open(path, kLegacyCipherPageSize)) return Fail(Kind::Refused, foreign);
-    integrity = c.Value("PRAGMA integrity_check", &rc);
+    integrity = c.Value(check_sql, &rc);
   }
+  if (cancelled) return Fail(Kind::Cancelled, QString());
   if (!integrity) {
     if (rc == SQLITE_NOTADB) return Fail(Kind::Refused, foreign);
     return Fail(Kind::Refused, QStringLiteral("文件已损坏，无法读取"));
@@ -299,7 +327,7 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
   if (head.open(QIODevice::ReadOnly)) first = head.read(16);
   head.close();
   if (first.startsWith("SQLite format 3")) return discard(Kind::Failed, QStringLiteral("备份文件未加密"));
-  if (auto check = CheckDatabaseFile(*temp, false); !check)
+  if (auto check = CheckDatabaseFile(*temp, Check::Pages, false); !check)
     return discard(Kind::Failed, QStringLiteral("备份文件校验失败：") + check.error().reason);
   QFile::remove(*temp + QStringLiteral("-wal"));
   QFile::remove(*temp + QStringLiteral("-shm"));
@@ -366,6 +394,7 @@ std::expected<void, MaintenanceError> ReinitialiseDatabase(AppContext& ctx) {
 }
 
 std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx, const QString& backup_path,
+                                                                const CopyProgress& busy,
                                                                 const FreeSpaceProbe& free_space) {
   const QFileInfo info(backup_path);
   if (backup_path.trimmed().isEmpty() || !info.isFile())
@@ -387,7 +416,7 @@ std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx,
   if (!QFile::copy(info.absoluteFilePath(), *temp)) return discard(Kind::Failed, QStringLiteral("无法读取该备份文件"));
   QFile(*temp).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                               QFileDevice::ReadOther);
-  auto contents = CheckDatabaseFile(*temp, true);
+  auto contents = CheckDatabaseFile(*temp, Check::Full, true, busy);
   if (!contents) return discard(contents.error().kind, contents.error().reason);
   QFile::remove(*temp + QStringLiteral("-wal"));
   QFile::remove(*temp + QStringLiteral("-shm"));

@@ -62,8 +62,11 @@ inline const QString kBeforeRestoreSuffix = QStringLiteral(".before-restore");
 
 // Puts the backup in the place of data.db: the file is copied beside data.db and
 // checked, the current database is kept as data.db.before-restore, and the copy is
-// renamed into place. A file that does not pass the checks changes nothing.
-[[nodiscard]] std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx, const QString& backup_path,
-                                                                const FreeSpaceProbe& free_space = FreeSpaceIn);
+// renamed into place. A file that does not pass the checks changes nothing. The full
+// check of a big file takes a while: `busy` is called now and then (with 0, 0), and
+// false cancels the restore.
+[[nodiscard]] std::expected<BackupContents, MaintenanceError> RestoreDatabase(
+    AppContext& ctx, const QString& backup_path, const CopyProgress& busy = {},
+    const FreeSpaceProbe& free_space = FreeSpaceIn);
 
 }  // namespace hemulu

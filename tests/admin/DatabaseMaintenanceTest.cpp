@@ -255,6 +255,10 @@ TEST(Restore, ADamagedOrForeignFileChangesNothing) {
     EXPECT_TRUE(db.IsOpen());
     EXPECT_EQ(test::CountRows(db, "sell"), 1) << file.toStdString();
   }
+  auto cancelled = RestoreDatabase(app.ctx(), good, [](qint64, qint64) { return false; });
+  ASSERT_FALSE(cancelled.has_value());
+  EXPECT_EQ(cancelled.error().kind, Kind::Cancelled);
+  EXPECT_EQ(test::CountRows(db, "sell"), 1);
   EXPECT_FALSE(QFile::exists(app.FilePath(QStringLiteral("data.db.before-restore"))));
   EXPECT_TRUE(Leftovers(app.Dir()).isEmpty());
 }
