@@ -186,7 +186,9 @@ void DataMaintenanceWindow::Reinitialise() {
 }
 
 void DataMaintenanceWindow::Restore() {
-  const auto file = ctx_.prompter.ChooseFile(QStringLiteral("请选择要恢复的备份数据库"),
+  // Backups are usually where the last one was written.
+  const QString folder = QFileInfo(path_box_->text().trimmed()).absolutePath();
+  const auto file = ctx_.prompter.ChooseFile(QStringLiteral("请选择要恢复的备份数据库"), folder,
                                              QStringLiteral("数据库备份 (*.db);;所有文件 (*)"));
   if (!file) return;
   if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能进行恢复操作"),

@@ -320,6 +320,7 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
   source.Exec("COMMIT");
   source.Close();
 
+  QFile::setPermissions(*temp, QFile::permissions(source_path));
   if (!SyncFile(*temp)) return discard(Kind::Failed, kWriteFailed);
   // The copy must open with the key alone, read whole, and never be plaintext.
   QFile head(*temp);
@@ -375,6 +376,8 @@ std::expected<void, MaintenanceError> ReinitialiseDatabase(AppContext& ctx) {
     }
     out.close();
   }
+  // The new file is accessed as the old one was.
+  QFile::setPermissions(*temp, QFile::permissions(path));
   if (!SyncFile(*temp)) {
     QFile::remove(*temp);
     return Fail(Kind::Failed, kWriteFailed);
@@ -414,8 +417,7 @@ std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx,
   };
   QFile::remove(*temp);
   if (!QFile::copy(info.absoluteFilePath(), *temp)) return discard(Kind::Failed, QStringLiteral("无法读取该备份文件"));
-  QFile(*temp).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                              QFileDevice::ReadOther);
+  QFile::setPermissions(*temp, QFile::permissions(path) | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   auto contents = CheckDatabaseFile(*temp, Check::Full, true, busy);
   if (!contents) return discard(contents.error().kind, contents.error().reason);
   QFile::remove(*temp + QStringLiteral("-wal"));

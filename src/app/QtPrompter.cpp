@@ -68,8 +68,8 @@ std::optional<QString> QtPrompter::ChooseFolder(const QString& title) {
   return folder;
 }
 
-std::optional<QString> QtPrompter::ChooseFile(const QString& title, const QString& filter) {
-  const QString file = QFileDialog::getOpenFileName(DialogParent(), title, QString(), filter);
+std::optional<QString> QtPrompter::ChooseFile(const QString& title, const QString& folder, const QString& filter) {
+  const QString file = QFileDialog::getOpenFileName(DialogParent(), title, folder, filter);
   if (file.isEmpty()) return std::nullopt;
   return file;
 }

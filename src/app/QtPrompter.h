@@ -13,7 +13,7 @@ class QtPrompter final : public Prompter {
   bool Confirm(const QString& text, const QString& caption) override;
   std::optional<QString> AskText(const QString& prompt, const QString& title) override;
   std::optional<QString> ChooseFolder(const QString& title) override;
-  std::optional<QString> ChooseFile(const QString& title, const QString& filter) override;
+  std::optional<QString> ChooseFile(const QString& title, const QString& folder, const QString& filter) override;
 
  private:
   // The window the dialog belongs to: the active modal window, else the active one.

@@ -23,9 +23,10 @@ class Prompter {
   virtual std::optional<QString> AskText(const QString& prompt, const QString& title) = 0;
   // A folder browser; nullopt when cancelled.
   virtual std::optional<QString> ChooseFolder(const QString& title) = 0;
-  // A chooser of one existing file; `filter` as "名称 (*.db);;所有文件 (*)". nullopt when
-  // cancelled, and from a prompter that has no chooser.
-  virtual std::optional<QString> ChooseFile(const QString& /*title*/, const QString& /*filter*/) {
+  // A chooser of one existing file, opening in `folder`; `filter` as "名称 (*.db);;所有文件 (*)".
+  // nullopt when cancelled, and from a prompter that has no chooser.
+  virtual std::optional<QString> ChooseFile(const QString& /*title*/, const QString& /*folder*/,
+                                            const QString& /*filter*/) {
     return std::nullopt;
   }
 

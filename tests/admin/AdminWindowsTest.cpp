@@ -255,6 +255,7 @@ TEST(DataMaintenanceWindow, ReinitialisationAndRestoreSitBehindTheSuperAdministr
                                         "原数据库已另存为 data.db.before-restore")
                              .arg(backup));
   Click(f.window, "恢复备份数据库");
+  EXPECT_EQ(prompter.Prompts()[prompter.Prompts().size() - 3].caption, out.path());  // opens where the backup went
   EXPECT_EQ(test::CountRows(app.ctx().db, "buy"), 1);
   EXPECT_EQ(f.replaced, 2);
 

@@ -178,6 +178,7 @@ TEST(Reinitialisation, EmptiesEveryTableAndRestoresTheDefaultPassword) {
   EXPECT_EQ(st->Text(1), QStringLiteral("735"));
   EXPECT_FALSE(*st->Step());
   EXPECT_TRUE(Leftovers(app.Dir()).isEmpty());
+  EXPECT_EQ(QFile::permissions(app.FilePath(QStringLiteral("data.db"))), QFile::permissions(app.FilePath(QStringLiteral("config.ini"))));
 }
 
 TEST(Restore, PutsTheBackupBackAndKeepsThePreviousDatabase) {

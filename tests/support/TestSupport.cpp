@@ -63,8 +63,8 @@ std::optional<QString> ScriptedPrompter::ChooseFolder(const QString& title) {
   return answer.given ? std::optional<QString>(answer.text) : std::nullopt;
 }
 
-std::optional<QString> ScriptedPrompter::ChooseFile(const QString& title, const QString& filter) {
-  prompts_.push_back({Prompt::Kind::ChooseFile, title, filter, MessageKind::Information});
+std::optional<QString> ScriptedPrompter::ChooseFile(const QString& title, const QString& folder, const QString&) {
+  prompts_.push_back({Prompt::Kind::ChooseFile, title, folder, MessageKind::Information});
   if (files_.empty()) {
     ADD_FAILURE() << "unexpected file chooser: " << title.toStdString();
     return std::nullopt;

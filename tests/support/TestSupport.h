@@ -36,7 +36,7 @@ class ScriptedPrompter final : public Prompter {
   bool Confirm(const QString& text, const QString& caption) override;
   std::optional<QString> AskText(const QString& prompt, const QString& title) override;
   std::optional<QString> ChooseFolder(const QString& title) override;
-  std::optional<QString> ChooseFile(const QString& title, const QString& filter) override;
+  std::optional<QString> ChooseFile(const QString& title, const QString& folder, const QString& filter) override;
 
   void ExpectMessage(const QString& text) { expected_messages_.push_back(text); }
   void AnswerConfirm(bool ok) { confirms_.push_back(ok); }
