@@ -2,6 +2,7 @@
 
 #include "app/MainMenus.h"
 #include "app/Program.h"
+#include "sales/ChartsPage.h"
 #include "stock/StockPage.h"
 #include "stock/SummaryPage.h"
 
@@ -24,11 +25,16 @@ MainWindowParts ProgramParts(AppContext& ctx) {
         // only chooses the row.
         return new StockPage(ctx, main->Menu(kStockMenu), *selection, std::move(hooks), parent);
       }
+      case kChartsPage:
+        return new ChartsPage(ctx, parent);
       case kSummaryPage:
         return new SummaryPage(ctx, main->Menu(kSummaryMenu), *selection, parent);
       default:
         return nullptr;
     }
+  };
+  parts.recompute_charts = [](QWidget* page) {
+    if (auto* charts = qobject_cast<ChartsPage*>(page)) charts->Recompute();
   };
   return parts;
 }
