@@ -280,20 +280,17 @@ std::expected<void, DbError> Database::Open() {
 
   // A file written before the per-day sales totals existed gets them once, filled from
   // its sales, in one transaction.
-  sqlite3_stmt* totals = nullptr;
-  bool totals_present = false;
-  rc = sqlite3_prepare_v2(db, schema::kDailyTotalsPresentSql, -1, &totals, nullptr);
-  if (rc == SQLITE_OK && (rc = sqlite3_step(totals)) == SQLITE_ROW) totals_present = sqlite3_column_int(totals, 0) != 0;
-  sqlite3_finalize(totals);
-  if (rc != SQLITE_ROW) return fail(ErrorOf(db, rc));
-  if (!totals_present) {
+  auto totals = QueryText(db, schema::kDailyTotalsPresentSql);
+  if (totals && totals->toInt() == 0) {
     const std::string build = "BEGIN IMMEDIATE;\n" + schema::RebuildDailyTotalsSql() + "COMMIT;";
-    if (sqlite3_exec(db, build.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-      DbError e = MakeError(sqlite3_errcode(db), QString::fromUtf8(err ? err : ""));
-      sqlite3_free(err);
-      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-      return fail(e);
+    if (auto built = Exec(db, build.c_str()); !built) {
+      (void)Exec(db, "ROLLBACK");
+      totals = std::unexpected(built.error());
     }
+  }
+  if (!totals) {
+    sqlite3_close_v2(db);
+    return std::unexpected(totals.error());
   }
 
   db_ = db;
