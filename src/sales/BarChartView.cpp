@@ -65,7 +65,7 @@ BarChartView::BarChartView(const QString& object_name, const QString& title, con
 
   view_ = new QChartView(chart_, this);
   view_->setRenderHint(QPainter::Antialiasing);
-  view_->setMinimumHeight(160);
+  view_->setMinimumHeight(240);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(view_);
@@ -76,7 +76,19 @@ BarChartView::BarChartView(const QString& object_name, const QString& title, con
     else
       QToolTip::hideText();
   });
-  connect(chart_, &QChart::plotAreaChanged, this, [this] { PlaceValueTexts(); });
+  connect(chart_, &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
+    const int divisions = data_.divisions > 0 ? data_.divisions : 10;
+    // With some slack before going back, so that the relayout a change causes cannot
+    // switch it back and forth.
+    const double spacing = plot.height() / divisions;
+    const double label = QFontMetricsF(value_axis_->labelsFont()).height();
+    const bool compact = compact_scale_ ? spacing < label * 1.7 : spacing < label * 1.2;
+    if (compact != compact_scale_) {
+      compact_scale_ = compact;
+      ApplyScale();
+    }
+    PlaceValueTexts();
+  });
   Redraw();
 }
 
@@ -95,24 +107,7 @@ void BarChartView::Redraw() {
   category_axis_->clear();
   category_axis_->append(data_.labels);
 
-  // The stated maximum and its divisions as they are, unless a bar needs more room.
-  double low = 0, high = data_.scale_maximum;
-  double largest = 0, smallest = 0;
-  for (double v : data_.values) {
-    largest = std::max(largest, v);
-    smallest = std::min(smallest, v);
-  }
-  if (largest > high) high = largest * kHeadroom;
-  if (smallest < 0) low = smallest * kHeadroom;
-  if (high <= low) high = low + 100;
-  value_axis_->setRange(low, high);
-  if (low == 0 && high == data_.scale_maximum && data_.divisions > 0) {
-    value_axis_->setTickCount(data_.divisions + 1);
-  } else {
-    value_axis_->setTickCount(data_.divisions > 0 ? data_.divisions + 1 : 11);
-    value_axis_->applyNiceNumbers();
-  }
-  value_axis_->setLabelFormat(high - low >= 20 ? QStringLiteral("%.0f") : QStringLiteral("%.1f"));
+  ApplyScale();
 
   // One text per bar, shown for the non-zero ones.
   for (auto* item : value_texts_) delete item;
@@ -132,11 +127,35 @@ void BarChartView::Redraw() {
   PlaceValueTexts();
 }
 
+// The stated maximum and its divisions as they are, unless a bar needs more room; in a
+// chart too short for a label at every division, every other division is marked.
+void BarChartView::ApplyScale() {
+  double low = 0, high = data_.scale_maximum;
+  double largest = 0, smallest = 0;
+  for (double v : data_.values) {
+    largest = std::max(largest, v);
+    smallest = std::min(smallest, v);
+  }
+  if (largest > high) high = largest * kHeadroom;
+  if (smallest < 0) low = smallest * kHeadroom;
+  if (high <= low) high = low + 100;
+  const int divisions = data_.divisions > 0 ? data_.divisions : 10;
+  const int ticks = (compact_scale_ && divisions % 2 == 0 ? divisions / 2 : divisions) + 1;
+  value_axis_->setRange(low, high);
+  value_axis_->setTickCount(ticks);
+  if (low != 0 || high != data_.scale_maximum) value_axis_->applyNiceNumbers();
+  value_axis_->setLabelFormat(high - low >= 20 ? QStringLiteral("%.0f") : QStringLiteral("%.1f"));
+}
+
 void BarChartView::PlaceValueTexts() {
   const QRectF plot = chart_->plotArea();
   const int count = static_cast<int>(value_texts_.size());
   if (count == 0 || plot.isEmpty()) return;
+  // All texts of a chart run the same way: upwards when any one is wider than its bar.
   const double slot = plot.width() / count;
+  bool upright = false;
+  for (const auto* item : value_texts_)
+    if (!item->text().isEmpty() && item->boundingRect().width() > slot * 0.95) upright = true;
   for (int i = 0; i < count; ++i) {
     QGraphicsSimpleTextItem* item = value_texts_[static_cast<std::size_t>(i)];
     if (!item->isVisible() && item->text().isEmpty()) continue;
@@ -144,7 +163,6 @@ void BarChartView::PlaceValueTexts() {
     const QPointF end = chart_->mapToPosition(QPointF(i, v), series_);
     const QPointF base = chart_->mapToPosition(QPointF(i, 0), series_);
     const QRectF box = item->boundingRect();
-    const bool upright = box.width() > slot * 0.95;  // too wide for its bar: written upwards
     item->setRotation(upright ? -90 : 0);
     const double along = upright ? box.width() : box.height();  // extent along the bar
     const double across = upright ? box.height() : box.width();

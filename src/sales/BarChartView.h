@@ -39,6 +39,7 @@ class BarChartView : public QWidget, public BarChartRecord {
   QString ToolTipText(int bar) const;
 
  private:
+  void ApplyScale();
   void PlaceValueTexts();
 
   QChartView* view_ = nullptr;
@@ -48,6 +49,7 @@ class BarChartView : public QWidget, public BarChartRecord {
   QBarCategoryAxis* category_axis_ = nullptr;
   QValueAxis* value_axis_ = nullptr;
   std::vector<QGraphicsSimpleTextItem*> value_texts_;
+  bool compact_scale_ = false;
 };
 
 // A Windows colour value (0x00BBGGRR) as Qt's colour.

@@ -1,13 +1,17 @@
 #include "sales/ChartsPage.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "data/TextFormat.h"
 #include "sales/BarChartView.h"
@@ -43,17 +47,33 @@ QTableWidget* MakeTable(const QString& name, QWidget* parent) {
   return table;
 }
 
-// Equal columns when every figure fits; otherwise each column as wide as its text and a
-// scroll bar, never a clipped figure. The table is exactly as tall as it needs.
+// Every column at least as wide as its caption and figure, the spare width shared out
+// evenly; when the figures do not fit, a scroll bar rather than a clipped figure. The
+// table is exactly as tall as it needs.
 void FitColumns(QTableWidget* table) {
   QHeaderView* header = table->horizontalHeader();
   const int cols = table->columnCount();
+  constexpr int kPadding = 8;
+  std::vector<int> widths(static_cast<std::size_t>(cols), 0);
   int needed = 0;
-  for (int c = 0; c < cols; ++c) needed += std::max(header->sectionSizeHint(c), static_cast<const QAbstractItemView*>(table)->sizeHintForColumn(c));
-  const int available = table->viewport()->width() > 0 ? table->width() - 2 * table->frameWidth() : 0;
-  const bool fits = available > 0 && needed <= available;
-  header->setSectionResizeMode(fits ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
-  table->setHorizontalScrollBarPolicy(fits ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+  for (int c = 0; c < cols; ++c) {
+    int w = 0;
+    if (const QTableWidgetItem* h = table->horizontalHeaderItem(c)) w = header->fontMetrics().horizontalAdvance(h->text());
+    if (const QTableWidgetItem* item = table->item(0, c))
+      w = std::max(w, QFontMetrics(item->font()).horizontalAdvance(item->text()));
+    widths[static_cast<std::size_t>(c)] = w + kPadding;
+    needed += w + kPadding;
+  }
+  const int available = table->width() - 2 * table->frameWidth();
+  const bool fits = needed <= available;
+  if (fits && cols > 0) {
+    const int extra = (available - needed) / cols;
+    for (int& w : widths) w += extra;
+    widths.back() += available - needed - extra * cols;
+  }
+  header->setSectionResizeMode(QHeaderView::Fixed);
+  for (int c = 0; c < cols; ++c) header->resizeSection(c, widths[static_cast<std::size_t>(c)]);
+  table->setHorizontalScrollBarPolicy(fits ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAlwaysOn);
   const int bar = fits ? 0 : table->horizontalScrollBar()->sizeHint().height();
   table->setFixedHeight(header->sizeHint().height() + table->verticalHeader()->defaultSectionSize() + bar +
                         2 * table->frameWidth());
@@ -81,6 +101,9 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
   daily_chart_ = new BarChartView(QStringLiteral("日销售统计柱状图控件"), QStringLiteral("日销售统计表"),
                                   QStringLiteral("日"), QStringLiteral("元"), this);
   daily_table_ = MakeTable(QStringLiteral("日销售统计表格"), this);
+  // The columns follow the tables' own width.
+  monthly_table_->installEventFilter(this);
+  daily_table_->installEventFilter(this);
 
   auto* monthly_bar = new QHBoxLayout;
   monthly_bar->addWidget(new QLabel(QStringLiteral("年份："), this));
@@ -99,7 +122,17 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
   daily_bar->addWidget(daily_profit);
   daily_bar->addStretch(1);
 
-  auto* layout = new QVBoxLayout(this);
+  // Below this size the labels of 31 bars no longer fit: a small window scrolls instead.
+  auto* content = new QWidget;
+  content->setMinimumSize(860, 720);
+  auto* scroll = new QScrollArea(this);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(scroll);
+
+  auto* layout = new QVBoxLayout(content);
   layout->setContentsMargins(6, 4, 6, 4);
   layout->setSpacing(4);
   layout->addLayout(monthly_bar);
@@ -109,6 +142,7 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
   layout->addLayout(daily_bar);
   layout->addWidget(daily_chart_, 1);
   layout->addWidget(daily_table_);
+  scroll->setWidget(content);
 
   connect(monthly_amount, &QPushButton::clicked, this, [this] { QueryMonthly(SalesFigure::Amount); });
   connect(monthly_profit, &QPushButton::clicked, this, [this] { QueryMonthly(SalesFigure::Profit); });
@@ -208,10 +242,10 @@ void ChartsPage::Show(const BarReport& report, BarChartView* chart, QTableWidget
   FitColumns(table);
 }
 
-void ChartsPage::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  FitColumns(monthly_table_);
-  FitColumns(daily_table_);
+bool ChartsPage::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize && (watched == monthly_table_ || watched == daily_table_))
+    FitColumns(static_cast<QTableWidget*>(watched));
+  return QWidget::eventFilter(watched, event);
 }
 
 void ChartsPage::ExportFigures() {

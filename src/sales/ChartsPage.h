@@ -40,7 +40,7 @@ class ChartsPage : public QWidget {
   QTableWidget* DailyTable() const { return daily_table_; }
 
  protected:
-  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void Show(const BarReport& report, BarChartView* chart, QTableWidget* table);

@@ -4,7 +4,9 @@
 #include <QChart>
 #include <QToolButton>
 #include <QBarSeries>
+#include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QFile>
 #include <QPushButton>
 #include <QTableWidget>
@@ -175,6 +177,21 @@ TEST(ChartsPage, ChartsShowEveryBarWholeWithItsValue) {
   EXPECT_EQ(qobject_cast<QBarSeries*>(daily->Chart()->series().front())->barSets().front()->count(), 31);
   EXPECT_EQ(qobject_cast<QBarSeries*>(daily->Chart()->series().front())->barSets().front()->color(),
             QColor(216, 216, 0));
+
+  // Every caption and figure of the tables shows whole, in a wide window and a narrow one.
+  for (int width : {1200, 700}) {
+    page.resize(width, 800);
+    QApplication::processEvents();
+    for (QTableWidget* table : {page.MonthlyTable(), page.DailyTable()}) {
+      for (int c = 0; c < table->columnCount(); ++c) {
+        const QTableWidgetItem* item = table->item(0, c);
+        const int text = std::max(QFontMetrics(item->font()).horizontalAdvance(item->text()),
+                                  table->horizontalHeader()->fontMetrics().horizontalAdvance(
+                                      table->horizontalHeaderItem(c)->text()));
+        EXPECT_GE(table->horizontalHeader()->sectionSize(c), text) << width << " " << c;
+      }
+    }
+  }
 
   Button(&page, "按钮8")->click();  // profit: a bar below the axis
   EXPECT_LT(daily->AxisMinimum(), -40);
