@@ -155,7 +155,10 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
 ChartsPage::~ChartsPage() = default;
 
 void ChartsPage::ReportError(const DbError& error) {
-  ctx_.ShowMessage(QStringLiteral("读取销售统计失败：") + error.message, MessageKind::Stop);
+  if (error.unavailable)
+    ctx_.ReportDatabaseUnavailable(error.message);
+  else
+    ctx_.ShowMessage(QStringLiteral("读取销售统计失败：") + error.message, MessageKind::Stop);
 }
 
 void ChartsPage::FillYearList(QComboBox* list, const std::vector<int>& years, int chosen) {
@@ -165,7 +168,10 @@ void ChartsPage::FillYearList(QComboBox* list, const std::vector<int>& years, in
 }
 
 void ChartsPage::Recompute() {
-  if (!ctx_.EnsureDatabaseOpen()) return;
+  if (auto open = ctx_.EnsureDatabaseOpen(); !open) {
+    ReportError(open.error());
+    return;
+  }
   const QDate today = ctx_.clock.Now().date();
   auto years = SalesYears(ctx_.db, today.year());
   if (!years) {
@@ -191,7 +197,10 @@ void ChartsPage::QueryMonthly(SalesFigure figure) {
     monthly_year_->setFocus();
     return;
   }
-  if (!ctx_.EnsureDatabaseOpen()) return;
+  if (auto open = ctx_.EnsureDatabaseOpen(); !open) {
+    ReportError(open.error());
+    return;
+  }
   auto report = MonthlyReport(ctx_.db, figure, year.toInt());
   if (!report) {
     ReportError(report.error());
@@ -211,7 +220,10 @@ void ChartsPage::QueryDaily(SalesFigure figure) {
     daily_month_->setFocus();
     return;
   }
-  if (!ctx_.EnsureDatabaseOpen()) return;
+  if (auto open = ctx_.EnsureDatabaseOpen(); !open) {
+    ReportError(open.error());
+    return;
+  }
   auto report = DailyReport(ctx_.db, figure, year.toInt(), month.toInt());
   if (!report) {
     ReportError(report.error());

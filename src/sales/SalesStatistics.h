@@ -39,10 +39,10 @@ struct BarReport {
 };
 
 // 12 bars "1月" … "12月"; the scale maximum follows the year's total.
-std::expected<BarReport, DbError> MonthlyReport(Database& db, SalesFigure figure, int year);
+[[nodiscard]] std::expected<BarReport, DbError> MonthlyReport(Database& db, SalesFigure figure, int year);
 // One bar per day of the month ("1" … "28".."31"); the scale maximum follows the largest
 // single sale value of the month.
-std::expected<BarReport, DbError> DailyReport(Database& db, SalesFigure figure, int year, int month);
+[[nodiscard]] std::expected<BarReport, DbError> DailyReport(Database& db, SalesFigure figure, int year, int month);
 
 // A figure taken as a whole number: the fraction dropped, after values within the money
 // tolerance of a whole number are taken as that number (sums carry rounding noise).
@@ -53,7 +53,7 @@ double ScaleMaximum(double whole);
 // Years for the year lists, ascending: from the earliest sale's year through the current
 // year (and through the latest sale's year should that lie ahead); the current year alone
 // when there are no sales.
-std::expected<std::vector<int>, DbError> SalesYears(Database& db, int current_year);
+[[nodiscard]] std::expected<std::vector<int>, DbError> SalesYears(Database& db, int current_year);
 
 // Sets a chart as the report says, in the chart's own order: title, unit, scale, divisions,
 // caption, bar count, options, colour, then each bar's label and value.
@@ -62,6 +62,6 @@ void ShowReport(const BarReport& report, BarChart& chart);
 // Writes the reports' figures to an .xlsx file: per report its title, a row of labels
 // with "合计", a row of values with the total. The file appears whole or not at all; on
 // failure returns the message for the user.
-std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& reports, const QString& file);
+[[nodiscard]] std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& reports, const QString& file);
 
 }  // namespace hemulu

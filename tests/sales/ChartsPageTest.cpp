@@ -216,3 +216,23 @@ TEST(ChartsPage, ExportWritesTheShownFiguresAndSaysWhere) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ChartsPage, AMissingDatabaseIsSaidOncePerShowingAndTheChartsStay) {
+  TestApp app;
+  InsertSale(app.ctx().db, "2026-12-03 10:00:00", 300, 30);
+  ChartsPage page(app.ctx());
+  page.Recompute();
+  app.ctx().db.Close();
+  ASSERT_TRUE(QFile::rename(app.FilePath("data.db"), app.FilePath("data.db.away")));
+  app.prompter.ExpectMessage(QStringLiteral("打开数据库失败！"));
+  page.Recompute();
+  EXPECT_EQ(app.prompter.Messages(), std::vector<QString>{QStringLiteral("打开数据库失败！")});
+  EXPECT_EQ(Cell(page.DailyTable(), "3"), "300");  // the last figures stay on show
+  app.prompter.ExpectMessage(QStringLiteral("打开数据库失败！"));
+  Button(&page, "按钮9")->click();
+  EXPECT_EQ(app.prompter.Messages().size(), 2u);
+}
+
+}  // namespace
