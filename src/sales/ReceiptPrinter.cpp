@@ -25,7 +25,7 @@ QPageSize ReceiptPageSize(int lines) {
 
 QStringList ReceiptLines(const Receipt& r) {
   QStringList lines;
-  if (!r.shop_name.isEmpty()) lines << r.shop_name;
+  lines << (r.shop_name.isEmpty() ? QStringLiteral("销售小票") : r.shop_name);
   if (!r.shop_address.isEmpty()) lines << QStringLiteral("地址：") + r.shop_address;
   if (!r.shop_phone.isEmpty()) lines << QStringLiteral("电话：") + r.shop_phone;
   lines << QStringLiteral("--------------------------------");
@@ -53,9 +53,8 @@ void RenderReceipt(const Receipt& receipt, QPagedPaintDevice& device) {
   QFont font = p.font();
   font.setPointSizeF(9);
   double y = 0;
-  const bool has_shop = !receipt.shop_name.isEmpty();
   for (qsizetype i = 0; i < lines.size(); ++i) {
-    const bool title = has_shop && i == 0;
+    const bool title = i == 0;
     QFont f = font;
     f.setBold(title);
     if (title) f.setPointSizeF(11);
@@ -73,6 +72,7 @@ void PrintReceipt(const Receipt& receipt, QWidget* parent) {
   printer.setDocName(QStringLiteral("小票"));
   QPrintPreviewDialog preview(&printer, parent);
   preview.setWindowTitle(QStringLiteral("小票打印"));
+  preview.resize(520, 720);
   QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
                    [&receipt](QPrinter* p) { RenderReceipt(receipt, *p); });
   preview.exec();

@@ -9,7 +9,8 @@ class QWidget;
 
 namespace hemulu {
 
-// The receipt's lines, top to bottom; the shop's lines only where config.ini has them.
+// The receipt's lines, top to bottom: the shop's name (or "销售小票"), then its address
+// and telephone only where config.ini has them.
 QStringList ReceiptLines(const Receipt& receipt);
 // Sets the device to the receipt page (80 mm wide) and draws the receipt on it.
 void RenderReceipt(const Receipt& receipt, QPagedPaintDevice& device);

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "data/TextFormat.h"
 
@@ -242,6 +243,12 @@ bool SaleWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void SaleWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  // Where no window manager places it, start level with the owner's middle.
+  if (QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr; owner && !placed_) {
+    const QRect main = owner->geometry();
+    move(x(), std::max(main.y(), main.y() + (main.height() - height()) / 2));
+  }
+  placed_ = true;
   PlaceAgainstOwner();
 }
 

@@ -67,6 +67,7 @@ class SaleWindow final : public QDialog {
 
   AppContext& ctx_;
   qint64 goods_id_;
+  bool placed_ = false;
   QLabel* name_ = nullptr;
   QLabel* model_ = nullptr;
   QLabel* code_ = nullptr;
