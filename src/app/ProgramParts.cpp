@@ -21,7 +21,7 @@ MainWindowParts ProgramParts(AppContext& ctx) {
     switch (page_index) {
       case kStockPage: {
         StockPageHooks hooks;
-        hooks.show_page = [main](int page) { main->ShowPage(page); };
+        hooks.show_page = [main](PageIndex page) { main->ShowPage(page); };
         hooks.open_sale = [&ctx, main](qint64 goods_id) {
           SaleWindow* sale = SaleWindow::Open(ctx, goods_id, main);
           if (!sale) return;

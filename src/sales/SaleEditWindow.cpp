@@ -7,6 +7,7 @@
 
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
+#include "sales/SaleWindow.h"
 #include "sales/SalesList.h"
 
 namespace hemulu {
@@ -65,7 +66,7 @@ SaleEditWindow::SaleEditWindow(AppContext& ctx, const Grid& grid, int row, QWidg
 void SaleEditWindow::Save() {
   const SaleEdit edit{debt_->text(), customer_name_->text(), contact_->text(), address_->text(), note_->text()};
   if (auto done = UpdateSale(ctx_, sale_id_, edit); !done) {
-    ctx_.ShowMessage(done.error().message, MessageKind::Stop);
+    ShowSaleError(ctx_, done.error());
     return;
   }
   ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("修改销售完成"));

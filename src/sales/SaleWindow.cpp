@@ -35,10 +35,17 @@ StepButtons::StepButtons(const QString& name, QWidget* parent) : QWidget(parent)
   connect(down_, &QToolButton::clicked, this, [this] { emit Stepped(false); });
 }
 
+void ShowSaleError(AppContext& ctx, const SaleError& error) {
+  if (error.kind == SaleError::Kind::Unavailable)
+    ctx.ReportDatabaseUnavailable(error.reason);
+  else
+    ctx.ShowMessage(error.message, MessageKind::Stop);
+}
+
 SaleWindow* SaleWindow::Open(AppContext& ctx, qint64 goods_id, QWidget* owner) {
-  const std::optional<SaleGoods> goods = LoadSaleGoods(ctx, goods_id);
+  const auto goods = LoadSaleGoods(ctx, goods_id);
   if (!goods) {
-    ctx.ShowMessage(QStringLiteral("错误代码 [083]"), MessageKind::Stop);
+    ShowSaleError(ctx, goods.error());
     return nullptr;
   }
   auto* w = new SaleWindow(ctx, *goods, owner);
@@ -288,7 +295,7 @@ void SaleWindow::ConfirmSale() {
   const auto sale = RecordSale(ctx_, goods_id_, Form());
   if (!sale) {
     // Nothing was written: the window stays open with its values for another try.
-    ctx_.ShowMessage(sale.error().message, MessageKind::Stop);
+    ShowSaleError(ctx_, sale.error());
     if (sale.error().message == QStringLiteral("销售数量不能是0") ||
         sale.error().message == QStringLiteral("库存不足，无法销售"))
       quantity_->setFocus();

@@ -4,7 +4,6 @@
 
 #include "data/RowWriter.h"
 #include "data/TextFormat.h"
-#include "stock/GoodsLogic.h"
 
 namespace hemulu {
 
@@ -41,12 +40,21 @@ double NetProfit(double actual_price, double buy_price, double quantity) {
   return (actual_price - buy_price) * quantity;
 }
 
-std::optional<SaleGoods> LoadSaleGoods(AppContext& ctx, qint64 goods_id) {
-  if (!ctx.EnsureDatabaseOpen()) return std::nullopt;
+const QString kSaleGoneText = kSaleGoneText;
+
+SaleError SaleDatabaseError(const DbError& e) {
+  if (e.unavailable) return {SaleError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
+  return {SaleError::Kind::Database, WriteFailureText(e.message), e.message};
+}
+
+std::expected<SaleGoods, SaleError> LoadSaleGoods(AppContext& ctx, qint64 goods_id) {
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
   auto st = ctx.db.Prepare("select ID,名称,型号,编码,类型,首拼,销售单价,进货单价,存货数量 from buy where ID=?");
-  if (!st) return std::nullopt;
+  if (!st) return std::unexpected(SaleDatabaseError(st.error()));
   st->BindAll(goods_id);
-  if (!st->Step().value_or(false)) return std::nullopt;
+  const auto row = st->Step();
+  if (!row) return std::unexpected(SaleDatabaseError(row.error()));
+  if (!*row) return std::unexpected(SaleError{SaleError::Kind::Refused, QStringLiteral("错误代码 [083]")});
   SaleGoods g;
   g.id = st->Int(0);
   g.name = st->Text(1);
@@ -63,8 +71,7 @@ std::optional<SaleGoods> LoadSaleGoods(AppContext& ctx, qint64 goods_id) {
 namespace {
 
 SaleError Refused(const QString& text) { return {SaleError::Kind::Refused, text}; }
-SaleError DatabaseFailure(const DbError& e) { return {SaleError::Kind::Database, WriteFailureText(e.message)}; }
-const QString kNoDatabase = QStringLiteral("打开数据库失败！");
+SaleError DatabaseFailure(const DbError& e) { return SaleDatabaseError(e); }
 
 // A typed figure that is not empty must read as a number: a slip of the finger must not
 // record a price or a debt of 0.
@@ -83,7 +90,7 @@ std::expected<qint64, SaleError> RecordSale(AppContext& ctx, qint64 goods_id, co
   for (const auto& [text, what] : {std::pair{&form.actual_price, "实际零售价"}, std::pair{&form.amount, "销售金额"},
                                    std::pair{&form.debt, "欠款金额"}})
     if (auto bad = CheckFigure(*text, what)) return std::unexpected(*bad);
-  if (!ctx.EnsureDatabaseOpen()) return std::unexpected(SaleError{SaleError::Kind::Database, kNoDatabase});
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
 
   // The goods update and the sale row stand or fall together.
   auto tx = Transaction::Begin(ctx.db);
@@ -152,14 +159,13 @@ namespace {
 
 QStringList PickValues(AppContext& ctx, const char* sql) {
   QStringList values;
-  if (!ctx.EnsureDatabaseOpen()) return values;
+  if (!ctx.EnsureDatabaseOpen()) return values;  // the list stays empty; the page reports the database
   auto st = ctx.db.Prepare(sql);
   if (!st) return values;
   while (st->Step().value_or(false)) {
     const QString v = st->Text(0);
     if (!v.isEmpty() && !values.contains(v)) values.push_back(v);
   }
-  SortByPinyin(values);
   return values;
 }
 
@@ -247,31 +253,33 @@ std::expected<void, SaleError> UpdateSale(AppContext& ctx, qint64 sale_id, const
   for (const auto& [text, what] : texts)
     if (CharacterCount(*text) > schema::kTextLimit)
       return std::unexpected(Refused(QString::fromUtf8(what) + QStringLiteral("最多%1个字符").arg(schema::kTextLimit)));
-  if (!ctx.EnsureDatabaseOpen()) return std::unexpected(SaleError{SaleError::Kind::Database, kNoDatabase});
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
   auto changed = ctx.db.Execute("update sell set 欠款额=?,客户名称=?,联系方式=?,客户地址=?,备注=? where ID=?",
                                 NumberValue(edit.debt), edit.customer_name, edit.contact, edit.address, edit.note,
                                 sale_id);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
-  if (*changed == 0) return std::unexpected(Refused(QStringLiteral("该销售记录已不存在，可能已被删除。")));
+  if (*changed == 0) return std::unexpected(Refused(kSaleGoneText));
   return {};
 }
 
 std::expected<void, SaleError> DeleteSale(AppContext& ctx, qint64 sale_id) {
   if (!ctx.session.IsSuperAdministrator())
     return std::unexpected(Refused(QStringLiteral("对不起，只有超级管理员才能删除销售记录。")));
-  if (!ctx.EnsureDatabaseOpen()) return std::unexpected(SaleError{SaleError::Kind::Database, kNoDatabase});
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
   auto changed = ctx.db.Execute("delete from sell where ID=?", sale_id);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
-  if (*changed == 0) return std::unexpected(Refused(QStringLiteral("该销售记录已不存在，可能已被删除。")));
+  if (*changed == 0) return std::unexpected(Refused(kSaleGoneText));
   return {};
 }
 
-std::optional<Receipt> LoadReceipt(AppContext& ctx, qint64 sale_id) {
-  if (!ctx.EnsureDatabaseOpen()) return std::nullopt;
+std::expected<Receipt, SaleError> LoadReceipt(AppContext& ctx, qint64 sale_id) {
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
   auto st = ctx.db.Prepare("select 客户编号,销售日期,名称,型号,销售数量,销售单价,销售金额,欠款额 from sell where ID=?");
-  if (!st) return std::nullopt;
+  if (!st) return std::unexpected(SaleDatabaseError(st.error()));
   st->BindAll(sale_id);
-  if (!st->Step().value_or(false)) return std::nullopt;
+  const auto row = st->Step();
+  if (!row) return std::unexpected(SaleDatabaseError(row.error()));
+  if (!*row) return std::unexpected(Refused(kSaleGoneText));
   Receipt r;
   r.shop_name = ctx.settings.ReadSetupValue(QStringLiteral("name"));
   r.shop_address = ctx.settings.ReadSetupValue(QStringLiteral("adress"));

@@ -18,6 +18,7 @@
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
 #include "sales/ReceiptPrinter.h"
+#include "sales/SaleWindow.h"
 #include "sales/SalesList.h"
 
 namespace hemulu {
@@ -36,12 +37,12 @@ std::vector<int> ColumnsOf(SalesDisplayItem item) {
   return {};
 }
 
-const std::pair<const char*, SalesDisplayItem> kDisplayItems[] = {
-    {"隐藏销售单价", SalesDisplayItem::Price},
-    {"隐藏销售日期", SalesDisplayItem::Date},
-    {"隐藏欠款金额", SalesDisplayItem::Debt},
-    {"隐藏净利润", SalesDisplayItem::Profit},
-    {"隐藏全部客户信息", SalesDisplayItem::Customer},
+const std::pair<SalesCommand, SalesDisplayItem> kDisplayItems[] = {
+    {SalesCommand::HideSellPrice, SalesDisplayItem::Price},
+    {SalesCommand::HideSaleDate, SalesDisplayItem::Date},
+    {SalesCommand::HideDebt, SalesDisplayItem::Debt},
+    {SalesCommand::HideProfit, SalesDisplayItem::Profit},
+    {SalesCommand::HideCustomer, SalesDisplayItem::Customer},
 };
 
 bool IsSaleId(const QString& id) { return !id.isEmpty() && NumberValue(id) > kTolerance; }
@@ -176,33 +177,25 @@ QWidget* SalesPage::BuildSearchBar() {
   return bar;
 }
 
-QAction* SalesPage::Item(const char* caption) const {
-  return menu_ ? menu_->findChild<QAction*>(QString::fromUtf8(caption)) : nullptr;
-}
-
 void SalesPage::ConnectMenu() {
   if (!menu_) return;
-  const auto on = [this](const char* caption, auto&& slot) {
-    if (QAction* a = Item(caption)) connect(a, &QAction::triggered, this, slot);
-  };
-  on("修改数据", [this] { OpenEdit(); });
-  on("删除数据", [this] { DeleteCurrentSale(); });
-  on("小票打印", [this] { PrintCurrentReceipt(); });
-  on("输出Excel", [this] { ExportSales(); });
-  on("打印销售", [this] { PrintSales(); });
-  on("显示全部信息", [this] { ShowAllColumns(); });
-  for (const auto& [caption, item] : kDisplayItems) {
-    if (QAction* a = Item(caption)) {
-      a->setCheckable(true);
-      connect(a, &QAction::triggered, this, [this, item = item] { ToggleDisplay(item); });
-    }
+  OnCommand(menu_, SalesCommand::Edit, this, [this] { OpenEdit(); });
+  OnCommand(menu_, SalesCommand::Delete, this, [this] { DeleteCurrentSale(); });
+  OnCommand(menu_, SalesCommand::PrintReceipt, this, [this] { PrintCurrentReceipt(); });
+  OnCommand(menu_, SalesCommand::Export, this, [this] { ExportSales(); });
+  OnCommand(menu_, SalesCommand::Print, this, [this] { PrintSales(); });
+  OnCommand(menu_, SalesCommand::ShowAll, this, [this] { ShowAllColumns(); });
+  for (const auto& [command, item] : kDisplayItems) {
+    if (QAction* a = CommandAction(menu_, command)) a->setCheckable(true);
+    OnCommand(menu_, command, this, [this, item = item] { ToggleDisplay(item); });
   }
 }
 
 void SalesPage::FillSalesList(const SalesQuery& query) {
   last_query_ = query;
-  FillSalesGrid(ctx_, *grid_, query);
+  const FillResult result = FillSalesGrid(ctx_, *grid_, query);
   shares_->Apply();
+  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
 }
 
 void SalesPage::Refill() { FillSalesList(last_query_); }
@@ -260,18 +253,18 @@ void SalesPage::DeleteCurrentSale() {
   const qint64 sale_id = static_cast<qint64>(NumberValue(id));
   if (!ctx_.session.IsSuperAdministrator()) {
     // The logic refuses an operator; no question is asked first.
-    if (auto refused = DeleteSale(ctx_, sale_id); !refused) ctx_.ShowMessage(refused.error().message, MessageKind::Stop);
+    if (auto refused = DeleteSale(ctx_, sale_id); !refused) ShowSaleError(ctx_, refused.error());
     return;
   }
   if (!ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
                              QStringLiteral("警告！")))
     return;
   const auto done = DeleteSale(ctx_, sale_id);
-  if (!done && done.error().kind == SaleError::Kind::Database) {
-    ctx_.ShowMessage(done.error().message, MessageKind::Stop);
-    return;  // the row stays: it is still stored
+  if (!done) {
+    ShowSaleError(ctx_, done.error());
+    // The row stays while it is still stored; a sale already gone leaves the list too.
+    if (done.error().message != kSaleGoneText) return;
   }
-  if (!done) ctx_.ShowMessage(done.error().message, MessageKind::Stop);
   // The row goes without a refill, so the totals keep their figures until the next fill.
   int row = current_row_;
   if (row < grid_->FixedRows() || row >= grid_->Rows() || grid_->CellText(row, kSaleIdCol) != id) {
@@ -283,19 +276,20 @@ void SalesPage::DeleteCurrentSale() {
   current_id_.clear();
 }
 
-std::optional<Receipt> SalesPage::CurrentReceipt() {
+std::optional<std::expected<Receipt, SaleError>> SalesPage::CurrentReceipt() {
   if (!IsSaleId(current_id_)) return std::nullopt;
   return LoadReceipt(ctx_, static_cast<qint64>(NumberValue(current_id_)));
 }
 
 void SalesPage::PrintCurrentReceipt() {
   if (!IsSaleId(current_id_)) return;
-  const std::optional<Receipt> receipt = CurrentReceipt();
-  if (!receipt) {
-    ctx_.ShowMessage(QStringLiteral("该销售记录已不存在，可能已被删除。"), MessageKind::Stop);
+  const auto receipt = CurrentReceipt();
+  if (!receipt) return;
+  if (!*receipt) {
+    ShowSaleError(ctx_, receipt->error());
     return;
   }
-  PrintReceipt(*receipt, window());
+  PrintReceipt(**receipt, window());
 }
 
 std::optional<QString> SalesPage::ExportSales() {
@@ -320,15 +314,15 @@ void SalesPage::PrintSales() { PrintGrid(*grid_, QStringLiteral("销售明细"),
 
 void SalesPage::ApplyDisplay() {
   std::vector<double> shares = SalesShares();
-  for (const auto& [caption, item] : kDisplayItems)
+  for (const auto& [command, item] : kDisplayItems)
     if (hidden_[static_cast<int>(item)])
       for (int c : ColumnsOf(item)) shares[static_cast<std::size_t>(c)] = 0;
   shares_->SetShares(std::move(shares));
 }
 
 void SalesPage::SyncTicks() {
-  for (const auto& [caption, item] : kDisplayItems)
-    if (QAction* a = Item(caption)) a->setChecked(hidden_[static_cast<int>(item)]);
+  for (const auto& [command, item] : kDisplayItems)
+    if (QAction* a = CommandAction(menu_, command)) a->setChecked(hidden_[static_cast<int>(item)]);
 }
 
 void SalesPage::ToggleDisplay(SalesDisplayItem item) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "sales/SaleEditWindow.h"
+#include "sales/SalesMenus.h"
 #include "sales/SalesLogic.h"
 
 class QComboBox;
@@ -48,8 +49,9 @@ class SalesPage : public QWidget {
   // The pop-up menu's commands.
   void OpenEdit();
   void DeleteCurrentSale();
-  // The receipt of the chosen sale; nullopt when no sale is chosen or it is gone.
-  std::optional<Receipt> CurrentReceipt();
+  // The receipt of the chosen sale; nullopt when no sale is chosen, an error when it
+  // cannot be read.
+  std::optional<std::expected<Receipt, SaleError>> CurrentReceipt();
   void PrintCurrentReceipt();
   // Writes the list as shown to sales.xlsx in the program folder; the path written.
   std::optional<QString> ExportSales();
@@ -63,7 +65,6 @@ class SalesPage : public QWidget {
  private:
   QWidget* BuildSearchBar();
   void ConnectMenu();
-  QAction* Item(const char* caption) const;
   void ApplyDisplay();
   void SyncTicks();
   void Search(SalesSearchField field, const QString& text, QWidget* keep_focus);
