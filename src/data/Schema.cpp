@@ -91,6 +91,16 @@ constexpr const char* kDailyTotalsSql =
 
 }  // namespace
 
+// The sales searches scan these narrow indexes instead of the whole table, and the
+// customer and category pick lists group on them.
+std::string IndexSql(const char* if_not_exists) {
+  std::string q = std::string("CREATE INDEX ") + if_not_exists;
+  return q + "\"sell_首拼\" ON sell(首拼);\n" + q + "\"sell_客户名称\" ON sell(客户名称, 客户地址);\n" + q +
+         "\"sell_类型\" ON sell(类型);\n";
+}
+
+std::string UpgradeSql() { return IndexSql("IF NOT EXISTS "); }
+
 std::span<const Table> Tables() { return kTables; }
 
 const Table* FindTable(std::string_view name) {
@@ -125,7 +135,8 @@ std::string CreateSql() {
       "CREATE INDEX \"sell_销售日期\" ON sell(销售日期);\n"
       "CREATE INDEX \"other_日期\" ON other(日期);\n"
       "CREATE INDEX \"bank_日期\" ON bank(日期);\n"
-      "CREATE INDEX \"buy_入库日期\" ON buy(入库日期);\n"
+      "CREATE INDEX \"buy_入库日期\" ON buy(入库日期);\n" +
+      IndexSql("") +
       "INSERT INTO UserName (ID, 用户名, 密码, 权限) VALUES (1, '超级管理员', '735', '超级管理员');\n";
   sql += kDailyTotalsSql;
   return sql;

@@ -29,6 +29,9 @@ const Column* FindColumn(const Table& table, std::string_view column);
 
 // Statements that create the tables and their indexes and insert the built-in account.
 std::string CreateSql();
+// Indexes added since the first template; run at every open so older files get them.
+std::string UpgradeSql();
+std::string IndexSql(const char* if_not_exists);
 
 // Per-day totals of `sell` (day 'YYYY-MM-DD', sums and largest single value of 销售金额
 // and 净利润, number of sales), kept by triggers inside the sales' own transactions so
