@@ -52,8 +52,10 @@ const std::vector<MenuDef>& MenuDefs() {
         {"设置显示信息",
          {"隐藏销售单价", "隐藏销售日期", "隐藏欠款金额", "隐藏净利润", kSeparator, "隐藏全部客户信息", kSeparator,
           "显示全部信息"}}}},
-      {kLedgerMenu, {{"删 除 数 据"}}},
-      {kBankMenu, {{"新建存取"}, {"修改存取"}, {"删除存取"}, {kSeparator}, {"存取细节"}, {"存取汇总"}}},
+      {kLedgerMenu, {{"删 除 数 据"}, {kSeparator}, {"导出Excel"}, {"打印"}}},
+      {kBankMenu,
+       {{"新建存取"}, {"修改存取"}, {"删除存取"}, {kSeparator}, {"存取细节"}, {"存取汇总"}, {kSeparator}, {"导出Excel"},
+        {"打印"}}},
       {kSummaryMenu, {{"刷新显示"}}},
   };
   return defs;

@@ -2,6 +2,8 @@
 
 #include "app/MainMenus.h"
 #include "app/Program.h"
+#include "money/BankPage.h"
+#include "money/LedgerPage.h"
 #include "stock/StockPage.h"
 #include "stock/SummaryPage.h"
 
@@ -24,6 +26,10 @@ MainWindowParts ProgramParts(AppContext& ctx) {
         // only chooses the row.
         return new StockPage(ctx, main->Menu(kStockMenu), *selection, std::move(hooks), parent);
       }
+      case kLedgerPage:
+        return new LedgerPage(ctx, main->Menu(kLedgerMenu), parent);
+      case kBankPage:
+        return new BankPage(ctx, main->Menu(kBankMenu), parent);
       case kSummaryPage:
         return new SummaryPage(ctx, main->Menu(kSummaryMenu), *selection, parent);
       default:
