@@ -1,7 +1,12 @@
 #include "data/Database.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <QFileInfo>
 #include <cstring>
+#include <vector>
 
 #include "data/DatabaseKey.h"
 #include "data/Schema.h"
@@ -140,9 +145,99 @@ bool Statement::IsNull(int column) const {
 
 // ---- Database ----
 
-bool KeyConnection(sqlite3* db) {
-  return sqlite3_key(db, kDatabasePassword, static_cast<int>(std::strlen(kDatabasePassword))) == SQLITE_OK;
+namespace {
+
+const char* const kTableNames[] = {"buy", "sell", "other", "bank", "UserName"};
+
+// One value of a one-row query, or an error.
+std::expected<QString, DbError> QueryText(sqlite3* db, const char* sql) {
+  sqlite3_stmt* st = nullptr;
+  int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(st);
+    return std::unexpected(ErrorOf(db, rc));
+  }
+  rc = sqlite3_step(st);
+  QString value;
+  if (rc == SQLITE_ROW) value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+  sqlite3_finalize(st);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return std::unexpected(ErrorOf(db, rc));
+  return value;
 }
+
+// Opens and keys the file with one page size and checks that it reads as our
+// database: the first read tells a wrong key, another page size or a foreign file
+// (SQLITE_NOTADB) and a damaged first page. Nothing is written.
+std::expected<sqlite3*, DbError> OpenKeyed(const QString& file, int page_size) {
+  const QFileInfo info(file);
+  sqlite3* db = nullptr;
+  const QByteArray path = file.toUtf8();
+  int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  auto fail = [&](DbError e) {
+    sqlite3_close_v2(db);
+    return std::unexpected(std::move(e));
+  };
+  if (rc != SQLITE_OK) return fail(ErrorOf(db, rc));
+  if (sqlite3_db_readonly(db, "main") == 1) return fail(MakeError(SQLITE_READONLY, QStringLiteral("数据库文件只读")));
+  if (!KeyConnection(db, page_size)) return fail(ErrorOf(db, SQLITE_ERROR));
+
+  auto tables = QueryText(db,
+                          "SELECT count(*) FROM sqlite_master WHERE type='table' AND "
+                          "name IN ('buy','sell','other','bank','UserName')");
+  if (!tables) return fail(tables.error());
+  if (tables->toInt() != static_cast<int>(schema::Tables().size()))
+    return fail(MakeError(SQLITE_NOTADB, QStringLiteral("数据库缺少数据表")));
+
+  // A file cut short keeps a readable first page; compare its recorded size with the file.
+  const qint64 pages = QueryText(db, "PRAGMA page_count").value_or(QString()).toLongLong();
+  const qint64 page_bytes = QueryText(db, "PRAGMA page_size").value_or(QString()).toLongLong();
+  const QFileInfo wal(file + QStringLiteral("-wal"));
+  if (pages * page_bytes > info.size() && (!wal.exists() || wal.size() == 0))
+    return fail(MakeError(SQLITE_CORRUPT, QStringLiteral("数据库文件不完整")));
+  return db;
+}
+
+std::expected<void, DbError> Exec(sqlite3* db, const char* sql) {
+  char* err = nullptr;
+  const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &err);
+  if (rc != SQLITE_OK) {
+    DbError e = MakeError(rc, QString::fromUtf8(err ? err : sqlite3_errstr(rc)));
+    sqlite3_free(err);
+    return std::unexpected(e);
+  }
+  return {};
+}
+
+// Row counts of our tables, to compare a copy with its source.
+std::expected<std::vector<qint64>, DbError> RowCounts(sqlite3* db, const char* schema_name) {
+  std::vector<qint64> counts;
+  for (const char* table : kTableNames) {
+    const QByteArray sql = QStringLiteral("SELECT count(*) FROM %1.\"%2\"")
+                               .arg(QString::fromUtf8(schema_name), QString::fromUtf8(table))
+                               .toUtf8();
+    auto n = QueryText(db, sql.constData());
+    if (!n) return std::unexpected(n.error());
+    counts.push_back(n->toLongLong());
+  }
+  return counts;
+}
+
+bool SyncPath(const QString& path, bool directory) {
+  const int fd = ::open(QFile::encodeName(path).constData(), directory ? O_RDONLY | O_DIRECTORY : O_RDWR);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+void RemoveWithSidecars(const QString& path) {
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) QFile::remove(path + QString::fromLatin1(suffix));
+}
+
+}  // namespace
+
+QString ConversionTempPath(const QString& db_path) { return db_path + QStringLiteral(".convert-tmp"); }
+QString LegacyBackupPath(const QString& db_path) { return db_path + QStringLiteral(".bak-1k"); }
 
 Database::Database(QString path) : path_(std::move(path)) {}
 
@@ -161,60 +256,136 @@ std::expected<void, DbError> Database::Open() {
   if (!info.exists() || !info.isFile())
     return std::unexpected(MakeError(SQLITE_CANTOPEN, QStringLiteral("数据库文件不存在")));
 
-  sqlite3* db = nullptr;
-  const QByteArray path = path_.toUtf8();
-  int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-  auto fail = [&](DbError e) {
-    sqlite3_close_v2(db);
-    return std::unexpected(std::move(e));
-  };
-  if (rc != SQLITE_OK) return fail(ErrorOf(db, rc));
-  if (sqlite3_db_readonly(db, "main") == 1)
-    return fail(MakeError(SQLITE_READONLY, QStringLiteral("数据库文件只读")));
-  if (!KeyConnection(db)) return fail(ErrorOf(db, SQLITE_ERROR));
-
-  // The first read tells a wrong key or a foreign file (SQLITE_NOTADB) and a damaged
-  // first page. Nothing is written before these checks pass.
-  sqlite3_stmt* check = nullptr;
-  rc = sqlite3_prepare_v2(db,
-                          "SELECT count(*) FROM sqlite_master WHERE type='table' AND "
-                          "name IN ('buy','sell','other','bank','UserName')",
-                          -1, &check, nullptr);
-  if (rc != SQLITE_OK) return fail(ErrorOf(db, rc));
-  rc = sqlite3_step(check);
-  const int tables = rc == SQLITE_ROW ? sqlite3_column_int(check, 0) : -1;
-  sqlite3_finalize(check);
-  if (rc != SQLITE_ROW) return fail(ErrorOf(db, rc));
-  if (tables != static_cast<int>(schema::Tables().size()))
-    return fail(MakeError(SQLITE_NOTADB, QStringLiteral("数据库缺少数据表")));
-
-  // A file cut short keeps a readable first page; compare its recorded size with the file.
-  sqlite3_stmt* size = nullptr;
-  qint64 pages = 0, page_size = 0;
-  if (sqlite3_prepare_v2(db, "PRAGMA page_count", -1, &size, nullptr) == SQLITE_OK && sqlite3_step(size) == SQLITE_ROW)
-    pages = sqlite3_column_int64(size, 0);
-  sqlite3_finalize(size);
-  if (sqlite3_prepare_v2(db, "PRAGMA page_size", -1, &size, nullptr) == SQLITE_OK && sqlite3_step(size) == SQLITE_ROW)
-    page_size = sqlite3_column_int64(size, 0);
-  sqlite3_finalize(size);
-  const QFileInfo wal(path_ + QStringLiteral("-wal"));
-  if (pages * page_size > info.size() && (!wal.exists() || wal.size() == 0))
-    return fail(MakeError(SQLITE_CORRUPT, QStringLiteral("数据库文件不完整")));
+  auto opened = OpenKeyed(path_, kCipherPageSize);
+  if (!opened && opened.error().code == SQLITE_NOTADB) {
+    // Perhaps a file of the old page size: convert it once, or refuse it as it is.
+    if (auto legacy = OpenKeyed(path_, kLegacyCipherPageSize)) {
+      if (auto converted = ConvertLegacyFile(*legacy); !converted) return std::unexpected(converted.error());
+      opened = OpenKeyed(path_, kCipherPageSize);
+      if (opened) QFile::remove(LegacyBackupPath(path_));
+    }
+  }
+  if (!opened) return std::unexpected(opened.error());
+  sqlite3* db = *opened;
 
   // Every committed sale must survive a power cut; decrypted pages are worth keeping.
-  char* err = nullptr;
-  rc = sqlite3_exec(db,
+  if (auto r = Exec(db,
                     "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA cache_size=-65536; "
-                    "PRAGMA temp_store=MEMORY;",
-                    nullptr, nullptr, &err);
-  if (rc != SQLITE_OK) {
-    DbError e = MakeError(rc, QString::fromUtf8(err ? err : ""));
-    sqlite3_free(err);
-    return fail(e);
+                    "PRAGMA temp_store=MEMORY;");
+      !r) {
+    sqlite3_close_v2(db);
+    return std::unexpected(r.error());
   }
   sqlite3_busy_timeout(db, 3000);
   db_ = db;
   return {};
+}
+
+// Copies the file into a new one with the current page size and puts it in place. At
+// every moment the database file is whole: the old one until a rename swaps in the
+// checked copy; the old file stays as the backup name until the new one has opened.
+// Takes ownership of `legacy`.
+std::expected<void, DbError> Database::ConvertLegacyFile(sqlite3* legacy) {
+  auto step = [this](ConversionStep s) {
+    if (conversion_hook_) conversion_hook_(s);
+  };
+  auto fail = [&](DbError e) {
+    sqlite3_close_v2(legacy);
+    RemoveWithSidecars(ConversionTempPath(path_));
+    return std::unexpected(std::move(e));
+  };
+  const QString temp = ConversionTempPath(path_);
+  RemoveWithSidecars(temp);  // left by an interrupted conversion
+
+  if (auto r = Exec(legacy, "PRAGMA wal_checkpoint(TRUNCATE)"); !r) return fail(r.error());
+  auto counts = RowCounts(legacy, "main");
+  if (!counts) return fail(counts.error());
+  const QString user_version = QueryText(legacy, "PRAGMA user_version").value_or(QStringLiteral("0"));
+
+  // Connections open without CREATE, and an attached file inherits that: start it empty.
+  if (QFile empty(temp); !empty.open(QIODevice::WriteOnly)) return fail(MakeError(SQLITE_CANTOPEN, empty.errorString()));
+  {
+    sqlite3_stmt* attach = nullptr;
+    int rc = sqlite3_prepare_v2(legacy, "ATTACH DATABASE ? AS conv KEY ?", -1, &attach, nullptr);
+    if (rc == SQLITE_OK) {
+      const QByteArray temp_utf8 = temp.toUtf8();
+      sqlite3_bind_text(attach, 1, temp_utf8.constData(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(attach, 2, kDatabasePassword, -1, SQLITE_STATIC);
+      rc = sqlite3_step(attach);
+      if (rc == SQLITE_DONE) rc = SQLITE_OK;
+    }
+    sqlite3_finalize(attach);
+    if (rc != SQLITE_OK) return fail(ErrorOf(legacy, rc));
+  }
+  // The attached copy takes the current page size as the engine's default (KeyConnection).
+  const QByteArray version_pragma = QByteArray("PRAGMA conv.user_version=") + user_version.toUtf8();
+  for (const char* sql : {"SELECT sqlcipher_export('conv')", version_pragma.constData()}) {
+    if (auto r = Exec(legacy, sql); !r) {
+      (void)Exec(legacy, "DETACH DATABASE conv");
+      return fail(r.error());
+    }
+  }
+  if (auto r = Exec(legacy, "DETACH DATABASE conv"); !r) return fail(r.error());
+  step(ConversionStep::Exported);
+  if (!SyncPath(temp, false)) return fail(MakeError(SQLITE_IOERR, QStringLiteral("无法写入转换后的数据库")));
+  step(ConversionStep::Synced);
+
+  // The copy must open with the new page size, be whole and hold every row.
+  {
+    auto copy = OpenKeyed(temp, kCipherPageSize);
+    if (!copy) return fail(copy.error());
+    auto integrity = QueryText(*copy, "PRAGMA integrity_check");
+    auto copied = RowCounts(*copy, "main");
+    sqlite3_close_v2(*copy);
+    if (!integrity) return fail(integrity.error());
+    if (*integrity != QStringLiteral("ok"))
+      return fail(MakeError(SQLITE_CORRUPT, QStringLiteral("转换后的数据库未通过检查：") + *integrity));
+    if (!copied) return fail(copied.error());
+    if (*copied != *counts) return fail(MakeError(SQLITE_CORRUPT, QStringLiteral("转换后的数据库行数不符")));
+  }
+  step(ConversionStep::Verified);
+
+  // Closing the last connection checkpoints and removes the old write-ahead log, which
+  // must not be replayed onto the new file.
+  sqlite3_close_v2(legacy);
+  legacy = nullptr;
+  const QFileInfo wal(path_ + QStringLiteral("-wal"));
+  if (wal.exists() && wal.size() > 0) {
+    RemoveWithSidecars(temp);
+    return std::unexpected(MakeError(SQLITE_BUSY, QStringLiteral("数据库正被其他程序使用，无法转换")));
+  }
+  QFile::remove(path_ + QStringLiteral("-shm"));
+
+  // The old file keeps a second name (the database file itself never disappears), then
+  // the checked copy replaces it in one rename.
+  const QString backup = LegacyBackupPath(path_);
+  QFile::remove(backup);
+  const QByteArray from = QFile::encodeName(path_), to = QFile::encodeName(backup);
+  if (::link(from.constData(), to.constData()) != 0 && !QFile::copy(path_, backup)) {
+    RemoveWithSidecars(temp);
+    return std::unexpected(MakeError(SQLITE_IOERR, QStringLiteral("无法保留原数据库文件")));
+  }
+  const QString dir = QFileInfo(path_).absolutePath();
+  SyncPath(dir, true);
+  step(ConversionStep::BackupKept);
+  if (::rename(QFile::encodeName(temp).constData(), from.constData()) != 0) {
+    RemoveWithSidecars(temp);
+    return std::unexpected(MakeError(SQLITE_IOERR, QStringLiteral("无法替换数据库文件")));
+  }
+  SyncPath(dir, true);
+  step(ConversionStep::Replaced);
+  return {};
+}
+
+std::expected<void, DbError> Database::AttachKeyed(const QString& path, const char* alias) {
+  // Connections open without CREATE, and an attached file inherits that.
+  if (QFile file(path); !file.exists() && !file.open(QIODevice::WriteOnly))
+    return std::unexpected(MakeError(SQLITE_CANTOPEN, file.errorString()));
+  // The attached file takes the engine's default page size, set by KeyConnection.
+  auto attach = Prepare("ATTACH DATABASE ? AS \"" + std::string(alias) + "\" KEY ?");
+  if (!attach) return std::unexpected(attach.error());
+  attach->BindAll(path, QString::fromLatin1(kDatabasePassword));
+  return attach->Run();
 }
 
 std::expected<Statement, DbError> Database::Prepare(std::string_view sql) {

@@ -7,7 +7,10 @@
 #include <QString>
 #include <QVariant>
 #include <expected>
+#include <functional>
 #include <string_view>
+
+#include "data/DatabaseKey.h"
 
 namespace hemulu {
 
@@ -69,6 +72,10 @@ class Statement {
   int bind_error_ = SQLITE_OK;
 };
 
+// The moments of the one-time conversion of a file with the old page size at which a
+// kill can strike; tests stop the process there.
+enum class ConversionStep { Exported, Synced, Verified, BackupKept, Replaced };
+
 class Database {
  public:
   explicit Database(QString path);
@@ -77,8 +84,14 @@ class Database {
   Database& operator=(const Database&) = delete;
 
   // Opens the file with the key when it is not open. The file is never created,
-  // repaired or changed when it cannot be read as our database.
+  // repaired or changed when it cannot be read as our database. A file written with the
+  // old page size is converted once (see ConvertLegacyFile).
   std::expected<void, DbError> Open();
+  // Called at each step of a conversion; for tests only.
+  void SetConversionHook(std::function<void(ConversionStep)> hook) { conversion_hook_ = std::move(hook); }
+  // Attaches another file (existing, or created empty here) under `alias`,
+  // keyed like this one, page size included. Not inside a transaction.
+  std::expected<void, DbError> AttachKeyed(const QString& path, const char* alias);
   bool IsOpen() const { return db_ != nullptr; }
   void Close();
 
@@ -102,12 +115,16 @@ class Database {
   DbError LastError() const;
 
  private:
+  std::expected<void, DbError> ConvertLegacyFile(sqlite3* legacy);
+
   QString path_;
   sqlite3* db_ = nullptr;
+  std::function<void(ConversionStep)> conversion_hook_;
 };
 
-// Keys a freshly opened connection with the database password.
-bool KeyConnection(sqlite3* db);
+// The names the conversion uses beside the database file.
+QString ConversionTempPath(const QString& db_path);
+QString LegacyBackupPath(const QString& db_path);
 
 // BEGIN IMMEDIATE on creation; rolls back in the destructor unless Commit() succeeded.
 class Transaction {
