@@ -24,7 +24,7 @@ void Fail(const char* what, const QString& why) {
 }
 
 BenchShop::BenchShop() {
-  WriteWorkingFiles(dir_.path(), dir_.path());
+  if (!WriteWorkingFiles(dir_.path(), dir_.path())) std::exit(1);
   ctx_ = std::make_unique<AppContext>(dir_.path(), prompter_, clock_, notifier_);
   ctx_->session.SetUser(kSuperAdministrator, QString());
   if (auto r = ctx_->db.Open(); !r) Fail("open", r.error());

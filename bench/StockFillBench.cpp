@@ -32,7 +32,7 @@ void StartUpToLogin(BenchShop&) {
     SilentNotifier notifier;
     QElapsedTimer t;
     t.start();
-    WriteWorkingFiles(dir.path(), dir.path());
+    if (!WriteWorkingFiles(dir.path(), dir.path())) std::exit(1);
     AppContext ctx(dir.path(), prompter, clock, notifier);
     LoginWindow login(ctx);
     login.show();

@@ -73,22 +73,29 @@ LoginWindow::LoginWindow(AppContext& ctx, QWidget* parent) : QDialog(parent), ct
   // The start-up steps, in their order.
   setWindowTitle(kProgramTitle);
   hint_->setText(PasswordHint(ctx_.settings));
-  ctx_.EnsureDatabaseOpen();
+  if (auto open = ctx_.EnsureDatabaseOpen(); !open) ctx_.ReportDatabaseUnavailable(open.error().message);
   FillUserList();
   password_->setFocus();
 }
 
 void LoginWindow::FillUserList() {
-  const std::vector<UserListItem> users = ReadUserList(ctx_);
+  const auto users = ReadUserList(ctx_);
   users_->clear();
-  for (const UserListItem& user : users) users_->addItem(user.name, user.id);
+  if (!users) {
+    // The list stays empty; the user is told each time it is asked for.
+    if (users.error().unavailable) ctx_.ReportDatabaseUnavailable(users.error().message);
+    return;
+  }
+  for (const UserListItem& user : *users) users_->addItem(user.name, user.id);
   if (users_->count() > 0) users_->setCurrentIndex(0);
 }
 
 void LoginWindow::Login() {
   std::optional<QString> chosen;
   if (users_->currentIndex() >= 0) chosen = users_->currentText();
-  switch (AttemptLogin(ctx_, chosen, password_->text())) {
+  const LoginOutcome outcome = AttemptLogin(ctx_, chosen, password_->text());
+  if (outcome != LoginOutcome::Accepted) ctx_.ShowMessage(LoginRefusalText(outcome), MessageKind::Stop);
+  switch (outcome) {
     case LoginOutcome::Accepted:
       emit LoggedIn();
       return;

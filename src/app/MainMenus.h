@@ -1,10 +1,14 @@
 #pragma once
-// The main window's pop-up menus. Each QMenu's objectName is the menu's name and each
-// QAction's objectName is its caption, so the pages that own the commands can find and
-// connect them.
+// The main window's seven pop-up menus. The shell's own two menus (system, help) have
+// their commands here; each subsystem lists its page's menu with its own command enum
+// (stock/StockMenus.h) and the main window only builds and places it.
 
 #include <QHash>
 #include <QString>
+
+#include "money/MoneyMenus.h"
+#include "stock/StockMenus.h"
+#include "ui/PopupMenu.h"
 
 class QMenu;
 class QWidget;
@@ -13,18 +17,38 @@ namespace hemulu {
 
 inline const QString kSystemMenu = QStringLiteral("系统菜单");
 inline const QString kHelpMenu = QStringLiteral("帮助菜单");
-inline const QString kStockMenu = QStringLiteral("库管快捷菜单");
 inline const QString kSalesMenu = QStringLiteral("销售快捷菜单");
-inline const QString kLedgerMenu = QStringLiteral("其他快捷菜单");
-inline const QString kBankMenu = QStringLiteral("存款快捷菜单");
-inline const QString kSummaryMenu = QStringLiteral("汇总快捷菜单");
 
-// Creates the seven menus, children of `owner`.
-QHash<QString, QMenu*> BuildMainMenus(QWidget* owner);
+enum class ShellCommand {
+  Settings,
+  UserManagement,
+  DataBackup,
+  Website,
+  About,
+  Quit,
+  Features,
+  Help,
+  OnlineHelp,
+};
 
-// Hides, once, the items that only 超级管理员 may use: modifying and deleting goods,
-// deleting sales and ledger entries, and the three column-hiding items of the stock
-// list. The commands themselves refuse an operator as well.
-void HideOperatorItems(const QHash<QString, QMenu*>& menus);
+// The commands of the pages whose subsystems have not been plugged in yet. Each moves,
+// with its item list, into its subsystem (as stock/StockMenus.h) when the page arrives.
+enum class SalesCommand {
+  Edit,
+  Delete,
+  PrintReceipt,
+  Export,
+  Print,
+  HideSellPrice,
+  HideSaleDate,
+  HideDebt,
+  HideProfit,
+  HideCustomer,
+  ShowAll,
+};
+
+// Creates the seven menus, children of `owner`, by name. The items that only
+// 超级管理员 may use are hidden, once, for anyone else.
+QHash<QString, QMenu*> BuildMainMenus(QWidget* owner, bool super_administrator);
 
 }  // namespace hemulu

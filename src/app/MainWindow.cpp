@@ -57,7 +57,7 @@ MainWindow::MainWindow(AppContext& ctx, MainWindowParts parts, QWidget* parent)
     : QMainWindow(parent), ctx_(ctx), parts_(std::move(parts)) {
   setObjectName(QStringLiteral("主窗口"));
   setWindowIcon(ProgramIcon());
-  menus_ = BuildMainMenus(this);
+  menus_ = BuildMainMenus(this, ctx_.session.IsSuperAdministrator());
 
   auto* central = new QWidget(this);
   auto* outer = new QVBoxLayout(central);
@@ -85,7 +85,6 @@ MainWindow::MainWindow(AppContext& ctx, MainWindowParts parts, QWidget* parent)
   notice_ = new NoticePopup(central);
 
   information_->setText(InformationLine(ctx_.session.UserName(), ctx_.clock.Now().date()));
-  if (!ctx_.session.IsSuperAdministrator()) HideOperatorItems(menus_);
   ConnectOwnMenuItems();
   setWindowTitle(kProgramTitle);
   CreateTrayIcon();
@@ -154,20 +153,20 @@ void MainWindow::BuildNavigation() {
 }
 
 void MainWindow::ConnectOwnMenuItems() {
-  auto on = [this](const QString& menu, const QString& item, auto slot) {
-    if (QAction* action = MenuAction(menu, item)) connect(action, &QAction::triggered, this, slot);
+  const auto on = [this](const QString& menu, ShellCommand command, std::function<void()> run) {
+    OnCommand(Menu(menu), command, this, std::move(run));
   };
-  on(kSystemMenu, QStringLiteral("系统设置"), [this] { ActivateItem(kSettingsItem); });
+  using enum ShellCommand;
+  on(kSystemMenu, Settings, [this] { ActivateItem(kSettingsItem); });
   // The same rule as the navigation item: an operator is refused here too.
-  on(kSystemMenu, QStringLiteral("用户管理"), [this] { ActivateItem(kUserManagementItem); });
-  on(kSystemMenu, QStringLiteral("数据备份"), [this] { ActivateItem(kDataMaintenanceItem); });
-  on(kSystemMenu, QStringLiteral("官方网站"), [this] { ShowHelp(QStringLiteral("about")); });
-  on(kSystemMenu, QStringLiteral("关于我们"), [this] { ShowPage(kAboutPage); });
-  on(kSystemMenu, QStringLiteral("退出程序"), [this] { close(); });
-  on(kHelpMenu, QStringLiteral("最新特性"), [this] { ShowHelp(QStringLiteral("features")); });
-  on(kHelpMenu, QStringLiteral("使用帮助"),
-     [this] { ctx_.ShowMessage(kHelpInPreparation, MessageKind::Information); });
-  on(kHelpMenu, QStringLiteral("在线帮助"), [this] { ShowHelp(QStringLiteral("help")); });
+  on(kSystemMenu, UserManagement, [this] { ActivateItem(kUserManagementItem); });
+  on(kSystemMenu, DataBackup, [this] { ActivateItem(kDataMaintenanceItem); });
+  on(kSystemMenu, Website, [this] { ShowHelp(QStringLiteral("about")); });
+  on(kSystemMenu, About, [this] { ShowPage(kAboutPage); });
+  on(kSystemMenu, Quit, [this] { close(); });
+  on(kHelpMenu, Features, [this] { ShowHelp(QStringLiteral("features")); });
+  on(kHelpMenu, Help, [this] { ctx_.ShowMessage(kHelpInPreparation, MessageKind::Information); });
+  on(kHelpMenu, OnlineHelp, [this] { ShowHelp(QStringLiteral("help")); });
 }
 
 void MainWindow::CreateTrayIcon() {
@@ -187,11 +186,6 @@ MainWindow* MainWindow::Of(QWidget* widget) {
 }
 
 QMenu* MainWindow::Menu(const QString& name) const { return menus_.value(name); }
-
-QAction* MainWindow::MenuAction(const QString& menu_name, const QString& caption) const {
-  QMenu* menu = Menu(menu_name);
-  return menu ? menu->findChild<QAction*>(caption) : nullptr;
-}
 
 int MainWindow::CurrentPage() const { return stack_->currentIndex(); }
 

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "data/AppContext.h"
+#include "ui/Pages.h"
 
 class QLabel;
 class QMenu;
@@ -20,18 +21,6 @@ namespace hemulu {
 
 class NavigationBar;
 class NoticePopup;
-
-// The pages of the stack, in their order.
-enum PageIndex : int {
-  kStockPage = 0,
-  kSalesPage = 1,
-  kChartsPage = 2,
-  kLedgerPage = 3,
-  kBankPage = 4,
-  kSummaryPage = 5,
-  kAboutPage = 6,
-  kPageCount = 7
-};
 
 // The navigation items, in display order.
 enum NavigationItem : int {
@@ -79,9 +68,8 @@ class MainWindow : public QMainWindow {
   static MainWindow* Of(QWidget* widget);
 
   // One of the seven pop-up menus by its name (kStockMenu, ...); nullptr for others.
+  // The page that owns a menu connects its items with CommandAction / OnCommand.
   QMenu* Menu(const QString& name) const;
-  // An item of a menu, sub-menu items included, by its caption.
-  QAction* MenuAction(const QString& menu_name, const QString& caption) const;
 
   NavigationBar* Navigation() const { return navigation_; }
   int CurrentPage() const;

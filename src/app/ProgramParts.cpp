@@ -21,7 +21,7 @@ MainWindowParts ProgramParts(AppContext& ctx) {
     switch (page_index) {
       case kStockPage: {
         StockPageHooks hooks;
-        hooks.show_page = [main](int page) { main->ShowPage(page); };
+        hooks.show_page = [main](PageIndex page) { main->ShowPage(page); };
         // The sale window arrives with the sales subsystem; until then a double-click
         // only chooses the row.
         return new StockPage(ctx, main->Menu(kStockMenu), *selection, std::move(hooks), parent);

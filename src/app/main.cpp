@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <cstdio>
 
 #include "app/Artwork.h"
 #include "app/Program.h"
@@ -26,9 +27,13 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   const QString program_dir = QCoreApplication::applicationDirPath();
-  hemulu::WriteWorkingFiles(program_dir, QDir::homePath());
-
   hemulu::QtPrompter prompter;
+  if (auto written = hemulu::WriteWorkingFiles(program_dir, QDir::homePath()); !written) {
+    std::fprintf(stderr, "hemulu: cannot write %s\n", qUtf8Printable(written.error()));
+    prompter.ShowMessage(hemulu::WorkingFileFailureText(written.error()), hemulu::MessageKind::Stop);
+    return 1;
+  }
+
   hemulu::SystemClock clock;
   hemulu::QtNotifier notifier;
   hemulu::AppContext ctx(program_dir, prompter, clock, notifier);

@@ -10,19 +10,29 @@
 #include "data/Prompter.h"
 #include "data/Session.h"
 
+#include <expected>
+
 namespace hemulu {
 
 struct WriteError;
 
+inline const QString kDatabaseUnavailableText = QStringLiteral("打开数据库失败！");
+
 struct AppContext {
   AppContext(const QString& program_dir, Prompter& prompter, Clock& clock, Notifier& notifier);
 
-  // Opens data.db when it is not open; on failure shows "打开数据库失败！" and returns
-  // false, and the caller goes on with empty results.
-  bool EnsureDatabaseOpen();
+  // Opens data.db when it is not open. Shows nothing: a failure comes back as a
+  // DbError marked unavailable, with Open()'s reason, for the caller to pass on.
+  [[nodiscard]] std::expected<void, DbError> EnsureDatabaseOpen();
+
+  // ---- For windows only: logic never shows anything ----
   // The program's message box (caption "禾木鹭进销存").
   void ShowMessage(const QString& text, MessageKind kind) { prompter.ShowMessage(text, kind); }
-  // Shows a failed insertion ("错误代码 [099]" or the database's complaint), stop icon.
+  // "打开数据库失败！" (caption "提示", stop icon); the reason goes to standard error,
+  // where a bug report can quote it.
+  void ReportDatabaseUnavailable(const QString& reason);
+  // Shows a failed insertion ("错误代码 [099]", "打开数据库失败！" or the database's
+  // complaint), stop icon.
   void ReportWriteError(const WriteError& error);
   QString FilePath(const QString& name) const;
 
@@ -34,13 +44,5 @@ struct AppContext {
   Clock& clock;
   Notifier& notifier;
 };
-
-// Reads the stored password of 超级管理员, asks for it, and tells whether the typed
-// text matches exactly (nothing trimmed). Cancel refuses without a message.
-bool SuperAdministratorGate(AppContext& ctx, const QString& prompt, const QString& title);
-
-// Finds the account by name; on success sets the current user and returns true.
-// Shows "账号不存在或打开失败" when there is no such account or no database.
-bool LookUpUser(AppContext& ctx, const QString& name);
 
 }  // namespace hemulu

@@ -16,7 +16,10 @@ namespace hemulu {
 
 struct DbError {
   int code = SQLITE_ERROR;  // SQLite result code
-  QString message;
+  QString message;          // the engine's own words, for the log
+  // The database could not be opened at all (missing, unreadable, wrong key): the
+  // work that needed it was not started. Windows show "打开数据库失败！" for it.
+  bool unavailable = false;
 };
 
 class Statement {
@@ -45,9 +48,9 @@ class Statement {
   }
 
   // True when a row is ready, false when the statement is done.
-  std::expected<bool, DbError> Step();
+  [[nodiscard]] std::expected<bool, DbError> Step();
   // Steps to the end; for statements that return no rows.
-  std::expected<void, DbError> Run();
+  [[nodiscard]] std::expected<void, DbError> Run();
   void Reset();
 
   int ColumnCount() const;
@@ -86,19 +89,19 @@ class Database {
   // Opens the file with the key when it is not open. The file is never created,
   // repaired or changed when it cannot be read as our database. A file written with the
   // old page size is converted once (see ConvertLegacyFile).
-  std::expected<void, DbError> Open();
+  [[nodiscard]] std::expected<void, DbError> Open();
   // Called at each step of a conversion; for tests only.
   void SetConversionHook(std::function<void(ConversionStep)> hook) { conversion_hook_ = std::move(hook); }
   // Attaches another file (existing, or created empty here) under `alias`,
   // keyed like this one, page size included. Not inside a transaction.
-  std::expected<void, DbError> AttachKeyed(const QString& path, const char* alias);
+  [[nodiscard]] std::expected<void, DbError> AttachKeyed(const QString& path, const char* alias);
   bool IsOpen() const { return db_ != nullptr; }
   void Close();
 
-  std::expected<Statement, DbError> Prepare(std::string_view sql);
+  [[nodiscard]] std::expected<Statement, DbError> Prepare(std::string_view sql);
   // Runs one statement with bound values to its end; returns the number of changed rows.
   template <class... Args>
-  std::expected<int, DbError> Execute(std::string_view sql, const Args&... args) {
+  [[nodiscard]] std::expected<int, DbError> Execute(std::string_view sql, const Args&... args) {
     auto st = Prepare(sql);
     if (!st) return std::unexpected(st.error());
     st->BindAll(args...);
@@ -106,7 +109,7 @@ class Database {
     return Changes();
   }
   // Runs a script of statements without values (pragmas, schema).
-  std::expected<void, DbError> ExecScript(const char* sql);
+  [[nodiscard]] std::expected<void, DbError> ExecScript(const char* sql);
 
   qint64 LastInsertId() const;
   int Changes() const;
@@ -129,11 +132,11 @@ QString LegacyBackupPath(const QString& db_path);
 // BEGIN IMMEDIATE on creation; rolls back in the destructor unless Commit() succeeded.
 class Transaction {
  public:
-  static std::expected<Transaction, DbError> Begin(Database& db);
+  [[nodiscard]] static std::expected<Transaction, DbError> Begin(Database& db);
   Transaction(Transaction&& other) noexcept : db_(other.db_) { other.db_ = nullptr; }
   Transaction& operator=(Transaction&&) = delete;
   ~Transaction();
-  std::expected<void, DbError> Commit();
+  [[nodiscard]] std::expected<void, DbError> Commit();
 
  private:
   explicit Transaction(Database* db) : db_(db) {}

@@ -26,7 +26,7 @@ inline constexpr int kLegacyCipherPageSize = 1024;
 // page size must agree on both sides of any copy: the engine's process-wide default is
 // set too, because an attached file ("ATTACH ... KEY") takes the default, and an
 // existing attached file is read before any per-database pragma could apply.
-inline bool KeyConnection(sqlite3* db, int page_size = kCipherPageSize) {
+[[nodiscard]] inline bool KeyConnection(sqlite3* db, int page_size = kCipherPageSize) {
   if (sqlite3_key(db, kDatabasePassword, static_cast<int>(std::strlen(kDatabasePassword))) != SQLITE_OK) return false;
   const std::string pragma = "PRAGMA cipher_default_page_size=" + std::to_string(kCipherPageSize) +
                              "; PRAGMA cipher_page_size=" + std::to_string(page_size);

@@ -50,12 +50,20 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
   return out.commit();
 }
 
-void WriteWorkingFiles(const QString& program_dir, const QString& home) {
+std::expected<void, QString> WriteWorkingFiles(const QString& program_dir, const QString& home) {
   const QDir dir(program_dir);
   const QString config = dir.filePath(kConfigFileName);
-  if (!QFileInfo::exists(config)) WriteFileAtomically(config, DefaultConfigBytes(home));
+  if (!QFileInfo::exists(config) && !WriteFileAtomically(config, DefaultConfigBytes(home)))
+    return std::unexpected(config);
   const QString database = dir.filePath(kDatabaseFileName);
-  if (!QFileInfo::exists(database)) WriteFileAtomically(database, TemplateDatabaseBytes());
+  if (!QFileInfo::exists(database) && !WriteFileAtomically(database, TemplateDatabaseBytes()))
+    return std::unexpected(database);
+  return {};
+}
+
+QString WorkingFileFailureText(const QString& path) {
+  return QStringLiteral("无法写入程序的工作文件，程序不能继续运行。\n") + path +
+         QStringLiteral("\n请确认程序所在的文件夹可以写入，磁盘也有剩余空间。");
 }
 
 }  // namespace hemulu

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <expected>
 #include <optional>
 
 namespace hemulu {
@@ -21,9 +22,12 @@ inline const QString kDatabaseFileName = QStringLiteral("data.db");
 
 // Writes config.ini, then data.db, into the program folder when missing. An existing
 // file, even empty or damaged, is never replaced. Each file appears whole or not at all.
-void WriteWorkingFiles(const QString& program_dir, const QString& home);
+// On failure gives the path of the file that could not be written.
+[[nodiscard]] std::expected<void, QString> WriteWorkingFiles(const QString& program_dir, const QString& home);
+// What the user is told when a working file cannot be written.
+QString WorkingFileFailureText(const QString& path);
 
 // Writes bytes to path through a temporary file in the same folder, synced, then renamed.
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes);
+[[nodiscard]] bool WriteFileAtomically(const QString& path, const QByteArray& bytes);
 
 }  // namespace hemulu

@@ -12,7 +12,7 @@ class IniFile {
 
   // Key of section "setup"; an absent key or file gives empty text.
   QString ReadSetupValue(const QString& key) const { return Read(QStringLiteral("setup"), key); }
-  bool WriteSetupValue(const QString& key, const QString& value) {
+  [[nodiscard]] bool WriteSetupValue(const QString& key, const QString& value) {
     return Write(QStringLiteral("setup"), key, value);
   }
   // Flags are on only for the exact text "ture".
@@ -24,7 +24,7 @@ class IniFile {
   // Replaces the key's line, or adds the key at the end of its section, creating the
   // section or the file as needed. The file is replaced atomically. False when it
   // cannot be written.
-  bool Write(const QString& section, const QString& key, const QString& value);
+  [[nodiscard]] bool Write(const QString& section, const QString& key, const QString& value);
 
   const QString& Path() const { return path_; }
 
@@ -33,5 +33,8 @@ class IniFile {
  private:
   QString path_;
 };
+
+// What a window tells the user when a setting could not be written to the file.
+QString SettingNotSavedMessage(const QString& path);
 
 }  // namespace hemulu

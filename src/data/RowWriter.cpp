@@ -2,13 +2,17 @@
 
 #include <cmath>
 
+#include "data/AppContext.h"
 #include "data/TextFormat.h"
 
 namespace hemulu {
 
 QString WriteFailureText(const QString& detail) { return QStringLiteral("数据没有保存：数据库写入失败。\n") + detail; }
 
+WriteError UnavailableWriteError(const DbError& error) { return {QString(), error.message, true}; }
+
 QString WriteError::Message() const {
+  if (unavailable) return kDatabaseUnavailableText;
   if (!code.isEmpty()) return QStringLiteral("错误代码 [") + code + QLatin1Char(']');
   return WriteFailureText(detail);
 }

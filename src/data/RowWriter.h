@@ -17,12 +17,15 @@ namespace hemulu {
 struct WriteError {
   QString code;    // the failing field's code, empty when the database refused the row
   QString detail;  // the database's message when it refused the row
+  bool unavailable = false;  // the database did not open: nothing was tried
   // "错误代码 [099]" for a field, or a plain explanation of the database failure.
   QString Message() const;
 };
 
 // What the user is told when the database refuses a write.
 QString WriteFailureText(const QString& detail);
+// The write error of a database that did not open.
+WriteError UnavailableWriteError(const DbError& error);
 
 class RowWriter {
  public:
@@ -31,7 +34,7 @@ class RowWriter {
   // Sets a field; after a failed Set every later Set is ignored.
   RowWriter& Set(std::string_view column, const QVariant& value, const QString& code);
   // Inserts the row; the new row's ID on success.
-  std::expected<qint64, WriteError> Insert();
+  [[nodiscard]] std::expected<qint64, WriteError> Insert();
 
  private:
   struct Field {

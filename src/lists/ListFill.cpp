@@ -317,8 +317,8 @@ FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& plan) {
   for (std::size_t i = 0; i < plan.fields.size(); ++i)
     grid.SetColumnKind(static_cast<int>(i) + 1, KindOf(plan.fields[i].kind));
 
-  if (!ctx.EnsureDatabaseOpen()) {
-    result.error = DbError{SQLITE_CANTOPEN, QStringLiteral("数据库未打开")};
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) {
+    result.error = open.error();
   } else if (auto st = ctx.db.Prepare(plan.sql); !st) {
     result.error = st.error();
   } else {

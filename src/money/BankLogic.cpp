@@ -40,7 +40,7 @@ MoneyQuery BankSummaryQuery() {
   return {QStringLiteral("select 银行,账户,sum(金额) as 总计 from bank group by 银行,账户"), {}};
 }
 
-QStringList BankPickValues(AppContext& ctx, BankPick pick) {
+std::expected<QStringList, DbError> BankPickValues(AppContext& ctx, BankPick pick) {
   return GroupedValues(ctx, "bank", pick == BankPick::Bank ? "银行" : "账户");
 }
 
@@ -69,8 +69,8 @@ const QString kCode = QStringLiteral("099");
 }  // namespace
 
 std::expected<qint64, WriteError> InsertBankMovement(AppContext& ctx, const BankForm& f) {
-  if (auto problem = ValidateBankForm(f)) return std::unexpected(WriteError{QString(), problem->message});
-  if (!ctx.EnsureDatabaseOpen()) return std::unexpected(WriteError{QString(), QStringLiteral("打开数据库失败！")});
+  if (ValidateBankForm(f)) return std::unexpected(WriteError{kCode, QString()});
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(UnavailableWriteError(open.error()));
   return RowWriter(ctx.db, "bank")
       .Set("银行", f.bank, kCode)
       .Set("账户", f.account, kCode)
@@ -91,11 +91,10 @@ std::expected<void, MoneyError> UpdateBankMovement(AppContext& ctx, qint64 id, c
       return std::unexpected(MoneyError{MoneyError::Kind::Invalid, WriteError{kCode, QString()}.Message()});
   if (!f.date.isValid())
     return std::unexpected(MoneyError{MoneyError::Kind::Invalid, WriteError{kCode, QString()}.Message()});
-  if (!ctx.EnsureDatabaseOpen())
-    return std::unexpected(MoneyError{MoneyError::Kind::Database, QStringLiteral("打开数据库失败！")});
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(MoneyDatabaseError(open.error()));
   auto changed = ctx.db.Execute("update bank set 银行=?,账户=?,方式=?,金额=?,日期=?,备注=? where ID=?", f.bank, f.account,
                                 kind, StoredAmount(f), DateSqlText(QDateTime(f.date, QTime(0, 0))), f.note, id);
-  if (!changed) return std::unexpected(MoneyError{MoneyError::Kind::Database, WriteFailureText(changed.error().message)});
+  if (!changed) return std::unexpected(MoneyDatabaseError(changed.error()));
   if (*changed == 0)
     return std::unexpected(MoneyError{MoneyError::Kind::Gone, QStringLiteral("该存取记录已不存在，可能已被删除。")});
   return {};
@@ -105,12 +104,15 @@ std::expected<void, MoneyError> DeleteBankMovement(AppContext& ctx, qint64 id) {
   return DeleteMoneyRow(ctx, "bank", id);
 }
 
-std::optional<BankMovement> LoadBankMovement(AppContext& ctx, qint64 id) {
-  if (id <= 0 || !ctx.EnsureDatabaseOpen()) return std::nullopt;
+std::expected<std::optional<BankMovement>, DbError> LoadBankMovement(AppContext& ctx, qint64 id) {
+  if (id <= 0) return std::nullopt;
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
   auto st = ctx.db.Prepare("select * from bank where ID=?");
-  if (!st) return std::nullopt;
+  if (!st) return std::unexpected(st.error());
   st->BindAll(id);
-  if (!st->Step().value_or(false)) return std::nullopt;
+  auto row = st->Step();
+  if (!row) return std::unexpected(row.error());
+  if (!*row) return std::nullopt;
   BankMovement m;
   m.id = st->Int("ID");
   m.bank = st->Text("银行");

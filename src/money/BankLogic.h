@@ -31,7 +31,7 @@ MoneyQuery BankByDateQuery(const QDate& first, const QDate& last);
 MoneyQuery BankSummaryQuery();
 
 enum class BankPick { Bank, Account };
-QStringList BankPickValues(AppContext& ctx, BankPick pick);
+[[nodiscard]] std::expected<QStringList, DbError> BankPickValues(AppContext& ctx, BankPick pick);
 
 // The movement window as typed; kind_index is the selected item of the kind list.
 struct BankForm {
@@ -48,13 +48,14 @@ struct BankProblem {
 // Bank name and amount must be given, and the amount must read as a number.
 std::optional<BankProblem> ValidateBankForm(const BankForm& form);
 
-// Inserts the movement with the code [099] on every field.
-std::expected<qint64, WriteError> InsertBankMovement(AppContext& ctx, const BankForm& form);
+// Inserts the movement with the code [099] on every field (a form that fails the
+// checks above fails it too).
+[[nodiscard]] std::expected<qint64, WriteError> InsertBankMovement(AppContext& ctx, const BankForm& form);
 // Rewrites the movement `id` from the form; a field the column would refuse gives
 // "错误代码 [099]" as on insertion, and a row that no longer exists is reported.
-std::expected<void, MoneyError> UpdateBankMovement(AppContext& ctx, qint64 id, const BankForm& form);
+[[nodiscard]] std::expected<void, MoneyError> UpdateBankMovement(AppContext& ctx, qint64 id, const BankForm& form);
 // Deletes a movement; refused to operators.
-std::expected<void, MoneyError> DeleteBankMovement(AppContext& ctx, qint64 id);
+[[nodiscard]] std::expected<void, MoneyError> DeleteBankMovement(AppContext& ctx, qint64 id);
 
 // One movement as stored.
 struct BankMovement {
@@ -63,7 +64,8 @@ struct BankMovement {
   double amount = 0;
   QDate date;
 };
-std::optional<BankMovement> LoadBankMovement(AppContext& ctx, qint64 id);
+// The movement; nullopt when there is no such row.
+[[nodiscard]] std::expected<std::optional<BankMovement>, DbError> LoadBankMovement(AppContext& ctx, qint64 id);
 
 // What the change window shows for a movement: the kind's index (-1 for none of the
 // four) and the amount without its sign.

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "money/MoneyLists.h"
 #include "money/MoneyWidgets.h"
 
 namespace hemulu {
@@ -45,8 +46,9 @@ void BankMovementWindow::BuildControls() {
   for (const QString& kind : MovementKinds()) kind_->addItem(kind);
   bank_ = EditableList(QStringLiteral("名称组合框"), this);
   account_ = EditableList(QStringLiteral("账户组合框"), this);
-  FillComboKeepingText(bank_, BankPickValues(ctx_, BankPick::Bank));
-  FillComboKeepingText(account_, BankPickValues(ctx_, BankPick::Account));
+  // An unreadable database shows when saving; the lists stay empty meanwhile.
+  FillComboKeepingText(bank_, BankPickValues(ctx_, BankPick::Bank).value_or(QStringList()));
+  FillComboKeepingText(account_, BankPickValues(ctx_, BankPick::Account).value_or(QStringList()));
   amount_ = NamedLineEdit(QStringLiteral("金额框"), this);
   date_ = NamedDateEdit(QStringLiteral("日期框1"), ctx_.clock.Now().date(), this);
   note_ = NamedLineEdit(QStringLiteral("备注框"), this);
@@ -99,7 +101,7 @@ void BankMovementWindow::Save() {
     ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("存取存款完成"));
   } else {
     if (auto done = UpdateBankMovement(ctx_, id_, form); !done) {
-      ctx_.ShowMessage(done.error().message, MessageKind::Stop);
+      ShowMoneyError(ctx_, done.error());
       return;
     }
     ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("修改存款完成"));

@@ -16,6 +16,7 @@
 #include "lists/GridPrinter.h"
 #include "money/BankMovementWindow.h"
 #include "money/MoneyLists.h"
+#include "money/MoneyMenus.h"
 #include "money/MoneyWidgets.h"
 
 namespace hemulu {
@@ -92,21 +93,22 @@ QWidget* BankPage::BuildToolBar() {
   return bar;
 }
 
-QAction* BankPage::Item(const char* caption) const {
-  return menu_ ? menu_->findChild<QAction*>(QString::fromUtf8(caption)) : nullptr;
+void BankPage::ConnectMenu() {
+  const auto on = [this](BankCommand command, std::function<void()> run) {
+    OnCommand(menu_, command, this, std::move(run));
+  };
+  using enum BankCommand;
+  on(New, [this] { NewBankMovement(); });
+  on(Edit, [this] { ChangeBankMovement(); });
+  on(Delete, [this] { DeleteBankMovement(); });
+  on(Details, [this] { SetUpBankDetail(); });
+  on(Summary, [this] { ShowBankSummary(); });
+  on(Export, [this] { ExportToSpreadsheet(); });
+  on(Print, [this] { this->Print(); });
 }
 
-void BankPage::ConnectMenu() {
-  const auto on = [this](const char* caption, auto&& slot) {
-    if (QAction* a = Item(caption)) connect(a, &QAction::triggered, this, slot);
-  };
-  on("新建存取", [this] { NewBankMovement(); });
-  on("修改存取", [this] { ChangeBankMovement(); });
-  on("删除存取", [this] { DeleteBankMovement(); });
-  on("存取细节", [this] { SetUpBankDetail(); });
-  on("存取汇总", [this] { ShowBankSummary(); });
-  on("导出Excel", [this] { ExportToSpreadsheet(); });
-  on("打印", [this] { Print(); });
+void BankPage::ReportFill(const FillResult& result) {
+  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
 }
 
 void BankPage::ShowDetailLayout() {
@@ -117,31 +119,31 @@ void BankPage::ShowDetailLayout() {
 
 void BankPage::SetUpBankDetail() {
   ShowDetailLayout();
-  FillBankGrid(ctx_, *grid_, AllBankQuery());
+  ReportFill(FillBankGrid(ctx_, *grid_, AllBankQuery()));
   RefillBankNames();
 }
 
-void BankPage::RefillBankNames() { FillComboKeepingText(bank_search_, BankPickValues(ctx_, BankPick::Bank)); }
+void BankPage::RefillBankNames() {
+  // A database that does not open has been reported by the fill; the list stays empty.
+  FillComboKeepingText(bank_search_, BankPickValues(ctx_, BankPick::Bank).value_or(QStringList()));
+}
 
 void BankPage::FillBankList(const MoneyQuery& query) {
   // Detail rows belong in the detail columns.
   if (view_ != View::Detail) ShowDetailLayout();
-  FillBankGrid(ctx_, *grid_, query);
+  ReportFill(FillBankGrid(ctx_, *grid_, query));
 }
 
 void BankPage::ShowBankSummary() {
   LayOutBankSummary(*grid_);
   shares_->SetShares(BankSummaryShares());
   view_ = View::Summary;
-  FillBankSummaryGrid(ctx_, *grid_);
+  ReportFill(FillBankSummaryGrid(ctx_, *grid_));
 }
 
 void BankPage::Refresh() {
   // After a change the view that shows is reloaded: the balances, or every movement.
-  if (view_ == View::Summary)
-    FillBankSummaryGrid(ctx_, *grid_);
-  else
-    FillBankGrid(ctx_, *grid_, AllBankQuery());
+  ReportFill(view_ == View::Summary ? FillBankSummaryGrid(ctx_, *grid_) : FillBankGrid(ctx_, *grid_, AllBankQuery()));
   RefillBankNames();
 }
 
@@ -153,8 +155,8 @@ QMenu* BankPage::PrepareMenuFor(int row, int col) {
   selected_id_ = grid_->CellText(row, kBankIdCol);
   if (view_ == View::Summary) return nullptr;
   const bool movement = IdOfText(selected_id_) > 0;
-  for (const char* caption : {"修改存取", "删除存取"})
-    if (QAction* a = Item(caption)) a->setEnabled(movement);
+  for (BankCommand command : {BankCommand::Edit, BankCommand::Delete})
+    if (QAction* a = CommandAction(menu_, command)) a->setEnabled(movement);
   return menu_;
 }
 
@@ -183,13 +185,17 @@ void BankPage::ChangeBankMovement() {
   if (id <= 0) return;
   const auto movement = LoadBankMovement(ctx_, id);
   if (!movement) {
+    ShowMoneyError(ctx_, MoneyDatabaseError(movement.error()));
+    return;
+  }
+  if (!*movement) {
     ctx_.ShowMessage(QStringLiteral("该存取记录已不存在，可能已被删除。"), MessageKind::Stop);
     Refresh();
     return;
   }
   // One change window at a time, for the movement chosen last.
   if (change_window_) change_window_->close();
-  change_window_ = new BankMovementWindow(ctx_, *movement, window());
+  change_window_ = new BankMovementWindow(ctx_, **movement, window());
   connect(change_window_, &BankMovementWindow::MovementSaved, this, &BankPage::Refresh);
   change_window_->show();
   change_window_->raise();
@@ -201,7 +207,7 @@ void BankPage::DeleteBankMovement() {
   if (id <= 0) return;
   if (ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
                             QStringLiteral("警告！"))) {
-    if (auto done = hemulu::DeleteBankMovement(ctx_, id); !done) ctx_.ShowMessage(done.error().message, MessageKind::Stop);
+    if (auto done = hemulu::DeleteBankMovement(ctx_, id); !done) ShowMoneyError(ctx_, done.error());
   }
   FillBankList();
 }

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "lists/ListFill.h"
 #include "money/BankMovementWindow.h"
 
 class QComboBox;
@@ -62,7 +63,7 @@ class BankPage : public QWidget {
   void ShowDetailLayout();
   void RefillBankNames();
   void Refresh();
-  QAction* Item(const char* caption) const;
+  void ReportFill(const FillResult& result);
 
   AppContext& ctx_;
   QMenu* menu_;

@@ -43,7 +43,7 @@ MoneyQuery LedgerOfMonthQuery(const QDateTime& now) {
   return DateRangeQuery(first, first.addMonths(1));
 }
 
-QStringList LedgerPickValues(AppContext& ctx, LedgerPick pick) {
+std::expected<QStringList, DbError> LedgerPickValues(AppContext& ctx, LedgerPick pick) {
   return GroupedValues(ctx, "other", pick == LedgerPick::Item ? "项目" : "备注");
 }
 
@@ -80,7 +80,7 @@ std::optional<LedgerProblem> ValidateLedgerForm(LedgerKind kind, const LedgerFor
 }
 
 std::expected<qint64, WriteError> RecordLedgerEntry(AppContext& ctx, LedgerKind kind, const LedgerForm& f) {
-  if (!ctx.EnsureDatabaseOpen()) return std::unexpected(WriteError{QString(), QStringLiteral("打开数据库失败！")});
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(UnavailableWriteError(open.error()));
   // A number box's text goes to the writer as typed, so one that is not a number
   // fails its own code instead of being stored as 0; an empty price is 0.
   const auto number_or_zero = [](const QString& text) -> QVariant {

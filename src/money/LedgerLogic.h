@@ -31,7 +31,7 @@ MoneyQuery LedgerOfMonthQuery(const QDateTime& now);
 
 // Values of the item and the note pick lists, in the grouping query's order.
 enum class LedgerPick { Item, Note };
-QStringList LedgerPickValues(AppContext& ctx, LedgerPick pick);
+[[nodiscard]] std::expected<QStringList, DbError> LedgerPickValues(AppContext& ctx, LedgerPick pick);
 
 // The proposed entry number: year, month, day, hour, minute, second for income; the
 // second before the minute for an expense. No leading zeros, no separators.
@@ -57,9 +57,9 @@ std::optional<LedgerProblem> ValidateLedgerForm(LedgerKind kind, const LedgerFor
 // Inserts the entry field by field with the codes [099] … [093]. An empty quantity
 // stores none; a quantity, price or amount that is not a number fails its own code
 // ([096], [095], [094]); an empty price counts as 0.
-std::expected<qint64, WriteError> RecordLedgerEntry(AppContext& ctx, LedgerKind kind, const LedgerForm& form);
+[[nodiscard]] std::expected<qint64, WriteError> RecordLedgerEntry(AppContext& ctx, LedgerKind kind, const LedgerForm& form);
 
 // Deletes an entry; refused to operators.
-std::expected<void, MoneyError> DeleteLedgerEntry(AppContext& ctx, qint64 id);
+[[nodiscard]] std::expected<void, MoneyError> DeleteLedgerEntry(AppContext& ctx, qint64 id);
 
 }  // namespace hemulu

@@ -18,6 +18,7 @@
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
 #include "money/MoneyLists.h"
+#include "money/MoneyMenus.h"
 #include "money/MoneyWidgets.h"
 
 namespace hemulu {
@@ -185,21 +186,22 @@ QWidget* LedgerPage::BuildSearchBar() {
 }
 
 void LedgerPage::ConnectMenu() {
-  if (!menu_) return;
-  const auto on = [this](const char* caption, auto&& slot) {
-    if (QAction* a = menu_->findChild<QAction*>(QString::fromUtf8(caption))) connect(a, &QAction::triggered, this, slot);
-  };
-  on("删 除 数 据", [this] { DeleteSelectedEntry(); });
-  on("导出Excel", [this] { ExportToSpreadsheet(); });
-  on("打印", [this] { Print(); });
+  OnCommand(menu_, LedgerCommand::Delete, this, [this] { DeleteSelectedEntry(); });
+  OnCommand(menu_, LedgerCommand::Export, this, [this] { ExportToSpreadsheet(); });
+  OnCommand(menu_, LedgerCommand::Print, this, [this] { Print(); });
 }
 
-void LedgerPage::FillLedgerList(const MoneyQuery& query) { sums_ = FillLedgerGrid(ctx_, *grid_, query); }
+void LedgerPage::FillLedgerList(const MoneyQuery& query) {
+  FillResult result;
+  sums_ = FillLedgerGrid(ctx_, *grid_, query, &result);
+  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
+}
 
 void LedgerPage::FillLedgerPickLists() {
-  const QStringList items = LedgerPickValues(ctx_, LedgerPick::Item);
+  // A database that does not open has been reported by the fill; the lists stay empty.
+  const QStringList items = LedgerPickValues(ctx_, LedgerPick::Item).value_or(QStringList());
   for (QComboBox* list : {income_.item, expense_.item, item_search_}) FillComboKeepingText(list, items);
-  const QStringList notes = LedgerPickValues(ctx_, LedgerPick::Note);
+  const QStringList notes = LedgerPickValues(ctx_, LedgerPick::Note).value_or(QStringList());
   for (QComboBox* list : {expense_.note, income_.note, note_search_}) FillComboKeepingText(list, notes);
 }
 
@@ -271,7 +273,7 @@ void LedgerPage::DeleteSelectedEntry() {
   if (id <= 0) return;
   if (ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
                             QStringLiteral("警告！"))) {
-    if (auto done = DeleteLedgerEntry(ctx_, id); !done) ctx_.ShowMessage(done.error().message, MessageKind::Stop);
+    if (auto done = DeleteLedgerEntry(ctx_, id); !done) ShowMoneyError(ctx_, done.error());
   }
   // Whatever the answer, the full list: any search in force is dropped.
   FillLedgerList();

@@ -89,9 +89,10 @@ ListFillSpec LedgerFillSpec(const MoneyQuery& query) {
   return plan;
 }
 
-LedgerSums FillLedgerGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query) {
+LedgerSums FillLedgerGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query, FillResult* result) {
   grid.BeginUpdate();
   const FillResult r = FillList(ctx, grid, LedgerFillSpec(query));
+  if (result) *result = r;
   const LedgerSums sums{r.totals[0], r.totals[1], r.totals[2]};
   const int row = grid.Rows() - 1;
   const QString yuan = QStringLiteral("元");
@@ -153,6 +154,13 @@ FillResult FillBankSummaryGrid(AppContext& ctx, Grid& grid) {
   plan.line_first_col = 1;
   plan.plain_last_row = true;
   return FillList(ctx, grid, plan);
+}
+
+void ShowMoneyError(AppContext& ctx, const MoneyError& error) {
+  if (error.kind == MoneyError::Kind::Unavailable)
+    ctx.ReportDatabaseUnavailable(error.reason);
+  else
+    ctx.ShowMessage(error.message, MessageKind::Stop);
 }
 
 std::expected<void, QString> ExportMoneyGrid(const Grid& grid, const QString& path) {

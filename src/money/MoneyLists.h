@@ -32,8 +32,11 @@ struct LedgerSums {
 };
 ListFillSpec LedgerFillSpec(const MoneyQuery& query);
 // Fills the list and writes "总收入：", "总支出：" and "未知数：" with their sums in the
-// totals row.
-LedgerSums FillLedgerGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query);
+// totals row. The fill's outcome goes to `result` when given.
+LedgerSums FillLedgerGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query, FillResult* result = nullptr);
+
+// Shows a refused or failed change or delete: "打开数据库失败！" or the error's text.
+void ShowMoneyError(AppContext& ctx, const MoneyError& error);
 
 // ---- Bank ----
 inline constexpr int kBankDetailCols = 8;

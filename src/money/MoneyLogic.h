@@ -17,11 +17,14 @@ struct MoneyQuery {
   QVariantList params;
 };
 
-// A refused or failed change or delete, with the text to show.
+// A refused or failed change or delete, with the text to show. Unavailable: the
+// database did not open (message "打开数据库失败！", reason the engine's words).
 struct MoneyError {
-  enum class Kind { NotAllowed, Invalid, Gone, Database } kind;
+  enum class Kind { NotAllowed, Invalid, Gone, Database, Unavailable } kind;
   QString message;
+  QString reason = {};
 };
+MoneyError MoneyDatabaseError(const DbError& error);
 
 // The text as a LIKE pattern that matches it anywhere; its own %, _ and \ taken
 // literally (the statement carries "escape '\'").
@@ -29,10 +32,10 @@ QString ContainsPattern(const QString& text);
 
 // "select max(c) as exp from t group by c": each non-empty value once, in the order
 // the query gives them. An unreadable database gives an empty list.
-QStringList GroupedValues(AppContext& ctx, const char* table, const char* column);
+[[nodiscard]] std::expected<QStringList, DbError> GroupedValues(AppContext& ctx, const char* table, const char* column);
 
 // Deletes one row by its ID; refused to operators, reported when the row is gone.
-std::expected<void, MoneyError> DeleteMoneyRow(AppContext& ctx, const char* table, qint64 id);
+[[nodiscard]] std::expected<void, MoneyError> DeleteMoneyRow(AppContext& ctx, const char* table, qint64 id);
 
 // An ID text of a grid row: a number greater than the tolerance, else 0.
 qint64 IdOfText(const QString& id_text);

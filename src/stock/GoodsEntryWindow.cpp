@@ -63,9 +63,17 @@ void FillPickList(AppContext& ctx, PickField field, QComboBox* list) {
   const QString typed = list->currentText();
   const QSignalBlocker block(list);
   list->clear();
-  list->addItems(PickListValues(ctx, field));
+  list->addItems(PickListValues(ctx, field).value_or(QStringList()));
   list->setCurrentIndex(-1);
   list->setEditText(typed);
+}
+
+void ShowGoodsError(AppContext& ctx, const GoodsError& error) {
+  if (error.kind == GoodsError::Kind::Unavailable) {
+    ctx.ReportDatabaseUnavailable(error.reason);
+    return;
+  }
+  ctx.ShowMessage(error.message, MessageKind::Stop);
 }
 
 GoodsEntryWindow::GoodsEntryWindow(AppContext& ctx, Mode mode, qint64 goods_id, QWidget* owner)
@@ -78,9 +86,11 @@ GoodsEntryWindow::GoodsEntryWindow(AppContext& ctx, Mode mode, qint64 goods_id, 
   date_->setDate(ctx_.clock.Now().date());
 
   if (mode_ != Mode::NewGoods) {
-    if (auto record = LoadGoods(ctx_, goods_id_)) {
-      LoadRecord(*record);
+    const auto record = LoadGoods(ctx_, goods_id_);
+    if (record && *record) {
+      LoadRecord(**record);
     } else {
+      if (!record && record.error().unavailable) ctx_.ReportDatabaseUnavailable(record.error().message);
       goods_id_ = 0;  // nothing to restock or edit; Save reports it
     }
   }
@@ -250,7 +260,7 @@ void GoodsEntryWindow::Save() {
     case Mode::Restock: {
       auto done = RestockGoods(ctx_, goods_id_, NumberValue(form.quantity), buy_price_at_open_);
       if (!done) {
-        ctx_.ShowMessage(done.error().message, MessageKind::Stop);
+        ShowGoodsError(ctx_, done.error());
         return;
       }
       emit GoodsSaved();
@@ -261,7 +271,7 @@ void GoodsEntryWindow::Save() {
     case Mode::Edit: {
       auto done = UpdateGoods(ctx_, goods_id_, form, sold_at_open_);
       if (!done) {
-        ctx_.ShowMessage(done.error().message, MessageKind::Stop);
+        ShowGoodsError(ctx_, done.error());
         return;
       }
       emit GoodsSaved();

@@ -64,7 +64,13 @@ class GoodsEntryWindow : public QDialog {
   QPushButton* clear_ = nullptr;
 };
 
-// Fills a drop-down list with the pick values of a field, keeping its typed text.
+// Fills a drop-down list with the pick values of a field, keeping its typed text. A
+// database that cannot be read leaves the list empty; the command that needs the
+// database tells the user.
 void FillPickList(AppContext& ctx, PickField field, QComboBox* list);
+
+// Shows a refused or failed goods command (stop icon); a database that did not open
+// as "打开数据库失败！", its reason on standard error.
+void ShowGoodsError(AppContext& ctx, const GoodsError& error);
 
 }  // namespace hemulu

@@ -49,16 +49,17 @@ GoodsQuery ContainsQuery(const char* column, const QString& text) {
           {ContainsPattern(text)}};
 }
 
-GoodsError DatabaseError(const DbError& e) {
-  return {GoodsError::Kind::Database, WriteFailureText(e.message)};
-}
-
 const GoodsError kNotAllowed{GoodsError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能修改或删除商品。")};
 const GoodsError kGone{GoodsError::Kind::Gone, QStringLiteral("该商品已不存在，可能已被删除。")};
 
 }  // namespace
 
 QString GoodsNotAllowedMessage() { return kNotAllowed.message; }
+
+GoodsError GoodsDatabaseError(const DbError& e) {
+  if (e.unavailable) return {GoodsError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
+  return {GoodsError::Kind::Database, WriteFailureText(e.message), e.message};
+}
 
 GoodsQuery AllGoodsQuery() { return {QStringLiteral("select * from buy"), {}}; }
 
@@ -83,13 +84,16 @@ void SortByPinyin(QStringList& values) {
                    [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
 }
 
-QStringList PickListValues(AppContext& ctx, PickField field) {
-  QStringList values;
-  if (!ctx.EnsureDatabaseOpen()) return values;
+std::expected<QStringList, DbError> PickListValues(AppContext& ctx, PickField field) {
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
   const QString column = QString::fromUtf8(PickColumn(field));
   auto st = ctx.db.Prepare(QStringLiteral("select %1 as exp from buy group by %1").arg(column).toStdString());
-  if (!st) return values;
-  while (st->Step().value_or(false)) {
+  if (!st) return std::unexpected(st.error());
+  QStringList values;
+  while (true) {
+    auto row = st->Step();
+    if (!row) return std::unexpected(row.error());
+    if (!*row) break;
     const QString v = st->Text(0);
     if (!v.isEmpty()) values.push_back(v);
   }
@@ -108,12 +112,14 @@ std::optional<FormProblem> ValidateGoodsForm(const GoodsForm& f) {
   return std::nullopt;
 }
 
-std::optional<GoodsRecord> LoadGoods(AppContext& ctx, qint64 id) {
-  if (!ctx.EnsureDatabaseOpen()) return std::nullopt;
+std::expected<std::optional<GoodsRecord>, DbError> LoadGoods(AppContext& ctx, qint64 id) {
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
   auto st = ctx.db.Prepare("select * from buy where ID=?");
-  if (!st) return std::nullopt;
+  if (!st) return std::unexpected(st.error());
   st->BindAll(id);
-  if (!st->Step().value_or(false)) return std::nullopt;
+  auto found = st->Step();
+  if (!found) return std::unexpected(found.error());
+  if (!*found) return std::optional<GoodsRecord>();
   GoodsRecord r;
   r.id = st->Int("ID");
   r.name = st->Text("名称");
@@ -136,7 +142,7 @@ std::optional<GoodsRecord> LoadGoods(AppContext& ctx, qint64 id) {
 }
 
 std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsForm& f) {
-  if (!ctx.EnsureDatabaseOpen()) return std::unexpected(WriteError{QString(), QStringLiteral("打开数据库失败！")});
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(UnavailableWriteError(open.error()));
   const double q = NumberValue(f.quantity), p = NumberValue(f.buy_price);
   return RowWriter(ctx.db, "buy")
       .Set("类型", f.category, QStringLiteral("099"))
@@ -161,11 +167,11 @@ std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsFor
 std::expected<void, GoodsError> RestockGoods(AppContext& ctx, qint64 id, double q, double p) {
   if (!std::isfinite(q) || !std::isfinite(p) || q <= kTolerance)
     return std::unexpected(GoodsError{GoodsError::Kind::Invalid, QStringLiteral("进货数量必须填写")});
-  if (!ctx.EnsureDatabaseOpen()) return std::unexpected(DatabaseError(ctx.db.LastError()));
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(GoodsDatabaseError(open.error()));
   auto changed = ctx.db.Execute(
       "update buy set 进货数量=进货数量+?, 进货金额=进货金额+?, 存货数量=存货数量+?, 存货金额=存货金额+? where ID=?", q,
       q * p, q, q * p, id);
-  if (!changed) return std::unexpected(DatabaseError(changed.error()));
+  if (!changed) return std::unexpected(GoodsDatabaseError(changed.error()));
   if (*changed == 0) return std::unexpected(kGone);
   return {};
 }
@@ -181,17 +187,17 @@ std::expected<void, GoodsError> UpdateGoods(AppContext& ctx, qint64 id, const Go
     if (CharacterCount(*text) > schema::kTextLimit)
       return std::unexpected(GoodsError{GoodsError::Kind::Field,
                                         QString::fromUtf8(label) + QStringLiteral("不能超过50个字")});
-  if (!ctx.EnsureDatabaseOpen()) return std::unexpected(DatabaseError(ctx.db.LastError()));
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(GoodsDatabaseError(open.error()));
 
   auto tx = Transaction::Begin(ctx.db);
-  if (!tx) return std::unexpected(DatabaseError(tx.error()));
+  if (!tx) return std::unexpected(GoodsDatabaseError(tx.error()));
   // The amounts rest on the sold quantity shown when the window opened; if a sale has
   // changed it since, saving would lose that sale.
   auto current = ctx.db.Prepare("select 销售数量 from buy where ID=?");
-  if (!current) return std::unexpected(DatabaseError(current.error()));
+  if (!current) return std::unexpected(GoodsDatabaseError(current.error()));
   current->BindAll(id);
   auto found = current->Step();
-  if (!found) return std::unexpected(DatabaseError(found.error()));
+  if (!found) return std::unexpected(GoodsDatabaseError(found.error()));
   if (!*found) return std::unexpected(kGone);
   if (std::fabs(current->Double(0) - sold) > kTolerance)
     return std::unexpected(GoodsError{GoodsError::Kind::Changed,
@@ -204,16 +210,16 @@ std::expected<void, GoodsError> UpdateGoods(AppContext& ctx, qint64 id, const Go
       "存货数量=?,存货金额=?,供货商=?,备注=?,首拼=? where ID=?",
       f.name, f.model, f.code, f.category, q, p, q * p, sold, r, sold * r, q - sold, p * (q - sold), f.supplier,
       f.note, NameInitials(f.name), id);
-  if (!changed) return std::unexpected(DatabaseError(changed.error()));
-  if (auto c = tx->Commit(); !c) return std::unexpected(DatabaseError(c.error()));
+  if (!changed) return std::unexpected(GoodsDatabaseError(changed.error()));
+  if (auto c = tx->Commit(); !c) return std::unexpected(GoodsDatabaseError(c.error()));
   return {};
 }
 
 std::expected<void, GoodsError> DeleteGoods(AppContext& ctx, qint64 id) {
   if (!ctx.session.IsSuperAdministrator()) return std::unexpected(kNotAllowed);
-  if (!ctx.EnsureDatabaseOpen()) return std::unexpected(DatabaseError(ctx.db.LastError()));
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(GoodsDatabaseError(open.error()));
   auto changed = ctx.db.Execute("delete from buy where ID=?", id);
-  if (!changed) return std::unexpected(DatabaseError(changed.error()));
+  if (!changed) return std::unexpected(GoodsDatabaseError(changed.error()));
   return {};
 }
 

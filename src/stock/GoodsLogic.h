@@ -34,7 +34,7 @@ GoodsQuery CategoryTreeQuery(const QString& item_text);
 // Values offered by the drop-down lists.
 enum class PickField { Category, Name, Model, Code, Supplier };
 // Each non-empty value once, in pinyin order.
-QStringList PickListValues(AppContext& ctx, PickField field);
+[[nodiscard]] std::expected<QStringList, DbError> PickListValues(AppContext& ctx, PickField field);
 // Orders texts as a Chinese reader expects (pinyin, then the rest).
 void SortByPinyin(QStringList& values);
 
@@ -64,31 +64,35 @@ struct GoodsRecord {
   QDateTime date;
 };
 
-std::optional<GoodsRecord> LoadGoods(AppContext& ctx, qint64 id);
+// The row; nullopt when there is no such row.
+[[nodiscard]] std::expected<std::optional<GoodsRecord>, DbError> LoadGoods(AppContext& ctx, qint64 id);
 
-// A refused or failed goods write, with the text to show.
+// A refused or failed goods write, with the text to show. Unavailable: the database did
+// not open (message "打开数据库失败！", reason the engine's words for the log).
 struct GoodsError {
-  enum class Kind { NotAllowed, Invalid, Gone, Changed, Database, Field } kind;
+  enum class Kind { NotAllowed, Invalid, Gone, Changed, Database, Field, Unavailable } kind;
   QString message;
+  QString reason = {};
 };
+GoodsError GoodsDatabaseError(const DbError& error);
 
 // What an operator is told when editing or deleting goods.
 QString GoodsNotAllowedMessage();
 
 // Inserts new goods field by field with the codes [099] … [085].
-std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsForm& form);
+[[nodiscard]] std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsForm& form);
 
 // Adds the quantity at the row's own purchase price to the row's purchase and stock
 // figures. The figures are raised where they stand, so a sale made while the window
 // was open is kept.
-std::expected<void, GoodsError> RestockGoods(AppContext& ctx, qint64 id, double quantity, double buy_price);
+[[nodiscard]] std::expected<void, GoodsError> RestockGoods(AppContext& ctx, qint64 id, double quantity, double buy_price);
 
 // Rewrites the row from the form, recomputing amounts and stock from the sold quantity
 // taken when the window opened. Refused to operators; refused when the row was sold
 // from or deleted meanwhile.
-std::expected<void, GoodsError> UpdateGoods(AppContext& ctx, qint64 id, const GoodsForm& form, double sold);
+[[nodiscard]] std::expected<void, GoodsError> UpdateGoods(AppContext& ctx, qint64 id, const GoodsForm& form, double sold);
 
 // Deletes the row; its sales rows stay. Refused to operators.
-std::expected<void, GoodsError> DeleteGoods(AppContext& ctx, qint64 id);
+[[nodiscard]] std::expected<void, GoodsError> DeleteGoods(AppContext& ctx, qint64 id);
 
 }  // namespace hemulu

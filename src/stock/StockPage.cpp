@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
@@ -18,6 +19,7 @@
 #include "stock/CategoryTreeWindow.h"
 #include "stock/GoodsEntryWindow.h"
 #include "stock/StockList.h"
+#include "ui/SuperAdministratorGate.h"
 
 namespace hemulu {
 
@@ -162,35 +164,30 @@ QWidget* StockPage::BuildToolBar() {
   return bar;
 }
 
-QAction* StockPage::Item(const char* caption) const {
-  if (!menu_) return nullptr;
-  return menu_->findChild<QAction*>(QString::fromUtf8(caption));
+void StockPage::ShowPage(PageIndex page) {
+  if (hooks_.show_page) hooks_.show_page(page);
 }
 
 void StockPage::ConnectMenu() {
   if (!menu_) return;
-  const auto on = [this](const char* caption, auto&& slot) {
-    if (QAction* a = Item(caption)) connect(a, &QAction::triggered, this, slot);
+  const auto on = [this](StockCommand command, std::function<void()> run) {
+    OnCommand(menu_, command, this, std::move(run));
   };
-  on("商品入库", [this] { OpenNewGoods(); });
-  on("商品续存", [this] { OpenRestock(); });
-  on("修改(退货)", [this] { OpenEdit(); });
-  on("删除", [this] { DeleteCurrentGoods(); });
-  on("销售记录", [this] {
-    if (hooks_.show_page) hooks_.show_page(1);
-  });
-  on("汇总统计", [this] {
-    if (hooks_.show_page) hooks_.show_page(5);
-  });
-  on("刷新显示", [this] { FillStockList(); });
-  on("导出Excel", [this] { ExportToSpreadsheet(); });
-  on("打印", [this] { Print(); });
-  on("查看进货单价", [this] { ShowPurchasePrice(); });
-  const std::pair<const char*, int> toggles[] = {{"隐藏进货单价", kStockBuyPriceCol},
-                                                  {"隐藏进货金额", kStockBuyAmountCol},
-                                                  {"隐藏存货金额", kStockStockAmountCol}};
-  for (const auto& [caption, col] : toggles) {
-    if (QAction* a = Item(caption)) {
+  using enum StockCommand;
+  on(NewGoods, [this] { OpenNewGoods(); });
+  on(Restock, [this] { OpenRestock(); });
+  on(Edit, [this] { OpenEdit(); });
+  on(Delete, [this] { DeleteCurrentGoods(); });
+  on(ShowSalesRecords, [this] { ShowPage(kSalesPage); });
+  on(ShowSummary, [this] { ShowPage(kSummaryPage); });
+  on(Refresh, [this] { FillStockList(); });
+  on(Export, [this] { ExportToSpreadsheet(); });
+  on(Print, [this] { this->Print(); });
+  on(ShowBuyPrice, [this] { ShowPurchasePrice(); });
+  const std::pair<StockCommand, int> toggles[] = {
+      {HideBuyPrice, kStockBuyPriceCol}, {HideBuyAmount, kStockBuyAmountCol}, {HideStockAmount, kStockStockAmountCol}};
+  for (const auto& [command, col] : toggles) {
+    if (QAction* a = CommandItem(command)) {
       a->setCheckable(true);
       connect(a, &QAction::toggled, this, [this, col = col](bool hide) { ToggleColumn(col, hide); });
     }
@@ -198,8 +195,9 @@ void StockPage::ConnectMenu() {
 }
 
 void StockPage::FillStockList(const GoodsQuery& query) {
-  FillStockGrid(ctx_, *grid_, query, warning_quantity_);
+  const FillResult result = FillStockGrid(ctx_, *grid_, query, warning_quantity_);
   ApplyColumnShares();
+  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
 }
 
 void StockPage::ApplyColumnShares() {
@@ -212,14 +210,23 @@ void StockPage::RefillPickLists() {
   FillPickList(ctx_, PickField::Category, category_box_);
 }
 
+void StockPage::SaveSetting(const QString& key, const QString& value) {
+  if (ctx_.settings.WriteSetupValue(key, value)) return;
+  // The page goes on with the new value; the user hears once that it will not last.
+  std::fprintf(stderr, "hemulu: %s: [setup] %s not written\n", qUtf8Printable(ctx_.settings.Path()), qUtf8Printable(key));
+  if (setting_failure_shown_) return;
+  setting_failure_shown_ = true;
+  ctx_.ShowMessage(SettingNotSavedMessage(ctx_.settings.Path()), MessageKind::Exclamation);
+}
+
 void StockPage::OnWarningQuantityEdited(const QString& text) {
-  ctx_.settings.WriteSetupValue(QStringLiteral("beep"), text);
+  SaveSetting(QStringLiteral("beep"), text);
   warning_quantity_ = WarningQuantityOf(text);
   FillStockList();
 }
 
 void StockPage::OnZeroStockToggled(bool checked) {
-  ctx_.settings.WriteSetupValue(QStringLiteral("zero"), checked ? QStringLiteral("ture") : QStringLiteral("false"));
+  SaveSetting(QStringLiteral("zero"), checked ? QStringLiteral("ture") : QStringLiteral("false"));
   FillStockList();
 }
 
@@ -264,22 +271,23 @@ QMenu* StockPage::PrepareMenuFor(int row, int col) {
   if (!menu_) return nullptr;
   if (row >= 2 && col >= 2) {
     const bool super = ctx_.session.IsSuperAdministrator();
-    const auto show = [this](const char* caption, bool visible) {
-      if (QAction* a = Item(caption)) a->setVisible(visible);
+    const auto show = [this](StockCommand command, bool visible) {
+      if (QAction* a = CommandItem(command)) a->setVisible(visible);
     };
+    using enum StockCommand;
     if (selection_.HasGoods()) {
-      show("查看进货单价", true);
-      show("商品续存", true);
+      show(ShowBuyPrice, true);
+      show(Restock, true);
       if (super) {
-        show("修改(退货)", true);
-        show("删除", true);
-        show("查看进货单价", false);
+        show(Edit, true);
+        show(Delete, true);
+        show(ShowBuyPrice, false);
       }
     } else {
-      show("修改(退货)", false);
-      show("删除", false);
-      show("查看进货单价", false);
-      if (!super) show("商品续存", false);
+      show(Edit, false);
+      show(Delete, false);
+      show(ShowBuyPrice, false);
+      if (!super) show(Restock, false);
     }
   }
   return menu_;
@@ -325,7 +333,7 @@ void StockPage::DeleteCurrentGoods() {
                              QStringLiteral("警告！")))
     return;
   if (auto done = DeleteGoods(ctx_, chosen.GoodsId()); !done) {
-    ctx_.ShowMessage(done.error().message, MessageKind::Stop);
+    ShowGoodsError(ctx_, done.error());
     return;
   }
   // The row goes without a refill, so the totals keep their figures until the next fill.

@@ -8,6 +8,8 @@
 
 #include "stock/CategoryTreeWindow.h"
 #include "stock/StockList.h"
+#include "stock/StockMenus.h"
+#include "ui/Pages.h"
 
 class QCheckBox;
 class QComboBox;
@@ -23,8 +25,8 @@ class Grid;
 
 // What the page asks of the rest of the program.
 struct StockPageHooks {
-  // Switches the main window to another page (1 sales, 5 summary).
-  std::function<void(int page_index)> show_page;
+  // Switches the main window to another page (sales records, summary).
+  std::function<void(PageIndex page)> show_page;
   // Opens the sale window for a goods row (modal).
   std::function<void(qint64 goods_id)> open_sale;
 };
@@ -58,6 +60,8 @@ class StockPage : public QWidget {
   void ExportToSpreadsheet();
   void Print();
   void ToggleColumn(int col, bool hide);
+  // The menu's action of a command (nullptr without a menu).
+  QAction* CommandItem(StockCommand command) const { return CommandAction(menu_, command); }
 
   // Chooses a row as a right-click does, then updates the menu's items; returns the
   // menu for showing (tests check it without showing it).
@@ -78,7 +82,8 @@ class StockPage : public QWidget {
   void ClearConditions();
   void OpenCategoryTree();
   void OpenEntryWindow(int mode, qint64 id);
-  QAction* Item(const char* caption) const;
+  void ShowPage(PageIndex page);
+  void SaveSetting(const QString& key, const QString& value);
 
   AppContext& ctx_;
   QMenu* menu_;
@@ -87,6 +92,7 @@ class StockPage : public QWidget {
   ColumnShares* shares_ = nullptr;
   GoodsSelection& selection_;
   int warning_quantity_ = 0;
+  bool setting_failure_shown_ = false;
   bool hide_buy_price_ = false, hide_buy_amount_ = false, hide_stock_amount_ = false;
 
   QLineEdit* code_box_ = nullptr;

@@ -6,6 +6,7 @@
 
 #include "lists/Grid.h"
 #include "stock/StockList.h"
+#include "stock/StockMenus.h"
 
 namespace hemulu {
 
@@ -22,14 +23,13 @@ SummaryPage::SummaryPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection
     if (button != Qt::RightButton) return;
     if (QMenu* m = PrepareMenuFor(row, col)) m->popup(pos);
   });
-  if (menu_)
-    if (QAction* refresh = menu_->findChild<QAction*>(QStringLiteral("刷新显示")))
-      connect(refresh, &QAction::triggered, this, &SummaryPage::Refill);
+  OnCommand(menu_, SummaryCommand::Refresh, this, [this] { Refill(); });
   Refill();
 }
 
 void SummaryPage::Refill() {
-  FillSummaryGrid(ctx_, *grid_, StoredWarningQuantity(ctx_.settings));
+  const FillResult result = FillSummaryGrid(ctx_, *grid_, StoredWarningQuantity(ctx_.settings));
+  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
 }
 
 QMenu* SummaryPage::PrepareMenuFor(int row, int col) {

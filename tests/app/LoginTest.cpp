@@ -39,12 +39,10 @@ TEST(Login, TrimsTheTypedPasswordButNeverTheStoredOne) {
   // A stored password with surrounding blanks cannot be typed so that it matches.
   ASSERT_TRUE(ctx.db.Execute("update UserName set 密码=? where 用户名=?", QStringLiteral(" 735"), kSuperAdministrator));
   for (const QString& typed : {QStringLiteral(" 735"), QStringLiteral("735"), QStringLiteral("  735  ")}) {
-    app.prompter.Clear();
     EXPECT_EQ(AttemptLogin(ctx, kSuperAdministrator, typed), LoginOutcome::WrongPassword) << typed.toStdString();
-    ASSERT_EQ(app.prompter.Prompts().size(), 1u);
-    EXPECT_EQ(app.prompter.Prompts()[0].text, kWrongPasswordMessage);
-    EXPECT_EQ(app.prompter.Prompts()[0].icon, MessageKind::Stop);
   }
+  // The rules show nothing themselves: the window tells the user.
+  EXPECT_TRUE(app.prompter.Prompts().empty());
 }
 
 TEST(Login, RefusesMissingInputAndUnknownAccountsWithOneMessageEach) {
@@ -55,15 +53,43 @@ TEST(Login, RefusesMissingInputAndUnknownAccountsWithOneMessageEach) {
   EXPECT_EQ(AttemptLogin(ctx, std::nullopt, "735"), LoginOutcome::NoAccountChosen);
   EXPECT_EQ(AttemptLogin(ctx, kSuperAdministrator, ""), LoginOutcome::NoPassword);
   EXPECT_EQ(AttemptLogin(ctx, "不存在的人", "735"), LoginOutcome::UnknownAccount);
-  EXPECT_EQ(app.prompter.Messages(), (std::vector<QString>{kChooseAccountMessage, kEnterPasswordMessage,
-                                                            QStringLiteral("账号不存在或打开失败")}));
-  for (const Prompt& p : app.prompter.Prompts()) EXPECT_EQ(p.icon, MessageKind::Stop);
+  EXPECT_EQ(LoginRefusalText(LoginOutcome::NoAccountChosen), kChooseAccountMessage);
+  EXPECT_EQ(LoginRefusalText(LoginOutcome::NoPassword), kEnterPasswordMessage);
+  EXPECT_EQ(LoginRefusalText(LoginOutcome::UnknownAccount), QStringLiteral("账号不存在或打开失败"));
+  EXPECT_EQ(LoginRefusalText(LoginOutcome::WrongPassword), kWrongPasswordMessage);
+  EXPECT_TRUE(LoginRefusalText(LoginOutcome::Accepted).isEmpty());
+  EXPECT_TRUE(app.prompter.Prompts().empty());
   EXPECT_TRUE(ctx.session.UserName().isEmpty());
 
   // Quotes in names and passwords are plain data.
   EXPECT_EQ(AttemptLogin(ctx, "O'Neil", "x'1"), LoginOutcome::Accepted);
   EXPECT_EQ(ctx.session.UserName(), "O'Neil");
   EXPECT_FALSE(ctx.session.IsSuperAdministrator());
+}
+
+TEST(LoginWindow, EachRefusalIsOneStopMessage) {
+  TestApp app("");
+  AddAccount(app.ctx(), "O'Neil", "x'1");
+  LoginWindow window(app.ctx());
+  auto* users = window.findChild<QComboBox*>("组合框1");
+  auto* password = window.findChild<QLineEdit*>("编辑框2");
+
+  users->setCurrentIndex(-1);
+  password->setText("735");
+  app.prompter.ExpectMessage(kChooseAccountMessage);
+  window.Login();
+  users->setCurrentIndex(0);
+  password->clear();
+  app.prompter.ExpectMessage(kEnterPasswordMessage);
+  window.Login();
+  // An account deleted after the list was filled.
+  ASSERT_TRUE(app.ctx().db.Execute("delete from UserName where 用户名=?", QStringLiteral("O'Neil")));
+  password->setText("x'1");
+  app.prompter.ExpectMessage(QStringLiteral("账号不存在或打开失败"));
+  window.Login();
+  ASSERT_EQ(app.prompter.Prompts().size(), 3u);
+  for (const Prompt& p : app.prompter.Prompts()) EXPECT_EQ(p.icon, MessageKind::Stop);
+  EXPECT_TRUE(app.ctx().session.UserName().isEmpty());
 }
 
 TEST(LoginWindow, ListsTheNewestAccountFirstWithFocusOnThePassword) {
@@ -111,6 +137,7 @@ TEST(LoginWindow, EnterLogsInAndAWrongPasswordCanBeRetried) {
   auto* password = window.findChild<QLineEdit*>("编辑框2");
 
   TypeText(password, "736");
+  app.prompter.ExpectMessage(kWrongPasswordMessage);
   PressEnter(password);
   EXPECT_EQ(logged_in.count(), 0);
   EXPECT_EQ(app.prompter.Messages(), std::vector<QString>{kWrongPasswordMessage});
@@ -129,7 +156,7 @@ TEST(LoginWindow, EnterLogsInAndAWrongPasswordCanBeRetried) {
 
 TEST(LoginWindow, AnUnreadableDatabaseLeavesAnEmptyListAndNoCrash) {
   QTemporaryDir dir;
-  WriteWorkingFiles(dir.path(), dir.path());
+  ASSERT_TRUE(WriteWorkingFiles(dir.path(), dir.path()));
   {
     QFile db(dir.filePath("data.db"));
     ASSERT_TRUE(db.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -139,6 +166,9 @@ TEST(LoginWindow, AnUnreadableDatabaseLeavesAnEmptyListAndNoCrash) {
   FixedClock clock;
   RecordingNotifier notifier;
   AppContext ctx(dir.path(), prompter, clock, notifier);
+  // Once for the start-up step, once for the account list.
+  prompter.ExpectMessage(QStringLiteral("打开数据库失败！"));
+  prompter.ExpectMessage(QStringLiteral("打开数据库失败！"));
   LoginWindow window(ctx);
   EXPECT_EQ(window.findChild<QComboBox*>("组合框1")->count(), 0);
   EXPECT_EQ(prompter.Messages(),
@@ -146,6 +176,7 @@ TEST(LoginWindow, AnUnreadableDatabaseLeavesAnEmptyListAndNoCrash) {
 
   prompter.Clear();
   window.findChild<QLineEdit*>("编辑框2")->setText("735");
+  prompter.ExpectMessage(kChooseAccountMessage);
   window.Login();
   EXPECT_EQ(prompter.Messages(), std::vector<QString>{kChooseAccountMessage});
 }

@@ -103,14 +103,14 @@ TEST(MainWindow, BuildsAllSevenMenusWithTheirItemsInOrder) {
     EXPECT_EQ(Outline(menu), items) << name.toStdString();
   }
   EXPECT_EQ(window.Menu("没有这个菜单"), nullptr);
-  EXPECT_EQ(window.MenuAction(kStockMenu, "查看进货单价")->text(), "查看进货单价");
+  EXPECT_EQ(FindMenuItem(window.Menu(kStockMenu), "查看进货单价")->text(), "查看进货单价");
 }
 
 TEST(MainWindow, SevenItemsAreHiddenForAnOperatorOnly) {
   TestApp super_app;
   MainWindow super_window(super_app.ctx());
   for (const auto& [menu, item] : kOperatorHidden) {
-    QAction* action = super_window.MenuAction(menu, item);
+    QAction* action = FindMenuItem(super_window.Menu(menu), item);
     ASSERT_NE(action, nullptr) << item.toStdString();
     EXPECT_TRUE(action->isVisible()) << item.toStdString();
   }
@@ -131,7 +131,7 @@ TEST(MainWindow, SevenItemsAreHiddenForAnOperatorOnly) {
   EXPECT_EQ(hidden, 7);
   EXPECT_GT(visible, 30);
   // The operator keeps the item guarded by the super-administrator password.
-  EXPECT_TRUE(operator_window.MenuAction(kStockMenu, "查看进货单价")->isVisible());
+  EXPECT_TRUE(FindMenuItem(operator_window.Menu(kStockMenu), "查看进货单价")->isVisible());
 }
 
 TEST(MainWindow, AnOperatorIsRefusedUserManagementFromTheItemAndTheMenu) {
@@ -143,7 +143,7 @@ TEST(MainWindow, AnOperatorIsRefusedUserManagementFromTheItemAndTheMenu) {
     MainWindow window(app.ctx(), parts);
 
     window.Navigation()->Item(kUserManagementItem)->click();
-    window.MenuAction(kSystemMenu, "用户管理")->trigger();
+    FindMenuItem(window.Menu(kSystemMenu), "用户管理")->trigger();
 
     if (user == kSuperAdministrator) {
       EXPECT_EQ(opened, 2);
@@ -229,14 +229,14 @@ TEST(MainWindow, WindowItemsCallTheirHooksAndKeepThePageMarked) {
   window.ShowPage(kSalesPage);
   window.Navigation()->Item(kSettingsItem)->click();
   window.Navigation()->Item(kDataMaintenanceItem)->click();
-  window.MenuAction(kSystemMenu, "系统设置")->trigger();
-  window.MenuAction(kSystemMenu, "数据备份")->trigger();
+  FindMenuItem(window.Menu(kSystemMenu), "系统设置")->trigger();
+  FindMenuItem(window.Menu(kSystemMenu), "数据备份")->trigger();
   EXPECT_EQ(opened, (std::vector<QString>{"settings:主窗口", "data:主窗口", "settings:主窗口", "data:主窗口"}));
   EXPECT_EQ(window.CurrentPage(), kSalesPage);
   EXPECT_TRUE(window.Navigation()->Item(kSalesItem)->isChecked());
   EXPECT_FALSE(window.Navigation()->Item(kSettingsItem)->isChecked());
 
-  window.MenuAction(kSystemMenu, "关于我们")->trigger();
+  FindMenuItem(window.Menu(kSystemMenu), "关于我们")->trigger();
   EXPECT_EQ(window.CurrentPage(), kAboutPage);
   EXPECT_TRUE(window.Navigation()->Item(kAboutItem)->isChecked());
 }
@@ -247,22 +247,23 @@ TEST(MainWindow, HelpItemsAndExit) {
   QSignalSpy closed(&window, &MainWindow::Closed);
   window.show();
 
-  window.MenuAction(kHelpMenu, "使用帮助")->trigger();
+  app.prompter.ExpectMessage("帮助文件制作中.");
+  FindMenuItem(window.Menu(kHelpMenu), "使用帮助")->trigger();
   ASSERT_EQ(app.prompter.Prompts().size(), 1u);
   EXPECT_EQ(app.prompter.Prompts()[0].text, "帮助文件制作中.");
   EXPECT_EQ(app.prompter.Prompts()[0].icon, MessageKind::Information);
 
-  window.MenuAction(kHelpMenu, "在线帮助")->trigger();
+  FindMenuItem(window.Menu(kHelpMenu), "在线帮助")->trigger();
   auto* help = window.findChild<QDialog*>("帮助窗口");
   ASSERT_NE(help, nullptr);
   EXPECT_TRUE(help->isVisible());
   EXPECT_FALSE(help->isModal());
-  window.MenuAction(kSystemMenu, "官方网站")->trigger();
-  window.MenuAction(kHelpMenu, "最新特性")->trigger();
+  FindMenuItem(window.Menu(kSystemMenu), "官方网站")->trigger();
+  FindMenuItem(window.Menu(kHelpMenu), "最新特性")->trigger();
   EXPECT_EQ(window.findChildren<QDialog*>("帮助窗口").size(), 1);
   EXPECT_EQ(app.prompter.Prompts().size(), 1u);
 
-  window.MenuAction(kSystemMenu, "退出程序")->trigger();
+  FindMenuItem(window.Menu(kSystemMenu), "退出程序")->trigger();
   EXPECT_EQ(closed.count(), 1);
   EXPECT_FALSE(window.isVisible());
 }

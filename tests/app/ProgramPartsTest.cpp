@@ -25,16 +25,16 @@ TEST(ProgramParts, StockAndSummaryPagesShareTheChosenGoods) {
 
   stock->PrepareMenuFor(2, 2);
   EXPECT_TRUE(stock->Selection().HasGoods());
-  window.MenuAction(kStockMenu, "汇总统计")->trigger();
+  FindMenuItem(window.Menu(kStockMenu), "汇总统计")->trigger();
   EXPECT_EQ(window.CurrentPage(), kSummaryPage);
   auto* summary = qobject_cast<SummaryPage*>(window.Page(kSummaryPage));
   ASSERT_NE(summary, nullptr);
   // A right-click on the summary view clears the goods the stock commands act on.
   summary->PrepareMenuFor(2, 2);
   EXPECT_FALSE(stock->Selection().HasGoods());
-  window.MenuAction(kStockMenu, "商品续存")->trigger();
+  FindMenuItem(window.Menu(kStockMenu), "商品续存")->trigger();
   EXPECT_EQ(stock->EntryWindow(), nullptr);
 
-  window.MenuAction(kStockMenu, "销售记录")->trigger();
+  FindMenuItem(window.Menu(kStockMenu), "销售记录")->trigger();
   EXPECT_EQ(window.CurrentPage(), kSalesPage);
 }

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QPointer>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -15,15 +17,23 @@ using namespace hemulu;
 
 namespace {
 
-// Runs `answer` on the modal dialog as soon as it is shown.
+// Runs `answer` on the modal dialog as soon as it is shown. When the answer leaves the
+// dialog open (an assertion inside it failed), the dialog is rejected so that the
+// prompter returns and the test reports the failure instead of hanging.
 void WhenDialogShows(std::function<void(QWidget*)> answer) {
   auto* timer = new QTimer;
   timer->setInterval(0);
   QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-    if (QWidget* dialog = QApplication::activeModalWidget()) {
-      timer->stop();
-      timer->deleteLater();
-      answer(dialog);
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (!dialog) return;
+    timer->stop();
+    timer->deleteLater();
+    QPointer<QWidget> guard(dialog);
+    answer(dialog);
+    if (guard && guard->isVisible()) {
+      ADD_FAILURE() << "the answer left the dialog open";
+      if (auto* box = qobject_cast<QDialog*>(guard.data())) box->reject();
+      else guard->close();
     }
   });
   timer->start();

@@ -32,14 +32,21 @@ void ExpectOpenFailsAndFileUnchanged(const QString& dir) {
   FixedClock clock;
   RecordingNotifier notifier;
   AppContext ctx(dir, prompter, clock, notifier);
-  EXPECT_FALSE(ctx.EnsureDatabaseOpen());
-  ASSERT_EQ(prompter.Prompts().size(), 1u);
-  EXPECT_EQ(prompter.Prompts()[0].text, "打开数据库失败！");
-  EXPECT_EQ(prompter.Prompts()[0].caption, "提示");
-  EXPECT_EQ(prompter.Prompts()[0].icon, MessageKind::Stop);
+  // The data layer shows nothing: the failure, with the engine's reason, is a value.
+  const auto open = ctx.EnsureDatabaseOpen();
+  ASSERT_FALSE(open);
+  EXPECT_TRUE(open.error().unavailable);
+  EXPECT_FALSE(open.error().message.isEmpty());
+  EXPECT_TRUE(prompter.Prompts().empty());
   // Callers go on with empty results.
   EXPECT_FALSE(ctx.db.Prepare("select * from buy").has_value());
-  EXPECT_FALSE(LookUpUser(ctx, kSuperAdministrator));
+  EXPECT_FALSE(ctx.EnsureDatabaseOpen());
+  // A window reports it as the one message.
+  prompter.ExpectMessage("打开数据库失败！");
+  ctx.ReportDatabaseUnavailable(open.error().message);
+  ASSERT_EQ(prompter.Prompts().size(), 1u);
+  EXPECT_EQ(prompter.Prompts()[0].caption, "提示");
+  EXPECT_EQ(prompter.Prompts()[0].icon, MessageKind::Stop);
   ctx.db.Close();
   EXPECT_EQ(Hash(path), before);
   EXPECT_TRUE(QFile::exists(path));
@@ -75,7 +82,7 @@ TEST(Database, TemplateHoldsTheFiveTablesAndTheBuiltInAccount) {
 
 TEST(Database, TemplateIsWrittenByteForByteAndNeverReplaced) {
   QTemporaryDir dir;
-  WriteWorkingFiles(dir.path(), dir.path());
+  ASSERT_TRUE(WriteWorkingFiles(dir.path(), dir.path()));
   QFile f(dir.filePath("data.db"));
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), TemplateDatabaseBytes());
@@ -86,7 +93,7 @@ TEST(Database, TemplateIsWrittenByteForByteAndNeverReplaced) {
   // An existing file, even empty, stays as it is.
   ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
   f.close();
-  WriteWorkingFiles(dir.path(), dir.path());
+  ASSERT_TRUE(WriteWorkingFiles(dir.path(), dir.path()));
   EXPECT_EQ(QFileInfo(dir.filePath("data.db")).size(), 0);
   ExpectOpenFailsAndFileUnchanged(dir.path());
 }
@@ -120,7 +127,7 @@ TEST(Database, ForeignWrongKeyAndDamagedFilesAreRefusedUntouched) {
   }
   {  // the real template with a damaged first page
     QTemporaryDir dir;
-    WriteWorkingFiles(dir.path(), dir.path());
+    ASSERT_TRUE(WriteWorkingFiles(dir.path(), dir.path()));
     QFile f(dir.filePath("data.db"));
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     f.seek(200);
@@ -130,7 +137,7 @@ TEST(Database, ForeignWrongKeyAndDamagedFilesAreRefusedUntouched) {
   }
   {  // a file cut short
     QTemporaryDir dir;
-    WriteWorkingFiles(dir.path(), dir.path());
+    ASSERT_TRUE(WriteWorkingFiles(dir.path(), dir.path()));
     ASSERT_TRUE(QFile::resize(dir.filePath("data.db"), 2048));
     ExpectOpenFailsAndFileUnchanged(dir.path());
   }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -24,7 +26,7 @@ void WriteBytes(const QString& path, const QByteArray& bytes) {
 
 TEST(IniFile, DefaultTextIsWrittenOnceWithCrLf) {
   QTemporaryDir dir;
-  WriteWorkingFiles(dir.path(), QStringLiteral("/home/shop"));
+  ASSERT_TRUE(WriteWorkingFiles(dir.path(), QStringLiteral("/home/shop")));
   const QByteArray text = ReadBytes(dir.filePath("config.ini"));
   EXPECT_EQ(text,
             "[setup]\r\npassword=ture\r\nbeep=2\r\nbeepview=ture\r\nbeepcolor=255\r\nline=2\r\nbgtwo=16777215\r\n"
@@ -40,9 +42,30 @@ TEST(IniFile, DefaultTextIsWrittenOnceWithCrLf) {
 
   // An existing file, even an empty one, is never rewritten.
   WriteBytes(dir.filePath("config.ini"), QByteArray());
-  WriteWorkingFiles(dir.path(), QStringLiteral("/home/shop"));
+  ASSERT_TRUE(WriteWorkingFiles(dir.path(), QStringLiteral("/home/shop")));
   EXPECT_TRUE(ReadBytes(dir.filePath("config.ini")).isEmpty());
   EXPECT_EQ(ini.ReadSetupValue("beep"), "");
+}
+
+TEST(IniFile, StartUpThatCannotWriteAWorkingFileSaysWhich) {
+  QTemporaryDir dir;
+  // A program folder that is not a folder: config.ini cannot be written.
+  WriteBytes(dir.filePath("plain-file"), "x");
+  const auto no_config = WriteWorkingFiles(dir.filePath("plain-file"), dir.path());
+  ASSERT_FALSE(no_config);
+  EXPECT_TRUE(no_config.error().endsWith("plain-file/config.ini"));
+  EXPECT_TRUE(WorkingFileFailureText(no_config.error()).contains(no_config.error()));
+
+  // data.db pointing into a folder that does not exist: config.ini is written, data.db
+  // is reported and nothing half-written is left.
+  QDir(dir.path()).mkdir("program");
+  const QString program = dir.filePath("program");
+  ASSERT_TRUE(QFile::link(dir.filePath("missing/data.db"), QDir(program).filePath("data.db")));
+  const auto no_database = WriteWorkingFiles(program, dir.path());
+  ASSERT_FALSE(no_database);
+  EXPECT_EQ(no_database.error(), QDir(program).filePath("data.db"));
+  EXPECT_TRUE(QFile::exists(QDir(program).filePath("config.ini")));
+  EXPECT_FALSE(QFile::exists(dir.filePath("missing/data.db")));
 }
 
 TEST(IniFile, WriteKeepsEveryOtherLineAndLineEnd) {

@@ -43,8 +43,7 @@ QString WriteLegacyDatabase(const QString& dir) {
   if (child == 0) {
     sqlite3* c = nullptr;
     sqlite3_open(path.toUtf8().constData(), &c);
-    KeyConnection(c, kLegacyCipherPageSize);
-    const bool ok = Exec(c, "PRAGMA wal_autocheckpoint=0") &&
+    const bool ok = KeyConnection(c, kLegacyCipherPageSize) && Exec(c, "PRAGMA wal_autocheckpoint=0") &&
                     Exec(c, "insert into other (类型, 金额) values ('收入', 100)") &&
                     Exec(c, "insert into bank (银行, 金额) values ('工商银行', -50)");
     _exit(ok ? 0 : 1);  // no close: the rows stay in the log
@@ -60,8 +59,7 @@ QString WriteLegacyDatabase(const QString& dir) {
 bool ReadsWithPageSize(const QString& path, int page_size) {
   sqlite3* db = nullptr;
   sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-  KeyConnection(db, page_size);
-  const bool ok = Exec(db, "select count(*) from sqlite_master");
+  const bool ok = KeyConnection(db, page_size) && Exec(db, "select count(*) from sqlite_master");
   sqlite3_close(db);
   return ok;
 }

@@ -20,6 +20,7 @@ TEST(RowWriter, FirstFailingFieldGivesItsCodeAndNothingIsWritten) {
   EXPECT_EQ(r.error().Message(), "错误代码 [098]");
   EXPECT_EQ(CountRows(db, "buy"), 0);
 
+  app.prompter.ExpectMessage("错误代码 [098]");
   app.ctx().ReportWriteError(r.error());
   ASSERT_EQ(app.prompter.Prompts().size(), 1u);
   EXPECT_EQ(app.prompter.Prompts()[0].caption, "禾木鹭进销存");

@@ -24,8 +24,7 @@ namespace {
 
 struct BankFixture {
   explicit BankFixture(TestApp& app) : app(app) {
-    menus = BuildMainMenus(&owner);
-    if (!app.ctx().session.IsSuperAdministrator()) HideOperatorItems(menus);
+    menus = BuildMainMenus(&owner, app.ctx().session.IsSuperAdministrator());
   }
   BankPage& Page() {
     if (!page) {
@@ -35,7 +34,7 @@ struct BankFixture {
     return *page;
   }
   Grid& G() { return *Page().BankGrid(); }
-  QAction* Item(const char* caption) { return menus.value(kBankMenu)->findChild<QAction*>(QString::fromUtf8(caption)); }
+  QAction* Item(const char* caption) { return FindMenuItem(menus.value(kBankMenu), QString::fromUtf8(caption)); }
   int RowOf(qint64 id) {
     for (int r = G().FixedRows(); r < G().Rows(); ++r)
       if (G().CellText(r, kBankIdCol) == QString::number(id)) return r;
@@ -43,7 +42,7 @@ struct BankFixture {
   }
   // Data rows, without the empty last row.
   int DataRows() { return G().Rows() - G().FixedRows() - 1; }
-  double Stored(qint64 id) { return LoadBankMovement(app.ctx(), id)->amount; }
+  double Stored(qint64 id) { return StoredMovement(app.ctx(), id)->amount; }
 
   TestApp& app;
   QWidget owner;
@@ -211,13 +210,14 @@ TEST(BankPage, TheChangeWindowShowsTheAmountWithoutSignAndKeepsItsRow) {
   EXPECT_EQ(In<QComboBox>(w, "类型组合框")->currentIndex(), -1);
   // A missing amount is named and nothing is saved.
   In<QLineEdit>(w, "金额框")->clear();
+  app.prompter.ExpectMessage("金额必须填写");
   w->Save();
   EXPECT_EQ(app.prompter.Messages().back(), "金额必须填写");
   EXPECT_EQ(app.prompter.Prompts().back().caption, "请填写完整信息");
   EXPECT_NE(f.Page().ChangeWindow(), nullptr);
   In<QLineEdit>(w, "金额框")->setText("30");
   w->Save();
-  auto m = LoadBankMovement(app.ctx(), odd);
+  auto m = StoredMovement(app.ctx(), odd);
   EXPECT_EQ(m->kind, "");
   EXPECT_EQ(m->amount, -30);
 }
@@ -241,6 +241,7 @@ TEST(BankPage, DeleteAsksRefusesOperatorsAndReloads) {
   BankFixture g(op);
   g.Page().PrepareMenuFor(g.RowOf(kept), 3);
   op.prompter.AnswerConfirm(true);
+  op.prompter.ExpectMessage("对不起，只有超级管理员才能删除记录。");
   g.Item("删除存取")->trigger();
   EXPECT_EQ(op.prompter.Messages(), std::vector<QString>{"对不起，只有超级管理员才能删除记录。"});
   EXPECT_EQ(CountRows(op.ctx().db, "bank"), 1);
@@ -248,4 +249,23 @@ TEST(BankPage, DeleteAsksRefusesOperatorsAndReloads) {
   g.Page().PrepareMenuFor(g.RowOf(kept), 3);
   g.Item("导出Excel")->trigger();
   EXPECT_GT(QFile(op.FilePath("存款管理.xlsx")).size(), 0);
+}
+
+TEST(BankPage, WithoutADatabaseTheViewsStayEmptyAndSaySoOnce) {
+  TestApp app;
+  app.ctx().db.Close();
+  ASSERT_TRUE(QFile::remove(app.FilePath("data.db")));
+  BankFixture f(app);
+  app.prompter.ExpectMessage("打开数据库失败！");
+  f.Page();
+  EXPECT_EQ(f.DataRows(), 0);
+  app.prompter.ExpectMessage("打开数据库失败！");
+  f.Page().ShowBankSummary();
+  EXPECT_EQ(f.DataRows(), 0);
+  BankMovementWindow w(app.ctx(), &f.owner);
+  In<QComboBox>(&w, "名称组合框")->setEditText("工商银行");
+  In<QLineEdit>(&w, "金额框")->setText("5");
+  app.prompter.ExpectMessage("打开数据库失败！");
+  w.Save();
+  EXPECT_TRUE(app.notifier.notices.empty());
 }

@@ -141,8 +141,8 @@ TEST(LedgerLogic, PickListsSkipEmptyValues) {
   InsertLedgerRow(app.ctx().db, "收入", 1, "2026-12-01 00:00:00", "房租", "");
   InsertLedgerRow(app.ctx().db, "支出", 1, "2026-12-01 00:00:00", "房租", "现金");
   InsertLedgerRow(app.ctx().db, "支出", 1, "2026-12-01 00:00:00", "", "转账");
-  EXPECT_EQ(LedgerPickValues(app.ctx(), LedgerPick::Item), QStringList{"房租"});
-  EXPECT_EQ(LedgerPickValues(app.ctx(), LedgerPick::Note).size(), 2);
+  EXPECT_EQ(LedgerPickValues(app.ctx(), LedgerPick::Item).value(), QStringList{"房租"});
+  EXPECT_EQ(LedgerPickValues(app.ctx(), LedgerPick::Note).value().size(), 2);
 }
 
 TEST(LedgerLogic, DeleteIsForTheSuperAdministratorAndReportsAMissingRow) {

@@ -26,8 +26,7 @@ namespace {
 // A ledger page on a test context with the main window's real menus and role rule.
 struct LedgerFixture {
   explicit LedgerFixture(TestApp& app) : app(app) {
-    menus = BuildMainMenus(&owner);
-    if (!app.ctx().session.IsSuperAdministrator()) HideOperatorItems(menus);
+    menus = BuildMainMenus(&owner, app.ctx().session.IsSuperAdministrator());
   }
   LedgerPage& Page() {
     if (!page) {
@@ -37,7 +36,7 @@ struct LedgerFixture {
     return *page;
   }
   Grid& G() { return *Page().LedgerGrid(); }
-  QAction* Item(const char* caption) { return menus.value(kLedgerMenu)->findChild<QAction*>(QString::fromUtf8(caption)); }
+  QAction* Item(const char* caption) { return FindMenuItem(menus.value(kLedgerMenu), QString::fromUtf8(caption)); }
   template <class W>
   W* Find(const char* name) {
     W* w = Page().findChild<W*>(QString::fromUtf8(name));
@@ -107,7 +106,7 @@ TEST(LedgerPage, SumsColoursAndTheAmountOrder) {
   EXPECT_EQ(f.G().CellText(f.RowOf(other), 8), "2026年12月4日");
   EXPECT_EQ(f.G().DisplayedBackColor(f.G().Rows() - 1, 1), ColorFromWin(33023));
 
-  app.ctx().settings.WriteSetupValue("beepview", "true");
+  ASSERT_TRUE(app.ctx().settings.WriteSetupValue("beepview", "true"));
   f.Page().FillLedgerList();
   EXPECT_EQ(f.Column(kLedgerAmountCol), (std::vector<QString>{"100", "30.5", "5", "0.1", "0.2"}));
 }
@@ -158,6 +157,8 @@ TEST(LedgerPage, RecordingAnExpenseChecksStoresAndProposesTheNextNumber) {
   auto* note = f.Find<QComboBox>("支出备注框");
 
   // The checks in order, each with its box focused.
+  for (const char* text : {"支出项目必须填写", "支出项目必须填写", "支出编号必须填写", "支出金额必须填写"})
+    app.prompter.ExpectMessage(QString::fromUtf8(text));
   number->clear();
   f.Page().RecordExpense();
   f.Page().RecordExpense();
@@ -184,6 +185,7 @@ TEST(LedgerPage, RecordingAnExpenseChecksStoresAndProposesTheNextNumber) {
   quantity->setText("三");
   amount->setText("8");
   app.prompter.Clear();
+  app.prompter.ExpectMessage("错误代码 [096]");
   f.Page().RecordExpense();
   EXPECT_EQ(app.prompter.Messages(), std::vector<QString>{"错误代码 [096]"});
   EXPECT_EQ(CountRows(app.ctx().db, "other"), 0);
@@ -259,6 +261,7 @@ TEST(LedgerPage, AnOperatorCannotDelete) {
   EXPECT_FALSE(f.Item("删 除 数 据")->isVisible());
   ASSERT_NE(f.Page().PrepareMenuFor(f.RowOf(a), 3), nullptr);
   app.prompter.AnswerConfirm(true);
+  app.prompter.ExpectMessage("对不起，只有超级管理员才能删除记录。");
   f.Page().DeleteSelectedEntry();
   EXPECT_EQ(app.prompter.Messages(), std::vector<QString>{"对不起，只有超级管理员才能删除记录。"});
   EXPECT_EQ(CountRows(app.ctx().db, "other"), 1);
@@ -293,4 +296,21 @@ TEST(LedgerPage, WidthsFollowTheSetUpSharesThenTheResizeShares) {
   QCoreApplication::processEvents();
   EXPECT_EQ(f.G().ColumnWidth(4), static_cast<int>(f.G().width() * 0.11));
   EXPECT_EQ(f.G().ColumnWidth(1), 0);
+}
+
+TEST(LedgerPage, WithoutADatabaseEachActionSaysSoOnceAndTheListStaysEmpty) {
+  TestApp app;
+  app.ctx().db.Close();
+  ASSERT_TRUE(QFile::remove(app.FilePath("data.db")));
+  LedgerFixture f(app);
+  app.prompter.ExpectMessage("打开数据库失败！");
+  f.Page();
+  EXPECT_EQ(f.G().Rows(), 2);
+  EXPECT_EQ(f.Totals(4), "总收入：0元");
+  f.Find<QComboBox>("收入项目框")->setEditText("房租");
+  f.Find<QLineEdit>("收入金额框")->setText("5");
+  app.prompter.ExpectMessage("打开数据库失败！");
+  f.Page().RecordIncome();
+  EXPECT_EQ(f.Find<QLineEdit>("收入金额框")->text(), "5");
+  EXPECT_TRUE(app.notifier.notices.empty());
 }

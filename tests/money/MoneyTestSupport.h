@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "money/BankLogic.h"
 #include "money/MoneyLogic.h"
 
 namespace hemulu::test {
@@ -50,6 +51,13 @@ inline std::vector<qint64> SortedIds(AppContext& ctx, const MoneyQuery& q) {
   std::vector<qint64> ids = QueryIds(ctx, q);
   std::sort(ids.begin(), ids.end());
   return ids;
+}
+
+// The stored movement; a failed read fails the test.
+inline std::optional<BankMovement> StoredMovement(AppContext& ctx, qint64 id) {
+  auto m = LoadBankMovement(ctx, id);
+  EXPECT_TRUE(m.has_value());
+  return m ? *m : std::nullopt;
 }
 
 }  // namespace hemulu::test

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
+#include "StoredGoods.h"
 #include "TestSupport.h"
 #include "stock/CategoryTreeWindow.h"
 #include "stock/GoodsEntryWindow.h"
@@ -47,6 +49,7 @@ TEST(GoodsEntryWindow, NewGoodsThroughTheBoxes) {
   window.show();
 
   // Validation order, each with its caption and the focus on its box.
+  app.prompter.ExpectMessage("商品类别必须填写");
   ClickSave(&window);
   ASSERT_EQ(app.prompter.Prompts().size(), 1u);
   EXPECT_EQ(app.prompter.Prompts()[0].text, "商品类别必须填写");
@@ -59,11 +62,13 @@ TEST(GoodsEntryWindow, NewGoodsThroughTheBoxes) {
   // Typing the name and model proposes the code.
   EXPECT_EQ(Child<QComboBox>(&window, "编码组合框")->currentText(), "KKKL500ml");
   Type(&window, "进货单价框", "abc");
+  app.prompter.ExpectMessage("进货价格必须填写");
   ClickSave(&window);
   EXPECT_EQ(app.prompter.Messages().back(), "进货价格必须填写");
   EXPECT_TRUE(Child<QLineEdit>(&window, "进货单价框")->hasFocus() || !window.isActiveWindow());
   Child<QLineEdit>(&window, "进货单价框")->setText("1.2");
   Type(&window, "数量框", "5");
+  app.prompter.ExpectMessage("销售价格必须填写");
   ClickSave(&window);
   EXPECT_EQ(app.prompter.Messages().back(), "销售价格必须填写");
   Type(&window, "销售单价框", "2");
@@ -78,7 +83,7 @@ TEST(GoodsEntryWindow, NewGoodsThroughTheBoxes) {
   EXPECT_TRUE(Child<QComboBox>(&window, "名称组合框")->currentText().isEmpty());
   EXPECT_EQ(Child<QComboBox>(&window, "供货商框")->findText("O'Brien"), 0);  // lists refilled
 
-  const GoodsRecord r = *LoadGoods(app.ctx(), 1);
+  const GoodsRecord r = StoredGoods(app.ctx(), 1);
   EXPECT_EQ(r.name, "可口可乐");
   EXPECT_EQ(r.code, "KKKL500ml");
   EXPECT_EQ(r.supplier, "O'Brien");
@@ -107,6 +112,7 @@ TEST(GoodsEntryWindow, LongNameShowsItsCodeAndWritesNothing) {
   Child<QLineEdit>(&window, "进货单价框")->setText("1");
   Child<QLineEdit>(&window, "数量框")->setText("1");
   Child<QLineEdit>(&window, "销售单价框")->setText("1");
+  app.prompter.ExpectMessage("错误代码 [098]");
   window.Save();
   EXPECT_EQ(app.prompter.Messages().back(), "错误代码 [098]");
   EXPECT_EQ(app.prompter.Prompts().back().icon, MessageKind::Stop);
@@ -134,12 +140,12 @@ TEST(GoodsEntryWindow, RestockWritesTheRowItOpenedOn) {
   EXPECT_EQ(app.notifier.notices.back().text, "续存商品完成");
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(alive.isNull());  // closes after one restock
-  const GoodsRecord r = *LoadGoods(app.ctx(), ia);
+  const GoodsRecord r = StoredGoods(app.ctx(), ia);
   EXPECT_DOUBLE_EQ(r.bought, 13);
   EXPECT_DOUBLE_EQ(r.bought_amount, 32.5);
   EXPECT_DOUBLE_EQ(r.stock, 7);
   EXPECT_DOUBLE_EQ(r.stock_amount, 17.5);
-  EXPECT_DOUBLE_EQ(LoadGoods(app.ctx(), ib)->bought, 10);
+  EXPECT_DOUBLE_EQ(StoredGoods(app.ctx(), ib).bought, 10);
 }
 
 TEST(GoodsEntryWindow, EditKeepsItsRowAndReportsFailures) {
@@ -155,6 +161,7 @@ TEST(GoodsEntryWindow, EditKeepsItsRowAndReportsFailures) {
 
   // Deleted meanwhile: reported, no success notice.
   ASSERT_TRUE(app.ctx().db.Execute("update buy set ID=99 where ID=?", ia));
+  app.prompter.ExpectMessage("该商品已不存在，可能已被删除。");
   window.Save();
   EXPECT_EQ(app.prompter.Messages().back(), "该商品已不存在，可能已被删除。");
   EXPECT_TRUE(app.notifier.notices.empty());
@@ -162,7 +169,7 @@ TEST(GoodsEntryWindow, EditKeepsItsRowAndReportsFailures) {
 
   window.Save();
   EXPECT_EQ(app.notifier.notices.back().text, "修改商品完成");
-  const GoodsRecord r = *LoadGoods(app.ctx(), ia);
+  const GoodsRecord r = StoredGoods(app.ctx(), ia);
   EXPECT_DOUBLE_EQ(r.bought_amount, 20);
   EXPECT_DOUBLE_EQ(r.sold_amount, 15);
   EXPECT_DOUBLE_EQ(r.stock, 7);
@@ -188,4 +195,23 @@ TEST(CategoryTreeWindow, RootAndCategoriesFilterByContainment) {
   emit tree->itemClicked(root->child(1), 0);
   ASSERT_EQ(chosen.size(), 1);
   EXPECT_EQ(CategoryTreeQuery(chosen[0]).params.value(0).toString(), "%" + chosen[0] + "%");
+}
+
+TEST(GoodsEntryWindow, SavingWithoutADatabaseShowsOneMessage) {
+  TestApp app;
+  GoodsEntryWindow window(app.ctx(), GoodsEntryWindow::Mode::NewGoods, 0, nullptr);
+  Child<QComboBox>(&window, "类别组合框")->setEditText("饮料");
+  Child<QComboBox>(&window, "名称组合框")->setEditText("可乐");
+  Child<QComboBox>(&window, "编码组合框")->setEditText("KL");
+  Child<QLineEdit>(&window, "进货单价框")->setText("1");
+  Child<QLineEdit>(&window, "数量框")->setText("1");
+  Child<QLineEdit>(&window, "销售单价框")->setText("1");
+  app.ctx().db.Close();
+  ASSERT_TRUE(QFile::rename(app.FilePath("data.db"), app.FilePath("away.db")));
+  app.prompter.ExpectMessage("打开数据库失败！");
+  window.Save();
+  ASSERT_EQ(app.prompter.Prompts().size(), 1u);
+  EXPECT_EQ(app.prompter.Prompts()[0].caption, "提示");
+  EXPECT_EQ(app.prompter.Prompts()[0].icon, MessageKind::Stop);
+  EXPECT_TRUE(app.notifier.notices.empty());
 }

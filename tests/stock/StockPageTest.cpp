@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -12,6 +14,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include "StoredGoods.h"
 #include "TestSupport.h"
 #include "app/MainMenus.h"
 #include "data/TextFormat.h"
@@ -30,9 +33,8 @@ namespace {
 // A stock page on a test context with the main window's real menus and role rule.
 struct PageFixture {
   explicit PageFixture(TestApp& app) : app(app) {
-    menus = BuildMainMenus(&owner);
-    if (!app.ctx().session.IsSuperAdministrator()) HideOperatorItems(menus);
-    hooks.show_page = [this](int page) { shown_pages.push_back(page); };
+    menus = BuildMainMenus(&owner, app.ctx().session.IsSuperAdministrator());
+    hooks.show_page = [this](PageIndex page) { shown_pages.push_back(page); };
     hooks.open_sale = [this](qint64 id) { sold_ids.push_back(id); };
   }
   StockPage& Page() {
@@ -56,7 +58,7 @@ struct PageFixture {
   QHash<QString, QMenu*> menus;
   GoodsSelection selection;
   StockPageHooks hooks;
-  std::vector<int> shown_pages;
+  std::vector<PageIndex> shown_pages;
   std::vector<qint64> sold_ids;
   std::unique_ptr<StockPage> page;
 };
@@ -164,7 +166,9 @@ TEST(StockPage, OperatorSeesNoPricesAndCannotEditOrDelete) {
 
   // Even when a command is reached, the page and the logic refuse.
   f.Page().PrepareMenuFor(f.RowOf(id), 2);
+  app.prompter.ExpectMessage("对不起，只有超级管理员才能修改或删除商品。");
   f.Page().DeleteCurrentGoods();
+  app.prompter.ExpectMessage("对不起，只有超级管理员才能修改或删除商品。");
   f.Page().OpenEdit();
   EXPECT_EQ(app.prompter.Messages().size(), 2u);
   EXPECT_EQ(f.Page().EntryWindow(), nullptr);
@@ -172,6 +176,7 @@ TEST(StockPage, OperatorSeesNoPricesAndCannotEditOrDelete) {
 
   // The purchase price, behind the super-administrator password.
   app.prompter.AnswerText(QStringLiteral("735"));
+  app.prompter.ExpectMessage("2");
   f.Page().ShowPurchasePrice();
   EXPECT_EQ(app.prompter.Prompts().back().text, "2");
   EXPECT_EQ(app.prompter.Prompts()[app.prompter.Prompts().size() - 2].caption, "超管");
@@ -213,8 +218,8 @@ TEST(StockPage, RestockWindowKeepsItsRowWhenAnotherIsChosen) {
   f.Page().PrepareMenuFor(f.RowOf(b), 2);  // the user moves on to another row
   window->findChild<QLineEdit*>("数量框")->setText("3");
   window->Save();
-  EXPECT_DOUBLE_EQ(LoadGoods(app.ctx(), a)->stock, 7);
-  EXPECT_DOUBLE_EQ(LoadGoods(app.ctx(), b)->stock, 6);
+  EXPECT_DOUBLE_EQ(StoredGoods(app.ctx(), a).stock, 7);
+  EXPECT_DOUBLE_EQ(StoredGoods(app.ctx(), b).stock, 6);
   EXPECT_EQ(f.G().CellText(f.RowOf(a), 12), "7");  // the list was refilled
 }
 
@@ -253,7 +258,7 @@ TEST(StockPage, SearchBoxesAndDoubleClick) {
   EXPECT_EQ(f.G().Rows(), 6);
 
   f.Item("汇总统计")->trigger();
-  EXPECT_EQ(f.shown_pages, std::vector<int>{5});
+  EXPECT_EQ(f.shown_pages, std::vector<PageIndex>{kSummaryPage});
 }
 
 TEST(StockPage, ExportLeavesOutWhatTheUserCannotSee) {
@@ -283,7 +288,7 @@ TEST(SummaryPage, OperatorSeesNoAmountsAndRightClickClearsTheChoice) {
   TestApp app("收银员");
   InsertGoods(app.ctx().db, Stocked("甲", 4));
   QWidget owner;
-  auto menus = BuildMainMenus(&owner);
+  auto menus = BuildMainMenus(&owner, false);
   GoodsSelection selection{3, "7"};
   SummaryPage page(app.ctx(), menus.value(kSummaryMenu), selection, &owner);
   page.resize(1000, 400);
@@ -347,4 +352,34 @@ TEST(StockPage, HideTogglesAndTheCategoryAndSupplierLists) {
   supplier->lineEdit()->clear();
   TypeText(supplier->lineEdit(), "乙");
   EXPECT_EQ(f.RowOf(ia), -1);
+}
+
+TEST(StockPage, WithoutADatabaseThePageSaysSoOnceAndShowsItsHeaders) {
+  TestApp app;
+  app.ctx().db.Close();
+  ASSERT_TRUE(QFile::rename(app.FilePath("data.db"), app.FilePath("away.db")));
+  PageFixture f(app);
+  app.prompter.ExpectMessage("打开数据库失败！");
+  f.Page();
+  EXPECT_EQ(app.prompter.Prompts().size(), 1u);
+  EXPECT_EQ(f.G().Rows(), 3);  // the header rows and the totals row
+  EXPECT_EQ(f.G().CellText(2, 5), "合计：");
+}
+
+TEST(StockPage, ASettingThatCannotBeWrittenIsReportedOnce) {
+  TestApp app;
+  PageFixture f(app);
+  f.Page();
+  // config.ini replaced by a folder: no write can succeed.
+  ASSERT_TRUE(QFile::remove(app.FilePath("config.ini")));
+  ASSERT_TRUE(QDir(app.Dir()).mkdir("config.ini"));
+  app.prompter.ExpectMessage(SettingNotSavedMessage(app.FilePath("config.ini")));
+  auto* warning = f.Page().findChild<QLineEdit*>("库管库存报警框");
+  warning->setText("5");
+  warning->setText("6");
+  f.Page().findChild<QCheckBox*>("库管不显示零库存框")->setChecked(true);
+  EXPECT_EQ(app.prompter.Prompts().size(), 1u);
+  EXPECT_EQ(app.prompter.Prompts()[0].icon, MessageKind::Exclamation);
+  // The page goes on with the typed value.
+  EXPECT_EQ(f.Page().WarningQuantity(), 6);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QMenu>
 #include <QTest>
 #include <QWidget>
 
@@ -10,8 +12,21 @@
 
 namespace hemulu::test {
 
+ScriptedPrompter::~ScriptedPrompter() {
+  for (const QString& text : expected_messages_) ADD_FAILURE() << "expected message never shown: " << text.toStdString();
+  for (std::size_t i = 0; i < confirms_.size(); ++i) ADD_FAILURE() << "a confirmation answer was never asked for";
+  for (std::size_t i = 0; i < texts_.size(); ++i) ADD_FAILURE() << "an input box answer was never asked for";
+  for (std::size_t i = 0; i < folders_.size(); ++i) ADD_FAILURE() << "a folder answer was never asked for";
+}
+
 void ScriptedPrompter::Message(const QString& text, const QString& caption, MessageKind kind) {
   prompts_.push_back({Prompt::Kind::Message, text, caption, kind});
+  if (expected_messages_.empty()) {
+    ADD_FAILURE() << "unexpected message: " << text.toStdString();
+    return;
+  }
+  EXPECT_EQ(expected_messages_.front().toStdString(), text.toStdString()) << "a message other than the expected one";
+  expected_messages_.pop_front();
 }
 
 bool ScriptedPrompter::Confirm(const QString& text, const QString& caption) {
@@ -57,7 +72,7 @@ std::vector<QString> ScriptedPrompter::Messages() const {
 TestApp::TestApp() : TestApp(kSuperAdministrator) {}
 
 TestApp::TestApp(const QString& user) {
-  WriteWorkingFiles(dir_.path(), dir_.path());
+  if (!WriteWorkingFiles(dir_.path(), dir_.path())) ADD_FAILURE() << "working files not written";
   ctx_ = std::make_unique<AppContext>(dir_.path(), prompter, clock, notifier);
   ctx_->session.SetUser(user, QStringLiteral("735"));
   if (!ctx_->EnsureDatabaseOpen()) ADD_FAILURE() << "template database does not open";
@@ -82,6 +97,10 @@ qint64 CountRows(Database& db, const char* table) {
   if (!st) return -1;
   auto row = st->Step();
   return row && *row ? st->Int(0) : -1;
+}
+
+QAction* FindMenuItem(const QMenu* menu, const QString& caption) {
+  return menu ? menu->findChild<QAction*>(caption) : nullptr;
 }
 
 void TypeText(QWidget* widget, const QString& text) {

@@ -12,6 +12,8 @@
 
 #include "data/AppContext.h"
 
+class QAction;
+class QMenu;
 class QWidget;
 
 namespace hemulu::test {
@@ -25,13 +27,17 @@ struct Prompt {
 
 // Records every prompt and answers confirmations, input boxes and folder browsers from
 // queues. A question with no queued answer fails the test and is answered "cancel".
+// A message box must have been announced with ExpectMessage (texts in order): an
+// unexpected one fails the test, and so does an expected one never shown.
 class ScriptedPrompter final : public Prompter {
  public:
+  ~ScriptedPrompter() override;
   void Message(const QString& text, const QString& caption, MessageKind kind) override;
   bool Confirm(const QString& text, const QString& caption) override;
   std::optional<QString> AskText(const QString& prompt, const QString& title) override;
   std::optional<QString> ChooseFolder(const QString& title) override;
 
+  void ExpectMessage(const QString& text) { expected_messages_.push_back(text); }
   void AnswerConfirm(bool ok) { confirms_.push_back(ok); }
   // nullopt answers "cancel".
   void AnswerText(const std::optional<QString>& text) { texts_.push_back({text.has_value(), text.value_or(QString())}); }
@@ -50,6 +56,7 @@ class ScriptedPrompter final : public Prompter {
     QString text;
   };
   std::vector<Prompt> prompts_;
+  std::deque<QString> expected_messages_;
   std::deque<bool> confirms_;
   std::deque<Answer> texts_;
   std::deque<Answer> folders_;
@@ -108,5 +115,8 @@ qint64 CountRows(Database& db, const char* table);
 
 // Types text into the focused widget one character per key event (Chinese included).
 void TypeText(QWidget* widget, const QString& text);
+
+// The item of a menu (sub-menus included) that shows `caption`, as a user finds it.
+QAction* FindMenuItem(const QMenu* menu, const QString& caption);
 
 }  // namespace hemulu::test
