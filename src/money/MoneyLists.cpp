@@ -106,7 +106,9 @@ LedgerSums FillLedgerGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query, 
 void LayOutBankDetail(Grid& grid) {
   grid.BeginUpdate();
   LayOutHeader(grid, kBankDetailCols, {"银行", "账户", "方式", "金额", "日期", "备注"}, 2);
-  grid.SetExtendLastCol(false);
+  // The shares add up to the whole width: the last column takes what truncation and the
+  // frame leave, so no scroll bar appears for a pixel or two.
+  grid.SetExtendLastCol(true);
   grid.SetColumnLockedHidden(kBankIdCol, true);
   for (int c = 2; c <= 4; ++c) grid.SetColumnAlignment(c, kCentre);
   for (int c = 5; c <= 7; ++c) grid.SetColumnAlignment(c, kRight);
@@ -118,7 +120,7 @@ void LayOutBankSummary(Grid& grid) {
   grid.BeginUpdate();
   grid.SetColumnLockedHidden(kBankIdCol, false);  // column 1 holds the bank name here
   LayOutHeader(grid, kBankSummaryCols, {"银行", "账户", "金额"}, 1);
-  grid.SetExtendLastCol(false);
+  grid.SetExtendLastCol(true);
   grid.SetColumnAlignment(1, kCentre);
   grid.SetColumnAlignment(2, kCentre);
   grid.SetColumnAlignment(kBankBalanceCol, kLeft);
