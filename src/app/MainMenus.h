@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "money/MoneyMenus.h"
+#include "sales/SalesMenus.h"
 #include "stock/StockMenus.h"
 #include "ui/PopupMenu.h"
 
@@ -17,7 +18,6 @@ namespace hemulu {
 
 inline const QString kSystemMenu = QStringLiteral("系统菜单");
 inline const QString kHelpMenu = QStringLiteral("帮助菜单");
-inline const QString kSalesMenu = QStringLiteral("销售快捷菜单");
 
 enum class ShellCommand {
   Settings,
@@ -29,22 +29,6 @@ enum class ShellCommand {
   Features,
   Help,
   OnlineHelp,
-};
-
-// The commands of the pages whose subsystems have not been plugged in yet. Each moves,
-// with its item list, into its subsystem (as stock/StockMenus.h) when the page arrives.
-enum class SalesCommand {
-  Edit,
-  Delete,
-  PrintReceipt,
-  Export,
-  Print,
-  HideSellPrice,
-  HideSaleDate,
-  HideDebt,
-  HideProfit,
-  HideCustomer,
-  ShowAll,
 };
 
 // Creates the seven menus, children of `owner`, by name. The items that only

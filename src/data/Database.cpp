@@ -277,6 +277,9 @@ std::expected<void, DbError> Database::Open() {
     return std::unexpected(r.error());
   }
   sqlite3_busy_timeout(db, 3000);
+  // Files written by an older version lack the later indexes; a read-only file goes
+  // on without them.
+  (void)sqlite3_exec(db, schema::UpgradeSql().c_str(), nullptr, nullptr, nullptr);
   db_ = db;
   return {};
 }

@@ -29,5 +29,8 @@ const Column* FindColumn(const Table& table, std::string_view column);
 
 // Statements that create the tables and their indexes and insert the built-in account.
 std::string CreateSql();
+// Indexes added since the first template; run at every open so older files get them.
+std::string UpgradeSql();
+std::string IndexSql(const char* if_not_exists);
 
 }  // namespace hemulu::schema
