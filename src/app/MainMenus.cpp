@@ -21,19 +21,6 @@ const std::vector<MenuItem<ShellCommand>>& HelpMenuItems() {
   return items;
 }
 
-const std::vector<MenuItem<LedgerCommand>>& LedgerMenuItems() {
-  static const std::vector<MenuItem<LedgerCommand>> items = {{"删 除 数 据", LedgerCommand::Delete, kSuperOnly}};
-  return items;
-}
-
-const std::vector<MenuItem<BankCommand>>& BankMenuItems() {
-  using enum BankCommand;
-  static const std::vector<MenuItem<BankCommand>> items = {{"新建存取", New},     {"修改存取", Edit},
-                                                           {"删除存取", Delete},  {kMenuSeparator},
-                                                           {"存取细节", Details}, {"存取汇总", Summary}};
-  return items;
-}
-
 }  // namespace
 
 QHash<QString, QMenu*> BuildMainMenus(QWidget* owner, bool super) {

@@ -2,6 +2,8 @@
 
 #include "app/MainMenus.h"
 #include "app/Program.h"
+#include "money/BankPage.h"
+#include "money/LedgerPage.h"
 #include "sales/ChartsPage.h"
 #include "sales/SaleWindow.h"
 #include "sales/SalesPage.h"
@@ -41,6 +43,10 @@ MainWindowParts ProgramParts(AppContext& ctx) {
         return new SalesPage(ctx, main->Menu(kSalesMenu), parent);
       case kChartsPage:
         return new ChartsPage(ctx, parent);
+      case kLedgerPage:
+        return new LedgerPage(ctx, main->Menu(kLedgerMenu), parent);
+      case kBankPage:
+        return new BankPage(ctx, main->Menu(kBankMenu), parent);
       case kSummaryPage:
         return new SummaryPage(ctx, main->Menu(kSummaryMenu), *selection, parent);
       default:

@@ -72,7 +72,7 @@ void PrintReceipt(const Receipt& receipt, QWidget* parent) {
   printer.setDocName(QStringLiteral("小票"));
   QPrintPreviewDialog preview(&printer, parent);
   preview.setWindowTitle(QStringLiteral("小票打印"));
-  preview.resize(520, 720);
+  preview.resize(760, 820);  // the whole tool bar, print button included, in view
   QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
                    [&receipt](QPrinter* p) { RenderReceipt(receipt, *p); });
   preview.exec();

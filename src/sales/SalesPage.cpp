@@ -238,7 +238,10 @@ void SalesPage::OpenEdit() {
   if (!IsSaleId(current_id_) || current_row_ < grid_->FixedRows() || current_row_ >= grid_->Rows()) return;
   if (edit_window_) edit_window_->close();
   auto* w = new SaleEditWindow(ctx_, *grid_, current_row_, window());
-  connect(w, &SaleEditWindow::SaleSaved, this, [this] { FillSalesList(AllSalesQuery()); });
+  connect(w, &SaleEditWindow::SaleSaved, this, [this] {
+    FillSalesList(AllSalesQuery());
+    RefillPickLists();  // the customer's name may be new
+  });
   edit_window_ = w;
   w->show();
   w->raise();

@@ -258,6 +258,18 @@ TEST(SalesPage, DeleteAsksRemovesTheRowKeepsTotalsAndGoods) {
   (void)goods;
 }
 
+TEST(SalesPage, OperatorIsRefusedDeleteWithoutBeingAsked) {
+  TestApp app("营业员");
+  const qint64 a = AddSale(app.ctx().db, "甲", 0, 1);
+  PageFixture f(app);
+  ASSERT_NE(f.Page().PrepareMenuFor(f.RowOf(a), 3), nullptr);
+  app.prompter.ExpectMessage("对不起，只有超级管理员才能删除销售记录。");
+  f.Page().DeleteCurrentSale();  // as the hidden item would
+  EXPECT_EQ(CountRows(app.ctx().db, "sell"), 1);
+  EXPECT_NE(f.RowOf(a), -1);
+  EXPECT_TRUE(app.prompter.Prompts().size() == 1u);  // the refusal only, no question
+}
+
 TEST(Receipt, EightyMillimetrePdfWithTheShopLinesThatExist) {
   TestApp app;
   app.ctx().settings.WriteSetupValue("name", "禾木鹭小店");
