@@ -40,7 +40,7 @@ double NetProfit(double actual_price, double buy_price, double quantity) {
   return (actual_price - buy_price) * quantity;
 }
 
-const QString kSaleGoneText = kSaleGoneText;
+const QString kSaleGoneText = QStringLiteral("该销售记录已不存在，可能已被删除。");
 
 SaleError SaleDatabaseError(const DbError& e) {
   if (e.unavailable) return {SaleError::Kind::Unavailable, kDatabaseUnavailableText, e.message};

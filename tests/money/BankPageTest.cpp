@@ -114,8 +114,14 @@ TEST(BankPage, AWithdrawalIsNegativeColouredAndLowersItsBalance) {
 
 TEST(BankPage, MenuRulesPerView) {
   TestApp app;
-  const qint64 id = InsertBankRow(app.ctx().db, "工商银行", "甲", "存款", 5);
+  InsertBankRow(app.ctx().db, "工商银行", "甲", "存款", 1, "2026-12-01 00:00:00", "乙");
+  const qint64 id = InsertBankRow(app.ctx().db, "工商银行", "甲", "存款", 5, "2026-12-01 00:00:00", "甲");
   BankFixture f(app);
+  // beepview sorts the movements by note; the empty row stays last.
+  EXPECT_EQ(f.G().SortIndicatorColumn(), kBankNoteCol);
+  EXPECT_EQ(f.G().CellText(1, kBankNoteCol), "甲");
+  EXPECT_EQ(f.G().CellText(2, kBankNoteCol), "乙");
+  EXPECT_EQ(f.G().CellText(3, kBankIdCol), "");
   EXPECT_EQ(f.Page().PrepareMenuFor(0, 2), nullptr);
   ASSERT_NE(f.Page().PrepareMenuFor(f.RowOf(id), 3), nullptr);
   EXPECT_TRUE(f.Item("修改存取")->isEnabled());

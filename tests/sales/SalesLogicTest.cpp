@@ -264,7 +264,9 @@ TEST(EditAndDelete, UpdateWritesOnlyTheCustomerPartAndDeleteLeavesGoods) {
 
   EXPECT_FALSE(UpdateSale(app.ctx(), sale, {"2o", "", "", "", ""}).has_value());
   EXPECT_FALSE(UpdateSale(app.ctx(), sale, {"1", QString(51, QChar(u'名')), "", "", ""}).has_value());
-  EXPECT_FALSE(UpdateSale(app.ctx(), sale + 99, {"1", "", "", "", ""}).has_value());
+  auto gone = UpdateSale(app.ctx(), sale + 99, {"1", "", "", "", ""});
+  ASSERT_FALSE(gone.has_value());
+  EXPECT_EQ(gone.error().message, "该销售记录已不存在，可能已被删除。");
   EXPECT_TRUE(UpdateSale(app.ctx(), sale, {"", "", "", "", ""}).has_value());  // empty debt is 0
 
   app.ctx().session.SetUser("营业员", "1");
@@ -276,5 +278,8 @@ TEST(EditAndDelete, UpdateWritesOnlyTheCustomerPartAndDeleteLeavesGoods) {
   EXPECT_TRUE(DeleteSale(app.ctx(), sale).has_value());
   EXPECT_EQ(CountRows(app.ctx().db, "sell"), 0);
   EXPECT_EQ(GoodsFigures(app.ctx().db, goods).stock, 7);
-  EXPECT_FALSE(DeleteSale(app.ctx(), sale).has_value());
+  auto deleted_twice = DeleteSale(app.ctx(), sale);
+  ASSERT_FALSE(deleted_twice.has_value());
+  EXPECT_EQ(deleted_twice.error().message, kSaleGoneText);
+  EXPECT_EQ(kSaleGoneText, "该销售记录已不存在，可能已被删除。");
 }

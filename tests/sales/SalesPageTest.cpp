@@ -272,8 +272,8 @@ TEST(SalesPage, OperatorIsRefusedDeleteWithoutBeingAsked) {
 
 TEST(Receipt, EightyMillimetrePdfWithTheShopLinesThatExist) {
   TestApp app;
-  app.ctx().settings.WriteSetupValue("name", "禾木鹭小店");
-  app.ctx().settings.WriteSetupValue("tell", "0571-1234567");
+  ASSERT_TRUE(app.ctx().settings.WriteSetupValue("name", "禾木鹭小店"));
+  ASSERT_TRUE(app.ctx().settings.WriteSetupValue("tell", "0571-1234567"));
   const qint64 id = AddSale(app.ctx().db, "茶杯", 20, 5);
   const auto receipt = LoadReceipt(app.ctx(), id);
   ASSERT_TRUE(receipt.has_value());
