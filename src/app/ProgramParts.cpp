@@ -5,6 +5,11 @@
 #include "admin/UserManagementWindow.h"
 #include "app/MainMenus.h"
 #include "app/Program.h"
+#include "money/BankPage.h"
+#include "money/LedgerPage.h"
+#include "sales/ChartsPage.h"
+#include "sales/SaleWindow.h"
+#include "sales/SalesPage.h"
 #include "stock/StockPage.h"
 #include "stock/SummaryPage.h"
 
@@ -23,15 +28,36 @@ MainWindowParts ProgramParts(AppContext& ctx) {
       case kStockPage: {
         StockPageHooks hooks;
         hooks.show_page = [main](PageIndex page) { main->ShowPage(page); };
-        // The sale window arrives with the sales subsystem; until then a double-click
-        // only chooses the row.
+        hooks.open_sale = [&ctx, main](qint64 goods_id) {
+          SaleWindow* sale = SaleWindow::Open(ctx, goods_id, main);
+          if (!sale) return;
+          // No figure on screen may be stale after a sale.
+          QObject::connect(sale, &SaleWindow::SaleRecorded, main, [main] {
+            if (auto* stock = qobject_cast<StockPage*>(main->Page(kStockPage))) stock->RefillStockList();
+            if (auto* sales = qobject_cast<SalesPage*>(main->Page(kSalesPage))) {
+              sales->Refill();
+              sales->RefillPickLists();
+            }
+          });
+        };
         return new StockPage(ctx, main->Menu(kStockMenu), *selection, std::move(hooks), parent);
       }
+      case kSalesPage:
+        return new SalesPage(ctx, main->Menu(kSalesMenu), parent);
+      case kChartsPage:
+        return new ChartsPage(ctx, parent);
+      case kLedgerPage:
+        return new LedgerPage(ctx, main->Menu(kLedgerMenu), parent);
+      case kBankPage:
+        return new BankPage(ctx, main->Menu(kBankMenu), parent);
       case kSummaryPage:
         return new SummaryPage(ctx, main->Menu(kSummaryMenu), *selection, parent);
       default:
         return nullptr;
     }
+  };
+  parts.recompute_charts = [](QWidget* page) {
+    if (auto* charts = qobject_cast<ChartsPage*>(page)) charts->Recompute();
   };
   parts.refill_page = [selection](int page_index, QWidget* page) {
     switch (page_index) {
@@ -42,6 +68,21 @@ MainWindowParts ProgramParts(AppContext& ctx) {
           stock->FillStockList();
           stock->RefillPickLists();
         }
+        break;
+      case kSalesPage:
+        if (auto* sales = qobject_cast<SalesPage*>(page)) {
+          sales->Refill();
+          sales->RefillPickLists();
+        }
+        break;
+      case kLedgerPage:
+        if (auto* ledger = qobject_cast<LedgerPage*>(page)) {
+          ledger->FillLedgerList();
+          ledger->FillLedgerPickLists();
+        }
+        break;
+      case kBankPage:
+        if (auto* bank = qobject_cast<BankPage*>(page)) bank->FillBankList();
         break;
       case kSummaryPage:
         if (auto* summary = qobject_cast<SummaryPage*>(page)) summary->Refill();
