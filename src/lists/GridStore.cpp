@@ -65,7 +65,7 @@ bool ParseDate(QStringView text, double& key) {
 
 }  // namespace cell
 
-GridStore::GridStore() : cols_(1) {
+GridStore::GridStore() : cols_(1), kinds_(1, CellKind::Auto) {
   palette_.push_back(CellStyle{});
   header_.push_back(MakeHeaderRow());
 }
@@ -166,6 +166,7 @@ void GridStore::SetCols(int cols) {
   span_blocks_.clear();
   used_slots_ = 0;
   cols_ = cols;
+  kinds_.resize(static_cast<std::size_t>(cols_), CellKind::Auto);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     rows_[i].slot = NewSlot();
     std::copy(old[i].begin(), old[i].end(), SlotSpans(rows_[i].slot));
@@ -358,6 +359,43 @@ CellKind GridStore::SortByColumn(int col, CellKind kind) {
   for (std::size_t i = static_cast<std::size_t>(count); i < rows_.size(); ++i) sorted.push_back(rows_[i]);
   rows_.swap(sorted);
   return kind;
+}
+
+void GridStore::SetColumnKind(int col, CellKind kind) {
+  if (col >= 0 && col < cols_) kinds_[static_cast<std::size_t>(col)] = kind;
+}
+
+void GridStore::SetRangeForeColor(CellRange range, int win_color) {
+  const std::uint32_t rgb = RgbFromWin(win_color);
+  ChangeStyle(range, [rgb](CellStyle& s) {
+    s.fore = rgb;
+    s.flags |= CellStyle::kHasFore;
+  });
+}
+
+void GridStore::SetRangeBackColor(CellRange range, int win_color) {
+  const std::uint32_t rgb = RgbFromWin(win_color);
+  ChangeStyle(range, [rgb](CellStyle& s) {
+    s.back = rgb;
+    s.flags |= CellStyle::kHasBack;
+  });
+}
+
+void GridStore::SetRangeFontBold(CellRange range, bool bold) {
+  ChangeStyle(range, [bold](CellStyle& s) {
+    if (bold)
+      s.flags |= CellStyle::kBold;
+    else
+      s.flags &= static_cast<std::uint8_t>(~CellStyle::kBold);
+  });
+}
+
+void GridStore::SetRangeBorders(CellRange r, int inside_edges) {
+  if (!ClampRange(r)) return;
+  if ((inside_edges & kInsideVertical) && r.col2 > r.col1)
+    ChangeStyle(CellRange{r.row1, r.col1, r.row2, r.col2 - 1}, [](CellStyle& s) { s.borders |= kBorderRight; });
+  if ((inside_edges & kInsideHorizontal) && r.row2 > r.row1)
+    ChangeStyle(CellRange{r.row1, r.col1, r.row2 - 1, r.col2}, [](CellStyle& s) { s.borders |= kBorderBottom; });
 }
 
 }  // namespace hemulu

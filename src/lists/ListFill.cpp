@@ -6,7 +6,6 @@
 #include "data/AppContext.h"
 #include "data/IniFile.h"
 #include "data/TextFormat.h"
-#include "lists/Grid.h"
 
 namespace hemulu {
 
@@ -33,42 +32,45 @@ ListSettings ReadListSettings(const IniFile& settings) {
   return s;
 }
 
-void ApplyListColours(Grid& grid, const ListSettings& settings) {
+GridLook ListLook(const ListSettings& settings) {
   constexpr int kYellow = 65535;
   constexpr int kSelectionBorder = 57472;  // red 128, green 224, blue 0
   constexpr int kWhite = 16777215;
-  grid.SetBackColorActiveCellSel(kYellow);
-  grid.SetBackColorSel(kYellow);
-  grid.SetSelectionBorderColor(kSelectionBorder);
-  grid.SetBackColor2(settings.bgtwo);
-  grid.SetBackColor1(settings.bgone);
-  grid.SetBackColorBkg(kWhite);
+  GridLook look;
+  look.back_active_sel = kYellow;
+  look.back_sel = kYellow;
+  look.selection_border = kSelectionBorder;
+  look.back2 = settings.bgtwo;
+  look.back1 = settings.bgone;
+  look.back_bkg = kWhite;
+  return look;
 }
 
-void ApplyLineStyle(Grid& grid, const QString& line, int first_row, int first_col, int last_row, int last_col) {
+void ApplyLineStyle(GridStore& store, GridLook& look, const QString& line, int first_row, int first_col, int last_row,
+                    int last_col) {
   constexpr int kWhite = 16777215;
   constexpr int kGrey = 8421504;
-  if (last_col < 0) last_col = grid.Cols() - 1;
+  if (last_col < 0) last_col = store.Cols() - 1;
   if (line == QLatin1String("2") || line == QLatin1String("1")) {
-    grid.SetGridColor(kWhite);
-    grid.SetHideGridLines(false);
-    grid.SetRangeBackColor(first_row, first_col, last_row, last_col, kWhite);
-    grid.SetRangeBorders(first_row, first_col, last_row, last_col,
-                         line == QLatin1String("2") ? kInsideVertical : kInsideHorizontal);
+    look.grid_color = kWhite;
+    look.hide_grid_lines = false;
+    const CellRange range{first_row, first_col, last_row, last_col};
+    store.SetRangeBackColor(range, kWhite);
+    store.SetRangeBorders(range, line == QLatin1String("2") ? kInsideVertical : kInsideHorizontal);
   } else {
-    grid.SetGridColor(kGrey);
-    grid.SetHideGridLines(true);
+    look.grid_color = kGrey;
+    look.hide_grid_lines = true;
   }
 }
 
-void DecorateTotalsRow(Grid& grid, const TotalsRow& totals) {
-  const int row = grid.Rows() - 1;
-  if (row < grid.FixedRows()) return;
-  const int last_col = totals.last_col < 0 ? grid.Cols() - 1 : totals.last_col;
-  grid.SetFrozenBottomRows(1);
-  grid.SetRangeBackColor(row, totals.first_col, row, last_col, totals.back_colour);
-  for (const auto& [col, text] : totals.cells) grid.SetCellText(row, col, text);
-  grid.SetRangeFontBold(row, totals.first_col, row, last_col, true);
+void DecorateTotalsRow(GridStore& store, const TotalsRow& totals) {
+  const int row = store.Rows() - 1;
+  if (row < store.FixedRows()) return;
+  const int last_col = totals.last_col < 0 ? store.Cols() - 1 : totals.last_col;
+  store.SetFrozenRows(1);
+  store.SetRangeBackColor(CellRange{row, totals.first_col, row, last_col}, totals.back_colour);
+  for (const auto& [col, text] : totals.cells) store.SetText(row, col, text);
+  store.SetRangeFontBold(CellRange{row, totals.first_col, row, last_col}, true);
 }
 
 // ---- Cell texts built straight into the row buffer ----
@@ -224,7 +226,8 @@ QString DateFieldText(QStringView stored) {
 
 class ListFiller {
  public:
-  ListFiller(Grid& grid, const ListFillSpec& plan, FillResult& result) : grid_(grid), plan_(plan), result_(result) {}
+  ListFiller(GridStore& store, const ListFillSpec& plan, FillResult& result)
+      : store_(store), plan_(plan), result_(result) {}
 
   // Reads every record; on a failed step returns the error (rows already added stay
   // for the caller to drop).
@@ -236,7 +239,7 @@ class ListFiller {
     std::vector<double> numbers(n, 0.0);
     std::vector<std::pair<int, int>> spans(n);
     std::vector<char16_t> buf(512);
-    const int colour_last = plan_.colour_last_col < 0 ? grid_.Cols() - 1 : plan_.colour_last_col;
+    const int colour_last = plan_.colour_last_col < 0 ? store_.Cols() - 1 : plan_.colour_last_col;
 
     for (;;) {
       const auto step = st.Step();
@@ -279,25 +282,25 @@ class ListFiller {
       const QStringView text(buf.data(), static_cast<qsizetype>(len));
       const FillRecord record(numbers, text, spans);
       if (plan_.row_filter && !plan_.row_filter(record)) continue;
-      grid_.AddItem(text);
+      store_.AddRow(text);
       ++result_.rows;
       int colour = -1;
       for (const auto& [rule_colour, applies] : rules)
         if ((*applies)(record)) colour = rule_colour;
       if (colour >= 0) {
-        const int row = grid_.Rows() - 1;
-        grid_.SetRangeForeColor(row, 1, row, colour_last, colour);
+        const int row = store_.Rows() - 1;
+        store_.SetRangeForeColor(CellRange{row, 1, row, colour_last}, colour);
       }
     }
   }
 
  private:
-  Grid& grid_;
+  GridStore& store_;
   const ListFillSpec& plan_;
   FillResult& result_;
 };
 
-FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& plan) {
+FillResult FillList(AppContext& ctx, GridStore& store, const ListFillSpec& plan) {
   FillResult result;
   result.totals.assign(plan.totals.size(), 0.0);
   // Colours and the line style are re-read at every fill, so a settings change shows now.
@@ -306,11 +309,10 @@ FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& plan) {
   for (const RowColourRule& rule : plan.colour_rules)
     if (rule.applies) rules.emplace_back(ReadColourSetting(ctx.settings, rule.key), &rule.applies);
 
-  grid.BeginUpdate();
-  grid.SetFrozenBottomRows(0);  // every data row takes part in the sort until the totals row exists
-  grid.SetRows(grid.FixedRows());
+  store.SetFrozenRows(0);  // every data row takes part in the sort until the totals row exists
+  store.SetRows(store.FixedRows());
   for (std::size_t i = 0; i < plan.fields.size(); ++i)
-    grid.SetColumnKind(static_cast<int>(i) + 1, KindOf(plan.fields[i].kind));
+    store.SetColumnKind(static_cast<int>(i) + 1, KindOf(plan.fields[i].kind));
 
   if (auto open = ctx.EnsureDatabaseOpen(); !open) {
     result.error = open.error();
@@ -318,21 +320,25 @@ FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& plan) {
     result.error = st.error();
   } else {
     for (std::size_t i = 0; i < plan.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan.values[i]);
-    ListFiller filler(grid, plan, result);
+    ListFiller filler(store, plan, result);
     result.error = filler.ReadRecords(*st, rules);
-  }  // the statement is finalised here, before the list is refreshed
+  }  // the statement is finalised here, before the list is shown
   if (result.error) {
-    grid.SetRows(grid.FixedRows());
+    store.SetRows(store.FixedRows());
     result.records = result.rows = 0;
     result.totals.assign(plan.totals.size(), 0.0);
   }
 
-  ApplyListColours(grid, settings);
-  if (settings.beepview && plan.sort_column >= 0) grid.SortColumn(plan.sort_column);
+  result.look = ListLook(settings);
+  if (settings.beepview && plan.sort_column >= 0 && plan.sort_column < store.Cols()) {
+    store.SortByColumn(plan.sort_column, store.ColumnKind(plan.sort_column));
+    result.sorted_column = plan.sort_column;
+  }
 
-  grid.AddItem(QString());
-  const int totals_row = grid.Rows() - 1;
-  ApplyLineStyle(grid, settings.line, grid.FixedRows(), plan.line_first_col, totals_row, plan.line_last_col);
+  store.AddRow(QStringView());
+  const int totals_row = store.Rows() - 1;
+  ApplyLineStyle(store, result.look, settings.line, store.FixedRows(), plan.line_first_col, totals_row,
+                 plan.line_last_col);
 
   TotalsRow totals;
   totals.back_colour = settings.lastcolor;
@@ -341,9 +347,7 @@ FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& plan) {
   if (plan.label_column >= 0) totals.cells.emplace_back(plan.label_column, plan.total_label);
   for (std::size_t t = 0; t < plan.totals.size(); ++t)
     totals.cells.emplace_back(plan.totals[t].column, NumberText(result.totals[t]));
-  DecorateTotalsRow(grid, totals);
-
-  grid.EndUpdate();
+  DecorateTotalsRow(store, totals);
   return result;
 }
 
