@@ -3,63 +3,25 @@
 #include <QCollator>
 #include <QLocale>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+
+#include "data/TextFormat.h"
 
 namespace hemulu {
 
 namespace cell {
 
 bool ParseNumber(QStringView text, double& value) {
-  text = text.trimmed();
-  if (text.startsWith(u'+')) text = text.mid(1);
-  if (text.isEmpty() || text.size() > 64) return false;
-  char buf[64];
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const char16_t ch = text[i].unicode();
-    if (ch > 127) return false;
-    buf[i] = static_cast<char>(ch);
-  }
-  const char* end = buf + text.size();
-  double v = 0;
-  const auto r = std::from_chars(buf, end, v, std::chars_format::general);
-  if (r.ec != std::errc() || r.ptr != end || !std::isfinite(v)) return false;
-  value = v;
-  return true;
+  const auto v = hemulu::ParseNumber(text);
+  if (v) value = *v;
+  return v.has_value();
 }
-
-namespace {
-// Reads 1..max_digits digits followed by `unit`; advances `i`.
-bool ReadPart(QStringView t, qsizetype& i, int max_digits, char16_t unit, int& out) {
-  int v = 0, digits = 0;
-  while (i < t.size() && t[i] >= u'0' && t[i] <= u'9' && digits < max_digits) {
-    v = v * 10 + (t[i].unicode() - u'0');
-    ++i;
-    ++digits;
-  }
-  if (digits == 0 || i >= t.size() || t[i] != unit) return false;
-  ++i;
-  out = v;
-  return true;
-}
-}  // namespace
 
 bool ParseDate(QStringView text, double& key) {
-  text = text.trimmed();
-  qsizetype i = 0;
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-  if (!ReadPart(text, i, 4, u'年', y) || !ReadPart(text, i, 2, u'月', mo) || !ReadPart(text, i, 2, u'日', d))
-    return false;
-  // The time parts are optional, each only in its place.
-  auto optional = [&](char16_t unit, int& out) {
-    const qsizetype save = i;
-    if (!ReadPart(text, i, 2, unit, out)) i = save;
-  };
-  optional(u'时', h);
-  optional(u'分', mi);
-  optional(u'秒', s);
-  if (i != text.size() || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return false;
-  key = ((((static_cast<double>(y) * 100 + mo) * 100 + d) * 100 + h) * 100 + mi) * 100 + s;
+  const auto d = ReadCellDate(text);
+  if (!d) return false;
+  key = ((((static_cast<double>(d->year) * 100 + d->month) * 100 + d->day) * 100 + d->hour) * 100 + d->minute) * 100 +
+        d->second;
   return true;
 }
 

@@ -1,11 +1,11 @@
 #include "lists/ListFill.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "data/AppContext.h"
 #include "data/IniFile.h"
 #include "data/TextFormat.h"
+#include "data/Utf8.h"
 
 namespace hemulu {
 
@@ -84,35 +84,15 @@ void AppendUtf8(std::vector<char16_t>& out, std::size_t& len, const unsigned cha
   char16_t* d = out.data() + len;
   const unsigned char* end = p + n;
   while (p < end) {
-    const unsigned c = *p;
-    if (c < 0x80) {
-      *d++ = c == '\t' ? u' ' : static_cast<char16_t>(c);
+    if (*p < 0x80) {  // the common case, without the decoder
+      *d++ = *p == '\t' ? u' ' : static_cast<char16_t>(*p);
       ++p;
       continue;
     }
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-    if (c >= 0xF8 || extra < 0 || end - p <= extra) {
+    char32_t cp = NextUtf8(p, end);
+    if (cp == kBadUtf8) {
       *d++ = u'\uFFFD';
-      ++p;
-      continue;
-    }
-    char32_t cp = c & (0x3F >> extra);
-    bool ok = true;
-    for (int k = 1; k <= extra; ++k) {
-      if ((p[k] & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};  // shorter forms are not UTF-8
-    if (!ok || cp < kLeast[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      *d++ = u'\uFFFD';
-      ++p;
-      continue;
-    }
-    p += extra + 1;
-    if (cp >= 0x10000) {  // four bytes in, two units out
+    } else if (cp >= 0x10000) {  // four bytes in, two units out
       cp -= 0x10000;
       *d++ = static_cast<char16_t>(0xD800 + (cp >> 10));
       *d++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
@@ -133,74 +113,21 @@ void AppendNumber(std::vector<char16_t>& out, std::size_t& len, double v) {
   AppendAscii(out, len, buf, buf + NumberChars(v, buf));
 }
 
-void AppendInt(std::vector<char16_t>& out, std::size_t& len, int v) {
-  char buf[16];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  AppendAscii(out, len, buf, r.ptr);
-}
-
 void AppendUnit(std::vector<char16_t>& out, std::size_t& len, char16_t unit) {
   if (out.size() <= len) out.resize((len + 1) * 2);
   out[len++] = unit;
 }
 
-// Reads "YYYY-MM-DD[ HH:MM[:SS]]" (the stored form); false for anything else.
-bool ReadStoredDate(const unsigned char* p, int n, int (&parts)[6]) {
-  const unsigned char* end = p + n;
-  static constexpr char kSeparators[] = {'-', '-', ' ', ':', ':'};
-  int count = 0;
-  for (int i = 0; i < 6; ++i) parts[i] = 0;
-  while (p < end && *p == ' ') ++p;
-  while (count < 6) {
-    int v = 0, digits = 0;
-    while (p < end && *p >= '0' && *p <= '9' && digits < 4) {
-      v = v * 10 + (*p - '0');
-      ++p;
-      ++digits;
-    }
-    if (digits == 0) return false;
-    parts[count++] = v;
-    if (p == end || count == 6) break;
-    if (*p != static_cast<unsigned char>(kSeparators[count - 1])) {
-      if (count == 3 && *p == 'T') {  // ISO form with T
-        ++p;
-        continue;
-      }
-      return false;
-    }
-    ++p;
-  }
-  while (p < end && *p == ' ') ++p;
-  if (p != end || count < 3) return false;
-  return parts[1] >= 1 && parts[1] <= 12 && parts[2] >= 1 && parts[2] <= 31 && parts[3] <= 23 && parts[4] <= 59 &&
-         parts[5] <= 59;
-}
-
 // The cell form of a stored date; the stored text as it is when it is not a date.
 void AppendDate(std::vector<char16_t>& out, std::size_t& len, const unsigned char* p, int n) {
-  int d[6];
-  if (!ReadStoredDate(p, n, d)) {
+  const auto date = ReadStoredDate(p, static_cast<std::size_t>(n));
+  if (!date) {
     AppendUtf8(out, len, p, n);
     return;
   }
-  AppendInt(out, len, d[0]);
-  AppendUnit(out, len, u'年');
-  AppendInt(out, len, d[1]);
-  AppendUnit(out, len, u'月');
-  AppendInt(out, len, d[2]);
-  AppendUnit(out, len, u'日');
-  if (d[5] != 0 || d[4] != 0 || d[3] != 0) {
-    AppendInt(out, len, d[3]);
-    AppendUnit(out, len, u'时');
-    if (d[5] != 0 || d[4] != 0) {
-      AppendInt(out, len, d[4]);
-      AppendUnit(out, len, u'分');
-      if (d[5] != 0) {
-        AppendInt(out, len, d[5]);
-        AppendUnit(out, len, u'秒');
-      }
-    }
-  }
+  constexpr std::size_t kMaxDateChars = 32;
+  if (out.size() < len + kMaxDateChars) out.resize((len + kMaxDateChars) * 2);
+  len += CellDateChars(*date, out.data() + len);
 }
 
 CellKind KindOf(FieldKind kind) {
@@ -213,14 +140,6 @@ CellKind KindOf(FieldKind kind) {
 }
 
 }  // namespace
-
-QString DateFieldText(QStringView stored) {
-  const QByteArray utf8 = stored.toUtf8();
-  std::vector<char16_t> buf(64);
-  std::size_t len = 0;
-  AppendDate(buf, len, reinterpret_cast<const unsigned char*>(utf8.constData()), static_cast<int>(utf8.size()));
-  return QString(reinterpret_cast<const QChar*>(buf.data()), static_cast<qsizetype>(len));
-}
 
 // ---- The fill ----
 

@@ -123,7 +123,4 @@ struct FillResult {
 // window to report.
 [[nodiscard]] FillResult FillList(AppContext& ctx, GridStore& store, const ListFillSpec& plan);
 
-// Cell texts of stored values, as the lists show them.
-QString DateFieldText(QStringView stored);
-
 }  // namespace hemulu
