@@ -361,7 +361,7 @@ void StockPage::ExportToSpreadsheet() {
     ctx_.ShowMessage(done.error(), MessageKind::Stop);
     return;
   }
-  ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
+  ctx_.notifier.Notify(kHintTitle, QStringLiteral("已导出到 ") + path);
 }
 
 void StockPage::Print() { PrintGrid(*grid_, QStringLiteral("商品库存"), this); }
