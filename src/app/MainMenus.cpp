@@ -21,44 +21,6 @@ const std::vector<MenuItem<ShellCommand>>& HelpMenuItems() {
   return items;
 }
 
-const std::vector<MenuItem<SalesCommand>>& SalesMenuItems() {
-  using enum SalesCommand;
-  static const std::vector<MenuItem<SalesCommand>> items = {
-      {"修改数据", Edit},
-      {kMenuSeparator},
-      {"删除数据", Delete, kSuperOnly},
-      {kMenuSeparator},
-      {"小票打印", PrintReceipt},
-      {kMenuSeparator},
-      {"输出Excel", Export},
-      {kMenuSeparator},
-      {"打印销售", Print},
-      {"设置显示信息",
-       {{"隐藏销售单价", HideSellPrice},
-        {"隐藏销售日期", HideSaleDate},
-        {"隐藏欠款金额", HideDebt},
-        {"隐藏净利润", HideProfit},
-        {kMenuSeparator},
-        {"隐藏全部客户信息", HideCustomer},
-        {kMenuSeparator},
-        {"显示全部信息", ShowAll}}},
-  };
-  return items;
-}
-
-const std::vector<MenuItem<LedgerCommand>>& LedgerMenuItems() {
-  static const std::vector<MenuItem<LedgerCommand>> items = {{"删 除 数 据", LedgerCommand::Delete, kSuperOnly}};
-  return items;
-}
-
-const std::vector<MenuItem<BankCommand>>& BankMenuItems() {
-  using enum BankCommand;
-  static const std::vector<MenuItem<BankCommand>> items = {{"新建存取", New},     {"修改存取", Edit},
-                                                           {"删除存取", Delete},  {kMenuSeparator},
-                                                           {"存取细节", Details}, {"存取汇总", Summary}};
-  return items;
-}
-
 }  // namespace
 
 QHash<QString, QMenu*> BuildMainMenus(QWidget* owner, bool super) {

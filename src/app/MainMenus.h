@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QString>
 
+#include "money/MoneyMenus.h"
+#include "sales/SalesMenus.h"
 #include "stock/StockMenus.h"
 #include "ui/PopupMenu.h"
 
@@ -16,9 +18,6 @@ namespace hemulu {
 
 inline const QString kSystemMenu = QStringLiteral("系统菜单");
 inline const QString kHelpMenu = QStringLiteral("帮助菜单");
-inline const QString kSalesMenu = QStringLiteral("销售快捷菜单");
-inline const QString kLedgerMenu = QStringLiteral("其他快捷菜单");
-inline const QString kBankMenu = QStringLiteral("存款快捷菜单");
 
 enum class ShellCommand {
   Settings,
@@ -31,24 +30,6 @@ enum class ShellCommand {
   Help,
   OnlineHelp,
 };
-
-// The commands of the pages whose subsystems have not been plugged in yet. Each moves,
-// with its item list, into its subsystem (as stock/StockMenus.h) when the page arrives.
-enum class SalesCommand {
-  Edit,
-  Delete,
-  PrintReceipt,
-  Export,
-  Print,
-  HideSellPrice,
-  HideSaleDate,
-  HideDebt,
-  HideProfit,
-  HideCustomer,
-  ShowAll,
-};
-enum class LedgerCommand { Delete };
-enum class BankCommand { New, Edit, Delete, Details, Summary };
 
 // Creates the seven menus, children of `owner`, by name. The items that only
 // 超级管理员 may use are hidden, once, for anyone else.

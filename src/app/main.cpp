@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QLockFile>
 #include <QTranslator>
 #include <cstdio>
 
@@ -12,6 +13,11 @@
 #include "data/AppContext.h"
 #include "data/Clock.h"
 #include "data/EmbeddedFiles.h"
+
+namespace hemulu {
+const QString kAlreadyRunningText =
+    QStringLiteral("禾木鹭进销存已经在运行。\n\n同一文件夹中的程序只能同时打开一个，请使用已经打开的窗口。");
+}  // namespace hemulu
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -28,6 +34,16 @@ int main(int argc, char** argv) {
 
   const QString program_dir = QCoreApplication::applicationDirPath();
   hemulu::QtPrompter prompter;
+  // One program per folder: two would each sell from figures the other has changed.
+  // The lock is taken before anything is written, so a second start touches nothing; a
+  // lock left by a killed program names a process that no longer runs and is taken over.
+  QLockFile lock(QDir(program_dir).filePath(QStringLiteral("hemulu.lock")));
+  lock.setStaleLockTime(0);
+  if (!lock.tryLock(0) && lock.error() == QLockFile::LockFailedError) {
+    std::fprintf(stderr, "hemulu: already running in %s\n", qUtf8Printable(program_dir));
+    prompter.ShowMessage(hemulu::kAlreadyRunningText, hemulu::MessageKind::Information);
+    return 1;
+  }
   if (auto written = hemulu::WriteWorkingFiles(program_dir, QDir::homePath()); !written) {
     std::fprintf(stderr, "hemulu: cannot write %s\n", qUtf8Printable(written.error()));
     prompter.ShowMessage(hemulu::WorkingFileFailureText(written.error()), hemulu::MessageKind::Stop);

@@ -1,6 +1,7 @@
 #include "lists/GridStore.h"
 
 #include <QCollator>
+#include <QHash>
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
@@ -277,16 +278,35 @@ CellKind GridStore::SortByColumn(int col, CellKind kind) {
 
   std::vector<std::uint32_t> order(static_cast<std::size_t>(count));
   if (kind == CellKind::Text) {
-    // Chinese texts in pinyin order.
-    QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(order.size());
+    // Chinese texts in pinyin order. A column repeats its texts (notes, names, kinds):
+    // each distinct text gets one collation key and a rank, and the rows sort by rank.
+    QHash<QStringView, std::uint32_t> distinct;
+    std::vector<QStringView> texts;
+    std::vector<std::uint32_t> text_of(order.size());
     for (int i = 0; i < count; ++i) {
       order[i] = static_cast<std::uint32_t>(i);
-      keys.push_back(collator.sortKey(TextView(FixedRows() + i, col).toString()));
+      const QStringView t = TextView(FixedRows() + i, col);
+      auto it = distinct.constFind(t);
+      if (it == distinct.cend()) {
+        it = distinct.insert(t, static_cast<std::uint32_t>(texts.size()));
+        texts.push_back(t);
+      }
+      text_of[i] = *it;
     }
+    QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(texts.size());
+    for (QStringView t : texts) keys.push_back(collator.sortKey(t.toString()));
+    std::vector<std::uint32_t> by_key(texts.size());
+    for (std::size_t k = 0; k < by_key.size(); ++k) by_key[k] = static_cast<std::uint32_t>(k);
+    std::sort(by_key.begin(), by_key.end(), [&](std::uint32_t a, std::uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+    // Texts that collate equal share a rank, so their rows keep their order.
+    std::vector<std::uint32_t> rank(texts.size());
+    for (std::size_t k = 0; k < by_key.size(); ++k)
+      rank[by_key[k]] = k > 0 && keys[by_key[k - 1]].compare(keys[by_key[k]]) == 0 ? rank[by_key[k - 1]]
+                                                                                     : static_cast<std::uint32_t>(k);
     std::stable_sort(order.begin(), order.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+                     [&](std::uint32_t a, std::uint32_t b) { return rank[text_of[a]] < rank[text_of[b]]; });
   } else {
     // Empty cells first, then values, then texts that are not values, each group stable.
     struct Key {

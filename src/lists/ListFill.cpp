@@ -132,7 +132,8 @@ void AppendDate(std::vector<char16_t>& out, std::size_t& len, const unsigned cha
 
 CellKind KindOf(FieldKind kind) {
   switch (kind) {
-    case FieldKind::Number: return CellKind::Number;
+    case FieldKind::Number:
+    case FieldKind::OptionalNumber: return CellKind::Number;
     case FieldKind::Date: return CellKind::Date;
     case FieldKind::Text: return CellKind::Text;
   }
@@ -172,6 +173,10 @@ class ListFiller {
         const std::size_t begin = len;
         const int col = index[i];
         switch (plan_.fields[i].kind) {
+          case FieldKind::OptionalNumber:
+            numbers[i] = 0.0;
+            if (col < 0 || sqlite3_column_type(h, col) == SQLITE_NULL) break;
+            [[fallthrough]];
           case FieldKind::Number: {
             const double v = col < 0 ? 0.0 : sqlite3_column_double(h, col);
             numbers[i] = v;
@@ -193,13 +198,13 @@ class ListFiller {
         }
         spans[i] = {static_cast<int>(begin), static_cast<int>(len - begin)};
       }
-      for (std::size_t t = 0; t < plan_.totals.size(); ++t) {
-        const int field = plan_.totals[t].field;
-        if (field >= 0 && static_cast<std::size_t>(field) < n) result_.totals[t] += numbers[field];
-      }
-
       const QStringView text(buf.data(), static_cast<qsizetype>(len));
       const FillRecord record(numbers, text, spans);
+      for (std::size_t t = 0; t < plan_.totals.size(); ++t) {
+        const ListTotal& total = plan_.totals[t];
+        if (total.field >= 0 && static_cast<std::size_t>(total.field) < n && (!total.applies || total.applies(record)))
+          result_.totals[t] += numbers[total.field];
+      }
       if (plan_.row_filter && !plan_.row_filter(record)) continue;
       store_.AddRow(text);
       ++result_.rows;
@@ -208,7 +213,7 @@ class ListFiller {
         if ((*applies)(record)) colour = rule_colour;
       if (colour >= 0) {
         const int row = store_.Rows() - 1;
-        store_.SetRangeForeColor(CellRange{row, 1, row, colour_last}, colour);
+        store_.SetRangeForeColor(CellRange{row, plan_.colour_first_col, row, colour_last}, colour);
       }
     }
   }
@@ -259,6 +264,7 @@ FillResult FillList(AppContext& ctx, GridStore& store, const ListFillSpec& plan)
   ApplyLineStyle(store, result.look, settings.line, store.FixedRows(), plan.line_first_col, totals_row,
                  plan.line_last_col);
 
+  if (plan.plain_last_row) return result;
   TotalsRow totals;
   totals.back_colour = settings.lastcolor;
   totals.first_col = plan.totals_first_col;

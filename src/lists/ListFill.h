@@ -22,7 +22,8 @@ namespace hemulu {
 struct AppContext;
 class IniFile;
 
-enum class FieldKind { Text, Number, Date };
+// OptionalNumber: a number whose missing value (NULL) shows as an empty cell.
+enum class FieldKind { Text, Number, Date, OptionalNumber };
 
 // A result column shown in the list; field i of a page lands in grid column i + 1.
 struct ListField {
@@ -59,6 +60,7 @@ struct RowColourRule {
 struct ListTotal {
   int field = 0;
   int column = 0;
+  RecordTest applies = {};  // only the records it holds for count; empty: every record
 };
 
 struct ListFillSpec {
@@ -67,7 +69,8 @@ struct ListFillSpec {
   std::vector<ListField> fields;  // the record ID first
   RecordTest row_filter;          // empty: every record is shown
   std::vector<RowColourRule> colour_rules;  // in order; a later rule that holds wins
-  int colour_last_col = -1;       // row colours cover columns 1..this (-1: the last column)
+  int colour_first_col = 1;       // row colours cover these columns
+  int colour_last_col = -1;       // (-1: the last column)
   std::vector<ListTotal> totals;  // summed over every record read, shown or not
   QString total_label = QStringLiteral("合计：");
   int label_column = -1;          // -1: no label
@@ -76,6 +79,7 @@ struct ListFillSpec {
   int totals_last_col = -1;
   int line_first_col = 2;         // line-style range, from the first data row to the totals row
   int line_last_col = -1;
+  bool plain_last_row = false;    // a list without totals: its last, empty row is not coloured or frozen
 };
 
 // The presentation keys of config.ini, read at every fill. Colours that do not read as

@@ -77,6 +77,16 @@ GoodsQuery CategoryTreeQuery(const QString& item_text) {
   return ContainsQuery("类型", item_text);
 }
 
+std::vector<qint64> GoodsIdsWithCode(AppContext& ctx, const QString& code, int limit) {
+  std::vector<qint64> ids;
+  if (code.isEmpty() || !ctx.EnsureDatabaseOpen()) return ids;
+  auto st = ctx.db.Prepare("select ID from buy where 编码=? limit ?");
+  if (!st) return ids;
+  st->BindAll(code, limit);
+  while (st->Step().value_or(false)) ids.push_back(st->Int(0));
+  return ids;
+}
+
 void SortByPinyin(QStringList& values) {
   QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
   collator.setNumericMode(true);

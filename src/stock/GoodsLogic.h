@@ -7,6 +7,7 @@
 #include <QVariantList>
 #include <expected>
 #include <optional>
+#include <vector>
 
 #include "data/AppContext.h"
 #include "data/RowWriter.h"
@@ -30,6 +31,9 @@ GoodsQuery SearchGoodsQuery(GoodsSearchField field, const QString& text);
 GoodsQuery GoodsByDateQuery(const QDate& first, const QDate& last);
 // The category tree's choice: "全部信息" or nothing gives every goods row.
 GoodsQuery CategoryTreeQuery(const QString& item_text);
+
+// The goods rows whose 编码 is exactly the text (a scanned barcode), at most `limit`.
+std::vector<qint64> GoodsIdsWithCode(AppContext& ctx, const QString& code, int limit);
 
 // Values offered by the drop-down lists.
 enum class PickField { Category, Name, Model, Code, Supplier };

@@ -144,6 +144,8 @@ QWidget* StockPage::BuildToolBar() {
   grid->addWidget(zero_box_, 1, col++, 1, 2);
 
   connect(code_box_, &QLineEdit::textChanged, this, [this](const QString& t) { Search(GoodsSearchField::Code, t); });
+  // A barcode scanner types the code and Enter.
+  connect(code_box_, &QLineEdit::returnPressed, this, &StockPage::SellScannedCode);
   connect(name_box_, &QLineEdit::textChanged, this,
           [this](const QString& t) { Search(GoodsSearchField::Initials, t); });
   connect(model_box_, &QLineEdit::textChanged, this, [this](const QString& t) { Search(GoodsSearchField::Model, t); });
@@ -195,6 +197,7 @@ void StockPage::ConnectMenu() {
 }
 
 void StockPage::FillStockList(const GoodsQuery& query) {
+  last_query_ = query;
   const FillResult result = FillStockGrid(ctx_, *grid_, query, warning_quantity_);
   ApplyColumnShares();
   if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
@@ -254,6 +257,18 @@ void StockPage::OpenCategoryTree() {
   }
   tree_window_->show();
   tree_window_->raise();
+}
+
+void StockPage::SellScannedCode() {
+  const std::vector<qint64> ids = GoodsIdsWithCode(ctx_, code_box_->text(), 2);
+  if (ids.size() != 1 || !hooks_.open_sale) return;
+  selection_.id = QString::number(ids.front());
+  selection_.row = -1;
+  for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r)
+    if (grid_->CellText(r, kStockIdCol) == selection_.id) selection_.row = r;
+  // The next scan replaces this code instead of adding to it.
+  code_box_->selectAll();
+  hooks_.open_sale(ids.front());
 }
 
 void StockPage::ActivateCell(int row, int col) {

@@ -43,6 +43,8 @@ class StockPage : public QWidget {
   // Refills the list from the query (every goods row for "select * from buy").
   void FillStockList(const GoodsQuery& query);
   void FillStockList() { FillStockList(AllGoodsQuery()); }
+  // Refills with the query last shown, so a search stays in place.
+  void RefillStockList() { FillStockList(last_query_); }
   // The stock page's supplier and category lists.
   void RefillPickLists();
 
@@ -66,6 +68,9 @@ class StockPage : public QWidget {
   // Chooses a row as a right-click does, then updates the menu's items; returns the
   // menu for showing (tests check it without showing it).
   QMenu* PrepareMenuFor(int row, int col);
+  // Enter in the code box: sells the goods whose code is exactly the box's text, when
+  // exactly one goods row has it.
+  void SellScannedCode();
   // A double-click on a cell.
   void ActivateCell(int row, int col);
   // The open entry, restock or edit window, if any.
@@ -92,6 +97,7 @@ class StockPage : public QWidget {
   ColumnShares* shares_ = nullptr;
   GoodsSelection& selection_;
   int warning_quantity_ = 0;
+  GoodsQuery last_query_ = AllGoodsQuery();
   bool setting_failure_shown_ = false;
   bool hide_buy_price_ = false, hide_buy_amount_ = false, hide_stock_amount_ = false;
 

@@ -33,7 +33,8 @@ bool HasFileOpen(qint64 pid, const QString& path) {
 
 class ProgramRun {
  public:
-  ProgramRun(const QString& program_dir, const QString& home) {
+  ProgramRun(const QString& program_dir, const QString& home,
+             QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("LANG", "C.UTF-8");
@@ -42,7 +43,7 @@ class ProgramRun {
     process_.setProcessEnvironment(env);
     process_.setWorkingDirectory(home);  // the program must use its own folder, not this one
     process_.setProgram(QDir(program_dir).filePath("hemulu"));
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.setProcessChannelMode(channels);
     process_.start();
   }
   ~ProgramRun() {
@@ -119,4 +120,50 @@ TEST(EndToEnd, StartsInAnEmptyFolderWritesItsFilesKeepsRunningAndASecondStartCha
     EXPECT_EQ(QFileInfo(database).lastModified(), database_time);
     run.Terminate();
   }
+}
+
+TEST(EndToEnd, ASecondProgramInTheSameFolderSaysSoAndTouchesNothingAndAKilledOneDoesNotBlock) {
+  QTemporaryDir program_dir, home;
+  ASSERT_TRUE(program_dir.isValid() && home.isValid());
+  ASSERT_TRUE(QFile::copy(QStringLiteral(HEMULU_EXECUTABLE), program_dir.filePath("hemulu")));
+  const QString database = program_dir.filePath("data.db");
+  const QStringList files = {program_dir.filePath("config.ini"), database, program_dir.filePath("hemulu.lock")};
+
+  ProgramRun first(program_dir.path(), home.path());
+  ASSERT_TRUE(first.process().waitForStarted(30000));
+  ASSERT_TRUE(first.WaitUntilReady(database));
+  std::vector<QByteArray> bytes;
+  std::vector<QDateTime> times;
+  for (const QString& f : files) {
+    ASSERT_TRUE(QFile::exists(f)) << f.toStdString();
+    bytes.push_back(ReadAll(f));
+    times.push_back(QFileInfo(f).lastModified());
+  }
+  {
+    // The second one shows its message (and says so on standard error) and waits for OK.
+    ProgramRun second(program_dir.path(), home.path(), QProcess::SeparateChannels);
+    ASSERT_TRUE(second.process().waitForStarted(30000));
+    QByteArray said;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          said += second.process().readAllStandardError();
+          return said.contains("already running") || second.process().state() == QProcess::NotRunning;
+        },
+        30000));
+    EXPECT_TRUE(said.contains("already running")) << said.toStdString();
+    EXPECT_FALSE(HasFileOpen(second.process().processId(), database));
+  }
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(ReadAll(files[i]), bytes[i]) << files[i].toStdString();
+    EXPECT_EQ(QFileInfo(files[i]).lastModified(), times[i]) << files[i].toStdString();
+  }
+
+  // Killed without a chance to remove its lock: the next start is not blocked by it.
+  first.process().kill();
+  first.process().waitForFinished(30000);
+  ASSERT_TRUE(QFile::exists(program_dir.filePath("hemulu.lock")));
+  ProgramRun third(program_dir.path(), home.path());
+  ASSERT_TRUE(third.process().waitForStarted(30000));
+  EXPECT_TRUE(third.WaitUntilReady(database)) << "a stale lock blocked the start";
+  third.Terminate();
 }

@@ -92,8 +92,8 @@ TEST(MainWindow, BuildsAllSevenMenusWithTheirItemsInOrder) {
         "设置显示信息>隐藏销售单价", "设置显示信息>隐藏销售日期", "设置显示信息>隐藏欠款金额",
         "设置显示信息>隐藏净利润", "设置显示信息>—", "设置显示信息>隐藏全部客户信息", "设置显示信息>—",
         "设置显示信息>显示全部信息"}},
-      {kLedgerMenu, {"删 除 数 据"}},
-      {kBankMenu, {"新建存取", "修改存取", "删除存取", "—", "存取细节", "存取汇总"}},
+      {kLedgerMenu, {"删 除 数 据", "—", "导出Excel", "打印"}},
+      {kBankMenu, {"新建存取", "修改存取", "删除存取", "—", "存取细节", "存取汇总", "—", "导出Excel", "打印"}},
       {kSummaryMenu, {"刷新显示"}},
   };
   for (const auto& [name, items] : expected) {

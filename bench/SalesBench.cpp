@@ -1,0 +1,138 @@
+// hemulu-bench, sales: the sales list's first fill over 1,000,000 sales, one keystroke in
+// each of the two busiest search boxes, and one durable sale.
+
+#include "BenchSupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QComboBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "data/AppContext.h"
+#include "data/TextFormat.h"
+#include "lists/Grid.h"
+#include "sales/SalesList.h"
+#include "sales/SalesLogic.h"
+#include "sales/SalesPage.h"
+
+using namespace hemulu;
+using namespace hemulu::bench;
+
+namespace {
+
+// Types one character into a box and waits for the list to be painted.
+double Keystroke(QWidget* box, Grid& grid, QChar ch) {
+  QElapsedTimer t;
+  t.start();
+  QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+  QCoreApplication::processEvents();
+  grid.repaint();
+  return t.nsecsElapsed() / 1e6;
+}
+
+}  // namespace
+
+// The sales page's first display as a user meets it after start-up (cold page cache),
+// then refills of "select * from sell" with the cache warm.
+void SalesFill1m(BenchShop& shop) {
+  shop.EnsureSales();
+  sqlite3* plain = shop.Plain();
+  AppContext& ctx = shop.ctx();
+  shop.Reopen();
+  const double peak_before = PeakResidentMb();
+
+  QWidget window;
+  window.resize(1280, 720);
+  QElapsedTimer t;
+  t.start();
+  auto* page = new SalesPage(ctx, nullptr, &window);
+  page->setGeometry(window.rect());
+  window.show();
+  QCoreApplication::processEvents();
+  page->SalesGrid()->repaint();
+  const double first_display = t.nsecsElapsed() / 1e6;
+  Grid& grid = *page->SalesGrid();
+  shop.Reopen();
+  const double cold_base = BareRead(shop.db().Handle(), "select * from sell");
+  const double plain_read = MedianMs(3, [&] { BareRead(plain, "select * from sell"); });
+  std::printf("# first display of the sales page (fill and pick lists, cold cache): %.0f ms, %d rows\n", first_display,
+              grid.Rows() - grid.FixedRows() - 1);
+  PrintCase("sales_fill_1m_cold", first_display, cold_base, plain_read);
+
+  std::vector<double> fills, bases;
+  for (int i = 0; i < 3; ++i) {
+    bases.push_back(BareRead(shop.db().Handle(), "select * from sell"));
+    QElapsedTimer f;
+    f.start();
+    page->FillSalesList(AllSalesQuery());
+    QCoreApplication::processEvents();
+    grid.repaint();
+    fills.push_back(f.nsecsElapsed() / 1e6);
+  }
+  PrintCase("sales_fill_1m", Median(fills), Median(bases), plain_read);
+  std::printf("# peak resident before the sales page: %.1f MB\n", peak_before);
+  PrintMemory("sales_fill_1m");
+
+  // One key in each of the two busiest boxes, on the full list; the baseline is the bare
+  // search query for the same text.
+  for (const auto& [box_name, text, field] :
+       {std::tuple{"销售商品名称框", QStringLiteral("KS"), SalesSearchField::Initials},
+        std::tuple{"销售客户名称框", QStringLiteral("张伟"), SalesSearchField::Customer}}) {
+    page->FillSalesList(AllSalesQuery());
+    QWidget* box = page->findChild<QWidget*>(QString::fromUtf8(box_name));
+    if (auto* combo = qobject_cast<QComboBox*>(box)) box = combo->lineEdit();
+    box->setFocus();
+    std::vector<double> keys;
+    std::vector<int> rows;
+    for (QChar ch : text) {
+      keys.push_back(Keystroke(box, grid, ch));
+      rows.push_back(grid.Rows() - grid.FixedRows() - 1);
+    }
+    const SalesQuery q = SearchSalesQuery(field, text.left(1));
+    const double bare = BareRead(shop.db().Handle(), q.sql.toUtf8().constData(), q.params);
+    const QByteArray name = QByteArray("sales_search_1m_") + box_name;
+    PrintCase(name.constData(), keys[0], bare);
+    std::printf("# %s: first key %d rows; second key %.0f ms, %d rows\n", box_name, rows[0], keys[1], rows[1]);
+    if (auto* line = qobject_cast<QLineEdit*>(box)) line->clear();
+  }
+}
+HEMULU_BENCH_CASE(200, "sales_fill_1m", SalesFill1m);
+
+// One durable sale after another from the same goods row: the goods update and the sale
+// row in one transaction, synchronous=FULL.
+void SaleCommit(BenchShop& shop) {
+  shop.EnsureSales();
+  AppContext& ctx = shop.ctx();
+  if (auto r = ctx.db.Execute("insert into buy (名称,进货单价,销售单价,存货数量,首拼) values ('茶杯',30,50,1e9,'CB')"); !r)
+    Fail("goods", r.error());
+  const qint64 goods_id = ctx.db.LastInsertId();
+  SaleForm form;
+  form.name = QStringLiteral("茶杯");
+  form.shown_stock = QStringLiteral("1000000000");
+  form.actual_price = QStringLiteral("40");
+  form.quantity = QStringLiteral("1");
+  form.amount = QStringLiteral("40");
+  form.date = QDate(2026, 12, 8);
+  std::vector<double> commits;
+  for (int i = 0; i < 1000; ++i) {
+    QElapsedTimer c;
+    c.start();
+    if (auto r = RecordSale(ctx, goods_id, form); !r) Fail("sale", r.error().message);
+    commits.push_back(c.nsecsElapsed() / 1e6);
+  }
+  std::printf("sale_commit: %.2f ms (median of 1000 durable sales; slowest %.2f ms)\n", Median(commits),
+              *std::max_element(commits.begin(), commits.end()));
+  // The bench's shop goes on without these rows.
+  if (auto r = ctx.db.Execute("delete from sell where UID=?", goods_id); !r) Fail("clean", r.error());
+  if (auto r = ctx.db.Execute("delete from buy where ID=?", goods_id); !r) Fail("clean", r.error());
+}
+HEMULU_BENCH_CASE(210, "sale_commit", SaleCommit);

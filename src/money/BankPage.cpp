@@ -1,0 +1,226 @@
+#include "money/BankPage.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include "lists/ColumnShares.h"
+#include "lists/Grid.h"
+#include "lists/GridPrinter.h"
+#include "money/BankMovementWindow.h"
+#include "money/MoneyLists.h"
+#include "money/MoneyMenus.h"
+#include "money/MoneyWidgets.h"
+
+namespace hemulu {
+
+BankPage::BankPage(AppContext& ctx, QMenu* menu, QWidget* parent) : QWidget(parent), ctx_(ctx), menu_(menu) {
+  grid_ = new Grid(this, QStringLiteral("存款框架"));
+  shares_ = new ColumnShares(*grid_, *grid_, 0, BankDetailShares());
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  layout->addWidget(grid_, 1);
+  layout->addWidget(BuildToolBar());
+
+  connect(grid_, &Grid::MouseReleased, this, [this](Qt::MouseButton button, int row, int col, const QPoint& pos) {
+    if (button != Qt::RightButton) return;
+    if (QMenu* m = PrepareMenuFor(row, col)) m->popup(pos);
+  });
+  connect(grid_, &Grid::DoubleClicked, this,
+          [this](Qt::MouseButton, int row, int col, const QPoint&) { ActivateCell(row, col); });
+  // Enter on a movement changes it, as a double-click does.
+  connect(grid_, &Grid::RowActivated, this, [this](int row) { ActivateCell(row, 2); });
+  for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
+    auto* shortcut = new QShortcut(keys, grid_, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this] {
+      const int row = grid_->SelectionFirstRow();
+      if (QMenu* m = PrepareMenuFor(row < 0 ? grid_->FixedRows() : row, 2))
+        m->popup(grid_->mapToGlobal(grid_->rect().center()));
+    });
+  }
+  ConnectMenu();
+  SetUpBankDetail();
+}
+
+BankPage::~BankPage() = default;
+
+QString BankPage::ViewFlag() const {
+  return view_ == View::Detail ? QStringLiteral("细节") : QStringLiteral("汇总");
+}
+
+QWidget* BankPage::BuildToolBar() {
+  auto* bar = new QWidget(this);
+  bar->setObjectName(QStringLiteral("存款工具栏"));
+  auto* row = new QHBoxLayout(bar);
+  row->setContentsMargins(3, 0, 3, 2);
+  row->setSpacing(4);
+  bank_search_ = EditableList(QStringLiteral("存款名称查询框"), bar);
+  bank_search_->setMinimumContentsLength(10);
+  const QDate today = ctx_.clock.Now().date();
+  date_from_ = NamedDateEdit(QStringLiteral("存款日期框1"), QDate(today.year(), today.month(), 1), bar);
+  date_to_ = NamedDateEdit(QStringLiteral("存款日期框2"), today, bar);
+  auto* query = NamedButton(QStringLiteral("日期查询"), QStringLiteral("存款查询按钮"), bar);
+  auto* detail = NamedButton(QStringLiteral("存 取 细 节"), QStringLiteral("存款细节记录按钮"), bar);
+  auto* summary = NamedButton(QStringLiteral("存 取 汇 总"), QStringLiteral("存款全部记录按钮"), bar);
+  row->addWidget(new QLabel(QStringLiteral("银行查询："), bar));
+  row->addWidget(bank_search_);
+  row->addSpacing(8);
+  row->addWidget(new QLabel(QStringLiteral("日期查询："), bar));
+  row->addWidget(date_from_);
+  row->addWidget(new QLabel(QStringLiteral("-至-"), bar));
+  row->addWidget(date_to_);
+  row->addWidget(query);
+  row->addSpacing(8);
+  row->addWidget(detail);
+  row->addWidget(summary);
+  row->addStretch();
+
+  const auto search = [this](const QString& t) { FillBankList(SearchBankQuery(t)); };
+  connect(bank_search_, &QComboBox::textActivated, this, search);
+  connect(bank_search_->lineEdit(), &QLineEdit::textEdited, this, search);
+  connect(query, &QPushButton::clicked, this,
+          [this] { FillBankList(BankByDateQuery(date_from_->date(), date_to_->date())); });
+  connect(detail, &QPushButton::clicked, this, &BankPage::SetUpBankDetail);
+  connect(summary, &QPushButton::clicked, this, &BankPage::ShowBankSummary);
+  return bar;
+}
+
+void BankPage::ConnectMenu() {
+  const auto on = [this](BankCommand command, std::function<void()> run) {
+    OnCommand(menu_, command, this, std::move(run));
+  };
+  using enum BankCommand;
+  on(New, [this] { NewBankMovement(); });
+  on(Edit, [this] { ChangeBankMovement(); });
+  on(Delete, [this] { DeleteBankMovement(); });
+  on(Details, [this] { SetUpBankDetail(); });
+  on(Summary, [this] { ShowBankSummary(); });
+  on(Export, [this] { ExportToSpreadsheet(); });
+  on(Print, [this] { this->Print(); });
+}
+
+void BankPage::ReportFill(const FillResult& result) {
+  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
+}
+
+void BankPage::ShowDetailLayout() {
+  LayOutBankDetail(*grid_);
+  shares_->SetShares(BankDetailShares());
+  view_ = View::Detail;
+}
+
+void BankPage::SetUpBankDetail() {
+  ShowDetailLayout();
+  ReportFill(FillBankGrid(ctx_, *grid_, AllBankQuery()));
+  RefillBankNames();
+}
+
+void BankPage::RefillBankNames() {
+  // A database that does not open has been reported by the fill; the list stays empty.
+  FillComboKeepingText(bank_search_, BankPickValues(ctx_, BankPick::Bank).value_or(QStringList()));
+}
+
+void BankPage::FillBankList(const MoneyQuery& query) {
+  // Detail rows belong in the detail columns.
+  if (view_ != View::Detail) ShowDetailLayout();
+  ReportFill(FillBankGrid(ctx_, *grid_, query));
+}
+
+void BankPage::ShowBankSummary() {
+  LayOutBankSummary(*grid_);
+  shares_->SetShares(BankSummaryShares());
+  view_ = View::Summary;
+  ReportFill(FillBankSummaryGrid(ctx_, *grid_));
+}
+
+void BankPage::Refresh() {
+  // After a change the view that shows is reloaded: the balances, or every movement.
+  ReportFill(view_ == View::Summary ? FillBankSummaryGrid(ctx_, *grid_) : FillBankGrid(ctx_, *grid_, AllBankQuery()));
+  RefillBankNames();
+}
+
+QMenu* BankPage::PrepareMenuFor(int row, int col) {
+  selected_id_.clear();
+  selected_row_ = row;
+  if (row >= 0 && col >= 0) grid_->SetFocusCell(row, col);
+  if (row < grid_->FixedRows() || col < 1 || row >= grid_->Rows()) return nullptr;
+  selected_id_ = grid_->CellText(row, kBankIdCol);
+  if (view_ == View::Summary) return nullptr;
+  const bool movement = IdOfText(selected_id_) > 0;
+  for (BankCommand command : {BankCommand::Edit, BankCommand::Delete})
+    if (QAction* a = CommandAction(menu_, command)) a->setEnabled(movement);
+  return menu_;
+}
+
+void BankPage::ActivateCell(int row, int col) {
+  selected_id_.clear();
+  selected_row_ = row;
+  if (row < grid_->FixedRows() || col < 1 || row >= grid_->Rows()) return;
+  // In the summary view column 1 holds a bank name, never a movement's ID.
+  if (view_ != View::Detail) return;
+  selected_id_ = grid_->CellText(row, kBankIdCol);
+  if (IdOfText(selected_id_) > 0) ChangeBankMovement();
+}
+
+void BankPage::NewBankMovement() {
+  if (!new_window_) {
+    new_window_ = new BankMovementWindow(ctx_, window());
+    connect(new_window_, &BankMovementWindow::MovementSaved, this, &BankPage::Refresh);
+  }
+  new_window_->show();
+  new_window_->raise();
+  new_window_->activateWindow();
+}
+
+void BankPage::ChangeBankMovement() {
+  const qint64 id = IdOfText(selected_id_);
+  if (id <= 0) return;
+  const auto movement = LoadBankMovement(ctx_, id);
+  if (!movement) {
+    ShowMoneyError(ctx_, MoneyDatabaseError(movement.error()));
+    return;
+  }
+  if (!*movement) {
+    ctx_.ShowMessage(QStringLiteral("该存取记录已不存在，可能已被删除。"), MessageKind::Stop);
+    Refresh();
+    return;
+  }
+  // One change window at a time, for the movement chosen last.
+  if (change_window_) change_window_->close();
+  change_window_ = new BankMovementWindow(ctx_, **movement, window());
+  connect(change_window_, &BankMovementWindow::MovementSaved, this, &BankPage::Refresh);
+  change_window_->show();
+  change_window_->raise();
+  change_window_->activateWindow();
+}
+
+void BankPage::DeleteBankMovement() {
+  const qint64 id = IdOfText(selected_id_);
+  if (id <= 0) return;
+  if (ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
+                            QStringLiteral("警告！"))) {
+    if (auto done = hemulu::DeleteBankMovement(ctx_, id); !done) ShowMoneyError(ctx_, done.error());
+  }
+  FillBankList();
+}
+
+void BankPage::ExportToSpreadsheet() {
+  const QString path = ctx_.FilePath(QStringLiteral("存款管理.xlsx"));
+  if (auto done = ExportMoneyGrid(*grid_, path); !done) {
+    ctx_.ShowMessage(done.error(), MessageKind::Stop);
+    return;
+  }
+  ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
+}
+
+void BankPage::Print() { PrintGrid(*grid_, QStringLiteral("存款管理"), this); }
+
+}  // namespace hemulu

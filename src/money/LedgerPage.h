@@ -1,0 +1,88 @@
+#pragma once
+// The ledger page ("其他收支"): the list of other income and expenses with its totals,
+// the search bar below it, and the income and expense forms in the side panel.
+
+#include <QWidget>
+
+#include "money/MoneyLists.h"
+
+class QComboBox;
+class QDateEdit;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+namespace hemulu {
+
+class ColumnShares;
+class Grid;
+
+class LedgerPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `menu` is the main window's 其他快捷菜单; the page connects its items.
+  LedgerPage(AppContext& ctx, QMenu* menu, QWidget* parent = nullptr);
+  ~LedgerPage() override;
+
+  void FillLedgerList(const MoneyQuery& query);
+  void FillLedgerList() { FillLedgerList(AllLedgerQuery()); }
+  void FillLedgerPickLists();
+
+  void RecordIncome() { Record(LedgerKind::Income); }
+  void RecordExpense() { Record(LedgerKind::Expense); }
+  // The menu's commands.
+  void DeleteSelectedEntry();
+  void ExportToSpreadsheet();
+  void Print();
+  // Chooses the row as a right-click does; returns the menu to pop up, or nullptr when
+  // the row holds no entry.
+  QMenu* PrepareMenuFor(int row, int col);
+
+  Grid* LedgerGrid() const { return grid_; }
+  const LedgerSums& Sums() const { return sums_; }
+  QString SelectedId() const { return selected_id_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct EntryForm {
+    QComboBox* item = nullptr;
+    QLineEdit* number = nullptr;
+    QLineEdit* quantity = nullptr;
+    QLineEdit* price = nullptr;
+    QLineEdit* amount = nullptr;
+    QDateEdit* date = nullptr;
+    QComboBox* note = nullptr;
+    QPushButton* record = nullptr;
+  };
+
+  QWidget* BuildEntryForm(LedgerKind kind, EntryForm& form);
+  QWidget* BuildSearchBar();
+  void ConnectMenu();
+  void Record(LedgerKind kind);
+  void ClearConditions();
+  void Search(LedgerSearchField field, const QString& text);
+  EntryForm& FormOf(LedgerKind kind) { return kind == LedgerKind::Income ? income_ : expense_; }
+
+  AppContext& ctx_;
+  QMenu* menu_;
+  Grid* grid_ = nullptr;
+  ColumnShares* shares_ = nullptr;
+  bool shown_ = false;  // the set-up widths hold until the page has been shown once
+  bool resize_shares_ = false;
+  LedgerSums sums_;
+  int selected_row_ = -1;
+  QString selected_id_;
+
+  EntryForm income_, expense_;
+  QComboBox* type_search_ = nullptr;
+  QLineEdit* number_search_ = nullptr;
+  QComboBox* item_search_ = nullptr;
+  QComboBox* note_search_ = nullptr;
+  QDateEdit* date_from_ = nullptr;
+  QDateEdit* date_to_ = nullptr;
+};
+
+}  // namespace hemulu

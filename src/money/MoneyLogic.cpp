@@ -1,0 +1,60 @@
+#include "money/MoneyLogic.h"
+
+#include <cmath>
+
+#include "data/RowWriter.h"
+#include "data/TextFormat.h"
+
+namespace hemulu {
+
+QString ContainsPattern(const QString& text) {
+  QString escaped = text;
+  escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+      .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+      .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+  return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+MoneyError MoneyDatabaseError(const DbError& e) {
+  if (e.unavailable) return {MoneyError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
+  return {MoneyError::Kind::Database, WriteFailureText(e.message), e.message};
+}
+
+std::expected<QStringList, DbError> GroupedValues(AppContext& ctx, const char* table, const char* column) {
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
+  // Only our own table and column names go into the text.
+  const std::string sql = std::string("select max(") + column + ") as exp from " + table + " group by " + column;
+  auto st = ctx.db.Prepare(sql);
+  if (!st) return std::unexpected(st.error());
+  QStringList values;
+  for (;;) {
+    auto row = st->Step();
+    if (!row) return std::unexpected(row.error());
+    if (!*row) break;
+    const QString v = st->Text(0);
+    if (!v.isEmpty()) values.push_back(v);
+  }
+  return values;
+}
+
+std::expected<void, MoneyError> DeleteMoneyRow(AppContext& ctx, const char* table, qint64 id) {
+  if (!ctx.session.IsSuperAdministrator())
+    return std::unexpected(
+        MoneyError{MoneyError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能删除记录。")});
+  if (id <= 0) return std::unexpected(MoneyError{MoneyError::Kind::Invalid, QStringLiteral("没有选中要删除的记录。")});
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(MoneyDatabaseError(open.error()));
+  auto changed = ctx.db.Execute(std::string("delete from ") + table + " where ID=?", id);
+  if (!changed) return std::unexpected(MoneyDatabaseError(changed.error()));
+  if (*changed == 0)
+    return std::unexpected(MoneyError{MoneyError::Kind::Gone, QStringLiteral("该记录已不存在，可能已被删除。")});
+  return {};
+}
+
+qint64 IdOfText(const QString& id_text) {
+  const double v = NumberValue(id_text);
+  // Only a whole number names a row; anything else would match none.
+  if (!(v > kTolerance) || v > 9.2e18 || v != std::floor(v)) return 0;
+  return static_cast<qint64>(v);
+}
+
+}  // namespace hemulu

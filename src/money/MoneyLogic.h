@@ -1,0 +1,43 @@
+#pragma once
+// What the ledger and the bank logic share: a query with its bound values, the errors
+// of a change or delete, and the grouped pick-list reading.
+
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+#include <expected>
+
+#include "data/AppContext.h"
+
+namespace hemulu {
+
+// A query of `other` or `bank` with its bound values.
+struct MoneyQuery {
+  QString sql;
+  QVariantList params;
+};
+
+// A refused or failed change or delete, with the text to show. Unavailable: the
+// database did not open (message "打开数据库失败！", reason the engine's words).
+struct MoneyError {
+  enum class Kind { NotAllowed, Invalid, Gone, Database, Unavailable } kind;
+  QString message;
+  QString reason = {};
+};
+MoneyError MoneyDatabaseError(const DbError& error);
+
+// The text as a LIKE pattern that matches it anywhere; its own %, _ and \ taken
+// literally (the statement carries "escape '\'").
+QString ContainsPattern(const QString& text);
+
+// "select max(c) as exp from t group by c": each non-empty value once, in the order
+// the query gives them. An unreadable database gives an empty list.
+[[nodiscard]] std::expected<QStringList, DbError> GroupedValues(AppContext& ctx, const char* table, const char* column);
+
+// Deletes one row by its ID; refused to operators, reported when the row is gone.
+[[nodiscard]] std::expected<void, MoneyError> DeleteMoneyRow(AppContext& ctx, const char* table, qint64 id);
+
+// An ID text of a grid row: a number greater than the tolerance, else 0.
+qint64 IdOfText(const QString& id_text);
+
+}  // namespace hemulu

@@ -1,0 +1,301 @@
+#include "sales/SalesLogic.h"
+
+#include <cmath>
+
+#include "data/RowWriter.h"
+#include "data/TextFormat.h"
+
+namespace hemulu {
+
+// ---- The sale window's rules ----
+
+QString CustomerNumber(const QDateTime& now) {
+  const QDate d = now.date();
+  const QTime t = now.time();
+  QString s;
+  for (int part : {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()}) s += QString::number(part);
+  return s;
+}
+
+double ClampToStock(double quantity, double stock) { return quantity - stock > kTolerance ? stock : quantity; }
+
+double DiscountStep(double discount, bool up) {
+  if (up) return discount - 100 < -kTolerance ? discount + 5 : discount;
+  return discount - 5;
+}
+
+double QuantityStep(double quantity, double stock, bool up) {
+  double q = ClampToStock(quantity, stock);
+  if (up) {
+    if (q - stock < -kTolerance) q += 1;
+  } else if (q > kTolerance) {
+    q -= 1;
+  }
+  return q;
+}
+
+double DiscountedPrice(double suggested, double discount) { return suggested * discount / 100; }
+
+double NetProfit(double actual_price, double buy_price, double quantity) {
+  return (actual_price - buy_price) * quantity;
+}
+
+const QString kSaleGoneText = QStringLiteral("该销售记录已不存在，可能已被删除。");
+
+SaleError SaleDatabaseError(const DbError& e) {
+  if (e.unavailable) return {SaleError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
+  return {SaleError::Kind::Database, WriteFailureText(e.message), e.message};
+}
+
+std::expected<SaleGoods, SaleError> LoadSaleGoods(AppContext& ctx, qint64 goods_id) {
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
+  auto st = ctx.db.Prepare("select ID,名称,型号,编码,类型,首拼,销售单价,进货单价,存货数量 from buy where ID=?");
+  if (!st) return std::unexpected(SaleDatabaseError(st.error()));
+  st->BindAll(goods_id);
+  const auto row = st->Step();
+  if (!row) return std::unexpected(SaleDatabaseError(row.error()));
+  if (!*row) return std::unexpected(SaleError{SaleError::Kind::Refused, QStringLiteral("错误代码 [083]")});
+  SaleGoods g;
+  g.id = st->Int(0);
+  g.name = st->Text(1);
+  g.model = st->Text(2);
+  g.code = st->Text(3);
+  g.category = st->Text(4);
+  g.initials = st->Text(5);
+  g.sell_price = st->Double(6);
+  g.buy_price = st->Double(7);
+  g.stock = st->Double(8);
+  return g;
+}
+
+namespace {
+
+SaleError Refused(const QString& text) { return {SaleError::Kind::Refused, text}; }
+SaleError DatabaseFailure(const DbError& e) { return SaleDatabaseError(e); }
+
+// A typed figure that is not empty must read as a number: a slip of the finger must not
+// record a price or a debt of 0.
+std::optional<SaleError> CheckFigure(const QString& text, const char* what) {
+  if (text.trimmed().isEmpty() || ParseNumber(text)) return std::nullopt;
+  return Refused(QString::fromUtf8(what) + QStringLiteral("必须是数字，请重新填写"));
+}
+
+}  // namespace
+
+std::expected<qint64, SaleError> RecordSale(AppContext& ctx, qint64 goods_id, const SaleForm& form) {
+  const double quantity = NumberValue(form.quantity);
+  if (std::fabs(quantity) <= kTolerance) return std::unexpected(Refused(QStringLiteral("销售数量不能是0")));
+  if (quantity - NumberValue(form.shown_stock) > kTolerance)
+    return std::unexpected(Refused(QStringLiteral("库存不足，无法销售")));
+  for (const auto& [text, what] : {std::pair{&form.actual_price, "实际零售价"}, std::pair{&form.amount, "销售金额"},
+                                   std::pair{&form.debt, "欠款金额"}})
+    if (auto bad = CheckFigure(*text, what)) return std::unexpected(*bad);
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
+
+  // The goods update and the sale row stand or fall together.
+  auto tx = Transaction::Begin(ctx.db);
+  if (!tx) return std::unexpected(DatabaseFailure(tx.error()));
+
+  double buy_price = 0, sold = 0, sold_amount = 0, stock = 0;
+  QString initials;
+  {
+    auto st = ctx.db.Prepare("select ID,进货单价,销售数量,销售金额,存货数量,存货金额,首拼 from buy where ID=?");
+    if (!st) return std::unexpected(DatabaseFailure(st.error()));
+    st->BindAll(goods_id);
+    const auto row = st->Step();
+    if (!row) return std::unexpected(DatabaseFailure(row.error()));
+    if (!*row) return std::unexpected(Refused(QStringLiteral("错误代码 [083]")));
+    if (std::fabs(static_cast<double>(st->Int(0) - goods_id)) > kTolerance)
+      return std::unexpected(Refused(QStringLiteral("未知错误,错误代码[000]")));
+    buy_price = st->Double(1);
+    sold = st->Double(2);
+    sold_amount = st->Double(3);
+    stock = st->Double(4);
+    initials = st->Text(6);
+  }
+  // The stored stock decides, not the figure the window showed: another window or a
+  // stale list may have sold from it meanwhile.
+  if (quantity - stock > kTolerance) return std::unexpected(Refused(QStringLiteral("库存不足，无法销售")));
+
+  const double actual_price = NumberValue(form.actual_price);
+  const double amount = NumberValue(form.amount);
+  const double new_stock = stock - quantity;
+  const double new_stock_amount = new_stock * buy_price;
+  auto updated = ctx.db.Execute("update buy set 销售数量=?,销售金额=?,存货数量=?,存货金额=? where ID=?",
+                                sold + quantity, sold_amount + amount, new_stock, new_stock_amount, goods_id);
+  if (!updated) return std::unexpected(DatabaseFailure(updated.error()));
+
+  RowWriter row(ctx.db, "sell");
+  row.Set("名称", form.name, QStringLiteral("084"))
+      .Set("型号", form.model, QStringLiteral("083"))
+      .Set("编码", form.code, QStringLiteral("082"))
+      .Set("类型", form.category, QStringLiteral("081"))
+      .Set("进货单价", buy_price, QStringLiteral("0801"))
+      .Set("存货数量", new_stock, QStringLiteral("0802"))
+      .Set("销售单价", actual_price, QStringLiteral("0803"))
+      .Set("销售数量", quantity, QStringLiteral("079"))
+      .Set("销售金额", amount, QStringLiteral("078"))
+      .Set("销售日期", form.date, QStringLiteral("077"))
+      .Set("欠款额", NumberValue(form.debt), QStringLiteral("076"))
+      .Set("净利润", NetProfit(actual_price, buy_price, quantity), QStringLiteral("075"))
+      .Set("客户编号", form.customer_number, QStringLiteral("0755"))
+      .Set("客户名称", form.customer_name, QStringLiteral("074"))
+      .Set("联系方式", form.contact, QStringLiteral("073"))
+      .Set("客户地址", form.address, QStringLiteral("072"))
+      .Set("备注", form.note, QStringLiteral("071"))
+      .Set("首拼", initials, QStringLiteral("0701"))
+      .Set("UID", goods_id, QStringLiteral("07010"));
+  auto id = row.Insert();
+  if (!id) {
+    const WriteError& e = id.error();
+    return std::unexpected(
+        SaleError{e.code.isEmpty() ? SaleError::Kind::Database : SaleError::Kind::Field, e.Message()});
+  }
+  if (auto done = tx->Commit(); !done) return std::unexpected(DatabaseFailure(done.error()));
+  return *id;
+}
+
+namespace {
+
+QStringList PickValues(AppContext& ctx, const char* sql) {
+  QStringList values;
+  if (!ctx.EnsureDatabaseOpen()) return values;  // the list stays empty; the page reports the database
+  auto st = ctx.db.Prepare(sql);
+  if (!st) return values;
+  while (st->Step().value_or(false)) {
+    const QString v = st->Text(0);
+    if (!v.isEmpty() && !values.contains(v)) values.push_back(v);
+  }
+  return values;
+}
+
+}  // namespace
+
+// The groupings read the (客户名称, 客户地址) and 类型 indexes, not the whole table.
+QStringList CustomerNameValues(AppContext& ctx) {
+  return PickValues(ctx, "select max(客户名称) as exp from sell group by 客户名称");
+}
+QStringList CustomerAddressValues(AppContext& ctx) {
+  return PickValues(ctx, "select max(客户地址) as exp from sell group by 客户名称");
+}
+QStringList SaleCategoryValues(AppContext& ctx) {
+  return PickValues(ctx, "select max(类型) as exp from sell group by 类型");
+}
+
+// ---- Queries ----
+
+namespace {
+
+QString ContainsPattern(const QString& text) {
+  QString escaped = text;
+  escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+      .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+      .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+  return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+QString DayStart(const QDate& d) { return DateSqlText(QDateTime(d, QTime(0, 0))); }
+
+}  // namespace
+
+SalesQuery AllSalesQuery() { return {QStringLiteral("select * from sell"), {}}; }
+
+SalesQuery SearchSalesQuery(SalesSearchField field, const QString& text) {
+  if (text.isEmpty()) return AllSalesQuery();
+  const QVariantList pattern{ContainsPattern(text)};
+  switch (field) {
+    // The two busiest searches scan a narrow index for the matching IDs and fetch only
+    // those rows; a scan of the whole table costs more than a keystroke may.
+    case SalesSearchField::Initials:
+      return {QStringLiteral("select * from sell where ID in (select ID from sell indexed by \"sell_首拼\" "
+                             "where 首拼 like ? escape '\\')"),
+              pattern};
+    case SalesSearchField::Customer:
+      return {QStringLiteral("select * from sell where ID in (select ID from sell indexed by \"sell_客户名称\" "
+                             "where 客户名称 like ? escape '\\')"),
+              pattern};
+    case SalesSearchField::Code:
+      return {QStringLiteral("select * from sell where 编码 like ? escape '\\'"), pattern};
+    case SalesSearchField::Model:
+      return {QStringLiteral("select * from sell where 型号 like ? escape '\\'"), pattern};
+    case SalesSearchField::Category:
+      return {QStringLiteral("select * from sell where 类型 like ? escape '\\'"), pattern};
+    case SalesSearchField::Note:
+      return {QStringLiteral("select * from sell where 备注 like ? escape '\\'"), pattern};
+  }
+  return AllSalesQuery();
+}
+
+// Day ranges rather than equality with midnight: a stored time of day still counts.
+SalesQuery SalesOfDayQuery(const QDate& day) { return SalesBetweenQuery(day, day); }
+
+SalesQuery SalesBetweenQuery(const QDate& first, const QDate& last) {
+  return {QStringLiteral("select * from sell where 销售日期>=? and 销售日期<?"),
+          {DayStart(first), DayStart(last.addDays(1))}};
+}
+
+SalesQuery SalesOfMonthQuery(const QDate& today) {
+  const QDate first(today.year(), today.month(), 1);
+  return SalesBetweenQuery(first, first.addMonths(1).addDays(-1));
+}
+
+SalesQuery DebtSalesQuery() { return {QStringLiteral("select * from sell where 欠款额>0"), {}}; }
+
+// ---- Edit and delete ----
+
+std::expected<void, SaleError> UpdateSale(AppContext& ctx, qint64 sale_id, const SaleEdit& edit) {
+  // A debt typed wrongly must not quietly become 0: that would wipe out what is owed.
+  if (auto bad = CheckFigure(edit.debt, "欠款金额")) return std::unexpected(*bad);
+  const std::pair<const QString*, const char*> texts[] = {{&edit.customer_name, "客户名称"},
+                                                          {&edit.contact, "联系方式"},
+                                                          {&edit.address, "客户地址"},
+                                                          {&edit.note, "备注信息"}};
+  for (const auto& [text, what] : texts)
+    if (CharacterCount(*text) > schema::kTextLimit)
+      return std::unexpected(Refused(QString::fromUtf8(what) + QStringLiteral("最多%1个字符").arg(schema::kTextLimit)));
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
+  auto changed = ctx.db.Execute("update sell set 欠款额=?,客户名称=?,联系方式=?,客户地址=?,备注=? where ID=?",
+                                NumberValue(edit.debt), edit.customer_name, edit.contact, edit.address, edit.note,
+                                sale_id);
+  if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
+  if (*changed == 0) return std::unexpected(Refused(kSaleGoneText));
+  return {};
+}
+
+std::expected<void, SaleError> DeleteSale(AppContext& ctx, qint64 sale_id) {
+  if (!ctx.session.IsSuperAdministrator())
+    return std::unexpected(Refused(QStringLiteral("对不起，只有超级管理员才能删除销售记录。")));
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
+  auto changed = ctx.db.Execute("delete from sell where ID=?", sale_id);
+  if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
+  if (*changed == 0) return std::unexpected(Refused(kSaleGoneText));
+  return {};
+}
+
+std::expected<Receipt, SaleError> LoadReceipt(AppContext& ctx, qint64 sale_id) {
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
+  auto st = ctx.db.Prepare("select 客户编号,销售日期,名称,型号,销售数量,销售单价,销售金额,欠款额 from sell where ID=?");
+  if (!st) return std::unexpected(SaleDatabaseError(st.error()));
+  st->BindAll(sale_id);
+  const auto row = st->Step();
+  if (!row) return std::unexpected(SaleDatabaseError(row.error()));
+  if (!*row) return std::unexpected(Refused(kSaleGoneText));
+  Receipt r;
+  r.shop_name = ctx.settings.ReadSetupValue(QStringLiteral("name"));
+  r.shop_address = ctx.settings.ReadSetupValue(QStringLiteral("adress"));
+  r.shop_phone = ctx.settings.ReadSetupValue(QStringLiteral("tell"));
+  r.customer_number = st->Text(0);
+  if (auto d = ParseDateSqlText(st->Text(1)))
+    r.date = DateCellText(QDateTime(d->date(), QTime(0, 0)));
+  else
+    r.date = st->Text(1);
+  r.name = st->Text(2);
+  r.model = st->Text(3);
+  r.quantity = st->Double(4);
+  r.price = st->Double(5);
+  r.amount = st->Double(6);
+  r.debt = st->Double(7);
+  return r;
+}
+
+}  // namespace hemulu

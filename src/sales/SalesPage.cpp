@@ -1,0 +1,343 @@
+#include "sales/SalesPage.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include "data/TextFormat.h"
+#include "lists/ColumnShares.h"
+#include "lists/GridExport.h"
+#include "lists/Grid.h"
+#include "lists/GridPrinter.h"
+#include "sales/ReceiptPrinter.h"
+#include "sales/SaleWindow.h"
+#include "sales/SalesList.h"
+
+namespace hemulu {
+
+namespace {
+
+// The columns each display item hides.
+std::vector<int> ColumnsOf(SalesDisplayItem item) {
+  switch (item) {
+    case SalesDisplayItem::Price: return {kSalePriceCol};
+    case SalesDisplayItem::Date: return {kSaleDateCol};
+    case SalesDisplayItem::Debt: return {kSaleDebtCol};
+    case SalesDisplayItem::Profit: return {kSaleProfitCol};
+    case SalesDisplayItem::Customer: return {13, 14, 15, 16, 17};
+  }
+  return {};
+}
+
+const std::pair<SalesCommand, SalesDisplayItem> kDisplayItems[] = {
+    {SalesCommand::HideSellPrice, SalesDisplayItem::Price},
+    {SalesCommand::HideSaleDate, SalesDisplayItem::Date},
+    {SalesCommand::HideDebt, SalesDisplayItem::Debt},
+    {SalesCommand::HideProfit, SalesDisplayItem::Profit},
+    {SalesCommand::HideCustomer, SalesDisplayItem::Customer},
+};
+
+bool IsSaleId(const QString& id) { return !id.isEmpty() && NumberValue(id) > kTolerance; }
+
+}  // namespace
+
+SalesPage::SalesPage(AppContext& ctx, QMenu* menu, QWidget* parent) : QWidget(parent), ctx_(ctx), menu_(menu) {
+  host_ = new QFrame(this);
+  host_->setObjectName(QStringLiteral("销售框架"));
+  auto* host_layout = new QVBoxLayout(host_);
+  host_layout->setContentsMargins(0, 0, 0, 0);
+  grid_ = new Grid(host_, QStringLiteral("销售表格"));
+  host_layout->addWidget(grid_);
+  LayOutSalesGrid(*grid_);
+  shares_ = AttachSalesShares(*grid_, *host_, ctx_.session.IsSuperAdministrator());
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  layout->addWidget(host_, 1);
+  layout->addWidget(BuildSearchBar());
+
+  connect(grid_, &Grid::DoubleClicked, this,
+          [this](Qt::MouseButton, int row, int col, const QPoint&) { ActivateCell(row, col); });
+  connect(grid_, &Grid::RowActivated, this, [this](int row) { ActivateCell(row, 2); });
+  connect(grid_, &Grid::MouseReleased, this, [this](Qt::MouseButton button, int row, int col, const QPoint& pos) {
+    if (button != Qt::RightButton) return;
+    if (QMenu* m = PrepareMenuFor(row, col)) m->popup(pos);
+  });
+  // The keyboard's menu key (or Shift+F10) opens the menu for the chosen row.
+  for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
+    auto* shortcut = new QShortcut(keys, grid_, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this] {
+      const int row = grid_->SelectionFirstRow();
+      if (QMenu* m = PrepareMenuFor(row, 2)) m->popup(grid_->mapToGlobal(grid_->rect().center()));
+    });
+  }
+  ConnectMenu();
+  FillSalesList(AllSalesQuery());
+  RefillPickLists();
+}
+
+SalesPage::~SalesPage() = default;
+
+QWidget* SalesPage::BuildSearchBar() {
+  auto* bar = new QWidget(this);
+  bar->setObjectName(QStringLiteral("销售工具栏"));
+  auto* grid = new QGridLayout(bar);
+  grid->setContentsMargins(3, 0, 3, 2);
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(2);
+  const auto line_edit = [bar](const QString& name) {
+    auto* box = new QLineEdit(bar);
+    box->setObjectName(name);
+    box->setClearButtonEnabled(true);
+    return box;
+  };
+  const auto combo = [bar](const QString& name) {
+    auto* box = new QComboBox(bar);
+    box->setObjectName(name);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setMinimumContentsLength(8);
+    return box;
+  };
+  const auto button = [bar](const QString& caption, const QString& name) {
+    auto* b = new QPushButton(caption, bar);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+  };
+  name_box_ = line_edit(QStringLiteral("销售商品名称框"));
+  name_box_->setToolTip(QStringLiteral("输入商品名称的拼音首字母，如“可乐”输入 KL"));
+  code_box_ = line_edit(QStringLiteral("销售商品编码框"));
+  model_box_ = line_edit(QStringLiteral("销售型号框"));
+  category_box_ = combo(QStringLiteral("销售类型查询框"));
+  customer_box_ = combo(QStringLiteral("销售客户名称框"));
+  note_box_ = line_edit(QStringLiteral("销售备注框"));
+  const QDate today = ctx_.clock.Now().date();
+  date_from_ = new QDateEdit(today.addMonths(-1), bar);
+  date_from_->setObjectName(QStringLiteral("销售日期框1"));
+  date_to_ = new QDateEdit(today, bar);
+  date_to_->setObjectName(QStringLiteral("销售日期框2"));
+  for (QDateEdit* d : {date_from_, date_to_}) {
+    d->setCalendarPopup(true);
+    d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  }
+  auto* query = button(QStringLiteral("日期查询"), QStringLiteral("销售查询按钮"));
+  auto* all = button(QStringLiteral("显示全部记录"), QStringLiteral("销售全部记录按钮"));
+  auto* today_button = button(QStringLiteral("显示当天"), QStringLiteral("销售显示当天按钮"));
+  auto* month = button(QStringLiteral("显示本月"), QStringLiteral("销售显示本月按钮"));
+  auto* debts = button(QStringLiteral("显示欠款"), QStringLiteral("销售清空条件按钮"));
+
+  int col = 0;
+  const auto add = [&](int row, const QString& label, QWidget* w) {
+    if (!label.isEmpty()) grid->addWidget(new QLabel(label, bar), row, col++);
+    grid->addWidget(w, row, col++);
+  };
+  add(0, QStringLiteral("商品名称："), name_box_);
+  add(0, QStringLiteral("商品编码："), code_box_);
+  add(0, QStringLiteral("规格型号："), model_box_);
+  add(0, QStringLiteral("类别查询："), category_box_);
+  add(0, QStringLiteral("客户名称："), customer_box_);
+  add(0, QStringLiteral("备    注："), note_box_);
+  col = 0;
+  add(1, QStringLiteral("销售日期："), date_from_);
+  add(1, QStringLiteral("-至-"), date_to_);
+  for (QPushButton* b : {query, all, today_button, month, debts}) grid->addWidget(b, 1, col++);
+
+  const auto search_on_text = [this](QLineEdit* box, SalesSearchField field) {
+    connect(box, &QLineEdit::textChanged, this, [this, box, field](const QString& t) { Search(field, t, box); });
+  };
+  search_on_text(name_box_, SalesSearchField::Initials);
+  search_on_text(code_box_, SalesSearchField::Code);
+  search_on_text(model_box_, SalesSearchField::Model);
+  search_on_text(note_box_, SalesSearchField::Note);
+  connect(category_box_, &QComboBox::textActivated, this,
+          [this](const QString& t) { Search(SalesSearchField::Category, t, nullptr); });
+  connect(category_box_->lineEdit(), &QLineEdit::textEdited, this,
+          [this](const QString& t) { Search(SalesSearchField::Category, t, nullptr); });
+  connect(customer_box_, &QComboBox::textActivated, this,
+          [this](const QString& t) { Search(SalesSearchField::Customer, t, customer_box_); });
+  connect(customer_box_->lineEdit(), &QLineEdit::textEdited, this,
+          [this](const QString& t) { Search(SalesSearchField::Customer, t, customer_box_); });
+  connect(query, &QPushButton::clicked, this,
+          [this] { FillSalesList(SalesBetweenQuery(date_from_->date(), date_to_->date())); });
+  connect(all, &QPushButton::clicked, this, [this] { FillSalesList(AllSalesQuery()); });
+  connect(today_button, &QPushButton::clicked, this,
+          [this] { FillSalesList(SalesOfDayQuery(ctx_.clock.Now().date())); });
+  connect(month, &QPushButton::clicked, this, [this] { FillSalesList(SalesOfMonthQuery(ctx_.clock.Now().date())); });
+  connect(debts, &QPushButton::clicked, this, [this] { FillSalesList(DebtSalesQuery()); });
+  return bar;
+}
+
+void SalesPage::ConnectMenu() {
+  if (!menu_) return;
+  OnCommand(menu_, SalesCommand::Edit, this, [this] { OpenEdit(); });
+  OnCommand(menu_, SalesCommand::Delete, this, [this] { DeleteCurrentSale(); });
+  OnCommand(menu_, SalesCommand::PrintReceipt, this, [this] { PrintCurrentReceipt(); });
+  OnCommand(menu_, SalesCommand::Export, this, [this] { ExportSales(); });
+  OnCommand(menu_, SalesCommand::Print, this, [this] { PrintSales(); });
+  OnCommand(menu_, SalesCommand::ShowAll, this, [this] { ShowAllColumns(); });
+  for (const auto& [command, item] : kDisplayItems) {
+    if (QAction* a = CommandAction(menu_, command)) a->setCheckable(true);
+    OnCommand(menu_, command, this, [this, item = item] { ToggleDisplay(item); });
+  }
+}
+
+void SalesPage::FillSalesList(const SalesQuery& query) {
+  last_query_ = query;
+  const FillResult result = FillSalesGrid(ctx_, *grid_, query);
+  shares_->Apply();
+  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
+}
+
+void SalesPage::Refill() { FillSalesList(last_query_); }
+
+void SalesPage::RefillPickLists() {
+  for (auto [box, values] : {std::pair{category_box_, SaleCategoryValues(ctx_)},
+                             std::pair{customer_box_, CustomerNameValues(ctx_)}}) {
+    const QString typed = box->currentText();
+    const QSignalBlocker block(box);
+    box->clear();
+    box->addItems(values);
+    box->setCurrentIndex(-1);
+    box->setEditText(typed);
+  }
+}
+
+void SalesPage::Search(SalesSearchField field, const QString& text, QWidget* keep_focus) {
+  FillSalesList(SearchSalesQuery(field, text));
+  if (keep_focus) keep_focus->setFocus();
+}
+
+void SalesPage::ActivateCell(int row, int col) {
+  current_id_.clear();
+  current_row_ = row;
+  if (row < grid_->FixedRows() || col < 2 || row >= grid_->Rows() - grid_->FrozenBottomRows()) return;
+  current_id_ = grid_->CellText(row, kSaleIdCol);
+  if (IsSaleId(current_id_)) OpenEdit();
+}
+
+QMenu* SalesPage::PrepareMenuFor(int row, int col) {
+  current_id_.clear();
+  if (row >= 0 && col >= 0) grid_->SetFocusCell(row, col);
+  current_row_ = row;
+  if (row < grid_->FixedRows() || col < 2 || row >= grid_->Rows()) return nullptr;
+  current_id_ = grid_->CellText(row, kSaleIdCol);
+  return IsSaleId(current_id_) ? menu_ : nullptr;
+}
+
+void SalesPage::OpenEdit() {
+  if (!IsSaleId(current_id_) || current_row_ < grid_->FixedRows() || current_row_ >= grid_->Rows()) return;
+  if (edit_window_) edit_window_->close();
+  auto* w = new SaleEditWindow(ctx_, *grid_, current_row_, window());
+  connect(w, &SaleEditWindow::SaleSaved, this, [this] {
+    FillSalesList(AllSalesQuery());
+    RefillPickLists();  // the customer's name may be new
+  });
+  edit_window_ = w;
+  w->show();
+  w->raise();
+  w->activateWindow();
+}
+
+void SalesPage::DeleteCurrentSale() {
+  if (current_row_ >= grid_->FixedRows() && current_row_ < grid_->Rows())
+    current_id_ = grid_->CellText(current_row_, kSaleIdCol);
+  const QString id = current_id_;
+  if (!IsSaleId(id)) return;
+  const qint64 sale_id = static_cast<qint64>(NumberValue(id));
+  if (!ctx_.session.IsSuperAdministrator()) {
+    // The logic refuses an operator; no question is asked first.
+    if (auto refused = DeleteSale(ctx_, sale_id); !refused) ShowSaleError(ctx_, refused.error());
+    return;
+  }
+  if (!ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
+                             QStringLiteral("警告！")))
+    return;
+  const auto done = DeleteSale(ctx_, sale_id);
+  if (!done) {
+    ShowSaleError(ctx_, done.error());
+    // The row stays while it is still stored; a sale already gone leaves the list too.
+    if (done.error().message != kSaleGoneText) return;
+  }
+  // The row goes without a refill, so the totals keep their figures until the next fill.
+  int row = current_row_;
+  if (row < grid_->FixedRows() || row >= grid_->Rows() || grid_->CellText(row, kSaleIdCol) != id) {
+    row = -1;
+    for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r)
+      if (grid_->CellText(r, kSaleIdCol) == id) row = r;
+  }
+  if (row >= grid_->FixedRows()) grid_->RemoveItem(row);
+  current_id_.clear();
+}
+
+std::optional<std::expected<Receipt, SaleError>> SalesPage::CurrentReceipt() {
+  if (!IsSaleId(current_id_)) return std::nullopt;
+  return LoadReceipt(ctx_, static_cast<qint64>(NumberValue(current_id_)));
+}
+
+void SalesPage::PrintCurrentReceipt() {
+  if (!IsSaleId(current_id_)) return;
+  const auto receipt = CurrentReceipt();
+  if (!receipt) return;
+  if (!*receipt) {
+    ShowSaleError(ctx_, receipt->error());
+    return;
+  }
+  PrintReceipt(**receipt, window());
+}
+
+std::optional<QString> SalesPage::ExportSales() {
+  const QString path = ctx_.FilePath(QStringLiteral("sales.xlsx"));
+  // Columns the display items hide are left out, as the locked ones are.
+  std::vector<int> locked;
+  for (int c = 1; c < grid_->Cols(); ++c)
+    if (!grid_->IsColumnLockedHidden(c) && grid_->ColumnWidth(c) <= 0) locked.push_back(c);
+  for (int c : locked) grid_->SetColumnLockedHidden(c, true);
+  const auto done = ExportGridToExcel(*grid_, path, true, true);
+  for (int c : locked) grid_->SetColumnLockedHidden(c, false);
+  shares_->Apply();
+  if (!done) {
+    ctx_.ShowMessage(done.error(), MessageKind::Stop);
+    return std::nullopt;
+  }
+  ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
+  return path;
+}
+
+void SalesPage::PrintSales() { PrintGrid(*grid_, QStringLiteral("销售明细"), this); }
+
+void SalesPage::ApplyDisplay() {
+  std::vector<double> shares = SalesShares();
+  for (const auto& [command, item] : kDisplayItems)
+    if (hidden_[static_cast<int>(item)])
+      for (int c : ColumnsOf(item)) shares[static_cast<std::size_t>(c)] = 0;
+  shares_->SetShares(std::move(shares));
+}
+
+void SalesPage::SyncTicks() {
+  for (const auto& [command, item] : kDisplayItems)
+    if (QAction* a = CommandAction(menu_, command)) a->setChecked(hidden_[static_cast<int>(item)]);
+}
+
+void SalesPage::ToggleDisplay(SalesDisplayItem item) {
+  hidden_[static_cast<int>(item)] = !hidden_[static_cast<int>(item)];
+  SyncTicks();
+  ApplyDisplay();
+}
+
+void SalesPage::ShowAllColumns() {
+  for (bool& h : hidden_) h = false;
+  SyncTicks();
+  ApplyDisplay();
+}
+
+}  // namespace hemulu

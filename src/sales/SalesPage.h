@@ -1,0 +1,93 @@
+#pragma once
+// The sales page ("销售明细"): the sales list with its search bar and buttons, and the
+// commands of its pop-up menu 销售快捷菜单.
+
+#include <QPointer>
+#include <QWidget>
+#include <optional>
+
+#include "sales/SaleEditWindow.h"
+#include "sales/SalesMenus.h"
+#include "sales/SalesLogic.h"
+
+class QComboBox;
+class QDateEdit;
+class QFrame;
+class QLineEdit;
+class QMenu;
+
+namespace hemulu {
+
+class ColumnShares;
+class Grid;
+
+// The items of "设置显示信息" that hide columns.
+enum class SalesDisplayItem { Price, Date, Debt, Profit, Customer };
+
+class SalesPage : public QWidget {
+  Q_OBJECT
+ public:
+  // `menu` is the main window's 销售快捷菜单; the page connects its items.
+  SalesPage(AppContext& ctx, QMenu* menu, QWidget* parent = nullptr);
+  ~SalesPage() override;
+
+  void FillSalesList(const SalesQuery& query);
+  // Refills with the query last shown, so a search stays in place.
+  void Refill();
+  void RefillPickLists();
+
+  Grid* SalesGrid() const { return grid_; }
+  QFrame* Host() const { return host_; }
+  int CurrentRow() const { return current_row_; }
+  const QString& CurrentSaleId() const { return current_id_; }
+
+  // A double-click (or Enter) on a cell: opens the edit window for a sale row.
+  void ActivateCell(int row, int col);
+  // Chooses a cell as a right-click does; the menu when it is a sale row, else nullptr.
+  QMenu* PrepareMenuFor(int row, int col);
+
+  // The pop-up menu's commands.
+  void OpenEdit();
+  void DeleteCurrentSale();
+  // The receipt of the chosen sale; nullopt when no sale is chosen, an error when it
+  // cannot be read.
+  std::optional<std::expected<Receipt, SaleError>> CurrentReceipt();
+  void PrintCurrentReceipt();
+  // Writes the list as shown to sales.xlsx in the program folder; the path written.
+  std::optional<QString> ExportSales();
+  void PrintSales();
+  void ToggleDisplay(SalesDisplayItem item);
+  void ShowAllColumns();
+  bool IsHidden(SalesDisplayItem item) const { return hidden_[static_cast<int>(item)]; }
+
+  SaleEditWindow* EditWindow() const { return edit_window_; }
+
+ private:
+  QWidget* BuildSearchBar();
+  void ConnectMenu();
+  void ApplyDisplay();
+  void SyncTicks();
+  void Search(SalesSearchField field, const QString& text, QWidget* keep_focus);
+
+  AppContext& ctx_;
+  QMenu* menu_;
+  QFrame* host_ = nullptr;
+  Grid* grid_ = nullptr;
+  ColumnShares* shares_ = nullptr;
+  SalesQuery last_query_;
+  int current_row_ = -1;
+  QString current_id_;
+  bool hidden_[5] = {};
+
+  QLineEdit* name_box_ = nullptr;
+  QLineEdit* code_box_ = nullptr;
+  QLineEdit* model_box_ = nullptr;
+  QComboBox* category_box_ = nullptr;
+  QComboBox* customer_box_ = nullptr;
+  QLineEdit* note_box_ = nullptr;
+  QDateEdit* date_from_ = nullptr;
+  QDateEdit* date_to_ = nullptr;
+  QPointer<SaleEditWindow> edit_window_;
+};
+
+}  // namespace hemulu
