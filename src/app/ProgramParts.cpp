@@ -4,6 +4,7 @@
 #include "app/Program.h"
 #include "money/BankPage.h"
 #include "money/LedgerPage.h"
+#include "sales/ChartsPage.h"
 #include "sales/SaleWindow.h"
 #include "sales/SalesPage.h"
 #include "stock/StockPage.h"
@@ -40,6 +41,8 @@ MainWindowParts ProgramParts(AppContext& ctx) {
       }
       case kSalesPage:
         return new SalesPage(ctx, main->Menu(kSalesMenu), parent);
+      case kChartsPage:
+        return new ChartsPage(ctx, parent);
       case kLedgerPage:
         return new LedgerPage(ctx, main->Menu(kLedgerMenu), parent);
       case kBankPage:
@@ -49,6 +52,9 @@ MainWindowParts ProgramParts(AppContext& ctx) {
       default:
         return nullptr;
     }
+  };
+  parts.recompute_charts = [](QWidget* page) {
+    if (auto* charts = qobject_cast<ChartsPage*>(page)) charts->Recompute();
   };
   return parts;
 }

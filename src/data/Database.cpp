@@ -280,6 +280,22 @@ std::expected<void, DbError> Database::Open() {
   // Files written by an older version lack the later indexes; a read-only file goes
   // on without them.
   (void)sqlite3_exec(db, schema::UpgradeSql().c_str(), nullptr, nullptr, nullptr);
+
+  // A file written before the per-day sales totals existed gets them once, filled from
+  // its sales, in one transaction.
+  auto totals = QueryText(db, schema::kDailyTotalsPresentSql);
+  if (totals && totals->toInt() == 0) {
+    const std::string build = "BEGIN IMMEDIATE;\n" + schema::RebuildDailyTotalsSql() + "COMMIT;";
+    if (auto built = Exec(db, build.c_str()); !built) {
+      (void)Exec(db, "ROLLBACK");
+      totals = std::unexpected(built.error());
+    }
+  }
+  if (!totals) {
+    sqlite3_close_v2(db);
+    return std::unexpected(totals.error());
+  }
+
   db_ = db;
   return {};
 }

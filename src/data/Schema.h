@@ -33,4 +33,16 @@ std::string CreateSql();
 std::string UpgradeSql();
 std::string IndexSql(const char* if_not_exists);
 
+// Per-day totals of `sell` (day 'YYYY-MM-DD', sums and largest single value of 销售金额
+// and 净利润, number of sales), kept by triggers inside the sales' own transactions so
+// that the charts never scan every sale.
+inline constexpr const char* kDailyTotalsTable = "sell_day";
+// Drops and recreates the table and its triggers and fills it from `sell`: for a file
+// written before the table existed. Run it inside a transaction.
+std::string RebuildDailyTotalsSql();
+// True when the table and all its triggers exist (a count of schema objects).
+inline constexpr const char* kDailyTotalsPresentSql =
+    "SELECT count(*) = 4 FROM sqlite_master WHERE name IN "
+    "('sell_day', 'sell_day_insert', 'sell_day_delete', 'sell_day_update')";
+
 }  // namespace hemulu::schema

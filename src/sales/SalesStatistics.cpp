@@ -1,0 +1,218 @@
+#include "sales/SalesStatistics.h"
+
+#include <xlsxwriter.h>
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "data/TextFormat.h"
+#include "sales/BarChart.h"
+
+namespace hemulu {
+
+namespace {
+
+DbError RangeError() { return DbError{SQLITE_RANGE, QStringLiteral("年份或月份无效")}; }
+
+bool ValidYear(int year) { return year >= 1 && year <= 9999; }
+
+// Day keys are 'YYYY-MM-DD'; every key that begins with `prefix` lies in [prefix, prefix
+// with its closing '-' raised to '.'), which the primary key reads as one range.
+QString UpperBound(QString prefix) {
+  prefix.back() = QLatin1Char('.');
+  return prefix;
+}
+
+// The two-digit number at `pos` of a day key, or 0 when it is not one.
+int KeyNumber(const QString& key, int pos) {
+  if (key.size() < pos + 2) return 0;
+  bool ok = false;
+  const int n = QStringView(key).mid(pos, 2).toInt(&ok);
+  return ok ? n : 0;
+}
+
+// The largest single value of the figure within [lower, upper) of the day keys; 0 when none.
+std::expected<double, DbError> LargestSale(Database& db, SalesFigure figure, const QString& lower,
+                                           const QString& upper) {
+  auto st = db.Prepare(figure == SalesFigure::Amount
+                           ? "SELECT max(最大销售金额) FROM sell_day WHERE 日期 >= ? AND 日期 < ?"
+                           : "SELECT max(最大净利润) FROM sell_day WHERE 日期 >= ? AND 日期 < ?");
+  if (!st) return std::unexpected(st.error());
+  st->BindAll(lower, upper);
+  auto row = st->Step();
+  if (!row) return std::unexpected(row.error());
+  return *row ? st->Double(0) : 0.0;  // a NULL maximum reads 0
+}
+
+// Adds each day's figure in [lower, upper) to the bucket its key names at `pos`
+// (month at 5, day at 8), buckets 1..size.
+std::expected<void, DbError> SumDays(Database& db, SalesFigure figure, const QString& lower, const QString& upper,
+                                     int pos, std::vector<double>& buckets) {
+  auto st = db.Prepare(figure == SalesFigure::Amount
+                           ? "SELECT 日期, 销售金额 FROM sell_day WHERE 日期 >= ? AND 日期 < ?"
+                           : "SELECT 日期, 净利润 FROM sell_day WHERE 日期 >= ? AND 日期 < ?");
+  if (!st) return std::unexpected(st.error());
+  st->BindAll(lower, upper);
+  for (;;) {
+    auto row = st->Step();
+    if (!row) return std::unexpected(row.error());
+    if (!*row) return {};
+    const int n = KeyNumber(st->Text(0), pos);
+    if (n >= 1 && static_cast<std::size_t>(n) <= buckets.size()) buckets[static_cast<std::size_t>(n - 1)] += st->Double(1);
+  }
+}
+
+QString Prefix(int year) { return QStringLiteral("%1-").arg(year, 4, 10, QLatin1Char('0')); }
+QString Prefix(int year, int month) {
+  return QStringLiteral("%1-%2-").arg(year, 4, 10, QLatin1Char('0')).arg(month, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+double BarReport::Total() const {
+  double total = 0;
+  for (double v : values) total += v;
+  return total;
+}
+
+double WholeNumber(double value) {
+  if (!std::isfinite(value)) return 0;
+  const double nearest = std::round(value);
+  if (std::abs(value - nearest) <= kTolerance) return nearest;
+  return std::trunc(value);
+}
+
+double ScaleMaximum(double whole) { return 100.0 * std::round(whole / 100.0) + 100.0; }
+
+std::expected<BarReport, DbError> MonthlyReport(Database& db, SalesFigure figure, int year) {
+  if (!ValidYear(year)) return std::unexpected(RangeError());
+  const QString lower = Prefix(year);
+  const QString upper = UpperBound(lower);
+  BarReport report;
+  report.values.assign(12, 0.0);
+  if (auto summed = SumDays(db, figure, lower, upper, 5, report.values); !summed)
+    return std::unexpected(summed.error());
+  report.title = figure == SalesFigure::Amount ? QStringLiteral("月销售金额统计报表") : QStringLiteral("月销售利润统计报表");
+  report.category_caption = QStringLiteral("月份");
+  report.colour = kMonthlyChartColour;
+  // The scale follows the year's total, not the tallest month.
+  report.scale_maximum = ScaleMaximum(WholeNumber(report.Total()));
+  for (int m = 1; m <= 12; ++m) report.labels << QStringLiteral("%1月").arg(m);
+  return report;
+}
+
+std::expected<BarReport, DbError> DailyReport(Database& db, SalesFigure figure, int year, int month) {
+  if (!ValidYear(year) || month < 1 || month > 12) return std::unexpected(RangeError());
+  const QString lower = Prefix(year, month);
+  const QString upper = UpperBound(lower);
+  const int days = QDate(year, month, 1).daysInMonth();
+  BarReport report;
+  report.values.assign(static_cast<std::size_t>(days), 0.0);
+  if (auto summed = SumDays(db, figure, lower, upper, 8, report.values); !summed)
+    return std::unexpected(summed.error());
+  auto largest = LargestSale(db, figure, lower, upper);
+  if (!largest) return std::unexpected(largest.error());
+  report.title = figure == SalesFigure::Amount ? QStringLiteral("日销售金额统计报表") : QStringLiteral("日销净利润统计报表");
+  report.colour = kDailyChartColour;
+  // The scale follows the largest single sale, so a busy day may rise above it.
+  report.scale_maximum = ScaleMaximum(WholeNumber(*largest));
+  for (int d = 1; d <= days; ++d) report.labels << QString::number(d);
+  return report;
+}
+
+std::expected<std::vector<int>, DbError> SalesYears(Database& db, int current_year) {
+  int first = current_year, last = current_year;
+  auto st = db.Prepare(
+      "SELECT substr(min(日期), 1, 4), substr(max(日期), 1, 4) FROM sell_day "
+      "WHERE 日期 GLOB '[0-9][0-9][0-9][0-9]-*'");
+  if (!st) return std::unexpected(st.error());
+  auto row = st->Step();
+  if (!row) return std::unexpected(row.error());
+  if (*row && !st->IsNull(0)) {
+    const int earliest = st->Text(0).toInt();
+    const int latest = st->Text(1).toInt();
+    if (ValidYear(earliest)) first = std::min(first, earliest);
+    if (ValidYear(latest)) last = std::max(last, latest);
+  }
+  std::vector<int> years;
+  for (int y = first; y <= last; ++y) years.push_back(y);
+  return years;
+}
+
+void ShowReport(const BarReport& report, BarChart& chart) {
+  chart.SetTitle(report.title);
+  chart.SetUnit(report.unit);
+  chart.SetScaleMaximum(report.scale_maximum);
+  chart.SetDivisions(report.divisions);
+  if (!report.category_caption.isEmpty()) chart.SetCategoryCaption(report.category_caption);
+  const int count = static_cast<int>(report.values.size());
+  chart.SetBarCount(count);
+  chart.SetDisplayOptions(report.values_on_bars, report.style);
+  chart.SetColour(report.colour);
+  for (int i = 0; i < count; ++i) {
+    chart.SetCurrentBar(i);
+    chart.SetBarLabel(i < report.labels.size() ? report.labels[i] : QString());
+    chart.SetBarValue(report.values[static_cast<std::size_t>(i)]);
+  }
+}
+
+std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& reports, const QString& file) {
+  const QString failure =
+      QStringLiteral("导出Excel文件失败：无法写入文件“%1”。\r\n请确认文件夹存在、有写入权限，且该文件没有被其他程序打开。")
+          .arg(QDir::toNativeSeparators(file));
+  // Written beside the target and renamed over it: never half a file, never a spoilt
+  // earlier export.
+  const QFileInfo target(file);
+  const QString part = target.absoluteDir().filePath(QStringLiteral(".%1.part").arg(target.fileName()));
+  const QByteArray part_path = QFile::encodeName(part);
+  lxw_workbook* book = workbook_new(part_path.constData());
+  if (!book) return std::unexpected(failure);
+  lxw_worksheet* sheet = workbook_add_worksheet(book, "销售图表");
+  if (!sheet) {
+    workbook_close(book);
+    QFile::remove(part);
+    return std::unexpected(failure);
+  }
+  lxw_format* bold = workbook_add_format(book);
+  format_set_bold(bold);
+  lxw_format* header = workbook_add_format(book);
+  format_set_align(header, LXW_ALIGN_CENTER);
+  format_set_border(header, LXW_BORDER_THIN);
+  lxw_format* number = workbook_add_format(book);
+  format_set_border(number, LXW_BORDER_THIN);
+  lxw_row_t row = 0;
+  lxw_col_t widest = 0;
+  for (const BarReport* report : reports) {
+    if (!report) continue;
+    const QByteArray title = report->title.toUtf8();
+    worksheet_write_string(sheet, row++, 0, title.constData(), bold);
+    const auto count = static_cast<lxw_col_t>(report->values.size());
+    for (lxw_col_t c = 0; c < count; ++c) {
+      const QByteArray label = (static_cast<qsizetype>(c) < report->labels.size() ? report->labels[c] : QString()).toUtf8();
+      worksheet_write_string(sheet, row, c, label.constData(), header);
+      worksheet_write_number(sheet, row + 1, c, report->values[c], number);
+    }
+    const QByteArray total_caption = QStringLiteral("合计（%1）").arg(report->unit).toUtf8();
+    worksheet_write_string(sheet, row, count, total_caption.constData(), header);
+    worksheet_write_number(sheet, row + 1, count, report->Total(), number);
+    widest = std::max(widest, count);
+    row += 3;
+  }
+  worksheet_set_column(sheet, 0, widest, 11, nullptr);
+  if (workbook_close(book) != LXW_NO_ERROR) {
+    QFile::remove(part);
+    return std::unexpected(failure);
+  }
+  if (std::rename(part_path.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
+    QFile::remove(part);
+    return std::unexpected(failure);
+  }
+  return {};
+}
+
+}  // namespace hemulu
