@@ -1,0 +1,43 @@
+#include "CrashCheck.h"
+
+#include <cmath>
+
+#include "TestSupport.h"
+
+namespace hemulu::test {
+
+QStringList CheckSalesFolder(const QString& dir, double initial_stock, const std::set<qint64>& acknowledged) {
+  QStringList faults;
+  ScriptedPrompter prompter;
+  FixedClock clock;
+  RecordingNotifier notifier;
+  AppContext ctx(dir, prompter, clock, notifier);
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return {QStringLiteral("does not open: ") + open.error().message};
+
+  auto integrity = ctx.db.Prepare("PRAGMA integrity_check");
+  if (!integrity || !integrity->Step().value_or(false)) return {QStringLiteral("integrity_check did not run")};
+  if (integrity->Text(0) != QStringLiteral("ok")) faults << QStringLiteral("integrity_check: ") + integrity->Text(0);
+
+  auto stock = ctx.db.Prepare(
+      "select b.ID, b.存货数量, (select coalesce(sum(s.销售数量),0) from sell s where s.UID=b.ID) from buy b");
+  if (!stock) return faults << QStringLiteral("stock query failed");
+  while (true) {
+    auto row = stock->Step();
+    if (!row) return faults << QStringLiteral("stock query: ") + row.error().message;
+    if (!*row) break;
+    const double left = stock->Double(1), sold = stock->Double(2);
+    if (std::fabs(left + sold - initial_stock) > 1e-9)
+      faults << QStringLiteral("goods %1: stock %2 + sold %3 != %4").arg(stock->Int(0)).arg(left).arg(sold).arg(initial_stock);
+  }
+
+  auto sale = ctx.db.Prepare("select count(*) from sell where ID=?");
+  if (!sale) return faults << QStringLiteral("sale query failed");
+  for (qint64 id : acknowledged) {
+    sale->Reset();
+    sale->BindAll(id);
+    if (!sale->Step().value_or(false) || sale->Int(0) != 1) faults << QStringLiteral("acknowledged sale %1 is missing").arg(id);
+  }
+  return faults;
+}
+
+}  // namespace hemulu::test

@@ -1,0 +1,127 @@
+// The child of the crash test: sells in a loop from the goods of a program folder and
+// writes each sale's ID on standard output once the sale has returned. It runs until
+// it is killed.
+//
+//   hemulu-sale-child <program folder> whole   one transaction per sale (RecordSale)
+//   hemulu-sale-child <program folder> split   the goods update and the sale row in two
+//                                               transactions: the fault the checker must catch
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QRandomGenerator>
+#include <cstdio>
+#include <string>
+
+#include "data/AppContext.h"
+#include "data/Clock.h"
+#include "data/Prompter.h"
+#include "sales/SalesLogic.h"
+
+namespace {
+
+using namespace hemulu;
+
+class SilentPrompter final : public Prompter {
+ public:
+  void Message(const QString& text, const QString&, MessageKind) override {
+    std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+  }
+  bool Confirm(const QString&, const QString&) override { return false; }
+  std::optional<QString> AskText(const QString&, const QString&) override { return std::nullopt; }
+  std::optional<QString> ChooseFolder(const QString&) override { return std::nullopt; }
+};
+
+class SilentNotifier final : public Notifier {
+ public:
+  void Notify(const QString&, const QString&) override {}
+};
+
+// Acknowledges one sale: a whole line in one write, so that a half line never counts.
+void Acknowledge(qint64 id) {
+  const std::string line = std::to_string(id) + "\n";
+  if (write(STDOUT_FILENO, line.data(), line.size()) != static_cast<ssize_t>(line.size())) _exit(3);
+}
+
+std::vector<qint64> GoodsIds(Database& db) {
+  std::vector<qint64> ids;
+  auto st = db.Prepare("select ID from buy order by ID");
+  while (st && st->Step().value_or(false)) ids.push_back(st->Int(0));
+  return ids;
+}
+
+// The broken way: two commits, so a kill between them loses the sale row.
+std::expected<qint64, DbError> SplitSale(Database& db, qint64 goods_id, double quantity) {
+  {
+    auto tx = Transaction::Begin(db);
+    if (!tx) return std::unexpected(tx.error());
+    auto done = db.Execute("update buy set 存货数量=存货数量-?,销售数量=销售数量+? where ID=?", quantity, quantity,
+                           goods_id);
+    if (!done) return std::unexpected(done.error());
+    if (auto c = tx->Commit(); !c) return std::unexpected(c.error());
+  }
+  auto tx = Transaction::Begin(db);
+  if (!tx) return std::unexpected(tx.error());
+  auto done = db.Execute("insert into sell (名称,销售数量,UID) values ('x',?,?)", quantity, goods_id);
+  if (!done) return std::unexpected(done.error());
+  const qint64 id = db.LastInsertId();
+  if (auto c = tx->Commit(); !c) return std::unexpected(c.error());
+  return id;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: hemulu-sale-child <program folder> whole|split\n");
+    return 2;
+  }
+  const QString dir = QString::fromLocal8Bit(argv[1]);
+  const bool split = std::string(argv[2]) == "split";
+  SilentPrompter prompter;
+  SystemClock clock;
+  SilentNotifier notifier;
+  AppContext ctx(dir, prompter, clock, notifier);
+  ctx.session.SetUser(kSuperAdministrator, QStringLiteral("735"));
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) {
+    std::fprintf(stderr, "open: %s\n", open.error().message.toUtf8().constData());
+    return 4;
+  }
+  const std::vector<qint64> goods = GoodsIds(ctx.db);
+  if (goods.empty()) return 5;
+  QRandomGenerator random(static_cast<quint32>(getpid()));
+  for (;;) {
+    const qint64 goods_id = goods[random.bounded(static_cast<int>(goods.size()))];
+    const int quantity = 1 + random.bounded(3);
+    if (split) {
+      auto id = SplitSale(ctx.db, goods_id, quantity);
+      if (!id) {
+        std::fprintf(stderr, "sale: %s\n", id.error().message.toUtf8().constData());
+        return 6;
+      }
+      Acknowledge(*id);
+      continue;
+    }
+    auto loaded = LoadSaleGoods(ctx, goods_id);
+    if (!loaded) return 7;
+    SaleForm form;
+    form.name = loaded->name;
+    form.model = loaded->model;
+    form.code = loaded->code;
+    form.category = loaded->category;
+    form.shown_stock = QString::number(loaded->stock);
+    form.actual_price = QStringLiteral("3");
+    form.quantity = QString::number(quantity);
+    form.amount = QString::number(3 * quantity);
+    form.debt = QStringLiteral("0");
+    form.date = QDate(2026, 12, 8);
+    form.customer_number = QStringLiteral("202612810300");
+    auto id = RecordSale(ctx, goods_id, form);
+    if (!id) {
+      std::fprintf(stderr, "sale: %s\n", id.error().message.toUtf8().constData());
+      return 6;
+    }
+    Acknowledge(*id);
+  }
+}
