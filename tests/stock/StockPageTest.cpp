@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFontMetricsF>
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -336,6 +337,16 @@ TEST(StockPage, PrintingPaginatesTheVisibleColumns) {
   const int pages = RenderGridPages(f.G(), "商品库存", pdf);
   EXPECT_GE(pages, 2);
   EXPECT_LE(pages, 10);
+
+  // A cell's text never runs into the next column: cut short to its width, else whole.
+  const QFontMetricsF metrics(QFont(), &pdf);
+  const QString long_text = "BSKL330进口饮料";
+  const double narrow = metrics.horizontalAdvance(long_text) / 2;
+  const QString cut = PrintedCellText(metrics, long_text, narrow);
+  EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
+  EXPECT_LE(metrics.horizontalAdvance(cut), narrow);
+  EXPECT_EQ(PrintedCellText(metrics, "2026年11月20日", metrics.horizontalAdvance("2026年11月20日") + 1), "2026年11月20日");
+  EXPECT_TRUE(PrintedCellText(metrics, long_text, -5).isEmpty());
 }
 
 TEST(StockPage, HideTogglesAndTheCategoryAndSupplierLists) {
