@@ -11,9 +11,9 @@
 #include "app/LoginWindow.h"
 #include "data/EmbeddedFiles.h"
 #include "lists/ColumnShares.h"
-#include "lists/ExcelExport.h"
+#include "lists/GridExport.h"
+#include "lists/GridFill.h"
 #include "lists/Grid.h"
-#include "lists/ListFill.h"
 #include "stock/StockList.h"
 #include "stock/StockPage.h"
 
@@ -52,7 +52,7 @@ double StockFill(AppContext& ctx, Grid& grid) {
   t.start();
   const int warning = StoredWarningQuantity(ctx.settings);
   const bool show_zero = ctx.settings.SetupFlag("zero");
-  const FillResult r = FillList(ctx, grid, StockFillSpec(AllGoodsQuery(), warning, show_zero));
+  const FillResult r = FillGrid(ctx, grid, StockFillSpec(AllGoodsQuery(), warning, show_zero));
   if (r.error) Fail("fill", *r.error);
   QCoreApplication::processEvents();
   grid.repaint();
@@ -100,7 +100,7 @@ void StockFill100k(BenchShop& shop) {
   }
   QElapsedTimer t;
   t.start();
-  const auto exported = ExportToExcel(*grid, shop.FilePath(QStringLiteral("my.xlsx")), true, true);
+  const auto exported = ExportGridToExcel(*grid, shop.FilePath(QStringLiteral("my.xlsx")), true, true);
   std::printf("# export to .xlsx: %.0f ms%s; peak resident since start %.1f MB\n", t.nsecsElapsed() / 1e6,
               exported ? "" : qPrintable(QStringLiteral(" (failed: %1)").arg(exported.error())), PeakResidentMb());
 }

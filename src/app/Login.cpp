@@ -3,8 +3,7 @@
 namespace hemulu {
 
 std::expected<std::vector<UserListItem>, DbError> ReadUserList(AppContext& ctx) {
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
-  auto st = ctx.db.Prepare("select ID, 用户名 from UserName order by ID desc");
+  auto st = ctx.Query("select ID, 用户名 from UserName order by ID desc");
   if (!st) return std::unexpected(st.error());
   std::vector<UserListItem> users;
   while (true) {
@@ -17,10 +16,8 @@ std::expected<std::vector<UserListItem>, DbError> ReadUserList(AppContext& ctx) 
 }
 
 std::expected<bool, DbError> LookUpUser(AppContext& ctx, const QString& name) {
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
-  auto st = ctx.db.Prepare("select 用户名, 密码 from UserName where 用户名=? order by ID");
+  auto st = ctx.Query("select 用户名, 密码 from UserName where 用户名=? order by ID", name);
   if (!st) return std::unexpected(st.error());
-  st->BindAll(name);
   auto row = st->Step();
   if (!row) return std::unexpected(row.error());
   if (!*row) return false;
@@ -49,10 +46,8 @@ QString LoginRefusalText(LoginOutcome outcome) {
 }
 
 std::expected<std::optional<QString>, DbError> SuperAdministratorPassword(AppContext& ctx) {
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
-  auto st = ctx.db.Prepare("select 密码 from UserName where 用户名=?");
+  auto st = ctx.Query("select 密码 from UserName where 用户名=?", kSuperAdministrator);
   if (!st) return std::unexpected(st.error());
-  st->BindAll(kSuperAdministrator);
   auto row = st->Step();
   if (!row) return std::unexpected(row.error());
   if (!*row) return std::optional<QString>();

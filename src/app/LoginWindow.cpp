@@ -15,9 +15,12 @@
 
 namespace hemulu {
 
+namespace {
+const QString kDefaultPasswordHint = QStringLiteral("默认超级管理员密码 735");
+}  // namespace
+
 QString PasswordHint(const IniFile& settings) {
-  return settings.SetupFlag(QStringLiteral("password")) ? QStringLiteral("禾木鹭专用登陆器")
-                                                        : QStringLiteral("默认超级管理员密码 735");
+  return settings.SetupFlag(QStringLiteral("password")) ? QStringLiteral("禾木鹭专用登陆器") : kDefaultPasswordHint;
 }
 
 LoginWindow::LoginWindow(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
@@ -26,7 +29,7 @@ LoginWindow::LoginWindow(AppContext& ctx, QWidget* parent) : QDialog(parent), ct
 
   auto* banner = new QLabel(this);
   banner->setObjectName(QStringLiteral("登录标题"));
-  banner->setText(QStringLiteral("禾木鹭进销存"));
+  banner->setText(kProgramName);
   banner->setAlignment(Qt::AlignCenter);
   banner->setStyleSheet(QStringLiteral(
       "#登录标题 { font-size: 20px; font-weight: bold; color: #ffffff; padding: 14px;"
@@ -38,7 +41,7 @@ LoginWindow::LoginWindow(AppContext& ctx, QWidget* parent) : QDialog(parent), ct
   password_ = new QLineEdit(this);
   password_->setObjectName(QStringLiteral("编辑框2"));
   password_->setEchoMode(QLineEdit::Password);
-  hint_ = new QLabel(QStringLiteral("默认超级管理员密码 735"), this);
+  hint_ = new QLabel(kDefaultPasswordHint, this);
   hint_->setObjectName(QStringLiteral("密码提示标签"));
   hint_->setStyleSheet(QStringLiteral("color: #6b7b86;"));
 

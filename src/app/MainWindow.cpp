@@ -109,7 +109,7 @@ QWidget* MainWindow::BuildHeader() {
       "#标题栏 QToolButton::menu-indicator { image: none; }"));
   auto* logo = new QLabel(header);
   logo->setPixmap(ProgramIcon().pixmap(40, 40));
-  auto* name = new QLabel(QStringLiteral("禾木鹭进销存"), header);
+  auto* name = new QLabel(kProgramName, header);
   name->setObjectName(QStringLiteral("程序名称"));
   information_ = new QLabel(header);
   information_->setObjectName(QStringLiteral("信息栏"));
@@ -172,7 +172,7 @@ void MainWindow::ConnectOwnMenuItems() {
 void MainWindow::CreateTrayIcon() {
   if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
   tray_ = new QSystemTrayIcon(ProgramIcon(), this);
-  tray_->setToolTip(QStringLiteral("禾木鹭进销存"));
+  tray_->setToolTip(kProgramName);
   // A right click pops up the system menu; Qt shows the context menu itself.
   tray_->setContextMenu(Menu(kSystemMenu));
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

@@ -28,7 +28,7 @@ std::expected<void, DbError> AppContext::EnsureDatabaseOpen() {
 
 void AppContext::ReportDatabaseUnavailable(const QString& reason) {
   std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(db.Path()), qUtf8Printable(reason));
-  prompter.Message(kDatabaseUnavailableText, QStringLiteral("提示"), MessageKind::Stop);
+  prompter.Message(kDatabaseUnavailableText, kHintTitle, MessageKind::Stop);
 }
 
 void AppContext::ReportWriteError(const WriteError& error) {

@@ -24,6 +24,15 @@ struct AppContext {
   // Opens data.db when it is not open. Shows nothing: a failure comes back as a
   // DbError marked unavailable, with Open()'s reason, for the caller to pass on.
   [[nodiscard]] std::expected<void, DbError> EnsureDatabaseOpen();
+  // Opens the database when needed and prepares the statement with its values bound:
+  // the first step of every read of the logic.
+  template <class... Args>
+  [[nodiscard]] std::expected<Statement, DbError> Query(std::string_view sql, const Args&... args) {
+    if (auto open = EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
+    auto st = db.Prepare(sql);
+    if (st) st->BindAll(args...);
+    return st;
+  }
 
   // ---- For windows only: logic never shows anything ----
   // The program's message box (caption "禾木鹭进销存").

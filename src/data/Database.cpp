@@ -420,14 +420,7 @@ std::expected<Statement, DbError> Database::Prepare(std::string_view sql) {
 
 std::expected<void, DbError> Database::ExecScript(const char* sql) {
   if (!db_) return std::unexpected(MakeError(SQLITE_MISUSE, QStringLiteral("数据库未打开")));
-  char* err = nullptr;
-  const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &err);
-  if (rc != SQLITE_OK) {
-    DbError e = MakeError(rc, QString::fromUtf8(err ? err : sqlite3_errstr(rc)));
-    sqlite3_free(err);
-    return std::unexpected(e);
-  }
-  return {};
+  return Exec(db_, sql);
 }
 
 qint64 Database::LastInsertId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }

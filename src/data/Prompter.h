@@ -10,7 +10,11 @@ namespace hemulu {
 // Icons of the message box; the numbers are the kinds callers pass.
 enum class MessageKind { Information = 0, Exclamation = 1, Stop = 2, Warning = 3 };
 
-inline const QString kMessageCaption = QStringLiteral("禾木鹭进销存");
+inline const QString kProgramName = QStringLiteral("禾木鹭进销存");
+// The program's message boxes carry its name.
+inline const QString kMessageCaption = kProgramName;
+// The title of notices and of the hint boxes ("提示").
+inline const QString kHintTitle = QStringLiteral("提示");
 
 class Prompter {
  public:

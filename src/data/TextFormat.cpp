@@ -1,6 +1,5 @@
 #include "data/TextFormat.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -54,12 +53,20 @@ QString NumberText(double value) {
   return QString::fromLatin1(buf, static_cast<qsizetype>(NumberChars(value, buf)));
 }
 
-std::optional<double> ParseNumber(const QString& text) {
-  const QString t = text.trimmed();
-  if (t.isEmpty()) return std::nullopt;
-  bool ok = false;
-  const double v = t.toDouble(&ok);
-  if (!ok || !std::isfinite(v)) return std::nullopt;
+std::optional<double> ParseNumber(QStringView text) {
+  text = text.trimmed();
+  if (text.startsWith(u'+')) text = text.mid(1);
+  if (text.isEmpty() || text.size() > 64) return std::nullopt;
+  char buf[64];
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t ch = text[i].unicode();
+    if (ch > 127) return std::nullopt;
+    buf[i] = static_cast<char>(ch);
+  }
+  const char* end = buf + text.size();
+  double v = 0;
+  const auto r = std::from_chars(buf, end, v, std::chars_format::general);
+  if (r.ec != std::errc() || r.ptr != end || !std::isfinite(v)) return std::nullopt;
   return v;
 }
 
@@ -69,40 +76,151 @@ qsizetype CharacterCount(const QString& text) {
   return std::count_if(text.begin(), text.end(), [](QChar c) { return !c.isLowSurrogate(); });
 }
 
+bool IsRealDate(const DateParts& p) {
+  if (p.month < 1 || p.month > 12 || p.day < 1) return false;
+  if (p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 || p.second > 59) return false;
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (p.year % 4 == 0 && p.year % 100 != 0) || p.year % 400 == 0;
+  const int days = p.month == 2 && leap ? 29 : kDays[p.month - 1];
+  return p.day <= days;
+}
+
+std::optional<DateParts> ReadStoredDate(const unsigned char* p, std::size_t size) {
+  const unsigned char* end = p + size;
+  static constexpr char kSeparators[] = {'-', '-', ' ', ':', ':'};
+  int parts[6] = {0, 0, 0, 0, 0, 0};
+  int count = 0;
+  while (p < end && *p == ' ') ++p;
+  while (count < 6) {
+    int v = 0, digits = 0;
+    while (p < end && *p >= '0' && *p <= '9' && digits < 4) {
+      v = v * 10 + (*p - '0');
+      ++p;
+      ++digits;
+    }
+    if (digits == 0) return std::nullopt;
+    parts[count++] = v;
+    if (p == end || count == 6) break;
+    if (*p != static_cast<unsigned char>(kSeparators[count - 1])) {
+      if (count == 3 && *p == 'T') {  // ISO form with T
+        ++p;
+        continue;
+      }
+      return std::nullopt;
+    }
+    ++p;
+  }
+  while (p < end && *p == ' ') ++p;
+  if (p != end || count < 3) return std::nullopt;
+  const DateParts date{parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]};
+  if (!IsRealDate(date)) return std::nullopt;
+  return date;
+}
+
+namespace {
+// Reads 1..max_digits digits followed by `unit`; advances `i`.
+bool ReadCellPart(QStringView t, qsizetype& i, int max_digits, char16_t unit, int& out) {
+  int v = 0, digits = 0;
+  qsizetype k = i;
+  while (k < t.size() && t[k] >= u'0' && t[k] <= u'9' && digits < max_digits) {
+    v = v * 10 + (t[k].unicode() - u'0');
+    ++k;
+    ++digits;
+  }
+  if (digits == 0 || k >= t.size() || t[k] != unit) return false;
+  i = k + 1;
+  out = v;
+  return true;
+}
+
+// nullopt for a date Qt's calendar has not got (year 0).
+std::optional<QDateTime> ToDateTime(const DateParts& d) {
+  const QDate date(d.year, d.month, d.day);
+  if (!date.isValid()) return std::nullopt;
+  return QDateTime(date, QTime(d.hour, d.minute, d.second));
+}
+
+std::size_t IntChars(int v, char16_t* out) {
+  char buf[16];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  const auto n = static_cast<std::size_t>(r.ptr - buf);
+  for (std::size_t k = 0; k < n; ++k) out[k] = static_cast<char16_t>(buf[k]);
+  return n;
+}
+}  // namespace
+
+std::optional<DateParts> ReadCellDate(QStringView text) {
+  text = text.trimmed();
+  qsizetype i = 0;
+  DateParts d;
+  if (!ReadCellPart(text, i, 4, u'年', d.year) || !ReadCellPart(text, i, 2, u'月', d.month) ||
+      !ReadCellPart(text, i, 2, u'日', d.day))
+    return std::nullopt;
+  // The time parts are optional, each only in its place.
+  ReadCellPart(text, i, 2, u'时', d.hour);
+  ReadCellPart(text, i, 2, u'分', d.minute);
+  ReadCellPart(text, i, 2, u'秒', d.second);
+  if (i != text.size() || !IsRealDate(d)) return std::nullopt;
+  return d;
+}
+
+std::size_t CellDateChars(const DateParts& d, char16_t* out) {
+  char16_t* p = out;
+  const auto part = [&p](int v, char16_t unit) {
+    p += IntChars(v, p);
+    *p++ = unit;
+  };
+  part(d.year, u'年');
+  part(d.month, u'月');
+  part(d.day, u'日');
+  if (d.second != 0 || d.minute != 0 || d.hour != 0) {
+    part(d.hour, u'时');
+    if (d.second != 0 || d.minute != 0) {
+      part(d.minute, u'分');
+      if (d.second != 0) part(d.second, u'秒');
+    }
+  }
+  return static_cast<std::size_t>(p - out);
+}
+
+QString DateCellText(const DateParts& parts) {
+  char16_t buf[64];
+  return QString(reinterpret_cast<const QChar*>(buf), static_cast<qsizetype>(CellDateChars(parts, buf)));
+}
+
 QString DateCellText(const QDateTime& value) {
   const QDate d = value.date();
   const QTime t = value.time();
-  QString s = QStringLiteral("%1年%2月%3日").arg(d.year()).arg(d.month()).arg(d.day());
-  if (t.second() != 0)
-    s += QStringLiteral("%1时%2分%3秒").arg(t.hour()).arg(t.minute()).arg(t.second());
-  else if (t.minute() != 0)
-    s += QStringLiteral("%1时%2分").arg(t.hour()).arg(t.minute());
-  else if (t.hour() != 0)
-    s += QStringLiteral("%1时").arg(t.hour());
-  return s;
+  return DateCellText(DateParts{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()});
 }
 
 std::optional<QDateTime> ParseDateCellText(const QString& text) {
-  static const QRegularExpression re(
-      QStringLiteral("^\\s*(\\d{1,4})年(\\d{1,2})月(\\d{1,2})日(?:(\\d{1,2})时)?(?:(\\d{1,2})分)?(?:(\\d{1,2})秒)?\\s*$"));
-  const auto m = re.match(text);
-  if (!m.hasMatch()) return std::nullopt;
-  const QDate d(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-  const QTime t(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
-  if (!d.isValid() || !t.isValid()) return std::nullopt;
-  return QDateTime(d, t);
+  const auto d = ReadCellDate(text);
+  if (!d) return std::nullopt;
+  return ToDateTime(*d);
+}
+
+QString DateFieldText(QStringView stored) {
+  const QByteArray utf8 = stored.toUtf8();
+  const auto d = ReadStoredDate(reinterpret_cast<const unsigned char*>(utf8.constData()),
+                                static_cast<std::size_t>(utf8.size()));
+  return d ? DateCellText(*d) : stored.toString();
 }
 
 QString DateSqlText(const QDateTime& value) { return value.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 
 std::optional<QDateTime> ParseDateSqlText(const QString& text) {
-  QDateTime v = QDateTime::fromString(text.trimmed(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-  if (!v.isValid()) {
-    const QDate d = QDate::fromString(text.trimmed(), QStringLiteral("yyyy-MM-dd"));
-    if (!d.isValid()) return std::nullopt;
-    v = QDateTime(d, QTime(0, 0));
+  const QByteArray t = text.trimmed().toLatin1();
+  // Exactly the two stored shapes: digits where digits belong, the separators in place.
+  static constexpr char kLong[] = "0000-00-00 00:00:00";
+  if (t.size() != 19 && t.size() != 10) return std::nullopt;
+  for (qsizetype i = 0; i < t.size(); ++i) {
+    const bool digit = t[i] >= '0' && t[i] <= '9';
+    if ((kLong[i] == '0') != digit || (!digit && t[i] != kLong[i])) return std::nullopt;
   }
-  return v;
+  const auto d = ReadStoredDate(reinterpret_cast<const unsigned char*>(t.constData()), static_cast<std::size_t>(t.size()));
+  if (!d) return std::nullopt;
+  return ToDateTime(*d);
 }
 
 }  // namespace hemulu

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "data/TextFormat.h"
-#include "lists/Grid.h"
 
 namespace hemulu {
 
@@ -28,8 +27,8 @@ QByteArray CellBytes(const QString& text) { return text.left(kMaxCellChars).toUt
 
 // A cell is written as a number when its column holds numbers, or, in an undeclared
 // column, when its text is exactly a number's own form (so a code like "007" stays text).
-bool NumberOfCell(const Grid& grid, int col, const QString& text, double& value) {
-  switch (grid.ColumnKind(col)) {
+bool NumberOfCell(CellKind kind, const QString& text, double& value) {
+  switch (kind) {
     case CellKind::Number:
       return cell::ParseNumber(text, value);
     case CellKind::Auto:
@@ -39,106 +38,130 @@ bool NumberOfCell(const Grid& grid, int col, const QString& text, double& value)
   }
 }
 
-class Writer {
+// The first failure of the library's calls; later calls are skipped once one failed.
+class Checked {
  public:
-  Writer(const Grid& grid, bool with_fixed_rows, bool with_fixed_cols)
-      : grid_(grid), first_row_(with_fixed_rows ? 0 : grid.FixedRows()) {
-    for (int c = with_fixed_cols ? 0 : 1; c < grid.Cols(); ++c)
-      if (!grid.IsColumnLockedHidden(c)) cols_.push_back(c);
-    sheet_col_.assign(static_cast<std::size_t>(grid.Cols()), -1);
-    for (std::size_t i = 0; i < cols_.size(); ++i) sheet_col_[cols_[i]] = static_cast<int>(i);
-  }
-
-  int SheetRows() const { return grid_.Rows() - first_row_; }
-  int SheetCols() const { return static_cast<int>(cols_.size()); }
-
-  void Write(lxw_workbook* book, lxw_worksheet* sheet) {
-    header_format_ = workbook_add_format(book);
-    format_set_align(header_format_, LXW_ALIGN_CENTER);
-    format_set_align(header_format_, LXW_ALIGN_VERTICAL_CENTER);
-    format_set_border(header_format_, LXW_BORDER_THIN);
-    bold_format_ = workbook_add_format(book);
-    format_set_bold(bold_format_);
-
-    for (int i = 0; i < SheetCols(); ++i) {
-      const int width = grid_.ColumnWidth(cols_[i]);
-      lxw_row_col_options hidden{1, 0, 0};
-      if (width > 0)
-        worksheet_set_column_pixels(sheet, static_cast<lxw_col_t>(i), static_cast<lxw_col_t>(i),
-                                    static_cast<uint32_t>(width), nullptr);
-      else
-        worksheet_set_column_opt(sheet, static_cast<lxw_col_t>(i), static_cast<lxw_col_t>(i), LXW_DEF_COL_WIDTH,
-                                 nullptr, &hidden);
-    }
-    const int header_rows = std::max(grid_.FixedRows() - first_row_, 0);
-    if (header_rows > 0) worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(header_rows), 0);
-
-    for (int r = first_row_; r < grid_.Rows(); ++r) {
-      const auto sheet_row = static_cast<lxw_row_t>(r - first_row_);
-      const bool header = r < grid_.FixedRows();
-      // Rows are streamed: a row's height is set just before its cells, never ahead.
-      if (header) worksheet_set_row_pixels(sheet, sheet_row, static_cast<uint32_t>(grid_.RowHeight(r)), nullptr);
-      for (int i = 0; i < SheetCols(); ++i) {
-        const int c = cols_[i];
-        if (const CellRange* m = grid_.Store().MergeAt(r, c)) {
-          WriteMerge(sheet, *m, r, c);
-          continue;
-        }
-        const QString text = grid_.CellText(r, c);
-        if (text.isEmpty()) continue;
-        lxw_format* format = header ? header_format_ : grid_.CellFontBold(r, c) ? bold_format_ : nullptr;
-        double value = 0;
-        if (!header && NumberOfCell(grid_, c, text, value))
-          worksheet_write_number(sheet, sheet_row, static_cast<lxw_col_t>(i), value, format);
-        else
-          worksheet_write_string(sheet, sheet_row, static_cast<lxw_col_t>(i), CellBytes(text).constData(), format);
-      }
-    }
+  bool Ok() const { return error_ == LXW_NO_ERROR; }
+  lxw_error Error() const { return error_; }
+  template <class Call>
+  void operator()(Call&& call) {
+    if (Ok()) error_ = call();
   }
 
  private:
+  lxw_error error_ = LXW_NO_ERROR;
+};
+
+class Writer {
+ public:
+  Writer(const GridStore& store, const ExportPlan& plan)
+      : store_(store), plan_(plan), first_row_(plan.with_fixed_rows ? 0 : store.FixedRows()) {
+    sheet_col_.assign(static_cast<std::size_t>(store.Cols()), -1);
+    for (std::size_t i = 0; i < plan.columns.size(); ++i) {
+      const int c = plan.columns[i].col;
+      if (c >= 0 && c < store.Cols()) sheet_col_[static_cast<std::size_t>(c)] = static_cast<int>(i);
+    }
+  }
+
+  int SheetRows() const { return store_.Rows() - first_row_; }
+  int SheetCols() const { return static_cast<int>(plan_.columns.size()); }
+
+  // The first failure of a width, a height, a cell or a merge; LXW_NO_ERROR when all were written.
+  [[nodiscard]] lxw_error Write(lxw_workbook* book, lxw_worksheet* sheet) {
+    Checked check;
+    header_format_ = workbook_add_format(book);
+    bold_format_ = workbook_add_format(book);
+    if (!header_format_ || !bold_format_) return LXW_ERROR_MEMORY_MALLOC_FAILED;
+    format_set_align(header_format_, LXW_ALIGN_CENTER);
+    format_set_align(header_format_, LXW_ALIGN_VERTICAL_CENTER);
+    format_set_border(header_format_, LXW_BORDER_THIN);
+    format_set_bold(bold_format_);
+
+    for (int i = 0; i < SheetCols() && check.Ok(); ++i) {
+      const int width = plan_.columns[static_cast<std::size_t>(i)].width;
+      lxw_row_col_options hidden{1, 0, 0};
+      const auto col = static_cast<lxw_col_t>(i);
+      if (width > 0)
+        check([&] { return worksheet_set_column_pixels(sheet, col, col, static_cast<uint32_t>(width), nullptr); });
+      else
+        check([&] { return worksheet_set_column_opt(sheet, col, col, LXW_DEF_COL_WIDTH, nullptr, &hidden); });
+    }
+    const int header_rows = std::max(store_.FixedRows() - first_row_, 0);
+    if (header_rows > 0) worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(header_rows), 0);  // returns nothing
+
+    for (int r = first_row_; r < store_.Rows() && check.Ok(); ++r) {
+      const auto sheet_row = static_cast<lxw_row_t>(r - first_row_);
+      const bool header = r < store_.FixedRows();
+      // Rows are streamed: a row's height is set just before its cells, never ahead.
+      if (header) check([&] { return worksheet_set_row_pixels(sheet, sheet_row, HeaderHeight(r), nullptr); });
+      for (int i = 0; i < SheetCols() && check.Ok(); ++i) {
+        const ExportColumn& column = plan_.columns[static_cast<std::size_t>(i)];
+        const int c = column.col;
+        if (const CellRange* m = store_.MergeAt(r, c)) {
+          check([&] { return WriteMerge(sheet, *m, r, c); });
+          continue;
+        }
+        const QString text = store_.Text(r, c);
+        if (text.isEmpty()) continue;
+        const bool bold = store_.Style(r, c).flags & CellStyle::kBold;
+        lxw_format* format = header ? header_format_ : bold ? bold_format_ : nullptr;
+        double value = 0;
+        const auto col = static_cast<lxw_col_t>(i);
+        if (!header && NumberOfCell(column.kind, text, value))
+          check([&] { return worksheet_write_number(sheet, sheet_row, col, value, format); });
+        else
+          check([&] { return worksheet_write_string(sheet, sheet_row, col, CellBytes(text).constData(), format); });
+      }
+    }
+    return check.Error();
+  }
+
+ private:
+  uint32_t HeaderHeight(int row) const {
+    const auto index = static_cast<std::size_t>(row);
+    return index < plan_.header_heights.size() ? static_cast<uint32_t>(plan_.header_heights[index]) : 20;
+  }
+
   // A merge is written once, from its first exported cell, over the exported cells it covers.
-  void WriteMerge(lxw_worksheet* sheet, const CellRange& m, int r, int c) {
+  lxw_error WriteMerge(lxw_worksheet* sheet, const CellRange& m, int r, int c) {
     const int top = std::max(m.row1, first_row_);
     int first = -1, last = -1;
-    for (int k = m.col1; k <= m.col2 && k < grid_.Cols(); ++k) {
+    for (int k = m.col1; k <= m.col2 && k < store_.Cols(); ++k) {
       if (sheet_col_[k] < 0) continue;
       if (first < 0) first = sheet_col_[k];
       last = sheet_col_[k];
     }
-    if (r != top || sheet_col_[c] != first) return;
-    const QString text = grid_.CellText(m.row1, m.col1);
-    lxw_format* format = r < grid_.FixedRows() ? header_format_ : nullptr;
+    if (r != top || sheet_col_[c] != first) return LXW_NO_ERROR;
+    const QString text = store_.Text(m.row1, m.col1);
+    lxw_format* format = r < store_.FixedRows() ? header_format_ : nullptr;
     const auto row1 = static_cast<lxw_row_t>(top - first_row_);
     const auto row2 = static_cast<lxw_row_t>(m.row2 - first_row_);
     const QByteArray bytes = CellBytes(text);
-    if (row1 == row2 && first == last) {
-      worksheet_write_string(sheet, row1, static_cast<lxw_col_t>(first), bytes.constData(), format);
-      return;
-    }
+    if (row1 == row2 && first == last)
+      return worksheet_write_string(sheet, row1, static_cast<lxw_col_t>(first), bytes.constData(), format);
     // Rows are streamed in order: a merge reaching into later rows must not write its
     // padding cells there yet, so it is recorded unformatted (no padding) and its first
     // cell is then written with the format.
     const bool one_row = row1 == row2;
-    worksheet_merge_range(sheet, row1, static_cast<lxw_col_t>(first), row2, static_cast<lxw_col_t>(last),
-                          bytes.constData(), one_row ? format : nullptr);
-    if (!one_row && format)
-      worksheet_write_string(sheet, row1, static_cast<lxw_col_t>(first), bytes.constData(), format);
+    const lxw_error merged = worksheet_merge_range(sheet, row1, static_cast<lxw_col_t>(first), row2,
+                                                   static_cast<lxw_col_t>(last), bytes.constData(),
+                                                   one_row ? format : nullptr);
+    if (merged != LXW_NO_ERROR || one_row || !format) return merged;
+    return worksheet_write_string(sheet, row1, static_cast<lxw_col_t>(first), bytes.constData(), format);
   }
 
-  const Grid& grid_;
+  const GridStore& store_;
+  const ExportPlan& plan_;
   const int first_row_;
-  std::vector<int> cols_;       // grid columns written, in order
-  std::vector<int> sheet_col_;  // grid column → sheet column, -1 when left out
+  std::vector<int> sheet_col_;  // store column → sheet column, -1 when left out
   lxw_format* header_format_ = nullptr;
   lxw_format* bold_format_ = nullptr;
 };
 
 }  // namespace
 
-std::expected<void, QString> ExportToExcel(const Grid& grid, const QString& file, bool with_fixed_rows,
-                                           bool with_fixed_cols) {
-  Writer writer(grid, with_fixed_rows, with_fixed_cols);
+std::expected<void, QString> ExportToExcel(const GridStore& store, const ExportPlan& plan, const QString& file) {
+  Writer writer(store, plan);
   if (writer.SheetRows() > kMaxExcelRows || writer.SheetCols() > kMaxExcelCols)
     return std::unexpected(QStringLiteral("导出Excel文件失败：列表的行数或列数超过了Excel工作表的上限。"));
 
@@ -155,11 +178,16 @@ std::expected<void, QString> ExportToExcel(const Grid& grid, const QString& file
   if (!book) return std::unexpected(FailureText(file));
   lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
   if (!sheet) {
-    workbook_close(book);
+    (void)workbook_close(book);
     QFile::remove(part);
     return std::unexpected(FailureText(file));
   }
-  writer.Write(book, sheet);
+  if (writer.Write(book, sheet) != LXW_NO_ERROR) {
+    // The workbook is closed to free it; the part it wrote is not kept.
+    (void)workbook_close(book);
+    QFile::remove(part);
+    return std::unexpected(FailureText(file));
+  }
   if (workbook_close(book) != LXW_NO_ERROR) {
     QFile::remove(part);
     return std::unexpected(FailureText(file));

@@ -1,18 +1,31 @@
 #pragma once
-// Writes what a grid shows to a real .xlsx file.
+// Writes a list's cells to a real .xlsx file. No widget: the window says which columns
+// to write and how wide (lists/GridExport.h does it for a Grid).
 
 #include <QString>
 #include <expected>
+#include <vector>
+
+#include "lists/GridStore.h"
 
 namespace hemulu {
 
-class Grid;
+struct ExportColumn {
+  int col = 0;
+  CellKind kind = CellKind::Auto;  // Number: written as numbers; Auto: numbers in their own form only
+  int width = 0;                   // pixels; 0 hides the column in the sheet
+};
 
-// Every row the grid holds in its current order (header rows with their merged
-// captions when `with_fixed_rows`, column 0 when `with_fixed_cols`); numbers are
-// written as numbers, locked hidden columns are left out. The file appears whole or
-// not at all. On failure returns the message to show the user.
-std::expected<void, QString> ExportToExcel(const Grid& grid, const QString& file, bool with_fixed_rows,
-                                           bool with_fixed_cols);
+struct ExportPlan {
+  std::vector<ExportColumn> columns;  // in sheet order
+  bool with_fixed_rows = true;        // header rows with their merged captions
+  std::vector<int> header_heights;    // pixels, one per header row
+};
+
+// Every row the store holds in its current order; numbers are written as numbers. The
+// file appears whole or not at all: a failed write removes the part written. On
+// failure returns the message to show the user.
+[[nodiscard]] std::expected<void, QString> ExportToExcel(const GridStore& store, const ExportPlan& plan,
+                                                         const QString& file);
 
 }  // namespace hemulu

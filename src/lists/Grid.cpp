@@ -14,29 +14,22 @@
 
 namespace hemulu {
 
-QColor ColorFromWin(int win_color) {
-  const auto v = static_cast<unsigned>(win_color);
-  return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF));
-}
+QColor ColorFromWin(int win_color) { return QColor::fromRgb(RgbFromWin(win_color)); }
 
 int WinFromColor(const QColor& color) { return color.red() | (color.green() << 8) | (color.blue() << 16); }
 
-namespace {
-std::uint32_t RgbOf(int win_color) { return ColorFromWin(win_color).rgb() & 0xFFFFFFu; }
-}  // namespace
-
 // Opens a model reset around a change of rows or columns, unless BeginUpdate() already
 // opened one; closing it lays the views out again.
-class Grid::Structure {
+class Grid::ModelResetScope {
  public:
-  explicit Structure(Grid& grid) : grid_(grid), own_(grid.update_depth_ == 0) {
+  explicit ModelResetScope(Grid& grid) : grid_(grid), own_(grid.update_depth_ == 0) {
     if (own_) grid_.BeginUpdate();
   }
-  ~Structure() {
+  ~ModelResetScope() {
     if (own_) grid_.EndUpdate();
   }
-  Structure(const Structure&) = delete;
-  Structure& operator=(const Structure&) = delete;
+  ModelResetScope(const ModelResetScope&) = delete;
+  ModelResetScope& operator=(const ModelResetScope&) = delete;
 
  private:
   Grid& grid_;
@@ -206,31 +199,31 @@ bool Grid::eventFilter(QObject* watched, QEvent* event) {
 // ---- Rows, columns and cells ----
 
 void Grid::SetRows(int rows) {
-  Structure change(*this);
+  ModelResetScope change(*this);
   store_.SetRows(rows);
   if (store_.DataRows() == 0) sort_col_ = -1;  // a refill starts in its own order
 }
 
 void Grid::SetCols(int cols) {
-  Structure change(*this);
+  ModelResetScope change(*this);
   store_.SetCols(cols);
   columns_.resize(static_cast<std::size_t>(store_.Cols()));
   if (sort_col_ >= Cols()) sort_col_ = -1;
 }
 
 void Grid::SetFixedRows(int rows) {
-  Structure change(*this);
+  ModelResetScope change(*this);
   store_.SetFixedRows(rows);
 }
 
 void Grid::AddItem(QStringView tab_text) {
-  Structure change(*this);
+  ModelResetScope change(*this);
   store_.AddRow(tab_text);
 }
 
 void Grid::RemoveItem(int row) {
   if (row < FixedRows() || row >= Rows()) return;
-  Structure change(*this);
+  ModelResetScope change(*this);
   store_.RemoveRow(row);
 }
 
@@ -313,7 +306,9 @@ void Grid::SetColumnAlignment(int col, Qt::Alignment alignment) {
 Qt::Alignment Grid::ColumnAlignment(int col) const { return ColumnAt(col).alignment; }
 
 void Grid::SetCellAlignment(int row, int col, Qt::Alignment alignment) {
-  Restyle(row, col, row, col, [&](CellStyle& s) { s.align = static_cast<std::uint16_t>(alignment.toInt()); });
+  store_.ChangeStyle(CellRange{row, col, row, col},
+                     [&](CellStyle& s) { s.align = static_cast<std::uint16_t>(alignment.toInt()); });
+  StylesChanged();
 }
 
 Qt::Alignment Grid::CellAlignment(int row, int col) const {
@@ -332,23 +327,15 @@ void Grid::SetColumnMask(int col, ColumnMask mask, int decimal_length) {
 ColumnMask Grid::ColumnMaskOf(int col) const { return ColumnAt(col).mask; }
 int Grid::ColumnDecimalLength(int col) const { return ColumnAt(col).decimals; }
 
-void Grid::SetColumnKind(int col, CellKind kind) {
-  if (col >= 0 && col < Cols()) columns_[col].kind = kind;
-}
+void Grid::SetColumnKind(int col, CellKind kind) { store_.SetColumnKind(col, kind); }
 
 CellKind Grid::ColumnKind(int col) const {
-  const Column& c = ColumnAt(col);
-  if (c.kind == CellKind::Auto && c.mask == ColumnMask::Value) return CellKind::Number;
-  return c.kind;
+  const CellKind kind = store_.ColumnKind(col);
+  if (kind == CellKind::Auto && ColumnAt(col).mask == ColumnMask::Value) return CellKind::Number;
+  return kind;
 }
 
 // ---- Ranges ----
-
-template <class Change>
-void Grid::Restyle(int row1, int col1, int row2, int col2, Change&& change) {
-  store_.ChangeStyle(CellRange{row1, col1, row2, col2}, std::forward<Change>(change));
-  StylesChanged();
-}
 
 void Grid::StylesChanged() {
   if (Updating()) return;
@@ -358,37 +345,22 @@ void Grid::StylesChanged() {
 }
 
 void Grid::SetRangeForeColor(int row1, int col1, int row2, int col2, int win_color) {
-  const std::uint32_t rgb = RgbOf(win_color);
-  Restyle(row1, col1, row2, col2, [rgb](CellStyle& s) {
-    s.fore = rgb;
-    s.flags |= CellStyle::kHasFore;
-  });
+  store_.SetRangeForeColor(CellRange{row1, col1, row2, col2}, win_color);
+  StylesChanged();
 }
 
 void Grid::SetRangeBackColor(int row1, int col1, int row2, int col2, int win_color) {
-  const std::uint32_t rgb = RgbOf(win_color);
-  Restyle(row1, col1, row2, col2, [rgb](CellStyle& s) {
-    s.back = rgb;
-    s.flags |= CellStyle::kHasBack;
-  });
+  store_.SetRangeBackColor(CellRange{row1, col1, row2, col2}, win_color);
+  StylesChanged();
 }
 
 void Grid::SetRangeFontBold(int row1, int col1, int row2, int col2, bool bold) {
-  Restyle(row1, col1, row2, col2, [bold](CellStyle& s) {
-    if (bold)
-      s.flags |= CellStyle::kBold;
-    else
-      s.flags &= static_cast<std::uint8_t>(~CellStyle::kBold);
-  });
+  store_.SetRangeFontBold(CellRange{row1, col1, row2, col2}, bold);
+  StylesChanged();
 }
 
 void Grid::SetRangeBorders(int row1, int col1, int row2, int col2, int inside_edges) {
-  CellRange r{row1, col1, row2, col2};
-  if (!store_.ClampRange(r)) return;
-  if ((inside_edges & kInsideVertical) && r.col2 > r.col1)
-    store_.ChangeStyle(CellRange{r.row1, r.col1, r.row2, r.col2 - 1}, [](CellStyle& s) { s.borders |= kBorderRight; });
-  if ((inside_edges & kInsideHorizontal) && r.row2 > r.row1)
-    store_.ChangeStyle(CellRange{r.row1, r.col1, r.row2 - 1, r.col2}, [](CellStyle& s) { s.borders |= kBorderBottom; });
+  store_.SetRangeBorders(CellRange{row1, col1, row2, col2}, inside_edges);
   StylesChanged();
 }
 
@@ -444,6 +416,17 @@ void Grid::SetHideGridLines(bool hide) {
   StylesChanged();
 }
 
+void Grid::SetLook(const GridLook& look) {
+  SetBackColorActiveCellSel(look.back_active_sel);
+  SetBackColorSel(look.back_sel);
+  SetSelectionBorderColor(look.selection_border);
+  SetBackColor2(look.back2);
+  SetBackColor1(look.back1);
+  SetBackColorBkg(look.back_bkg);
+  SetGridColor(look.grid_color);
+  SetHideGridLines(look.hide_grid_lines);
+}
+
 QColor Grid::FixedBackColor() const { return palette().color(QPalette::Button); }
 
 QColor Grid::DisplayedBackColor(int row, int col) const {
@@ -461,7 +444,7 @@ QColor Grid::CellForeColor(int row, int col) const {
 bool Grid::CellFontBold(int row, int col) const { return store_.Style(row, col).flags & CellStyle::kBold; }
 
 void Grid::SetFrozenBottomRows(int rows) {
-  Structure change(*this);
+  ModelResetScope change(*this);
   store_.SetFrozenRows(rows);
 }
 
@@ -528,7 +511,7 @@ void Grid::ClearSelection() {
 
 void Grid::SortColumn(int col) {
   if (col < 0 || col >= Cols()) return;
-  Structure change(*this);
+  ModelResetScope change(*this);
   store_.SortByColumn(col, ColumnKind(col));
   sort_col_ = col;
 }

@@ -31,9 +31,6 @@ int WinFromColor(const QColor& color);
 // cell; list grids are read-only, so it marks the column as holding numbers.
 enum class ColumnMask { None, Value };
 
-// Thin lines inside a range: between its columns, between its rows.
-enum RangeBorder { kInsideVertical = 1, kInsideHorizontal = 2 };
-
 class GridModel;
 class GridHeader;
 class GridTableView;
@@ -154,6 +151,13 @@ class Grid : public QFrame {
   void Refresh();
 
   const GridStore& Store() const { return store_; }
+  // The cells for a bulk change (a fill), only between BeginUpdate() and EndUpdate():
+  // EndUpdate() then shows the finished store at once.
+  GridStore& EditStore() { return store_; }
+  // The colours of the whole list at once.
+  void SetLook(const GridLook& look);
+  // Shows the sort indicator on a column the store has been sorted by (-1: none).
+  void MarkSorted(int col) { sort_col_ = col; }
   QTableView* BodyView() const;
   QTableView* FooterView() const;
   QHeaderView* Header() const;
@@ -179,14 +183,12 @@ class Grid : public QFrame {
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
     ColumnMask mask = ColumnMask::None;
     int decimals = 0;
-    CellKind kind = CellKind::Auto;
     bool locked_hidden = false;
   };
-  // Brackets a change of rows or columns: resets the views unless an update is open.
-  class Structure;
+  // A model-reset scope around a change of rows or columns: resets the views unless an
+  // update is already open.
+  class ModelResetScope;
 
-  template <class Change>
-  void Restyle(int row1, int col1, int row2, int col2, Change&& change);
   void StylesChanged();
   void Relayout();
   void ApplyColumnWidths();

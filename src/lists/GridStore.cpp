@@ -4,69 +4,31 @@
 #include <QHash>
 #include <QLocale>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+
+#include "data/TextFormat.h"
 
 namespace hemulu {
 
 namespace cell {
 
 bool ParseNumber(QStringView text, double& value) {
-  text = text.trimmed();
-  if (text.startsWith(u'+')) text = text.mid(1);
-  if (text.isEmpty() || text.size() > 64) return false;
-  char buf[64];
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const char16_t ch = text[i].unicode();
-    if (ch > 127) return false;
-    buf[i] = static_cast<char>(ch);
-  }
-  const char* end = buf + text.size();
-  double v = 0;
-  const auto r = std::from_chars(buf, end, v, std::chars_format::general);
-  if (r.ec != std::errc() || r.ptr != end || !std::isfinite(v)) return false;
-  value = v;
-  return true;
+  const auto v = hemulu::ParseNumber(text);
+  if (v) value = *v;
+  return v.has_value();
 }
-
-namespace {
-// Reads 1..max_digits digits followed by `unit`; advances `i`.
-bool ReadPart(QStringView t, qsizetype& i, int max_digits, char16_t unit, int& out) {
-  int v = 0, digits = 0;
-  while (i < t.size() && t[i] >= u'0' && t[i] <= u'9' && digits < max_digits) {
-    v = v * 10 + (t[i].unicode() - u'0');
-    ++i;
-    ++digits;
-  }
-  if (digits == 0 || i >= t.size() || t[i] != unit) return false;
-  ++i;
-  out = v;
-  return true;
-}
-}  // namespace
 
 bool ParseDate(QStringView text, double& key) {
-  text = text.trimmed();
-  qsizetype i = 0;
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-  if (!ReadPart(text, i, 4, u'年', y) || !ReadPart(text, i, 2, u'月', mo) || !ReadPart(text, i, 2, u'日', d))
-    return false;
-  // The time parts are optional, each only in its place.
-  auto optional = [&](char16_t unit, int& out) {
-    const qsizetype save = i;
-    if (!ReadPart(text, i, 2, unit, out)) i = save;
-  };
-  optional(u'时', h);
-  optional(u'分', mi);
-  optional(u'秒', s);
-  if (i != text.size() || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return false;
-  key = ((((static_cast<double>(y) * 100 + mo) * 100 + d) * 100 + h) * 100 + mi) * 100 + s;
+  const auto d = ReadCellDate(text);
+  if (!d) return false;
+  key = ((((static_cast<double>(d->year) * 100 + d->month) * 100 + d->day) * 100 + d->hour) * 100 + d->minute) * 100 +
+        d->second;
   return true;
 }
 
 }  // namespace cell
 
-GridStore::GridStore() : cols_(1) {
+GridStore::GridStore() : cols_(1), kinds_(1, CellKind::Auto) {
   palette_.push_back(CellStyle{});
   header_.push_back(MakeHeaderRow());
 }
@@ -167,6 +129,7 @@ void GridStore::SetCols(int cols) {
   span_blocks_.clear();
   used_slots_ = 0;
   cols_ = cols;
+  kinds_.resize(static_cast<std::size_t>(cols_), CellKind::Auto);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     rows_[i].slot = NewSlot();
     std::copy(old[i].begin(), old[i].end(), SlotSpans(rows_[i].slot));
@@ -378,6 +341,43 @@ CellKind GridStore::SortByColumn(int col, CellKind kind) {
   for (std::size_t i = static_cast<std::size_t>(count); i < rows_.size(); ++i) sorted.push_back(rows_[i]);
   rows_.swap(sorted);
   return kind;
+}
+
+void GridStore::SetColumnKind(int col, CellKind kind) {
+  if (col >= 0 && col < cols_) kinds_[static_cast<std::size_t>(col)] = kind;
+}
+
+void GridStore::SetRangeForeColor(CellRange range, int win_color) {
+  const std::uint32_t rgb = RgbFromWin(win_color);
+  ChangeStyle(range, [rgb](CellStyle& s) {
+    s.fore = rgb;
+    s.flags |= CellStyle::kHasFore;
+  });
+}
+
+void GridStore::SetRangeBackColor(CellRange range, int win_color) {
+  const std::uint32_t rgb = RgbFromWin(win_color);
+  ChangeStyle(range, [rgb](CellStyle& s) {
+    s.back = rgb;
+    s.flags |= CellStyle::kHasBack;
+  });
+}
+
+void GridStore::SetRangeFontBold(CellRange range, bool bold) {
+  ChangeStyle(range, [bold](CellStyle& s) {
+    if (bold)
+      s.flags |= CellStyle::kBold;
+    else
+      s.flags &= static_cast<std::uint8_t>(~CellStyle::kBold);
+  });
+}
+
+void GridStore::SetRangeBorders(CellRange r, int inside_edges) {
+  if (!ClampRange(r)) return;
+  if ((inside_edges & kInsideVertical) && r.col2 > r.col1)
+    ChangeStyle(CellRange{r.row1, r.col1, r.row2, r.col2 - 1}, [](CellStyle& s) { s.borders |= kBorderRight; });
+  if ((inside_edges & kInsideHorizontal) && r.row2 > r.row1)
+    ChangeStyle(CellRange{r.row1, r.col1, r.row2 - 1, r.col2}, [](CellStyle& s) { s.borders |= kBorderBottom; });
 }
 
 }  // namespace hemulu

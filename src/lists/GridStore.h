@@ -35,6 +35,26 @@ struct CellRange {
   bool Contains(int r, int c) const { return r >= row1 && r <= row2 && c >= col1 && c <= col2; }
 };
 
+// Thin lines inside a range: between its columns, between its rows.
+enum RangeBorder { kInsideVertical = 1, kInsideHorizontal = 2 };
+
+// A Windows colour value (0x00BBGGRR, as config.ini stores it) as 0xRRGGBB; the top
+// byte is ignored.
+constexpr std::uint32_t RgbFromWin(int win_color) {
+  const auto v = static_cast<std::uint32_t>(win_color);
+  return (v & 0xFFu) << 16 | (v & 0xFF00u) | (v >> 16 & 0xFFu);
+}
+
+// The colours of a whole list (Windows colour values): alternating data rows,
+// selection, the area below the last row, grid lines.
+struct GridLook {
+  int back1 = 16777215, back2 = 16777215;
+  int back_sel = 0xFFE8CC, back_active_sel = 0xFFE8CC, selection_border = 0xCC6633;
+  int back_bkg = 16777215;
+  int grid_color = 0xC0C0C0;
+  bool hide_grid_lines = false;
+};
+
 class GridStore {
  public:
   GridStore();
@@ -55,6 +75,11 @@ class GridStore {
   void SetFixedRows(int fixed);
   void SetCols(int cols);
   void SetFrozenRows(int n) { frozen_ = n < 0 ? 0 : n; }
+  // How a column sorts and exports (Auto: decided from the cells).
+  void SetColumnKind(int col, CellKind kind);
+  CellKind ColumnKind(int col) const {
+    return col >= 0 && col < cols_ ? kinds_[static_cast<std::size_t>(col)] : CellKind::Auto;
+  }
   void ReserveDataRows(int n);
 
   // Appends one data row from a tab-separated text; the first field lands in column 1,
@@ -71,6 +96,12 @@ class GridStore {
   // a callable taking CellStyle&.
   template <class Change>
   void ChangeStyle(CellRange range, Change&& change);
+  // Text colour, back colour (Windows colour values) and bold of a range.
+  void SetRangeForeColor(CellRange range, int win_color);
+  void SetRangeBackColor(CellRange range, int win_color);
+  void SetRangeFontBold(CellRange range, bool bold);
+  // RangeBorder bits: thin lines between the range's columns and/or rows.
+  void SetRangeBorders(CellRange range, int inside_edges);
 
   int HeaderRowHeight(int row) const { return header_[row].height; }
   void SetHeaderRowHeight(int row, int height) { header_[row].height = height; }
@@ -131,6 +162,7 @@ class GridStore {
 
   int cols_ = 0;
   int frozen_ = 0;
+  std::vector<CellKind> kinds_;
   std::vector<HeaderRow> header_;
   std::vector<DataRow> rows_;
   std::vector<std::unique_ptr<Span[]>> span_blocks_;  // kBlockRows × Cols() spans each

@@ -1,12 +1,11 @@
 #include "lists/ListFill.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "data/AppContext.h"
 #include "data/IniFile.h"
 #include "data/TextFormat.h"
-#include "lists/Grid.h"
+#include "data/Utf8.h"
 
 namespace hemulu {
 
@@ -33,42 +32,45 @@ ListSettings ReadListSettings(const IniFile& settings) {
   return s;
 }
 
-void ApplyListColours(Grid& grid, const ListSettings& settings) {
+GridLook ListLook(const ListSettings& settings) {
   constexpr int kYellow = 65535;
   constexpr int kSelectionBorder = 57472;  // red 128, green 224, blue 0
   constexpr int kWhite = 16777215;
-  grid.SetBackColorActiveCellSel(kYellow);
-  grid.SetBackColorSel(kYellow);
-  grid.SetSelectionBorderColor(kSelectionBorder);
-  grid.SetBackColor2(settings.bgtwo);
-  grid.SetBackColor1(settings.bgone);
-  grid.SetBackColorBkg(kWhite);
+  GridLook look;
+  look.back_active_sel = kYellow;
+  look.back_sel = kYellow;
+  look.selection_border = kSelectionBorder;
+  look.back2 = settings.bgtwo;
+  look.back1 = settings.bgone;
+  look.back_bkg = kWhite;
+  return look;
 }
 
-void ApplyLineStyle(Grid& grid, const QString& line, int first_row, int first_col, int last_row, int last_col) {
+void ApplyLineStyle(GridStore& store, GridLook& look, const QString& line, int first_row, int first_col, int last_row,
+                    int last_col) {
   constexpr int kWhite = 16777215;
   constexpr int kGrey = 8421504;
-  if (last_col < 0) last_col = grid.Cols() - 1;
+  if (last_col < 0) last_col = store.Cols() - 1;
   if (line == QLatin1String("2") || line == QLatin1String("1")) {
-    grid.SetGridColor(kWhite);
-    grid.SetHideGridLines(false);
-    grid.SetRangeBackColor(first_row, first_col, last_row, last_col, kWhite);
-    grid.SetRangeBorders(first_row, first_col, last_row, last_col,
-                         line == QLatin1String("2") ? kInsideVertical : kInsideHorizontal);
+    look.grid_color = kWhite;
+    look.hide_grid_lines = false;
+    const CellRange range{first_row, first_col, last_row, last_col};
+    store.SetRangeBackColor(range, kWhite);
+    store.SetRangeBorders(range, line == QLatin1String("2") ? kInsideVertical : kInsideHorizontal);
   } else {
-    grid.SetGridColor(kGrey);
-    grid.SetHideGridLines(true);
+    look.grid_color = kGrey;
+    look.hide_grid_lines = true;
   }
 }
 
-void DecorateTotalsRow(Grid& grid, const TotalsRow& totals) {
-  const int row = grid.Rows() - 1;
-  if (row < grid.FixedRows()) return;
-  const int last_col = totals.last_col < 0 ? grid.Cols() - 1 : totals.last_col;
-  grid.SetFrozenBottomRows(1);
-  grid.SetRangeBackColor(row, totals.first_col, row, last_col, totals.back_colour);
-  for (const auto& [col, text] : totals.cells) grid.SetCellText(row, col, text);
-  grid.SetRangeFontBold(row, totals.first_col, row, last_col, true);
+void DecorateTotalsRow(GridStore& store, const TotalsRow& totals) {
+  const int row = store.Rows() - 1;
+  if (row < store.FixedRows()) return;
+  const int last_col = totals.last_col < 0 ? store.Cols() - 1 : totals.last_col;
+  store.SetFrozenRows(1);
+  store.SetRangeBackColor(CellRange{row, totals.first_col, row, last_col}, totals.back_colour);
+  for (const auto& [col, text] : totals.cells) store.SetText(row, col, text);
+  store.SetRangeFontBold(CellRange{row, totals.first_col, row, last_col}, true);
 }
 
 // ---- Cell texts built straight into the row buffer ----
@@ -82,35 +84,15 @@ void AppendUtf8(std::vector<char16_t>& out, std::size_t& len, const unsigned cha
   char16_t* d = out.data() + len;
   const unsigned char* end = p + n;
   while (p < end) {
-    const unsigned c = *p;
-    if (c < 0x80) {
-      *d++ = c == '\t' ? u' ' : static_cast<char16_t>(c);
+    if (*p < 0x80) {  // the common case, without the decoder
+      *d++ = *p == '\t' ? u' ' : static_cast<char16_t>(*p);
       ++p;
       continue;
     }
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-    if (c >= 0xF8 || extra < 0 || end - p <= extra) {
+    char32_t cp = NextUtf8(p, end);
+    if (cp == kBadUtf8) {
       *d++ = u'\uFFFD';
-      ++p;
-      continue;
-    }
-    char32_t cp = c & (0x3F >> extra);
-    bool ok = true;
-    for (int k = 1; k <= extra; ++k) {
-      if ((p[k] & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};  // shorter forms are not UTF-8
-    if (!ok || cp < kLeast[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      *d++ = u'\uFFFD';
-      ++p;
-      continue;
-    }
-    p += extra + 1;
-    if (cp >= 0x10000) {  // four bytes in, two units out
+    } else if (cp >= 0x10000) {  // four bytes in, two units out
       cp -= 0x10000;
       *d++ = static_cast<char16_t>(0xD800 + (cp >> 10));
       *d++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
@@ -131,74 +113,21 @@ void AppendNumber(std::vector<char16_t>& out, std::size_t& len, double v) {
   AppendAscii(out, len, buf, buf + NumberChars(v, buf));
 }
 
-void AppendInt(std::vector<char16_t>& out, std::size_t& len, int v) {
-  char buf[16];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  AppendAscii(out, len, buf, r.ptr);
-}
-
 void AppendUnit(std::vector<char16_t>& out, std::size_t& len, char16_t unit) {
   if (out.size() <= len) out.resize((len + 1) * 2);
   out[len++] = unit;
 }
 
-// Reads "YYYY-MM-DD[ HH:MM[:SS]]" (the stored form); false for anything else.
-bool ReadStoredDate(const unsigned char* p, int n, int (&parts)[6]) {
-  const unsigned char* end = p + n;
-  static constexpr char kSeparators[] = {'-', '-', ' ', ':', ':'};
-  int count = 0;
-  for (int i = 0; i < 6; ++i) parts[i] = 0;
-  while (p < end && *p == ' ') ++p;
-  while (count < 6) {
-    int v = 0, digits = 0;
-    while (p < end && *p >= '0' && *p <= '9' && digits < 4) {
-      v = v * 10 + (*p - '0');
-      ++p;
-      ++digits;
-    }
-    if (digits == 0) return false;
-    parts[count++] = v;
-    if (p == end || count == 6) break;
-    if (*p != static_cast<unsigned char>(kSeparators[count - 1])) {
-      if (count == 3 && *p == 'T') {  // ISO form with T
-        ++p;
-        continue;
-      }
-      return false;
-    }
-    ++p;
-  }
-  while (p < end && *p == ' ') ++p;
-  if (p != end || count < 3) return false;
-  return parts[1] >= 1 && parts[1] <= 12 && parts[2] >= 1 && parts[2] <= 31 && parts[3] <= 23 && parts[4] <= 59 &&
-         parts[5] <= 59;
-}
-
 // The cell form of a stored date; the stored text as it is when it is not a date.
 void AppendDate(std::vector<char16_t>& out, std::size_t& len, const unsigned char* p, int n) {
-  int d[6];
-  if (!ReadStoredDate(p, n, d)) {
+  const auto date = ReadStoredDate(p, static_cast<std::size_t>(n));
+  if (!date) {
     AppendUtf8(out, len, p, n);
     return;
   }
-  AppendInt(out, len, d[0]);
-  AppendUnit(out, len, u'年');
-  AppendInt(out, len, d[1]);
-  AppendUnit(out, len, u'月');
-  AppendInt(out, len, d[2]);
-  AppendUnit(out, len, u'日');
-  if (d[5] != 0 || d[4] != 0 || d[3] != 0) {
-    AppendInt(out, len, d[3]);
-    AppendUnit(out, len, u'时');
-    if (d[5] != 0 || d[4] != 0) {
-      AppendInt(out, len, d[4]);
-      AppendUnit(out, len, u'分');
-      if (d[5] != 0) {
-        AppendInt(out, len, d[5]);
-        AppendUnit(out, len, u'秒');
-      }
-    }
-  }
+  constexpr std::size_t kMaxDateChars = 32;
+  if (out.size() < len + kMaxDateChars) out.resize((len + kMaxDateChars) * 2);
+  len += CellDateChars(*date, out.data() + len);
 }
 
 CellKind KindOf(FieldKind kind) {
@@ -213,19 +142,12 @@ CellKind KindOf(FieldKind kind) {
 
 }  // namespace
 
-QString DateFieldText(QStringView stored) {
-  const QByteArray utf8 = stored.toUtf8();
-  std::vector<char16_t> buf(64);
-  std::size_t len = 0;
-  AppendDate(buf, len, reinterpret_cast<const unsigned char*>(utf8.constData()), static_cast<int>(utf8.size()));
-  return QString(reinterpret_cast<const QChar*>(buf.data()), static_cast<qsizetype>(len));
-}
-
 // ---- The fill ----
 
 class ListFiller {
  public:
-  ListFiller(Grid& grid, const ListFillSpec& plan, FillResult& result) : grid_(grid), plan_(plan), result_(result) {}
+  ListFiller(GridStore& store, const ListFillSpec& plan, FillResult& result)
+      : store_(store), plan_(plan), result_(result) {}
 
   // Reads every record; on a failed step returns the error (rows already added stay
   // for the caller to drop).
@@ -237,7 +159,7 @@ class ListFiller {
     std::vector<double> numbers(n, 0.0);
     std::vector<std::pair<int, int>> spans(n);
     std::vector<char16_t> buf(512);
-    const int colour_last = plan_.colour_last_col < 0 ? grid_.Cols() - 1 : plan_.colour_last_col;
+    const int colour_last = plan_.colour_last_col < 0 ? store_.Cols() - 1 : plan_.colour_last_col;
 
     for (;;) {
       const auto step = st.Step();
@@ -284,25 +206,25 @@ class ListFiller {
           result_.totals[t] += numbers[total.field];
       }
       if (plan_.row_filter && !plan_.row_filter(record)) continue;
-      grid_.AddItem(text);
+      store_.AddRow(text);
       ++result_.rows;
       int colour = -1;
       for (const auto& [rule_colour, applies] : rules)
         if ((*applies)(record)) colour = rule_colour;
       if (colour >= 0) {
-        const int row = grid_.Rows() - 1;
-        grid_.SetRangeForeColor(row, plan_.colour_first_col, row, colour_last, colour);
+        const int row = store_.Rows() - 1;
+        store_.SetRangeForeColor(CellRange{row, plan_.colour_first_col, row, colour_last}, colour);
       }
     }
   }
 
  private:
-  Grid& grid_;
+  GridStore& store_;
   const ListFillSpec& plan_;
   FillResult& result_;
 };
 
-FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& plan) {
+FillResult FillList(AppContext& ctx, GridStore& store, const ListFillSpec& plan) {
   FillResult result;
   result.totals.assign(plan.totals.size(), 0.0);
   // Colours and the line style are re-read at every fill, so a settings change shows now.
@@ -311,11 +233,10 @@ FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& plan) {
   for (const RowColourRule& rule : plan.colour_rules)
     if (rule.applies) rules.emplace_back(ReadColourSetting(ctx.settings, rule.key), &rule.applies);
 
-  grid.BeginUpdate();
-  grid.SetFrozenBottomRows(0);  // every data row takes part in the sort until the totals row exists
-  grid.SetRows(grid.FixedRows());
+  store.SetFrozenRows(0);  // every data row takes part in the sort until the totals row exists
+  store.SetRows(store.FixedRows());
   for (std::size_t i = 0; i < plan.fields.size(); ++i)
-    grid.SetColumnKind(static_cast<int>(i) + 1, KindOf(plan.fields[i].kind));
+    store.SetColumnKind(static_cast<int>(i) + 1, KindOf(plan.fields[i].kind));
 
   if (auto open = ctx.EnsureDatabaseOpen(); !open) {
     result.error = open.error();
@@ -323,26 +244,27 @@ FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& plan) {
     result.error = st.error();
   } else {
     for (std::size_t i = 0; i < plan.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan.values[i]);
-    ListFiller filler(grid, plan, result);
+    ListFiller filler(store, plan, result);
     result.error = filler.ReadRecords(*st, rules);
-  }  // the statement is finalised here, before the list is refreshed
+  }  // the statement is finalised here, before the list is shown
   if (result.error) {
-    grid.SetRows(grid.FixedRows());
+    store.SetRows(store.FixedRows());
     result.records = result.rows = 0;
     result.totals.assign(plan.totals.size(), 0.0);
   }
 
-  ApplyListColours(grid, settings);
-  if (settings.beepview && plan.sort_column >= 0) grid.SortColumn(plan.sort_column);
-
-  grid.AddItem(QString());
-  const int totals_row = grid.Rows() - 1;
-  ApplyLineStyle(grid, settings.line, grid.FixedRows(), plan.line_first_col, totals_row, plan.line_last_col);
-
-  if (plan.plain_last_row) {
-    grid.EndUpdate();
-    return result;
+  result.look = ListLook(settings);
+  if (settings.beepview && plan.sort_column >= 0 && plan.sort_column < store.Cols()) {
+    store.SortByColumn(plan.sort_column, store.ColumnKind(plan.sort_column));
+    result.sorted_column = plan.sort_column;
   }
+
+  store.AddRow(QStringView());
+  const int totals_row = store.Rows() - 1;
+  ApplyLineStyle(store, result.look, settings.line, store.FixedRows(), plan.line_first_col, totals_row,
+                 plan.line_last_col);
+
+  if (plan.plain_last_row) return result;
   TotalsRow totals;
   totals.back_colour = settings.lastcolor;
   totals.first_col = plan.totals_first_col;
@@ -350,9 +272,7 @@ FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& plan) {
   if (plan.label_column >= 0) totals.cells.emplace_back(plan.label_column, plan.total_label);
   for (std::size_t t = 0; t < plan.totals.size(); ++t)
     totals.cells.emplace_back(plan.totals[t].column, NumberText(result.totals[t]));
-  DecorateTotalsRow(grid, totals);
-
-  grid.EndUpdate();
+  DecorateTotalsRow(store, totals);
   return result;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The one fill every list page uses: run the page's query, append one grid row per
-// admitted record, colour rows by the page's rules, sort, and add the frozen totals
-// row, with the colours and line style read afresh from config.ini each time.
+// The one fill every list page uses: run the page's query, append one row per admitted
+// record, colour rows by the page's rules, sort, and add the frozen totals row, with
+// the colours and line style read afresh from config.ini each time. It fills a
+// GridStore and needs no widget; the Grid shows the finished store (lists/GridFill.h).
 // Pages that fill differently use the pieces below in their own order.
 
 #include <QString>
@@ -14,11 +15,11 @@
 #include <vector>
 
 #include "data/Database.h"
+#include "lists/GridStore.h"
 
 namespace hemulu {
 
 struct AppContext;
-class Grid;
 class IniFile;
 
 // OptionalNumber: a number whose missing value (NULL) shows as an empty cell.
@@ -94,12 +95,13 @@ ListSettings ReadListSettings(const IniFile& settings);
 // A colour key as a Windows colour value; missing or not a number gives 0.
 int ReadColourSetting(const IniFile& settings, const QString& key);
 
-// Selection and background colours and the alternating row colours.
-void ApplyListColours(Grid& grid, const ListSettings& settings);
+// Selection and background colours and the alternating row colours of a list.
+GridLook ListLook(const ListSettings& settings);
 // "2": white grid, white data area, thin lines between columns; "1": the same with
 // lines between rows; anything else: grey hidden grid lines, the alternating colours
 // showing.
-void ApplyLineStyle(Grid& grid, const QString& line, int first_row, int first_col, int last_row, int last_col);
+void ApplyLineStyle(GridStore& store, GridLook& look, const QString& line, int first_row, int first_col, int last_row,
+                    int last_col);
 
 struct TotalsRow {
   int back_colour = 0;      // lastcolor
@@ -107,22 +109,22 @@ struct TotalsRow {
   int last_col = -1;        // -1: the last column
   std::vector<std::pair<int, QString>> cells;  // column → text (label and totals)
 };
-// Freezes the grid's last row and gives it the totals row's look and texts.
-void DecorateTotalsRow(Grid& grid, const TotalsRow& totals);
+// Freezes the store's last row and gives it the totals row's look and texts.
+void DecorateTotalsRow(GridStore& store, const TotalsRow& totals);
 
 struct FillResult {
   int records = 0;            // records read
   int rows = 0;               // rows shown (without the totals row)
   std::vector<double> totals;  // in the order of plan.totals
   std::optional<DbError> error;  // the query failed: no rows, zero totals
+  GridLook look;               // the list's colours, for the grid that shows it
+  int sorted_column = -1;      // the column the rows were sorted by, -1 for none
 };
 
-// Fills `grid` (header rows and columns already laid out) from the page's query.
+// Fills `store` (header rows and columns already laid out) from the page's query.
 // A failed query, or a database that does not open, leaves the header rows and a
-// totals row of zeros with its label.
-FillResult FillList(AppContext& ctx, Grid& grid, const ListFillSpec& plan);
-
-// Cell texts of stored values, as the lists show them.
-QString DateFieldText(QStringView stored);
+// totals row of zeros with its label; the error says which (unavailable) for the
+// window to report.
+[[nodiscard]] FillResult FillList(AppContext& ctx, GridStore& store, const ListFillSpec& plan);
 
 }  // namespace hemulu

@@ -1,8 +1,9 @@
 #include "money/MoneyLists.h"
 
 #include "data/TextFormat.h"
-#include "lists/ExcelExport.h"
+#include "lists/GridExport.h"
 #include "lists/Grid.h"
+#include "lists/GridFill.h"
 #include "money/BankLogic.h"
 
 namespace hemulu {
@@ -91,7 +92,7 @@ ListFillSpec LedgerFillSpec(const MoneyQuery& query) {
 
 LedgerSums FillLedgerGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query, FillResult* result) {
   grid.BeginUpdate();
-  const FillResult r = FillList(ctx, grid, LedgerFillSpec(query));
+  const FillResult r = FillGrid(ctx, grid, LedgerFillSpec(query));
   if (result) *result = r;
   const LedgerSums sums{r.totals[0], r.totals[1], r.totals[2]};
   const int row = grid.Rows() - 1;
@@ -144,7 +145,7 @@ ListFillSpec BankDetailFillSpec(const MoneyQuery& query) {
 }
 
 FillResult FillBankGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query) {
-  return FillList(ctx, grid, BankDetailFillSpec(query));
+  return FillGrid(ctx, grid, BankDetailFillSpec(query));
 }
 
 FillResult FillBankSummaryGrid(AppContext& ctx, Grid& grid) {
@@ -155,7 +156,7 @@ FillResult FillBankSummaryGrid(AppContext& ctx, Grid& grid) {
   plan.sort_column = kBankBalanceCol;
   plan.line_first_col = 1;
   plan.plain_last_row = true;
-  return FillList(ctx, grid, plan);
+  return FillGrid(ctx, grid, plan);
 }
 
 void ShowMoneyError(AppContext& ctx, const MoneyError& error) {
@@ -166,7 +167,7 @@ void ShowMoneyError(AppContext& ctx, const MoneyError& error) {
 }
 
 std::expected<void, QString> ExportMoneyGrid(const Grid& grid, const QString& path) {
-  return ExportToExcel(grid, path, true, false);
+  return ExportGridToExcel(grid, path, true, false);
 }
 
 }  // namespace hemulu

@@ -5,6 +5,7 @@
 #include "data/TextFormat.h"
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
+#include "lists/GridFill.h"
 
 namespace hemulu {
 
@@ -80,7 +81,7 @@ ListFillSpec SalesFillSpec(const SalesQuery& query) {
 }
 
 FillResult FillSalesGrid(AppContext& ctx, Grid& grid, const SalesQuery& query) {
-  return FillList(ctx, grid, SalesFillSpec(query));
+  return FillGrid(ctx, grid, SalesFillSpec(query));
 }
 
 ColumnShares* AttachSalesShares(Grid& grid, QWidget& host, bool super_administrator) {

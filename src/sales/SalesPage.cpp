@@ -14,7 +14,7 @@
 
 #include "data/TextFormat.h"
 #include "lists/ColumnShares.h"
-#include "lists/ExcelExport.h"
+#include "lists/GridExport.h"
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
 #include "sales/ReceiptPrinter.h"
@@ -302,7 +302,7 @@ std::optional<QString> SalesPage::ExportSales() {
   for (int c = 1; c < grid_->Cols(); ++c)
     if (!grid_->IsColumnLockedHidden(c) && grid_->ColumnWidth(c) <= 0) locked.push_back(c);
   for (int c : locked) grid_->SetColumnLockedHidden(c, true);
-  const auto done = ExportToExcel(*grid_, path, true, true);
+  const auto done = ExportGridToExcel(*grid_, path, true, true);
   for (int c : locked) grid_->SetColumnLockedHidden(c, false);
   shares_->Apply();
   if (!done) {

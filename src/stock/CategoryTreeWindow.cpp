@@ -31,7 +31,7 @@ CategoryTreeWindow::CategoryTreeWindow(AppContext& ctx, QWidget* main_window)
 
 void CategoryTreeWindow::FillCategoryTree() {
   tree_->clear();
-  auto* root = new QTreeWidgetItem(tree_, QStringList{QStringLiteral("全部信息")});
+  auto* root = new QTreeWidgetItem(tree_, QStringList{kAllGoodsItem});
   const auto categories = PickListValues(ctx_, PickField::Category);
   if (!categories && categories.error().unavailable) ctx_.ReportDatabaseUnavailable(categories.error().message);
   for (const QString& category : categories.value_or(QStringList()))

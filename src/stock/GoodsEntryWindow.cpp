@@ -232,6 +232,16 @@ void GoodsEntryWindow::ClearBoxes() {
   note_->clear();
 }
 
+void GoodsEntryWindow::FinishChange(const std::expected<void, GoodsError>& done, const QString& notice) {
+  if (!done) {
+    ShowGoodsError(ctx_, done.error());
+    return;
+  }
+  emit GoodsSaved();
+  ctx_.notifier.Notify(kHintTitle, notice);
+  close();
+}
+
 void GoodsEntryWindow::Save() {
   const GoodsForm form = ReadForm();
   if (auto problem = ValidateGoodsForm(form)) {
@@ -239,7 +249,7 @@ void GoodsEntryWindow::Save() {
     return;
   }
   if (mode_ != Mode::NewGoods && goods_id_ <= 0) {
-    ctx_.ShowMessage(QStringLiteral("该商品已不存在，可能已被删除。"), MessageKind::Stop);
+    ctx_.ShowMessage(kGoodsGoneMessage, MessageKind::Stop);
     return;
   }
 
@@ -253,32 +263,17 @@ void GoodsEntryWindow::Save() {
       ClearBoxes();
       emit GoodsSaved();
       FillPickLists();
-      ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("新建入库完成"));
+      ctx_.notifier.Notify(kHintTitle, QStringLiteral("新建入库完成"));
       category_->setFocus();
       return;
     }
-    case Mode::Restock: {
-      auto done = RestockGoods(ctx_, goods_id_, NumberValue(form.quantity), buy_price_at_open_);
-      if (!done) {
-        ShowGoodsError(ctx_, done.error());
-        return;
-      }
-      emit GoodsSaved();
-      ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("续存商品完成"));
-      close();
+    case Mode::Restock:
+      FinishChange(RestockGoods(ctx_, goods_id_, NumberValue(form.quantity), buy_price_at_open_),
+                   QStringLiteral("续存商品完成"));
       return;
-    }
-    case Mode::Edit: {
-      auto done = UpdateGoods(ctx_, goods_id_, form, sold_at_open_);
-      if (!done) {
-        ShowGoodsError(ctx_, done.error());
-        return;
-      }
-      emit GoodsSaved();
-      ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("修改商品完成"));
-      close();
+    case Mode::Edit:
+      FinishChange(UpdateGoods(ctx_, goods_id_, form, sold_at_open_), QStringLiteral("修改商品完成"));
       return;
-    }
   }
 }
 

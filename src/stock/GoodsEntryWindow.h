@@ -36,6 +36,9 @@ class GoodsEntryWindow : public QDialog {
   void GoodsSaved();
 
  private:
+  // A restock or edit done: the list refills, the notice shows, the window closes; or
+  // the refusal is shown and the window stays.
+  void FinishChange(const std::expected<void, GoodsError>& done, const QString& notice);
   void BuildControls();
   void FillPickLists();
   void LoadRecord(const GoodsRecord& record);

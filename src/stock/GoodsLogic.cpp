@@ -50,7 +50,7 @@ GoodsQuery ContainsQuery(const char* column, const QString& text) {
 }
 
 const GoodsError kNotAllowed{GoodsError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能修改或删除商品。")};
-const GoodsError kGone{GoodsError::Kind::Gone, QStringLiteral("该商品已不存在，可能已被删除。")};
+const GoodsError kGone{GoodsError::Kind::Gone, kGoodsGoneMessage};
 
 }  // namespace
 
@@ -73,7 +73,7 @@ GoodsQuery GoodsByDateQuery(const QDate& first, const QDate& last) {
 }
 
 GoodsQuery CategoryTreeQuery(const QString& item_text) {
-  if (item_text.isEmpty() || item_text == QStringLiteral("全部信息")) return AllGoodsQuery();
+  if (item_text.isEmpty() || item_text == kAllGoodsItem) return AllGoodsQuery();
   return ContainsQuery("类型", item_text);
 }
 
@@ -95,9 +95,8 @@ void SortByPinyin(QStringList& values) {
 }
 
 std::expected<QStringList, DbError> PickListValues(AppContext& ctx, PickField field) {
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
   const QString column = QString::fromUtf8(PickColumn(field));
-  auto st = ctx.db.Prepare(QStringLiteral("select %1 as exp from buy group by %1").arg(column).toStdString());
+  auto st = ctx.Query(QStringLiteral("select %1 as exp from buy group by %1").arg(column).toStdString());
   if (!st) return std::unexpected(st.error());
   QStringList values;
   while (true) {
@@ -117,16 +116,14 @@ std::optional<FormProblem> ValidateGoodsForm(const GoodsForm& f) {
   if (f.name.isEmpty()) return FormProblem{Name, QStringLiteral("商品名称必须填写")};
   if (f.code.isEmpty()) return FormProblem{Code, QStringLiteral("商品编码必须填写")};
   if (NumberValue(f.buy_price) <= kTolerance) return FormProblem{BuyPrice, QStringLiteral("进货价格必须填写")};
-  if (NumberValue(f.quantity) <= kTolerance) return FormProblem{Quantity, QStringLiteral("进货数量必须填写")};
+  if (NumberValue(f.quantity) <= kTolerance) return FormProblem{Quantity, kQuantityMissingMessage};
   if (NumberValue(f.sell_price) <= kTolerance) return FormProblem{SellPrice, QStringLiteral("销售价格必须填写")};
   return std::nullopt;
 }
 
 std::expected<std::optional<GoodsRecord>, DbError> LoadGoods(AppContext& ctx, qint64 id) {
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
-  auto st = ctx.db.Prepare("select * from buy where ID=?");
+  auto st = ctx.Query("select * from buy where ID=?", id);
   if (!st) return std::unexpected(st.error());
-  st->BindAll(id);
   auto found = st->Step();
   if (!found) return std::unexpected(found.error());
   if (!*found) return std::optional<GoodsRecord>();
@@ -176,7 +173,7 @@ std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsFor
 
 std::expected<void, GoodsError> RestockGoods(AppContext& ctx, qint64 id, double q, double p) {
   if (!std::isfinite(q) || !std::isfinite(p) || q <= kTolerance)
-    return std::unexpected(GoodsError{GoodsError::Kind::Invalid, QStringLiteral("进货数量必须填写")});
+    return std::unexpected(GoodsError{GoodsError::Kind::Invalid, kQuantityMissingMessage});
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(GoodsDatabaseError(open.error()));
   auto changed = ctx.db.Execute(
       "update buy set 进货数量=进货数量+?, 进货金额=进货金额+?, 存货数量=存货数量+?, 存货金额=存货金额+? where ID=?", q,

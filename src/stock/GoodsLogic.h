@@ -82,6 +82,11 @@ GoodsError GoodsDatabaseError(const DbError& error);
 
 // What an operator is told when editing or deleting goods.
 QString GoodsNotAllowedMessage();
+// What a command on a goods row that no longer exists is told.
+inline const QString kGoodsGoneMessage = QStringLiteral("该商品已不存在，可能已被删除。");
+inline const QString kQuantityMissingMessage = QStringLiteral("进货数量必须填写");
+// The category tree's root item, which stands for every goods row.
+inline const QString kAllGoodsItem = QStringLiteral("全部信息");
 
 // Inserts new goods field by field with the codes [099] … [085].
 [[nodiscard]] std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsForm& form);

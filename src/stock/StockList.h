@@ -8,6 +8,7 @@
 
 #include "lists/ListFill.h"
 #include "stock/GoodsLogic.h"
+#include "stock/StockFill.h"
 
 class QWidget;
 
@@ -16,34 +17,8 @@ namespace hemulu {
 class ColumnShares;
 class Grid;
 
-// Columns of the stock grid that the program refers to.
-inline constexpr int kStockIdCol = 1;
-inline constexpr int kStockBuyPriceCol = 7;
-inline constexpr int kStockBuyAmountCol = 8;
-inline constexpr int kStockSoldAmountCol = 11;
-inline constexpr int kStockQuantityCol = 12;
-inline constexpr int kStockStockAmountCol = 13;
-inline constexpr int kStockCols = 17;
-
-// The goods row last chosen on the stock grid or the summary view; one pair shared by
-// both, as the commands of either act on it.
-struct GoodsSelection {
-  int row = 0;
-  QString id;
-  // A goods row's ID: not empty and greater than zero as a number.
-  bool HasGoods() const;
-  qint64 GoodsId() const;
-};
-
-// The stock warning quantity from the typed or stored text: its whole number (2.9
-// acts as 2), 0 for a non-number.
-int WarningQuantityOf(const QString& text);
-int StoredWarningQuantity(const IniFile& settings);
-
 // Two header rows with their groups, captions, alignments and number columns.
 void LayOutStockGrid(Grid& grid);
-// The fill of the stock list from a query, with the warning quantity for the marking.
-ListFillSpec StockFillSpec(const GoodsQuery& query, int warning_quantity, bool show_zero_stock);
 FillResult FillStockGrid(AppContext& ctx, Grid& grid, const GoodsQuery& query, int warning_quantity);
 
 // Width shares of the stock grid's host per column (column 0 is fixed, the last extends).
@@ -58,13 +33,12 @@ void SetStockHiddenColumns(ColumnShares& shares, bool super_administrator, bool 
                            bool hide_stock_amount);
 
 // The compact view of the summary page.
-inline constexpr int kSummaryCols = 12;
 void LayOutSummaryGrid(Grid& grid);
 FillResult FillSummaryGrid(AppContext& ctx, Grid& grid, int warning_quantity);
 ColumnShares* AttachSummaryShares(Grid& grid, bool super_administrator);
 
 // The grid, header rows and row-header column included, as a spreadsheet; columns
 // hidden from the current user are left out.
-std::expected<void, QString> ExportStockGrid(const Grid& grid, const QString& path);
+[[nodiscard]] std::expected<void, QString> ExportStockGrid(const Grid& grid, const QString& path);
 
 }  // namespace hemulu

@@ -43,11 +43,11 @@ StockPage::StockPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection, St
     auto* shortcut = new QShortcut(keys, grid_, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
     connect(shortcut, &QShortcut::activated, this, [this] {
       const int row = grid_->SelectionFirstRow();
-      if (QMenu* m = PrepareMenuFor(row, row >= 0 ? 2 : -1)) m->popup(grid_->mapToGlobal(grid_->rect().center()));
+      if (QMenu* m = PrepareMenuFor(row, row >= 0 ? kStockNameCol : -1)) m->popup(grid_->mapToGlobal(grid_->rect().center()));
     });
   }
   // Enter on a row sells it, as a double-click does.
-  connect(grid_, &Grid::RowActivated, this, [this](int row) { ActivateCell(row, 2); });
+  connect(grid_, &Grid::RowActivated, this, [this](int row) { ActivateCell(row, kStockNameCol); });
   connect(grid_, &Grid::MouseReleased, this, [this](Qt::MouseButton button, int row, int col, const QPoint& pos) {
     if (button != Qt::RightButton) return;
     if (QMenu* m = PrepareMenuFor(row, col)) m->popup(pos);
@@ -272,7 +272,7 @@ void StockPage::SellScannedCode() {
 }
 
 void StockPage::ActivateCell(int row, int col) {
-  if (row < 2 || col < 2) return;
+  if (row < grid_->FixedRows() || col < kStockNameCol) return;
   selection_.row = row;
   selection_.id = grid_->CellText(row, kStockIdCol);
   if (selection_.HasGoods() && hooks_.open_sale) hooks_.open_sale(selection_.GoodsId());
@@ -284,7 +284,7 @@ QMenu* StockPage::PrepareMenuFor(int row, int col) {
   if (row >= 0 && col >= 0) grid_->SetFocusCell(row, col);
   if (row >= 0) selection_.id = grid_->CellText(row, kStockIdCol);
   if (!menu_) return nullptr;
-  if (row >= 2 && col >= 2) {
+  if (row >= grid_->FixedRows() && col >= kStockNameCol) {
     const bool super = ctx_.session.IsSuperAdministrator();
     const auto show = [this](StockCommand command, bool visible) {
       if (QAction* a = CommandItem(command)) a->setVisible(visible);
@@ -376,7 +376,7 @@ void StockPage::ExportToSpreadsheet() {
     ctx_.ShowMessage(done.error(), MessageKind::Stop);
     return;
   }
-  ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
+  ctx_.notifier.Notify(kHintTitle, QStringLiteral("已导出到 ") + path);
 }
 
 void StockPage::Print() { PrintGrid(*grid_, QStringLiteral("商品库存"), this); }

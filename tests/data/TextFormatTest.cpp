@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -79,4 +80,36 @@ TEST(TextFormat, FastNumberTextMatchesTheGeneralForm) {
     const std::size_t n = NumberChars(v, buf);
     ASSERT_EQ(QString::fromLatin1(buf, static_cast<qsizetype>(n)), GeneralForm(v)) << v;
   }
+}
+
+TEST(TextFormat, EveryDateReaderRefusesDaysTheCalendarHasNot) {
+  const auto stored = [](const char* text) {
+    return ReadStoredDate(reinterpret_cast<const unsigned char*>(text), std::strlen(text)).has_value();
+  };
+  EXPECT_TRUE(stored("2024-02-29 08:30:00"));  // a leap year
+  EXPECT_TRUE(stored("2000-02-29"));
+  EXPECT_TRUE(stored(" 2026-3-4T5:06:07 "));
+  EXPECT_TRUE(stored("2026-3-4 5:06"));
+  for (const char* impossible : {"2026-02-30", "2025-02-29", "1900-02-29", "2026-04-31 00:00:00", "2026-13-01",
+                                 "2026-00-10", "2026-01-00", "2026-01-01 24:00:00", "2026-01-01 10:60:00"})
+    EXPECT_FALSE(stored(impossible)) << impossible;
+
+  EXPECT_TRUE(ReadCellDate(u"2024年2月29日"));
+  EXPECT_FALSE(ReadCellDate(u"2026年2月30日"));
+  EXPECT_FALSE(ReadCellDate(u"2026年6月31日5时"));
+  EXPECT_FALSE(ParseDateCellText("2025年2月29日"));
+  EXPECT_FALSE(ParseDateSqlText("2026-02-30 00:00:00"));
+  EXPECT_FALSE(ParseDateSqlText("2026-2-3"));  // the stored form has two-digit fields
+  EXPECT_FALSE(ParseDateSqlText("0000-01-01"));
+  // A stored text that is no real date is shown as it stands.
+  EXPECT_EQ(DateFieldText(u"2026-02-30 00:00:00"), "2026-02-30 00:00:00");
+  EXPECT_EQ(DateFieldText(u"2024-02-29 00:00:00"), "2024年2月29日");
+}
+
+TEST(TextFormat, OneNumberReaderForBoxesAndCells) {
+  EXPECT_EQ(ParseNumber(u"+2.5"), 2.5);
+  EXPECT_EQ(ParseNumber(u" -1e3 "), -1000.0);
+  EXPECT_EQ(ParseNumber(u".5"), 0.5);
+  for (const char16_t* bad : {u"1,000", u"0x10", u"inf", u"1e309", u"２", u"1 2", u""})
+    EXPECT_FALSE(ParseNumber(QStringView(bad))) << QString::fromUtf16(bad).toStdString();
 }

@@ -8,9 +8,9 @@
 
 #include "stock/StockList.h"
 #include "TestSupport.h"
-#include "lists/ExcelExport.h"
+#include "lists/GridExport.h"
 #include "lists/Grid.h"
-#include "lists/ListFill.h"
+#include "lists/GridFill.h"
 
 using namespace hemulu;
 
@@ -87,10 +87,10 @@ TEST(ExcelExport, WritesHeaderMergesRowsInOrderAndNumbersAsNumbers) {
   grid.SetColumnLockedHidden(1, false);  // the ID column, merely narrow: exported, hidden
   grid.SetColumnWidth(1, 0);
   grid.SetColumnLockedHidden(7, true);   // the purchase price: left out
-  FillList(app.ctx(), grid, StockFillSpec(AllGoodsQuery(), 2, false));  // sorted by stock
+  (void)FillGrid(app.ctx(), grid, StockFillSpec(AllGoodsQuery(), 2, false));  // sorted by stock
 
   const QString file = app.FilePath("my.xlsx");
-  const auto written = ExportToExcel(grid, file, true, true);
+  const auto written = ExportGridToExcel(grid, file, true, true);
   ASSERT_TRUE(written.has_value()) << written.error().toStdString();
   const Sheet sheet = ReadSheet(file);
   ASSERT_FALSE(sheet.cells.isEmpty()) << "is unzip installed?";
@@ -123,7 +123,7 @@ TEST(ExcelExport, WritesHeaderMergesRowsInOrderAndNumbersAsNumbers) {
   EXPECT_FALSE(sheet.cells.contains("A6") || sheet.cells.contains("C6"));
 
   // Without the header rows and column 0, the first data row is row 1 from column A.
-  ASSERT_TRUE(ExportToExcel(grid, file, false, false).has_value());
+  ASSERT_TRUE(ExportGridToExcel(grid, file, false, false).has_value());
   const Sheet bare = ReadSheet(file);
   EXPECT_TRUE(bare.merges.isEmpty());
   EXPECT_EQ(bare.cells["B1"].value, "雪碧");
@@ -134,13 +134,13 @@ TEST(ExcelExport, FailedWriteIsReportedAndLeavesNothingBehind) {
   test::TestApp app;
   Grid grid;
   LayOutStockGrid(grid);
-  const auto missing = ExportToExcel(grid, app.FilePath("no/such/folder/my.xlsx"), true, true);
+  const auto missing = ExportGridToExcel(grid, app.FilePath("no/such/folder/my.xlsx"), true, true);
   ASSERT_FALSE(missing.has_value());
   EXPECT_TRUE(missing.error().startsWith("导出Excel文件失败")) << missing.error().toStdString();
 
   // A target that cannot be replaced: the partial file is removed again.
   ASSERT_TRUE(QDir(app.Dir()).mkdir("my.xlsx"));
-  const auto blocked = ExportToExcel(grid, app.FilePath("my.xlsx"), true, true);
+  const auto blocked = ExportGridToExcel(grid, app.FilePath("my.xlsx"), true, true);
   ASSERT_FALSE(blocked.has_value());
   EXPECT_FALSE(QFile::exists(app.FilePath(".my.xlsx.part")));
 }

@@ -1,0 +1,100 @@
+#include "stock/StockFill.h"
+
+#include <cmath>
+
+#include "data/TextFormat.h"
+
+namespace hemulu {
+
+namespace {
+
+// Field numbers of the stock list's records (field i lands in grid column i + 1).
+enum StockField {
+  kId, kName, kModel, kCode, kCategory, kBought, kBuyPrice, kBoughtAmount, kSold, kSellPrice, kSoldAmount,
+  kStock, kStockAmount, kDate, kSupplier, kNote
+};
+
+const std::vector<ListField>& StockFields() {
+  static const std::vector<ListField> fields = {
+      {"ID", FieldKind::Number},       {"名称"},
+      {"型号"},                        {"编码"},
+      {"类型"},                        {"进货数量", FieldKind::Number},
+      {"进货单价", FieldKind::Number}, {"进货金额", FieldKind::Number},
+      {"销售数量", FieldKind::Number}, {"销售单价", FieldKind::Number},
+      {"销售金额", FieldKind::Number}, {"存货数量", FieldKind::Number},
+      {"存货金额", FieldKind::Number}, {"入库日期", FieldKind::Date},
+      {"供货商"},                      {"备注"},
+  };
+  return fields;
+}
+
+// The zero filter and the low / zero stock colours shared by both goods lists.
+void AddStockRules(ListFillSpec& plan, int stock_field, int warning, bool show_zero) {
+  const double w = warning;
+  const RecordTest low = [stock_field, w](const FillRecord& r) { return r.Number(stock_field) - w < -kTolerance; };
+  plan.colour_rules.push_back({QStringLiteral("beepcolor"), low});
+  if (show_zero) {
+    plan.colour_rules.push_back({QStringLiteral("zerocolor"), [stock_field](const FillRecord& r) {
+                                   return std::fabs(r.Number(stock_field)) <= kTolerance;
+                                 }});
+  } else {
+    plan.row_filter = [stock_field](const FillRecord& r) { return r.Number(stock_field) > kTolerance; };
+  }
+}
+
+}  // namespace
+
+int WarningQuantityOf(const QString& text) { return static_cast<int>(std::trunc(NumberValue(text))); }
+
+int StoredWarningQuantity(const IniFile& settings) {
+  return WarningQuantityOf(settings.ReadSetupValue(QStringLiteral("beep")));
+}
+
+bool GoodsSelection::HasGoods() const { return !id.isEmpty() && NumberValue(id) > kTolerance; }
+qint64 GoodsSelection::GoodsId() const { return HasGoods() ? static_cast<qint64>(NumberValue(id)) : 0; }
+
+ListFillSpec StockFillSpec(const GoodsQuery& query, int warning_quantity, bool show_zero_stock) {
+  ListFillSpec plan;
+  plan.sql = query.sql.toStdString();
+  plan.values.assign(query.params.begin(), query.params.end());
+  plan.fields = StockFields();
+  AddStockRules(plan, kStock, warning_quantity, show_zero_stock);
+  plan.colour_last_col = kStockNoteCol;
+  plan.totals = {{kBought, kStockBoughtCol},         {kBoughtAmount, kStockBuyAmountCol},
+                 {kSold, kStockSoldCol},             {kSoldAmount, kStockSoldAmountCol},
+                 {kStock, kStockQuantityCol},        {kStockAmount, kStockStockAmountCol}};
+  plan.label_column = kStockCategoryCol;
+  plan.sort_column = kStockQuantityCol;
+  plan.totals_first_col = kStockNameCol;
+  plan.totals_last_col = kStockNoteCol;
+  plan.line_first_col = kStockNameCol;
+  plan.line_last_col = kStockNoteCol;
+  return plan;
+}
+
+ListFillSpec SummaryFillSpec(int warning_quantity, bool show_zero_stock) {
+  enum { kSId, kSName, kSModel, kSCode, kSCategory, kSBought, kSBoughtAmount, kSSold, kSSoldAmount, kSStock,
+         kSStockAmount };
+  ListFillSpec plan;
+  plan.sql = "select * from buy";
+  plan.fields = {{"ID", FieldKind::Number},       {"名称"},
+                 {"型号"},                        {"编码"},
+                 {"类型"},                        {"进货数量", FieldKind::Number},
+                 {"进货金额", FieldKind::Number}, {"销售数量", FieldKind::Number},
+                 {"销售金额", FieldKind::Number}, {"存货数量", FieldKind::Number},
+                 {"存货金额", FieldKind::Number}};
+  AddStockRules(plan, kSStock, warning_quantity, show_zero_stock);
+  plan.colour_last_col = kSummaryStockAmountCol;
+  // Each total stands in its own field's column.
+  for (int field : {kSBought, kSBoughtAmount, kSSold, kSSoldAmount, kSStock, kSStockAmount})
+    plan.totals.push_back({field, field + 1});
+  plan.label_column = kSummaryNameCol;
+  plan.sort_column = -1;  // the compact view keeps the table's order
+  plan.totals_first_col = kSummaryNameCol;
+  plan.totals_last_col = kSummaryStockAmountCol;
+  plan.line_first_col = kSummaryNameCol;
+  plan.line_last_col = -1;
+  return plan;
+}
+
+}  // namespace hemulu

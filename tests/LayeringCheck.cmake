@@ -1,0 +1,61 @@
+# Fails when a logic file includes a widget header or a windows header, or shows a
+# message; or when a windows file holds SQL text. Run by the test "Layering.Rules" with
+# LOGIC_FILES and UI_FILES, ;-separated absolute paths, from the libraries' own sources.
+
+set(problems "")
+string(REPLACE "|" ";" LOGIC_FILES "${LOGIC_FILES}")
+string(REPLACE "|" ";" UI_FILES "${UI_FILES}")
+
+# Headers of the windows libraries, as logic would include them ("lists/Grid.h").
+set(ui_headers "")
+foreach(file IN LISTS UI_FILES)
+  if(file MATCHES "/src/(.+)\\.h$")
+    list(APPEND ui_headers "${CMAKE_MATCH_1}.h")
+  endif()
+endforeach()
+
+set(widget_includes "#include <(QtWidgets|QtGui|QtPrintSupport|QtCharts)|#include <Q(Widget|Dialog|Menu|Action|Label|LineEdit|ComboBox|Painter|Pixmap|Color|Font|Icon|Image|Application|GuiApplication|Printer|TableView|HeaderView|Frame|Layout|[VH]BoxLayout|GridLayout|FormLayout|PushButton|ToolButton|CheckBox|MessageBox|TreeWidget|Screen|Palette|Chart)[A-Za-z]*>")
+set(prompting "(prompter|ShowMessage|ReportDatabaseUnavailable|ReportWriteError|SuperAdministratorGate|notifier)[.(>-]")
+
+foreach(file IN LISTS LOGIC_FILES)
+  if(NOT EXISTS "${file}")
+    continue()
+  endif()
+  file(STRINGS "${file}" lines)
+  # The context that defines the window-side helpers is the one exception.
+  set(may_prompt FALSE)
+  if(file MATCHES "/src/data/(AppContext|Prompter)\\.(h|cpp)$")
+    set(may_prompt TRUE)
+  endif()
+  foreach(line IN LISTS lines)
+    if(line MATCHES "${widget_includes}")
+      string(APPEND problems "\n${file}: a logic file includes a widget header: ${line}")
+    endif()
+    foreach(header IN LISTS ui_headers)
+      if(line MATCHES "#include \"${header}\"")
+        string(APPEND problems "\n${file}: a logic file includes a windows header: ${line}")
+      endif()
+    endforeach()
+    if(NOT may_prompt AND NOT line MATCHES "^ *//" AND line MATCHES "${prompting}")
+      string(APPEND problems "\n${file}: logic shows something: ${line}")
+    endif()
+  endforeach()
+endforeach()
+
+foreach(file IN LISTS UI_FILES)
+  if(NOT EXISTS "${file}")
+    continue()
+  endif()
+  file(STRINGS "${file}" lines)
+  foreach(line IN LISTS lines)
+    string(TOLOWER "${line}" lower)
+    if(NOT lower MATCHES "^ *//" AND lower MATCHES "\"[ (]*(select|insert|update|delete|create|drop|alter|pragma|attach|replace|vacuum|begin|commit) ")
+      string(APPEND problems "\n${file}: a windows file holds SQL text: ${line}")
+    endif()
+  endforeach()
+endforeach()
+
+if(problems)
+  message(FATAL_ERROR "Layering rules broken (docs/architecture.md):${problems}")
+endif()
+message(STATUS "Layering rules hold: ${LOGIC_COUNT} logic files, ${UI_COUNT} windows files")
