@@ -101,6 +101,9 @@ class MainWindow : public QMainWindow {
   // charts page recomputed. Pages not yet created fill themselves when first shown.
   void RefillPages();
 
+  // Where the window's size, position and maximised state are kept between runs.
+  static QString WindowStatePath();
+
  signals:
   // The window has been closed; the program ends.
   void Closed();
