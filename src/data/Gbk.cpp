@@ -29,13 +29,15 @@ class Iconv {
   std::optional<std::size_t> Convert(const char* in, std::size_t in_size, char* out, std::size_t out_size,
                                      bool exact = false) {
     if (!Valid()) return std::nullopt;
-    // Every call ends in the initial state (flushed, or reset on failure).
+    // Every call ends in the initial state (flushed or stateless, or reset on failure).
     char* src = const_cast<char*>(in);
     char* dst = out;
     std::size_t src_left = in_size, dst_left = out_size;
     const std::size_t rc = iconv(cd_, &src, &src_left, &dst, &dst_left);
+    // A whole text is flushed (a stateful end would be written there); one character
+    // of a stateless encoding needs no flush, and skipping it keeps the name initials fast.
     const bool ok = rc != static_cast<std::size_t>(-1) && (!exact || rc == 0) && src_left == 0 &&
-                    iconv(cd_, nullptr, nullptr, &dst, &dst_left) != static_cast<std::size_t>(-1);
+                    (exact || iconv(cd_, nullptr, nullptr, &dst, &dst_left) != static_cast<std::size_t>(-1));
     if (!ok) {
       iconv(cd_, nullptr, nullptr, nullptr, nullptr);
       return std::nullopt;

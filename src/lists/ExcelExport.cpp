@@ -66,7 +66,7 @@ class Writer {
   int SheetRows() const { return store_.Rows() - first_row_; }
   int SheetCols() const { return static_cast<int>(plan_.columns.size()); }
 
-  // False when a cell, a width or a merge could not be written.
+  // The first failure of a width, a height, a cell or a merge; LXW_NO_ERROR when all were written.
   [[nodiscard]] lxw_error Write(lxw_workbook* book, lxw_worksheet* sheet) {
     Checked check;
     header_format_ = workbook_add_format(book);
