@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "data/Gbk.h"
+#include "data/IniText.h"
 
 namespace hemulu {
 
@@ -71,12 +72,16 @@ QString LimitUtf8(const QString& value) {
 }  // namespace
 
 QString IniFile::Read(const QString& section, const QString& key) const {
-  const QString want_section = section.trimmed(), want_key = key.trimmed();
-  if (want_section.isEmpty() || want_key.isEmpty()) return QString();
   QFile file(path_);
   if (!file.open(QIODevice::ReadOnly)) return QString();
+  return ReadIniText(file.readAll(), section, key);
+}
+
+QString ReadIniText(const QByteArray& contents, const QString& section, const QString& key) {
+  const QString want_section = section.trimmed(), want_key = key.trimmed();
+  if (want_section.isEmpty() || want_key.isEmpty()) return QString();
   bool in_section = false;
-  for (const Line& line : SplitLines(DecodeFile(file.readAll()))) {
+  for (const Line& line : SplitLines(DecodeFile(contents))) {
     const QString name = SectionName(line.text);
     if (!name.isNull()) {
       in_section = SameName(name, want_section);

@@ -100,7 +100,8 @@ Grid::Grid(QWidget* parent, const QString& object_name) : QFrame(parent) {
   connect(body_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { OnSelectionChanged(body_); });
   connect(footer_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { OnSelectionChanged(footer_); });
-  body_->viewport()->installEventFilter(this);
+  body_viewport_ = body_->viewport();
+  body_viewport_->installEventFilter(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -191,7 +192,7 @@ void Grid::SyncFooterMargin() {
 }
 
 bool Grid::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == body_->viewport() && event->type() == QEvent::Resize) SyncFooterMargin();
+  if (watched == body_viewport_ && event->type() == QEvent::Resize) SyncFooterMargin();
   return QFrame::eventFilter(watched, event);
 }
 

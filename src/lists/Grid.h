@@ -219,6 +219,9 @@ class Grid : public QFrame {
   GridModel* body_model_ = nullptr;
   GridModel* footer_model_ = nullptr;
   GridTableView* body_ = nullptr;
+  // Kept at construction: while the view is being destroyed its viewport still sends
+  // events, and body_ is then no longer a whole scroll area to ask.
+  QObject* body_viewport_ = nullptr;
   GridTableView* footer_ = nullptr;
   GridHeader* header_ = nullptr;
   GridDelegate* delegate_ = nullptr;

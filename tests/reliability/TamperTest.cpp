@@ -103,7 +103,9 @@ TEST(Tamper, EveryFlippedByteIsFoundAndTheFileIsLeftAsItWas) {
         } else {
           ADD_FAILURE() << "a flipped byte went unnoticed";
         }
-        if (dump) EXPECT_TRUE(*dump == pristine_dump) << "a flipped byte was read as other data";
+        if (dump) {
+          EXPECT_TRUE(*dump == pristine_dump) << "a flipped byte was read as other data";
+        }
       }
     }
     EXPECT_TRUE(ReadAll(dir.path() + "/data.db") == bytes) << "the failed open changed the file";
