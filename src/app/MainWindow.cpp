@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTextBrowser>
@@ -38,7 +40,8 @@ int PageOfItem(int item_index) {
 int ItemOfPage(int page_index) { return page_index == kAboutPage ? kAboutItem : page_index; }
 
 // A window size that fits a 1366 x 768 screen with its task bar and frame.
-constexpr QSize kPreferredSize(1240, 680);
+constexpr QSize kSmallestSize(1240, 690);
+constexpr auto kGeometryKey = "main/geometry";
 
 }  // namespace
 
@@ -89,9 +92,14 @@ MainWindow::MainWindow(AppContext& ctx, MainWindowParts parts, QWidget* parent)
   setWindowTitle(kProgramTitle);
   CreateTrayIcon();
 
-  const QRect available = screen()->availableGeometry();
-  resize(kPreferredSize.boundedTo(available.size() - QSize(24, 48)).expandedTo(QSize(640, 480)));
-  move(available.center() - QPoint(width() / 2, height() / 2));
+  if (!restoreGeometry(QSettings(WindowStatePath(), QSettings::IniFormat).value(kGeometryKey).toByteArray())) {
+    // First run: most of the screen, so every column of the lists shows its text whole;
+    // never below the smallest size the pages are laid out for unless the screen is smaller.
+    const QRect available = screen()->availableGeometry();
+    const QSize most(available.width() * 9 / 10, available.height() * 9 / 10);
+    resize(most.expandedTo(kSmallestSize).boundedTo(available.size()));
+    move(available.center() - QPoint(width() / 2, height() / 2));
+  }
   ShowPage(kAboutPage);
 }
 
@@ -292,7 +300,13 @@ void MainWindow::Restore() {
   activateWindow();
 }
 
+QString MainWindow::WindowStatePath() {
+  // The user's own settings of the window, apart from the shop's config.ini.
+  return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/window.ini");
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
+  QSettings(WindowStatePath(), QSettings::IniFormat).setValue(kGeometryKey, saveGeometry());
   if (tray_) tray_->hide();
   event->accept();
   emit Closed();

@@ -94,6 +94,9 @@ class MainWindow : public QMainWindow {
   // Shows the window in its normal state and in front.
   void Restore();
 
+  // Where the window's size, position and maximised state are kept between runs.
+  static QString WindowStatePath();
+
  signals:
   // The window has been closed; the program ends.
   void Closed();

@@ -1,6 +1,8 @@
 #include "app/NoticePopup.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -27,6 +29,8 @@ NoticePopup::NoticePopup(QWidget* host) : QFrame(host) {
   timer_->setSingleShot(true);
   timer_->setInterval(kShowMs);
   connect(timer_, &QTimer::timeout, this, &QWidget::hide);
+  // Clicks go to the control beneath; the notice only watches where they land.
+  setAttribute(Qt::WA_TransparentForMouseEvents);
   host->installEventFilter(this);
   hide();
 }
@@ -38,18 +42,31 @@ void NoticePopup::Show(const QString& title, const QString& text) {
   PlaceInCorner();
   show();
   raise();
+  if (!watching_clicks_) {
+    qApp->installEventFilter(this);
+    watching_clicks_ = true;
+  }
   timer_->start();  // a newer notice restarts the time
 }
 
 bool NoticePopup::eventFilter(QObject* watched, QEvent* event) {
   if (watched == parent() && event->type() == QEvent::Resize && isVisible()) PlaceInCorner();
+  // A press inside the notice dismisses it early; the press still reaches its target.
+  if (event->type() == QEvent::MouseButtonPress && isVisible() && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->window() == window()) {
+    const auto* press = static_cast<QMouseEvent*>(event);
+    if (rect().contains(mapFromGlobal(press->globalPosition().toPoint()))) hide();
+  }
   return QFrame::eventFilter(watched, event);
 }
 
-// A click dismisses the notice early.
-void NoticePopup::mousePressEvent(QMouseEvent*) {
+void NoticePopup::hideEvent(QHideEvent* event) {
   timer_->stop();
-  hide();
+  if (watching_clicks_) {
+    qApp->removeEventFilter(this);
+    watching_clicks_ = false;
+  }
+  QFrame::hideEvent(event);
 }
 
 void NoticePopup::PlaceInCorner() {

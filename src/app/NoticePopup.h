@@ -1,6 +1,7 @@
 #pragma once
 // The notice shown inside the main window where the desktop has no notification
-// area: never modal, gone by itself after a few seconds.
+// area: never modal, gone by itself after a few seconds. It never takes a click meant
+// for the page under it: clicks pass through, and a click on it also closes it.
 
 #include <QFrame>
 
@@ -20,10 +21,11 @@ class NoticePopup : public QFrame {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void PlaceInCorner();
+  bool watching_clicks_ = false;
 
   QLabel* title_;
   QLabel* text_;

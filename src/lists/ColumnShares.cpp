@@ -41,6 +41,10 @@ double ColumnShares::Share(int col) const {
   return col >= 0 && col < static_cast<int>(shares_.size()) ? shares_[col] : -1.0;
 }
 
+void ColumnShares::ApplyOnce(int col, double share) {
+  if (grid_ && col > 0 && col < grid_->Cols()) grid_->SetColumnWidth(col, ShareWidth(share, host_.width()));
+}
+
 void ColumnShares::Apply() {
   if (grid_) ApplyColumnShares(*grid_, host_.width(), first_col_width_, shares_);
 }

@@ -31,6 +31,8 @@ class ColumnShares final : public QObject {
   void SetShare(int col, double share);
   void SetShares(std::vector<double> shares);
   double Share(int col) const;
+  // Sets one column's width from `share` now, keeping its stored share for the next apply.
+  void ApplyOnce(int col, double share);
   void Apply();
 
  protected:

@@ -38,6 +38,17 @@ bool NumberOfCell(CellKind kind, const QString& text, double& value) {
   }
 }
 
+constexpr const char* kDateNumberFormat = "yyyy\"年\"m\"月\"d\"日\"";
+constexpr const char* kDateTimeNumberFormat = "yyyy\"年\"m\"月\"d\"日\"h\"时\"m\"分\"s\"秒\"";
+
+// A date cell's text as the spreadsheet's date; nullopt where it is no date or lies
+// before the spreadsheet's calendar starts (1900), so it stays text.
+std::optional<lxw_datetime> SheetDate(const QString& text) {
+  const std::optional<DateParts> parts = ReadCellDate(text);
+  if (!parts || parts->year < 1900 || parts->year > 9999) return std::nullopt;
+  return lxw_datetime{parts->year, parts->month, parts->day, parts->hour, parts->minute, static_cast<double>(parts->second)};
+}
+
 // The first failure of the library's calls; later calls are skipped once one failed.
 class Checked {
  public:
@@ -76,6 +87,16 @@ class Writer {
     format_set_align(header_format_, LXW_ALIGN_VERTICAL_CENTER);
     format_set_border(header_format_, LXW_BORDER_THIN);
     format_set_bold(bold_format_);
+    // Dates are the spreadsheet's own dates, shown as the list shows them.
+    for (int bold = 0; bold < 2; ++bold) {
+      for (int timed = 0; timed < 2; ++timed) {
+        lxw_format*& f = date_formats_[bold][timed];
+        f = workbook_add_format(book);
+        if (!f) return LXW_ERROR_MEMORY_MALLOC_FAILED;
+        format_set_num_format(f, timed ? kDateTimeNumberFormat : kDateNumberFormat);
+        if (bold) format_set_bold(f);
+      }
+    }
 
     for (int i = 0; i < SheetCols() && check.Ok(); ++i) {
       const int width = plan_.columns[static_cast<std::size_t>(i)].width;
@@ -107,8 +128,14 @@ class Writer {
         lxw_format* format = header ? header_format_ : bold ? bold_format_ : nullptr;
         double value = 0;
         const auto col = static_cast<lxw_col_t>(i);
-        if (!header && NumberOfCell(column.kind, text, value))
+        if (!header && NumberOfCell(column.kind, text, value)) {
           check([&] { return worksheet_write_number(sheet, sheet_row, col, value, format); });
+        } else if (const auto date = header || column.kind != CellKind::Date ? std::nullopt : SheetDate(text)) {
+          const bool timed = date->hour != 0 || date->min != 0 || date->sec != 0;
+          lxw_format* date_format = date_formats_[bold ? 1 : 0][timed ? 1 : 0];
+          lxw_datetime when = *date;
+          check([&] { return worksheet_write_datetime(sheet, sheet_row, col, &when, date_format); });
+        }
         else
           check([&] { return worksheet_write_string(sheet, sheet_row, col, CellBytes(text).constData(), format); });
       }
@@ -156,6 +183,7 @@ class Writer {
   std::vector<int> sheet_col_;  // store column → sheet column, -1 when left out
   lxw_format* header_format_ = nullptr;
   lxw_format* bold_format_ = nullptr;
+  lxw_format* date_formats_[2][2] = {};  // [bold][with a time]
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <algorithm>
+#include <malloc.h>
 #include <vector>
 
 #include "lists/Grid.h"
@@ -48,7 +49,13 @@ void DrawCell(QPainter& p, const QRectF& rect, const QString& text, Qt::Alignmen
   f.setBold(bold);
   p.setFont(f);
   p.setPen(fore.isValid() ? fore : QColor(Qt::black));
-  p.drawText(rect.adjusted(3, 0, -3, 0), static_cast<int>(align | Qt::TextSingleLine), text);
+  // The text stays inside its own column, cut short with "…" as on screen.
+  const QRectF inner = rect.adjusted(3, 0, -3, 0);
+  p.save();
+  p.setClipRect(inner, Qt::IntersectClip);
+  p.drawText(inner, static_cast<int>(align | Qt::TextSingleLine),
+             PrintedCellText(QFontMetricsF(f, p.device()), text, inner.width()));
+  p.restore();
 }
 
 // The header rows at `top`; a merged caption spans the printed columns of its merge.
@@ -76,6 +83,10 @@ double DrawHeader(QPainter& p, const Grid& grid, const Layout& l, double top) {
 }
 
 }  // namespace
+
+QString PrintedCellText(const QFontMetricsF& metrics, const QString& text, double width) {
+  return metrics.elidedText(text, Qt::ElideRight, std::max(width, 0.0));
+}
 
 int RenderGridPages(const Grid& grid, const QString& title, QPagedPaintDevice& device) {
   QPainter p(&device);
@@ -119,14 +130,19 @@ int RenderGridPages(const Grid& grid, const QString& title, QPagedPaintDevice& d
 }
 
 void PrintGrid(const Grid& grid, const QString& title, QWidget* parent) {
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setPageOrientation(QPageLayout::Landscape);
-  printer.setDocName(title);
-  QPrintPreviewDialog preview(&printer, parent);
-  preview.setWindowTitle(QStringLiteral("打印预览 - ") + title);
-  QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
-                   [&grid, &title](QPrinter* p) { RenderGridPages(grid, title, *p); });
-  preview.exec();
+  {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setDocName(title);
+    QPrintPreviewDialog preview(&printer, parent);
+    preview.setWindowTitle(QStringLiteral("打印预览 - ") + title);
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                     [&grid, &title](QPrinter* p) { RenderGridPages(grid, title, *p); });
+    preview.exec();
+  }
+  // The preview's recorded pages went with the dialog; hand the heap they used back to
+  // the system so a large list's preview does not leave the program swollen.
+  malloc_trim(0);
 }
 
 }  // namespace hemulu

@@ -4,12 +4,16 @@
 
 #include <QString>
 
+class QFontMetricsF;
 class QPagedPaintDevice;
 class QWidget;
 
 namespace hemulu {
 
 class Grid;
+
+// A cell's text as printed in `width` device pixels: whole when it fits, else cut with "…".
+QString PrintedCellText(const QFontMetricsF& metrics, const QString& text, double width);
 
 // Lays the grid out on the device's pages; returns the number of pages.
 int RenderGridPages(const Grid& grid, const QString& title, QPagedPaintDevice& device);

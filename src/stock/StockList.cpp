@@ -83,16 +83,18 @@ ColumnShares* AttachStockShares(Grid& grid, bool super_administrator) {
   return new ColumnShares(grid, grid, kStockFirstColWidth, StockShares(super_administrator));
 }
 
-void SetStockHiddenColumns(ColumnShares& shares, bool super_administrator, bool hide_buy_price, bool hide_buy_amount,
-                           bool hide_stock_amount) {
+void SetStockColumnHidden(ColumnShares& shares, bool super_administrator, int col, bool hide) {
   if (!super_administrator) return;  // the operator's columns are locked whatever the toggles
-  // A ticked toggle hides its column; clearing it gives the column back its share.
-  // 进货单价 comes back narrower (0.05) than its first layout (0.06): the toggle's own width.
-  constexpr double kRestoredBuyPriceShare = 0.05;
-  const auto share = [](int col, bool hide) { return hide ? 0.0 : kSuperShares[static_cast<std::size_t>(col)]; };
-  shares.SetShare(kStockBuyPriceCol, hide_buy_price ? 0.0 : kRestoredBuyPriceShare);
-  shares.SetShare(kStockBuyAmountCol, share(kStockBuyAmountCol, hide_buy_amount));
-  shares.SetShare(kStockStockAmountCol, share(kStockStockAmountCol, hide_stock_amount));
+  if (col != kStockBuyPriceCol && col != kStockBuyAmountCol && col != kStockStockAmountCol) return;
+  if (hide) {
+    shares.SetShare(col, 0.0);
+    return;
+  }
+  // The column keeps its table share for every later layout and resize; only the toggle's
+  // own give-back of 进货单价 is narrower, until the frame next changes size.
+  constexpr double kBuyPriceGiveBackShare = 0.05;
+  shares.SetShare(col, kSuperShares[static_cast<std::size_t>(col)]);
+  if (col == kStockBuyPriceCol) shares.ApplyOnce(col, kBuyPriceGiveBackShare);
 }
 
 void LayOutSummaryGrid(Grid& grid) {
@@ -106,11 +108,28 @@ FillResult FillSummaryGrid(AppContext& ctx, Grid& grid, int warning_quantity) {
   return FillGrid(ctx, grid, SummaryFillSpec(warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
 }
 
+std::vector<double> SummaryShares(bool super_administrator) {
+  if (super_administrator) return kSummaryShares;
+  // The hidden amounts' width goes to the visible columns in proportion to their own
+  // shares, so no single column (the last visible one) swallows it.
+  std::vector<double> shares = kSummaryShares;
+  double hidden = 0, visible = 0;
+  for (int c = 1; c < static_cast<int>(shares.size()); ++c) {
+    const bool amount = c == kSummaryBoughtAmountCol || c == kSummarySoldAmountCol || c == kSummaryStockAmountCol;
+    double& share = shares[static_cast<std::size_t>(c)];
+    (amount ? hidden : visible) += share;
+    if (amount) share = 0;
+  }
+  if (visible > 0)
+    for (double& share : shares) share *= (visible + hidden) / visible;
+  return shares;
+}
+
 ColumnShares* AttachSummaryShares(Grid& grid, bool super_administrator) {
   if (!super_administrator)
     for (int c : {kSummaryBoughtAmountCol, kSummarySoldAmountCol, kSummaryStockAmountCol})
       grid.SetColumnLockedHidden(c, true);  // amounts stay hidden from operators
-  return new ColumnShares(grid, grid, kStockFirstColWidth, kSummaryShares);
+  return new ColumnShares(grid, grid, kStockFirstColWidth, SummaryShares(super_administrator));
 }
 
 std::expected<void, QString> ExportStockGrid(const Grid& grid, const QString& path) {

@@ -28,13 +28,15 @@ const std::vector<double>& StockShares(bool super_administrator);
 // Column widths as shares of the grid's host; the operator's layout hides the price
 // and amount columns for good. Re-applied on every resize.
 ColumnShares* AttachStockShares(Grid& grid, bool super_administrator);
-// The 显示模式 toggles of 超级管理员; operators keep their hidden columns whatever the toggles.
-void SetStockHiddenColumns(ColumnShares& shares, bool super_administrator, bool hide_buy_price, bool hide_buy_amount,
-                           bool hide_stock_amount);
+// One 显示模式 toggle of 超级管理员 (column 7, 8 or 13): hiding sets the column's share
+// to 0; showing gives it back its width. Operators keep their hidden columns.
+void SetStockColumnHidden(ColumnShares& shares, bool super_administrator, int col, bool hide);
 
 // The compact view of the summary page.
 void LayOutSummaryGrid(Grid& grid);
 FillResult FillSummaryGrid(AppContext& ctx, Grid& grid, int warning_quantity);
+// The compact view's shares; an operator's visible columns share the hidden amounts' width.
+std::vector<double> SummaryShares(bool super_administrator);
 ColumnShares* AttachSummaryShares(Grid& grid, bool super_administrator);
 
 // The grid, header rows and row-header column included, as a spreadsheet; columns

@@ -199,13 +199,7 @@ void StockPage::ConnectMenu() {
 void StockPage::FillStockList(const GoodsQuery& query) {
   last_query_ = query;
   const FillResult result = FillStockGrid(ctx_, *grid_, query, warning_quantity_);
-  ApplyColumnShares();
   if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
-}
-
-void StockPage::ApplyColumnShares() {
-  SetStockHiddenColumns(*shares_, ctx_.session.IsSuperAdministrator(), hide_buy_price_, hide_buy_amount_,
-                        hide_stock_amount_);
 }
 
 void StockPage::RefillPickLists() {
@@ -284,12 +278,16 @@ QMenu* StockPage::PrepareMenuFor(int row, int col) {
   if (row >= 0 && col >= 0) grid_->SetFocusCell(row, col);
   if (row >= 0) selection_.id = grid_->CellText(row, kStockIdCol);
   if (!menu_) return nullptr;
-  if (row >= grid_->FixedRows() && col >= kStockNameCol) {
-    const bool super = ctx_.session.IsSuperAdministrator();
-    const auto show = [this](StockCommand command, bool visible) {
-      if (QAction* a = CommandItem(command)) a->setVisible(visible);
-    };
-    using enum StockCommand;
+  const bool super = ctx_.session.IsSuperAdministrator();
+  const auto show = [this](StockCommand command, bool visible) {
+    if (QAction* a = CommandItem(command)) a->setVisible(visible);
+  };
+  using enum StockCommand;
+  if (row < 0 || col < 0) {
+    // Below the last row (or beside the columns) there is no row at all: offer only what
+    // needs none, instead of items left visible by an earlier right-click.
+    for (StockCommand command : {Restock, Edit, Delete, ShowBuyPrice}) show(command, false);
+  } else if (row >= grid_->FixedRows() && col >= kStockNameCol) {
     if (selection_.HasGoods()) {
       show(ShowBuyPrice, true);
       show(Restock, true);
@@ -371,6 +369,7 @@ void StockPage::ShowPurchasePrice() {
 }
 
 void StockPage::ExportToSpreadsheet() {
+  if (!selection_.HasGoods()) return;  // exported from a chosen goods row only
   const QString path = ctx_.FilePath(QStringLiteral("my.xlsx"));
   if (auto done = ExportStockGrid(*grid_, path); !done) {
     ctx_.ShowMessage(done.error(), MessageKind::Stop);
@@ -382,10 +381,7 @@ void StockPage::ExportToSpreadsheet() {
 void StockPage::Print() { PrintGrid(*grid_, QStringLiteral("商品库存"), this); }
 
 void StockPage::ToggleColumn(int col, bool hide) {
-  if (col == kStockBuyPriceCol) hide_buy_price_ = hide;
-  if (col == kStockBuyAmountCol) hide_buy_amount_ = hide;
-  if (col == kStockStockAmountCol) hide_stock_amount_ = hide;
-  ApplyColumnShares();
+  SetStockColumnHidden(*shares_, ctx_.session.IsSuperAdministrator(), col, hide);
 }
 
 }  // namespace hemulu

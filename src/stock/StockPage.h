@@ -80,7 +80,6 @@ class StockPage : public QWidget {
  private:
   QWidget* BuildToolBar();
   void ConnectMenu();
-  void ApplyColumnShares();
   void OnWarningQuantityEdited(const QString& text);
   void OnZeroStockToggled(bool checked);
   void Search(GoodsSearchField field, const QString& text);
@@ -99,7 +98,6 @@ class StockPage : public QWidget {
   int warning_quantity_ = 0;
   GoodsQuery last_query_ = AllGoodsQuery();
   bool setting_failure_shown_ = false;
-  bool hide_buy_price_ = false, hide_buy_amount_ = false, hide_stock_amount_ = false;
 
   QLineEdit* code_box_ = nullptr;
   QLineEdit* name_box_ = nullptr;

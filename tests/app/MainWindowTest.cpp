@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
+#include <QScreen>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -285,4 +287,36 @@ TEST(MainWindow, WithoutATrayNoticesShowInsideTheWindowWithoutBlocking) {
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   const QRect inside = window.centralWidget()->rect();
   EXPECT_TRUE(inside.contains(notice->geometry()));
+}
+
+TEST(MainWindow, OpensOnMostOfTheScreenAndRemembersItsPlace) {
+  TestApp app;
+  QFile::remove(MainWindow::WindowStatePath());
+  QRect available;
+  QSize left_at;
+  {
+    MainWindow window(app.ctx());
+    available = window.screen()->availableGeometry();
+    const QSize expected =
+        QSize(available.width() * 9 / 10, available.height() * 9 / 10).expandedTo(QSize(1240, 690)).boundedTo(available.size());
+    EXPECT_EQ(window.size(), expected);
+    window.show();
+    window.setGeometry(available.x() + 10, available.y() + 20, 700, 500);
+    left_at = window.size();
+    window.close();
+  }
+  EXPECT_TRUE(QFile::exists(MainWindow::WindowStatePath()));
+  {
+    MainWindow window(app.ctx());
+    EXPECT_EQ(window.size(), left_at);
+    window.showMaximized();
+    window.close();
+  }
+  {
+    MainWindow window(app.ctx());
+    window.show();
+    EXPECT_TRUE(window.windowState() & Qt::WindowMaximized);
+    window.close();
+  }
+  QFile::remove(MainWindow::WindowStatePath());
 }

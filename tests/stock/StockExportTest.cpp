@@ -27,6 +27,7 @@ struct Sheet {
   struct Cell {
     bool is_text = false;
     QString value;  // the string, or the number as written
+    int style = 0;  // the index into the workbook's cell formats
   };
   QMap<QString, Cell> cells;
   QStringList merges;
@@ -48,17 +49,19 @@ Sheet ReadSheet(const QString& file) {
   QXmlStreamReader xml(Unzip(file, "xl/worksheets/sheet1.xml"));
   QString ref;
   bool text = false;
+  int style = 0;
   while (!xml.atEnd()) {
     xml.readNext();
     if (!xml.isStartElement()) continue;
     if (xml.name() == u"c") {
       ref = xml.attributes().value("r").toString();
       text = xml.attributes().value("t") == u"s";
+      style = xml.attributes().value("s").toInt();
     } else if (xml.name() == u"t") {  // an inline string
-      sheet.cells[ref] = {true, xml.readElementText()};
+      sheet.cells[ref] = {true, xml.readElementText(), style};
     } else if (xml.name() == u"v") {
       const QString v = xml.readElementText();
-      sheet.cells[ref] = {text, text ? strings.value(v.toInt()) : v};
+      sheet.cells[ref] = {text, text ? strings.value(v.toInt()) : v, style};
     } else if (xml.name() == u"mergeCell") {
       sheet.merges << xml.attributes().value("ref").toString();
     } else if (xml.name() == u"col" && xml.attributes().value("hidden") == u"1") {
@@ -66,6 +69,24 @@ Sheet ReadSheet(const QString& file) {
     }
   }
   return sheet;
+}
+
+// The number format code of cell format `style` (from xl/styles.xml), empty for a built-in one.
+QString NumberFormatOf(const QString& file, int style) {
+  QMap<QString, QString> codes;
+  QStringList xf_formats;
+  bool in_cell_xfs = false;
+  QXmlStreamReader xml(Unzip(file, "xl/styles.xml"));
+  while (!xml.atEnd()) {
+    xml.readNext();
+    if (xml.isEndElement() && xml.name() == u"cellXfs") in_cell_xfs = false;
+    if (!xml.isStartElement()) continue;
+    if (xml.name() == u"numFmt")
+      codes[xml.attributes().value("numFmtId").toString()] = xml.attributes().value("formatCode").toString();
+    if (xml.name() == u"cellXfs") in_cell_xfs = true;
+    if (in_cell_xfs && xml.name() == u"xf") xf_formats << xml.attributes().value("numFmtId").toString();
+  }
+  return codes.value(xf_formats.value(style));
 }
 
 }  // namespace
@@ -113,7 +134,10 @@ TEST(ExcelExport, WritesHeaderMergesRowsInOrderAndNumbersAsNumbers) {
   EXPECT_EQ(sheet.cells["E4"].value, "007");
   EXPECT_FALSE(sheet.cells["L3"].is_text);
   EXPECT_EQ(sheet.cells["L3"].value, "1.5");
-  EXPECT_EQ(sheet.cells["N3"].value, "2026年12月1日");
+  // The date is the spreadsheet's own date (days from 1899-12-30), shown as on screen.
+  EXPECT_FALSE(sheet.cells["N3"].is_text);
+  EXPECT_EQ(sheet.cells["N3"].value, "46357");
+  EXPECT_EQ(NumberFormatOf(file, sheet.cells["N3"].style), "yyyy\"年\"m\"月\"d\"日\"");
   EXPECT_FALSE(sheet.cells.contains("P3"));  // an empty note writes nothing
 
   // The totals row last, its totals as numbers.

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFontMetricsF>
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -22,6 +23,7 @@
 #include "lists/GridPrinter.h"
 #include "stock/GoodsEntryWindow.h"
 #include "stock/CategoryTreeWindow.h"
+#include "stock/StockList.h"
 #include "stock/StockPage.h"
 #include "stock/SummaryPage.h"
 
@@ -137,6 +139,12 @@ TEST(StockPage, MenuItemsFollowTheRowAndTheUser) {
   EXPECT_FALSE(f.Item("删除")->isVisible());
   EXPECT_FALSE(f.Item("查看进货单价")->isVisible());
   EXPECT_TRUE(f.Item("商品续存")->isVisible());
+  // Below the last row there is no row: nothing that needs one stays on offer.
+  f.Page().PrepareMenuFor(row, 3);
+  f.Page().PrepareMenuFor(-1, -1);
+  EXPECT_TRUE(f.selection.id.isEmpty());
+  for (const char* item : {"商品续存", "修改(退货)", "删除", "查看进货单价"}) EXPECT_FALSE(f.Item(item)->isVisible()) << item;
+  for (const char* item : {"商品入库", "刷新显示", "导出Excel"}) EXPECT_TRUE(f.Item(item)->isVisible()) << item;
 }
 
 TEST(StockPage, OperatorSeesNoPricesAndCannotEditOrDelete) {
@@ -271,8 +279,14 @@ TEST(StockPage, ExportLeavesOutWhatTheUserCannotSee) {
   InsertGoods(app.ctx().db, row);
   PageFixture f(app);
   f.Page();
-  f.Item("导出Excel")->trigger();
   const QString path = app.FilePath("my.xlsx");
+  // Without a chosen goods row (below the last row) the export does nothing.
+  f.Page().PrepareMenuFor(-1, -1);
+  f.Item("导出Excel")->trigger();
+  EXPECT_FALSE(QFile::exists(path));
+  EXPECT_TRUE(app.notifier.notices.empty());
+  f.Page().PrepareMenuFor(f.G().FixedRows(), kStockNameCol);
+  f.Item("导出Excel")->trigger();
   ASSERT_TRUE(QFile::exists(path)) << (app.prompter.Messages().empty() ? "" : app.prompter.Messages()[0].toStdString());
   EXPECT_EQ(app.notifier.notices.back().text, "已导出到 " + path);
   QProcess unzip;
@@ -297,7 +311,17 @@ TEST(SummaryPage, OperatorSeesNoAmountsAndRightClickClearsTheChoice) {
   EXPECT_EQ(g.CellText(g.Rows() - 1, 2), "合计：");
   EXPECT_EQ(g.CellText(g.Rows() - 1, 10), "4");
   for (int c : {7, 9, 11}) EXPECT_EQ(g.ColumnWidth(c), 0) << c;
-  EXPECT_GT(g.ColumnWidth(8), 0);
+  // The hidden amounts' width is shared out in proportion: 名称 stays 1.5 × 型号 and
+  // 存货数量 no wider than the other counts.
+  EXPECT_NEAR(g.ColumnWidth(2), 1.5 * g.ColumnWidth(3), 2);
+  EXPECT_GT(g.ColumnWidth(3), static_cast<int>(0.1 * g.width()));
+  EXPECT_EQ(g.ColumnWidth(6), g.ColumnWidth(8));
+  EXPECT_LE(g.ColumnWidth(10), g.ColumnWidth(8) + 1);
+  double total = 0;
+  for (double share : SummaryShares(false)) total += share;
+  double full = 0;
+  for (double share : SummaryShares(true)) full += share;
+  EXPECT_NEAR(total, full, 1e-9);
   EXPECT_EQ(page.PrepareMenuFor(2, 3), menus.value(kSummaryMenu));
   EXPECT_TRUE(selection.id.isEmpty());
   EXPECT_EQ(selection.row, 2);
@@ -313,6 +337,16 @@ TEST(StockPage, PrintingPaginatesTheVisibleColumns) {
   const int pages = RenderGridPages(f.G(), "商品库存", pdf);
   EXPECT_GE(pages, 2);
   EXPECT_LE(pages, 10);
+
+  // A cell's text never runs into the next column: cut short to its width, else whole.
+  const QFontMetricsF metrics(QFont(), &pdf);
+  const QString long_text = "BSKL330进口饮料";
+  const double narrow = metrics.horizontalAdvance(long_text) / 2;
+  const QString cut = PrintedCellText(metrics, long_text, narrow);
+  EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
+  EXPECT_LE(metrics.horizontalAdvance(cut), narrow);
+  EXPECT_EQ(PrintedCellText(metrics, "2026年11月20日", metrics.horizontalAdvance("2026年11月20日") + 1), "2026年11月20日");
+  EXPECT_TRUE(PrintedCellText(metrics, long_text, -5).isEmpty());
 }
 
 TEST(StockPage, HideTogglesAndTheCategoryAndSupplierLists) {
@@ -323,13 +357,28 @@ TEST(StockPage, HideTogglesAndTheCategoryAndSupplierLists) {
   const qint64 ia = InsertGoods(app.ctx().db, a), ib = InsertGoods(app.ctx().db, b);
   PageFixture f(app);
   f.Page().resize(1000, 400);
-  const int width = f.G().ColumnWidth(7);
-  EXPECT_GT(width, 0);
+  f.owner.show();  // a hidden frame hears of its resizes only when shown
+  // 进货单价 is 0.06 of the frame from the start and after each fill and resize; only the
+  // toggle's give-back is 0.05, until the next resize.
+  const auto share_of = [&](double share) { return static_cast<int>(share * f.G().width()); };
+  EXPECT_EQ(f.G().ColumnWidth(7), share_of(0.06));
+  f.Page().FillStockList();
+  EXPECT_EQ(f.G().ColumnWidth(7), share_of(0.06));
   f.Item("隐藏进货单价")->trigger();
   EXPECT_TRUE(f.Item("隐藏进货单价")->isChecked());
   EXPECT_EQ(f.G().ColumnWidth(7), 0);
+  f.G().resize(1100, 300);
+  EXPECT_EQ(f.G().ColumnWidth(7), 0);
   f.Item("隐藏进货单价")->trigger();
-  EXPECT_EQ(f.G().ColumnWidth(7), static_cast<int>(0.05 * f.G().width()));
+  EXPECT_EQ(f.G().ColumnWidth(7), share_of(0.05));
+  f.Page().FillStockList();
+  EXPECT_EQ(f.G().ColumnWidth(7), share_of(0.05));
+  f.G().resize(1000, 300);
+  EXPECT_EQ(f.G().ColumnWidth(7), share_of(0.06));
+  f.Item("隐藏进货金额")->trigger();
+  EXPECT_EQ(f.G().ColumnWidth(8), 0);
+  f.Item("隐藏进货金额")->trigger();
+  EXPECT_EQ(f.G().ColumnWidth(8), share_of(0.075));
 
   auto* category = f.Page().findChild<QComboBox*>("库管类型查询框");
   auto* supplier = f.Page().findChild<QComboBox*>("库管供货商框");
