@@ -113,6 +113,15 @@ void GenerateSales(Database& db, int count, int goods_count) {
   }
   if (goods.empty()) Fail("sales", QStringLiteral("no goods"));
 
+  // A million rows go in far faster without the secondary indexes and the per-day
+  // totals' triggers; they are made afterwards as a reopen makes them for an older file.
+  if (auto r = db.ExecScript(
+          "DROP INDEX IF EXISTS \"UID\"; DROP INDEX IF EXISTS \"sell_首拼\"; DROP INDEX IF EXISTS \"sell_客户名称\";"
+          "DROP INDEX IF EXISTS \"sell_类型\"; DROP TRIGGER IF EXISTS sell_day_insert;"
+          "DROP TRIGGER IF EXISTS sell_day_delete; DROP TRIGGER IF EXISTS sell_day_update;");
+      !r)
+    Fail("drop indexes", r.error());
+
   std::mt19937 rng(20121208);
   InOneTransaction(db, [&] {
     Statement st = Prepare(db,
@@ -155,6 +164,9 @@ void GenerateSales(Database& db, int count, int goods_count) {
       RunAndReset(st);
     }
   });
+  if (auto r = db.ExecScript("CREATE INDEX \"UID\" ON sell(UID)"); !r) Fail("index", r.error());
+  db.Close();
+  if (auto r = db.Open(); !r) Fail("reopen", r.error());
 }
 
 void GenerateLedger(Database& db, int count) {

@@ -77,7 +77,10 @@ sqlite3* BenchShop::Plain() {
   attach->BindAll(path);
   if (QFile f(path); !f.open(QIODevice::WriteOnly)) Fail("plain copy", f.errorString());
   if (auto r = attach->Run(); !r) Fail("attach plain", r.error());
-  if (auto r = db().ExecScript("SELECT sqlcipher_export('plain'); DETACH DATABASE plain;"); !r)
+  // The same page size as ours, so that the difference is the encryption alone.
+  const std::string pages = "PRAGMA plain.page_size=" + std::to_string(kCipherPageSize) +
+                            "; SELECT sqlcipher_export('plain'); DETACH DATABASE plain;";
+  if (auto r = db().ExecScript(pages.c_str()); !r)
     Fail("export plain", r.error());
   if (sqlite3_open_v2(path.toUtf8().constData(), &plain_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
       SQLITE_OK)

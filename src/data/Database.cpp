@@ -236,6 +236,14 @@ void RemoveWithSidecars(const QString& path) {
 
 }  // namespace
 
+QString ContainsPattern(const QString& text) {
+  QString escaped = text;
+  escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+      .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+      .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+  return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
 QString ConversionTempPath(const QString& db_path) { return db_path + QStringLiteral(".convert-tmp"); }
 QString LegacyBackupPath(const QString& db_path) { return db_path + QStringLiteral(".bak-1k"); }
 

@@ -125,6 +125,10 @@ class Database {
   std::function<void(ConversionStep)> conversion_hook_;
 };
 
+// The text as a LIKE pattern that matches it anywhere; its own %, _ and \ taken
+// literally (the statement carries "escape '\'").
+QString ContainsPattern(const QString& text);
+
 // The names the conversion uses beside the database file.
 QString ConversionTempPath(const QString& db_path);
 QString LegacyBackupPath(const QString& db_path);

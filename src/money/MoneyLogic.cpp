@@ -7,14 +7,6 @@
 
 namespace hemulu {
 
-QString ContainsPattern(const QString& text) {
-  QString escaped = text;
-  escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-      .replace(QLatin1Char('%'), QStringLiteral("\\%"))
-      .replace(QLatin1Char('_'), QStringLiteral("\\_"));
-  return QLatin1Char('%') + escaped + QLatin1Char('%');
-}
-
 MoneyError MoneyDatabaseError(const DbError& e) {
   if (e.unavailable) return {MoneyError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
   return {MoneyError::Kind::Database, WriteFailureText(e.message), e.message};

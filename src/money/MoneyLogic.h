@@ -26,10 +26,6 @@ struct MoneyError {
 };
 MoneyError MoneyDatabaseError(const DbError& error);
 
-// The text as a LIKE pattern that matches it anywhere; its own %, _ and \ taken
-// literally (the statement carries "escape '\'").
-QString ContainsPattern(const QString& text);
-
 // "select max(c) as exp from t group by c": each non-empty value once, in the order
 // the query gives them. An unreadable database gives an empty list.
 [[nodiscard]] std::expected<QStringList, DbError> GroupedValues(AppContext& ctx, const char* table, const char* column);

@@ -186,14 +186,6 @@ QStringList SaleCategoryValues(AppContext& ctx) {
 
 namespace {
 
-QString ContainsPattern(const QString& text) {
-  QString escaped = text;
-  escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-      .replace(QLatin1Char('%'), QStringLiteral("\\%"))
-      .replace(QLatin1Char('_'), QStringLiteral("\\_"));
-  return QLatin1Char('%') + escaped + QLatin1Char('%');
-}
-
 QString DayStart(const QDate& d) { return DateSqlText(QDateTime(d, QTime(0, 0))); }
 
 }  // namespace

@@ -34,14 +34,6 @@ const char* PickColumn(PickField field) {
   return "类型";
 }
 
-// The text as a LIKE pattern that matches it anywhere, its own % and _ taken literally.
-QString ContainsPattern(const QString& text) {
-  QString escaped = text;
-  escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-      .replace(QLatin1Char('%'), QStringLiteral("\\%"))
-      .replace(QLatin1Char('_'), QStringLiteral("\\_"));
-  return QLatin1Char('%') + escaped + QLatin1Char('%');
-}
 
 GoodsQuery ContainsQuery(const char* column, const QString& text) {
   if (text.isEmpty()) return AllGoodsQuery();

@@ -153,7 +153,7 @@ TEST(EndToEnd, ASecondProgramInTheSameFolderSaysSoAndTouchesNothingAndAKilledOne
     EXPECT_TRUE(said.contains("already running")) << said.toStdString();
     EXPECT_FALSE(HasFileOpen(second.process().processId(), database));
   }
-  for (std::size_t i = 0; i < files.size(); ++i) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
     EXPECT_EQ(ReadAll(files[i]), bytes[i]) << files[i].toStdString();
     EXPECT_EQ(QFileInfo(files[i]).lastModified(), times[i]) << files[i].toStdString();
   }
