@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "lists/GridModel.h"
@@ -38,6 +39,11 @@ class Grid::ModelResetScope {
 
 Grid::Grid(QWidget* parent, const QString& object_name) : QFrame(parent) {
   if (!object_name.isEmpty()) setObjectName(object_name);
+  for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
+    auto* shortcut = new QShortcut(keys, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(shortcut, &QShortcut::activated, this,
+            [this] { emit MenuKeyPressed(SelectionFirstRow(), mapToGlobal(rect().center())); });
+  }
   setFrameShape(QFrame::Box);
   setFrameShadow(QFrame::Plain);
   setLineWidth(1);

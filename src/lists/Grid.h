@@ -170,6 +170,9 @@ class Grid : public QFrame {
   void MouseReleased(Qt::MouseButton button, int row, int col, const QPoint& global_pos);
   // Enter or Return on the selected row.
   void RowActivated(int row);
+  // The keyboard's menu key or Shift+F10: the selected row (-1 when none) and where
+  // its pop-up menu should appear.
+  void MenuKeyPressed(int row, const QPoint& global_pos);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "lists/ColumnShares.h"
@@ -38,14 +37,9 @@ BankPage::BankPage(AppContext& ctx, QMenu* menu, QWidget* parent) : QWidget(pare
           [this](Qt::MouseButton, int row, int col, const QPoint&) { ActivateCell(row, col); });
   // Enter on a movement changes it, as a double-click does.
   connect(grid_, &Grid::RowActivated, this, [this](int row) { ActivateCell(row, 2); });
-  for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
-    auto* shortcut = new QShortcut(keys, grid_, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-    connect(shortcut, &QShortcut::activated, this, [this] {
-      const int row = grid_->SelectionFirstRow();
-      if (QMenu* m = PrepareMenuFor(row < 0 ? grid_->FixedRows() : row, 2))
-        m->popup(grid_->mapToGlobal(grid_->rect().center()));
-    });
-  }
+  connect(grid_, &Grid::MenuKeyPressed, this, [this](int row, const QPoint& pos) {
+    if (QMenu* m = PrepareMenuFor(row < 0 ? grid_->FixedRows() : row, 2)) m->popup(pos);
+  });
   ConnectMenu();
   SetUpBankDetail();
 }

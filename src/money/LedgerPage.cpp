@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "lists/ColumnShares.h"
@@ -60,13 +59,9 @@ LedgerPage::LedgerPage(AppContext& ctx, QMenu* menu, QWidget* parent) : QWidget(
     if (QMenu* m = PrepareMenuFor(row, col)) m->popup(pos);
   });
   // The keyboard's menu key (or Shift+F10) opens the menu for the chosen row.
-  for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
-    auto* shortcut = new QShortcut(keys, grid_, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-    connect(shortcut, &QShortcut::activated, this, [this] {
-      const int row = grid_->SelectionFirstRow();
-      if (QMenu* m = PrepareMenuFor(row, 2)) m->popup(grid_->mapToGlobal(grid_->rect().center()));
-    });
-  }
+  connect(grid_, &Grid::MenuKeyPressed, this, [this](int row, const QPoint& pos) {
+    if (QMenu* m = PrepareMenuFor(row, 2)) m->popup(pos);
+  });
   ConnectMenu();
 
   FillLedgerList();

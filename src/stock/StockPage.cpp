@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 #include <cstdio>
 
@@ -39,13 +38,9 @@ StockPage::StockPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection, St
     ActivateCell(row, col);
   });
   // The keyboard's menu key (or Shift+F10) opens the menu for the chosen row.
-  for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
-    auto* shortcut = new QShortcut(keys, grid_, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-    connect(shortcut, &QShortcut::activated, this, [this] {
-      const int row = grid_->SelectionFirstRow();
-      if (QMenu* m = PrepareMenuFor(row, row >= 0 ? kStockNameCol : -1)) m->popup(grid_->mapToGlobal(grid_->rect().center()));
-    });
-  }
+  connect(grid_, &Grid::MenuKeyPressed, this, [this](int row, const QPoint& pos) {
+    if (QMenu* m = PrepareMenuFor(row, row >= 0 ? kStockNameCol : -1)) m->popup(pos);
+  });
   // Enter on a row sells it, as a double-click does.
   connect(grid_, &Grid::RowActivated, this, [this](int row) { ActivateCell(row, kStockNameCol); });
   connect(grid_, &Grid::MouseReleased, this, [this](Qt::MouseButton button, int row, int col, const QPoint& pos) {
