@@ -3,38 +3,72 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 namespace hemulu {
 
-std::size_t NumberChars(double value, char* buf) {
+namespace {
+
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The decimal digits of n, ending just before `end`; returns where they begin.
+char* DigitsBefore(char* end, std::uint64_t n) {
+  while (n >= 100) {
+    const auto pair = static_cast<std::size_t>(n % 100) * 2;
+    n /= 100;
+    *--end = kDigitPairs[pair + 1];
+    *--end = kDigitPairs[pair];
+  }
+  if (n >= 10) {
+    *--end = kDigitPairs[n * 2 + 1];
+    *--end = kDigitPairs[n * 2];
+  } else {
+    *--end = static_cast<char>('0' + n);
+  }
+  return end;
+}
+
+}  // namespace
+
+std::size_t NumberChars(double value, char* buf, bool& exact) {
+  exact = true;
   if (value == 0.0) {  // no "-0" in a cell
     buf[0] = '0';
     return 1;
   }
   // A value that is exactly the double nearest to n / 10^k, with n of at most 13 digits
   // and k ≤ 4, prints as that decimal under "%.13g": the binary error is far below the
-  // 13th digit, and 1e-4 ≤ |value| < 1e13 keeps "%g" in fixed notation.
+  // 13th digit, and 1e-4 ≤ |value| < 1e13 keeps "%g" in fixed notation. Such a text
+  // also reads back as exactly the value.
   static constexpr double kScale[] = {1, 10, 100, 1000, 10000};
-  if (std::fabs(value) < 1e13) {
+  static constexpr std::uint64_t kLimit = 10000000000000;  // 13 digits
+  const double magnitude = std::fabs(value);
+  if (magnitude < 1e13) {
     for (int k = 0; k <= 4; ++k) {
-      const double scaled = std::round(value * kScale[k]);
-      if (std::fabs(scaled) >= 1e13) break;
-      if (scaled / kScale[k] != value) continue;
+      // Near a whole number the product is within a hair of it, so adding one half and
+      // cutting off finds it; anywhere else the check below fails whatever is found.
+      const auto n = static_cast<std::uint64_t>(magnitude * kScale[k] + 0.5);
+      if (n >= kLimit) break;
+      if (static_cast<double>(n) / kScale[k] != magnitude) continue;
       char digits[24];
-      const auto n = static_cast<long long>(std::fabs(scaled));
-      const int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+      char* const digits_end = digits + sizeof digits;
+      char* first = DigitsBefore(digits_end, n);
+      const auto count = static_cast<int>(digits_end - first);
       char* p = buf;
       if (value < 0) *p++ = '-';
       if (count <= k) {
         *p++ = '0';
         *p++ = '.';
         for (int z = count; z < k; ++z) *p++ = '0';
-        p = std::copy(digits, digits + count, p);
+        p = std::copy(first, digits_end, p);
       } else {
-        p = std::copy(digits, digits + count - k, p);
+        p = std::copy(first, digits_end - k, p);
         if (k > 0) {
           *p++ = '.';
-          p = std::copy(digits + count - k, digits + count, p);
+          p = std::copy(digits_end - k, digits_end, p);
         }
       }
       if (k > 0) {  // the shortest k leaves no trailing zero, but be sure
@@ -44,8 +78,14 @@ std::size_t NumberChars(double value, char* buf) {
       return static_cast<std::size_t>(p - buf);
     }
   }
+  exact = false;
   const auto r = std::to_chars(buf, buf + 40, value, std::chars_format::general, 13);
   return static_cast<std::size_t>(r.ptr - buf);
+}
+
+std::size_t NumberChars(double value, char* buf) {
+  bool exact = false;
+  return NumberChars(value, buf, exact);
 }
 
 QString NumberText(double value) {
@@ -86,6 +126,19 @@ bool IsRealDate(const DateParts& p) {
 }
 
 std::optional<DateParts> ReadStoredDate(const unsigned char* p, std::size_t size) {
+  // The form the program itself writes, "YYYY-MM-DD HH:MM:SS", read in one go.
+  static constexpr char kFull[] = "0000-00-00 00:00:00";
+  if (size == sizeof kFull - 1) {
+    bool full = true;
+    for (std::size_t i = 0; i < size && full; ++i)
+      full = kFull[i] == '0' ? p[i] >= '0' && p[i] <= '9' : p[i] == static_cast<unsigned char>(kFull[i]);
+    if (full) {
+      const auto two = [p](int at) { return (p[at] - '0') * 10 + (p[at + 1] - '0'); };
+      const DateParts date{two(0) * 100 + two(2), two(5), two(8), two(11), two(14), two(17)};
+      if (!IsRealDate(date)) return std::nullopt;
+      return date;
+    }
+  }
   const unsigned char* end = p + size;
   static constexpr char kSeparators[] = {'-', '-', ' ', ':', ':'};
   int parts[6] = {0, 0, 0, 0, 0, 0};
@@ -141,6 +194,15 @@ std::optional<QDateTime> ToDateTime(const DateParts& d) {
 }
 
 std::size_t IntChars(int v, char16_t* out) {
+  if (v >= 0 && v < 10) {
+    out[0] = static_cast<char16_t>(u'0' + v);
+    return 1;
+  }
+  if (v >= 10 && v < 100) {
+    out[0] = static_cast<char16_t>(u'0' + v / 10);
+    out[1] = static_cast<char16_t>(u'0' + v % 10);
+    return 2;
+  }
   char buf[16];
   const auto r = std::to_chars(buf, buf + sizeof buf, v);
   const auto n = static_cast<std::size_t>(r.ptr - buf);

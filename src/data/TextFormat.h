@@ -18,6 +18,9 @@ QString NumberText(double value);
 // write it straight into their row buffers; quantities and prices with up to four
 // decimals take a fast path.
 std::size_t NumberChars(double value, char* buf);
+// The same; `exact` is set when the text is known to read back as exactly `value` (a
+// sort by the text may then use the value itself), cleared when it may not.
+std::size_t NumberChars(double value, char* buf, bool& exact);
 // Strict reading of a typed number or a cell: the whole trimmed text must be a finite
 // number in the C form ("+2.5", "-1e3", ".5"); the one number reader of the program.
 std::optional<double> ParseNumber(QStringView text);

@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QLocale>
 #include <algorithm>
+#include <bit>
+#include <utility>
 #include <cmath>
 
 #include "data/TextFormat.h"
@@ -31,6 +33,7 @@ bool ParseDate(QStringView text, double& key) {
 GridStore::GridStore() : cols_(1), kinds_(1, CellKind::Auto) {
   palette_.push_back(CellStyle{});
   header_.push_back(MakeHeaderRow());
+  ResetLooks();
 }
 
 GridStore::HeaderRow GridStore::MakeHeaderRow() const {
@@ -40,12 +43,53 @@ GridStore::HeaderRow GridStore::MakeHeaderRow() const {
   return row;
 }
 
+// ---- Looks ----
+
+namespace {
+std::size_t HashLook(const std::uint16_t* styles, std::size_t cols) {
+  std::size_t hash = 14695981039346656037ull;
+  for (std::size_t c = 0; c < cols; ++c) hash = (hash ^ styles[c]) * 1099511628211ull;
+  return hash;
+}
+}  // namespace
+
+void GridStore::ResetLooks() {
+  const auto cols = static_cast<std::size_t>(cols_);
+  look_styles_.assign(cols, 0);  // look 0: every cell plain
+  look_scratch_.assign(cols, 0);
+  look_ids_.clear();
+  look_ids_.emplace(HashLook(look_styles_.data(), cols), 0);
+}
+
+std::uint32_t GridStore::InternLook(const std::uint16_t* styles) {
+  const auto cols = static_cast<std::size_t>(cols_);
+  const std::size_t hash = HashLook(styles, cols);
+  const auto [first, last] = look_ids_.equal_range(hash);
+  for (auto it = first; it != last; ++it)
+    if (std::equal(styles, styles + cols, LookStyles(it->second))) return it->second;
+  const auto look = static_cast<std::uint32_t>(look_styles_.size() / cols);
+  look_styles_.insert(look_styles_.end(), styles, styles + cols);
+  look_ids_.emplace(hash, look);
+  return look;
+}
+
+std::uint32_t GridStore::RowLook(int row) const {
+  const int d = row - FixedRows();
+  return d >= 0 && d < DataRows() ? rows_[d].look : 0;
+}
+
+void GridStore::SetRowLook(int row, std::uint32_t look) {
+  const int d = row - FixedRows();
+  if (d < 0 || d >= DataRows() || static_cast<std::size_t>(look) * cols_ >= look_styles_.size()) return;
+  rows_[d].look = look;
+}
+
+// ---- Rows and their texts ----
+
 std::uint32_t GridStore::NewSlot() {
   if (used_slots_ == span_blocks_.size() * kBlockRows)
-    span_blocks_.push_back(std::make_unique<Span[]>(static_cast<std::size_t>(kBlockRows) * cols_));
-  const std::uint32_t slot = used_slots_++;
-  std::fill_n(SlotSpans(slot), cols_, Span{});  // a reused block holds an earlier fill's spans
-  return slot;
+    span_blocks_.push_back(std::make_unique_for_overwrite<CellSpan[]>(static_cast<std::size_t>(kBlockRows) * cols_));
+  return used_slots_++;
 }
 
 void GridStore::ReleaseSlotsIfEmpty() {
@@ -54,6 +98,7 @@ void GridStore::ReleaseSlotsIfEmpty() {
   used_slots_ = 0;
   text_chunk_ = 0;
   text_used_ = 0;
+  ResetLooks();
 }
 
 void GridStore::StoreText(DataRow& row, QStringView text) {
@@ -97,9 +142,10 @@ void GridStore::SetFixedRows(int fixed) {
   while (FixedRows() < fixed) {
     HeaderRow h = MakeHeaderRow();
     if (!rows_.empty()) {
+      const std::uint16_t* styles = LookStyles(rows_.front().look);
       for (int c = 0; c < cols_; ++c) {
         h.text[c] = TextView(FixedRows(), c).toString();
-        h.style[c] = SpansOf(0)[c].style;
+        h.style[c] = styles[c];
       }
       rows_.erase(rows_.begin());
     }
@@ -111,9 +157,9 @@ void GridStore::SetFixedRows(int fixed) {
     DataRow row;
     row.slot = NewSlot();
     StoreText(row, QStringView());
+    row.look = InternLook(h.style.data());
     rows_.insert(rows_.begin(), row);
     SetDataRowCells(0, h.text);
-    for (int c = 0; c < cols_; ++c) SpansOf(0)[c].style = h.style[c];
   }
 }
 
@@ -121,18 +167,32 @@ void GridStore::SetCols(int cols) {
   cols = std::max(cols, 1);
   if (cols == cols_) return;
   const int keep = std::min(cols, cols_);
-  std::vector<std::vector<Span>> old(rows_.size());
+  std::vector<std::vector<CellSpan>> old(rows_.size());
   for (std::size_t i = 0; i < rows_.size(); ++i) {
-    const Span* spans = SlotSpans(rows_[i].slot);
+    const CellSpan* spans = SlotSpans(rows_[i].slot);
     old[i].assign(spans, spans + keep);
   }
+  // The looks keep their first columns; new columns are plain.
+  const std::vector<std::uint16_t> old_looks = std::move(look_styles_);
+  const int old_cols = cols_;
   span_blocks_.clear();
   used_slots_ = 0;
   cols_ = cols;
   kinds_.resize(static_cast<std::size_t>(cols_), CellKind::Auto);
+  ResetLooks();
+  const std::size_t look_count = old_looks.size() / static_cast<std::size_t>(old_cols);
+  std::vector<std::uint32_t> remap(look_count, 0);
+  for (std::size_t k = 0; k < look_count; ++k) {
+    std::fill(look_scratch_.begin(), look_scratch_.end(), std::uint16_t{0});
+    std::copy_n(old_looks.begin() + static_cast<std::ptrdiff_t>(k * old_cols), keep, look_scratch_.begin());
+    remap[k] = InternLook(look_scratch_.data());
+  }
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     rows_[i].slot = NewSlot();
-    std::copy(old[i].begin(), old[i].end(), SlotSpans(rows_[i].slot));
+    CellSpan* spans = SlotSpans(rows_[i].slot);
+    std::fill_n(spans, cols_, CellSpan{});
+    std::copy(old[i].begin(), old[i].end(), spans);
+    rows_[i].look = remap[rows_[i].look];
   }
   for (HeaderRow& h : header_) {
     h.text.resize(cols_);
@@ -141,17 +201,17 @@ void GridStore::SetCols(int cols) {
 }
 
 void GridStore::SplitIntoSpans(DataRow& row) {
-  Span* spans = SlotSpans(row.slot);
+  CellSpan* spans = SlotSpans(row.slot);
+  std::fill_n(spans, cols_, CellSpan{});
   const QStringView text = RowText(row);
-  qsizetype begin = 0;
+  const char16_t* p = text.utf16();
+  const auto size = static_cast<std::uint32_t>(text.size());
+  std::uint32_t begin = 0;
   for (int col = 1; col < cols_; ++col) {
-    qsizetype end = text.indexOf(u'\t', begin);
-    const bool last = end < 0;
-    if (last) end = text.size();
-    const qsizetype length = end - begin;
-    spans[col].begin = static_cast<std::uint32_t>(begin);
-    spans[col].length = length >= kLongCell ? kLongCell : static_cast<std::uint16_t>(length);
-    if (last) break;
+    std::uint32_t end = begin;
+    while (end < size && p[end] != u'\t') ++end;
+    spans[col] = CellSpan{begin, end - begin};
+    if (end >= size) break;
     begin = end + 1;
   }
 }
@@ -161,6 +221,22 @@ void GridStore::AddRow(QStringView text) {
   StoreText(row, text);
   row.slot = NewSlot();
   SplitIntoSpans(row);
+  rows_.push_back(row);
+}
+
+void GridStore::AddRow(QStringView text, std::span<const CellSpan> cells, int first_col) {
+  DataRow row;
+  StoreText(row, text);
+  row.slot = NewSlot();
+  CellSpan* spans = SlotSpans(row.slot);
+  const auto size = static_cast<std::uint32_t>(text.size());
+  for (int c = 0; c < cols_; ++c) {
+    const auto i = static_cast<std::size_t>(c - first_col);
+    // A span outside the text would read past the row: it is taken as empty.
+    const bool inside = c >= first_col && i < cells.size() && cells[i].begin <= size &&
+                        cells[i].length <= size - cells[i].begin;
+    spans[c] = inside ? cells[i] : CellSpan{};
+  }
   rows_.push_back(row);
 }
 
@@ -175,11 +251,8 @@ QStringView GridStore::TextView(int row, int col) const {
   if (row < 0 || col < 0 || col >= cols_ || row >= Rows()) return {};
   if (row < FixedRows()) return header_[row].text[col];
   const DataRow& r = rows_[row - FixedRows()];
-  const Span& s = SlotSpans(r.slot)[col];
-  const QStringView text = RowText(r);
-  if (s.length != kLongCell) return text.mid(s.begin, s.length);
-  const qsizetype end = text.indexOf(u'\t', s.begin);
-  return end < 0 ? text.mid(s.begin) : text.mid(s.begin, end - s.begin);
+  const CellSpan& s = SlotSpans(r.slot)[col];
+  return QStringView(text_chunks_[r.chunk].get() + r.offset + s.begin, static_cast<qsizetype>(s.length));
 }
 
 std::vector<QString> GridStore::DataRowCells(int data_row) const {
@@ -192,12 +265,11 @@ std::vector<QString> GridStore::DataRowCells(int data_row) const {
 void GridStore::SetDataRowCells(int data_row, const std::vector<QString>& cells) {
   DataRow& row = rows_[data_row];
   QString text;
-  Span* spans = SpansOf(data_row);
+  CellSpan* spans = SpansOf(data_row);
   for (int c = 0; c < cols_; ++c) {
     if (c > 0) text += u'\t';
     const QString& cell = c < static_cast<int>(cells.size()) ? cells[c] : QString();
-    spans[c].begin = static_cast<std::uint32_t>(text.size());
-    spans[c].length = cell.size() >= kLongCell ? kLongCell : static_cast<std::uint16_t>(cell.size());
+    spans[c] = CellSpan{static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(cell.size())};
     text += cell;
   }
   StoreText(row, text);
@@ -215,10 +287,12 @@ void GridStore::SetText(int row, int col, const QString& text) {
   SetDataRowCells(d, cells);
 }
 
+// ---- Styles ----
+
 std::uint16_t GridStore::StyleIndex(int row, int col) const {
   if (row < 0 || col < 0 || col >= cols_ || row >= Rows()) return 0;
   if (row < FixedRows()) return header_[row].style[col];
-  return SpansOf(row - FixedRows())[col].style;
+  return LookStyles(rows_[row - FixedRows()].look)[col];
 }
 
 std::uint16_t GridStore::Intern(const CellStyle& style) {
@@ -227,6 +301,51 @@ std::uint16_t GridStore::Intern(const CellStyle& style) {
   if (palette_.size() >= 0xFFFE) return 0;  // no room: the default look rather than a wrong one
   palette_.push_back(style);
   return static_cast<std::uint16_t>(palette_.size() - 1);
+}
+
+void GridStore::ChangeStyles(CellRange range, const std::function<void(CellStyle&)>& change) {
+  if (!ClampRange(range)) return;
+  // Neighbouring cells nearly always share a style: remember the last mapping.
+  std::uint16_t last_from = 0xFFFF, last_to = 0;
+  auto map = [&](std::uint16_t from) {
+    if (from != last_from) {
+      CellStyle s = palette_[from];
+      change(s);
+      last_from = from;
+      last_to = Intern(s);
+    }
+    return last_to;
+  };
+  const int fixed = FixedRows();
+  for (int r = range.row1; r <= range.row2 && r < fixed; ++r) {
+    auto& styles = header_[r].style;
+    for (int c = range.col1; c <= range.col2; ++c) styles[c] = map(styles[c]);
+  }
+  // Data rows change by look: every row of one look takes the same new look, made once.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> made;  // old look → new look
+  std::unordered_map<std::uint32_t, std::uint32_t> made_many;  // when there are many looks
+  std::uint32_t from_look = 0xFFFFFFFF, to_look = 0;
+  for (int r = std::max(range.row1, fixed); r <= range.row2; ++r) {
+    std::uint32_t& look = rows_[r - fixed].look;
+    if (look != from_look) {
+      from_look = look;
+      const auto it = std::find_if(made.begin(), made.end(), [&](const auto& m) { return m.first == look; });
+      if (it != made.end()) {
+        to_look = it->second;
+      } else if (const auto many = made_many.find(look); many != made_many.end()) {
+        to_look = many->second;
+      } else {
+        std::copy_n(LookStyles(look), cols_, look_scratch_.begin());
+        for (int c = range.col1; c <= range.col2; ++c) look_scratch_[c] = map(look_scratch_[c]);
+        to_look = InternLook(look_scratch_.data());
+        if (made.size() < 16)
+          made.emplace_back(look, to_look);
+        else
+          made_many.emplace(look, to_look);
+      }
+    }
+    look = to_look;
+  }
 }
 
 bool GridStore::ClampRange(CellRange& r) const {
@@ -308,18 +427,10 @@ CellKind GridStore::SortByColumn(int col, CellKind kind) {
     std::stable_sort(order.begin(), order.end(),
                      [&](std::uint32_t a, std::uint32_t b) { return rank[text_of[a]] < rank[text_of[b]]; });
   } else {
-    // Empty cells first, then values, then texts that are not values, each group stable.
-    struct Key {
-      double value;
-      std::uint32_t index;
-      std::uint8_t group;
-    };
-    std::vector<Key> keys(order.size());
+    std::vector<SortKey> keys(order.size());
     for (int i = 0; i < count; ++i) {
       const QStringView t = TextView(FixedRows() + i, col);
-      Key& k = keys[i];
-      k.index = static_cast<std::uint32_t>(i);
-      k.value = 0;
+      SortKey& k = keys[i];
       if (t.trimmed().isEmpty())
         k.group = 0;
       else if (kind == CellKind::Number ? cell::ParseNumber(t, k.value) : cell::ParseDate(t, k.value))
@@ -327,20 +438,73 @@ CellKind GridStore::SortByColumn(int col, CellKind kind) {
       else
         k.group = 2;
     }
-    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-      if (a.group != b.group) return a.group < b.group;
-      if (a.value != b.value) return a.value < b.value;
-      return a.index < b.index;
-    });
-    for (int i = 0; i < count; ++i) order[i] = keys[i].index;
+    SortByKeys(keys);
+    return kind;
   }
+  ApplyOrder(order);
+  return kind;
+}
 
+namespace {
+
+// A double's bits turned so that unsigned order is numeric order (0 and -0 alike).
+std::uint64_t OrderedBits(double value) {
+  if (value == 0) value = 0;
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  return bits >> 63 ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
+// Stable radix sort of the indexes by their 64-bit keys, 16 bits a pass; passes where
+// every key has the same digit (the low bits of whole numbers) are skipped.
+void RadixSort(std::vector<std::uint32_t>& index, const std::vector<std::uint64_t>& key) {
+  std::vector<std::uint32_t> other(index.size());
+  std::vector<std::uint32_t> count(std::size_t{1} << 16);
+  for (int shift = 0; shift < 64; shift += 16) {
+    std::fill(count.begin(), count.end(), 0u);
+    for (std::uint32_t i : index) ++count[key[i] >> shift & 0xFFFF];
+    if (count[key[index.front()] >> shift & 0xFFFF] == index.size()) continue;
+    std::uint32_t sum = 0;
+    for (std::uint32_t& c : count) sum += std::exchange(c, sum);
+    for (std::uint32_t i : index) other[count[key[i] >> shift & 0xFFFF]++] = i;
+    index.swap(other);
+  }
+}
+
+}  // namespace
+
+void GridStore::SortByKeys(std::span<const SortKey> keys) {
+  const int count = DataRows() - FrozenRows();
+  if (static_cast<std::size_t>(count) != keys.size() || count < 2) return;
+  // Empty cells, then the values in order, then the other texts; each group keeps the
+  // rows' present order among equals.
+  std::vector<std::uint32_t> order, values, others;
+  std::vector<std::uint64_t> bits(keys.size());
+  order.reserve(keys.size());
+  values.reserve(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const auto index = static_cast<std::uint32_t>(i);
+    if (keys[i].group == 0) {
+      order.push_back(index);
+    } else if (keys[i].group == 1) {
+      bits[i] = OrderedBits(keys[i].value);
+      values.push_back(index);
+    } else {
+      others.push_back(index);
+    }
+  }
+  if (values.size() > 1) RadixSort(values, bits);
+  order.insert(order.end(), values.begin(), values.end());
+  order.insert(order.end(), others.begin(), others.end());
+  ApplyOrder(order);
+}
+
+// Puts the first order.size() data rows in the given order; the frozen rows stay last.
+void GridStore::ApplyOrder(const std::vector<std::uint32_t>& order) {
   std::vector<DataRow> sorted;
   sorted.reserve(rows_.size());
   for (std::uint32_t i : order) sorted.push_back(rows_[i]);
-  for (std::size_t i = static_cast<std::size_t>(count); i < rows_.size(); ++i) sorted.push_back(rows_[i]);
+  for (std::size_t i = order.size(); i < rows_.size(); ++i) sorted.push_back(rows_[i]);
   rows_.swap(sorted);
-  return kind;
 }
 
 void GridStore::SetColumnKind(int col, CellKind kind) {

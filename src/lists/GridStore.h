@@ -2,12 +2,17 @@
 // The grid's cells, without any widget: header rows, data rows and their styles,
 // merges, and the column sort. A data row's text is one run of characters in a pool of
 // large chunks, its cells are spans into it kept in blocks of rows, so 100,000 rows ×
-// 17 cells cost no allocation per row or cell, and a refill reuses the memory.
+// 17 cells cost no allocation per row or cell, and a refill reuses the memory. A data
+// row's styles are one shared "look" (the style of each of its cells): rows that look
+// alike share it, so colouring or lining 100,000 rows changes one number per row.
 
 #include <QString>
 #include <QStringView>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
+#include <unordered_map>
 #include <vector>
 
 namespace hemulu {
@@ -55,6 +60,19 @@ struct GridLook {
   bool hide_grid_lines = false;
 };
 
+// Where one cell lies in a row's text.
+struct CellSpan {
+  std::uint32_t begin = 0;
+  std::uint32_t length = 0;
+};
+
+// A data row's place in a sort by values: empty cells first (group 0), then values
+// (group 1) by `value`, then texts that are not values (group 2); ties keep their order.
+struct SortKey {
+  double value = 0;
+  std::uint8_t group = 0;
+};
+
 class GridStore {
  public:
   GridStore();
@@ -85,6 +103,10 @@ class GridStore {
   // Appends one data row from a tab-separated text; the first field lands in column 1,
   // fields beyond the last column are ignored.
   void AddRow(QStringView text);
+  // Appends one data row whose cells are already cut out of `text`: cells[i] is column
+  // first_col + i (spans beyond the last column are ignored, columns without one are
+  // empty).
+  void AddRow(QStringView text, std::span<const CellSpan> cells, int first_col = 1);
   void RemoveRow(int row);  // grid row number; header rows are not removed
 
   QStringView TextView(int row, int col) const;
@@ -93,9 +115,16 @@ class GridStore {
 
   const CellStyle& Style(int row, int col) const { return palette_[StyleIndex(row, col)]; }
   // Changes the style of every cell in the range (clamped to the grid) with `change`,
-  // a callable taking CellStyle&.
+  // a callable taking CellStyle&. It is called once per distinct style, not per cell.
   template <class Change>
-  void ChangeStyle(CellRange range, Change&& change);
+  void ChangeStyle(CellRange range, Change&& change) {
+    ChangeStyles(range, std::function<void(CellStyle&)>(std::forward<Change>(change)));
+  }
+  // A data row's look (grid row number; 0, the plain look, for any other row). A fill
+  // that styles many rows alike styles one, then gives its look to the others. A look
+  // stays valid until the data rows are all dropped or the columns change.
+  std::uint32_t RowLook(int row) const;
+  void SetRowLook(int row, std::uint32_t look);
   // Text colour, back colour (Windows colour values) and bold of a range.
   void SetRangeForeColor(CellRange range, int win_color);
   void SetRangeBackColor(CellRange range, int win_color);
@@ -115,40 +144,46 @@ class GridStore {
   // Sorts the data rows above the frozen bottom rows by one column, ascending and
   // stable; returns the kind actually used.
   CellKind SortByColumn(int col, CellKind kind);
+  // The same sort by keys the caller already has, one per data row above the frozen
+  // rows in their present order (a fill knows its numbers without reading the texts
+  // back). Does nothing when the count differs.
+  void SortByKeys(std::span<const SortKey> keys);
   // The kind Auto resolves to for a column, looking at its data cells.
   CellKind ResolveKind(int col) const;
 
   bool ClampRange(CellRange& range) const;
 
  private:
-  struct Span {
-    std::uint32_t begin = 0;
-    std::uint16_t length = 0;  // kLongCell: the cell runs to the next tab or the text's end
-    std::uint16_t style = 0;
-  };
   struct DataRow {
     std::uint32_t chunk = 0;   // the row's text: a run in one chunk of the pool
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
     std::uint32_t slot = 0;    // where the row's spans are
+    std::uint32_t look = 0;    // the styles of its cells
   };
   struct HeaderRow {
     std::vector<QString> text;
     std::vector<std::uint16_t> style;
     int height = 0;  // 0 = the data rows' height
   };
-  static constexpr std::uint16_t kLongCell = 0xFFFF;
   // Spans live in fixed blocks of rows, so a growing fill never copies them.
   static constexpr std::uint32_t kBlockRows = 4096;
   static constexpr std::size_t kChunkChars = std::size_t{1} << 18;
 
   std::uint16_t StyleIndex(int row, int col) const;
   std::uint16_t Intern(const CellStyle& style);
-  Span* SlotSpans(std::uint32_t slot) const {
+  void ChangeStyles(CellRange range, const std::function<void(CellStyle&)>& change);
+  // The styles of a look, one per column (valid until the next InternLook).
+  const std::uint16_t* LookStyles(std::uint32_t look) const {
+    return look_styles_.data() + static_cast<std::size_t>(look) * static_cast<std::size_t>(cols_);
+  }
+  std::uint32_t InternLook(const std::uint16_t* styles);
+  void ResetLooks();
+  CellSpan* SlotSpans(std::uint32_t slot) const {
     return span_blocks_[slot / kBlockRows].get() + static_cast<std::size_t>(slot % kBlockRows) * cols_;
   }
-  Span* SpansOf(int data_row) { return SlotSpans(rows_[data_row].slot); }
-  const Span* SpansOf(int data_row) const { return SlotSpans(rows_[data_row].slot); }
+  CellSpan* SpansOf(int data_row) { return SlotSpans(rows_[data_row].slot); }
+  const CellSpan* SpansOf(int data_row) const { return SlotSpans(rows_[data_row].slot); }
   std::uint32_t NewSlot();
   void ReleaseSlotsIfEmpty();
   QStringView RowText(const DataRow& row) const {
@@ -159,46 +194,25 @@ class GridStore {
   HeaderRow MakeHeaderRow() const;
   std::vector<QString> DataRowCells(int data_row) const;
   void SetDataRowCells(int data_row, const std::vector<QString>& cells);
+  void ApplyOrder(const std::vector<std::uint32_t>& order);
 
   int cols_ = 0;
   int frozen_ = 0;
   std::vector<CellKind> kinds_;
   std::vector<HeaderRow> header_;
   std::vector<DataRow> rows_;
-  std::vector<std::unique_ptr<Span[]>> span_blocks_;  // kBlockRows × Cols() spans each
+  std::vector<std::unique_ptr<CellSpan[]>> span_blocks_;  // kBlockRows × Cols() spans each
   std::uint32_t used_slots_ = 0;  // slots handed out; kept blocks are reused after a clear
   std::vector<std::unique_ptr<char16_t[]>> text_chunks_;  // row texts; chunks after the current one are free
   std::vector<std::size_t> chunk_chars_;
   std::size_t text_chunk_ = 0;  // the chunk being filled
   std::size_t text_used_ = 0;   // characters used in it
   std::vector<CellStyle> palette_;
+  std::vector<std::uint16_t> look_styles_;                   // Cols() palette indexes per look
+  std::unordered_multimap<std::size_t, std::uint32_t> look_ids_;  // a look's hash → the look
+  std::vector<std::uint16_t> look_scratch_;
   std::vector<CellRange> merges_;
 };
-
-template <class Change>
-void GridStore::ChangeStyle(CellRange range, Change&& change) {
-  if (!ClampRange(range)) return;
-  // Neighbouring cells nearly always share a style: remember the last mapping.
-  std::uint16_t last_from = 0xFFFF, last_to = 0;
-  auto map = [&](std::uint16_t from) {
-    if (from != last_from) {
-      CellStyle s = palette_[from];
-      change(s);
-      last_from = from;
-      last_to = Intern(s);
-    }
-    return last_to;
-  };
-  for (int r = range.row1; r <= range.row2; ++r) {
-    if (r < FixedRows()) {
-      auto& styles = header_[r].style;
-      for (int c = range.col1; c <= range.col2; ++c) styles[c] = map(styles[c]);
-    } else {
-      Span* spans = SpansOf(r - FixedRows());
-      for (int c = range.col1; c <= range.col2; ++c) spans[c].style = map(spans[c].style);
-    }
-  }
-}
 
 // Sort keys and cell readings shared by the sort and the export.
 namespace cell {

@@ -1,5 +1,6 @@
 #include "lists/ListFill.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "data/AppContext.h"
@@ -10,8 +11,8 @@
 namespace hemulu {
 
 QStringView FillRecord::Text(int field) const {
-  const auto& span = spans_[static_cast<std::size_t>(field)];
-  return row_text_.mid(span.first, span.second);
+  const CellSpan& span = spans_[static_cast<std::size_t>(field)];
+  return QStringView(row_text_.data() + span.begin, static_cast<qsizetype>(span.length));
 }
 
 // ---- Settings and the pieces of a fill ----
@@ -77,17 +78,44 @@ void DecorateTotalsRow(GridStore& store, const TotalsRow& totals) {
 
 namespace {
 
+// The row being read: its cells' texts one after another, tab-separated.
+class RowText {
+ public:
+  // Room for `n` more units at the end; Commit() says how many were written.
+  char16_t* Room(std::size_t n) {
+    if (buf_.size() < len_ + n) buf_.resize((len_ + n) * 2);
+    return buf_.data() + len_;
+  }
+  void Commit(const char16_t* end) { len_ = static_cast<std::size_t>(end - buf_.data()); }
+  void Clear() { len_ = 0; }
+  std::size_t Size() const { return len_; }
+  QStringView View() const { return QStringView(buf_.data(), static_cast<qsizetype>(len_)); }
+
+ private:
+  std::vector<char16_t> buf_ = std::vector<char16_t>(512);
+  std::size_t len_ = 0;
+};
+
 // Appends the UTF-8 bytes as UTF-16; a tab becomes a space so that a stored value can
 // never shift the columns, and a malformed sequence becomes U+FFFD.
-void AppendUtf8(std::vector<char16_t>& out, std::size_t& len, const unsigned char* p, int n) {
-  if (out.size() < len + static_cast<std::size_t>(n)) out.resize((len + static_cast<std::size_t>(n)) * 2);
-  char16_t* d = out.data() + len;
+void AppendUtf8(RowText& out, const unsigned char* p, int n) {
+  char16_t* d = out.Room(static_cast<std::size_t>(n));  // never more units than bytes
   const unsigned char* end = p + n;
   while (p < end) {
-    if (*p < 0x80) {  // the common case, without the decoder
-      *d++ = *p == '\t' ? u' ' : static_cast<char16_t>(*p);
+    const unsigned c = *p;
+    if (c < 0x80) {  // the common cases, without the decoder: ASCII
+      *d++ = c == '\t' ? u' ' : static_cast<char16_t>(c);
       ++p;
       continue;
+    }
+    if ((c & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+      // and three bytes, where Chinese lies; anything NextUtf8 would refuse goes to it
+      const char32_t cp = (c & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+        *d++ = static_cast<char16_t>(cp);
+        p += 3;
+        continue;
+      }
     }
     char32_t cp = NextUtf8(p, end);
     if (cp == kBadUtf8) {
@@ -100,34 +128,28 @@ void AppendUtf8(std::vector<char16_t>& out, std::size_t& len, const unsigned cha
       *d++ = static_cast<char16_t>(cp);
     }
   }
-  len = static_cast<std::size_t>(d - out.data());
+  out.Commit(d);
 }
 
-void AppendAscii(std::vector<char16_t>& out, std::size_t& len, const char* p, const char* end) {
-  if (out.size() < len + static_cast<std::size_t>(end - p)) out.resize((len + static_cast<std::size_t>(end - p)) * 2);
-  for (; p < end; ++p) out[len++] = static_cast<char16_t>(*p);
-}
-
-void AppendNumber(std::vector<char16_t>& out, std::size_t& len, double v) {
+// The number's cell text; `exact` as NumberChars gives it.
+void AppendNumber(RowText& out, double v, bool& exact) {
   char buf[40];
-  AppendAscii(out, len, buf, buf + NumberChars(v, buf));
-}
-
-void AppendUnit(std::vector<char16_t>& out, std::size_t& len, char16_t unit) {
-  if (out.size() <= len) out.resize((len + 1) * 2);
-  out[len++] = unit;
+  const std::size_t n = NumberChars(v, buf, exact);
+  char16_t* d = out.Room(n);
+  for (std::size_t i = 0; i < n; ++i) d[i] = static_cast<char16_t>(buf[i]);
+  out.Commit(d + n);
 }
 
 // The cell form of a stored date; the stored text as it is when it is not a date.
-void AppendDate(std::vector<char16_t>& out, std::size_t& len, const unsigned char* p, int n) {
+void AppendDate(RowText& out, const unsigned char* p, int n) {
   const auto date = ReadStoredDate(p, static_cast<std::size_t>(n));
   if (!date) {
-    AppendUtf8(out, len, p, n);
+    AppendUtf8(out, p, n);
     return;
   }
   constexpr std::size_t kMaxDateChars = 32;
-  if (out.size() < len + kMaxDateChars) out.resize((len + kMaxDateChars) * 2);
-  len += CellDateChars(*date, out.data() + len);
+  char16_t* d = out.Room(kMaxDateChars);
+  out.Commit(d + CellDateChars(*date, d));
 }
 
 CellKind KindOf(FieldKind kind) {
@@ -140,14 +162,23 @@ CellKind KindOf(FieldKind kind) {
   return CellKind::Auto;
 }
 
+// The sort key of a number cell, as the store's own sort reads the cell's text.
+SortKey NumberKey(QStringView text, double value, bool exact) {
+  if (text.isEmpty()) return SortKey{0, 0};
+  if (exact) return SortKey{value, 1};
+  const auto read = ParseNumber(text);  // off the fast path: what the text says
+  return read ? SortKey{*read, 1} : SortKey{0, 2};
+}
+
 }  // namespace
 
 // ---- The fill ----
 
 class ListFiller {
  public:
-  ListFiller(GridStore& store, const ListFillSpec& plan, FillResult& result)
-      : store_(store), plan_(plan), result_(result) {}
+  // `sort_field`: a number field whose keys to gather for the sort, or -1.
+  ListFiller(GridStore& store, const ListFillSpec& plan, FillResult& result, int sort_field)
+      : store_(store), plan_(plan), result_(result), sort_field_(sort_field) {}
 
   // Reads every record; on a failed step returns the error (rows already added stay
   // for the caller to drop).
@@ -155,11 +186,17 @@ class ListFiller {
     sqlite3_stmt* h = st.Handle();
     const std::size_t n = plan_.fields.size();
     std::vector<int> index(n);
-    for (std::size_t i = 0; i < n; ++i) index[i] = st.ColumnIndex(plan_.fields[i].column);
+    std::vector<FieldKind> kinds(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      index[i] = st.ColumnIndex(plan_.fields[i].column);
+      kinds[i] = plan_.fields[i].kind;
+    }
     std::vector<double> numbers(n, 0.0);
-    std::vector<std::pair<int, int>> spans(n);
-    std::vector<char16_t> buf(512);
+    std::vector<CellSpan> spans(n);
+    RowText text;
     const int colour_last = plan_.colour_last_col < 0 ? store_.Cols() - 1 : plan_.colour_last_col;
+    // Rows of one colour share one look: styled once, then handed on.
+    std::vector<std::pair<int, std::uint32_t>> colour_looks;
 
     for (;;) {
       const auto step = st.Step();
@@ -167,12 +204,17 @@ class ListFiller {
       if (!*step) return std::nullopt;
       ++result_.records;
 
-      std::size_t len = 0;
+      text.Clear();
+      bool sort_exact = false;
       for (std::size_t i = 0; i < n; ++i) {
-        if (i > 0) AppendUnit(buf, len, u'\t');
-        const std::size_t begin = len;
+        if (i > 0) {
+          char16_t* tab = text.Room(1);
+          *tab = u'\t';
+          text.Commit(tab + 1);
+        }
+        const auto begin = static_cast<std::uint32_t>(text.Size());
         const int col = index[i];
-        switch (plan_.fields[i].kind) {
+        switch (kinds[i]) {
           case FieldKind::OptionalNumber:
             numbers[i] = 0.0;
             if (col < 0 || sqlite3_column_type(h, col) == SQLITE_NULL) break;
@@ -180,7 +222,9 @@ class ListFiller {
           case FieldKind::Number: {
             const double v = col < 0 ? 0.0 : sqlite3_column_double(h, col);
             numbers[i] = v;
-            AppendNumber(buf, len, v);
+            bool exact = false;
+            AppendNumber(text, v, exact);
+            if (static_cast<int>(i) == sort_field_) sort_exact = exact;
             break;
           }
           case FieldKind::Text:
@@ -189,39 +233,53 @@ class ListFiller {
             const unsigned char* p = sqlite3_column_text(h, col);
             if (!p) break;
             const int bytes = sqlite3_column_bytes(h, col);
-            if (plan_.fields[i].kind == FieldKind::Date)
-              AppendDate(buf, len, p, bytes);
+            if (kinds[i] == FieldKind::Date)
+              AppendDate(text, p, bytes);
             else
-              AppendUtf8(buf, len, p, bytes);
+              AppendUtf8(text, p, bytes);
             break;
           }
         }
-        spans[i] = {static_cast<int>(begin), static_cast<int>(len - begin)};
+        spans[i] = CellSpan{begin, static_cast<std::uint32_t>(text.Size()) - begin};
       }
-      const QStringView text(buf.data(), static_cast<qsizetype>(len));
-      const FillRecord record(numbers, text, spans);
+      const QStringView row_text = text.View();
+      const FillRecord record(numbers, row_text, spans);
       for (std::size_t t = 0; t < plan_.totals.size(); ++t) {
         const ListTotal& total = plan_.totals[t];
         if (total.field >= 0 && static_cast<std::size_t>(total.field) < n && (!total.applies || total.applies(record)))
           result_.totals[t] += numbers[total.field];
       }
       if (plan_.row_filter && !plan_.row_filter(record)) continue;
-      store_.AddRow(text);
+      store_.AddRow(row_text, spans);
       ++result_.rows;
+      if (sort_field_ >= 0)
+        sort_keys_.push_back(NumberKey(record.Text(sort_field_), numbers[sort_field_], sort_exact));
       int colour = -1;
       for (const auto& [rule_colour, applies] : rules)
         if ((*applies)(record)) colour = rule_colour;
       if (colour >= 0) {
         const int row = store_.Rows() - 1;
-        store_.SetRangeForeColor(CellRange{row, plan_.colour_first_col, row, colour_last}, colour);
+        const auto known = std::find_if(colour_looks.begin(), colour_looks.end(),
+                                        [colour](const auto& c) { return c.first == colour; });
+        if (known != colour_looks.end()) {
+          store_.SetRowLook(row, known->second);
+        } else {
+          store_.SetRangeForeColor(CellRange{row, plan_.colour_first_col, row, colour_last}, colour);
+          colour_looks.emplace_back(colour, store_.RowLook(row));
+        }
       }
     }
   }
+
+  // The keys of the sort field for the rows shown, in their order (empty without one).
+  const std::vector<SortKey>& SortKeys() const { return sort_keys_; }
 
  private:
   GridStore& store_;
   const ListFillSpec& plan_;
   FillResult& result_;
+  const int sort_field_;
+  std::vector<SortKey> sort_keys_;
 };
 
 FillResult FillList(AppContext& ctx, GridStore& store, const ListFillSpec& plan) {
@@ -237,6 +295,14 @@ FillResult FillList(AppContext& ctx, GridStore& store, const ListFillSpec& plan)
   store.SetRows(store.FixedRows());
   for (std::size_t i = 0; i < plan.fields.size(); ++i)
     store.SetColumnKind(static_cast<int>(i) + 1, KindOf(plan.fields[i].kind));
+  const bool sorts = settings.beepview && plan.sort_column >= 0 && plan.sort_column < store.Cols();
+  int sort_field = -1;
+  if (sorts && plan.sort_column >= 1 && static_cast<std::size_t>(plan.sort_column) <= plan.fields.size() &&
+      store.ColumnKind(plan.sort_column) == CellKind::Number) {
+    const FieldKind kind = plan.fields[static_cast<std::size_t>(plan.sort_column - 1)].kind;
+    if (kind == FieldKind::Number || kind == FieldKind::OptionalNumber) sort_field = plan.sort_column - 1;
+  }
+  bool sorted = false;
 
   if (auto open = ctx.EnsureDatabaseOpen(); !open) {
     result.error = open.error();
@@ -244,8 +310,13 @@ FillResult FillList(AppContext& ctx, GridStore& store, const ListFillSpec& plan)
     result.error = st.error();
   } else {
     for (std::size_t i = 0; i < plan.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan.values[i]);
-    ListFiller filler(store, plan, result);
+    ListFiller filler(store, plan, result, sort_field);
     result.error = filler.ReadRecords(*st, rules);
+    if (!result.error && sort_field >= 0) {
+      // A number column sorts by the values read, not by reading its texts back.
+      store.SortByKeys(filler.SortKeys());
+      sorted = true;
+    }
   }  // the statement is finalised here, before the list is shown
   if (result.error) {
     store.SetRows(store.FixedRows());
@@ -254,8 +325,8 @@ FillResult FillList(AppContext& ctx, GridStore& store, const ListFillSpec& plan)
   }
 
   result.look = ListLook(settings);
-  if (settings.beepview && plan.sort_column >= 0 && plan.sort_column < store.Cols()) {
-    store.SortByColumn(plan.sort_column, store.ColumnKind(plan.sort_column));
+  if (sorts) {
+    if (!sorted) store.SortByColumn(plan.sort_column, store.ColumnKind(plan.sort_column));
     result.sorted_column = plan.sort_column;
   }
 

@@ -41,11 +41,11 @@ class FillRecord {
 
  private:
   friend class ListFiller;
-  FillRecord(const std::vector<double>& numbers, QStringView row_text, const std::vector<std::pair<int, int>>& spans)
+  FillRecord(const std::vector<double>& numbers, QStringView row_text, const std::vector<CellSpan>& spans)
       : numbers_(numbers), row_text_(row_text), spans_(spans) {}
   const std::vector<double>& numbers_;
   QStringView row_text_;
-  const std::vector<std::pair<int, int>>& spans_;  // begin and length of each field's text
+  const std::vector<CellSpan>& spans_;  // where each field's text is
 };
 
 using RecordTest = std::function<bool(const FillRecord&)>;
