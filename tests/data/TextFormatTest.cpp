@@ -77,9 +77,19 @@ TEST(TextFormat, FastNumberTextMatchesTheGeneralForm) {
   }
   for (double v : values) {
     char buf[40];
-    const std::size_t n = NumberChars(v, buf);
-    ASSERT_EQ(QString::fromLatin1(buf, static_cast<qsizetype>(n)), GeneralForm(v)) << v;
+    bool exact = false;
+    const std::size_t n = NumberChars(v, buf, exact);
+    const QString text = QString::fromLatin1(buf, static_cast<qsizetype>(n));
+    ASSERT_EQ(text, GeneralForm(v)) << v;
+    // A text said to be exact reads back as the value itself (the fill sorts by it).
+    if (exact) {
+      ASSERT_EQ(ParseNumber(text), v == 0.0 ? 0.0 : v) << v;
+    }
   }
+  bool exact = true;
+  char buf[40];
+  NumberChars(2.0000000000001, buf, exact);  // prints as "2"
+  EXPECT_FALSE(exact);
 }
 
 TEST(TextFormat, EveryDateReaderRefusesDaysTheCalendarHasNot) {
@@ -90,7 +100,8 @@ TEST(TextFormat, EveryDateReaderRefusesDaysTheCalendarHasNot) {
   EXPECT_TRUE(stored("2000-02-29"));
   EXPECT_TRUE(stored(" 2026-3-4T5:06:07 "));
   EXPECT_TRUE(stored("2026-3-4 5:06"));
-  for (const char* impossible : {"2026-02-30", "2025-02-29", "1900-02-29", "2026-04-31 00:00:00", "2026-13-01",
+  EXPECT_TRUE(stored("2026-12-31 23:59:59"));
+  for (const char* impossible : {"2026/12/31 23:59:59", "2026-12-31 23:59:5x", "2026-02-29 00:00:00", "2026-02-30", "2025-02-29", "1900-02-29", "2026-04-31 00:00:00", "2026-13-01",
                                  "2026-00-10", "2026-01-00", "2026-01-01 24:00:00", "2026-01-01 10:60:00"})
     EXPECT_FALSE(stored(impossible)) << impossible;
 

@@ -97,3 +97,72 @@ TEST_F(FruitFill, ADatabaseThatDoesNotOpenIsAnErrorNotAMessage) {
   EXPECT_EQ(Cell(1, 2), "合计：");
   EXPECT_TRUE(app.prompter.Prompts().empty());
 }
+
+// The fill sorts a number column by the values it read; the order must be the one the
+// store's own sort by the cells' texts gives, down to empty cells, values that do not
+// print exactly, texts that are not numbers and ties kept in the query's order.
+TEST_F(FruitFill, TheSortByReadValuesMatchesTheSortByTexts) {
+  ASSERT_TRUE(app.ctx().db.ExecScript("create table heap (ID integer primary key, 名称 text, 数量 double)"));
+  ASSERT_TRUE(app.ctx().db.ExecScript(
+      "insert into heap (名称, 数量) values ('甲', 2), ('乙', null), ('丙', 1.0/3), ('丁', -0.0), ('戊', 9e999),"
+      "('己', 1e20), ('庚', 2), ('辛', 0), ('壬', -2.675), ('癸', null), ('子', 123456.7891), ('丑', 1e-7),"
+      "('寅', -9e999), ('卯', 2.0000000000001), ('辰', 2)"));
+  ListFillSpec plan;
+  plan.sql = "select * from heap order by ID";
+  plan.fields = {{"ID", FieldKind::Number}, {"名称"}, {"数量", FieldKind::OptionalNumber}};
+  plan.sort_column = 3;
+  plan.totals = {{2, 3}};
+  const FillResult r = FillList(app.ctx(), store, plan);
+  ASSERT_FALSE(r.error);
+  ASSERT_EQ(r.sorted_column, 3);
+  QStringList names;
+  for (int row = 1; row < store.Rows() - 1; ++row) names << Cell(row, 2);
+  EXPECT_EQ(names.join(QString()), "乙癸壬丁辛丑丙甲庚卯辰子己戊寅");  // 卯 prints as "2"
+  EXPECT_EQ(Cell(1, 3), "");
+  EXPECT_EQ(Cell(7, 3), "0.3333333333333");
+  EXPECT_EQ(Cell(14, 3), "inf");
+  store.SortByColumn(3, CellKind::Number);
+  QStringList again;
+  for (int row = 1; row < store.Rows() - 1; ++row) again << Cell(row, 2);
+  EXPECT_EQ(again, names);
+}
+
+// Stored texts are shown as they are, whatever their bytes: a tab never shifts the
+// columns, a malformed sequence is one replacement mark per bad byte, and rows of one
+// colour rule take that rule's colour (a later rule winning) however many there are.
+TEST_F(FruitFill, StoredBytesAndRowColoursComeThroughAsTheyAre) {
+  ASSERT_TRUE(app.ctx().db.ExecScript(
+      "insert into fruit (名称, 数量, 日期) values "
+      "(cast(x'41EDA08009F09F9880E4B8ADC0E4B8' as text), 1, '2024-02-29 08:30:00'),"
+      "('梨', 5, '2026-02-30 00:00:00'), ('桃', 7, '2026-1-2 3:04'), ('杏', 0.5, '2025-12-31 23:59:59')"));
+  for (int i = 0; i < 40; ++i) Add(QStringLiteral("枣"), i % 3, QStringLiteral("2026-03-01 12:00:00"));
+  ASSERT_TRUE(app.ctx().settings.WriteSetupValue(QStringLiteral("beepview"), QStringLiteral("false")));
+  ListFillSpec plan = Plan();
+  plan.row_filter = {};
+  plan.colour_rules = {{QStringLiteral("beepcolor"), [](const FillRecord& r) { return r.Number(2) < 2; }},
+                       {QStringLiteral("zerocolor"), [](const FillRecord& r) { return r.Number(2) == 0; }}};
+  const FillResult r = FillList(app.ctx(), store, plan);
+  ASSERT_FALSE(r.error);
+  ASSERT_EQ(r.rows, 44);
+  EXPECT_EQ(r.sorted_column, -1);
+  EXPECT_EQ(Cell(1, 2), QStringLiteral("A\uFFFD\uFFFD\uFFFD \U0001F600中\uFFFD\uFFFD\uFFFD"));
+  EXPECT_EQ(Cell(1, 3), "1");
+  EXPECT_EQ(Cell(1, 4), "2024年2月29日8时30分");
+  EXPECT_EQ(Cell(2, 4), "2026-02-30 00:00:00");  // no such day: the stored text
+  EXPECT_EQ(Cell(3, 4), "2026年1月2日3时4分");
+  EXPECT_EQ(Cell(4, 4), "2025年12月31日23时59分59秒");
+  EXPECT_EQ(Cell(4, 3), "0.5");
+  for (int row = 1; row <= 44; ++row) {
+    const double count = NumberValue(Cell(row, 3));
+    const std::uint32_t want = count == 0 ? RgbFromWin(8421504) : count < 2 ? RgbFromWin(kRed) : 0;
+    for (int col = 1; col <= 4; ++col) {
+      const CellStyle& s = store.Style(row, col);
+      EXPECT_EQ((s.flags & CellStyle::kHasFore) ? s.fore : 0, want) << row << "," << col;
+      if (col >= 2) {  // line=2: white cells
+        EXPECT_EQ(s.back, RgbFromWin(16777215)) << row << "," << col;
+      }
+    }
+  }
+  EXPECT_FALSE(store.Style(45, 2).flags & CellStyle::kHasFore);  // the totals row
+  EXPECT_TRUE(store.Style(45, 2).flags & CellStyle::kBold);
+}
