@@ -1,6 +1,8 @@
 #include "stock/StockFill.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "data/TextFormat.h"
 
@@ -44,7 +46,13 @@ void AddStockRules(ListFillSpec& plan, int stock_field, int warning, bool show_z
 
 }  // namespace
 
-int WarningQuantityOf(const QString& text) { return static_cast<int>(std::trunc(NumberValue(text))); }
+int WarningQuantityOf(const QString& text) {
+  // A figure beyond what an int holds (a long row of digits) is held at the limit:
+  // converting it as it stands is undefined and gave a negative warning quantity.
+  const double whole = std::trunc(NumberValue(text));
+  return static_cast<int>(std::clamp(whole, static_cast<double>(std::numeric_limits<int>::min()),
+                                     static_cast<double>(std::numeric_limits<int>::max())));
+}
 
 int StoredWarningQuantity(const IniFile& settings) {
   return WarningQuantityOf(settings.ReadSetupValue(QStringLiteral("beep")));

@@ -46,7 +46,7 @@ struct GoodsSelection {
 };
 
 // The stock warning quantity from the typed or stored text: its whole number (2.9
-// acts as 2), 0 for a non-number.
+// acts as 2), 0 for a non-number, held within the range of an int.
 int WarningQuantityOf(const QString& text);
 int StoredWarningQuantity(const IniFile& settings);
 
