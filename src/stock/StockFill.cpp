@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "data/TextFormat.h"
+#include "lists/Withheld.h"
 
 namespace hemulu {
 
@@ -102,6 +103,21 @@ ListFillSpec SummaryFillSpec(int warning_quantity, bool show_zero_stock) {
   plan.totals_last_col = kSummaryStockAmountCol;
   plan.line_first_col = kSummaryNameCol;
   plan.line_last_col = -1;
+  return plan;
+}
+
+ListFillSpec StockFillSpec(const Session& session, const GoodsQuery& query, int warning_quantity,
+                           bool show_zero_stock) {
+  ListFillSpec plan = StockFillSpec(query, warning_quantity, show_zero_stock);
+  WithholdFromOperators(session, plan, {kBuyPrice, kBoughtAmount, kSoldAmount, kStockAmount});
+  return plan;
+}
+
+ListFillSpec SummaryFillSpec(const Session& session, int warning_quantity, bool show_zero_stock) {
+  ListFillSpec plan = SummaryFillSpec(warning_quantity, show_zero_stock);
+  // Field i lands in column i + 1.
+  WithholdFromOperators(session, plan,
+                        {kSummaryBoughtAmountCol - 1, kSummarySoldAmountCol - 1, kSummaryStockAmountCol - 1});
   return plan;
 }
 

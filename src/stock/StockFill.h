@@ -55,4 +55,9 @@ ListFillSpec StockFillSpec(const GoodsQuery& query, int warning_quantity, bool s
 // The fill of the summary view: every goods row in the table's order.
 ListFillSpec SummaryFillSpec(int warning_quantity, bool show_zero_stock);
 
+// The same fills for the logged-in user: an operator gets no purchase price, purchase
+// amount, sales amount or stock value (cells empty, totals 0).
+ListFillSpec StockFillSpec(const Session& session, const GoodsQuery& query, int warning_quantity, bool show_zero_stock);
+ListFillSpec SummaryFillSpec(const Session& session, int warning_quantity, bool show_zero_stock);
+
 }  // namespace hemulu
