@@ -17,12 +17,15 @@ extern char** environ;
 
 namespace hemulu::test {
 
-ChildProcess::ChildProcess(const std::string& exe, const std::vector<std::string>& args) {
+ChildProcess::ChildProcess(const std::string& exe, const std::vector<std::string>& args, bool input) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return;
+  int ins[2] = {-1, -1};
+  if (input && pipe2(ins, O_CLOEXEC) != 0) return;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  if (input) posix_spawn_file_actions_adddup2(&actions, ins[0], STDIN_FILENO);
   std::vector<std::string> owned{exe};
   owned.insert(owned.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -32,11 +35,31 @@ ChildProcess::ChildProcess(const std::string& exe, const std::vector<std::string
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
   fd_ = fds[0];
+  if (input) {
+    close(ins[0]);
+    in_ = ins[1];
+  }
 }
 
 ChildProcess::~ChildProcess() {
   if (pid_ > 0) Kill();
   if (fd_ >= 0) close(fd_);
+  if (in_ >= 0) close(in_);
+}
+
+bool ChildProcess::Send(const std::string& text) {
+  return in_ >= 0 && write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+int ChildProcess::Wait() {
+  if (in_ >= 0) close(in_);
+  in_ = -1;
+  int status = -1;
+  if (pid_ > 0) waitpid(pid_, &status, 0);
+  pid_ = -1;
+  while (ReadOnce()) {
+  }
+  return status;
 }
 
 bool ChildProcess::WaitForAcknowledged(std::size_t count) {
@@ -77,7 +100,8 @@ bool ChildProcess::ReadOnce() {
   if (n <= 0) return false;
   pending_.append(buf, static_cast<std::size_t>(n));
   for (std::size_t nl; (nl = pending_.find('\n')) != std::string::npos;) {
-    acknowledged_.insert(std::stoll(pending_.substr(0, nl)));
+    values_.push_back(std::stoll(pending_.substr(0, nl)));
+    acknowledged_.insert(values_.back());
     ++lines_;
     pending_.erase(0, nl + 1);
   }

@@ -16,8 +16,9 @@ namespace hemulu::test {
 
 class ChildProcess {
  public:
-  // Starts `exe` with `args`; Started() says whether it runs.
-  ChildProcess(const std::string& exe, const std::vector<std::string>& args);
+  // Starts `exe` with `args`; Started() says whether it runs. With `input`, the child's
+  // standard input is a pipe that Send writes to.
+  ChildProcess(const std::string& exe, const std::vector<std::string>& args, bool input = false);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -32,16 +33,24 @@ class ChildProcess {
   void Drain();
   // SIGKILL, then collects every whole line written before it.
   void Kill();
+  // Writes `text` to the child's standard input.
+  bool Send(const std::string& text);
+  // Closes the child's input and waits for it to end; its wait status.
+  int Wait();
   const std::set<qint64>& Acknowledged() const { return acknowledged_; }
   std::size_t Lines() const { return lines_; }
+  // Every number read, in the order written.
+  const std::vector<qint64>& Values() const { return values_; }
 
  private:
   bool ReadOnce();
   pid_t pid_ = -1;
   int fd_ = -1;
+  int in_ = -1;
   std::string pending_;
   std::set<qint64> acknowledged_;
   std::size_t lines_ = 0;
+  std::vector<qint64> values_;
 };
 
 // The initial stock of every goods row of a prepared folder.
