@@ -138,6 +138,107 @@ QStringList FilesIn(const QString& folder) {
   return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
+bool HasChinese(const QString& text) {
+  for (QChar c : text)
+    if (c.unicode() >= 0x4e00 && c.unicode() <= 0x9fff) return true;
+  return false;
+}
+
+// A backup made while `full` stands: the logic fails with a reason in Chinese (returned),
+// the window shows "备份数据库失败了" with it, the backup made before is untouched, and
+// no part file is left beside it.
+QString BackupFailsWhole(TestApp& app, const QString& folder, const std::function<std::unique_ptr<void, void (*)(void*)>()>& full) {
+  const QString target = QDir(folder).filePath(QStringLiteral("BackupData.db"));
+  EXPECT_TRUE(BackUpDatabase(app.ctx(), target).has_value());  // the earlier backup
+  const QByteArray earlier = ReadAll(target);
+  InsertGoods(app.ctx().db, GoodsRow{});
+  // The disk fills after the free-space check: the copy itself must fail cleanly.
+  const FreeSpaceProbe plenty = [](const QString&) { return qint64(1) << 40; };
+
+  QString reason;
+  {
+    auto scope = full();
+    auto done = BackUpDatabase(app.ctx(), target, {}, plenty);
+    EXPECT_FALSE(done.has_value());
+    if (!done) {
+      EXPECT_EQ(MaintenanceError::Kind::Failed, done.error().kind);
+      reason = done.error().reason;
+    }
+  }
+  EXPECT_TRUE(HasChinese(reason)) << reason.toStdString();
+  EXPECT_EQ(FilesIn(folder), QStringList{QStringLiteral("BackupData.db")});
+  EXPECT_EQ(ReadAll(target), earlier);
+
+  DataMaintenanceWindow window(app.ctx(), [] {});
+  window.SetFreeSpaceProbe(plenty);
+  auto* box = window.findChild<QLineEdit*>(QStringLiteral("编辑框1"));
+  EXPECT_NE(nullptr, box);
+  if (!box) return reason;
+  box->setText(target);
+  app.prompter.AnswerConfirm(true);  // replace the earlier backup
+  app.prompter.ExpectMessage(QStringLiteral("备份数据库失败了\n\n") + reason);
+  {
+    auto scope = full();
+    window.BackUp();
+  }
+  EXPECT_EQ(MessageKind::Stop, app.prompter.Prompts().back().icon);
+  EXPECT_EQ(FilesIn(folder), QStringList{QStringLiteral("BackupData.db")});
+  EXPECT_EQ(ReadAll(target), earlier);
+  EXPECT_EQ("ok", IntegrityCheck(app.ctx().db).toStdString());
+  // Room again: the same backup goes through.
+  EXPECT_TRUE(BackUpDatabase(app.ctx(), target).has_value());
+  return reason;
+}
+
+using Scope = std::unique_ptr<void, void (*)(void*)>;
+
+TEST(DiskFull, BackupPastTheLargestFileSizeFailsWithAMessageAndLeavesNoPartFile) {
+  TestApp app;
+  FillGoods(app.ctx().db, 2000);
+  QTemporaryDir out;
+  // A limit on a page boundary refuses the next page outright (EFBIG), as a file system
+  // with a largest file size does; one within a page lets part of it through.
+  for (rlim_t limit : {rlim_t(128 * 1024), rlim_t(128 * 1024 + 100)}) {
+    SCOPED_TRACE(limit);
+    const QString reason = BackupFailsWhole(app, out.path(), [limit] {
+      return Scope(new FileSizeLimit(limit), [](void* p) { delete static_cast<FileSizeLimit*>(p); });
+    });
+    std::printf("backup past a file size limit of %llu bytes: %s\n", static_cast<unsigned long long>(limit),
+                reason.toUtf8().constData());
+  }
+}
+
+// A real full disk (ENOSPC): a 4 MiB tmpfs, filled up once the earlier backup is on it.
+// Mounting needs root.
+TEST(DiskFull, BackupOnAFullDiskFailsWithAMessageAndLeavesNoPartFile) {
+  QTemporaryDir mount_point;
+  const QByteArray where = QFile::encodeName(mount_point.path());
+  if (geteuid() != 0 || mount("hemulu-test", where.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=4m") != 0)
+    GTEST_SKIP() << "a tmpfs cannot be mounted here (needs root); the file-size-limit case stands in for it";
+  struct Unmount {
+    QByteArray where;
+    ~Unmount() { umount2(where.constData(), MNT_DETACH); }
+  } unmount{where};
+  TestApp app;
+  FillGoods(app.ctx().db, 2000);
+  // The earlier backup fits; a filler file then takes the rest of the disk.
+  const QString reason = BackupFailsWhole(app, mount_point.path(), [&] {
+    auto* filler = new QString(QDir(mount_point.path()).filePath(QStringLiteral("filler")));
+    QFile f(*filler);
+    if (f.open(QIODevice::WriteOnly)) {
+      const QByteArray block(64 * 1024, 'x');
+      while (f.write(block) == block.size() && f.flush()) {
+      }
+    }
+    return Scope(filler, [](void* p) {
+      auto* path = static_cast<QString*>(p);
+      QFile::remove(*path);
+      delete path;
+    });
+  });
+  EXPECT_EQ(QStringLiteral("磁盘空间不足"), reason);
+}
+
 // data.db made read-only while the program has it open. Root passes any permission, so
 // a root run hands the folder to the unprivileged user 65534, as whom the child runs.
 TEST(ReadOnly, DataDbMadeReadOnlyWhileOpenRefusesTheNextWriteWithAMessage) {
