@@ -1,7 +1,8 @@
 // The child of the maintenance kill test: runs compaction or re-initialisation of a
-// program folder in a loop, through the functions the data maintenance window calls,
-// and writes the number of each finished round on standard output. It runs until it
-// is killed.
+// program folder in a loop, through the functions the data maintenance window calls.
+// In round r it writes 2r-1 on standard output as the maintenance starts and 2r once it
+// has returned, so that the parent can aim its kill into the maintenance itself. It
+// runs until it is killed.
 //
 //   hemulu-maintenance-child <program folder> compact
 //       each round replaces the bank rows (kBankRows of them, one batch number, in one
@@ -70,11 +71,13 @@ int main(int argc, char** argv) {
   for (qint64 round = 1;; ++round) {
     if (compact) {
       if (auto r = test::ReplaceBankRows(ctx.db, ++batch); !r) return Fail("bank rows", r.error());
+      Acknowledge(2 * round - 1);
       if (auto r = CompactDatabase(ctx); !r) return Fail("compact", r.error().reason);
     } else {
-      if (auto r = ReinitialiseDatabase(ctx); !r) return Fail("reinitialise", r.error().reason);
       if (auto r = test::EnterReinitGoods(ctx.db); !r) return Fail("goods", r.error());
+      Acknowledge(2 * round - 1);
+      if (auto r = ReinitialiseDatabase(ctx); !r) return Fail("reinitialise", r.error().reason);
     }
-    Acknowledge(round);
+    Acknowledge(2 * round);
   }
 }

@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <algorithm>
 #include <functional>
 
 #include "ChildProcess.h"
@@ -67,12 +68,14 @@ QStringList CheckCompactedFolder(const QString& dir) {
   return CheckSalesFolder(dir, kInitialStock, {});
 }
 
-// The built-in empty database, or it with one whole batch of goods rows entered.
-QStringList CheckReinitialisedFolder(const QString& dir) {
-  return OpenAsTheProgram(dir, [](Database& db) {
+// The built-in empty database, or it with one whole batch of goods rows entered; counts
+// in `old` the kills that left the database as it was before the re-initialisation.
+QStringList CheckReinitialisedFolder(const QString& dir, int& old) {
+  return OpenAsTheProgram(dir, [&old](Database& db) {
     QStringList f;
     const qint64 goods = Single(db, "select count(*) from buy");
     if (goods != 0 && goods != kReinitGoods) f << QStringLiteral("%1 goods rows").arg(goods);
+    if (goods == kReinitGoods) ++old;
     if (Single(db, "select count(*) from UserName") <= 0) f << QStringLiteral("no user accounts");
     return f;
   });
@@ -80,17 +83,18 @@ QStringList CheckReinitialisedFolder(const QString& dir) {
 
 struct KillRun {
   int kills = 0;
-  std::size_t rounds = 0;  // finished maintenance rounds over all kills
+  int inside = 0;          // kills that landed while the maintenance ran
+  std::size_t rounds = 0;  // finished maintenance runs over all kills
   int leftovers = 0;       // files other than the program's own left in the folder
   qint64 ms = 0;
   QStringList faults;      // of the first kill that had any
 };
 
-KillRun KillMaintenance(const char* mode, int kills, quint32 seed,
+KillRun KillMaintenance(const char* mode, int kills, quint32 seed, const std::function<bool(const QString&)>& prepare,
                         const std::function<QStringList(const QString&)>& check) {
   KillRun run;
   QTemporaryDir dir;
-  if (!PrepareSalesFolder(dir.path())) {
+  if (!prepare(dir.path())) {
     run.faults << QStringLiteral("folder not prepared");
     return run;
   }
@@ -98,23 +102,29 @@ KillRun KillMaintenance(const char* mode, int kills, quint32 seed,
   QRandomGenerator random(seed);
   QElapsedTimer timer;
   timer.start();
+  // How long after its start the kill may come: it follows the maintenance's own length,
+  // growing while kills come too early to miss it and shrinking while they come late.
+  double window_us = 100000;
   for (int k = 0; k < kills; ++k) {
     ChildProcess child(HEMULU_MAINTENANCE_CHILD, {dir.path().toStdString(), mode});
     if (!child.Started()) {
       run.faults << QStringLiteral("child did not start");
       break;
     }
-    // Some whole rounds, then a moment anywhere in the next one (a round takes some
-    // tens of milliseconds).
-    if (!child.WaitForAcknowledged(random.bounded(3))) {
+    // Some whole rounds, then the start of a maintenance, then a moment in it.
+    std::size_t lines = 1 + 2 * random.bounded(2);
+    if (!child.WaitForAcknowledged(lines)) {
       child.Kill();
       run.faults << QStringLiteral("kill %1: the child stopped by itself").arg(k);
       break;
     }
-    child.WaitOnPipe(random.bounded(60000));
+    child.WaitOnPipe(random.bounded(static_cast<int>(window_us) + 1));
     child.Kill();
     ++run.kills;
-    run.rounds += child.Lines();
+    const bool inside = child.Lines() == lines;
+    run.inside += inside ? 1 : 0;
+    window_us = std::clamp(inside ? window_us * 1.1 : window_us * 0.8, 1000.0, 5000000.0);
+    run.rounds += child.Lines() / 2;
     run.faults = check(dir.path());
     if (!run.faults.isEmpty()) {
       run.faults.prepend(QStringLiteral("kill %1:").arg(k));
@@ -129,9 +139,10 @@ KillRun KillMaintenance(const char* mode, int kills, quint32 seed,
 }
 
 void Report(const char* what, int kills, quint32 seed, const KillRun& r) {
-  std::printf("kills during %s: %d kills, %zu finished rounds, %lld faults, %d files left behind, %lld ms (seed %u)\n",
-              what, r.kills, r.rounds, static_cast<long long>(r.faults.size()), r.leftovers,
-              static_cast<long long>(r.ms), seed);
+  std::printf(
+      "kills during %s: %d kills (%d while it ran), %zu finished, %lld faults, %d files left behind, %lld ms (seed %u)\n",
+      what, r.kills, r.inside, r.rounds, static_cast<long long>(r.faults.size()), r.leftovers,
+      static_cast<long long>(r.ms), seed);
   EXPECT_EQ(kills, r.kills);
   EXPECT_TRUE(r.faults.isEmpty()) << r.faults.join('\n').toStdString();
 }
@@ -139,13 +150,20 @@ void Report(const char* what, int kills, quint32 seed, const KillRun& r) {
 TEST(MaintenanceKill, KilledCompactionLeavesTheOldOrTheNewContent) {
   const int kills = EnvCount("HEMULU_MAINTENANCE_KILLS", 10);
   const quint32 seed = EnvSeed("HEMULU_MAINTENANCE_SEED");
-  Report("compaction", kills, seed, KillMaintenance("compact", kills, seed, CheckCompactedFolder));
+  const KillRun r = KillMaintenance(
+      "compact", kills, seed, [](const QString& dir) { return PrepareSalesFolder(dir); }, CheckCompactedFolder);
+  Report("compaction", kills, seed, r);
 }
 
 TEST(MaintenanceKill, KilledReinitialisationLeavesTheOldOrTheNewDatabase) {
   const int kills = EnvCount("HEMULU_MAINTENANCE_KILLS", 10);
   const quint32 seed = EnvSeed("HEMULU_MAINTENANCE_SEED");
-  Report("re-initialisation", kills, seed, KillMaintenance("reinit", kills, seed, CheckReinitialisedFolder));
+  int old = 0;
+  const KillRun r = KillMaintenance(
+      "reinit", kills, seed, [](const QString& dir) { return WriteWorkingFiles(dir, dir).has_value(); },
+      [&old](const QString& dir) { return CheckReinitialisedFolder(dir, old); });
+  Report("re-initialisation", kills, seed, r);
+  std::printf("re-initialisation: %d kills left the old database, %d the new one\n", old, r.kills - old);
 }
 
 }  // namespace
