@@ -287,7 +287,7 @@ void SalesPage::PrintCurrentReceipt() {
     ShowSaleError(ctx_, receipt->error());
     return;
   }
-  PrintReceipt(**receipt, window());
+  PrintReceipt(**receipt, ctx_.prompter, window());
 }
 
 std::optional<QString> SalesPage::ExportSales() {
@@ -308,7 +308,7 @@ std::optional<QString> SalesPage::ExportSales() {
   return path;
 }
 
-void SalesPage::PrintSales() { PrintGrid(*grid_, QStringLiteral("销售明细"), this); }
+void SalesPage::PrintSales() { PrintGrid(*grid_, QStringLiteral("销售明细"), ctx_.prompter, this); }
 
 void SalesPage::ApplyDisplay() {
   std::vector<double> shares = SalesShares();
