@@ -16,8 +16,9 @@ constexpr double kCellPadding = PageUnitsFromPoints(2.2);
 const QColor kCellLineColor(160, 160, 160);
 const QColor kHeaderBackColor(235, 235, 235);
 
-QFont UnitFont(double points, bool bold) {
-  QFont f;
+// The list's own font family (narrow figures and letters, as on screen) at a size for paper.
+QFont UnitFont(const QFont& list_font, double points, bool bold) {
+  QFont f = list_font;
   f.setPixelSize(static_cast<int>(std::lround(PageUnitsFromPoints(points))));
   f.setBold(bold);
   return f;
@@ -38,10 +39,10 @@ GridPrintDocument::GridPrintDocument(const Grid& grid, QString title, const QPag
     : grid_(grid),
       title_(std::move(title)),
       layout_(layout),
-      font_(UnitFont(9, false)),
-      bold_font_(UnitFont(9, true)),
-      title_font_(UnitFont(12, true)),
-      footer_font_(UnitFont(8, false)) {
+      font_(UnitFont(grid.font(), 8, false)),
+      bold_font_(UnitFont(grid.font(), 8, true)),
+      title_font_(UnitFont(grid.font(), 12, true)),
+      footer_font_(UnitFont(grid.font(), 7, false)) {
   metrics_.emplace(font_);
   bold_metrics_.emplace(bold_font_);
   LayOut();
