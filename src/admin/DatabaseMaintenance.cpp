@@ -32,6 +32,22 @@ const QString kNoRoom = QStringLiteral("磁盘空间不足");
 const QString kWriteFailed = QStringLiteral("无法写入文件，请检查目录是否存在、是否有写入权限");
 const QString kCheckFailed = QStringLiteral("备份文件校验失败：");
 
+// Why a copy could not be written, in words for the user: a full disk, a file larger
+// than the disk takes (EFBIG), or the write failure with the system's words.
+QString WriteFailureText(int error) {
+  if (error == ENOSPC || error == EDQUOT) return kNoRoom;
+  if (error == EFBIG) return QStringLiteral("备份文件超过了目标磁盘允许的最大文件大小");
+  return kWriteFailed + QStringLiteral("（") + QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral("）");
+}
+
+// The same for a copy the engine wrote, with the engine's words.
+QString CopyFailureText(sqlite3* dest, int rc) {
+  const int error = sqlite3_system_errno(dest);
+  if (rc == SQLITE_FULL) return kNoRoom;
+  if (error == ENOSPC || error == EDQUOT || error == EFBIG) return WriteFailureText(error);
+  return kWriteFailed + QStringLiteral("（") + QString::fromUtf8(sqlite3_errstr(rc)) + QStringLiteral("）");
+}
+
 // A connection of its own, keyed like data.db, closed when it goes out of scope.
 class KeyedConnection {
  public:
@@ -302,7 +318,7 @@ std::expected<void, MaintenanceError> CopyFileBytes(KeyedConnection& source, con
       const qint64 n = std::min<qint64>(kChunk, size - done);
       if (from->pMethods->xRead(from, chunk.get(), static_cast<int>(n), done) != SQLITE_OK)
         return Fail(Kind::Failed, QStringLiteral("无法读取数据库文件"));
-      if (!WriteAll(to, chunk.get(), n, done)) return Fail(Kind::Failed, errno == ENOSPC ? kNoRoom : kWriteFailed);
+      if (!WriteAll(to, chunk.get(), n, done)) return Fail(Kind::Failed, WriteFailureText(errno));
       // The disk starts writing behind the copy, so that the sync at the end is short.
       ::sync_file_range(to, done, n, SYNC_FILE_RANGE_WRITE);
       if (!ReadsBackAs(to, chunk.get(), n, done))
@@ -310,7 +326,7 @@ std::expected<void, MaintenanceError> CopyFileBytes(KeyedConnection& source, con
       done += n;
     }
     if (progress) progress(size, size);
-    if (::fsync(to) != 0) return Fail(Kind::Failed, errno == ENOSPC ? kNoRoom : kWriteFailed);
+    if (::fsync(to) != 0) return Fail(Kind::Failed, WriteFailureText(errno));
     return {};
   }();
   ::close(to);
@@ -343,7 +359,7 @@ std::expected<void, MaintenanceError> CopyThroughEngine(KeyedConnection& source,
   const int finish = sqlite3_backup_finish(backup);
   if (cancelled) return Fail(Kind::Cancelled, QString());
   if (rc != SQLITE_DONE || finish != SQLITE_OK)
-    return Fail(Kind::Failed, rc == SQLITE_FULL ? kNoRoom : QString::fromUtf8(sqlite3_errstr(rc)));
+    return Fail(Kind::Failed, CopyFailureText(dest.Handle(), rc));
   if (progress) {
     const qint64 total = SizeOf(temp);
     progress(total, total);
