@@ -3,10 +3,10 @@
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
+#include <cmath>
 
 #include "data/TextFormat.h"
+#include "lists/PrintPreview.h"
 
 namespace hemulu {
 
@@ -14,11 +14,21 @@ namespace {
 
 constexpr double kPaperWidthMm = 80;
 constexpr double kMarginMm = 3;
+constexpr double kUnitsPerMm = kPageUnitsPerInch / 25.4;
 
-QPageSize ReceiptPageSize(int lines) {
+QPageLayout ReceiptPageLayout(int lines) {
   // Tall enough for every line; a till roll is cut where the text ends.
   const double height = 20 + lines * 6.0;
-  return QPageSize(QSizeF(kPaperWidthMm, height), QPageSize::Millimeter, QStringLiteral("小票 80mm"));
+  return QPageLayout(QPageSize(QSizeF(kPaperWidthMm, height), QPageSize::Millimeter, QStringLiteral("小票 80mm")),
+                     QPageLayout::Portrait, QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                     QPageLayout::Millimeter);
+}
+
+QFont ReceiptFont(double points, bool bold) {
+  QFont f;
+  f.setPixelSize(static_cast<int>(std::lround(PageUnitsFromPoints(points))));
+  f.setBold(bold);
+  return f;
 }
 
 }  // namespace
@@ -42,40 +52,34 @@ QStringList ReceiptLines(const Receipt& r) {
   return lines;
 }
 
-void RenderReceipt(const Receipt& receipt, QPagedPaintDevice& device) {
-  const QStringList lines = ReceiptLines(receipt);
-  device.setPageLayout(QPageLayout(ReceiptPageSize(static_cast<int>(lines.size())), QPageLayout::Portrait,
-                                   QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm), QPageLayout::Millimeter));
-  QPainter p(&device);
-  if (!p.isActive()) return;
-  const double dpmm = device.logicalDpiY() / 25.4;
-  const double width = device.width();
-  QFont font = p.font();
-  font.setPointSizeF(9);
+ReceiptDocument::ReceiptDocument(const Receipt& receipt)
+    : lines_(ReceiptLines(receipt)), layout_(ReceiptPageLayout(static_cast<int>(lines_.size()))) {}
+
+void ReceiptDocument::PaintPage(QPainter& p, int index) const {
+  if (index != 0) return;
+  const double width = PrintableSizeInUnits(layout_).width();
+  const QFont title_font = ReceiptFont(11, true), line_font = ReceiptFont(9, false);
+  p.setPen(Qt::black);
   double y = 0;
-  for (qsizetype i = 0; i < lines.size(); ++i) {
+  for (qsizetype i = 0; i < lines_.size(); ++i) {
     const bool title = i == 0;
-    QFont f = font;
-    f.setBold(title);
-    if (title) f.setPointSizeF(11);
-    p.setFont(f);
-    const double h = (title ? 7.0 : 5.5) * dpmm;
-    const QRectF rect(0, y, width, h);
-    p.drawText(rect, static_cast<int>((title ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter | Qt::TextWordWrap),
-               lines[i]);
+    p.setFont(title ? title_font : line_font);
+    const double h = (title ? 7.0 : 5.5) * kUnitsPerMm;
+    p.drawText(QRectF(0, y, width, h),
+               static_cast<int>((title ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter | Qt::TextWordWrap),
+               lines_[i]);
     y += h;
   }
 }
 
-void PrintReceipt(const Receipt& receipt, QWidget* parent) {
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setDocName(QStringLiteral("小票"));
-  QPrintPreviewDialog preview(&printer, parent);
-  preview.setWindowTitle(QStringLiteral("小票打印"));
-  preview.resize(760, 820);  // the whole tool bar, print button included, in view
-  QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
-                   [&receipt](QPrinter* p) { RenderReceipt(receipt, *p); });
-  preview.exec();
+void RenderReceipt(const Receipt& receipt, QPagedPaintDevice& device) {
+  ReceiptDocument document(receipt);
+  (void)PrintPages(document, device, AllPages(document));
+}
+
+void PrintReceipt(const Receipt& receipt, Prompter& prompter, QWidget* parent) {
+  ReceiptDocument document(receipt);
+  ShowPrintPreview(document, QStringLiteral("小票打印"), prompter, parent, PageView::Fit::WholePage, QSize(760, 820));
 }
 
 }  // namespace hemulu
