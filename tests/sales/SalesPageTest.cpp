@@ -296,6 +296,14 @@ TEST(Receipt, EightyMillimetrePdfWithTheShopLinesThatExist) {
   }
   EXPECT_GT(QFile(pdf).size(), 500);
 
+  // A name too long for one line wraps onto more paper instead of over its neighbours.
+  Receipt long_name = *receipt;
+  long_name.name = QString("可口可乐零度无糖汽水330毫升罐装（进口版）").repeated(2);
+  const auto paper_mm = [](const Receipt& r) {
+    return ReceiptDocument(r).PageLayout().fullRect(QPageLayout::Millimeter).height();
+  };
+  EXPECT_GT(paper_mm(long_name), paper_mm(*receipt) + 3);  // a 9-point line is about 3.7 mm
+
   // Printed from the preview on a printer set for A4: the receipt keeps its own paper,
   // and the preview offers no orientation for it.
   ReceiptDocument document(*receipt);
