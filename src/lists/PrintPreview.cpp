@@ -33,6 +33,7 @@ constexpr std::array kZoomSteps{0.1, 0.25, 0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0, 
 // Pages kept beyond those in view, and the memory the kept ones may take.
 constexpr std::size_t kCachedPages = 6;
 constexpr qsizetype kCacheBytes = 96 * 1024 * 1024;
+constexpr double kPageBytes = 64.0 * 1024 * 1024;
 
 }  // namespace
 
@@ -161,7 +162,11 @@ const QImage& PageView::PageImage(int index, const QSize& size) {
     }
     return cache_.front().image;
   }
-  cache_.push_front({index, RenderPageImage(document_, index, size.width(), devicePixelRatioF())});
+  // A sharp image on a dense screen only while it stays of a sensible size: at the
+  // largest zoom the page is painted at one pixel a point.
+  const double dpr = devicePixelRatioF();
+  const double bytes = 4.0 * size.width() * size.height() * dpr * dpr;
+  cache_.push_front({index, RenderPageImage(document_, index, size.width(), bytes > kPageBytes ? 1.0 : dpr)});
   ++pages_painted_;
   return cache_.front().image;
 }

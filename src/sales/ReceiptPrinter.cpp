@@ -3,6 +3,8 @@
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QFontMetricsF>
+#include <algorithm>
 #include <cmath>
 
 #include "data/TextFormat.h"
@@ -16,12 +18,21 @@ constexpr double kPaperWidthMm = 80;
 constexpr double kMarginMm = 3;
 constexpr double kUnitsPerMm = kPageUnitsPerInch / 25.4;
 
-QPageLayout ReceiptPageLayout(int lines) {
+constexpr double kTitleLineMm = 7.0;
+constexpr double kLineMm = 5.5;
+// Paper left below the last line, for the cutter.
+constexpr double kTearOffMm = 15;
+
+QPageLayout ReceiptPageLayout(double text_height_mm) {
   // Tall enough for every line; a till roll is cut where the text ends.
-  const double height = 20 + lines * 6.0;
+  const double height = text_height_mm + 2 * kMarginMm + kTearOffMm;
   return QPageLayout(QPageSize(QSizeF(kPaperWidthMm, height), QPageSize::Millimeter, QStringLiteral("小票 80mm")),
                      QPageLayout::Portrait, QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
                      QPageLayout::Millimeter);
+}
+
+Qt::Alignment LineAlignment(bool title) {
+  return (title ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
 }
 
 QFont ReceiptFont(double points, bool bold) {
@@ -53,21 +64,36 @@ QStringList ReceiptLines(const Receipt& r) {
 }
 
 ReceiptDocument::ReceiptDocument(const Receipt& receipt)
-    : lines_(ReceiptLines(receipt)), layout_(ReceiptPageLayout(static_cast<int>(lines_.size()))) {}
+    : lines_(ReceiptLines(receipt)),
+      title_font_(ReceiptFont(11, true)),
+      line_font_(ReceiptFont(9, false)),
+      layout_(ReceiptPageLayout(0)) {
+  // A long name or address wraps: its line is as tall as its wrapped text, and the
+  // paper as long as all the lines.
+  const double width = PrintableSizeInUnits(layout_).width();
+  double total = 0;
+  for (qsizetype i = 0; i < lines_.size(); ++i) {
+    const bool title = i == 0;
+    const QFontMetricsF metrics(title ? title_font_ : line_font_);
+    const double single = (title ? kTitleLineMm : kLineMm) * kUnitsPerMm;
+    const QRectF wrapped = metrics.boundingRect(QRectF(0, 0, width, 1e9),
+                                                static_cast<int>(LineAlignment(title) | Qt::TextWordWrap), lines_[i]);
+    heights_.push_back(std::max(single, wrapped.height() + single - metrics.height()));
+    total += heights_.back();
+  }
+  layout_ = ReceiptPageLayout(total / kUnitsPerMm);
+}
 
 void ReceiptDocument::PaintPage(QPainter& p, int index) const {
   if (index != 0) return;
   const double width = PrintableSizeInUnits(layout_).width();
-  const QFont title_font = ReceiptFont(11, true), line_font = ReceiptFont(9, false);
   p.setPen(Qt::black);
   double y = 0;
   for (qsizetype i = 0; i < lines_.size(); ++i) {
     const bool title = i == 0;
-    p.setFont(title ? title_font : line_font);
-    const double h = (title ? 7.0 : 5.5) * kUnitsPerMm;
-    p.drawText(QRectF(0, y, width, h),
-               static_cast<int>((title ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter | Qt::TextWordWrap),
-               lines_[i]);
+    p.setFont(title ? title_font_ : line_font_);
+    const double h = heights_[static_cast<std::size_t>(i)];
+    p.drawText(QRectF(0, y, width, h), static_cast<int>(LineAlignment(title) | Qt::TextWordWrap), lines_[i]);
     y += h;
   }
 }

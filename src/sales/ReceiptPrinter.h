@@ -1,6 +1,9 @@
 #pragma once
 // The receipt of one sale on an 80 mm till roll.
 
+#include <QFont>
+#include <vector>
+
 #include "lists/PagedDocument.h"
 #include "sales/SalesLogic.h"
 
@@ -29,6 +32,8 @@ class ReceiptDocument final : public PagedDocument {
 
  private:
   QStringList lines_;
+  QFont title_font_, line_font_;
+  std::vector<double> heights_;  // of each line, in page units
   QPageLayout layout_;
 };
 

@@ -111,7 +111,8 @@ TEST(SalesPage, OperatorNeverSeesProfit) {
   Grid& g = f.G();
   EXPECT_EQ(g.ColumnWidth(kSaleProfitCol), 0);
   EXPECT_TRUE(g.IsColumnLockedHidden(kSaleProfitCol));
-  EXPECT_EQ(g.CellText(g.Rows() - 1, kSaleProfitCol), "12.5");  // the total is there, unseen
+  // The fill gives an operator no profit at all, not even the total in the hidden column.
+  EXPECT_EQ(NumberValue(g.CellText(g.Rows() - 1, kSaleProfitCol)), 0);
   f.Page().resize(1500, 600);
   f.Item("隐藏净利润")->trigger();
   f.Item("隐藏净利润")->trigger();
@@ -295,6 +296,14 @@ TEST(Receipt, EightyMillimetrePdfWithTheShopLinesThatExist) {
     EXPECT_NEAR(writer.pageLayout().fullRect(QPageLayout::Millimeter).width(), 80, 0.5);
   }
   EXPECT_GT(QFile(pdf).size(), 500);
+
+  // A name too long for one line wraps onto more paper instead of over its neighbours.
+  Receipt long_name = *receipt;
+  long_name.name = QString("可口可乐零度无糖汽水330毫升罐装（进口版）").repeated(2);
+  const auto paper_mm = [](const Receipt& r) {
+    return ReceiptDocument(r).PageLayout().fullRect(QPageLayout::Millimeter).height();
+  };
+  EXPECT_GT(paper_mm(long_name), paper_mm(*receipt) + 3);  // a 9-point line is about 3.7 mm
 
   // Printed from the preview on a printer set for A4: the receipt keeps its own paper,
   // and the preview offers no orientation for it.
