@@ -411,6 +411,9 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
                                                      const FreeSpaceProbe& free_space) {
   const QString target_path = target_text.trimmed();
   if (target_path.isEmpty()) return Fail(Kind::Refused, QStringLiteral("请填写备份文件的位置"));
+  // The system cuts a file name short at a NUL: the backup would go to another file
+  // than the one named, and be reported done.
+  if (target_path.contains(QChar(0))) return Fail(Kind::Refused, QStringLiteral("备份文件的位置含有无效字符，请重新填写"));
   const QFileInfo target(target_path);
   if (target.isDir()) return Fail(Kind::Refused, QStringLiteral("备份位置是一个目录，请在目录后加上文件名"));
   if (!target.absoluteDir().exists()) return Fail(Kind::Refused, QStringLiteral("备份目录不存在"));

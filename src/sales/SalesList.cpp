@@ -6,6 +6,7 @@
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
 #include "lists/GridFill.h"
+#include "lists/Withheld.h"
 
 namespace hemulu {
 
@@ -81,7 +82,10 @@ ListFillSpec SalesFillSpec(const SalesQuery& query) {
 }
 
 FillResult FillSalesGrid(AppContext& ctx, Grid& grid, const SalesQuery& query) {
-  return FillGrid(ctx, grid, SalesFillSpec(query));
+  ListFillSpec plan = SalesFillSpec(query);
+  // An operator never gets the profit, whatever the column toggles show.
+  WithholdFromOperators(ctx.session, plan, {kFProfit});
+  return FillGrid(ctx, grid, plan);
 }
 
 ColumnShares* AttachSalesShares(Grid& grid, QWidget& host, bool super_administrator) {
