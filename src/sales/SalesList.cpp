@@ -5,7 +5,7 @@
 #include "data/TextFormat.h"
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
-#include "lists/GridFill.h"
+#include "lists/GridKeyedFill.h"
 
 namespace hemulu {
 
@@ -56,8 +56,9 @@ void LayOutSalesGrid(Grid& grid) {
   grid.EndUpdate();
 }
 
-ListFillSpec SalesFillSpec(const SalesQuery& query) {
-  ListFillSpec plan;
+KeyedListSpec SalesListSpec(const SalesQuery& query) {
+  KeyedListSpec plan;
+  plan.table = "sell";
   plan.sql = query.sql.toStdString();
   plan.values.assign(query.params.begin(), query.params.end());
   plan.fields = {{"ID", FieldKind::Number},       {"UID", FieldKind::Number},      {"名称"},
@@ -66,8 +67,7 @@ ListFillSpec SalesFillSpec(const SalesQuery& query) {
                  {"销售日期", FieldKind::Date},   {"欠款额", FieldKind::Number},   {"净利润", FieldKind::Number},
                  {"客户编号"},                    {"客户名称"},                    {"联系方式"},
                  {"客户地址"},                    {"备注"}};
-  plan.colour_rules.push_back(
-      {QStringLiteral("rmbcolor"), [](const FillRecord& r) { return std::fabs(r.Number(kFDebt)) > kTolerance; }});
+  plan.colour_rules.push_back({QStringLiteral("rmbcolor"), kFDebt, [](double debt) { return std::fabs(debt) > kTolerance; }});
   plan.colour_last_col = 17;
   plan.totals = {{kFQuantity, kSaleQuantityCol}, {kFAmount, kSaleAmountCol}, {kFDebt, kSaleDebtCol},
                  {kFProfit, kSaleProfitCol}};
@@ -81,7 +81,7 @@ ListFillSpec SalesFillSpec(const SalesQuery& query) {
 }
 
 FillResult FillSalesGrid(AppContext& ctx, Grid& grid, const SalesQuery& query) {
-  return FillGrid(ctx, grid, SalesFillSpec(query));
+  return FillGridKeyed(ctx, grid, SalesListSpec(query));
 }
 
 ColumnShares* AttachSalesShares(Grid& grid, QWidget& host, bool super_administrator) {
