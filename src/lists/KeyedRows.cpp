@@ -209,9 +209,12 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListSpec& 
   if (auto open = ctx.EnsureDatabaseOpen(); !open) {
     result.error = open.error();
   } else {
-    std::string sql = "select " + Quoted(spec.fields.empty() ? std::string("rowid") : spec.fields[0].column);
-    for (const KeyedTotal& t : spec.totals) sql += "," + Quoted(spec.fields[static_cast<std::size_t>(t.field)].column);
-    sql += " from (" + spec.sql + ")";
+    std::string sql = spec.keys_sql;
+    if (sql.empty()) {
+      sql = "select " + Quoted(spec.fields.empty() ? std::string("rowid") : spec.fields[0].column);
+      for (const KeyedTotal& t : spec.totals) sql += "," + Quoted(spec.fields[static_cast<std::size_t>(t.field)].column);
+      sql += " from (" + spec.sql + ")";
+    }
     if (auto st = ctx.db.Prepare(sql); !st) {
       result.error = st.error();
     } else {

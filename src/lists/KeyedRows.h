@@ -36,7 +36,10 @@ struct KeyedColourRule {
 struct KeyedListSpec {
   std::string table;              // rows are read from it by their key
   std::string sql;                // the list's query: its rows, in its order
-  std::vector<QVariant> values;   // bound to the ? marks of `sql`
+  std::vector<QVariant> values;   // bound to the ? marks of `sql` (and of `keys_sql`)
+  // When not empty: the same rows' key and total fields (in the order of `totals`), in
+  // the same order, by a narrower path than `sql` gives.
+  std::string keys_sql;
   std::vector<ListField> fields;  // fields[0] is the table's integer key
   std::vector<KeyedColourRule> colour_rules;
   int colour_first_col = 1;

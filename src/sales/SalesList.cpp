@@ -60,6 +60,7 @@ KeyedListSpec SalesListSpec(const SalesQuery& query) {
   KeyedListSpec plan;
   plan.table = "sell";
   plan.sql = query.sql.toStdString();
+  plan.keys_sql = query.keys_sql.toStdString();
   plan.values.assign(query.params.begin(), query.params.end());
   plan.fields = {{"ID", FieldKind::Number},       {"UID", FieldKind::Number},      {"名称"},
                  {"型号"},                        {"编码"},                        {"类型"},

@@ -110,6 +110,7 @@ TEST(SalesList, KeyedRowsEqualTheFullListThroughSortsTiesAndRemovals) {
   ASSERT_TRUE(app.ctx().settings.WriteSetupValue("rmbcolor", "255"));
 
   for (const SalesQuery& query : {AllSalesQuery(), SearchSalesQuery(SalesSearchField::Customer, "客户1"),
+                                  SearchSalesQuery(SalesSearchField::Initials, "Z"),
                                   SalesBetweenQuery(QDate(2024, 1, 1), QDate(2026, 12, 31))}) {
     SCOPED_TRACE(query.sql.toStdString());
     const KeyedListSpec spec = SalesListSpec(query);
