@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <QTemporaryFile>
+#include <cerrno>
 #include <cstring>
 
 #include "data/DatabaseKey.h"
@@ -27,6 +28,15 @@ std::unexpected<MaintenanceError> Fail(Kind kind, const QString& reason) {
 
 const QString kNoRoom = QStringLiteral("磁盘空间不足");
 const QString kWriteFailed = QStringLiteral("无法写入文件，请检查目录是否存在、是否有写入权限");
+
+// Why the engine could not write a copy, in words for the user: a full disk, a file
+// larger than the disk takes (EFBIG), or the write failure with the engine's words.
+QString CopyFailureText(sqlite3* dest, int rc) {
+  const int error = sqlite3_system_errno(dest);
+  if (rc == SQLITE_FULL || error == ENOSPC || error == EDQUOT) return kNoRoom;
+  if (error == EFBIG) return QStringLiteral("备份文件超过了目标磁盘允许的最大文件大小");
+  return kWriteFailed + QStringLiteral("（") + QString::fromUtf8(sqlite3_errstr(rc)) + QStringLiteral("）");
+}
 
 // A connection of its own, keyed like data.db, closed when it goes out of scope.
 class KeyedConnection {
@@ -311,7 +321,7 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
     const int finish = sqlite3_backup_finish(backup);
     if (cancelled) return discard(Kind::Cancelled, QString());
     if (rc != SQLITE_DONE || finish != SQLITE_OK)
-      return discard(Kind::Failed, rc == SQLITE_FULL ? kNoRoom : QString::fromUtf8(sqlite3_errstr(rc)));
+      return discard(Kind::Failed, CopyFailureText(dest.Handle(), rc));
     if (progress) {
       const qint64 total = SizeOf(*temp);
       progress(total, total);

@@ -16,7 +16,7 @@
 #include "money/BankMovementWindow.h"
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
-#include "money/MoneyWidgets.h"
+#include "ui/NamedWidgets.h"
 
 namespace hemulu {
 
