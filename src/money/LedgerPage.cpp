@@ -269,6 +269,6 @@ void LedgerPage::ExportToSpreadsheet() {
   ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
 }
 
-void LedgerPage::Print() { PrintGrid(*grid_, QStringLiteral("其他收支"), this); }
+void LedgerPage::Print() { PrintGrid(*grid_, QStringLiteral("其他收支"), ctx_.prompter, this); }
 
 }  // namespace hemulu

@@ -243,7 +243,7 @@ void SalesPage::PrintCurrentReceipt() {
     ShowSaleError(ctx_, receipt->error());
     return;
   }
-  PrintReceipt(**receipt, window());
+  PrintReceipt(**receipt, ctx_.prompter, window());
 }
 
 std::optional<QString> SalesPage::ExportSales() {
@@ -264,7 +264,7 @@ std::optional<QString> SalesPage::ExportSales() {
   return path;
 }
 
-void SalesPage::PrintSales() { PrintGrid(*grid_, QStringLiteral("销售明细"), this); }
+void SalesPage::PrintSales() { PrintGrid(*grid_, QStringLiteral("销售明细"), ctx_.prompter, this); }
 
 void SalesPage::ApplyDisplay() {
   std::vector<double> shares = SalesShares();

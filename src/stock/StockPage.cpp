@@ -329,7 +329,7 @@ void StockPage::ExportToSpreadsheet() {
   ctx_.notifier.Notify(kHintTitle, QStringLiteral("已导出到 ") + path);
 }
 
-void StockPage::Print() { PrintGrid(*grid_, QStringLiteral("商品库存"), this); }
+void StockPage::Print() { PrintGrid(*grid_, QStringLiteral("商品库存"), ctx_.prompter, this); }
 
 void StockPage::ToggleColumn(int col, bool hide) {
   SetStockColumnHidden(*shares_, ctx_.session.IsSuperAdministrator(), col, hide);
