@@ -12,6 +12,8 @@ namespace hemulu {
 namespace {
 
 std::string Quoted(const std::string& name) { return '"' + name + '"'; }
+// A field's column in a select list; a withheld field reads as NULL.
+std::string FieldSql(const ListField& field) { return field.column.empty() ? "NULL" : Quoted(field.column); }
 
 // A stored text as its cell shows it: a tab becomes a space, so it never shifts columns.
 QString CellText(sqlite3_stmt* h, int col) {
@@ -91,7 +93,7 @@ void KeyedRows::ReadPage(Page& page) const {
   QHash<std::int64_t, int> slot;
   slot.reserve(rows);
   std::string sql = "select ";
-  for (std::size_t i = 0; i < fields; ++i) sql += (i ? "," : "") + Quoted(spec_.fields[i].column);
+  for (std::size_t i = 0; i < fields; ++i) sql += (i ? "," : "") + FieldSql(spec_.fields[i]);
   sql += " from " + Quoted(spec_.table) + " where " + Quoted(spec_.fields[0].column) + " in (";
   for (int i = 0; i < rows; ++i) {
     sql += i ? ",?" : "?";
@@ -153,7 +155,7 @@ CellKind KeyedRows::Sort(int col, CellKind kind) {
   // The column's cell of every row of the query, found again by key.
   std::vector<std::pair<std::int64_t, QString>> cells;
   if (ctx_.EnsureDatabaseOpen()) {
-    auto st = ctx_.db.Prepare("select " + Quoted(spec_.fields[0].column) + "," + Quoted(field.column) + " from (" +
+    auto st = ctx_.db.Prepare("select " + Quoted(spec_.fields[0].column) + "," + FieldSql(field) + " from (" +
                               spec_.sql + ")");
     if (st) {
       for (std::size_t i = 0; i < spec_.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, spec_.values[i]);
@@ -212,7 +214,7 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListSpec& 
     std::string sql = spec.keys_sql;
     if (sql.empty()) {
       sql = "select " + Quoted(spec.fields.empty() ? std::string("rowid") : spec.fields[0].column);
-      for (const KeyedTotal& t : spec.totals) sql += "," + Quoted(spec.fields[static_cast<std::size_t>(t.field)].column);
+      for (const KeyedTotal& t : spec.totals) sql += "," + FieldSql(spec.fields[static_cast<std::size_t>(t.field)]);
       sql += " from (" + spec.sql + ")";
     }
     if (auto st = ctx.db.Prepare(sql); !st) {
@@ -220,6 +222,9 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListSpec& 
     } else {
       for (std::size_t i = 0; i < spec.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, spec.values[i]);
       sqlite3_stmt* h = st->Handle();
+      std::vector<bool> counted;
+      for (const KeyedTotal& t : spec.totals)
+        counted.push_back(!spec.fields[static_cast<std::size_t>(t.field)].column.empty());
       for (;;) {
         const auto step = st->Step();
         if (!step) {
@@ -229,7 +234,7 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListSpec& 
         if (!*step) break;
         keys.push_back(sqlite3_column_int64(h, 0));
         for (std::size_t t = 0; t < spec.totals.size(); ++t)
-          result.totals[t] += sqlite3_column_double(h, static_cast<int>(t) + 1);
+          if (counted[t]) result.totals[t] += sqlite3_column_double(h, static_cast<int>(t) + 1);
       }
     }
   }

@@ -40,7 +40,9 @@ struct KeyedListSpec {
   // When not empty: the same rows' key and total fields (in the order of `totals`), in
   // the same order, by a narrower path than `sql` gives.
   std::string keys_sql;
-  std::vector<ListField> fields;  // fields[0] is the table's integer key
+  // fields[0] is the table's integer key. A field with no column name is withheld: its
+  // cells stay empty and its total adds nothing up.
+  std::vector<ListField> fields;
   std::vector<KeyedColourRule> colour_rules;
   int colour_first_col = 1;
   int colour_last_col = -1;        // -1: the last column

@@ -82,7 +82,12 @@ KeyedListSpec SalesListSpec(const SalesQuery& query) {
 }
 
 FillResult FillSalesGrid(AppContext& ctx, Grid& grid, const SalesQuery& query) {
-  return FillGridKeyed(ctx, grid, SalesListSpec(query));
+  KeyedListSpec plan = SalesListSpec(query);
+  // An operator never gets the profit, whatever the column toggles show: a field read
+  // from no column has empty cells and adds nothing to its total.
+  if (!ctx.session.IsSuperAdministrator())
+    plan.fields[kFProfit] = {std::string(), FieldKind::OptionalNumber};
+  return FillGridKeyed(ctx, grid, plan);
 }
 
 ColumnShares* AttachSalesShares(Grid& grid, QWidget& host, bool super_administrator) {

@@ -211,3 +211,18 @@ TEST(SalesPage, ManySalesLastRowSearchFarDownDeleteAndExport) {
   EXPECT_TRUE(sheet.contains("<v>" + g.CellText(row, kSaleAmountCol).toUtf8() + "</v>"));
   EXPECT_FALSE(sheet.contains("<v>" + gone_amount.toUtf8() + "</v>"));
 }
+
+TEST(SalesPage, AnOperatorsKeyedRowsAndTotalsCarryNoProfitAndSortOnItKeepsTheOrder) {
+  TestApp app("营业员");
+  AddManySales(app.ctx().db, 300);
+  QWidget owner;
+  SalesPage page(app.ctx(), nullptr, &owner);
+  Grid& g = *page.SalesGrid();
+  ASSERT_EQ(g.Rows() - g.FixedRows() - 1, 300);
+  for (int r = g.FixedRows(); r < g.Rows() - 1; ++r) ASSERT_TRUE(g.CellText(r, kSaleProfitCol).isEmpty()) << r;
+  EXPECT_EQ(NumberValue(g.CellText(g.Rows() - 1, kSaleProfitCol)), 0);
+  EXPECT_NE(g.CellText(g.Rows() - 1, kSaleAmountCol), "0");
+  g.SortColumn(kSaleProfitCol);
+  EXPECT_EQ(g.CellText(g.FixedRows(), kSaleIdCol), "1");
+  EXPECT_EQ(g.CellText(g.Rows() - 2, kSaleIdCol), "300");
+}
