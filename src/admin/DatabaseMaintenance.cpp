@@ -130,11 +130,10 @@ qint64 SizeOf(const QString& path) {
   return info.exists() ? info.size() : 0;
 }
 
-// A new empty file beside `target` whose name starts with a dot and the target's
-// name; nullopt when the folder cannot be written.
+// A new empty part file beside `target` (PartFileTemplate); nullopt when the folder
+// cannot be written.
 std::optional<QString> NewTemporaryBeside(const QString& target) {
-  const QFileInfo info(target);
-  QTemporaryFile file(info.absoluteDir().filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".XXXXXX")));
+  QTemporaryFile file(PartFileTemplate(target));
   file.setAutoRemove(false);
   if (!file.open()) return std::nullopt;
   file.close();

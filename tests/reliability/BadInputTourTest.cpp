@@ -746,6 +746,22 @@ TEST(BadInputTour, BackupPathBox) {
   QDir::setCurrent(old_dir);
   std::printf("数据管理: %d cases refused with a message, %d stored\n", refused, stored);
   EXPECT_GT(refused, 0);
+
+  // The password box before re-initialising: no bad text opens it, and the data stays.
+  for (const BadText& bad : BadTexts()) {
+    const std::string where = std::string("初始化数据库 / 超管密码 / ") + bad.label;
+    const Snapshot before = Take(app.db());
+    app.prompter.messages.clear();
+    app.prompter.answers = {bad.text};
+    ClickButton(&window, QStringLiteral("初始化数据库"));
+    EXPECT_TRUE(app.prompter.answers.empty()) << where;
+    ASSERT_EQ(1u, app.prompter.messages.size()) << where;
+    EXPECT_EQ(kWrongSuperAdministratorPasswordMessage.toStdString(), app.prompter.messages.front().toStdString())
+        << where;
+    const Snapshot after = Take(app.db());
+    for (const auto& [name, state] : before.tables) EXPECT_TRUE(after.tables.at(name) == state) << where;
+  }
+  EXPECT_EQ(1, CountRows(app.db(), "buy"));
 }
 
 TEST(BadInputTour, LoginPassword) {
