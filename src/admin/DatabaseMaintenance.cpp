@@ -257,15 +257,20 @@ std::expected<void, MaintenanceError> Reopen(AppContext& ctx) {
 // False, with no transaction open, when a reader of an older snapshot holds the
 // write-back up or writers keep committing in between.
 bool PinSnapshotInFile(KeyedConnection& c) {
-  for (int attempt = 0; attempt < 3; ++attempt) {
+  auto write_back = [&c] {
+    int in_log = -1, written_back = -1;
+    const int rc = sqlite3_wal_checkpoint_v2(c.Handle(), "main", SQLITE_CHECKPOINT_PASSIVE, &in_log, &written_back);
+    return rc == SQLITE_OK && in_log == written_back;
+  };
+  // The bulk of the log first, so that the checkpoint between the two reads below has
+  // little to do and a sale committed meanwhile is less likely to spoil the attempt.
+  (void)write_back();
+  for (int attempt = 0; attempt < 5; ++attempt) {
     // data_version moves when a read starts on another snapshot than the last one this
     // connection saw, and also when the checkpoint below found a newer log than that.
     const auto before = c.Value("PRAGMA data_version");
     if (!before) return false;
-    int in_log = -1, written_back = -1;
-    const int rc = sqlite3_wal_checkpoint_v2(c.Handle(), "main", SQLITE_CHECKPOINT_PASSIVE, &in_log, &written_back);
-    if (rc != SQLITE_OK && rc != SQLITE_BUSY) return false;
-    if (rc == SQLITE_BUSY || in_log != written_back) continue;
+    if (!write_back()) continue;
     if (!c.Exec("BEGIN")) return false;
     const auto after = c.Value("PRAGMA data_version");
     if (after && *after == *before) return true;
