@@ -1,6 +1,7 @@
 #include "admin/DatabaseMaintenance.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,7 +10,9 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <QTemporaryFile>
+#include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "data/DatabaseKey.h"
 #include "data/EmbeddedFiles.h"
@@ -27,6 +30,23 @@ std::unexpected<MaintenanceError> Fail(Kind kind, const QString& reason) {
 
 const QString kNoRoom = QStringLiteral("磁盘空间不足");
 const QString kWriteFailed = QStringLiteral("无法写入文件，请检查目录是否存在、是否有写入权限");
+const QString kCheckFailed = QStringLiteral("备份文件校验失败：");
+
+// Why a copy could not be written, in words for the user: a full disk, a file larger
+// than the disk takes (EFBIG), or the write failure with the system's words.
+QString WriteFailureText(int error) {
+  if (error == ENOSPC || error == EDQUOT) return kNoRoom;
+  if (error == EFBIG) return QStringLiteral("备份文件超过了目标磁盘允许的最大文件大小");
+  return kWriteFailed + QStringLiteral("（") + QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral("）");
+}
+
+// The same for a copy the engine wrote, with the engine's words.
+QString CopyFailureText(sqlite3* dest, int rc) {
+  const int error = sqlite3_system_errno(dest);
+  if (rc == SQLITE_FULL) return kNoRoom;
+  if (error == ENOSPC || error == EDQUOT || error == EFBIG) return WriteFailureText(error);
+  return kWriteFailed + QStringLiteral("（") + QString::fromUtf8(sqlite3_errstr(rc)) + QStringLiteral("）");
+}
 
 // A connection of its own, keyed like data.db, closed when it goes out of scope.
 class KeyedConnection {
@@ -122,9 +142,13 @@ std::optional<QString> NewTemporaryBeside(const QString& target) {
 }
 
 enum class Check {
+  // Page 1 decrypts with the key and the five tables are there: for a byte-exact copy of
+  // data.db, whose every byte has been compared already.
+  Schema,
   // Every page decrypts and every b-tree is sound: what a page-by-page copy can spoil.
   Pages,
-  // The same and every index agrees with its table: for a file from elsewhere.
+  // The same and every index agrees with its table, and the rows counted: for a file
+  // from elsewhere that is to become data.db.
   Full,
 };
 
@@ -134,7 +158,9 @@ enum class Check {
 // stops it as cancelled.
 std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString& path, Check check, bool legacy,
                                                                  const CopyProgress& busy = {}) {
-  const char* check_sql = check == Check::Full ? "PRAGMA integrity_check" : "PRAGMA quick_check";
+  const char* check_sql = check == Check::Full    ? "PRAGMA integrity_check"
+                          : check == Check::Pages ? "PRAGMA quick_check"
+                                                  : "select 'ok' from (select count(*) from sqlite_master)";
   const QString foreign = QStringLiteral("该文件不是本程序的数据库备份，或者密码不符");
   KeyedConnection c;
   if (!c.Open(path)) return Fail(Kind::Refused, foreign);
@@ -184,6 +210,8 @@ std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString&
       return Fail(Kind::Refused, QStringLiteral("文件中缺少数据表 %1，不是本程序的数据库").arg(QString::fromUtf8(t.name)));
   }
   BackupContents contents;
+  // Counting a million sales reads their whole table: only a restore reports them.
+  if (check != Check::Full) return contents;
   contents.goods = c.Value("select count(*) from buy").value_or(QString()).toLongLong();
   contents.sales = c.Value("select count(*) from sell").value_or(QString()).toLongLong();
   return contents;
@@ -220,6 +248,122 @@ std::expected<void, MaintenanceError> Reopen(AppContext& ctx) {
   ctx.db.Close();
   if (auto r = ctx.EnsureDatabaseOpen(); !r)
     return Fail(Kind::Failed, QStringLiteral("数据库无法重新打开：") + r.error().message);
+  return {};
+}
+
+// Starts a read transaction on `c` whose snapshot data.db itself holds whole: the log
+// has been written back into the file completely and nothing was committed since.
+// Until the transaction ends the file's bytes cannot change, because a checkpoint never
+// writes back past the snapshot of a reader and new commits only append to the -wal.
+// False, with no transaction open, when a reader of an older snapshot holds the
+// write-back up or writers keep committing in between.
+bool PinSnapshotInFile(KeyedConnection& c) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    // data_version moves when a read starts on another snapshot than the last one this
+    // connection saw, and also when the checkpoint below found a newer log than that.
+    const auto before = c.Value("PRAGMA data_version");
+    if (!before) return false;
+    int in_log = -1, written_back = -1;
+    const int rc = sqlite3_wal_checkpoint_v2(c.Handle(), "main", SQLITE_CHECKPOINT_PASSIVE, &in_log, &written_back);
+    if (rc != SQLITE_OK && rc != SQLITE_BUSY) return false;
+    if (rc == SQLITE_BUSY || in_log != written_back) continue;
+    if (!c.Exec("BEGIN")) return false;
+    const auto after = c.Value("PRAGMA data_version");
+    if (after && *after == *before) return true;
+    c.Exec("ROLLBACK");
+  }
+  return false;
+}
+
+bool WriteAll(int fd, const char* data, qint64 size, qint64 offset) {
+  while (size > 0) {
+    const ssize_t n = ::pwrite(fd, data, static_cast<size_t>(size), offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;
+    if (n <= 0) return false;
+    data += n, size -= n, offset += n;
+  }
+  return true;
+}
+
+// Reads the bytes just written back from the file (mapped, so nothing is copied) and
+// compares them with what was meant to be written.
+bool ReadsBackAs(int fd, const char* expected, qint64 size, qint64 offset) {
+  void* mapped = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED, fd, offset);
+  if (mapped == MAP_FAILED) return false;
+  const bool same = std::memcmp(mapped, expected, static_cast<size_t>(size)) == 0;
+  ::munmap(mapped, static_cast<size_t>(size));
+  return same;
+}
+
+// Copies data.db's bytes as `source`'s pinned snapshot sees them into `temp`, chunk by
+// chunk, reading each chunk back from `temp` and comparing it with what was read; then
+// syncs. The bytes are read through the connection's own file handle: closing a
+// descriptor of our own would drop every lock this process holds on data.db.
+std::expected<void, MaintenanceError> CopyFileBytes(KeyedConnection& source, const QString& temp,
+                                                    const CopyProgress& progress) {
+  sqlite3_file* from = nullptr;
+  sqlite3_int64 size = 0;
+  if (sqlite3_file_control(source.Handle(), "main", SQLITE_FCNTL_FILE_POINTER, &from) != SQLITE_OK || !from ||
+      !from->pMethods || from->pMethods->xFileSize(from, &size) != SQLITE_OK)
+    return Fail(Kind::Failed, kDatabaseUnavailableText);
+  const int to = ::open(QFile::encodeName(temp).constData(), O_RDWR | O_TRUNC | O_CLOEXEC);
+  if (to < 0) return Fail(Kind::Failed, kWriteFailed);
+  const auto result = [&]() -> std::expected<void, MaintenanceError> {
+    // A multiple of the memory page, as a mapping's offset must be.
+    constexpr qint64 kChunk = qint64(4) << 20;
+    const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
+    for (qint64 done = 0; done < size;) {
+      if (progress && !progress(done, size)) return Fail(Kind::Cancelled, QString());
+      const qint64 n = std::min<qint64>(kChunk, size - done);
+      if (from->pMethods->xRead(from, chunk.get(), static_cast<int>(n), done) != SQLITE_OK)
+        return Fail(Kind::Failed, QStringLiteral("无法读取数据库文件"));
+      if (!WriteAll(to, chunk.get(), n, done)) return Fail(Kind::Failed, WriteFailureText(errno));
+      // The disk starts writing behind the copy, so that the sync at the end is short.
+      ::sync_file_range(to, done, n, SYNC_FILE_RANGE_WRITE);
+      if (!ReadsBackAs(to, chunk.get(), n, done))
+        return Fail(Kind::Failed, kCheckFailed + QStringLiteral("写入的内容与数据库不一致"));
+      done += n;
+    }
+    if (progress) progress(size, size);
+    if (::fsync(to) != 0) return Fail(Kind::Failed, WriteFailureText(errno));
+    return {};
+  }();
+  ::close(to);
+  return result;
+}
+
+// Copies `source`'s snapshot page by page through the engine into `temp`, keyed first:
+// an unkeyed destination would receive a plaintext copy. Not yet synced.
+std::expected<void, MaintenanceError> CopyThroughEngine(KeyedConnection& source, const QString& temp,
+                                                        const CopyProgress& progress) {
+  KeyedConnection dest;
+  if (!dest.Open(temp)) return Fail(Kind::Failed, kWriteFailed);
+  // Durability comes from the sync afterwards; a crash leaves only the temporary file.
+  dest.Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
+  sqlite3_backup* backup = sqlite3_backup_init(dest.Handle(), "main", source.Handle(), "main");
+  if (!backup) return Fail(Kind::Failed, QString::fromUtf8(sqlite3_errmsg(dest.Handle())));
+  // The first step copies nothing: it learns the page count, so that even a small copy
+  // reports once and can be cancelled.
+  int rc = sqlite3_backup_step(backup, 0);
+  bool cancelled = false;
+  while (rc == SQLITE_OK) {
+    const qint64 total = sqlite3_backup_pagecount(backup);
+    if (progress && !progress(total - sqlite3_backup_remaining(backup), total)) {
+      cancelled = true;
+      break;
+    }
+    // About a hundred steps, so a progress dialog moves and a cancel is heard soon.
+    rc = sqlite3_backup_step(backup, std::max(256, static_cast<int>(total / 100)));
+  }
+  const int finish = sqlite3_backup_finish(backup);
+  if (cancelled) return Fail(Kind::Cancelled, QString());
+  if (rc != SQLITE_DONE || finish != SQLITE_OK)
+    return Fail(Kind::Failed, CopyFailureText(dest.Handle(), rc));
+  if (progress) {
+    const qint64 total = SizeOf(temp);
+    progress(total, total);
+  }
   return {};
 }
 
@@ -273,66 +417,38 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
   if (free >= 0 && free < needed + (1 << 20)) return Fail(Kind::Failed, kNoRoom);
 
   // A connection of its own, so that a transaction open on the program's connection
-  // stays out of the copy. Its read transaction pins one snapshot for every step.
+  // stays out of the copy. Its read transaction pins one snapshot for the whole copy.
   KeyedConnection source;
-  if (!source.Open(source_path) || !source.Exec("BEGIN") ||
-      !source.Value("select count(*) from sqlite_master"))
+  if (!source.Open(source_path)) return Fail(Kind::Failed, kDatabaseUnavailableText);
+  const bool exact = PinSnapshotInFile(source);
+  if (!exact && (!source.Exec("BEGIN") || !source.Value("select count(*) from sqlite_master")))
     return Fail(Kind::Failed, kDatabaseUnavailableText);
 
   const auto temp = NewTemporaryBeside(target.absoluteFilePath());
   if (!temp) return Fail(Kind::Failed, kWriteFailed);
-  auto discard = [&](Kind kind, const QString& reason) {
+  auto discard = [&](const MaintenanceError& error) {
     RemoveWithCompanions(*temp);
-    return Fail(kind, reason);
+    return std::unexpected(error);
   };
-
-  {
-    // The destination is keyed before anything is written: an unkeyed one would
-    // receive a plaintext copy.
-    KeyedConnection dest;
-    if (!dest.Open(*temp)) return discard(Kind::Failed, kWriteFailed);
-    // Durability comes from the sync below; a crash leaves only the temporary file.
-    dest.Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
-    sqlite3_backup* backup = sqlite3_backup_init(dest.Handle(), "main", source.Handle(), "main");
-    if (!backup) return discard(Kind::Failed, QString::fromUtf8(sqlite3_errmsg(dest.Handle())));
-    // The first step copies nothing: it learns the page count, so that even a small
-    // copy reports once and can be cancelled.
-    int rc = sqlite3_backup_step(backup, 0);
-    bool cancelled = false;
-    while (rc == SQLITE_OK) {
-      const qint64 total = sqlite3_backup_pagecount(backup);
-      if (progress && !progress(total - sqlite3_backup_remaining(backup), total)) {
-        cancelled = true;
-        break;
-      }
-      // About a hundred steps, so a progress dialog moves and a cancel is heard soon.
-      rc = sqlite3_backup_step(backup, std::max(256, static_cast<int>(total / 100)));
-    }
-    const int finish = sqlite3_backup_finish(backup);
-    if (cancelled) return discard(Kind::Cancelled, QString());
-    if (rc != SQLITE_DONE || finish != SQLITE_OK)
-      return discard(Kind::Failed, rc == SQLITE_FULL ? kNoRoom : QString::fromUtf8(sqlite3_errstr(rc)));
-    if (progress) {
-      const qint64 total = SizeOf(*temp);
-      progress(total, total);
-    }
-  }
+  const auto copied = exact ? CopyFileBytes(source, *temp, progress) : CopyThroughEngine(source, *temp, progress);
   source.Exec("COMMIT");
   source.Close();
+  if (!copied) return discard(copied.error());
 
   QFile::setPermissions(*temp, QFile::permissions(source_path));
-  if (!SyncFile(*temp)) return discard(Kind::Failed, kWriteFailed);
-  // The copy must open with the key alone, read whole, and never be plaintext.
+  if (!exact && !SyncFile(*temp)) return discard({Kind::Failed, kWriteFailed});
+  // The copy must open with the key alone and never be plaintext. A byte-exact copy is
+  // as sound as data.db itself; one the engine wrote page by page is read whole.
   QFile head(*temp);
   QByteArray first;
   if (head.open(QIODevice::ReadOnly)) first = head.read(16);
   head.close();
-  if (first.startsWith("SQLite format 3")) return discard(Kind::Failed, QStringLiteral("备份文件未加密"));
-  if (auto check = CheckDatabaseFile(*temp, Check::Pages, false); !check)
-    return discard(Kind::Failed, QStringLiteral("备份文件校验失败：") + check.error().reason);
+  if (first.startsWith("SQLite format 3")) return discard({Kind::Failed, QStringLiteral("备份文件未加密")});
+  if (auto check = CheckDatabaseFile(*temp, exact ? Check::Schema : Check::Pages, false); !check)
+    return discard({Kind::Failed, kCheckFailed + check.error().reason});
   QFile::remove(*temp + QStringLiteral("-wal"));
   QFile::remove(*temp + QStringLiteral("-shm"));
-  if (!RenameOver(*temp, target.absoluteFilePath())) return discard(Kind::Failed, kWriteFailed);
+  if (!RenameOver(*temp, target.absoluteFilePath())) return discard({Kind::Failed, kWriteFailed});
   SyncFolder(target.absolutePath());
   return {};
 }

@@ -21,7 +21,8 @@ struct MaintenanceError {
   QString reason;  // plain words for the user; empty when cancelled
 };
 
-// Pages copied so far and in all; returning false cancels the copy.
+// Work done so far and in all (bytes, or pages where the engine copies page by page);
+// returning false cancels the copy.
 using CopyProgress = std::function<bool(qint64 done, qint64 total)>;
 // Bytes free in a folder; tests replace it to stand for a full disk.
 using FreeSpaceProbe = std::function<qint64(const QString& folder)>;
@@ -38,6 +39,10 @@ bool IsDatabaseFile(const AppContext& ctx, const QString& path);
 // it), keyed like data.db, written to a temporary file beside `target`, synced,
 // checked and renamed over `target`. On any failure or cancel no file is left behind
 // and an existing target is untouched.
+// Once the -wal is written back into data.db the copy is data.db's bytes, each chunk
+// compared after writing, and its check is that it opens with the key and holds the
+// five tables. When a reader of an older snapshot keeps the -wal from being written
+// back, the engine copies page by page instead and the copy is read whole afterwards.
 [[nodiscard]] std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QString& target,
                                                      const CopyProgress& progress = {},
                                                      const FreeSpaceProbe& free_space = FreeSpaceIn);

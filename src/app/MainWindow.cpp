@@ -96,7 +96,7 @@ MainWindow::MainWindow(AppContext& ctx, MainWindowParts parts, QWidget* parent)
     // First run: most of the screen, so every column of the lists shows its text whole;
     // never below the smallest size the pages are laid out for unless the screen is smaller.
     const QRect available = screen()->availableGeometry();
-    const QSize most(available.width() * 9 / 10, available.height() * 9 / 10);
+    const QSize most(available.width() * 19 / 20, available.height() * 9 / 10);
     resize(most.expandedTo(kSmallestSize).boundedTo(available.size()));
     move(available.center() - QPoint(width() / 2, height() / 2));
   }

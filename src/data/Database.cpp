@@ -24,6 +24,16 @@ DbError ErrorOf(sqlite3* db, int rc) {
 
 DbError MakeError(int rc, const QString& message) { return DbError{rc, message}; }
 
+const QString kReadOnlyFile = QStringLiteral("数据库文件只读");
+
+// Whether the file under `db` may still be written. A file made read-only after it was
+// opened stays writable through the open handle; the owner's change is honoured at the
+// next write all the same, as a read-only file is refused at the open.
+bool StillWritable(sqlite3* db) {
+  const char* file = sqlite3_db_filename(db, "main");
+  return !file || !*file || ::access(file, W_OK) == 0;
+}
+
 }  // namespace
 
 // ---- Statement ----
@@ -90,6 +100,9 @@ Statement& Statement::Bind(int index, const QVariant& value) {
 std::expected<bool, DbError> Statement::Step() {
   if (!stmt_) return std::unexpected(MakeError(SQLITE_MISUSE, QStringLiteral("statement not prepared")));
   if (bind_error_ != SQLITE_OK) return std::unexpected(ErrorOf(db_, bind_error_));
+  // A write outside a transaction; one inside was checked when the transaction began.
+  if (!sqlite3_stmt_busy(stmt_) && !sqlite3_stmt_readonly(stmt_) && sqlite3_get_autocommit(db_) && !StillWritable(db_))
+    return std::unexpected(MakeError(SQLITE_READONLY, kReadOnlyFile));
   const int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
@@ -178,7 +191,7 @@ std::expected<sqlite3*, DbError> OpenKeyed(const QString& file, int page_size) {
     return std::unexpected(std::move(e));
   };
   if (rc != SQLITE_OK) return fail(ErrorOf(db, rc));
-  if (sqlite3_db_readonly(db, "main") == 1) return fail(MakeError(SQLITE_READONLY, QStringLiteral("数据库文件只读")));
+  if (sqlite3_db_readonly(db, "main") == 1) return fail(MakeError(SQLITE_READONLY, kReadOnlyFile));
   if (!KeyConnection(db, page_size)) return fail(ErrorOf(db, SQLITE_ERROR));
 
   auto tables = QueryText(db,
@@ -438,6 +451,7 @@ DbError Database::LastError() const { return ErrorOf(db_, db_ ? sqlite3_errcode(
 // ---- Transaction ----
 
 std::expected<Transaction, DbError> Transaction::Begin(Database& db) {
+  if (db.Handle() && !StillWritable(db.Handle())) return std::unexpected(MakeError(SQLITE_READONLY, kReadOnlyFile));
   if (auto r = db.ExecScript("BEGIN IMMEDIATE"); !r) return std::unexpected(r.error());
   return Transaction(&db);
 }

@@ -1,6 +1,7 @@
 #include "lists/Grid.h"
 
 #include <QEvent>
+#include <QFontDatabase>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLinearGradient>
@@ -37,6 +38,24 @@ class Grid::ModelResetScope {
   bool own_;
 };
 
+namespace {
+
+// The lists' font, Tahoma 8 points; where Tahoma is not installed, the Chinese sans
+// whose letters and figures are about as narrow (the usual stand-in is far wider), so a
+// column holds the codes, prices and dates its share of the width was chosen for.
+QFont ListFont() {
+  QFont font;
+  for (const QString& family : {QStringLiteral("Tahoma"), QStringLiteral("WenQuanYi Micro Hei")})
+    if (QFontDatabase::hasFamily(family)) {
+      font.setFamily(family);
+      break;
+    }
+  font.setPointSize(8);
+  return font;
+}
+
+}  // namespace
+
 Grid::Grid(QWidget* parent, const QString& object_name) : QFrame(parent) {
   if (!object_name.isEmpty()) setObjectName(object_name);
   for (const QKeySequence& keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
@@ -55,6 +74,7 @@ Grid::Grid(QWidget* parent, const QString& object_name) : QFrame(parent) {
   back_sel_ = QColor(0xCC, 0xE8, 0xFF);
   back_active_sel_ = back_sel_;
   selection_border_ = QColor(0x33, 0x66, 0xCC);
+  setFont(ListFont());
   data_row_height_ = fontMetrics().height() + 8;
 
   body_model_ = new GridModel(*this, store_, GridModel::Part::Body, this);

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "money/MoneyLists.h"
-#include "money/MoneyWidgets.h"
+#include "ui/NamedWidgets.h"
 
 namespace hemulu {
 

@@ -16,7 +16,7 @@
 #include "money/BankMovementWindow.h"
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
-#include "money/MoneyWidgets.h"
+#include "ui/NamedWidgets.h"
 
 namespace hemulu {
 
@@ -215,6 +215,6 @@ void BankPage::ExportToSpreadsheet() {
   ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
 }
 
-void BankPage::Print() { PrintGrid(*grid_, QStringLiteral("存款管理"), this); }
+void BankPage::Print() { PrintGrid(*grid_, QStringLiteral("存款管理"), ctx_.prompter, this); }
 
 }  // namespace hemulu

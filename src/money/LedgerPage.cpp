@@ -4,10 +4,8 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFormLayout>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -18,7 +16,7 @@
 #include "lists/GridPrinter.h"
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
-#include "money/MoneyWidgets.h"
+#include "ui/NamedWidgets.h"
 
 namespace hemulu {
 
@@ -124,17 +122,11 @@ QWidget* LedgerPage::BuildEntryForm(LedgerKind kind, EntryForm& form) {
 
 QWidget* LedgerPage::BuildSearchBar() {
   auto* bar = new QWidget(this);
-  bar->setObjectName(QStringLiteral("其他收支工具栏"));
-  auto* grid = new QGridLayout(bar);
-  grid->setContentsMargins(3, 0, 3, 2);
-  grid->setHorizontalSpacing(4);
-  grid->setVerticalSpacing(2);
-
+  SearchBarLayout layout(bar, QStringLiteral("其他收支工具栏"));
   type_search_ = EditableList(QStringLiteral("其他类型查询框"), bar);
   type_search_->addItems({QStringLiteral("收入"), QStringLiteral("支出")});
   type_search_->setCurrentIndex(-1);
-  number_search_ = NamedLineEdit(QStringLiteral("其他编号查询框"), bar);
-  number_search_->setClearButtonEnabled(true);
+  number_search_ = SearchLineEdit(QStringLiteral("其他编号查询框"), bar);
   item_search_ = EditableList(QStringLiteral("其他项目查询框"), bar);
   note_search_ = EditableList(QStringLiteral("其他备注查询框"), bar);
   const QDate today = ctx_.clock.Now().date();
@@ -146,20 +138,14 @@ QWidget* LedgerPage::BuildSearchBar() {
   auto* day = NamedButton(QStringLiteral("显示当天"), QStringLiteral("其他显示当天按钮"), bar);
   auto* month = NamedButton(QStringLiteral("显示本月"), QStringLiteral("其他显示本月按钮"), bar);
 
-  int col = 0;
-  const auto add = [&](int row, const QString& label, QWidget* w) {
-    if (!label.isEmpty()) grid->addWidget(new QLabel(label, bar), row, col++);
-    grid->addWidget(w, row, col++);
-  };
-  add(0, QStringLiteral("类型查询："), type_search_);
-  add(0, QStringLiteral("编号查询："), number_search_);
-  add(0, QStringLiteral("项目查询："), item_search_);
-  add(0, QStringLiteral("备注查询："), note_search_);
-  col = 0;
-  add(1, QStringLiteral("日期查询："), date_from_);
-  add(1, QStringLiteral("-至-"), date_to_);
-  for (QPushButton* b : {query, clear, all, day, month}) grid->addWidget(b, 1, col++);
-  grid->setColumnStretch(col, 1);
+  layout.Add(0, QStringLiteral("类型查询："), type_search_);
+  layout.Add(0, QStringLiteral("编号查询："), number_search_);
+  layout.Add(0, QStringLiteral("项目查询："), item_search_);
+  layout.Add(0, QStringLiteral("备注查询："), note_search_);
+  layout.Add(1, QStringLiteral("日期查询："), date_from_);
+  layout.Add(1, QStringLiteral("-至-"), date_to_);
+  layout.AddAll(1, {query, clear, all, day, month});
+  layout.StretchAfterLast();
 
   // Each box searches its own column when typed in or picked from.
   const auto on_combo = [this](QComboBox* box, LedgerSearchField field) {
@@ -283,6 +269,6 @@ void LedgerPage::ExportToSpreadsheet() {
   ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
 }
 
-void LedgerPage::Print() { PrintGrid(*grid_, QStringLiteral("其他收支"), this); }
+void LedgerPage::Print() { PrintGrid(*grid_, QStringLiteral("其他收支"), ctx_.prompter, this); }
 
 }  // namespace hemulu

@@ -3,10 +3,12 @@
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
+#include <QFontMetricsF>
+#include <algorithm>
+#include <cmath>
 
 #include "data/TextFormat.h"
+#include "lists/PrintPreview.h"
 
 namespace hemulu {
 
@@ -14,11 +16,30 @@ namespace {
 
 constexpr double kPaperWidthMm = 80;
 constexpr double kMarginMm = 3;
+constexpr double kUnitsPerMm = kPageUnitsPerInch / 25.4;
 
-QPageSize ReceiptPageSize(int lines) {
+constexpr double kTitleLineMm = 7.0;
+constexpr double kLineMm = 5.5;
+// Paper left below the last line, for the cutter.
+constexpr double kTearOffMm = 15;
+
+QPageLayout ReceiptPageLayout(double text_height_mm) {
   // Tall enough for every line; a till roll is cut where the text ends.
-  const double height = 20 + lines * 6.0;
-  return QPageSize(QSizeF(kPaperWidthMm, height), QPageSize::Millimeter, QStringLiteral("小票 80mm"));
+  const double height = text_height_mm + 2 * kMarginMm + kTearOffMm;
+  return QPageLayout(QPageSize(QSizeF(kPaperWidthMm, height), QPageSize::Millimeter, QStringLiteral("小票 80mm")),
+                     QPageLayout::Portrait, QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                     QPageLayout::Millimeter);
+}
+
+Qt::Alignment LineAlignment(bool title) {
+  return (title ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
+}
+
+QFont ReceiptFont(double points, bool bold) {
+  QFont f;
+  f.setPixelSize(static_cast<int>(std::lround(PageUnitsFromPoints(points))));
+  f.setBold(bold);
+  return f;
 }
 
 }  // namespace
@@ -42,40 +63,49 @@ QStringList ReceiptLines(const Receipt& r) {
   return lines;
 }
 
-void RenderReceipt(const Receipt& receipt, QPagedPaintDevice& device) {
-  const QStringList lines = ReceiptLines(receipt);
-  device.setPageLayout(QPageLayout(ReceiptPageSize(static_cast<int>(lines.size())), QPageLayout::Portrait,
-                                   QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm), QPageLayout::Millimeter));
-  QPainter p(&device);
-  if (!p.isActive()) return;
-  const double dpmm = device.logicalDpiY() / 25.4;
-  const double width = device.width();
-  QFont font = p.font();
-  font.setPointSizeF(9);
-  double y = 0;
-  for (qsizetype i = 0; i < lines.size(); ++i) {
+ReceiptDocument::ReceiptDocument(const Receipt& receipt)
+    : lines_(ReceiptLines(receipt)),
+      title_font_(ReceiptFont(11, true)),
+      line_font_(ReceiptFont(9, false)),
+      layout_(ReceiptPageLayout(0)) {
+  // A long name or address wraps: its line is as tall as its wrapped text, and the
+  // paper as long as all the lines.
+  const double width = PrintableSizeInUnits(layout_).width();
+  double total = 0;
+  for (qsizetype i = 0; i < lines_.size(); ++i) {
     const bool title = i == 0;
-    QFont f = font;
-    f.setBold(title);
-    if (title) f.setPointSizeF(11);
-    p.setFont(f);
-    const double h = (title ? 7.0 : 5.5) * dpmm;
-    const QRectF rect(0, y, width, h);
-    p.drawText(rect, static_cast<int>((title ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter | Qt::TextWordWrap),
-               lines[i]);
+    const QFontMetricsF metrics(title ? title_font_ : line_font_);
+    const double single = (title ? kTitleLineMm : kLineMm) * kUnitsPerMm;
+    const QRectF wrapped = metrics.boundingRect(QRectF(0, 0, width, 1e9),
+                                                static_cast<int>(LineAlignment(title) | Qt::TextWordWrap), lines_[i]);
+    heights_.push_back(std::max(single, wrapped.height() + single - metrics.height()));
+    total += heights_.back();
+  }
+  layout_ = ReceiptPageLayout(total / kUnitsPerMm);
+}
+
+void ReceiptDocument::PaintPage(QPainter& p, int index) const {
+  if (index != 0) return;
+  const double width = PrintableSizeInUnits(layout_).width();
+  p.setPen(Qt::black);
+  double y = 0;
+  for (qsizetype i = 0; i < lines_.size(); ++i) {
+    const bool title = i == 0;
+    p.setFont(title ? title_font_ : line_font_);
+    const double h = heights_[static_cast<std::size_t>(i)];
+    p.drawText(QRectF(0, y, width, h), static_cast<int>(LineAlignment(title) | Qt::TextWordWrap), lines_[i]);
     y += h;
   }
 }
 
-void PrintReceipt(const Receipt& receipt, QWidget* parent) {
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setDocName(QStringLiteral("小票"));
-  QPrintPreviewDialog preview(&printer, parent);
-  preview.setWindowTitle(QStringLiteral("小票打印"));
-  preview.resize(760, 820);  // the whole tool bar, print button included, in view
-  QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
-                   [&receipt](QPrinter* p) { RenderReceipt(receipt, *p); });
-  preview.exec();
+void RenderReceipt(const Receipt& receipt, QPagedPaintDevice& device) {
+  ReceiptDocument document(receipt);
+  (void)PrintPages(document, device, AllPages(document));
+}
+
+void PrintReceipt(const Receipt& receipt, Prompter& prompter, QWidget* parent) {
+  ReceiptDocument document(receipt);
+  ShowPrintPreview(document, QStringLiteral("小票打印"), prompter, parent, PageView::Fit::WholePage, QSize(760, 820));
 }
 
 }  // namespace hemulu

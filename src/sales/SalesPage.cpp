@@ -4,8 +4,6 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFrame>
-#include <QGridLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -19,6 +17,7 @@
 #include "sales/ReceiptPrinter.h"
 #include "sales/SaleWindow.h"
 #include "sales/SalesList.h"
+#include "ui/NamedWidgets.h"
 
 namespace hemulu {
 
@@ -84,68 +83,32 @@ SalesPage::~SalesPage() = default;
 
 QWidget* SalesPage::BuildSearchBar() {
   auto* bar = new QWidget(this);
-  bar->setObjectName(QStringLiteral("销售工具栏"));
-  auto* grid = new QGridLayout(bar);
-  grid->setContentsMargins(3, 0, 3, 2);
-  grid->setHorizontalSpacing(4);
-  grid->setVerticalSpacing(2);
-  const auto line_edit = [bar](const QString& name) {
-    auto* box = new QLineEdit(bar);
-    box->setObjectName(name);
-    box->setClearButtonEnabled(true);
-    return box;
-  };
-  const auto combo = [bar](const QString& name) {
-    auto* box = new QComboBox(bar);
-    box->setObjectName(name);
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert);
-    box->setMinimumContentsLength(8);
-    return box;
-  };
-  const auto button = [bar](const QString& caption, const QString& name) {
-    auto* b = new QPushButton(caption, bar);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-  };
-  name_box_ = line_edit(QStringLiteral("销售商品名称框"));
+  SearchBarLayout layout(bar, QStringLiteral("销售工具栏"));
+  name_box_ = SearchLineEdit(QStringLiteral("销售商品名称框"), bar);
   name_box_->setToolTip(QStringLiteral("输入商品名称的拼音首字母，如“可乐”输入 KL"));
-  code_box_ = line_edit(QStringLiteral("销售商品编码框"));
-  model_box_ = line_edit(QStringLiteral("销售型号框"));
-  category_box_ = combo(QStringLiteral("销售类型查询框"));
-  customer_box_ = combo(QStringLiteral("销售客户名称框"));
-  note_box_ = line_edit(QStringLiteral("销售备注框"));
+  code_box_ = SearchLineEdit(QStringLiteral("销售商品编码框"), bar);
+  model_box_ = SearchLineEdit(QStringLiteral("销售型号框"), bar);
+  category_box_ = SearchList(QStringLiteral("销售类型查询框"), bar);
+  customer_box_ = SearchList(QStringLiteral("销售客户名称框"), bar);
+  note_box_ = SearchLineEdit(QStringLiteral("销售备注框"), bar);
   const QDate today = ctx_.clock.Now().date();
-  date_from_ = new QDateEdit(today.addMonths(-1), bar);
-  date_from_->setObjectName(QStringLiteral("销售日期框1"));
-  date_to_ = new QDateEdit(today, bar);
-  date_to_->setObjectName(QStringLiteral("销售日期框2"));
-  for (QDateEdit* d : {date_from_, date_to_}) {
-    d->setCalendarPopup(true);
-    d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-  }
-  auto* query = button(QStringLiteral("日期查询"), QStringLiteral("销售查询按钮"));
-  auto* all = button(QStringLiteral("显示全部记录"), QStringLiteral("销售全部记录按钮"));
-  auto* today_button = button(QStringLiteral("显示当天"), QStringLiteral("销售显示当天按钮"));
-  auto* month = button(QStringLiteral("显示本月"), QStringLiteral("销售显示本月按钮"));
-  auto* debts = button(QStringLiteral("显示欠款"), QStringLiteral("销售清空条件按钮"));
+  date_from_ = NamedDateEdit(QStringLiteral("销售日期框1"), today.addMonths(-1), bar);
+  date_to_ = NamedDateEdit(QStringLiteral("销售日期框2"), today, bar);
+  auto* query = NamedButton(QStringLiteral("日期查询"), QStringLiteral("销售查询按钮"), bar);
+  auto* all = NamedButton(QStringLiteral("显示全部记录"), QStringLiteral("销售全部记录按钮"), bar);
+  auto* today_button = NamedButton(QStringLiteral("显示当天"), QStringLiteral("销售显示当天按钮"), bar);
+  auto* month = NamedButton(QStringLiteral("显示本月"), QStringLiteral("销售显示本月按钮"), bar);
+  auto* debts = NamedButton(QStringLiteral("显示欠款"), QStringLiteral("销售清空条件按钮"), bar);
 
-  int col = 0;
-  const auto add = [&](int row, const QString& label, QWidget* w) {
-    if (!label.isEmpty()) grid->addWidget(new QLabel(label, bar), row, col++);
-    grid->addWidget(w, row, col++);
-  };
-  add(0, QStringLiteral("商品名称："), name_box_);
-  add(0, QStringLiteral("商品编码："), code_box_);
-  add(0, QStringLiteral("规格型号："), model_box_);
-  add(0, QStringLiteral("类别查询："), category_box_);
-  add(0, QStringLiteral("客户名称："), customer_box_);
-  add(0, QStringLiteral("备    注："), note_box_);
-  col = 0;
-  add(1, QStringLiteral("销售日期："), date_from_);
-  add(1, QStringLiteral("-至-"), date_to_);
-  for (QPushButton* b : {query, all, today_button, month, debts}) grid->addWidget(b, 1, col++);
+  layout.Add(0, QStringLiteral("商品名称："), name_box_);
+  layout.Add(0, QStringLiteral("商品编码："), code_box_);
+  layout.Add(0, QStringLiteral("规格型号："), model_box_);
+  layout.Add(0, QStringLiteral("类别查询："), category_box_);
+  layout.Add(0, QStringLiteral("客户名称："), customer_box_);
+  layout.Add(0, QStringLiteral("备    注："), note_box_);
+  layout.Add(1, QStringLiteral("销售日期："), date_from_);
+  layout.Add(1, QStringLiteral("-至-"), date_to_);
+  layout.AddAll(1, {query, all, today_button, month, debts});
 
   const auto search_on_text = [this](QLineEdit* box, SalesSearchField field) {
     connect(box, &QLineEdit::textChanged, this, [this, box, field](const QString& t) { Search(field, t, box); });
@@ -196,15 +159,8 @@ void SalesPage::FillSalesList(const SalesQuery& query) {
 void SalesPage::Refill() { FillSalesList(last_query_); }
 
 void SalesPage::RefillPickLists() {
-  for (auto [box, values] : {std::pair{category_box_, SaleCategoryValues(ctx_)},
-                             std::pair{customer_box_, CustomerNameValues(ctx_)}}) {
-    const QString typed = box->currentText();
-    const QSignalBlocker block(box);
-    box->clear();
-    box->addItems(values);
-    box->setCurrentIndex(-1);
-    box->setEditText(typed);
-  }
+  FillComboKeepingText(category_box_, SaleCategoryValues(ctx_));
+  FillComboKeepingText(customer_box_, CustomerNameValues(ctx_));
 }
 
 void SalesPage::Search(SalesSearchField field, const QString& text, QWidget* keep_focus) {
@@ -287,7 +243,7 @@ void SalesPage::PrintCurrentReceipt() {
     ShowSaleError(ctx_, receipt->error());
     return;
   }
-  PrintReceipt(**receipt, window());
+  PrintReceipt(**receipt, ctx_.prompter, window());
 }
 
 std::optional<QString> SalesPage::ExportSales() {
@@ -308,7 +264,7 @@ std::optional<QString> SalesPage::ExportSales() {
   return path;
 }
 
-void SalesPage::PrintSales() { PrintGrid(*grid_, QStringLiteral("销售明细"), this); }
+void SalesPage::PrintSales() { PrintGrid(*grid_, QStringLiteral("销售明细"), ctx_.prompter, this); }
 
 void SalesPage::ApplyDisplay() {
   std::vector<double> shares = SalesShares();

@@ -4,8 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QGridLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -18,6 +16,7 @@
 #include "stock/CategoryTreeWindow.h"
 #include "stock/GoodsEntryWindow.h"
 #include "stock/StockList.h"
+#include "ui/NamedWidgets.h"
 #include "ui/SuperAdministratorGate.h"
 
 namespace hemulu {
@@ -64,79 +63,36 @@ StockPage::~StockPage() = default;
 
 QWidget* StockPage::BuildToolBar() {
   auto* bar = new QWidget(this);
-  bar->setObjectName(QStringLiteral("库管工具栏"));
-  auto* grid = new QGridLayout(bar);
-  grid->setContentsMargins(3, 0, 3, 2);
-  grid->setHorizontalSpacing(4);
-  grid->setVerticalSpacing(2);
-
-  const auto line_edit = [bar](const QString& name) {
-    auto* box = new QLineEdit(bar);
-    box->setObjectName(name);
-    box->setClearButtonEnabled(true);
-    return box;
-  };
-  const auto combo = [bar](const QString& name) {
-    auto* box = new QComboBox(bar);
-    box->setObjectName(name);
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert);
-    box->setMinimumContentsLength(8);
-    return box;
-  };
-  const auto button = [bar](const QString& caption, const QString& name) {
-    auto* b = new QPushButton(caption, bar);
-    if (!name.isEmpty()) b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-  };
-
-  code_box_ = line_edit(QStringLiteral("库管商品编码框"));
-  name_box_ = line_edit(QStringLiteral("库管商品名称框"));
+  SearchBarLayout layout(bar, QStringLiteral("库管工具栏"));
+  code_box_ = SearchLineEdit(QStringLiteral("库管商品编码框"), bar);
+  name_box_ = SearchLineEdit(QStringLiteral("库管商品名称框"), bar);
   name_box_->setToolTip(QStringLiteral("输入商品名称的拼音首字母，如“可乐”输入 KL"));
-  model_box_ = line_edit(QStringLiteral("库管型号框"));
-  category_box_ = combo(QStringLiteral("库管类型查询框"));
-  supplier_box_ = combo(QStringLiteral("库管供货商框"));
+  model_box_ = SearchLineEdit(QStringLiteral("库管型号框"), bar);
+  category_box_ = SearchList(QStringLiteral("库管类型查询框"), bar);
+  supplier_box_ = SearchList(QStringLiteral("库管供货商框"), bar);
   const QDate today = ctx_.clock.Now().date();
-  date_from_ = new QDateEdit(today.addMonths(-1), bar);
-  date_from_->setObjectName(QStringLiteral("库管日期框1"));
-  date_to_ = new QDateEdit(today, bar);
-  date_to_->setObjectName(QStringLiteral("库管日期框2"));
-  for (QDateEdit* d : {date_from_, date_to_}) {
-    d->setCalendarPopup(true);
-    d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-  }
-  warning_box_ = line_edit(QStringLiteral("库管库存报警框"));
-  warning_box_->setClearButtonEnabled(false);
+  date_from_ = NamedDateEdit(QStringLiteral("库管日期框1"), today.addMonths(-1), bar);
+  date_to_ = NamedDateEdit(QStringLiteral("库管日期框2"), today, bar);
+  warning_box_ = NamedLineEdit(QStringLiteral("库管库存报警框"), bar);
   warning_box_->setMaximumWidth(60);
   zero_box_ = new QCheckBox(QStringLiteral("显示零库存商品"), bar);
   zero_box_->setObjectName(QStringLiteral("库管不显示零库存框"));
 
-  auto* query = button(QStringLiteral("日期查询"), QStringLiteral("库管查询按钮"));
-  auto* all = button(QStringLiteral("刷新全部记录"), QStringLiteral("库管全部记录按钮"));
-  auto* clear = button(QStringLiteral("清空条件"), QStringLiteral("库管清空条件按钮"));
-  auto* tree = button(QStringLiteral("目录"), QStringLiteral("库管目录按钮"));
+  auto* query = NamedButton(QStringLiteral("日期查询"), QStringLiteral("库管查询按钮"), bar);
+  auto* all = NamedButton(QStringLiteral("刷新全部记录"), QStringLiteral("库管全部记录按钮"), bar);
+  auto* clear = NamedButton(QStringLiteral("清空条件"), QStringLiteral("库管清空条件按钮"), bar);
+  auto* tree = NamedButton(QStringLiteral("目录"), QStringLiteral("库管目录按钮"), bar);
 
-  int col = 0;
-  const auto add = [&](int row, const QString& label, QWidget* w) {
-    if (!label.isEmpty()) grid->addWidget(new QLabel(label, bar), row, col++);
-    grid->addWidget(w, row, col++);
-  };
-  add(0, QStringLiteral("商品编码："), code_box_);
-  add(0, QStringLiteral("商品名称："), name_box_);
-  add(0, QStringLiteral("规格型号："), model_box_);
-  add(0, QStringLiteral("类别查询："), category_box_);
-  add(0, QStringLiteral("供货商："), supplier_box_);
-  col = 0;
-  add(1, QStringLiteral("入库日期："), date_from_);
-  add(1, QStringLiteral("-至-"), date_to_);
-  grid->addWidget(query, 1, col++);
-  grid->addWidget(all, 1, col++);
-  grid->addWidget(clear, 1, col++);
-  grid->addWidget(tree, 1, col++);
-  grid->addWidget(new QLabel(QStringLiteral("库存报警数量："), bar), 1, col++);
-  grid->addWidget(warning_box_, 1, col++);
-  grid->addWidget(zero_box_, 1, col++, 1, 2);
+  layout.Add(0, QStringLiteral("商品编码："), code_box_);
+  layout.Add(0, QStringLiteral("商品名称："), name_box_);
+  layout.Add(0, QStringLiteral("规格型号："), model_box_);
+  layout.Add(0, QStringLiteral("类别查询："), category_box_);
+  layout.Add(0, QStringLiteral("供货商："), supplier_box_);
+  layout.Add(1, QStringLiteral("入库日期："), date_from_);
+  layout.Add(1, QStringLiteral("-至-"), date_to_);
+  layout.AddAll(1, {query, all, clear, tree});
+  layout.Add(1, QStringLiteral("库存报警数量："), warning_box_);
+  layout.Add(1, QString(), zero_box_, 2);
 
   connect(code_box_, &QLineEdit::textChanged, this, [this](const QString& t) { Search(GoodsSearchField::Code, t); });
   // A barcode scanner types the code and Enter.
@@ -373,7 +329,7 @@ void StockPage::ExportToSpreadsheet() {
   ctx_.notifier.Notify(kHintTitle, QStringLiteral("已导出到 ") + path);
 }
 
-void StockPage::Print() { PrintGrid(*grid_, QStringLiteral("商品库存"), this); }
+void StockPage::Print() { PrintGrid(*grid_, QStringLiteral("商品库存"), ctx_.prompter, this); }
 
 void StockPage::ToggleColumn(int col, bool hide) {
   SetStockColumnHidden(*shares_, ctx_.session.IsSuperAdministrator(), col, hide);

@@ -298,7 +298,7 @@ TEST(MainWindow, OpensOnMostOfTheScreenAndRemembersItsPlace) {
     MainWindow window(app.ctx());
     available = window.screen()->availableGeometry();
     const QSize expected =
-        QSize(available.width() * 9 / 10, available.height() * 9 / 10).expandedTo(QSize(1240, 690)).boundedTo(available.size());
+        QSize(available.width() * 19 / 20, available.height() * 9 / 10).expandedTo(QSize(1240, 690)).boundedTo(available.size());
     EXPECT_EQ(window.size(), expected);
     window.show();
     window.setGeometry(available.x() + 10, available.y() + 20, 700, 500);

@@ -1,13 +1,26 @@
-// A full disk, made with a file size limit (RLIMIT_FSIZE, as `ulimit -f` does): a sale,
-// a goods entry and a ledger entry each fail with the write-failure message, store
-// nothing, and leave a database that passes its check, sells again once there is room,
-// and opens afresh.
+// A full disk, made with a file size limit (RLIMIT_FSIZE, as `ulimit -f` does) or a
+// small tmpfs: a sale, a goods entry, a ledger entry and a backup each fail with a clear
+// message, store nothing, leave no part file, and leave a database that passes its
+// check, sells again once there is room, and opens afresh. And a data.db made read-only
+// while the program has it open: the next write is refused with a message.
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "ChildProcess.h"
 #include "TestSupport.h"
+#include "admin/DataMaintenanceWindow.h"
+#include "admin/DatabaseMaintenance.h"
 #include "money/LedgerLogic.h"
 #include "sales/SalesLogic.h"
 #include "stock/GoodsLogic.h"
@@ -101,6 +114,183 @@ TEST(DiskFull, SaleGoodsAndLedgerEntriesFailWholeWithAMessage) {
   EXPECT_EQ("ok", IntegrityCheck(again.db).toStdString());
   EXPECT_EQ(9, StockOf(again.db, goods));
   EXPECT_EQ(1, CountRows(again.db, "sell"));
+}
+
+// Enough goods rows that data.db is some hundreds of kilobytes.
+void FillGoods(Database& db, int rows) {
+  ASSERT_TRUE(db.ExecScript("BEGIN").has_value());
+  for (int i = 0; i < rows; ++i) {
+    GoodsRow row;
+    row.name = QStringLiteral("商品%1").arg(i);
+    row.code = QStringLiteral("SP%1").arg(i);
+    row.note = QStringLiteral("备注").repeated(20);
+    InsertGoods(db, row);
+  }
+  ASSERT_TRUE(db.ExecScript("COMMIT; PRAGMA wal_checkpoint(TRUNCATE);").has_value());
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList FilesIn(const QString& folder) {
+  return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+bool HasChinese(const QString& text) {
+  for (QChar c : text)
+    if (c.unicode() >= 0x4e00 && c.unicode() <= 0x9fff) return true;
+  return false;
+}
+
+// A backup made while `full` stands: the logic fails with a reason in Chinese (returned),
+// the window shows "备份数据库失败了" with it, the backup made before is untouched, and
+// no part file is left beside it.
+QString BackupFailsWhole(TestApp& app, const QString& folder, const std::function<std::unique_ptr<void, void (*)(void*)>()>& full) {
+  const QString target = QDir(folder).filePath(QStringLiteral("BackupData.db"));
+  EXPECT_TRUE(BackUpDatabase(app.ctx(), target).has_value());  // the earlier backup
+  const QByteArray earlier = ReadAll(target);
+  InsertGoods(app.ctx().db, GoodsRow{});
+  // The disk fills after the free-space check: the copy itself must fail cleanly.
+  const FreeSpaceProbe plenty = [](const QString&) { return qint64(1) << 40; };
+
+  QString reason;
+  {
+    auto scope = full();
+    auto done = BackUpDatabase(app.ctx(), target, {}, plenty);
+    EXPECT_FALSE(done.has_value());
+    if (!done) {
+      EXPECT_EQ(MaintenanceError::Kind::Failed, done.error().kind);
+      reason = done.error().reason;
+    }
+  }
+  EXPECT_TRUE(HasChinese(reason)) << reason.toStdString();
+  EXPECT_EQ(FilesIn(folder), QStringList{QStringLiteral("BackupData.db")});
+  EXPECT_EQ(ReadAll(target), earlier);
+
+  DataMaintenanceWindow window(app.ctx(), [] {});
+  window.SetFreeSpaceProbe(plenty);
+  auto* box = window.findChild<QLineEdit*>(QStringLiteral("编辑框1"));
+  EXPECT_NE(nullptr, box);
+  if (!box) return reason;
+  box->setText(target);
+  app.prompter.AnswerConfirm(true);  // replace the earlier backup
+  app.prompter.ExpectMessage(QStringLiteral("备份数据库失败了\n\n") + reason);
+  {
+    auto scope = full();
+    window.BackUp();
+  }
+  EXPECT_EQ(MessageKind::Stop, app.prompter.Prompts().back().icon);
+  EXPECT_EQ(FilesIn(folder), QStringList{QStringLiteral("BackupData.db")});
+  EXPECT_EQ(ReadAll(target), earlier);
+  EXPECT_EQ("ok", IntegrityCheck(app.ctx().db).toStdString());
+  // Room again: the same backup goes through.
+  EXPECT_TRUE(BackUpDatabase(app.ctx(), target).has_value());
+  return reason;
+}
+
+using Scope = std::unique_ptr<void, void (*)(void*)>;
+
+TEST(DiskFull, BackupPastTheLargestFileSizeFailsWithAMessageAndLeavesNoPartFile) {
+  TestApp app;
+  FillGoods(app.ctx().db, 2000);
+  QTemporaryDir out;
+  // A limit on a page boundary refuses the next page outright (EFBIG), as a file system
+  // with a largest file size does; one within a page lets part of it through.
+  for (rlim_t limit : {rlim_t(128 * 1024), rlim_t(128 * 1024 + 100)}) {
+    SCOPED_TRACE(limit);
+    const QString reason = BackupFailsWhole(app, out.path(), [limit] {
+      return Scope(new FileSizeLimit(limit), [](void* p) { delete static_cast<FileSizeLimit*>(p); });
+    });
+    std::printf("backup past a file size limit of %llu bytes: %s\n", static_cast<unsigned long long>(limit),
+                reason.toUtf8().constData());
+  }
+}
+
+// A real full disk (ENOSPC): a 4 MiB tmpfs, filled up once the earlier backup is on it.
+// Mounting needs root.
+TEST(DiskFull, BackupOnAFullDiskFailsWithAMessageAndLeavesNoPartFile) {
+  QTemporaryDir mount_point;
+  const QByteArray where = QFile::encodeName(mount_point.path());
+  if (geteuid() != 0 || mount("hemulu-test", where.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=4m") != 0)
+    GTEST_SKIP() << "a tmpfs cannot be mounted here (needs root); the file-size-limit case stands in for it";
+  struct Unmount {
+    QByteArray where;
+    ~Unmount() { umount2(where.constData(), MNT_DETACH); }
+  } unmount{where};
+  TestApp app;
+  FillGoods(app.ctx().db, 2000);
+  // The earlier backup fits; a filler file then takes the rest of the disk.
+  const QString reason = BackupFailsWhole(app, mount_point.path(), [&] {
+    auto* filler = new QString(QDir(mount_point.path()).filePath(QStringLiteral("filler")));
+    QFile f(*filler);
+    if (f.open(QIODevice::WriteOnly)) {
+      const QByteArray block(64 * 1024, 'x');
+      while (f.write(block) == block.size() && f.flush()) {
+      }
+    }
+    return Scope(filler, [](void* p) {
+      auto* path = static_cast<QString*>(p);
+      QFile::remove(*path);
+      delete path;
+    });
+  });
+  EXPECT_EQ(QStringLiteral("磁盘空间不足"), reason);
+}
+
+// data.db made read-only while the program has it open. Root passes any permission, so
+// a root run hands the folder to the unprivileged user 65534, as whom the child runs.
+TEST(ReadOnly, DataDbMadeReadOnlyWhileOpenRefusesTheNextWriteWithAMessage) {
+  signal(SIGPIPE, SIG_IGN);  // a child that died must fail the test, not end it
+  QTemporaryDir dir;
+  ASSERT_TRUE(PrepareSalesFolder(dir.path()));
+  const QString db = dir.filePath(QStringLiteral("data.db"));
+  if (geteuid() == 0) {
+    const QStringList names = FilesIn(dir.path()) << QString();
+    for (const QString& name : names)
+      ASSERT_EQ(0, chown(QFile::encodeName(QDir(dir.path()).filePath(name)).constData(), 65534, 65534));
+  }
+  ChildProcess child(HEMULU_READONLY_CHILD, {dir.path().toStdString()}, true);
+  ASSERT_TRUE(child.Started());
+  auto ask = [&](const char* command) -> qint64 {
+    const std::size_t before = child.Lines();
+    if (!child.Send(command) || !child.WaitForAcknowledged(before + 1)) return -1;
+    return child.Values().back();
+  };
+  // Writable: a sale and a goods entry go through.
+  EXPECT_EQ(1, ask("s"));
+  EXPECT_EQ(1, ask("g"));
+
+  ASSERT_EQ(0, chmod(QFile::encodeName(db).constData(), 0444));
+  // The next write, on the connection opened before, and after it opens afresh.
+  EXPECT_EQ(2, ask("s"));
+  EXPECT_EQ(2, ask("g"));
+  const qint64 reopened = ask("r");
+  EXPECT_TRUE(reopened == 1 || reopened == 2) << reopened;
+  EXPECT_EQ(2, ask("s"));
+  EXPECT_EQ(2, ask("g"));
+  ASSERT_TRUE(child.Send("q"));
+  const int status = child.Wait();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+  // Nothing half-written: one sale and one goods row more than prepared, stock whole.
+  ASSERT_EQ(0, chmod(QFile::encodeName(db).constData(), 0644));
+  ScriptedPrompter prompter;
+  FixedClock clock;
+  RecordingNotifier notifier;
+  AppContext ctx(dir.path(), prompter, clock, notifier);
+  ASSERT_TRUE(ctx.EnsureDatabaseOpen().has_value());
+  EXPECT_EQ("ok", IntegrityCheck(ctx.db).toStdString());
+  EXPECT_EQ(1, CountRows(ctx.db, "sell"));
+  EXPECT_EQ(21, CountRows(ctx.db, "buy"));
+  auto broken = ctx.db.Prepare(
+      "select count(*) from buy b where 编码 like 'SP%' and "
+      "abs(存货数量 + (select coalesce(sum(销售数量),0) from sell s where s.UID=b.ID) - ?) > 1e-9");
+  ASSERT_TRUE(broken.has_value());
+  broken->BindAll(kInitialStock);
+  ASSERT_TRUE(broken->Step().value_or(false));
+  EXPECT_EQ(0, broken->Int(0));
 }
 
 }  // namespace

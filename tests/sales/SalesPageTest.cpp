@@ -9,8 +9,10 @@
 #include <QMenu>
 #include <QPageLayout>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +22,7 @@
 #include "app/Program.h"
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
+#include "lists/PrintPreview.h"
 #include "sales/ReceiptPrinter.h"
 #include "sales/SaleWindow.h"
 #include "sales/SalesList.h"
@@ -292,6 +295,33 @@ TEST(Receipt, EightyMillimetrePdfWithTheShopLinesThatExist) {
     EXPECT_NEAR(writer.pageLayout().fullRect(QPageLayout::Millimeter).width(), 80, 0.5);
   }
   EXPECT_GT(QFile(pdf).size(), 500);
+
+  // A name too long for one line wraps onto more paper instead of over its neighbours.
+  Receipt long_name = *receipt;
+  long_name.name = QString("可口可乐零度无糖汽水330毫升罐装（进口版）").repeated(2);
+  const auto paper_mm = [](const Receipt& r) {
+    return ReceiptDocument(r).PageLayout().fullRect(QPageLayout::Millimeter).height();
+  };
+  EXPECT_GT(paper_mm(long_name), paper_mm(*receipt) + 3);  // a 9-point line is about 3.7 mm
+
+  // Printed from the preview on a printer set for A4: the receipt keeps its own paper,
+  // and the preview offers no orientation for it.
+  ReceiptDocument document(*receipt);
+  PrintPreview preview(document, "小票打印", app.prompter);
+  EXPECT_EQ(preview.findChild<QAction*>("纵向"), nullptr);
+  const QString printed = dir.filePath("printed.pdf");
+  preview.SetPrinterChooser([&](QPrinter& printer, int pages, int) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(printed);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    return pages == 1;
+  });
+  preview.findChild<QAction*>("打印")->trigger();
+  QFile file(printed);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const auto box = QRegularExpression(R"(/MediaBox \[0 0 ([0-9.]+))").match(QString::fromLatin1(file.readAll()));
+  ASSERT_TRUE(box.hasMatch());
+  EXPECT_NEAR(box.captured(1).toDouble() * 25.4 / 72, 80, 0.5);
 }
 
 TEST(ProgramParts, DoubleClickSellsAndRefreshesBothLists) {

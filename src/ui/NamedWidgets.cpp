@@ -1,0 +1,95 @@
+#include "ui/NamedWidgets.h"
+
+#include <algorithm>
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace hemulu {
+
+namespace {
+
+QComboBox* TypableList(const QString& name, QWidget* parent, int min_chars) {
+  auto* box = new QComboBox(parent);
+  box->setObjectName(name);
+  box->setEditable(true);
+  box->setInsertPolicy(QComboBox::NoInsert);
+  box->setMinimumContentsLength(min_chars);
+  return box;
+}
+
+}  // namespace
+
+QComboBox* EditableList(const QString& name, QWidget* parent, int min_chars) {
+  auto* box = TypableList(name, parent, min_chars);
+  box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  return box;
+}
+
+QComboBox* SearchList(const QString& name, QWidget* parent) { return TypableList(name, parent, 8); }
+
+QLineEdit* NamedLineEdit(const QString& name, QWidget* parent) {
+  auto* box = new QLineEdit(parent);
+  box->setObjectName(name);
+  return box;
+}
+
+QLineEdit* SearchLineEdit(const QString& name, QWidget* parent) {
+  QLineEdit* box = NamedLineEdit(name, parent);
+  box->setClearButtonEnabled(true);
+  return box;
+}
+
+QDateEdit* NamedDateEdit(const QString& name, const QDate& date, QWidget* parent) {
+  auto* box = new QDateEdit(date, parent);
+  box->setObjectName(name);
+  box->setCalendarPopup(true);
+  box->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  return box;
+}
+
+QPushButton* NamedButton(const QString& caption, const QString& name, QWidget* parent) {
+  auto* b = new QPushButton(caption, parent);
+  b->setObjectName(name);
+  b->setAutoDefault(false);
+  return b;
+}
+
+void FillComboKeepingText(QComboBox* list, const QStringList& items) {
+  const QString typed = list->currentText();
+  const QSignalBlocker block(list);
+  list->clear();
+  list->addItems(items);
+  list->setCurrentIndex(-1);
+  list->setEditText(typed);
+}
+
+SearchBarLayout::SearchBarLayout(QWidget* bar, const QString& name) : bar_(bar), grid_(new QGridLayout(bar)) {
+  bar->setObjectName(name);
+  grid_->setContentsMargins(3, 0, 3, 2);
+  grid_->setHorizontalSpacing(4);
+  grid_->setVerticalSpacing(2);
+}
+
+int& SearchBarLayout::ColumnOf(int row) { return columns_[row > 0 ? 1 : 0]; }
+
+void SearchBarLayout::Add(int row, const QString& label, QWidget* control, int column_span) {
+  int& col = ColumnOf(row);
+  if (!label.isEmpty()) grid_->addWidget(new QLabel(label, bar_), row, col++);
+  grid_->addWidget(control, row, col, 1, column_span);
+  col += column_span;
+}
+
+void SearchBarLayout::AddAll(int row, std::initializer_list<QWidget*> controls) {
+  for (QWidget* control : controls) Add(row, QString(), control);
+}
+
+void SearchBarLayout::StretchAfterLast() {
+  grid_->setColumnStretch(std::max(columns_[0], columns_[1]), 1);
+}
+
+}  // namespace hemulu

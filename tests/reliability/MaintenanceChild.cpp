@@ -1,0 +1,87 @@
+// The child of the maintenance kill test: runs compaction or re-initialisation of a
+// program folder in a loop, through the functions the data maintenance window calls.
+// In round r it writes 2r-1 on standard output as the maintenance starts and 2r once it
+// has returned, so that the parent can aim its kill into the maintenance itself. It
+// runs until it is killed.
+//
+//   hemulu-maintenance-child <program folder> compact
+//       each round replaces the bank rows (kBankRows of them, one batch number, in one
+//       transaction) so that pages fall free, then compacts
+//   hemulu-maintenance-child <program folder> reinit
+//       each round re-initialises, then enters kReinitGoods goods rows in one transaction
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <string>
+
+#include "MaintenanceRounds.h"
+#include "admin/DatabaseMaintenance.h"
+#include "data/AppContext.h"
+#include "data/Clock.h"
+#include "data/Prompter.h"
+
+namespace {
+
+using namespace hemulu;
+
+class SilentPrompter final : public Prompter {
+ public:
+  void Message(const QString& text, const QString&, MessageKind) override {
+    std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+  }
+  bool Confirm(const QString&, const QString&) override { return false; }
+  std::optional<QString> AskText(const QString&, const QString&) override { return std::nullopt; }
+  std::optional<QString> ChooseFolder(const QString&) override { return std::nullopt; }
+};
+
+class SilentNotifier final : public Notifier {
+ public:
+  void Notify(const QString&, const QString&) override {}
+};
+
+void Acknowledge(qint64 round) {
+  const std::string line = std::to_string(round) + "\n";
+  if (write(STDOUT_FILENO, line.data(), line.size()) != static_cast<ssize_t>(line.size())) _exit(3);
+}
+
+int Fail(const char* what, const QString& why) {
+  std::fprintf(stderr, "%s: %s\n", what, why.toUtf8().constData());
+  return 6;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: hemulu-maintenance-child <program folder> compact|reinit\n");
+    return 2;
+  }
+  const QString dir = QString::fromLocal8Bit(argv[1]);
+  const bool compact = std::string(argv[2]) == "compact";
+  SilentPrompter prompter;
+  SystemClock clock;
+  SilentNotifier notifier;
+  AppContext ctx(dir, prompter, clock, notifier);
+  ctx.session.SetUser(kSuperAdministrator, QStringLiteral("735"));
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return Fail("open", open.error().message);
+  qint64 batch = test::HighestBatch(ctx.db);
+  for (qint64 round = 1;; ++round) {
+    if (compact) {
+      if (auto r = test::ReplaceBankRows(ctx.db, ++batch); !r) return Fail("bank rows", r.error());
+      Acknowledge(2 * round - 1);
+      if (auto r = CompactDatabase(ctx); !r) return Fail("compact", r.error().reason);
+      Acknowledge(2 * round);
+    } else {
+      // The goods go in after the re-initialisation: a kill before them leaves the empty
+      // database, which the next round re-initialises again, so there is never more
+      // than one batch.
+      Acknowledge(2 * round - 1);
+      if (auto r = ReinitialiseDatabase(ctx); !r) return Fail("reinitialise", r.error().reason);
+      Acknowledge(2 * round);
+      if (auto r = test::EnterReinitGoods(ctx.db); !r) return Fail("goods", r.error());
+    }
+  }
+}
