@@ -117,6 +117,7 @@ void GenerateSales(Database& db, int count, int goods_count) {
   // totals' triggers; they are made afterwards as a reopen makes them for an older file.
   if (auto r = db.ExecScript(
           "DROP INDEX IF EXISTS \"UID\"; DROP INDEX IF EXISTS \"sell_首拼\"; DROP INDEX IF EXISTS \"sell_客户名称\";"
+          "DROP INDEX IF EXISTS \"sell_首拼_合计\"; DROP INDEX IF EXISTS \"sell_客户名称_合计\";"
           "DROP INDEX IF EXISTS \"sell_类型\"; DROP TRIGGER IF EXISTS sell_day_insert;"
           "DROP TRIGGER IF EXISTS sell_day_delete; DROP TRIGGER IF EXISTS sell_day_update;");
       !r)

@@ -82,30 +82,53 @@ void SalesFill1m(BenchShop& shop) {
   std::printf("# peak resident before the sales page: %.1f MB\n", peak_before);
   PrintMemory("sales_fill_1m");
 
-  // One key in each of the two busiest boxes, on the full list; the baseline is the bare
-  // search query for the same text.
+}
+HEMULU_BENCH_CASE(200, "sales_fill_1m", SalesFill1m);
+
+// One key in each of the two busiest boxes, on the full list (median of three tries);
+// the baselines are the bare search query for the same text and the narrow keys read.
+void SalesSearch1m(BenchShop& shop) {
+  shop.EnsureSales();
+  AppContext& ctx = shop.ctx();
+  shop.Reopen();
+  QWidget window;
+  window.resize(1280, 720);
+  auto* page = new SalesPage(ctx, nullptr, &window);
+  page->setGeometry(window.rect());
+  window.show();
+  QCoreApplication::processEvents();
+  Grid& grid = *page->SalesGrid();
   for (const auto& [box_name, text, field] :
        {std::tuple{"销售商品名称框", QStringLiteral("KS"), SalesSearchField::Initials},
         std::tuple{"销售客户名称框", QStringLiteral("张伟"), SalesSearchField::Customer}}) {
-    page->FillSalesList(AllSalesQuery());
     QWidget* box = page->findChild<QWidget*>(QString::fromUtf8(box_name));
     if (auto* combo = qobject_cast<QComboBox*>(box)) box = combo->lineEdit();
-    box->setFocus();
-    std::vector<double> keys;
+    std::vector<double> firsts, seconds;
     std::vector<int> rows;
-    for (QChar ch : text) {
-      keys.push_back(Keystroke(box, grid, ch));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      page->FillSalesList(AllSalesQuery());
+      box->setFocus();
+      rows.clear();
+      firsts.push_back(Keystroke(box, grid, text[0]));
       rows.push_back(grid.Rows() - grid.FixedRows() - 1);
+      seconds.push_back(Keystroke(box, grid, text[1]));
+      rows.push_back(grid.Rows() - grid.FixedRows() - 1);
+      if (auto* line = qobject_cast<QLineEdit*>(box)) {
+        const QSignalBlocker quiet(line);
+        line->clear();
+      }
     }
     const SalesQuery q = SearchSalesQuery(field, text.left(1));
     const double bare = BareRead(shop.db().Handle(), q.sql.toUtf8().constData(), q.params);
+    const double keys = BareRead(shop.db().Handle(), q.keys_sql.toUtf8().constData(), q.params);
     const QByteArray name = QByteArray("sales_search_1m_") + box_name;
-    PrintCase(name.constData(), keys[0], bare);
-    std::printf("# %s: first key %d rows; second key %.0f ms, %d rows\n", box_name, rows[0], keys[1], rows[1]);
-    if (auto* line = qobject_cast<QLineEdit*>(box)) line->clear();
+    PrintCase(name.constData(), Median(firsts), bare);
+    std::printf("# %s: first key %d rows; second key %.0f ms, %d rows; the keys and totals alone %.0f ms\n", box_name,
+                rows[0], Median(seconds), rows[1], keys);
   }
+  PrintMemory("sales_search_1m");
 }
-HEMULU_BENCH_CASE(200, "sales_fill_1m", SalesFill1m);
+HEMULU_BENCH_CASE(205, "sales_search_1m", SalesSearch1m);
 
 // One durable sale after another from the same goods row: the goods update and the sale
 // row in one transaction, synchronous=FULL.

@@ -130,11 +130,10 @@ qint64 SizeOf(const QString& path) {
   return info.exists() ? info.size() : 0;
 }
 
-// A new empty file beside `target` whose name starts with a dot and the target's
-// name; nullopt when the folder cannot be written.
+// A new empty part file beside `target` (PartFileTemplate); nullopt when the folder
+// cannot be written.
 std::optional<QString> NewTemporaryBeside(const QString& target) {
-  const QFileInfo info(target);
-  QTemporaryFile file(info.absoluteDir().filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".XXXXXX")));
+  QTemporaryFile file(PartFileTemplate(target));
   file.setAutoRemove(false);
   if (!file.open()) return std::nullopt;
   file.close();
@@ -258,15 +257,20 @@ std::expected<void, MaintenanceError> Reopen(AppContext& ctx) {
 // False, with no transaction open, when a reader of an older snapshot holds the
 // write-back up or writers keep committing in between.
 bool PinSnapshotInFile(KeyedConnection& c) {
-  for (int attempt = 0; attempt < 3; ++attempt) {
+  auto write_back = [&c] {
+    int in_log = -1, written_back = -1;
+    const int rc = sqlite3_wal_checkpoint_v2(c.Handle(), "main", SQLITE_CHECKPOINT_PASSIVE, &in_log, &written_back);
+    return rc == SQLITE_OK && in_log == written_back;
+  };
+  // The bulk of the log first, so that the checkpoint between the two reads below has
+  // little to do and a sale committed meanwhile is less likely to spoil the attempt.
+  (void)write_back();
+  for (int attempt = 0; attempt < 5; ++attempt) {
     // data_version moves when a read starts on another snapshot than the last one this
     // connection saw, and also when the checkpoint below found a newer log than that.
     const auto before = c.Value("PRAGMA data_version");
     if (!before) return false;
-    int in_log = -1, written_back = -1;
-    const int rc = sqlite3_wal_checkpoint_v2(c.Handle(), "main", SQLITE_CHECKPOINT_PASSIVE, &in_log, &written_back);
-    if (rc != SQLITE_OK && rc != SQLITE_BUSY) return false;
-    if (rc == SQLITE_BUSY || in_log != written_back) continue;
+    if (!write_back()) continue;
     if (!c.Exec("BEGIN")) return false;
     const auto after = c.Value("PRAGMA data_version");
     if (after && *after == *before) return true;
@@ -406,6 +410,9 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
                                                      const FreeSpaceProbe& free_space) {
   const QString target_path = target_text.trimmed();
   if (target_path.isEmpty()) return Fail(Kind::Refused, QStringLiteral("请填写备份文件的位置"));
+  // The system cuts a file name short at a NUL: the backup would go to another file
+  // than the one named, and be reported done.
+  if (target_path.contains(QChar(0))) return Fail(Kind::Refused, QStringLiteral("备份文件的位置含有无效字符，请重新填写"));
   const QFileInfo target(target_path);
   if (target.isDir()) return Fail(Kind::Refused, QStringLiteral("备份位置是一个目录，请在目录后加上文件名"));
   if (!target.absoluteDir().exists()) return Fail(Kind::Refused, QStringLiteral("备份目录不存在"));

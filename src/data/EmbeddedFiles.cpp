@@ -1,6 +1,7 @@
 #include "data/EmbeddedFiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -50,8 +51,29 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
   return out.commit();
 }
 
+namespace {
+
+// A re-initialisation or a restore writes its new data.db beside it as a part file and
+// renames it into place; one cut short by a crash leaves the part file, as large as a
+// whole database, and nothing else would ever remove it. At start-up no other program
+// of this folder runs, so none of them is still being written.
+void RemoveCutShortDatabaseCopies(const QDir& dir) {
+  const QString pattern = QFileInfo(PartFileTemplate(dir.filePath(kDatabaseFileName))).fileName();
+  const QStringList names = dir.entryList({QString(pattern).replace(QStringLiteral("XXXXXX"), QStringLiteral("??????"))},
+                                          QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+  for (const QString& name : names) QFile::remove(dir.filePath(name));
+}
+
+}  // namespace
+
+QString PartFileTemplate(const QString& target) {
+  const QFileInfo info(target);
+  return info.absoluteDir().filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".part-XXXXXX"));
+}
+
 std::expected<void, QString> WriteWorkingFiles(const QString& program_dir, const QString& home) {
   const QDir dir(program_dir);
+  RemoveCutShortDatabaseCopies(dir);
   const QString config = dir.filePath(kConfigFileName);
   if (!QFileInfo::exists(config) && !WriteFileAtomically(config, DefaultConfigBytes(home)))
     return std::unexpected(config);

@@ -226,6 +226,7 @@ bool Grid::eventFilter(QObject* watched, QEvent* event) {
 
 void Grid::SetRows(int rows) {
   ModelResetScope change(*this);
+  source_.reset();
   store_.SetRows(rows);
   if (store_.DataRows() == 0) sort_col_ = -1;  // a refill starts in its own order
 }
@@ -250,11 +251,30 @@ void Grid::AddItem(QStringView tab_text) {
 void Grid::RemoveItem(int row) {
   if (row < FixedRows() || row >= Rows()) return;
   ModelResetScope change(*this);
-  store_.RemoveRow(row);
+  if (const int r = SourceRow(row); r >= 0)
+    source_->Remove(r);
+  else
+    store_.RemoveRow(StoreRow(row));
+}
+
+void Grid::SetRowSource(std::shared_ptr<RowSource> source) {
+  ModelResetScope change(*this);
+  source_ = std::move(source);
+}
+
+QString Grid::CellText(int row, int col) const {
+  if (const int r = SourceRow(row); r >= 0) return source_->Text(r, col);
+  return store_.Text(StoreRow(row), col);
+}
+
+const CellStyle& Grid::CellStyleAt(int row, int col) const {
+  if (const int r = SourceRow(row); r >= 0) return source_->Style(r, col);
+  return store_.Style(StoreRow(row), col);
 }
 
 void Grid::SetCellText(int row, int col, const QString& text) {
-  store_.SetText(row, col, text);
+  if (SourceRow(row) >= 0) return;  // the source's rows are read, not written
+  store_.SetText(StoreRow(row), col, text);
   if (Updating()) return;
   if (row < FixedRows()) {
     header_->viewport()->update();
@@ -332,13 +352,15 @@ void Grid::SetColumnAlignment(int col, Qt::Alignment alignment) {
 Qt::Alignment Grid::ColumnAlignment(int col) const { return ColumnAt(col).alignment; }
 
 void Grid::SetCellAlignment(int row, int col, Qt::Alignment alignment) {
+  if (SourceRow(row) >= 0) return;
+  row = StoreRow(row);
   store_.ChangeStyle(CellRange{row, col, row, col},
                      [&](CellStyle& s) { s.align = static_cast<std::uint16_t>(alignment.toInt()); });
   StylesChanged();
 }
 
 Qt::Alignment Grid::CellAlignment(int row, int col) const {
-  const std::uint16_t own = store_.Style(row, col).align;
+  const std::uint16_t own = CellStyleAt(row, col).align;
   if (own != 0) return Qt::Alignment::fromInt(own);
   if (row < FixedRows() || col == 0) return Qt::AlignCenter;
   return ColumnAt(col).alignment;
@@ -456,18 +478,18 @@ void Grid::SetLook(const GridLook& look) {
 QColor Grid::FixedBackColor() const { return palette().color(QPalette::Button); }
 
 QColor Grid::DisplayedBackColor(int row, int col) const {
-  const CellStyle& s = store_.Style(row, col);
+  const CellStyle& s = CellStyleAt(row, col);
   if (s.flags & CellStyle::kHasBack) return QColor::fromRgb(s.back);
   if (row < FixedRows() || col == 0) return FixedBackColor();
   return (row - FixedRows()) % 2 == 0 ? back1_ : back2_;
 }
 
 QColor Grid::CellForeColor(int row, int col) const {
-  const CellStyle& s = store_.Style(row, col);
+  const CellStyle& s = CellStyleAt(row, col);
   return (s.flags & CellStyle::kHasFore) ? QColor::fromRgb(s.fore) : QColor();
 }
 
-bool Grid::CellFontBold(int row, int col) const { return store_.Style(row, col).flags & CellStyle::kBold; }
+bool Grid::CellFontBold(int row, int col) const { return CellStyleAt(row, col).flags & CellStyle::kBold; }
 
 void Grid::SetFrozenBottomRows(int rows) {
   ModelResetScope change(*this);
@@ -538,7 +560,10 @@ void Grid::ClearSelection() {
 void Grid::SortColumn(int col) {
   if (col < 0 || col >= Cols()) return;
   ModelResetScope change(*this);
-  store_.SortByColumn(col, ColumnKind(col));
+  if (source_)
+    source_->Sort(col, ColumnKind(col));
+  else
+    store_.SortByColumn(col, ColumnKind(col));
   sort_col_ = col;
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "lists/GridStore.h"
+#include "lists/RowSource.h"
 
 class QHeaderView;
 class QScrollBar;
@@ -43,7 +44,7 @@ class Grid : public QFrame {
   ~Grid() override;
 
   // ---- Rows, columns and cells ----
-  int Rows() const { return store_.Rows(); }
+  int Rows() const { return store_.Rows() + SourceRows(); }
   // Rows(FixedRows()) drops every data row; more rows are appended empty.
   void SetRows(int rows);
   int Cols() const { return store_.Cols(); }
@@ -54,7 +55,7 @@ class Grid : public QFrame {
   void AddItem(const QString& tab_text) { AddItem(QStringView(tab_text)); }
   // Removes a data row; header rows stay.
   void RemoveItem(int row);
-  QString CellText(int row, int col) const { return store_.Text(row, col); }
+  QString CellText(int row, int col) const;
   void SetCellText(int row, int col, const QString& text);
 
   // A header row keeps its own height; every data row shares one fixed height, so
@@ -113,7 +114,8 @@ class Grid : public QFrame {
   QColor CellForeColor(int row, int col) const;
   bool CellFontBold(int row, int col) const;
   // Inside-border lines a cell draws (CellBorder bits).
-  int CellBorders(int row, int col) const { return store_.Style(row, col).borders; }
+  int CellBorders(int row, int col) const { return CellStyleAt(row, col).borders; }
+  const CellStyle& CellStyleAt(int row, int col) const;
   QColor FixedBackColor() const;
 
   // Number of last rows kept in view below the scrolling rows.
@@ -150,7 +152,14 @@ class Grid : public QFrame {
   // Repaints every part of the grid.
   void Refresh();
 
+  // The header rows and the frozen rows; without a row source, every row.
   const GridStore& Store() const { return store_; }
+  // Data rows read on demand, shown after the store's header rows and before its own
+  // data rows (the totals row). Range colours, borders and cell texts set through the
+  // grid apply to the store's rows only. Set between BeginUpdate() and EndUpdate();
+  // SetRows() drops it.
+  void SetRowSource(std::shared_ptr<RowSource> source);
+  const RowSource* Source() const { return source_.get(); }
   // The cells for a bulk change (a fill), only between BeginUpdate() and EndUpdate():
   // EndUpdate() then shows the finished store at once.
   GridStore& EditStore() { return store_; }
@@ -204,8 +213,17 @@ class Grid : public QFrame {
   int HeaderHeight() const;
   int DataRowHeight() const { return data_row_height_; }
   const Column& ColumnAt(int col) const;
+  int SourceRows() const { return source_ ? source_->Count() : 0; }
+  // The source's row number of a grid row, or -1 when the store holds it.
+  int SourceRow(int row) const {
+    const int r = row - store_.FixedRows();
+    return source_ && r >= 0 && r < source_->Count() ? r : -1;
+  }
+  // The store's row number of a grid row the source does not hold.
+  int StoreRow(int row) const { return row >= store_.FixedRows() ? row - SourceRows() : row; }
 
   GridStore store_;
+  std::shared_ptr<RowSource> source_;
   std::vector<Column> columns_;
   int update_depth_ = 0;
   int data_row_height_ = 20;

@@ -11,12 +11,13 @@ GridModel::GridModel(const Grid& grid, const GridStore& store, Part part, QObjec
     : QAbstractTableModel(parent), grid_(grid), store_(store), part_(part) {}
 
 int GridModel::FirstDataRow() const {
-  return part_ == Part::Body ? 0 : store_.DataRows() - store_.FrozenRows();
+  return part_ == Part::Body ? 0 : grid_.Rows() - store_.FixedRows() - store_.FrozenRows();
 }
 
 int GridModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid()) return 0;
-  return part_ == Part::Body ? store_.DataRows() - store_.FrozenRows() : store_.FrozenRows();
+  // The grid counts a row source's rows too.
+  return part_ == Part::Body ? grid_.Rows() - store_.FixedRows() - store_.FrozenRows() : store_.FrozenRows();
 }
 
 int GridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : store_.Cols(); }
@@ -34,7 +35,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
   const int col = index.column();
   switch (role) {
     case Qt::DisplayRole:
-      return store_.Text(row, col);
+      return grid_.CellText(row, col);
     case Qt::ForegroundRole:
       return grid_.CellForeColor(row, col);
     case Qt::BackgroundRole:
@@ -42,7 +43,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     case Qt::TextAlignmentRole:
       return static_cast<int>(grid_.CellAlignment(row, col));
     case Qt::FontRole:
-      if (store_.Style(row, col).flags & CellStyle::kBold) {
+      if (grid_.CellFontBold(row, col)) {
         QFont font = grid_.font();
         font.setBold(true);
         return font;

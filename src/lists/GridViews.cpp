@@ -228,10 +228,9 @@ void GridTableView::keyPressEvent(QKeyEvent* event) {
 void GridDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const {
   const auto* model = static_cast<const GridModel*>(index.model());
   const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
-  const GridStore& store = grid_.Store();
   const int row = model->GridRow(index.row());
   const int col = index.column();
-  const CellStyle& style = store.Style(row, col);
+  const CellStyle& style = grid_.CellStyleAt(row, col);
   const QRect& r = option.rect;
   const bool fixed_col = col == 0;
 
@@ -242,7 +241,7 @@ void GridDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const 
     back = grid_.DisplayedBackColor(row, col);
   p->fillRect(r, back);
 
-  const QStringView text = store.TextView(row, col);
+  const QString text = grid_.CellText(row, col);
   if (!text.isEmpty()) {
     if (style.flags & CellStyle::kBold) {
       QFont font = option.font;
@@ -255,7 +254,7 @@ void GridDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const 
     // A text wider than its cell ends in "…" rather than losing characters silently
     // (a right-aligned date would otherwise show a wrong-looking year).
     const QRect text_rect = r.adjusted(3, 0, -3, 0);
-    const QString shown = p->fontMetrics().elidedText(text.toString(), Qt::ElideRight, text_rect.width());
+    const QString shown = p->fontMetrics().elidedText(text, Qt::ElideRight, text_rect.width());
     p->drawText(text_rect, static_cast<int>(grid_.CellAlignment(row, col)) | Qt::TextSingleLine, shown);
   }
 

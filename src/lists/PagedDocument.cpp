@@ -37,8 +37,9 @@ QImage RenderPageImage(const PagedDocument& document, int index, int width, doub
 PrintOutcome PrintPages(PagedDocument& document, QPagedPaintDevice& device, const std::vector<int>& pages,
                         const std::function<bool(int done)>& progress) {
   document.SetPageLayout(device.pageLayout());
-  if (!device.pageLayout().isEquivalentTo(document.PageLayout()) && !device.setPageLayout(document.PageLayout()))
-    return PrintOutcome::Failed;
+  // A printer that cannot take a document's own paper (the till roll on an office
+  // printer) prints it at the top of the paper it has.
+  if (!device.pageLayout().isEquivalentTo(document.PageLayout())) (void)device.setPageLayout(document.PageLayout());
   QPainter p;
   if (!p.begin(&device)) return PrintOutcome::Failed;
   const double sx = device.logicalDpiX() / kPageUnitsPerInch;

@@ -155,7 +155,9 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
 ChartsPage::~ChartsPage() = default;
 
 void ChartsPage::ReportError(const DbError& error) {
-  if (error.unavailable)
+  if (error.code == SQLITE_AUTH)  // a report refused to this user: the text says why
+    ctx_.ShowMessage(error.message, MessageKind::Stop);
+  else if (error.unavailable)
     ctx_.ReportDatabaseUnavailable(error.message);
   else
     ctx_.ShowMessage(QStringLiteral("读取销售统计失败：") + error.message, MessageKind::Stop);
@@ -201,7 +203,7 @@ void ChartsPage::QueryMonthly(SalesFigure figure) {
     ReportError(open.error());
     return;
   }
-  auto report = MonthlyReport(ctx_.db, figure, year.toInt());
+  auto report = MonthlyReport(ctx_.session, ctx_.db, figure, year.toInt());
   if (!report) {
     ReportError(report.error());
     return;
@@ -224,7 +226,7 @@ void ChartsPage::QueryDaily(SalesFigure figure) {
     ReportError(open.error());
     return;
   }
-  auto report = DailyReport(ctx_.db, figure, year.toInt(), month.toInt());
+  auto report = DailyReport(ctx_.session, ctx_.db, figure, year.toInt(), month.toInt());
   if (!report) {
     ReportError(report.error());
     return;

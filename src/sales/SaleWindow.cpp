@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "data/TextFormat.h"
+#include "ui/NamedWidgets.h"
 
 namespace hemulu {
 
@@ -83,13 +84,7 @@ void SaleWindow::BuildControls() {
     b->setStyleSheet(QStringLiteral("QLineEdit { background: #FFFFFF; }"));
     return b;
   };
-  const auto combo = [this](const QString& name) {
-    auto* c = new QComboBox(this);
-    c->setObjectName(name);
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
-    return c;
-  };
+  const auto combo = [this](const QString& name) { return NamedComboBox(name, this); };
   const auto add = [&](const QString& caption, QWidget* w, QWidget* extra = nullptr) {
     form->addWidget(new QLabel(caption, this), row, 0, Qt::AlignRight);
     if (extra) {
@@ -121,10 +116,7 @@ void SaleWindow::BuildControls() {
   quantity_steps_ = new StepButtons(QStringLiteral("调节器2"), this);
   amount_ = box(QStringLiteral("销售金额框"));
   debt_ = box(QStringLiteral("欠款金额框"));
-  date_ = new QDateEdit(this);
-  date_->setObjectName(QStringLiteral("日期框1"));
-  date_->setCalendarPopup(true);
-  date_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  date_ = NamedDateEdit(QStringLiteral("日期框1"), QDate(), this);
   customer_number_ = box(QStringLiteral("客户编号框"));
   customer_name_ = combo(QStringLiteral("客户姓名框"));
   contact_ = box(QStringLiteral("联系方式框"));

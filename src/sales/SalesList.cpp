@@ -5,7 +5,7 @@
 #include "data/TextFormat.h"
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
-#include "lists/GridFill.h"
+#include "lists/GridKeyedFill.h"
 
 namespace hemulu {
 
@@ -56,9 +56,11 @@ void LayOutSalesGrid(Grid& grid) {
   grid.EndUpdate();
 }
 
-ListFillSpec SalesFillSpec(const SalesQuery& query) {
-  ListFillSpec plan;
+KeyedListSpec SalesListSpec(const SalesQuery& query) {
+  KeyedListSpec plan;
+  plan.table = "sell";
   plan.sql = query.sql.toStdString();
+  plan.keys_sql = query.keys_sql.toStdString();
   plan.values.assign(query.params.begin(), query.params.end());
   plan.fields = {{"ID", FieldKind::Number},       {"UID", FieldKind::Number},      {"名称"},
                  {"型号"},                        {"编码"},                        {"类型"},
@@ -66,8 +68,7 @@ ListFillSpec SalesFillSpec(const SalesQuery& query) {
                  {"销售日期", FieldKind::Date},   {"欠款额", FieldKind::Number},   {"净利润", FieldKind::Number},
                  {"客户编号"},                    {"客户名称"},                    {"联系方式"},
                  {"客户地址"},                    {"备注"}};
-  plan.colour_rules.push_back(
-      {QStringLiteral("rmbcolor"), [](const FillRecord& r) { return std::fabs(r.Number(kFDebt)) > kTolerance; }});
+  plan.colour_rules.push_back({QStringLiteral("rmbcolor"), kFDebt, [](double debt) { return std::fabs(debt) > kTolerance; }});
   plan.colour_last_col = 17;
   plan.totals = {{kFQuantity, kSaleQuantityCol}, {kFAmount, kSaleAmountCol}, {kFDebt, kSaleDebtCol},
                  {kFProfit, kSaleProfitCol}};
@@ -81,7 +82,12 @@ ListFillSpec SalesFillSpec(const SalesQuery& query) {
 }
 
 FillResult FillSalesGrid(AppContext& ctx, Grid& grid, const SalesQuery& query) {
-  return FillGrid(ctx, grid, SalesFillSpec(query));
+  KeyedListSpec plan = SalesListSpec(query);
+  // An operator never gets the profit, whatever the column toggles show: a field read
+  // from no column has empty cells and adds nothing to its total.
+  if (!ctx.session.IsSuperAdministrator())
+    plan.fields[kFProfit] = {std::string(), FieldKind::OptionalNumber};
+  return FillGridKeyed(ctx, grid, plan);
 }
 
 ColumnShares* AttachSalesShares(Grid& grid, QWidget& host, bool super_administrator) {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "lists/ListFill.h"
+#include "lists/KeyedRows.h"
 #include "sales/SalesLogic.h"
 
 namespace hemulu {
@@ -31,7 +31,9 @@ inline constexpr int kSaleFirstColWidth = 20;
 const std::vector<double>& SalesShares();
 
 void LayOutSalesGrid(Grid& grid);
-ListFillSpec SalesFillSpec(const SalesQuery& query);
+// The list reads every sale's ID and the four totals in one pass and the rows it shows
+// a page at a time, so a million sales show at once.
+KeyedListSpec SalesListSpec(const SalesQuery& query);
 FillResult FillSalesGrid(AppContext& ctx, Grid& grid, const SalesQuery& query);
 // Attaches the shares to the host; for everyone but 超级管理员 the net-profit column is
 // locked at width 0, whatever the display items do.

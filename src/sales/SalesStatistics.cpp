@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <cstdio>
 
 #include "data/TextFormat.h"
@@ -123,6 +124,26 @@ std::expected<BarReport, DbError> DailyReport(Database& db, SalesFigure figure, 
   report.scale_maximum = ScaleMaximum(WholeNumber(*largest));
   for (int d = 1; d <= days; ++d) report.labels << QString::number(d);
   return report;
+}
+
+namespace {
+
+std::optional<DbError> RefusedFigure(const Session& session, SalesFigure figure) {
+  if (figure != SalesFigure::Profit || session.IsSuperAdministrator()) return std::nullopt;
+  return DbError{SQLITE_AUTH, kProfitRefusedText};
+}
+
+}  // namespace
+
+std::expected<BarReport, DbError> MonthlyReport(const Session& session, Database& db, SalesFigure figure, int year) {
+  if (auto refused = RefusedFigure(session, figure)) return std::unexpected(*refused);
+  return MonthlyReport(db, figure, year);
+}
+
+std::expected<BarReport, DbError> DailyReport(const Session& session, Database& db, SalesFigure figure, int year,
+                                              int month) {
+  if (auto refused = RefusedFigure(session, figure)) return std::unexpected(*refused);
+  return DailyReport(db, figure, year, month);
 }
 
 std::expected<std::vector<int>, DbError> SalesYears(Database& db, int current_year) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/Database.h"
+#include "data/Session.h"
 
 namespace hemulu {
 
@@ -43,6 +44,14 @@ struct BarReport {
 // One bar per day of the month ("1" … "28".."31"); the scale maximum follows the largest
 // single sale value of the month.
 [[nodiscard]] std::expected<BarReport, DbError> DailyReport(Database& db, SalesFigure figure, int year, int month);
+
+// Profit is the super-administrator's: for anyone else the profit reports are refused
+// with this text (code SQLITE_AUTH), whichever window asks; the sales amounts are not.
+inline const QString kProfitRefusedText = QStringLiteral("对不起，只有超级管理员才能查看利润统计。");
+[[nodiscard]] std::expected<BarReport, DbError> MonthlyReport(const Session& session, Database& db, SalesFigure figure,
+                                                              int year);
+[[nodiscard]] std::expected<BarReport, DbError> DailyReport(const Session& session, Database& db, SalesFigure figure,
+                                                            int year, int month);
 
 // A figure taken as a whole number: the fraction dropped, after values within the money
 // tolerance of a whole number are taken as that number (sums carry rounding noise).

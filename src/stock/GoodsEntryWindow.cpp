@@ -13,18 +13,11 @@
 
 #include "data/TextFormat.h"
 #include "stock/NameInitials.h"
+#include "ui/NamedWidgets.h"
 
 namespace hemulu {
 
 namespace {
-
-QComboBox* EditableList(const QString& name, QWidget* parent) {
-  auto* box = new QComboBox(parent);
-  box->setObjectName(name);
-  box->setEditable(true);
-  box->setInsertPolicy(QComboBox::NoInsert);
-  return box;
-}
 
 // A number box with its up/down control ("调节器"), which steps the value by one.
 QWidget* NumberBox(const QString& box_name, const QString& spin_name, QLineEdit** box, QWidget* parent) {
@@ -110,15 +103,12 @@ GoodsEntryWindow::GoodsEntryWindow(AppContext& ctx, Mode mode, qint64 goods_id, 
 
 void GoodsEntryWindow::BuildControls() {
   auto* form = new QFormLayout;
-  category_ = EditableList(QStringLiteral("类别组合框"), this);
-  name_ = EditableList(QStringLiteral("名称组合框"), this);
-  model_ = EditableList(QStringLiteral("型号组合框"), this);
-  code_ = EditableList(QStringLiteral("编码组合框"), this);
-  date_ = new QDateEdit(this);
-  date_->setObjectName(QStringLiteral("日期框1"));
-  date_->setCalendarPopup(true);
-  date_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-  supplier_ = EditableList(QStringLiteral("供货商框"), this);
+  category_ = NamedComboBox(QStringLiteral("类别组合框"), this);
+  name_ = NamedComboBox(QStringLiteral("名称组合框"), this);
+  model_ = NamedComboBox(QStringLiteral("型号组合框"), this);
+  code_ = NamedComboBox(QStringLiteral("编码组合框"), this);
+  date_ = NamedDateEdit(QStringLiteral("日期框1"), QDate(), this);
+  supplier_ = NamedComboBox(QStringLiteral("供货商框"), this);
   note_ = new QPlainTextEdit(this);
   note_->setObjectName(QStringLiteral("备注框"));
   note_->setTabChangesFocus(true);

@@ -1,8 +1,11 @@
 #include "stock/StockFill.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "data/TextFormat.h"
+#include "lists/Withheld.h"
 
 namespace hemulu {
 
@@ -44,7 +47,13 @@ void AddStockRules(ListFillSpec& plan, int stock_field, int warning, bool show_z
 
 }  // namespace
 
-int WarningQuantityOf(const QString& text) { return static_cast<int>(std::trunc(NumberValue(text))); }
+int WarningQuantityOf(const QString& text) {
+  // A figure beyond what an int holds (a long row of digits) is held at the limit:
+  // converting it as it stands is undefined and gave a negative warning quantity.
+  const double whole = std::trunc(NumberValue(text));
+  return static_cast<int>(std::clamp(whole, static_cast<double>(std::numeric_limits<int>::min()),
+                                     static_cast<double>(std::numeric_limits<int>::max())));
+}
 
 int StoredWarningQuantity(const IniFile& settings) {
   return WarningQuantityOf(settings.ReadSetupValue(QStringLiteral("beep")));
@@ -94,6 +103,21 @@ ListFillSpec SummaryFillSpec(int warning_quantity, bool show_zero_stock) {
   plan.totals_last_col = kSummaryStockAmountCol;
   plan.line_first_col = kSummaryNameCol;
   plan.line_last_col = -1;
+  return plan;
+}
+
+ListFillSpec StockFillSpec(const Session& session, const GoodsQuery& query, int warning_quantity,
+                           bool show_zero_stock) {
+  ListFillSpec plan = StockFillSpec(query, warning_quantity, show_zero_stock);
+  WithholdFromOperators(session, plan, {kBuyPrice, kBoughtAmount, kSoldAmount, kStockAmount});
+  return plan;
+}
+
+ListFillSpec SummaryFillSpec(const Session& session, int warning_quantity, bool show_zero_stock) {
+  ListFillSpec plan = SummaryFillSpec(warning_quantity, show_zero_stock);
+  // Field i lands in column i + 1.
+  WithholdFromOperators(session, plan,
+                        {kSummaryBoughtAmountCol - 1, kSummarySoldAmountCol - 1, kSummaryStockAmountCol - 1});
   return plan;
 }
 

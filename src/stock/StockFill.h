@@ -46,7 +46,7 @@ struct GoodsSelection {
 };
 
 // The stock warning quantity from the typed or stored text: its whole number (2.9
-// acts as 2), 0 for a non-number.
+// acts as 2), 0 for a non-number, held within the range of an int.
 int WarningQuantityOf(const QString& text);
 int StoredWarningQuantity(const IniFile& settings);
 
@@ -54,5 +54,10 @@ int StoredWarningQuantity(const IniFile& settings);
 ListFillSpec StockFillSpec(const GoodsQuery& query, int warning_quantity, bool show_zero_stock);
 // The fill of the summary view: every goods row in the table's order.
 ListFillSpec SummaryFillSpec(int warning_quantity, bool show_zero_stock);
+
+// The same fills for the logged-in user: an operator gets no purchase price, purchase
+// amount, sales amount or stock value (cells empty, totals 0).
+ListFillSpec StockFillSpec(const Session& session, const GoodsQuery& query, int warning_quantity, bool show_zero_stock);
+ListFillSpec SummaryFillSpec(const Session& session, int warning_quantity, bool show_zero_stock);
 
 }  // namespace hemulu

@@ -68,7 +68,8 @@ void LayOutStockGrid(Grid& grid) {
 }
 
 FillResult FillStockGrid(AppContext& ctx, Grid& grid, const GoodsQuery& query, int warning_quantity) {
-  return FillGrid(ctx, grid, StockFillSpec(query, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
+  return FillGrid(ctx, grid,
+                  StockFillSpec(ctx.session, query, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
 }
 
 const std::vector<double>& StockShares(bool super_administrator) {
@@ -105,7 +106,7 @@ void LayOutSummaryGrid(Grid& grid) {
 }
 
 FillResult FillSummaryGrid(AppContext& ctx, Grid& grid, int warning_quantity) {
-  return FillGrid(ctx, grid, SummaryFillSpec(warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
+  return FillGrid(ctx, grid, SummaryFillSpec(ctx.session, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
 }
 
 std::vector<double> SummaryShares(bool super_administrator) {

@@ -313,9 +313,20 @@ void StockPage::DeleteCurrentGoods() {
 
 void StockPage::ShowPurchasePrice() {
   if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,默认超管密码"), QStringLiteral("超管"))) return;
-  const QString price = selection_.row >= 0 && selection_.row < grid_->Rows()
-                            ? grid_->CellText(selection_.row, kStockBuyPriceCol)
-                            : QString();
+  // Read from the goods row itself: an operator's list holds no purchase prices.
+  const QString id = selection_.row >= 0 && selection_.row < grid_->Rows()
+                         ? grid_->CellText(selection_.row, kStockIdCol)
+                         : QString();
+  const double number = NumberValue(id);
+  QString price;
+  if (number > kTolerance) {
+    const auto record = LoadGoods(ctx_, static_cast<qint64>(number));
+    if (!record && record.error().unavailable) {
+      ctx_.ReportDatabaseUnavailable(record.error().message);
+      return;
+    }
+    if (record && *record) price = NumberText((*record)->buy_price);
+  }
   ctx_.ShowMessage(price, MessageKind::Information);
 }
 

@@ -13,24 +13,38 @@ namespace hemulu {
 
 namespace {
 
-QComboBox* TypableList(const QString& name, QWidget* parent, int min_chars) {
+class FormDateEdit final : public QDateEdit {
+ public:
+  using QDateEdit::QDateEdit;
+
+ protected:
+  // QDateEdit spends Tab on moving from year to month to day, so a user tabbing
+  // through a form typed the next box's figures into the date.
+  bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+};
+
+}  // namespace
+
+QComboBox* NamedComboBox(const QString& name, QWidget* parent) {
   auto* box = new QComboBox(parent);
   box->setObjectName(name);
   box->setEditable(true);
   box->setInsertPolicy(QComboBox::NoInsert);
-  box->setMinimumContentsLength(min_chars);
   return box;
 }
 
-}  // namespace
-
 QComboBox* EditableList(const QString& name, QWidget* parent, int min_chars) {
-  auto* box = TypableList(name, parent, min_chars);
+  QComboBox* box = NamedComboBox(name, parent);
+  box->setMinimumContentsLength(min_chars);
   box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   return box;
 }
 
-QComboBox* SearchList(const QString& name, QWidget* parent) { return TypableList(name, parent, 8); }
+QComboBox* SearchList(const QString& name, QWidget* parent) {
+  QComboBox* box = NamedComboBox(name, parent);
+  box->setMinimumContentsLength(8);
+  return box;
+}
 
 QLineEdit* NamedLineEdit(const QString& name, QWidget* parent) {
   auto* box = new QLineEdit(parent);
@@ -45,7 +59,7 @@ QLineEdit* SearchLineEdit(const QString& name, QWidget* parent) {
 }
 
 QDateEdit* NamedDateEdit(const QString& name, const QDate& date, QWidget* parent) {
-  auto* box = new QDateEdit(date, parent);
+  auto* box = new FormDateEdit(date, parent);
   box->setObjectName(name);
   box->setCalendarPopup(true);
   box->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));

@@ -16,8 +16,9 @@ class QWidget;
 
 namespace hemulu {
 
-// A drop-down list that also takes typed text (typing adds no item), as wide as
-// min_chars characters whatever it holds.
+// A drop-down list that also takes typed text (typing adds no item).
+QComboBox* NamedComboBox(const QString& name, QWidget* parent);
+// NamedComboBox as wide as min_chars characters whatever it holds.
 QComboBox* EditableList(const QString& name, QWidget* parent, int min_chars = 6);
 // A search bar's pick list: typed text as EditableList, at least eight characters
 // wide, wider when its first items are.
@@ -25,6 +26,8 @@ QComboBox* SearchList(const QString& name, QWidget* parent);
 QLineEdit* NamedLineEdit(const QString& name, QWidget* parent);
 // A search bar's text box: a click on its clear button empties it (and so searches).
 QLineEdit* SearchLineEdit(const QString& name, QWidget* parent);
+// A date with a calendar; Tab leaves it for the next control, as in every other box,
+// and the arrow keys move between its year, month and day.
 QDateEdit* NamedDateEdit(const QString& name, const QDate& date, QWidget* parent);
 QPushButton* NamedButton(const QString& caption, const QString& name, QWidget* parent);
 // Replaces the items, keeping the typed text and sending no signals.

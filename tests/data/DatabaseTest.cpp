@@ -98,6 +98,23 @@ TEST(Database, TemplateIsWrittenByteForByteAndNeverReplaced) {
   ExpectOpenFailsAndFileUnchanged(dir.path());
 }
 
+// The part file of a re-initialisation or restore cut short by a crash goes at the next
+// start; every other file beside data.db, hidden or not, stays.
+TEST(Database, StartUpRemovesOnlyCutShortPartFilesOfDataDb) {
+  QTemporaryDir dir;
+  const QString part = QFileInfo(PartFileTemplate(dir.filePath("data.db"))).fileName().replace("XXXXXX", "a1B2c3");
+  const QStringList kept{".data.db.backup", ".data.db.part-a1B2c3d", "data.db.before-restore", ".BackupData.db.part-a1B2c3",
+                         "data.db.part-a1B2c3"};
+  for (const QString& name : kept + QStringList{part}) {
+    QFile f(dir.filePath(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("x");
+  }
+  ASSERT_TRUE(WriteWorkingFiles(dir.path(), dir.path()));
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath(part)));
+  for (const QString& name : kept) EXPECT_TRUE(QFileInfo::exists(dir.filePath(name))) << name.toStdString();
+}
+
 TEST(Database, EmbeddedBlockLayoutIsChecked) {
   const unsigned char good[] = {1, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 'c'};
   EXPECT_EQ(BlockBytes(good, sizeof good), QByteArray("abc"));

@@ -259,7 +259,13 @@ TEST(ReadOnly, DataDbMadeReadOnlyWhileOpenRefusesTheNextWriteWithAMessage) {
     return child.Values().back();
   };
   // Writable: a sale and a goods entry go through.
-  EXPECT_EQ(1, ask("s"));
+  const qint64 first = ask("s");
+  if (first < 0) {
+    const int status = child.Wait();
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 4)
+      GTEST_SKIP() << "root here cannot become an unprivileged user (no CAP_SETUID), and root writes any file";
+  }
+  EXPECT_EQ(1, first);
   EXPECT_EQ(1, ask("g"));
 
   ASSERT_EQ(0, chmod(QFile::encodeName(db).constData(), 0444));

@@ -6,7 +6,8 @@
 //
 // Codes: 1 done; 2 refused with the message the user is shown (the write-failure text,
 // or the database-unavailable one); 9 failed without such a message. Run by root, it
-// first becomes the unprivileged user 65534, whom file permissions do stop.
+// first becomes the unprivileged user 65534, whom file permissions do stop, and ends with
+// code 4 where it cannot.
 
 #include <unistd.h>
 

@@ -153,6 +153,21 @@ TEST(ChartsPage, ButtonsShowTheChosenReportsAndEmptyListsTakeTheFocus) {
   EXPECT_TRUE(app.prompter.Prompts().empty());
 }
 
+TEST(ChartsPage, AnOperatorIsRefusedTheProfitReports) {
+  TestApp app(QStringLiteral("营业员"));
+  InsertSale(app.ctx().db, "2024-02-10 10:00:00", 500, -60);
+  ChartsPage page(app.ctx());
+  page.Recompute();
+  Choose(page.findChild<QComboBox*>("组合框2"), "2024");
+  Choose(page.findChild<QComboBox*>("组合框3"), "2");
+  Button(&page, "按钮9")->click();
+  EXPECT_EQ(Cell(page.DailyTable(), "10"), "500");
+  app.prompter.ExpectMessage("对不起，只有超级管理员才能查看利润统计。");
+  Button(&page, "按钮8")->click();
+  EXPECT_EQ(page.DailyChart()->Data().title, "日销售金额统计报表");  // the amounts stay shown
+  EXPECT_EQ(app.prompter.Prompts().back().icon, MessageKind::Stop);
+}
+
 TEST(ChartsPage, ChartsShowEveryBarWholeWithItsValue) {
   TestApp app;
   Database& db = app.ctx().db;

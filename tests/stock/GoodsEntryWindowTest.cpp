@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -214,4 +216,30 @@ TEST(GoodsEntryWindow, SavingWithoutADatabaseShowsOneMessage) {
   EXPECT_EQ(app.prompter.Prompts()[0].caption, "提示");
   EXPECT_EQ(app.prompter.Prompts()[0].icon, MessageKind::Stop);
   EXPECT_TRUE(app.notifier.notices.empty());
+}
+
+// Tab in the date goes on to the next box, as everywhere else in the form: QDateEdit's
+// own Tab walks year → month → day, and the figures typed next landed in the date.
+TEST(GoodsEntryWindow, TabLeavesTheDateForTheNextBox) {
+  TestApp app;
+  GoodsEntryWindow window(app.ctx(), GoodsEntryWindow::Mode::NewGoods, 0, nullptr);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  auto* date = Child<QDateEdit>(&window, "日期框1");
+  const QDate before = date->date();
+  date->setFocus();
+  ASSERT_TRUE(date->hasFocus());
+  QTest::keyClick(date, Qt::Key_Tab);
+  EXPECT_FALSE(date->hasFocus());
+  QWidget* next = QApplication::focusWidget();
+  ASSERT_NE(next, nullptr);
+  QTest::keyClicks(next, "12");
+  EXPECT_EQ(date->date(), before);
+  // Shift+Tab comes back to it, and Shift+Tab again leaves it backwards.
+  QTest::keyClick(next, Qt::Key_Backtab);
+  EXPECT_TRUE(date->hasFocus());
+  QTest::keyClick(date, Qt::Key_Backtab);
+  EXPECT_FALSE(date->hasFocus());
+  EXPECT_EQ(date->date(), before);
 }

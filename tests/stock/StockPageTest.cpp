@@ -19,6 +19,7 @@
 #include "TestSupport.h"
 #include "app/MainMenus.h"
 #include "data/TextFormat.h"
+#include "lists/ColumnShares.h"
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
 #include "stock/GoodsEntryWindow.h"
@@ -347,6 +348,24 @@ TEST(StockPage, PrintingPaginatesTheVisibleColumns) {
   EXPECT_LE(metrics.horizontalAdvance(cut), narrow);
   EXPECT_EQ(PrintedCellText(metrics, "2026年11月20日", metrics.horizontalAdvance("2026年11月20日") + 1), "2026年11月20日");
   EXPECT_TRUE(PrintedCellText(metrics, long_text, -5).isEmpty());
+}
+
+// The list's own narrow font lets a typical code, price, amount and date show whole in
+// its share of the list on a 1600-pixel screen (the list is then about 1416 pixels wide).
+TEST(StockPage, TypicalFiguresFitTheirColumnsAtTheDefaultWidth) {
+  Grid grid;
+  LayOutStockGrid(grid);
+  ApplyColumnShares(grid, 1416, kStockFirstColWidth, StockShares(true));
+  const QFontMetricsF metrics(grid.font());
+  constexpr double kCellPadding = 6;  // 3 pixels each side, as the cells are drawn
+  const int code_col = kStockCategoryCol - 1;
+  for (const auto& [col, text] : std::vector<std::pair<int, QString>>{{code_col, "KKKL500001"},
+                                                                      {kStockBuyPriceCol, "2468000.5"},
+                                                                      {kStockSellPriceCol, "2468000.5"},
+                                                                      {kStockBuyAmountCol, "29616006"},
+                                                                      {kStockDateCol, "2026年11月20日"}})
+    EXPECT_GE(grid.ColumnWidth(col), metrics.horizontalAdvance(text) + kCellPadding)
+        << "column " << col << " cuts " << text.toStdString() << " in " << grid.font().family().toStdString();
 }
 
 TEST(StockPage, HideTogglesAndTheCategoryAndSupplierLists) {

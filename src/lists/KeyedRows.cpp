@@ -1,0 +1,345 @@
+#include "lists/KeyedRows.h"
+
+#include <QHash>
+#include <algorithm>
+#include <utility>
+
+#include "data/AppContext.h"
+#include "data/TextFormat.h"
+
+namespace hemulu {
+
+namespace {
+
+std::string Quoted(const std::string& name) { return '"' + name + '"'; }
+// A field's column in a select list; a withheld field reads as NULL.
+std::string FieldSql(const ListField& field) { return field.column.empty() ? "NULL" : Quoted(field.column); }
+
+// A stored text as its cell shows it: a tab becomes a space, so it never shifts columns.
+QString CellText(sqlite3_stmt* h, int col) {
+  const auto* p = sqlite3_column_text(h, col);
+  if (!p) return {};
+  QString text = QString::fromUtf8(reinterpret_cast<const char*>(p), sqlite3_column_bytes(h, col));
+  text.replace(u'\t', u' ');
+  return text;
+}
+
+// The cell of one field, as the common fill writes it.
+QString FieldText(sqlite3_stmt* h, int col, FieldKind kind) {
+  switch (kind) {
+    case FieldKind::OptionalNumber:
+      if (sqlite3_column_type(h, col) == SQLITE_NULL) return {};
+      [[fallthrough]];
+    case FieldKind::Number:
+      return NumberText(sqlite3_column_double(h, col));
+    case FieldKind::Date: {
+      const auto* p = sqlite3_column_text(h, col);
+      if (!p) return {};
+      if (const auto date = ReadStoredDate(p, static_cast<std::size_t>(sqlite3_column_bytes(h, col))))
+        return DateCellText(*date);
+      return CellText(h, col);
+    }
+    case FieldKind::Text:
+      return CellText(h, col);
+  }
+  return {};
+}
+
+CellKind KindOf(FieldKind kind) {
+  switch (kind) {
+    case FieldKind::Number:
+    case FieldKind::OptionalNumber: return CellKind::Number;
+    case FieldKind::Date: return CellKind::Date;
+    case FieldKind::Text: return CellKind::Text;
+  }
+  return CellKind::Auto;
+}
+
+}  // namespace
+
+// ---- The rows ----
+
+KeyedRows::KeyedRows(AppContext& ctx, KeyedListSpec spec, std::vector<std::int64_t> keys,
+                     std::vector<std::vector<CellStyle>> styles)
+    : ctx_(ctx), spec_(std::move(spec)), keys_(std::move(keys)), styles_(std::move(styles)) {}
+
+const KeyedRows::Page& KeyedRows::PageOf(int row) const {
+  const int first = row / kPageRows * kPageRows;
+  ++clock_;
+  for (Page& p : pages_)
+    if (p.first == first) {
+      p.used = clock_;
+      return p;
+    }
+  Page* page = nullptr;
+  if (pages_.size() < kMaxPages) {
+    page = &pages_.emplace_back();
+  } else {
+    page = &*std::min_element(pages_.begin(), pages_.end(), [](const Page& a, const Page& b) { return a.used < b.used; });
+  }
+  page->first = first;
+  page->used = clock_;
+  ReadPage(*page);
+  return *page;
+}
+
+void KeyedRows::ReadPage(Page& page) const {
+  const std::size_t fields = spec_.fields.size();
+  const int rows = std::min(kPageRows, Count() - page.first);
+  page.cells.assign(static_cast<std::size_t>(kPageRows) * fields, QString());
+  page.look.assign(kPageRows, 0);
+  if (rows <= 0 || !ctx_.EnsureDatabaseOpen()) return;  // rows that cannot be read show empty
+
+  QHash<std::int64_t, int> slot;
+  slot.reserve(rows);
+  std::string sql = "select ";
+  for (std::size_t i = 0; i < fields; ++i) sql += (i ? "," : "") + FieldSql(spec_.fields[i]);
+  sql += " from " + Quoted(spec_.table) + " where " + Quoted(spec_.fields[0].column) + " in (";
+  for (int i = 0; i < rows; ++i) {
+    sql += i ? ",?" : "?";
+    slot.insert(keys_[static_cast<std::size_t>(page.first + i)], i);
+  }
+  sql += ')';
+  auto st = ctx_.db.Prepare(sql);
+  if (!st) return;
+  for (int i = 0; i < rows; ++i) st->Bind(i + 1, static_cast<qint64>(keys_[static_cast<std::size_t>(page.first + i)]));
+  sqlite3_stmt* h = st->Handle();
+  while (st->Step().value_or(false)) {
+    const auto it = slot.constFind(sqlite3_column_int64(h, 0));
+    if (it == slot.cend()) continue;
+    const auto base = static_cast<std::size_t>(*it) * fields;
+    for (std::size_t f = 0; f < fields; ++f)
+      page.cells[base + f] = FieldText(h, static_cast<int>(f), spec_.fields[f].kind);
+    std::uint8_t look = 0;
+    for (std::size_t r = 0; r < spec_.colour_rules.size(); ++r) {
+      const KeyedColourRule& rule = spec_.colour_rules[r];
+      if (rule.applies && rule.field >= 0 && static_cast<std::size_t>(rule.field) < fields &&
+          rule.applies(sqlite3_column_double(h, rule.field)))
+        look = static_cast<std::uint8_t>(r + 1);
+    }
+    page.look[static_cast<std::size_t>(*it)] = look;
+  }
+}
+
+QString KeyedRows::Text(int row, int col) const {
+  if (row < 0 || row >= Count() || col < 1 || static_cast<std::size_t>(col) > spec_.fields.size()) return {};
+  const Page& page = PageOf(row);
+  return page.cells[static_cast<std::size_t>(row - page.first) * spec_.fields.size() + static_cast<std::size_t>(col - 1)];
+}
+
+const CellStyle& KeyedRows::Style(int row, int col) const {
+  static const CellStyle kPlain;
+  if (row < 0 || row >= Count() || col < 0 || styles_.empty() || static_cast<std::size_t>(col) >= styles_[0].size())
+    return kPlain;
+  const Page& page = PageOf(row);
+  const std::size_t look = page.look[static_cast<std::size_t>(row - page.first)];
+  return styles_[look < styles_.size() ? look : 0][static_cast<std::size_t>(col)];
+}
+
+void KeyedRows::Remove(int row) {
+  if (row < 0 || row >= Count()) return;
+  keys_.erase(keys_.begin() + row);
+  DropPages();
+}
+
+int KeyedRows::RowOfKey(std::int64_t key) const {
+  const auto it = std::find(keys_.begin(), keys_.end(), key);
+  return it == keys_.end() ? -1 : static_cast<int>(it - keys_.begin());
+}
+
+CellKind KeyedRows::Sort(int col, CellKind kind) {
+  if (col < 1 || static_cast<std::size_t>(col) > spec_.fields.size()) return kind;
+  const ListField& field = spec_.fields[static_cast<std::size_t>(col - 1)];
+  if (kind == CellKind::Auto) kind = KindOf(field.kind);
+
+  // The column's cell of every row of the query, found again by key.
+  std::vector<std::pair<std::int64_t, QString>> cells;
+  if (ctx_.EnsureDatabaseOpen()) {
+    auto st = ctx_.db.Prepare("select " + Quoted(spec_.fields[0].column) + "," + FieldSql(field) + " from (" +
+                              spec_.sql + ")");
+    if (st) {
+      for (std::size_t i = 0; i < spec_.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, spec_.values[i]);
+      sqlite3_stmt* h = st->Handle();
+      cells.reserve(keys_.size());
+      while (st->Step().value_or(false)) cells.emplace_back(sqlite3_column_int64(h, 0), FieldText(h, 1, field.kind));
+    }
+  }
+  std::sort(cells.begin(), cells.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+
+  // The store's own sort on the rows as they are shown, so the order is the one a list
+  // holding every row would have: same comparisons, ties in their present order.
+  GridStore order;
+  order.SetCols(3);
+  order.SetFixedRows(0);
+  order.SetRows(0);
+  order.ReserveDataRows(Count());
+  QString line;
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    const auto it = std::lower_bound(cells.begin(), cells.end(), keys_[i],
+                                     [](const auto& cell, std::int64_t key) { return cell.first < key; });
+    line.clear();
+    if (it != cells.end() && it->first == keys_[i]) line = it->second;
+    line += u'\t';
+    line += QString::number(i);
+    order.AddRow(line);
+  }
+  cells = {};
+  kind = order.SortByColumn(1, kind);
+  std::vector<std::int64_t> sorted(keys_.size());
+  for (int r = 0; r < order.DataRows(); ++r)
+    sorted[static_cast<std::size_t>(r)] = keys_[order.TextView(r, 2).toULongLong()];
+  keys_ = std::move(sorted);
+  DropPages();
+  return kind;
+}
+
+// ---- The fill ----
+
+KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListSpec& spec) {
+  KeyedFill fill;
+  FillResult& result = fill.result;
+  result.totals.assign(spec.totals.size(), 0.0);
+  const ListSettings settings = ReadListSettings(ctx.settings);
+
+  store.SetFrozenRows(0);
+  store.SetRows(store.FixedRows());
+  for (std::size_t i = 0; i < spec.fields.size(); ++i)
+    store.SetColumnKind(static_cast<int>(i) + 1, KindOf(spec.fields[i].kind));
+
+  // One pass takes the keys and the totals; the rows' texts wait until they are shown.
+  std::vector<std::int64_t> keys;
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) {
+    result.error = open.error();
+  } else {
+    std::string sql = spec.keys_sql;
+    if (sql.empty()) {
+      sql = "select " + Quoted(spec.fields.empty() ? std::string("rowid") : spec.fields[0].column);
+      for (const KeyedTotal& t : spec.totals) sql += "," + FieldSql(spec.fields[static_cast<std::size_t>(t.field)]);
+      sql += " from (" + spec.sql + ")";
+    }
+    if (auto st = ctx.db.Prepare(sql); !st) {
+      result.error = st.error();
+    } else {
+      for (std::size_t i = 0; i < spec.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, spec.values[i]);
+      sqlite3_stmt* h = st->Handle();
+      std::vector<bool> counted;
+      for (const KeyedTotal& t : spec.totals)
+        counted.push_back(!spec.fields[static_cast<std::size_t>(t.field)].column.empty());
+      for (;;) {
+        const auto step = st->Step();
+        if (!step) {
+          result.error = step.error();
+          break;
+        }
+        if (!*step) break;
+        keys.push_back(sqlite3_column_int64(h, 0));
+        for (std::size_t t = 0; t < spec.totals.size(); ++t)
+          if (counted[t]) result.totals[t] += sqlite3_column_double(h, static_cast<int>(t) + 1);
+      }
+    }
+  }
+  if (result.error) {
+    keys.clear();
+    result.totals.assign(spec.totals.size(), 0.0);
+  }
+  result.records = result.rows = static_cast<int>(keys.size());
+  result.look = ListLook(settings);
+
+  // The styles a shown row takes, made by the same colouring and line style a list
+  // holding every row gets: row 0 plain, row k coloured by rule k, the last row standing
+  // for the totals row below them.
+  const int cols = store.Cols();
+  const int colour_last = spec.colour_last_col < 0 ? cols - 1 : spec.colour_last_col;
+  GridStore sample;
+  sample.SetCols(cols);
+  sample.SetFixedRows(0);
+  sample.SetRows(static_cast<int>(spec.colour_rules.size()) + 2);
+  for (std::size_t r = 0; r < spec.colour_rules.size(); ++r) {
+    const int row = static_cast<int>(r) + 1;
+    sample.SetRangeForeColor(CellRange{row, spec.colour_first_col, row, colour_last},
+                             ReadColourSetting(ctx.settings, spec.colour_rules[r].key));
+  }
+  GridLook sample_look;
+  ApplyLineStyle(sample, sample_look, settings.line, 0, spec.line_first_col, sample.Rows() - 1, spec.line_last_col);
+  std::vector<std::vector<CellStyle>> styles(spec.colour_rules.size() + 1);
+  for (std::size_t k = 0; k < styles.size(); ++k)
+    for (int c = 0; c < cols; ++c) styles[k].push_back(sample.Style(static_cast<int>(k), c));
+
+  fill.rows = std::make_shared<KeyedRows>(ctx, spec, std::move(keys), std::move(styles));
+  if (settings.beepview && spec.sort_column >= 0 && spec.sort_column < cols) {
+    fill.rows->Sort(spec.sort_column, store.ColumnKind(spec.sort_column));
+    result.sorted_column = spec.sort_column;
+  }
+
+  store.AddRow(QStringView());
+  const int totals_row = store.Rows() - 1;
+  ApplyLineStyle(store, result.look, settings.line, totals_row, spec.line_first_col, totals_row, spec.line_last_col);
+  TotalsRow totals;
+  totals.back_colour = settings.lastcolor;
+  totals.first_col = spec.totals_first_col;
+  totals.last_col = spec.totals_last_col;
+  if (spec.label_column >= 0) totals.cells.emplace_back(spec.label_column, spec.total_label);
+  for (std::size_t t = 0; t < spec.totals.size(); ++t)
+    totals.cells.emplace_back(spec.totals[t].column, NumberText(result.totals[t]));
+  DecorateTotalsRow(store, totals);
+  return fill;
+}
+
+// ---- Every row, for an export ----
+
+namespace {
+
+void CopyStyles(GridStore& out, int out_row, int cols, const auto& style_of) {
+  // Neighbouring cells nearly always share a style: one change per run of equal ones.
+  int c = 0;
+  while (c < cols) {
+    const CellStyle& s = style_of(c);
+    int end = c + 1;
+    while (end < cols && style_of(end) == s) ++end;
+    if (!(s == CellStyle{})) out.ChangeStyle(CellRange{out_row, c, out_row, end - 1}, [&s](CellStyle& to) { to = s; });
+    c = end;
+  }
+}
+
+}  // namespace
+
+void CopyWithSourceRows(const GridStore& shown, const RowSource& source, GridStore& out) {
+  const int cols = shown.Cols();
+  const int fixed = shown.FixedRows();
+  const int count = source.Count();
+  out.SetCols(cols);
+  out.SetFrozenRows(0);
+  out.SetRows(out.FixedRows());
+  out.SetFixedRows(fixed);
+  for (int c = 0; c < cols; ++c) out.SetColumnKind(c, shown.ColumnKind(c));
+  for (int r = 0; r < fixed; ++r) {
+    out.SetHeaderRowHeight(r, shown.HeaderRowHeight(r));
+    for (int c = 0; c < cols; ++c) out.SetText(r, c, shown.Text(r, c));
+    CopyStyles(out, r, cols, [&](int c) -> const CellStyle& { return shown.Style(r, c); });
+  }
+  out.ReserveDataRows(count + shown.DataRows());
+  QString line;
+  for (int i = 0; i < count; ++i) {
+    line.clear();
+    for (int c = 1; c < cols; ++c) {
+      if (c > 1) line += u'\t';
+      line += source.Text(i, c);
+    }
+    out.AddRow(line);
+    CopyStyles(out, out.Rows() - 1, cols, [&](int c) -> const CellStyle& { return source.Style(i, c); });
+  }
+  for (int r = fixed; r < shown.Rows(); ++r) {
+    out.AddRow(QStringView());
+    for (int c = 0; c < cols; ++c)
+      if (const QStringView t = shown.TextView(r, c); !t.isEmpty()) out.SetText(out.Rows() - 1, c, t.toString());
+    CopyStyles(out, out.Rows() - 1, cols, [&](int c) -> const CellStyle& { return shown.Style(r, c); });
+  }
+  for (CellRange m : shown.Merges()) {
+    if (m.row1 >= fixed) m.row1 += count;
+    if (m.row2 >= fixed) m.row2 += count;
+    out.AddMerge(m);
+  }
+  out.SetFrozenRows(shown.RequestedFrozenRows());
+}
+
+}  // namespace hemulu

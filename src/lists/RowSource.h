@@ -1,0 +1,31 @@
+#pragma once
+// Data rows a grid shows without holding them all: the rows between the header rows and
+// the frozen bottom rows, read when they are looked at. A list of a million rows keeps
+// only its keys and the pages in view.
+
+#include <QString>
+
+#include "lists/GridStore.h"
+
+namespace hemulu {
+
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+
+  virtual int Count() const = 0;
+  // Column 0 is the row-header column and always empty. A row that cannot be read (gone,
+  // or the database failed) shows empty cells.
+  virtual QString Text(int row, int col) const = 0;
+  virtual const CellStyle& Style(int row, int col) const = 0;
+  virtual void Remove(int row) = 0;
+  // Reorders the rows ascending by one column, stable, comparing as GridStore does;
+  // returns the kind actually used.
+  virtual CellKind Sort(int col, CellKind kind) = 0;
+};
+
+// `shown` with the source's rows put in between its header rows and its own data rows
+// (the totals row): every row a grid with that source shows, for an export.
+void CopyWithSourceRows(const GridStore& shown, const RowSource& source, GridStore& out);
+
+}  // namespace hemulu

@@ -1,0 +1,20 @@
+#include "lists/Withheld.h"
+
+#include <algorithm>
+
+namespace hemulu {
+
+void WithholdFromOperators(const Session& session, ListFillSpec& plan, const std::vector<int>& fields) {
+  if (session.IsSuperAdministrator()) return;
+  for (int field : fields) {
+    if (field < 0 || field >= static_cast<int>(plan.fields.size())) continue;
+    // No result column has an empty name: the cell stays empty, the value 0.
+    plan.fields[static_cast<std::size_t>(field)] = {std::string(), FieldKind::OptionalNumber};
+  }
+  // The totals keep their places (pages read them by index) but add nothing up.
+  for (ListTotal& total : plan.totals)
+    if (std::find(fields.begin(), fields.end(), total.field) != fields.end())
+      total.applies = [](const FillRecord&) { return false; };
+}
+
+}  // namespace hemulu
