@@ -297,7 +297,7 @@ struct WindowTour {
   const char* table;
   bool new_row;             // a save adds a row; otherwise it changes `row`
   qint64 row = 0;
-  std::set<QString> also;   // tables a save may change besides `table`
+  std::set<QString> also = {};  // tables a save may change besides `table`
   std::vector<QString> success_messages = {};
   bool owned = true;  // the tour opens and deletes the window; a page lives on its own
 };
@@ -467,7 +467,9 @@ TEST(BadInputTour, SaleAndSaleEdit) {
     // Enough stock for the next sale, added as a restock adds it.
     auto g = LoadSaleGoods(app.ctx(), goods);
     EXPECT_TRUE(g.has_value());
-    if (g && g->stock < 10) EXPECT_TRUE(RestockGoods(app.ctx(), goods, 1000, g->buy_price).has_value());
+    if (g && g->stock < 10) {
+      EXPECT_TRUE(RestockGoods(app.ctx(), goods, 1000, g->buy_price).has_value());
+    }
     return new SaleWindow(app.ctx(), *LoadSaleGoods(app.ctx(), goods), nullptr);
   };
   WindowTour sale{"商品销售",
@@ -544,7 +546,7 @@ TEST(BadInputTour, LedgerIncomeAndExpenseForms) {
   LedgerPage page(app.ctx(), menus.value(kLedgerMenu), &owner);
   page.resize(1200, 500);
   page.show();
-  for (const QString what : {QStringLiteral("收入"), QStringLiteral("支出")}) {
+  for (const QString& what : {QStringLiteral("收入"), QStringLiteral("支出")}) {
     const QByteArray w = what.toUtf8();
     const auto name = [&](const char* box) { return std::string(w.constData()) + box; };
     const std::string item = name("项目框"), number = name("编号框"), quantity = name("数量框"),
@@ -827,7 +829,9 @@ void TourSearchBoxes(TourApp& app, QWidget* page, const Grid& grid, const char* 
   }
   const Snapshot after = Take(app.db());
   for (const auto& [name, state] : before.tables)
-    if (name != QStringLiteral("sell_day")) EXPECT_TRUE(after.tables.at(name) == state) << name.toStdString();
+    if (name != QStringLiteral("sell_day")) {
+      EXPECT_TRUE(after.tables.at(name) == state) << name.toStdString();
+    }
 }
 
 TEST(BadInputTour, SearchBoxes) {
