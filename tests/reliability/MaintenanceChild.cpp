@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ChildSupport.h"
 #include "MaintenanceRounds.h"
 #include "admin/DatabaseMaintenance.h"
 #include "data/AppContext.h"
@@ -25,26 +26,7 @@
 namespace {
 
 using namespace hemulu;
-
-class SilentPrompter final : public Prompter {
- public:
-  void Message(const QString& text, const QString&, MessageKind) override {
-    std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-  }
-  bool Confirm(const QString&, const QString&) override { return false; }
-  std::optional<QString> AskText(const QString&, const QString&) override { return std::nullopt; }
-  std::optional<QString> ChooseFolder(const QString&) override { return std::nullopt; }
-};
-
-class SilentNotifier final : public Notifier {
- public:
-  void Notify(const QString&, const QString&) override {}
-};
-
-void Acknowledge(qint64 round) {
-  const std::string line = std::to_string(round) + "\n";
-  if (write(STDOUT_FILENO, line.data(), line.size()) != static_cast<ssize_t>(line.size())) _exit(3);
-}
+using namespace hemulu::test;
 
 int Fail(const char* what, const QString& why) {
   std::fprintf(stderr, "%s: %s\n", what, why.toUtf8().constData());
@@ -71,16 +53,16 @@ int main(int argc, char** argv) {
   for (qint64 round = 1;; ++round) {
     if (compact) {
       if (auto r = test::ReplaceBankRows(ctx.db, ++batch); !r) return Fail("bank rows", r.error());
-      Acknowledge(2 * round - 1);
+      AnswerLine(2 * round - 1);
       if (auto r = CompactDatabase(ctx); !r) return Fail("compact", r.error().reason);
-      Acknowledge(2 * round);
+      AnswerLine(2 * round);
     } else {
       // The goods go in after the re-initialisation: a kill before them leaves the empty
       // database, which the next round re-initialises again, so there is never more
       // than one batch.
-      Acknowledge(2 * round - 1);
+      AnswerLine(2 * round - 1);
       if (auto r = ReinitialiseDatabase(ctx); !r) return Fail("reinitialise", r.error().reason);
-      Acknowledge(2 * round);
+      AnswerLine(2 * round);
       if (auto r = test::EnterReinitGoods(ctx.db); !r) return Fail("goods", r.error());
     }
   }

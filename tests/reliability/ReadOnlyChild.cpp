@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ChildSupport.h"
 #include "data/AppContext.h"
 #include "data/Clock.h"
 #include "data/Prompter.h"
@@ -25,26 +26,11 @@
 namespace {
 
 using namespace hemulu;
-
-class SilentPrompter final : public Prompter {
- public:
-  void Message(const QString& text, const QString&, MessageKind) override {
-    std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-  }
-  bool Confirm(const QString&, const QString&) override { return false; }
-  std::optional<QString> AskText(const QString&, const QString&) override { return std::nullopt; }
-  std::optional<QString> ChooseFolder(const QString&) override { return std::nullopt; }
-};
-
-class SilentNotifier final : public Notifier {
- public:
-  void Notify(const QString&, const QString&) override {}
-};
+using namespace hemulu::test;
 
 void Answer(int code, const QString& message = QString()) {
   if (!message.isEmpty()) std::fprintf(stderr, "read-only child: %d %s\n", code, message.toUtf8().constData());
-  const std::string line = std::to_string(code) + "\n";
-  if (write(STDOUT_FILENO, line.data(), line.size()) != static_cast<ssize_t>(line.size())) _exit(3);
+  AnswerLine(code);
 }
 
 // The message the user would be shown: the write-failure text or the unavailable one.

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ChildSupport.h"
 #include "data/AppContext.h"
 #include "data/Clock.h"
 #include "data/Prompter.h"
@@ -21,27 +22,7 @@
 namespace {
 
 using namespace hemulu;
-
-class SilentPrompter final : public Prompter {
- public:
-  void Message(const QString& text, const QString&, MessageKind) override {
-    std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-  }
-  bool Confirm(const QString&, const QString&) override { return false; }
-  std::optional<QString> AskText(const QString&, const QString&) override { return std::nullopt; }
-  std::optional<QString> ChooseFolder(const QString&) override { return std::nullopt; }
-};
-
-class SilentNotifier final : public Notifier {
- public:
-  void Notify(const QString&, const QString&) override {}
-};
-
-// Acknowledges one sale: a whole line in one write, so that a half line never counts.
-void Acknowledge(qint64 id) {
-  const std::string line = std::to_string(id) + "\n";
-  if (write(STDOUT_FILENO, line.data(), line.size()) != static_cast<ssize_t>(line.size())) _exit(3);
-}
+using namespace hemulu::test;
 
 std::vector<qint64> GoodsIds(Database& db) {
   std::vector<qint64> ids;
@@ -100,7 +81,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "sale: %s\n", id.error().message.toUtf8().constData());
         return 6;
       }
-      Acknowledge(*id);
+      AnswerLine(*id);
       continue;
     }
     auto loaded = LoadSaleGoods(ctx, goods_id);
@@ -122,6 +103,6 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "sale: %s\n", id.error().message.toUtf8().constData());
       return 6;
     }
-    Acknowledge(*id);
+    AnswerLine(*id);
   }
 }
