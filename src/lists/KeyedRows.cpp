@@ -59,9 +59,9 @@ CellKind KindOf(FieldKind kind) {
 
 // ---- The rows ----
 
-KeyedRows::KeyedRows(AppContext& ctx, KeyedListSpec spec, std::vector<std::int64_t> keys,
+KeyedRows::KeyedRows(AppContext& ctx, KeyedListPlan plan, std::vector<std::int64_t> keys,
                      std::vector<std::vector<CellStyle>> styles)
-    : ctx_(ctx), spec_(std::move(spec)), keys_(std::move(keys)), styles_(std::move(styles)) {}
+    : ctx_(ctx), plan_(std::move(plan)), keys_(std::move(keys)), styles_(std::move(styles)) {}
 
 const KeyedRows::Page& KeyedRows::PageOf(int row) const {
   const int first = row / kPageRows * kPageRows;
@@ -84,7 +84,7 @@ const KeyedRows::Page& KeyedRows::PageOf(int row) const {
 }
 
 void KeyedRows::ReadPage(Page& page) const {
-  const std::size_t fields = spec_.fields.size();
+  const std::size_t fields = plan_.fields.size();
   const int rows = std::min(kPageRows, Count() - page.first);
   page.cells.assign(static_cast<std::size_t>(kPageRows) * fields, QString());
   page.look.assign(kPageRows, 0);
@@ -93,8 +93,8 @@ void KeyedRows::ReadPage(Page& page) const {
   QHash<std::int64_t, int> slot;
   slot.reserve(rows);
   std::string sql = "select ";
-  for (std::size_t i = 0; i < fields; ++i) sql += (i ? "," : "") + FieldSql(spec_.fields[i]);
-  sql += " from " + Quoted(spec_.table) + " where " + Quoted(spec_.fields[0].column) + " in (";
+  for (std::size_t i = 0; i < fields; ++i) sql += (i ? "," : "") + FieldSql(plan_.fields[i]);
+  sql += " from " + Quoted(plan_.table) + " where " + Quoted(plan_.fields[0].column) + " in (";
   for (int i = 0; i < rows; ++i) {
     sql += i ? ",?" : "?";
     slot.insert(keys_[static_cast<std::size_t>(page.first + i)], i);
@@ -109,10 +109,10 @@ void KeyedRows::ReadPage(Page& page) const {
     if (it == slot.cend()) continue;
     const auto base = static_cast<std::size_t>(*it) * fields;
     for (std::size_t f = 0; f < fields; ++f)
-      page.cells[base + f] = FieldText(h, static_cast<int>(f), spec_.fields[f].kind);
+      page.cells[base + f] = FieldText(h, static_cast<int>(f), plan_.fields[f].kind);
     std::uint8_t look = 0;
-    for (std::size_t r = 0; r < spec_.colour_rules.size(); ++r) {
-      const KeyedColourRule& rule = spec_.colour_rules[r];
+    for (std::size_t r = 0; r < plan_.colour_rules.size(); ++r) {
+      const KeyedColourRule& rule = plan_.colour_rules[r];
       if (rule.applies && rule.field >= 0 && static_cast<std::size_t>(rule.field) < fields &&
           rule.applies(sqlite3_column_double(h, rule.field)))
         look = static_cast<std::uint8_t>(r + 1);
@@ -122,9 +122,9 @@ void KeyedRows::ReadPage(Page& page) const {
 }
 
 QString KeyedRows::Text(int row, int col) const {
-  if (row < 0 || row >= Count() || col < 1 || static_cast<std::size_t>(col) > spec_.fields.size()) return {};
+  if (row < 0 || row >= Count() || col < 1 || static_cast<std::size_t>(col) > plan_.fields.size()) return {};
   const Page& page = PageOf(row);
-  return page.cells[static_cast<std::size_t>(row - page.first) * spec_.fields.size() + static_cast<std::size_t>(col - 1)];
+  return page.cells[static_cast<std::size_t>(row - page.first) * plan_.fields.size() + static_cast<std::size_t>(col - 1)];
 }
 
 const CellStyle& KeyedRows::Style(int row, int col) const {
@@ -148,17 +148,17 @@ int KeyedRows::RowOfKey(std::int64_t key) const {
 }
 
 CellKind KeyedRows::Sort(int col, CellKind kind) {
-  if (col < 1 || static_cast<std::size_t>(col) > spec_.fields.size()) return kind;
-  const ListField& field = spec_.fields[static_cast<std::size_t>(col - 1)];
+  if (col < 1 || static_cast<std::size_t>(col) > plan_.fields.size()) return kind;
+  const ListField& field = plan_.fields[static_cast<std::size_t>(col - 1)];
   if (kind == CellKind::Auto) kind = KindOf(field.kind);
 
   // The column's cell of every row of the query, found again by key.
   std::vector<std::pair<std::int64_t, QString>> cells;
   if (ctx_.EnsureDatabaseOpen()) {
-    auto st = ctx_.db.Prepare("select " + Quoted(spec_.fields[0].column) + "," + FieldSql(field) + " from (" +
-                              spec_.sql + ")");
+    auto st = ctx_.db.Prepare("select " + Quoted(plan_.fields[0].column) + "," + FieldSql(field) + " from (" +
+                              plan_.sql + ")");
     if (st) {
-      for (std::size_t i = 0; i < spec_.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, spec_.values[i]);
+      for (std::size_t i = 0; i < plan_.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan_.values[i]);
       sqlite3_stmt* h = st->Handle();
       cells.reserve(keys_.size());
       while (st->Step().value_or(false)) cells.emplace_back(sqlite3_column_int64(h, 0), FieldText(h, 1, field.kind));
@@ -195,36 +195,36 @@ CellKind KeyedRows::Sort(int col, CellKind kind) {
 
 // ---- The fill ----
 
-KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListSpec& spec) {
+KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListPlan& plan) {
   KeyedFill fill;
   FillResult& result = fill.result;
-  result.totals.assign(spec.totals.size(), 0.0);
+  result.totals.assign(plan.totals.size(), 0.0);
   const ListSettings settings = ReadListSettings(ctx.settings);
 
   store.SetFrozenRows(0);
   store.SetRows(store.FixedRows());
-  for (std::size_t i = 0; i < spec.fields.size(); ++i)
-    store.SetColumnKind(static_cast<int>(i) + 1, KindOf(spec.fields[i].kind));
+  for (std::size_t i = 0; i < plan.fields.size(); ++i)
+    store.SetColumnKind(static_cast<int>(i) + 1, KindOf(plan.fields[i].kind));
 
   // One pass takes the keys and the totals; the rows' texts wait until they are shown.
   std::vector<std::int64_t> keys;
   if (auto open = ctx.EnsureDatabaseOpen(); !open) {
     result.error = open.error();
   } else {
-    std::string sql = spec.keys_sql;
+    std::string sql = plan.keys_sql;
     if (sql.empty()) {
-      sql = "select " + Quoted(spec.fields.empty() ? std::string("rowid") : spec.fields[0].column);
-      for (const KeyedTotal& t : spec.totals) sql += "," + FieldSql(spec.fields[static_cast<std::size_t>(t.field)]);
-      sql += " from (" + spec.sql + ")";
+      sql = "select " + Quoted(plan.fields.empty() ? std::string("rowid") : plan.fields[0].column);
+      for (const KeyedTotal& t : plan.totals) sql += "," + FieldSql(plan.fields[static_cast<std::size_t>(t.field)]);
+      sql += " from (" + plan.sql + ")";
     }
     if (auto st = ctx.db.Prepare(sql); !st) {
       result.error = st.error();
     } else {
-      for (std::size_t i = 0; i < spec.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, spec.values[i]);
+      for (std::size_t i = 0; i < plan.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan.values[i]);
       sqlite3_stmt* h = st->Handle();
       std::vector<bool> counted;
-      for (const KeyedTotal& t : spec.totals)
-        counted.push_back(!spec.fields[static_cast<std::size_t>(t.field)].column.empty());
+      for (const KeyedTotal& t : plan.totals)
+        counted.push_back(!plan.fields[static_cast<std::size_t>(t.field)].column.empty());
       for (;;) {
         const auto step = st->Step();
         if (!step) {
@@ -233,14 +233,14 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListSpec& 
         }
         if (!*step) break;
         keys.push_back(sqlite3_column_int64(h, 0));
-        for (std::size_t t = 0; t < spec.totals.size(); ++t)
+        for (std::size_t t = 0; t < plan.totals.size(); ++t)
           if (counted[t]) result.totals[t] += sqlite3_column_double(h, static_cast<int>(t) + 1);
       }
     }
   }
   if (result.error) {
     keys.clear();
-    result.totals.assign(spec.totals.size(), 0.0);
+    result.totals.assign(plan.totals.size(), 0.0);
   }
   result.records = result.rows = static_cast<int>(keys.size());
   result.look = ListLook(settings);
@@ -249,38 +249,38 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListSpec& 
   // holding every row gets: row 0 plain, row k coloured by rule k, the last row standing
   // for the totals row below them.
   const int cols = store.Cols();
-  const int colour_last = spec.colour_last_col < 0 ? cols - 1 : spec.colour_last_col;
+  const int colour_last = plan.colour_last_col < 0 ? cols - 1 : plan.colour_last_col;
   GridStore sample;
   sample.SetCols(cols);
   sample.SetFixedRows(0);
-  sample.SetRows(static_cast<int>(spec.colour_rules.size()) + 2);
-  for (std::size_t r = 0; r < spec.colour_rules.size(); ++r) {
+  sample.SetRows(static_cast<int>(plan.colour_rules.size()) + 2);
+  for (std::size_t r = 0; r < plan.colour_rules.size(); ++r) {
     const int row = static_cast<int>(r) + 1;
-    sample.SetRangeForeColor(CellRange{row, spec.colour_first_col, row, colour_last},
-                             ReadColourSetting(ctx.settings, spec.colour_rules[r].key));
+    sample.SetRangeForeColor(CellRange{row, plan.colour_first_col, row, colour_last},
+                             ReadColourSetting(ctx.settings, plan.colour_rules[r].key));
   }
   GridLook sample_look;
-  ApplyLineStyle(sample, sample_look, settings.line, 0, spec.line_first_col, sample.Rows() - 1, spec.line_last_col);
-  std::vector<std::vector<CellStyle>> styles(spec.colour_rules.size() + 1);
+  ApplyLineStyle(sample, sample_look, settings.line, 0, plan.line_first_col, sample.Rows() - 1, plan.line_last_col);
+  std::vector<std::vector<CellStyle>> styles(plan.colour_rules.size() + 1);
   for (std::size_t k = 0; k < styles.size(); ++k)
     for (int c = 0; c < cols; ++c) styles[k].push_back(sample.Style(static_cast<int>(k), c));
 
-  fill.rows = std::make_shared<KeyedRows>(ctx, spec, std::move(keys), std::move(styles));
-  if (settings.beepview && spec.sort_column >= 0 && spec.sort_column < cols) {
-    fill.rows->Sort(spec.sort_column, store.ColumnKind(spec.sort_column));
-    result.sorted_column = spec.sort_column;
+  fill.rows = std::make_shared<KeyedRows>(ctx, plan, std::move(keys), std::move(styles));
+  if (settings.beepview && plan.sort_column >= 0 && plan.sort_column < cols) {
+    fill.rows->Sort(plan.sort_column, store.ColumnKind(plan.sort_column));
+    result.sorted_column = plan.sort_column;
   }
 
   store.AddRow(QStringView());
   const int totals_row = store.Rows() - 1;
-  ApplyLineStyle(store, result.look, settings.line, totals_row, spec.line_first_col, totals_row, spec.line_last_col);
+  ApplyLineStyle(store, result.look, settings.line, totals_row, plan.line_first_col, totals_row, plan.line_last_col);
   TotalsRow totals;
   totals.back_colour = settings.lastcolor;
-  totals.first_col = spec.totals_first_col;
-  totals.last_col = spec.totals_last_col;
-  if (spec.label_column >= 0) totals.cells.emplace_back(spec.label_column, spec.total_label);
-  for (std::size_t t = 0; t < spec.totals.size(); ++t)
-    totals.cells.emplace_back(spec.totals[t].column, NumberText(result.totals[t]));
+  totals.first_col = plan.totals_first_col;
+  totals.last_col = plan.totals_last_col;
+  if (plan.label_column >= 0) totals.cells.emplace_back(plan.label_column, plan.total_label);
+  for (std::size_t t = 0; t < plan.totals.size(); ++t)
+    totals.cells.emplace_back(plan.totals[t].column, NumberText(result.totals[t]));
   DecorateTotalsRow(store, totals);
   return fill;
 }

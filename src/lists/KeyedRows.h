@@ -33,7 +33,7 @@ struct KeyedColourRule {
   std::function<bool(double)> applies;
 };
 
-struct KeyedListSpec {
+struct KeyedListPlan {
   std::string table;              // rows are read from it by their key
   std::string sql;                // the list's query: its rows, in its order
   std::vector<QVariant> values;   // bound to the ? marks of `sql` (and of `keys_sql`)
@@ -60,7 +60,7 @@ class KeyedRows final : public RowSource {
  public:
   // `styles[k]`: the cells' styles of a row that no colour rule (k = 0) or rule k
   // (k ≥ 1) colours.
-  KeyedRows(AppContext& ctx, KeyedListSpec spec, std::vector<std::int64_t> keys,
+  KeyedRows(AppContext& ctx, KeyedListPlan plan, std::vector<std::int64_t> keys,
             std::vector<std::vector<CellStyle>> styles);
 
   int Count() const override { return static_cast<int>(keys_.size()); }
@@ -87,7 +87,7 @@ class KeyedRows final : public RowSource {
   void DropPages() { pages_.clear(); }
 
   AppContext& ctx_;
-  KeyedListSpec spec_;
+  KeyedListPlan plan_;
   std::vector<std::int64_t> keys_;
   std::vector<std::vector<CellStyle>> styles_;
   mutable std::vector<Page> pages_;
@@ -102,6 +102,6 @@ struct KeyedFill {
 // Lays out `store` as FillList does (header rows kept, the frozen totals row with its
 // label and totals) but with no data rows: they are in the returned source. A failed
 // query or a database that does not open gives no rows and zero totals, and says which.
-[[nodiscard]] KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListSpec& spec);
+[[nodiscard]] KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListPlan& plan);
 
 }  // namespace hemulu

@@ -56,8 +56,8 @@ void LayOutSalesGrid(Grid& grid) {
   grid.EndUpdate();
 }
 
-KeyedListSpec SalesListSpec(const SalesQuery& query) {
-  KeyedListSpec plan;
+KeyedListPlan SalesListSpec(const SalesQuery& query) {
+  KeyedListPlan plan;
   plan.table = "sell";
   plan.sql = query.sql.toStdString();
   plan.keys_sql = query.keys_sql.toStdString();
@@ -82,7 +82,7 @@ KeyedListSpec SalesListSpec(const SalesQuery& query) {
 }
 
 FillResult FillSalesGrid(AppContext& ctx, Grid& grid, const SalesQuery& query) {
-  KeyedListSpec plan = SalesListSpec(query);
+  KeyedListPlan plan = SalesListSpec(query);
   // An operator never gets the profit, whatever the column toggles show: a field read
   // from no column has empty cells and adds nothing to its total.
   if (!ctx.session.IsSuperAdministrator())

@@ -51,7 +51,7 @@ void AddManySales(Database& db, int count) {
 }
 
 // The same list as the common fill makes it with every row in the store.
-ListFillSpec EagerSpec(const KeyedListSpec& k) {
+ListFillSpec EagerSpec(const KeyedListPlan& k) {
   ListFillSpec e;
   e.sql = k.sql;
   e.values = k.values;
@@ -113,7 +113,7 @@ TEST(SalesList, KeyedRowsEqualTheFullListThroughSortsTiesAndRemovals) {
                                   SearchSalesQuery(SalesSearchField::Initials, "Z"),
                                   SalesBetweenQuery(QDate(2024, 1, 1), QDate(2026, 12, 31))}) {
     SCOPED_TRACE(query.sql.toStdString());
-    const KeyedListSpec spec = SalesListSpec(query);
+    const KeyedListPlan spec = SalesListSpec(query);
     GridStore full, keyed;
     LayOut(full);
     LayOut(keyed);
