@@ -336,14 +336,7 @@ FillResult FillList(AppContext& ctx, GridStore& store, const ListFillSpec& plan)
                  plan.line_last_col);
 
   if (plan.plain_last_row) return result;
-  TotalsRow totals;
-  totals.back_colour = settings.lastcolor;
-  totals.first_col = plan.totals_first_col;
-  totals.last_col = plan.totals_last_col;
-  if (plan.label_column >= 0) totals.cells.emplace_back(plan.label_column, plan.total_label);
-  for (std::size_t t = 0; t < plan.totals.size(); ++t)
-    totals.cells.emplace_back(plan.totals[t].column, NumberText(result.totals[t]));
-  DecorateTotalsRow(store, totals);
+  DecorateTotalsRow(store, TotalsRowOf(plan, settings.lastcolor, result.totals));
   return result;
 }
 

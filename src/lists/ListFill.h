@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "data/Database.h"
+#include "data/TextFormat.h"
 #include "lists/GridStore.h"
 
 namespace hemulu {
@@ -111,6 +112,18 @@ struct TotalsRow {
 };
 // Freezes the store's last row and gives it the totals row's look and texts.
 void DecorateTotalsRow(GridStore& store, const TotalsRow& totals);
+// The totals row of a fill plan (a full or a keyed list): its label, and each total's
+// sum as number text in its column.
+template <class Plan>
+TotalsRow TotalsRowOf(const Plan& plan, int back_colour, const std::vector<double>& sums) {
+  TotalsRow totals;
+  totals.back_colour = back_colour;
+  totals.first_col = plan.totals_first_col;
+  totals.last_col = plan.totals_last_col;
+  if (plan.label_column >= 0) totals.cells.emplace_back(plan.label_column, plan.total_label);
+  for (std::size_t t = 0; t < plan.totals.size(); ++t) totals.cells.emplace_back(plan.totals[t].column, NumberText(sums[t]));
+  return totals;
+}
 
 struct FillResult {
   int records = 0;            // records read
