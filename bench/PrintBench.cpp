@@ -13,7 +13,7 @@
 #include "BenchSupport.h"
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
-#include "lists/GridFill.h"
+#include "lists/GridKeyedFill.h"
 #include "lists/GridPrinter.h"
 #include "lists/PrintPreview.h"
 #include "stock/StockList.h"
@@ -38,7 +38,7 @@ void PrintPreview20k(BenchShop& shop) {
   LayOutStockGrid(grid);
   ColumnShares* shares = AttachStockShares(grid, true);
   shares->Apply();
-  const FillResult r = FillGrid(shop.ctx(), grid, StockFillSpec(AllGoodsQuery(), 0, true));
+  const FillResult r = FillGridKeyed(shop.ctx(), grid, StockListPlan(AllGoodsQuery(), 0, true));
   if (r.error) Fail("fill", *r.error);
   grid.SetRows(std::min(grid.Rows(), grid.FixedRows() + kPrintedGoods));
   malloc_trim(0);

@@ -12,7 +12,7 @@
 #include "data/EmbeddedFiles.h"
 #include "lists/ColumnShares.h"
 #include "lists/GridExport.h"
-#include "lists/GridFill.h"
+#include "lists/GridKeyedFill.h"
 #include "lists/Grid.h"
 #include "stock/StockList.h"
 #include "stock/StockPage.h"
@@ -52,7 +52,7 @@ double StockFill(AppContext& ctx, Grid& grid) {
   t.start();
   const int warning = StoredWarningQuantity(ctx.settings);
   const bool show_zero = ctx.settings.SetupFlag("zero");
-  const FillResult r = FillGrid(ctx, grid, StockFillSpec(AllGoodsQuery(), warning, show_zero));
+  const FillResult r = FillGridKeyed(ctx, grid, StockListPlan(AllGoodsQuery(), warning, show_zero));
   if (r.error) Fail("fill", *r.error);
   QCoreApplication::processEvents();
   grid.repaint();

@@ -267,6 +267,14 @@ QString Grid::CellText(int row, int col) const {
   return store_.Text(StoreRow(row), col);
 }
 
+int Grid::FindRow(int col, QStringView text) const {
+  if (source_)
+    if (const int r = source_->FindRow(col, text); r >= 0) return store_.FixedRows() + r;
+  for (int r = store_.FixedRows(); r < store_.Rows(); ++r)
+    if (store_.TextView(r, col) == text) return r + SourceRows();
+  return -1;
+}
+
 const CellStyle& Grid::CellStyleAt(int row, int col) const {
   if (const int r = SourceRow(row); r >= 0) return source_->Style(r, col);
   return store_.Style(StoreRow(row), col);

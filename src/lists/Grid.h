@@ -56,6 +56,9 @@ class Grid : public QFrame {
   // Removes a data row; header rows stay.
   void RemoveItem(int row);
   QString CellText(int row, int col) const;
+  // The first data row whose cell in `col` shows `text`, or -1; a keyed list finds its
+  // key column without reading its rows.
+  int FindRow(int col, QStringView text) const;
   void SetCellText(int row, int col, const QString& text);
 
   // A header row keeps its own height; every data row shares one fixed height, so

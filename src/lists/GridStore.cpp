@@ -472,9 +472,7 @@ void RadixSort(std::vector<std::uint32_t>& index, const std::vector<std::uint64_
 
 }  // namespace
 
-void GridStore::SortByKeys(std::span<const SortKey> keys) {
-  const int count = DataRows() - FrozenRows();
-  if (static_cast<std::size_t>(count) != keys.size() || count < 2) return;
+std::vector<std::uint32_t> OrderOfKeys(std::span<const SortKey> keys) {
   // Empty cells, then the values in order, then the other texts; each group keeps the
   // rows' present order among equals.
   std::vector<std::uint32_t> order, values, others;
@@ -495,7 +493,13 @@ void GridStore::SortByKeys(std::span<const SortKey> keys) {
   if (values.size() > 1) RadixSort(values, bits);
   order.insert(order.end(), values.begin(), values.end());
   order.insert(order.end(), others.begin(), others.end());
-  ApplyOrder(order);
+  return order;
+}
+
+void GridStore::SortByKeys(std::span<const SortKey> keys) {
+  const int count = DataRows() - FrozenRows();
+  if (static_cast<std::size_t>(count) != keys.size() || count < 2) return;
+  ApplyOrder(OrderOfKeys(keys));
 }
 
 // Puts the first order.size() data rows in the given order; the frozen rows stay last.

@@ -72,6 +72,8 @@ struct SortKey {
   double value = 0;
   std::uint8_t group = 0;
 };
+// The rows' indexes in that order (stable).
+std::vector<std::uint32_t> OrderOfKeys(std::span<const SortKey> keys);
 
 class GridStore {
  public:

@@ -142,6 +142,17 @@ void KeyedRows::Remove(int row) {
   DropPages();
 }
 
+int KeyedRows::FindRow(int col, QStringView text) const {
+  if (col != 1 || plan_.fields.empty() || plan_.fields[0].kind != FieldKind::Number) return RowSource::FindRow(col, text);
+  // The key column shows each key as number text: compare values, then the text itself.
+  const std::optional<double> value = ParseNumber(text);
+  if (!value) return -1;
+  for (std::size_t i = 0; i < keys_.size(); ++i)
+    if (static_cast<double>(keys_[i]) == *value && NumberText(static_cast<double>(keys_[i])) == text)
+      return static_cast<int>(i);
+  return -1;
+}
+
 int KeyedRows::RowOfKey(std::int64_t key) const {
   const auto it = std::find(keys_.begin(), keys_.end(), key);
   return it == keys_.end() ? -1 : static_cast<int>(it - keys_.begin());
@@ -206,8 +217,20 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListPlan& 
   for (std::size_t i = 0; i < plan.fields.size(); ++i)
     store.SetColumnKind(static_cast<int>(i) + 1, KindOf(plan.fields[i].kind));
 
-  // One pass takes the keys and the totals; the rows' texts wait until they are shown.
+  // One pass takes the keys and the totals, and the filter's and a number sort's values;
+  // the rows' texts wait until they are shown.
+  const bool sorts = settings.beepview && plan.sort_column >= 0 && plan.sort_column < store.Cols();
+  int sort_field = -1;
+  if (sorts && plan.sort_column >= 1 && static_cast<std::size_t>(plan.sort_column) <= plan.fields.size() &&
+      store.ColumnKind(plan.sort_column) == CellKind::Number)
+    sort_field = plan.sort_column - 1;
+  const bool filters = plan.row_filter.admits && plan.row_filter.field >= 0 &&
+                       static_cast<std::size_t>(plan.row_filter.field) < plan.fields.size();
+  const int filter_col = static_cast<int>(plan.totals.size()) + 1;
+  const int sort_col = filter_col + (filters ? 1 : 0);
+
   std::vector<std::int64_t> keys;
+  std::vector<SortKey> sort_keys;
   if (auto open = ctx.EnsureDatabaseOpen(); !open) {
     result.error = open.error();
   } else {
@@ -215,6 +238,8 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListPlan& 
     if (sql.empty()) {
       sql = "select " + Quoted(plan.fields.empty() ? std::string("rowid") : plan.fields[0].column);
       for (const KeyedTotal& t : plan.totals) sql += "," + FieldSql(plan.fields[static_cast<std::size_t>(t.field)]);
+      if (filters) sql += "," + FieldSql(plan.fields[static_cast<std::size_t>(plan.row_filter.field)]);
+      if (sort_field >= 0) sql += "," + FieldSql(plan.fields[static_cast<std::size_t>(sort_field)]);
       sql += " from (" + plan.sql + ")";
     }
     if (auto st = ctx.db.Prepare(sql); !st) {
@@ -225,6 +250,8 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListPlan& 
       std::vector<bool> counted;
       for (const KeyedTotal& t : plan.totals)
         counted.push_back(!plan.fields[static_cast<std::size_t>(t.field)].column.empty());
+      const bool optional_sort =
+          sort_field >= 0 && plan.fields[static_cast<std::size_t>(sort_field)].kind != FieldKind::Number;
       for (;;) {
         const auto step = st->Step();
         if (!step) {
@@ -232,17 +259,34 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListPlan& 
           break;
         }
         if (!*step) break;
-        keys.push_back(sqlite3_column_int64(h, 0));
+        ++result.records;
         for (std::size_t t = 0; t < plan.totals.size(); ++t)
           if (counted[t]) result.totals[t] += sqlite3_column_double(h, static_cast<int>(t) + 1);
+        if (filters && !plan.row_filter.admits(sqlite3_column_double(h, filter_col))) continue;
+        keys.push_back(sqlite3_column_int64(h, 0));
+        if (sort_field < 0) continue;
+        // Where the shown cell would go in the store's sort: an empty cell first, a
+        // number by its value or by the text it shows.
+        if (optional_sort && sqlite3_column_type(h, sort_col) == SQLITE_NULL)
+          sort_keys.push_back(SortKey{0, 0});
+        else
+          sort_keys.push_back(NumberSortKey(sqlite3_column_double(h, sort_col)));
       }
     }
   }
   if (result.error) {
     keys.clear();
+    sort_keys.clear();
     result.totals.assign(plan.totals.size(), 0.0);
+    result.records = 0;
   }
-  result.records = result.rows = static_cast<int>(keys.size());
+  result.rows = static_cast<int>(keys.size());
+  if (sort_field >= 0 && keys.size() > 1) {
+    std::vector<std::int64_t> sorted;
+    sorted.reserve(keys.size());
+    for (std::uint32_t i : OrderOfKeys(sort_keys)) sorted.push_back(keys[i]);
+    keys = std::move(sorted);
+  }
   result.look = ListLook(settings);
 
   // The styles a shown row takes, made by the same colouring and line style a list
@@ -266,8 +310,9 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListPlan& 
     for (int c = 0; c < cols; ++c) styles[k].push_back(sample.Style(static_cast<int>(k), c));
 
   fill.rows = std::make_shared<KeyedRows>(ctx, plan, std::move(keys), std::move(styles));
-  if (settings.beepview && plan.sort_column >= 0 && plan.sort_column < cols) {
-    fill.rows->Sort(plan.sort_column, store.ColumnKind(plan.sort_column));
+  if (sorts) {
+    // Any other column is read again with the keys and sorted as a user's click sorts it.
+    if (sort_field < 0) fill.rows->Sort(plan.sort_column, store.ColumnKind(plan.sort_column));
     result.sorted_column = plan.sort_column;
   }
 

@@ -33,16 +33,25 @@ struct KeyedColourRule {
   std::function<bool(double)> applies;
 };
 
+// Rows whose value of `field` fails `admits` are left out of the list; their figures
+// still count in the totals.
+struct KeyedRowFilter {
+  int field = -1;
+  std::function<bool(double)> admits;
+};
+
 struct KeyedListPlan {
   std::string table;              // rows are read from it by their key
   std::string sql;                // the list's query: its rows, in its order
   std::vector<QVariant> values;   // bound to the ? marks of `sql` (and of `keys_sql`)
-  // When not empty: the same rows' key and total fields (in the order of `totals`), in
-  // the same order, by a narrower path than `sql` gives.
+  // When not empty: the same rows' key and total fields (in the order of `totals`), then
+  // the filter's field (with a filter) and the sort field (when it is a number sorted
+  // at the fill), in the same order, by a narrower path than `sql` gives.
   std::string keys_sql;
   // fields[0] is the table's integer key. A field with no column name is withheld: its
   // cells stay empty and its total adds nothing up.
   std::vector<ListField> fields;
+  KeyedRowFilter row_filter;       // empty: every row is shown
   std::vector<KeyedColourRule> colour_rules;
   int colour_first_col = 1;
   int colour_last_col = -1;        // -1: the last column
@@ -66,6 +75,7 @@ class KeyedRows final : public RowSource {
   int Count() const override { return static_cast<int>(keys_.size()); }
   QString Text(int row, int col) const override;
   const CellStyle& Style(int row, int col) const override;
+  int FindRow(int col, QStringView text) const override;
   void Remove(int row) override;
   CellKind Sort(int col, CellKind kind) override;
 

@@ -172,6 +172,14 @@ SortKey NumberKey(QStringView text, double value, bool exact) {
 
 }  // namespace
 
+SortKey NumberSortKey(double value) {
+  char buf[40];
+  bool exact = false;
+  const std::size_t n = NumberChars(value, buf, exact);
+  if (exact) return SortKey{value, 1};
+  return NumberKey(QString::fromLatin1(buf, static_cast<qsizetype>(n)), value, false);
+}
+
 // ---- The fill ----
 
 class ListFiller {

@@ -134,6 +134,10 @@ struct FillResult {
   int sorted_column = -1;      // the column the rows were sorted by, -1 for none
 };
 
+// Where a number field's cell (never empty) goes in a sort: by the value when its text
+// reads back as it, else as the store's sort reads the text.
+SortKey NumberSortKey(double value);
+
 // Fills `store` (header rows and columns already laid out) from the page's query.
 // A failed query, or a database that does not open, leaves the header rows and a
 // totals row of zeros with its label; the error says which (unavailable) for the

@@ -18,6 +18,12 @@ class RowSource {
   // or the database failed) shows empty cells.
   virtual QString Text(int row, int col) const = 0;
   virtual const CellStyle& Style(int row, int col) const = 0;
+  // The first row whose cell in `col` is `text`, or -1.
+  virtual int FindRow(int col, QStringView text) const {
+    for (int r = 0; r < Count(); ++r)
+      if (Text(r, col) == text) return r;
+    return -1;
+  }
   virtual void Remove(int row) = 0;
   // Reorders the rows ascending by one column, stable, comparing as GridStore does;
   // returns the kind actually used.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/Session.h"
+#include "lists/KeyedRows.h"
 #include "lists/ListFill.h"
 
 namespace hemulu {
@@ -13,5 +14,7 @@ namespace hemulu {
 // For anyone but 超级管理员, the fields are read from no column (empty cells) and the
 // totals of those fields count no record. The plan is unchanged for 超级管理员.
 void WithholdFromOperators(const Session& session, ListFillSpec& plan, const std::vector<int>& fields);
+// The same for a keyed list, whose totals add up only fields read from a column.
+void WithholdFromOperators(const Session& session, KeyedListPlan& plan, const std::vector<int>& fields);
 
 }  // namespace hemulu

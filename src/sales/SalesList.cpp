@@ -6,6 +6,7 @@
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
 #include "lists/GridKeyedFill.h"
+#include "lists/Withheld.h"
 
 namespace hemulu {
 
@@ -83,10 +84,8 @@ KeyedListPlan SalesListSpec(const SalesQuery& query) {
 
 FillResult FillSalesGrid(AppContext& ctx, Grid& grid, const SalesQuery& query) {
   KeyedListPlan plan = SalesListSpec(query);
-  // An operator never gets the profit, whatever the column toggles show: a field read
-  // from no column has empty cells and adds nothing to its total.
-  if (!ctx.session.IsSuperAdministrator())
-    plan.fields[kFProfit] = {std::string(), FieldKind::OptionalNumber};
+  // An operator never gets the profit, whatever the column toggles show.
+  WithholdFromOperators(ctx.session, plan, {kFProfit});
   return FillGridKeyed(ctx, grid, plan);
 }
 

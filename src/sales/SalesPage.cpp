@@ -221,11 +221,8 @@ void SalesPage::DeleteCurrentSale() {
   }
   // The row goes without a refill, so the totals keep their figures until the next fill.
   int row = current_row_;
-  if (row < grid_->FixedRows() || row >= grid_->Rows() || grid_->CellText(row, kSaleIdCol) != id) {
-    row = -1;
-    for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r)
-      if (grid_->CellText(r, kSaleIdCol) == id) row = r;
-  }
+  if (row < grid_->FixedRows() || row >= grid_->Rows() || grid_->CellText(row, kSaleIdCol) != id)
+    row = grid_->FindRow(kSaleIdCol, id);
   if (row >= grid_->FixedRows()) grid_->RemoveItem(row);
   current_id_.clear();
 }

@@ -31,17 +31,22 @@ const std::vector<ListField>& StockFields() {
   return fields;
 }
 
-// The zero filter and the low / zero stock colours shared by both goods lists.
+// The low and zero stock tests shared by both goods lists: below the warning quantity,
+// nothing in stock, anything in stock.
+bool LowStock(double stock, double warning) { return stock - warning < -kTolerance; }
+bool ZeroStock(double stock) { return std::fabs(stock) <= kTolerance; }
+bool InStock(double stock) { return stock > kTolerance; }
+
+// The zero filter and the low / zero stock colours of the summary view.
 void AddStockRules(ListFillSpec& plan, int stock_field, int warning, bool show_zero) {
   const double w = warning;
-  const RecordTest low = [stock_field, w](const FillRecord& r) { return r.Number(stock_field) - w < -kTolerance; };
-  plan.colour_rules.push_back({QStringLiteral("beepcolor"), low});
+  plan.colour_rules.push_back(
+      {QStringLiteral("beepcolor"), [stock_field, w](const FillRecord& r) { return LowStock(r.Number(stock_field), w); }});
   if (show_zero) {
-    plan.colour_rules.push_back({QStringLiteral("zerocolor"), [stock_field](const FillRecord& r) {
-                                   return std::fabs(r.Number(stock_field)) <= kTolerance;
-                                 }});
+    plan.colour_rules.push_back(
+        {QStringLiteral("zerocolor"), [stock_field](const FillRecord& r) { return ZeroStock(r.Number(stock_field)); }});
   } else {
-    plan.row_filter = [stock_field](const FillRecord& r) { return r.Number(stock_field) > kTolerance; };
+    plan.row_filter = [stock_field](const FillRecord& r) { return InStock(r.Number(stock_field)); };
   }
 }
 
@@ -62,12 +67,18 @@ int StoredWarningQuantity(const IniFile& settings) {
 bool GoodsSelection::HasGoods() const { return !id.isEmpty() && NumberValue(id) > kTolerance; }
 qint64 GoodsSelection::GoodsId() const { return HasGoods() ? static_cast<qint64>(NumberValue(id)) : 0; }
 
-ListFillSpec StockFillSpec(const GoodsQuery& query, int warning_quantity, bool show_zero_stock) {
-  ListFillSpec plan;
+KeyedListPlan StockListPlan(const GoodsQuery& query, int warning_quantity, bool show_zero_stock) {
+  KeyedListPlan plan;
+  plan.table = "buy";
   plan.sql = query.sql.toStdString();
   plan.values.assign(query.params.begin(), query.params.end());
   plan.fields = StockFields();
-  AddStockRules(plan, kStock, warning_quantity, show_zero_stock);
+  const double w = warning_quantity;
+  plan.colour_rules.push_back({QStringLiteral("beepcolor"), kStock, [w](double stock) { return LowStock(stock, w); }});
+  if (show_zero_stock)
+    plan.colour_rules.push_back({QStringLiteral("zerocolor"), kStock, ZeroStock});
+  else
+    plan.row_filter = {kStock, InStock};
   plan.colour_last_col = kStockNoteCol;
   plan.totals = {{kBought, kStockBoughtCol},         {kBoughtAmount, kStockBuyAmountCol},
                  {kSold, kStockSoldCol},             {kSoldAmount, kStockSoldAmountCol},
@@ -81,7 +92,7 @@ ListFillSpec StockFillSpec(const GoodsQuery& query, int warning_quantity, bool s
   return plan;
 }
 
-ListFillSpec SummaryFillSpec(int warning_quantity, bool show_zero_stock) {
+ListFillSpec SummaryListPlan(int warning_quantity, bool show_zero_stock) {
   enum { kSId, kSName, kSModel, kSCode, kSCategory, kSBought, kSBoughtAmount, kSSold, kSSoldAmount, kSStock,
          kSStockAmount };
   ListFillSpec plan;
@@ -106,15 +117,15 @@ ListFillSpec SummaryFillSpec(int warning_quantity, bool show_zero_stock) {
   return plan;
 }
 
-ListFillSpec StockFillSpec(const Session& session, const GoodsQuery& query, int warning_quantity,
-                           bool show_zero_stock) {
-  ListFillSpec plan = StockFillSpec(query, warning_quantity, show_zero_stock);
+KeyedListPlan StockListPlan(const Session& session, const GoodsQuery& query, int warning_quantity,
+                            bool show_zero_stock) {
+  KeyedListPlan plan = StockListPlan(query, warning_quantity, show_zero_stock);
   WithholdFromOperators(session, plan, {kBuyPrice, kBoughtAmount, kSoldAmount, kStockAmount});
   return plan;
 }
 
-ListFillSpec SummaryFillSpec(const Session& session, int warning_quantity, bool show_zero_stock) {
-  ListFillSpec plan = SummaryFillSpec(warning_quantity, show_zero_stock);
+ListFillSpec SummaryListPlan(const Session& session, int warning_quantity, bool show_zero_stock) {
+  ListFillSpec plan = SummaryListPlan(warning_quantity, show_zero_stock);
   // Field i lands in column i + 1.
   WithholdFromOperators(session, plan,
                         {kSummaryBoughtAmountCol - 1, kSummarySoldAmountCol - 1, kSummaryStockAmountCol - 1});

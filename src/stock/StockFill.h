@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "data/IniFile.h"
+#include "lists/KeyedRows.h"
 #include "lists/ListFill.h"
 #include "stock/GoodsLogic.h"
 
@@ -50,14 +51,15 @@ struct GoodsSelection {
 int WarningQuantityOf(const QString& text);
 int StoredWarningQuantity(const IniFile& settings);
 
-// The fill of the stock list from a query, with the warning quantity for the marking.
-ListFillSpec StockFillSpec(const GoodsQuery& query, int warning_quantity, bool show_zero_stock);
+// The stock list of a query, read by key, with the warning quantity for the marking.
+KeyedListPlan StockListPlan(const GoodsQuery& query, int warning_quantity, bool show_zero_stock);
 // The fill of the summary view: every goods row in the table's order.
-ListFillSpec SummaryFillSpec(int warning_quantity, bool show_zero_stock);
+ListFillSpec SummaryListPlan(int warning_quantity, bool show_zero_stock);
 
-// The same fills for the logged-in user: an operator gets no purchase price, purchase
+// The same lists for the logged-in user: an operator gets no purchase price, purchase
 // amount, sales amount or stock value (cells empty, totals 0).
-ListFillSpec StockFillSpec(const Session& session, const GoodsQuery& query, int warning_quantity, bool show_zero_stock);
-ListFillSpec SummaryFillSpec(const Session& session, int warning_quantity, bool show_zero_stock);
+KeyedListPlan StockListPlan(const Session& session, const GoodsQuery& query, int warning_quantity,
+                            bool show_zero_stock);
+ListFillSpec SummaryListPlan(const Session& session, int warning_quantity, bool show_zero_stock);
 
 }  // namespace hemulu

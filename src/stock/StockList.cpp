@@ -4,6 +4,7 @@
 #include "lists/ColumnShares.h"
 #include "lists/GridExport.h"
 #include "lists/GridFill.h"
+#include "lists/GridKeyedFill.h"
 #include "lists/Grid.h"
 
 namespace hemulu {
@@ -68,8 +69,8 @@ void LayOutStockGrid(Grid& grid) {
 }
 
 FillResult FillStockGrid(AppContext& ctx, Grid& grid, const GoodsQuery& query, int warning_quantity) {
-  return FillGrid(ctx, grid,
-                  StockFillSpec(ctx.session, query, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
+  return FillGridKeyed(ctx, grid,
+                       StockListPlan(ctx.session, query, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
 }
 
 const std::vector<double>& StockShares(bool super_administrator) {
@@ -106,7 +107,7 @@ void LayOutSummaryGrid(Grid& grid) {
 }
 
 FillResult FillSummaryGrid(AppContext& ctx, Grid& grid, int warning_quantity) {
-  return FillGrid(ctx, grid, SummaryFillSpec(ctx.session, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
+  return FillGrid(ctx, grid, SummaryListPlan(ctx.session, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
 }
 
 std::vector<double> SummaryShares(bool super_administrator) {

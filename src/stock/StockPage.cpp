@@ -208,9 +208,7 @@ void StockPage::SellScannedCode() {
   const std::vector<qint64> ids = GoodsIdsWithCode(ctx_, code_box_->text(), 2);
   if (ids.size() != 1 || !hooks_.open_sale) return;
   selection_.id = QString::number(ids.front());
-  selection_.row = -1;
-  for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r)
-    if (grid_->CellText(r, kStockIdCol) == selection_.id) selection_.row = r;
+  selection_.row = grid_->FindRow(kStockIdCol, selection_.id);
   // The next scan replaces this code instead of adding to it.
   code_box_->selectAll();
   hooks_.open_sale(ids.front());
@@ -303,11 +301,8 @@ void StockPage::DeleteCurrentGoods() {
   // The row goes without a refill, so the totals keep their figures until the next fill.
   // The grid may have been refilled since the row was chosen: find the row by its ID.
   int row = chosen.row;
-  if (row < grid_->FixedRows() || row >= grid_->Rows() || grid_->CellText(row, kStockIdCol) != chosen.id) {
-    row = -1;
-    for (int r = grid_->FixedRows(); r < grid_->Rows(); ++r)
-      if (grid_->CellText(r, kStockIdCol) == chosen.id) row = r;
-  }
+  if (row < grid_->FixedRows() || row >= grid_->Rows() || grid_->CellText(row, kStockIdCol) != chosen.id)
+    row = grid_->FindRow(kStockIdCol, chosen.id);
   if (row >= grid_->FixedRows()) grid_->RemoveItem(row);
 }
 

@@ -10,7 +10,7 @@
 #include "TestSupport.h"
 #include "lists/GridExport.h"
 #include "lists/Grid.h"
-#include "lists/GridFill.h"
+#include "lists/GridKeyedFill.h"
 
 using namespace hemulu;
 
@@ -108,7 +108,7 @@ TEST(ExcelExport, WritesHeaderMergesRowsInOrderAndNumbersAsNumbers) {
   grid.SetColumnLockedHidden(1, false);  // the ID column, merely narrow: exported, hidden
   grid.SetColumnWidth(1, 0);
   grid.SetColumnLockedHidden(7, true);   // the purchase price: left out
-  (void)FillGrid(app.ctx(), grid, StockFillSpec(AllGoodsQuery(), 2, false));  // sorted by stock
+  (void)FillGridKeyed(app.ctx(), grid, StockListPlan(AllGoodsQuery(), 2, false));  // sorted by stock
 
   const QString file = app.FilePath("my.xlsx");
   const auto written = ExportGridToExcel(grid, file, true, true);

@@ -4,18 +4,23 @@
 #include <QImage>
 #include <QTableView>
 #include <cmath>
+#include <random>
 
 #include "stock/StockList.h"
+#include "KeyedListSupport.h"
 #include "TestSupport.h"
 #include "data/IniFile.h"
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
-#include "lists/GridFill.h"
+#include "lists/GridKeyedFill.h"
+#include "lists/Withheld.h"
 
 using namespace hemulu;
 using hemulu::test::GoodsRow;
 using hemulu::test::InsertGoods;
 using hemulu::test::TestApp;
+using hemulu::test::EagerPlan;
+using hemulu::test::ExpectSameList;
 
 namespace {
 
@@ -35,7 +40,7 @@ class StockFill : public ::testing::Test {
   void SetUp() override { LayOutStockGrid(grid); }
   void Set(const char* key, const QString& value) { ASSERT_TRUE(app.ctx().settings.WriteSetupValue(key, value)); }
   FillResult Fill(int warning = 2, bool show_zero = false, std::string sql = "select * from buy") {
-    return FillGrid(app.ctx(), grid, StockFillSpec(GoodsQuery{QString::fromStdString(sql), {}}, warning, show_zero));
+    return FillGridKeyed(app.ctx(), grid, StockListPlan(GoodsQuery{QString::fromStdString(sql), {}}, warning, show_zero));
   }
   int TotalsRow() const { return grid.Rows() - 1; }
   std::vector<QString> Names() const {
@@ -247,9 +252,9 @@ TEST_F(StockFill, EmptyResultShowsOnlyTheTotalsRow) {
 TEST_F(StockFill, ValuesAreBoundNotPasted) {
   InsertGoods(app.ctx().db, Goods("O'Brien牌", 3));
   InsertGoods(app.ctx().db, Goods("别的", 3));
-  ListFillSpec plan = StockFillSpec(GoodsQuery{QStringLiteral("select * from buy where 名称 = ?"), {}}, 2, false);
+  KeyedListPlan plan = StockListPlan(GoodsQuery{QStringLiteral("select * from buy where 名称 = ?"), {}}, 2, false);
   plan.values = {QStringLiteral("O'Brien牌")};
-  const FillResult r = FillGrid(app.ctx(), grid, plan);
+  const FillResult r = FillGridKeyed(app.ctx(), grid, plan);
   ASSERT_FALSE(r.error);
   EXPECT_EQ(Names(), (std::vector<QString>{"O'Brien牌"}));
 }
@@ -273,3 +278,95 @@ TEST(ListFillPieces, SettingsReadNumbersOrZero) {
   EXPECT_EQ(DateFieldText(u"not a date"), "not a date");
 }
 
+
+namespace {
+
+// More goods than the keyed list keeps pages of, with stock quantities that tie, sit on
+// either side of zero and the tolerance, are missing, or print inexactly; a tab in a
+// name and dates that are not dates.
+void AddManyGoods(Database& db, int count) {
+  std::mt19937 rng(11);
+  const double stocks[] = {0, 1, 2, 2, 5, -3, 0.00000005, -0.00000005, 2.0000000000001, 0.1 + 0.2, 1e20, 1.5};
+  const char* names[] = {"可乐", "雪碧", "abc", "", "阿\t福", "Zoe", "芬达"};
+  const char* dates[] = {"2026-12-08 00:00:00", "2025-01-31 10:20:30", "不是日期", ""};
+  auto tx = Transaction::Begin(db);
+  ASSERT_TRUE(tx.has_value());
+  for (int i = 0; i < count; ++i) {
+    const QVariant stock = rng() % 13 == 0 ? QVariant() : QVariant(stocks[rng() % 12]);
+    auto r = db.Execute("insert into buy (名称,首拼,进货数量,进货单价,进货金额,销售金额,存货数量,存货金额,入库日期) "
+                        "values (?,?,?,?,?,?,?,?,?)",
+                        QString::fromUtf8(names[rng() % 7]), i == count - 4 ? QStringLiteral("QQXYZ") : QStringLiteral("KL"),
+                        static_cast<double>(rng() % 9), static_cast<double>(rng() % 5) * 0.25, i * 0.5,
+                        static_cast<double>(rng() % 7), stock, static_cast<double>(rng() % 4) - 1.0,
+                        QString::fromUtf8(dates[rng() % 4]));
+    ASSERT_TRUE(r.has_value());
+  }
+  ASSERT_TRUE(tx->Commit().has_value());
+}
+
+}  // namespace
+
+// The stock list reads only the rows in view: its rows, the zero filter, the warning
+// and zero colours, the sort by stock quantity at the fill and the totals must be the
+// full list's, for 超级管理员 and for an operator, however the user sorts afterwards.
+TEST(StockList, KeyedRowsEqualTheFullListWithFilterColoursAndTheQuantitySort) {
+  TestApp app;
+  AddManyGoods(app.ctx().db, 3400);
+  ASSERT_TRUE(app.ctx().settings.WriteSetupValue("line", "1"));
+  ASSERT_TRUE(app.ctx().settings.WriteSetupValue("zerocolor", "255"));
+  Session operator_session;
+  operator_session.SetUser(QStringLiteral("店员"), QString());
+  const Session* const sessions[] = {&app.ctx().session, &operator_session};
+
+  for (const GoodsQuery& query : {AllGoodsQuery(), SearchGoodsQuery(GoodsSearchField::Initials, QStringLiteral("KL"))})
+    for (bool show_zero : {false, true})
+      for (const Session* session : sessions) {
+        SCOPED_TRACE(query.sql.toStdString() + (show_zero ? " zero shown" : " zero hidden") +
+                     (session->IsSuperAdministrator() ? " super" : " operator"));
+        const KeyedListPlan plan = StockListPlan(*session, query, 2, show_zero);
+        GridStore full, keyed;
+        for (GridStore* store : {&full, &keyed}) {
+          store->SetCols(kStockCols);
+          store->SetFixedRows(2);
+          store->SetRows(2);
+        }
+        const FillResult eager = FillList(app.ctx(), full, EagerPlan(plan));
+        KeyedFill fill = FillKeyedList(app.ctx(), keyed, plan);
+        ASSERT_FALSE(fill.result.error.has_value());
+        EXPECT_EQ(fill.result.totals, eager.totals);
+        EXPECT_EQ(fill.result.records, eager.records);
+        EXPECT_EQ(fill.result.rows, eager.rows);
+        EXPECT_EQ(fill.result.sorted_column, kStockQuantityCol);
+        ASSERT_GT(fill.rows->Count(), 100);
+        ExpectSameList(full, keyed, *fill.rows, "as read, sorted by stock");
+        if (!session->IsSuperAdministrator())
+          for (int c : {kStockBuyAmountCol, kStockSoldAmountCol, kStockStockAmountCol})
+            EXPECT_EQ(keyed.Text(keyed.Rows() - 1, c), "0") << c;
+
+        for (int col : {kStockNameCol, kStockDateCol, kStockQuantityCol, kStockBuyPriceCol}) {
+          EXPECT_EQ(full.SortByColumn(col, full.ColumnKind(col)), fill.rows->Sort(col, keyed.ColumnKind(col)));
+          ExpectSameList(full, keyed, *fill.rows, ("sorted by column " + std::to_string(col)).c_str());
+        }
+      }
+}
+
+// A goods row is found by its ID without reading the list's rows, also far down and
+// after a removal; a text that is not an ID as the list shows it finds nothing.
+TEST(StockList, FindRowFindsAGoodsIdOnAKeyedList) {
+  TestApp app;
+  AddManyGoods(app.ctx().db, 3400);
+  Grid grid;
+  LayOutStockGrid(grid);
+  ASSERT_FALSE(FillStockGrid(app.ctx(), grid, AllGoodsQuery(), 2).error.has_value());
+  const int last = grid.Rows() - 2;
+  const QString id = grid.CellText(last, kStockIdCol);
+  EXPECT_EQ(grid.FindRow(kStockIdCol, id), last);
+  EXPECT_EQ(grid.FindRow(kStockIdCol, grid.CellText(2, kStockIdCol)), 2);
+  EXPECT_EQ(grid.FindRow(kStockIdCol, QStringLiteral("0") + id), -1);
+  EXPECT_EQ(grid.FindRow(kStockIdCol, QStringLiteral("abc")), -1);
+  EXPECT_EQ(grid.FindRow(kStockCategoryCol, QStringLiteral("合计：")), grid.Rows() - 1);
+  grid.RemoveItem(2);
+  EXPECT_EQ(grid.FindRow(kStockIdCol, id), last - 1);
+  // Another column is looked for cell by cell.
+  EXPECT_EQ(grid.CellText(grid.FindRow(kStockNameCol, QStringLiteral("Zoe")), kStockNameCol), "Zoe");
+}
