@@ -37,17 +37,14 @@ bool LowStock(double stock, double warning) { return stock - warning < -kToleran
 bool ZeroStock(double stock) { return std::fabs(stock) <= kTolerance; }
 bool InStock(double stock) { return stock > kTolerance; }
 
-// The zero filter and the low / zero stock colours of the summary view.
-void AddStockRules(ListFillSpec& plan, int stock_field, int warning, bool show_zero) {
+// The warning colour, and either the zero colour or the zero filter, of a goods list.
+void AddStockRules(KeyedListPlan& plan, int stock_field, int warning, bool show_zero) {
   const double w = warning;
-  plan.colour_rules.push_back(
-      {QStringLiteral("beepcolor"), [stock_field, w](const FillRecord& r) { return LowStock(r.Number(stock_field), w); }});
-  if (show_zero) {
-    plan.colour_rules.push_back(
-        {QStringLiteral("zerocolor"), [stock_field](const FillRecord& r) { return ZeroStock(r.Number(stock_field)); }});
-  } else {
-    plan.row_filter = [stock_field](const FillRecord& r) { return InStock(r.Number(stock_field)); };
-  }
+  plan.colour_rules.push_back({QStringLiteral("beepcolor"), stock_field, [w](double stock) { return LowStock(stock, w); }});
+  if (show_zero)
+    plan.colour_rules.push_back({QStringLiteral("zerocolor"), stock_field, ZeroStock});
+  else
+    plan.row_filter = {stock_field, InStock};
 }
 
 }  // namespace
@@ -73,12 +70,7 @@ KeyedListPlan StockListPlan(const GoodsQuery& query, int warning_quantity, bool 
   plan.sql = query.sql.toStdString();
   plan.values.assign(query.params.begin(), query.params.end());
   plan.fields = StockFields();
-  const double w = warning_quantity;
-  plan.colour_rules.push_back({QStringLiteral("beepcolor"), kStock, [w](double stock) { return LowStock(stock, w); }});
-  if (show_zero_stock)
-    plan.colour_rules.push_back({QStringLiteral("zerocolor"), kStock, ZeroStock});
-  else
-    plan.row_filter = {kStock, InStock};
+  AddStockRules(plan, kStock, warning_quantity, show_zero_stock);
   plan.colour_last_col = kStockNoteCol;
   plan.totals = {{kBought, kStockBoughtCol},         {kBoughtAmount, kStockBuyAmountCol},
                  {kSold, kStockSoldCol},             {kSoldAmount, kStockSoldAmountCol},
@@ -92,10 +84,11 @@ KeyedListPlan StockListPlan(const GoodsQuery& query, int warning_quantity, bool 
   return plan;
 }
 
-ListFillSpec SummaryListPlan(int warning_quantity, bool show_zero_stock) {
+KeyedListPlan SummaryListPlan(int warning_quantity, bool show_zero_stock) {
   enum { kSId, kSName, kSModel, kSCode, kSCategory, kSBought, kSBoughtAmount, kSSold, kSSoldAmount, kSStock,
          kSStockAmount };
-  ListFillSpec plan;
+  KeyedListPlan plan;
+  plan.table = "buy";
   plan.sql = "select * from buy";
   plan.fields = {{"ID", FieldKind::Number},       {"名称"},
                  {"型号"},                        {"编码"},
@@ -124,8 +117,8 @@ KeyedListPlan StockListPlan(const Session& session, const GoodsQuery& query, int
   return plan;
 }
 
-ListFillSpec SummaryListPlan(const Session& session, int warning_quantity, bool show_zero_stock) {
-  ListFillSpec plan = SummaryListPlan(warning_quantity, show_zero_stock);
+KeyedListPlan SummaryListPlan(const Session& session, int warning_quantity, bool show_zero_stock) {
+  KeyedListPlan plan = SummaryListPlan(warning_quantity, show_zero_stock);
   // Field i lands in column i + 1.
   WithholdFromOperators(session, plan,
                         {kSummaryBoughtAmountCol - 1, kSummarySoldAmountCol - 1, kSummaryStockAmountCol - 1});

@@ -3,7 +3,6 @@
 #include "data/TextFormat.h"
 #include "lists/ColumnShares.h"
 #include "lists/GridExport.h"
-#include "lists/GridFill.h"
 #include "lists/GridKeyedFill.h"
 #include "lists/Grid.h"
 
@@ -107,7 +106,7 @@ void LayOutSummaryGrid(Grid& grid) {
 }
 
 FillResult FillSummaryGrid(AppContext& ctx, Grid& grid, int warning_quantity) {
-  return FillGrid(ctx, grid, SummaryListPlan(ctx.session, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
+  return FillGridKeyed(ctx, grid, SummaryListPlan(ctx.session, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
 }
 
 std::vector<double> SummaryShares(bool super_administrator) {

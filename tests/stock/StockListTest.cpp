@@ -306,9 +306,9 @@ void AddManyGoods(Database& db, int count) {
 
 }  // namespace
 
-// The stock list reads only the rows in view: its rows, the zero filter, the warning
-// and zero colours, the sort by stock quantity at the fill and the totals must be the
-// full list's, for 超级管理员 and for an operator, however the user sorts afterwards.
+// The goods lists read only the rows in view: their rows, the zero filter, the warning
+// and zero colours, the stock list's sort by quantity at the fill and the totals must be
+// the full list's, for 超级管理员 and for an operator, however the user sorts afterwards.
 TEST(StockList, KeyedRowsEqualTheFullListWithFilterColoursAndTheQuantitySort) {
   TestApp app;
   AddManyGoods(app.ctx().db, 3400);
@@ -349,6 +349,30 @@ TEST(StockList, KeyedRowsEqualTheFullListWithFilterColoursAndTheQuantitySort) {
           ExpectSameList(full, keyed, *fill.rows, ("sorted by column " + std::to_string(col)).c_str());
         }
       }
+
+  // The summary view: the same filter and colours, the table's order, its own columns.
+  for (bool show_zero : {false, true})
+    for (const Session* session : sessions) {
+      SCOPED_TRACE(std::string("summary") + (show_zero ? " zero shown" : " zero hidden") +
+                   (session->IsSuperAdministrator() ? " super" : " operator"));
+      const KeyedListPlan plan = SummaryListPlan(*session, 2, show_zero);
+      GridStore full, keyed;
+      for (GridStore* store : {&full, &keyed}) {
+        store->SetCols(kSummaryCols);
+        store->SetFixedRows(2);
+        store->SetRows(2);
+      }
+      const FillResult eager = FillList(app.ctx(), full, EagerPlan(plan));
+      KeyedFill fill = FillKeyedList(app.ctx(), keyed, plan);
+      EXPECT_EQ(fill.result.totals, eager.totals);
+      EXPECT_EQ(fill.result.sorted_column, -1);
+      ASSERT_GT(fill.rows->Count(), 100);
+      ExpectSameList(full, keyed, *fill.rows, "summary as read");
+      if (!session->IsSuperAdministrator()) {
+        for (int c : {kSummaryBoughtAmountCol, kSummarySoldAmountCol, kSummaryStockAmountCol})
+          EXPECT_EQ(keyed.Text(keyed.Rows() - 1, c), "0") << c;
+      }
+    }
 }
 
 // A goods row is found by its ID without reading the list's rows, also far down and
