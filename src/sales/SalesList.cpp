@@ -57,7 +57,7 @@ void LayOutSalesGrid(Grid& grid) {
   grid.EndUpdate();
 }
 
-KeyedListPlan SalesListSpec(const SalesQuery& query) {
+KeyedListPlan SalesListPlan(const SalesQuery& query) {
   KeyedListPlan plan;
   plan.table = "sell";
   plan.sql = query.sql.toStdString();
@@ -83,7 +83,7 @@ KeyedListPlan SalesListSpec(const SalesQuery& query) {
 }
 
 FillResult FillSalesGrid(AppContext& ctx, Grid& grid, const SalesQuery& query) {
-  KeyedListPlan plan = SalesListSpec(query);
+  KeyedListPlan plan = SalesListPlan(query);
   // An operator never gets the profit, whatever the column toggles show.
   WithholdFromOperators(ctx.session, plan, {kFProfit});
   return FillGridKeyed(ctx, grid, plan);

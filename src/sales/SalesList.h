@@ -33,7 +33,7 @@ const std::vector<double>& SalesShares();
 void LayOutSalesGrid(Grid& grid);
 // The list reads every sale's ID and the four totals in one pass and the rows it shows
 // a page at a time, so a million sales show at once.
-KeyedListPlan SalesListSpec(const SalesQuery& query);
+KeyedListPlan SalesListPlan(const SalesQuery& query);
 FillResult FillSalesGrid(AppContext& ctx, Grid& grid, const SalesQuery& query);
 // Attaches the shares to the host; for everyone but 超级管理员 the net-profit column is
 // locked at width 0, whatever the display items do.

@@ -69,12 +69,12 @@ TEST(SalesList, KeyedRowsEqualTheFullListThroughSortsTiesAndRemovals) {
                                   SearchSalesQuery(SalesSearchField::Initials, "Z"),
                                   SalesBetweenQuery(QDate(2024, 1, 1), QDate(2026, 12, 31))}) {
     SCOPED_TRACE(query.sql.toStdString());
-    const KeyedListPlan spec = SalesListSpec(query);
+    const KeyedListPlan plan = SalesListPlan(query);
     GridStore full, keyed;
     LayOut(full);
     LayOut(keyed);
-    const FillResult eager = FillList(app.ctx(), full, EagerPlan(spec));
-    KeyedFill fill = FillKeyedList(app.ctx(), keyed, spec);
+    const FillResult eager = FillList(app.ctx(), full, EagerPlan(plan));
+    KeyedFill fill = FillKeyedList(app.ctx(), keyed, plan);
     ASSERT_FALSE(fill.result.error.has_value());
     EXPECT_EQ(fill.result.totals, eager.totals);
     ASSERT_GT(fill.rows->Count(), 100);
@@ -101,7 +101,7 @@ TEST(SalesList, TotalsAreTheSumsAndAFailedQueryShowsNothing) {
   AddManySales(app.ctx().db, 500);
   GridStore keyed;
   LayOut(keyed);
-  KeyedFill fill = FillKeyedList(app.ctx(), keyed, SalesListSpec(AllSalesQuery()));
+  KeyedFill fill = FillKeyedList(app.ctx(), keyed, SalesListPlan(AllSalesQuery()));
   auto st = app.ctx().db.Prepare("select count(*), total(销售数量), total(销售金额), total(欠款额), total(净利润) from sell");
   ASSERT_TRUE(st.has_value());
   ASSERT_TRUE(st->Step().value_or(false));
@@ -115,7 +115,7 @@ TEST(SalesList, TotalsAreTheSumsAndAFailedQueryShowsNothing) {
 
   SalesQuery broken = AllSalesQuery();
   broken.sql = "select * from no_such_table";
-  KeyedFill failed = FillKeyedList(app.ctx(), keyed, SalesListSpec(broken));
+  KeyedFill failed = FillKeyedList(app.ctx(), keyed, SalesListPlan(broken));
   EXPECT_TRUE(failed.result.error.has_value());
   EXPECT_EQ(failed.rows->Count(), 0);
   EXPECT_EQ(keyed.Text(keyed.Rows() - 1, kSaleAmountCol), "0");

@@ -304,6 +304,15 @@ void AddManyGoods(Database& db, int count) {
   ASSERT_TRUE(tx->Commit().has_value());
 }
 
+// An empty store with a goods list's columns and its two header rows.
+GridStore GoodsListStore(int cols) {
+  GridStore store;
+  store.SetCols(cols);
+  store.SetFixedRows(2);
+  store.SetRows(2);
+  return store;
+}
+
 }  // namespace
 
 // The goods lists read only the rows in view: their rows, the zero filter, the warning
@@ -324,12 +333,7 @@ TEST(StockList, KeyedRowsEqualTheFullListWithFilterColoursAndTheQuantitySort) {
         SCOPED_TRACE(query.sql.toStdString() + (show_zero ? " zero shown" : " zero hidden") +
                      (session->IsSuperAdministrator() ? " super" : " operator"));
         const KeyedListPlan plan = StockListPlan(*session, query, 2, show_zero);
-        GridStore full, keyed;
-        for (GridStore* store : {&full, &keyed}) {
-          store->SetCols(kStockCols);
-          store->SetFixedRows(2);
-          store->SetRows(2);
-        }
+        GridStore full = GoodsListStore(kStockCols), keyed = GoodsListStore(kStockCols);
         const FillResult eager = FillList(app.ctx(), full, EagerPlan(plan));
         KeyedFill fill = FillKeyedList(app.ctx(), keyed, plan);
         ASSERT_FALSE(fill.result.error.has_value());
@@ -356,12 +360,7 @@ TEST(StockList, KeyedRowsEqualTheFullListWithFilterColoursAndTheQuantitySort) {
       SCOPED_TRACE(std::string("summary") + (show_zero ? " zero shown" : " zero hidden") +
                    (session->IsSuperAdministrator() ? " super" : " operator"));
       const KeyedListPlan plan = SummaryListPlan(*session, 2, show_zero);
-      GridStore full, keyed;
-      for (GridStore* store : {&full, &keyed}) {
-        store->SetCols(kSummaryCols);
-        store->SetFixedRows(2);
-        store->SetRows(2);
-      }
+      GridStore full = GoodsListStore(kSummaryCols), keyed = GoodsListStore(kSummaryCols);
       const FillResult eager = FillList(app.ctx(), full, EagerPlan(plan));
       KeyedFill fill = FillKeyedList(app.ctx(), keyed, plan);
       EXPECT_EQ(fill.result.totals, eager.totals);
