@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -41,21 +42,22 @@ void QtPrompter::Message(const QString& text, const QString& caption, MessageKin
   box.exec();
 }
 
-bool QtPrompter::Confirm(const QString& text, const QString& caption) {
+bool QtPrompter::Confirm(const QString& text, const QString& caption, ConfirmDefault default_button) {
   QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok | QMessageBox::Cancel, DialogParent());
   box.setTextFormat(Qt::PlainText);
   box.button(QMessageBox::Ok)->setText(kOkText);
   box.button(QMessageBox::Cancel)->setText(kCancelText);
-  box.setDefaultButton(QMessageBox::Ok);
+  box.setDefaultButton(default_button == ConfirmDefault::Cancel ? QMessageBox::Cancel : QMessageBox::Ok);
   box.setEscapeButton(QMessageBox::Cancel);
   return box.exec() == QMessageBox::Ok;
 }
 
-std::optional<QString> QtPrompter::AskText(const QString& prompt, const QString& title) {
+std::optional<QString> QtPrompter::AskText(const QString& prompt, const QString& title, TextEcho echo) {
   QInputDialog dialog(DialogParent());
   dialog.setWindowTitle(title);
   dialog.setLabelText(prompt);
   dialog.setInputMode(QInputDialog::TextInput);
+  if (echo == TextEcho::Masked) dialog.setTextEchoMode(QLineEdit::Password);
   dialog.setOkButtonText(kOkText);
   dialog.setCancelButtonText(kCancelText);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;

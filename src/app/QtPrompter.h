@@ -10,8 +10,8 @@ namespace hemulu {
 class QtPrompter final : public Prompter {
  public:
   void Message(const QString& text, const QString& caption, MessageKind kind) override;
-  bool Confirm(const QString& text, const QString& caption) override;
-  std::optional<QString> AskText(const QString& prompt, const QString& title) override;
+  bool Confirm(const QString& text, const QString& caption, ConfirmDefault default_button = ConfirmDefault::Ok) override;
+  std::optional<QString> AskText(const QString& prompt, const QString& title, TextEcho echo = TextEcho::Shown) override;
   std::optional<QString> ChooseFolder(const QString& title) override;
   std::optional<QString> ChooseFile(const QString& title, const QString& folder, const QString& filter) override;
 

@@ -16,15 +16,20 @@ inline const QString kMessageCaption = kProgramName;
 // The title of notices and of the hint boxes ("提示").
 inline const QString kHintTitle = QStringLiteral("提示");
 
+// The button of a confirmation that Enter presses: Cancel where OK would destroy data.
+enum class ConfirmDefault { Ok, Cancel };
+// Whether an input box shows what is typed or masks it (passwords).
+enum class TextEcho { Shown, Masked };
+
 class Prompter {
  public:
   virtual ~Prompter() = default;
   // A message box with an OK button.
   virtual void Message(const QString& text, const QString& caption, MessageKind kind) = 0;
   // OK and Cancel; true for OK.
-  virtual bool Confirm(const QString& text, const QString& caption) = 0;
+  virtual bool Confirm(const QString& text, const QString& caption, ConfirmDefault default_button = ConfirmDefault::Ok) = 0;
   // A one-line input box; nullopt when cancelled.
-  virtual std::optional<QString> AskText(const QString& prompt, const QString& title) = 0;
+  virtual std::optional<QString> AskText(const QString& prompt, const QString& title, TextEcho echo = TextEcho::Shown) = 0;
   // A folder browser; nullopt when cancelled.
   virtual std::optional<QString> ChooseFolder(const QString& title) = 0;
   // A chooser of one existing file, opening in `folder`; `filter` as "名称 (*.db);;所有文件 (*)".

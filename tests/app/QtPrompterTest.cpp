@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <vector>
 
 #include "app/QtPrompter.h"
 
@@ -76,4 +77,24 @@ TEST(QtPrompter, ConfirmAndInputBoxTellOkFromCancel) {
   EXPECT_EQ(prompter.AskText("请输入超级管理员密码", "超管"), std::optional<QString>(" 735 "));
   WhenDialogShows([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
   EXPECT_EQ(prompter.AskText("请输入超级管理员密码", "超管"), std::nullopt);
+}
+
+TEST(QtPrompter, EnterKeepsTheDataWhereCancelIsTheDefaultAndPasswordsAreMasked) {
+  QtPrompter prompter;
+  WhenDialogShows([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+  EXPECT_FALSE(prompter.Confirm("文件已经存在，要替换它吗？", "备份数据库", ConfirmDefault::Cancel));
+
+  std::vector<QLineEdit::EchoMode> modes;
+  auto answer = [&modes](QWidget* dialog) {
+    auto* edit = dialog->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    modes.push_back(edit->echoMode());
+    edit->setText("735");
+    QTest::keyClick(edit, Qt::Key_Return);
+  };
+  WhenDialogShows(answer);
+  EXPECT_EQ(prompter.AskText("请输入超级管理员密码", "超管", TextEcho::Masked), std::optional<QString>("735"));
+  WhenDialogShows(answer);
+  EXPECT_EQ(prompter.AskText("备注", "备注"), std::optional<QString>("735"));
+  EXPECT_EQ(modes, (std::vector<QLineEdit::EchoMode>{QLineEdit::Password, QLineEdit::Normal}));
 }

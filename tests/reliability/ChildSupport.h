@@ -18,8 +18,8 @@ class SilentPrompter final : public Prompter {
   void Message(const QString& text, const QString&, MessageKind) override {
     std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
   }
-  bool Confirm(const QString&, const QString&) override { return false; }
-  std::optional<QString> AskText(const QString&, const QString&) override { return std::nullopt; }
+  bool Confirm(const QString&, const QString&, ConfirmDefault) override { return false; }
+  std::optional<QString> AskText(const QString&, const QString&, TextEcho) override { return std::nullopt; }
   std::optional<QString> ChooseFolder(const QString&) override { return std::nullopt; }
 };
 

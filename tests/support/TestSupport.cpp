@@ -30,8 +30,8 @@ void ScriptedPrompter::Message(const QString& text, const QString& caption, Mess
   expected_messages_.pop_front();
 }
 
-bool ScriptedPrompter::Confirm(const QString& text, const QString& caption) {
-  prompts_.push_back({Prompt::Kind::Confirm, text, caption, MessageKind::Warning});
+bool ScriptedPrompter::Confirm(const QString& text, const QString& caption, ConfirmDefault default_button) {
+  prompts_.push_back({Prompt::Kind::Confirm, text, caption, MessageKind::Warning, default_button});
   if (confirms_.empty()) {
     ADD_FAILURE() << "unexpected confirmation: " << text.toStdString();
     return false;
@@ -41,8 +41,8 @@ bool ScriptedPrompter::Confirm(const QString& text, const QString& caption) {
   return ok;
 }
 
-std::optional<QString> ScriptedPrompter::AskText(const QString& prompt, const QString& title) {
-  prompts_.push_back({Prompt::Kind::AskText, prompt, title, MessageKind::Information});
+std::optional<QString> ScriptedPrompter::AskText(const QString& prompt, const QString& title, TextEcho echo) {
+  prompts_.push_back({Prompt::Kind::AskText, prompt, title, MessageKind::Information, ConfirmDefault::Ok, echo});
   if (texts_.empty()) {
     ADD_FAILURE() << "unexpected input box: " << prompt.toStdString();
     return std::nullopt;

@@ -23,6 +23,9 @@ struct Prompt {
   QString text;
   QString caption;
   MessageKind icon = MessageKind::Information;
+  // Confirmations: the button Enter presses. Input boxes: whether typing is masked.
+  ConfirmDefault default_button = ConfirmDefault::Ok;
+  TextEcho echo = TextEcho::Shown;
 };
 
 // Records every prompt and answers confirmations, input boxes and folder browsers from
@@ -33,8 +36,8 @@ class ScriptedPrompter final : public Prompter {
  public:
   ~ScriptedPrompter() override;
   void Message(const QString& text, const QString& caption, MessageKind kind) override;
-  bool Confirm(const QString& text, const QString& caption) override;
-  std::optional<QString> AskText(const QString& prompt, const QString& title) override;
+  bool Confirm(const QString& text, const QString& caption, ConfirmDefault default_button = ConfirmDefault::Ok) override;
+  std::optional<QString> AskText(const QString& prompt, const QString& title, TextEcho echo = TextEcho::Shown) override;
   std::optional<QString> ChooseFolder(const QString& title) override;
   std::optional<QString> ChooseFile(const QString& title, const QString& folder, const QString& filter) override;
 
