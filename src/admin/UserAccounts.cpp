@@ -134,7 +134,7 @@ std::expected<void, AccountError> DeleteAccount(AppContext& ctx, qint64 id) {
   return {};
 }
 
-std::expected<void, AccountError> SetSuperAdministratorPassword(AppContext& ctx, const QString& password) {
+std::expected<void, AccountError> CheckNewSuperAdministratorPassword(const QString& password) {
   if (password.trimmed().isEmpty())
     return std::unexpected(Info(QStringLiteral("超管密码不能为空，请重新输入")));
   // The login trims what is typed, so a password with surrounding blanks could never
@@ -142,6 +142,11 @@ std::expected<void, AccountError> SetSuperAdministratorPassword(AppContext& ctx,
   if (password != password.trimmed())
     return std::unexpected(Info(QStringLiteral("超管密码的前后不能有空格，请重新输入")));
   if (TooLong(password)) return std::unexpected(Info(QStringLiteral("超管密码最多50个字，请重新输入")));
+  return {};
+}
+
+std::expected<void, AccountError> SetSuperAdministratorPassword(AppContext& ctx, const QString& password) {
+  if (auto ok = CheckNewSuperAdministratorPassword(password); !ok) return ok;
   if (auto ok = Ready(ctx); !ok) return ok;
   auto changed = ctx.db.Execute("update UserName set 密码=? where 用户名=?", password, kSuperAdministrator);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));

@@ -49,9 +49,15 @@ struct AccountError {
 // Deletes an operator account; 超级管理员 is never deleted.
 [[nodiscard]] std::expected<void, AccountError> DeleteAccount(AppContext& ctx, qint64 id);
 
+// The checks of a new super-administrator password, made before it is asked again.
+[[nodiscard]] std::expected<void, AccountError> CheckNewSuperAdministratorPassword(const QString& password);
 // Stores a new super-administrator password (taken as typed: the gate compares it
 // untrimmed) and records in config.ini that the default has been changed. An empty
 // password is refused: no one could ever type it at the login.
 [[nodiscard]] std::expected<void, AccountError> SetSuperAdministratorPassword(AppContext& ctx, const QString& password);
+
+// The new super-administrator password is typed twice, masked.
+inline const QString kRepeatSuperPasswordPrompt = QStringLiteral("请再次输入新的超管密码");
+inline const QString kSuperPasswordsDifferMessage = QStringLiteral("两次输入的新密码不一致，超管密码未修改");
 
 }  // namespace hemulu

@@ -226,8 +226,22 @@ void UserManagementWindow::ChangeSuperAdministratorPassword() {
   if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入旧的超级管理员密码,默认超管密码 735"),
                               QStringLiteral("旧的超管密码")))
     return;
-  const auto new_password = ctx_.prompter.AskText(QStringLiteral("请输入新的超管密码"), QStringLiteral("新的超管密码"));
+  const auto new_password =
+      ctx_.prompter.AskText(QStringLiteral("请输入新的超管密码"), QStringLiteral("新的超管密码"), TextEcho::Masked);
   if (!new_password) return;
+  if (auto ok = CheckNewSuperAdministratorPassword(*new_password); !ok) {
+    Report(ok.error());
+    return;
+  }
+  // A masked password is typed twice: a slip of the finger would otherwise lock the
+  // super-administrator out.
+  const auto repeated =
+      ctx_.prompter.AskText(kRepeatSuperPasswordPrompt, QStringLiteral("新的超管密码"), TextEcho::Masked);
+  if (!repeated) return;
+  if (*repeated != *new_password) {
+    ctx_.ShowMessage(kSuperPasswordsDifferMessage, MessageKind::Information);
+    return;
+  }
   if (auto done = SetSuperAdministratorPassword(ctx_, *new_password); !done) {
     Report(done.error());
     return;

@@ -14,7 +14,7 @@ bool SuperAdministratorGate(AppContext& ctx, const QString& prompt, const QStrin
     ctx.ShowMessage(kNoSuperAdministratorMessage, MessageKind::Stop);
     return false;
   }
-  const std::optional<QString> typed = ctx.prompter.AskText(prompt, title);
+  const std::optional<QString> typed = ctx.prompter.AskText(prompt, title, TextEcho::Masked);
   if (!typed) return false;
   if (*typed != **stored) {
     ctx.ShowMessage(kWrongSuperAdministratorPasswordMessage, MessageKind::Stop);
