@@ -9,7 +9,9 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "data/EmbeddedFiles.h"
 #include "ui/SuperAdministratorGate.h"
@@ -67,7 +69,9 @@ DataMaintenanceWindow::DataMaintenanceWindow(AppContext& ctx, std::function<void
                                  this, body);
   path_box_ = new QLineEdit(backup_group);
   path_box_->setObjectName(QStringLiteral("编辑框1"));
-  path_box_->setMinimumWidth(320);
+  path_box_->setMinimumWidth(420);
+  // A long path does not fit the box: the whole of it is always in the tooltip.
+  connect(path_box_, &QLineEdit::textChanged, path_box_, &QLineEdit::setToolTip);
   auto* path_row = new QHBoxLayout;
   auto* path_label = new QLabel(QStringLiteral("备份目录："), backup_group);
   path_label->setBuddy(path_box_);
@@ -101,20 +105,34 @@ DataMaintenanceWindow::DataMaintenanceWindow(AppContext& ctx, std::function<void
   layout->addWidget(backup_group);
   layout->addWidget(restore_group);
   layout->addWidget(close_button, 0, Qt::AlignRight);
-  resize(520, sizeHint().height());
+  resize(640, sizeHint().height());
 
-  path_box_->setText(ctx_.settings.ReadSetupValue(QStringLiteral("backpath")));
+  SetBackupPath(ctx_.settings.ReadSetupValue(QStringLiteral("backpath")));
   backup_button->setFocus();
 }
 
+void DataMaintenanceWindow::SetBackupPath(const QString& path) {
+  path_box_->setText(path);
+  // The window widens, within the screen, until the whole path shows.
+  const int missing = path_box_->fontMetrics().horizontalAdvance(path) + 24 - path_box_->width();
+  if (missing <= 0) return;
+  const QScreen* screen = this->screen();
+  const int room = screen ? screen->availableGeometry().width() * 9 / 10 : width() + missing;
+  const int wanted = std::min(width() + missing, room);
+  if (wanted > width()) resize(wanted, height());
+}
+
 void DataMaintenanceWindow::Failed(const QString& text, const MaintenanceError& error, MessageKind kind) {
+  // The engine's and the system's own words are for a bug report, not for the user.
+  if (!error.detail.isEmpty())
+    std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(text), qUtf8Printable(error.detail));
   ctx_.ShowMessage(error.reason.isEmpty() ? text : text + QStringLiteral("\n\n") + error.reason, kind);
 }
 
 void DataMaintenanceWindow::ChooseBackupFolder() {
   const auto folder = ctx_.prompter.ChooseFolder(QStringLiteral("请选择要备份到的目录"));
   if (!folder) return;  // the box keeps its path
-  path_box_->setText(ProposedBackupPath(*folder));
+  SetBackupPath(ProposedBackupPath(*folder));
 }
 
 void DataMaintenanceWindow::BackUp() {
@@ -125,7 +143,8 @@ void DataMaintenanceWindow::BackUp() {
     return;
   }
   if (!IsDatabaseFile(ctx_, target) && QFileInfo(target).isFile() &&
-      !ctx_.prompter.Confirm(QStringLiteral("文件 %1 已经存在，要替换它吗？").arg(target), QStringLiteral("备份数据库"))) {
+      !ctx_.prompter.Confirm(QStringLiteral("文件 %1 已经存在，要替换它吗？").arg(target), QStringLiteral("备份数据库"),
+                             ConfirmDefault::Cancel)) {
     ctx_.ShowMessage(failed, MessageKind::Stop);
     return;
   }
@@ -152,7 +171,7 @@ void DataMaintenanceWindow::BackUp() {
   ctx_.ShowMessage(QStringLiteral("备份数据库完成！"), MessageKind::Information);
   // The backup is made; a config.ini that cannot be written only loses the proposal.
   (void)ctx_.settings.WriteSetupValue(QStringLiteral("backpath"), target);
-  path_box_->setText(target);
+  SetBackupPath(target);
 }
 
 void DataMaintenanceWindow::Compact() {
@@ -181,8 +200,8 @@ void DataMaintenanceWindow::Reinitialise() {
     Failed(QStringLiteral("初始化数据库失败"), done.error(), MessageKind::Information);
     return;
   }
-  if (data_replaced_) data_replaced_();
   ctx_.ShowMessage(QStringLiteral("初始化数据库完成"), MessageKind::Information);
+  if (data_replaced_) data_replaced_();
 }
 
 void DataMaintenanceWindow::Restore() {
@@ -202,6 +221,7 @@ void DataMaintenanceWindow::Restore() {
   progress.reset();  // shown only once the check proves slow
   QElapsedTimer waited;
   waited.start();
+  bool declined = false;
   const auto done = RestoreDatabase(
       ctx_, *file,
       [&progress, &waited](qint64, qint64) {
@@ -209,8 +229,20 @@ void DataMaintenanceWindow::Restore() {
         if (progress.isVisible()) QCoreApplication::processEvents();
         return !progress.wasCanceled();
       },
-      free_space_);
+      free_space_,
+      [this, &progress, &declined](const BackupContents& backup) {
+        // Everything is replaced: the user sees both sides first, and Enter keeps the data.
+        progress.close();
+        const auto current = CurrentContents(ctx_);
+        if (!current)
+          std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(ctx_.db.Path()), qUtf8Printable(current.error().message));
+        declined = !ctx_.prompter.Confirm(
+            RestoreQuestion(current ? std::optional<BackupContents>(*current) : std::nullopt, backup),
+            QStringLiteral("恢复备份数据库"), ConfirmDefault::Cancel);
+        return !declined;
+      });
   progress.close();
+  if (declined) return;  // the user said no: nothing to report
   if (!done && done.error().kind == MaintenanceError::Kind::Cancelled) {
     ctx_.ShowMessage(QStringLiteral("已取消恢复，当前数据库未作改动"), MessageKind::Information);
     return;
@@ -219,13 +251,13 @@ void DataMaintenanceWindow::Restore() {
     Failed(QStringLiteral("恢复备份数据库失败了，当前数据库未作改动"), done.error());
     return;
   }
-  if (data_replaced_) data_replaced_();
   ctx_.ShowMessage(QStringLiteral("恢复备份数据库完成！\n\n备份文件：%1\n其中有商品 %2 种，销售记录 %3 条。\n原数据库已另存为 %4%5")
                        .arg(QFileInfo(*file).absoluteFilePath())
                        .arg(done->goods)
                        .arg(done->sales)
                        .arg(kDatabaseFileName, kBeforeRestoreSuffix),
                    MessageKind::Information);
+  if (data_replaced_) data_replaced_();
 }
 
 }  // namespace hemulu

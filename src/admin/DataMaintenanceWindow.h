@@ -1,7 +1,8 @@
 #pragma once
 // The window "数据管理": backup, compaction, re-initialisation and restore of data.db.
 // Modal. After a re-initialisation or a restore every page on screen shows old rows;
-// the window tells its owner through `data_replaced`.
+// the window tells its owner through `data_replaced`, after its own message, as the
+// last thing it does (the owner may close it then).
 
 #include <QDialog>
 #include <functional>
@@ -29,7 +30,10 @@ class DataMaintenanceWindow : public QDialog {
   void SetFreeSpaceProbe(FreeSpaceProbe probe) { free_space_ = std::move(probe); }
 
  private:
+  // The failure message; the error's detail goes to standard error.
   void Failed(const QString& text, const MaintenanceError& error, MessageKind kind = MessageKind::Stop);
+  // Puts a path into the box, widening the window so that the whole path shows.
+  void SetBackupPath(const QString& path);
 
   AppContext& ctx_;
   std::function<void()> data_replaced_;

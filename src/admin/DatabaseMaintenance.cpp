@@ -1,6 +1,7 @@
 #include "admin/DatabaseMaintenance.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStorageInfo>
 #include <QTemporaryFile>
 #include <cerrno>
@@ -17,6 +19,7 @@
 #include "data/DatabaseKey.h"
 #include "data/EmbeddedFiles.h"
 #include "data/Schema.h"
+#include "data/TextFormat.h"
 
 namespace hemulu {
 
@@ -24,28 +27,85 @@ namespace {
 
 using Kind = MaintenanceError::Kind;
 
-std::unexpected<MaintenanceError> Fail(Kind kind, const QString& reason) {
-  return std::unexpected(MaintenanceError{kind, reason});
+std::unexpected<MaintenanceError> Fail(Kind kind, const QString& reason, const QString& detail = {}) {
+  return std::unexpected(MaintenanceError{kind, reason, detail});
 }
 
 const QString kNoRoom = QStringLiteral("磁盘空间不足");
 const QString kWriteFailed = QStringLiteral("无法写入文件，请检查目录是否存在、是否有写入权限");
 const QString kCheckFailed = QStringLiteral("备份文件校验失败：");
 
-// Why a copy could not be written, in words for the user: a full disk, a file larger
-// than the disk takes (EFBIG), or the write failure with the system's words.
-QString WriteFailureText(int error) {
-  if (error == ENOSPC || error == EDQUOT) return kNoRoom;
-  if (error == EFBIG) return QStringLiteral("备份文件超过了目标磁盘允许的最大文件大小");
-  return kWriteFailed + QStringLiteral("（") + QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral("）");
+// The engine's failure kinds (primary result codes) in the user's words.
+struct FailureText {
+  int code;
+  const char* text;
+};
+constexpr FailureText kEngineFailureTexts[] = {
+    {SQLITE_BUSY, "数据库正被其他程序使用，请关闭其他程序或稍后再试"},
+    {SQLITE_LOCKED, "数据库正被其他操作占用，请稍后再试"},
+    {SQLITE_PROTOCOL, "数据库正被其他程序使用，请关闭其他程序或稍后再试"},
+    {SQLITE_FULL, "磁盘空间不足"},
+    {SQLITE_IOERR, "读写磁盘时出错，请检查磁盘或U盘是否连接正常"},
+    {SQLITE_CORRUPT, "数据库文件已损坏"},
+    {SQLITE_NOTADB, "该文件不是本程序的数据库，或者密码不符"},
+    {SQLITE_READONLY, "数据库文件是只读的，无法写入"},
+    {SQLITE_PERM, "没有访问数据库文件的权限"},
+    {SQLITE_AUTH, "没有访问数据库文件的权限"},
+    {SQLITE_CANTOPEN, "无法打开数据库文件，请检查文件是否存在、是否有读写权限"},
+    {SQLITE_NOMEM, "内存不足，请关闭其他程序后再试"},
+    {SQLITE_NOLFS, "磁盘不支持这么大的文件"},
+    {SQLITE_TOOBIG, "数据太大，无法处理"},
+    {SQLITE_INTERRUPT, "操作被中断"},
+    {SQLITE_ABORT, "操作被中断"},
+    {SQLITE_SCHEMA, "数据库结构已改变，请再试一次"},
+    {SQLITE_CONSTRAINT, "数据不符合数据库的约束"},
+    {SQLITE_MISMATCH, "数据类型不符"},
+    {SQLITE_RANGE, "程序内部错误（参数超出范围）"},
+    {SQLITE_MISUSE, "程序内部错误（数据库用法有误）"},
+    {SQLITE_ERROR, "数据库正在使用中或出错，请关闭其他窗口后再试"},
+};
+
+// The system's failure kinds (errno) in the user's words.
+constexpr FailureText kSystemFailureTexts[] = {
+    {ENOSPC, "磁盘空间不足"},
+    {EDQUOT, "磁盘空间不足（超出了磁盘配额）"},
+    {EFBIG, "文件超过了目标磁盘允许的最大文件大小"},
+    {EACCES, "没有写入权限，请检查目录的权限"},
+    {EPERM, "没有写入权限，请检查目录的权限"},
+    {EROFS, "磁盘是只读的，无法写入"},
+    {EIO, "读写磁盘时出错，请检查磁盘或U盘是否连接正常"},
+    {ENOENT, "文件或目录不存在"},
+    {ENOTDIR, "路径中有一段不是目录"},
+    {EISDIR, "目标是一个目录"},
+    {ENAMETOOLONG, "文件路径太长"},
+    {EMFILE, "打开的文件太多，请关闭其他程序后再试"},
+    {ENFILE, "打开的文件太多，请关闭其他程序后再试"},
+    {ENOMEM, "内存不足，请关闭其他程序后再试"},
+    {ETXTBSY, "文件正被其他程序使用"},
+    {EBUSY, "文件正被其他程序使用"},
+};
+
+QString SystemWords(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Why a copy could not be written: the system's failure in words for the user.
+MaintenanceError WriteFailure(int error) {
+  if (error == 0) return {Kind::Failed, kWriteFailed, {}};
+  return {Kind::Failed, SystemFailureText(error), SystemWords(error)};
 }
 
-// The same for a copy the engine wrote, with the engine's words.
-QString CopyFailureText(sqlite3* dest, int rc) {
+// The same for a copy the engine wrote: what the system said when it said anything.
+MaintenanceError CopyFailure(sqlite3* dest, int rc) {
   const int error = sqlite3_system_errno(dest);
-  if (rc == SQLITE_FULL) return kNoRoom;
-  if (error == ENOSPC || error == EDQUOT || error == EFBIG) return WriteFailureText(error);
-  return kWriteFailed + QStringLiteral("（") + QString::fromUtf8(sqlite3_errstr(rc)) + QStringLiteral("）");
+  const QString detail = QString::fromUtf8(sqlite3_errmsg(dest));
+  if ((rc & 0xff) == SQLITE_FULL) return {Kind::Failed, kNoRoom, detail};
+  if (error != 0 && (rc & 0xff) == SQLITE_IOERR)
+    return {Kind::Failed, SystemFailureText(error), detail + QStringLiteral(": ") + SystemWords(error)};
+  return {Kind::Failed, EngineFailureText(rc), detail};
+}
+
+// A failure the engine reported through the program's connection.
+MaintenanceError EngineFailure(const DbError& error, const QString& before = {}) {
+  return {Kind::Failed, before + EngineFailureText(error.code), error.message};
 }
 
 // A connection of its own, keyed like data.db, closed when it goes out of scope.
@@ -140,6 +200,40 @@ std::optional<QString> NewTemporaryBeside(const QString& target) {
   return file.fileName();
 }
 
+// A new empty part file beside `target` that stays locked (flock) while it exists, so
+// that a backup started meanwhile by another program into the same folder does not take
+// it for the leftover of a killed one.
+class LockedPartFile {
+ public:
+  explicit LockedPartFile(const QString& target) {
+    QByteArray name = QFile::encodeName(PartFileTemplate(target));
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0) return;
+    path_ = QFile::decodeName(name);
+    ::flock(fd_, LOCK_EX);
+  }
+  ~LockedPartFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  LockedPartFile(const LockedPartFile&) = delete;
+  LockedPartFile& operator=(const LockedPartFile&) = delete;
+  bool Created() const { return fd_ >= 0; }
+  const QString& Path() const { return path_; }
+
+ private:
+  int fd_ = -1;
+  QString path_;
+};
+
+// Whether a running backup holds the part file (LockedPartFile).
+bool PartFileInUse(const QString& path) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  const bool in_use = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return in_use;
+}
+
 enum class Check {
   // Page 1 decrypts with the key and the five tables are there: for a byte-exact copy of
   // data.db, whose every byte has been compared already.
@@ -213,6 +307,7 @@ std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString&
   if (check != Check::Full) return contents;
   contents.goods = c.Value("select count(*) from buy").value_or(QString()).toLongLong();
   contents.sales = c.Value("select count(*) from sell").value_or(QString()).toLongLong();
+  contents.newest_sale = c.Value("select max(销售日期) from sell").value_or(QString());
   return contents;
 }
 
@@ -246,7 +341,7 @@ std::expected<void, MaintenanceError> ReleaseDatabase(AppContext& ctx) {
 std::expected<void, MaintenanceError> Reopen(AppContext& ctx) {
   ctx.db.Close();
   if (auto r = ctx.EnsureDatabaseOpen(); !r)
-    return Fail(Kind::Failed, QStringLiteral("数据库无法重新打开：") + r.error().message);
+    return std::unexpected(EngineFailure(r.error(), QStringLiteral("数据库无法重新打开：")));
   return {};
 }
 
@@ -312,7 +407,7 @@ std::expected<void, MaintenanceError> CopyFileBytes(KeyedConnection& source, con
       !from->pMethods || from->pMethods->xFileSize(from, &size) != SQLITE_OK)
     return Fail(Kind::Failed, kDatabaseUnavailableText);
   const int to = ::open(QFile::encodeName(temp).constData(), O_RDWR | O_TRUNC | O_CLOEXEC);
-  if (to < 0) return Fail(Kind::Failed, kWriteFailed);
+  if (to < 0) return std::unexpected(WriteFailure(errno));
   const auto result = [&]() -> std::expected<void, MaintenanceError> {
     // A multiple of the memory page, as a mapping's offset must be.
     constexpr qint64 kChunk = qint64(4) << 20;
@@ -322,7 +417,7 @@ std::expected<void, MaintenanceError> CopyFileBytes(KeyedConnection& source, con
       const qint64 n = std::min<qint64>(kChunk, size - done);
       if (from->pMethods->xRead(from, chunk.get(), static_cast<int>(n), done) != SQLITE_OK)
         return Fail(Kind::Failed, QStringLiteral("无法读取数据库文件"));
-      if (!WriteAll(to, chunk.get(), n, done)) return Fail(Kind::Failed, WriteFailureText(errno));
+      if (!WriteAll(to, chunk.get(), n, done)) return std::unexpected(WriteFailure(errno));
       // The disk starts writing behind the copy, so that the sync at the end is short.
       ::sync_file_range(to, done, n, SYNC_FILE_RANGE_WRITE);
       if (!ReadsBackAs(to, chunk.get(), n, done))
@@ -330,7 +425,7 @@ std::expected<void, MaintenanceError> CopyFileBytes(KeyedConnection& source, con
       done += n;
     }
     if (progress) progress(size, size);
-    if (::fsync(to) != 0) return Fail(Kind::Failed, WriteFailureText(errno));
+    if (::fsync(to) != 0) return std::unexpected(WriteFailure(errno));
     return {};
   }();
   ::close(to);
@@ -346,7 +441,7 @@ std::expected<void, MaintenanceError> CopyThroughEngine(KeyedConnection& source,
   // Durability comes from the sync afterwards; a crash leaves only the temporary file.
   dest.Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
   sqlite3_backup* backup = sqlite3_backup_init(dest.Handle(), "main", source.Handle(), "main");
-  if (!backup) return Fail(Kind::Failed, QString::fromUtf8(sqlite3_errmsg(dest.Handle())));
+  if (!backup) return std::unexpected(CopyFailure(dest.Handle(), sqlite3_errcode(dest.Handle())));
   // The first step copies nothing: it learns the page count, so that even a small copy
   // reports once and can be cancelled.
   int rc = sqlite3_backup_step(backup, 0);
@@ -363,7 +458,7 @@ std::expected<void, MaintenanceError> CopyThroughEngine(KeyedConnection& source,
   const int finish = sqlite3_backup_finish(backup);
   if (cancelled) return Fail(Kind::Cancelled, QString());
   if (rc != SQLITE_DONE || finish != SQLITE_OK)
-    return Fail(Kind::Failed, CopyFailureText(dest.Handle(), rc));
+    return std::unexpected(CopyFailure(dest.Handle(), rc != SQLITE_DONE ? rc : finish));
   if (progress) {
     const qint64 total = SizeOf(temp);
     progress(total, total);
@@ -372,6 +467,70 @@ std::expected<void, MaintenanceError> CopyThroughEngine(KeyedConnection& source,
 }
 
 }  // namespace
+
+QString EngineFailureText(int sqlite_code) {
+  const int primary = sqlite_code & 0xff;
+  for (const FailureText& t : kEngineFailureTexts)
+    if (t.code == primary) return QString::fromUtf8(t.text);
+  return QStringLiteral("数据库操作失败（错误代码 %1）").arg(sqlite_code);
+}
+
+QString SystemFailureText(int error) {
+  for (const FailureText& t : kSystemFailureTexts)
+    if (t.code == error) return QString::fromUtf8(t.text);
+  return QStringLiteral("无法读写文件（系统错误代码 %1）").arg(error);
+}
+
+void RemoveAbandonedPartFiles(const QString& target) {
+  const QFileInfo part(PartFileTemplate(target));
+  const QDir folder = part.absoluteDir();
+  // ".BackupData.db.part-" and the six characters the system put for XXXXXX.
+  const QString prefix = part.fileName().chopped(6);
+  static const QRegularExpression tail(QStringLiteral("^[A-Za-z0-9]{6}(-wal|-shm|-journal)?$"));
+  // Compared by hand: the target's own name may hold characters a wildcard reads.
+  const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+  for (const QString& name : names) {
+    if (!name.startsWith(prefix)) continue;
+    const QString rest = name.mid(prefix.size());
+    if (!tail.match(rest).hasMatch()) continue;
+    if (PartFileInUse(folder.filePath(prefix + rest.left(6)))) continue;
+    QFile::remove(folder.filePath(name));
+  }
+}
+
+std::expected<BackupContents, DbError> CurrentContents(AppContext& ctx) {
+  auto st = ctx.Query("select (select count(*) from buy), (select count(*) from sell), (select max(销售日期) from sell)");
+  if (!st) return std::unexpected(st.error());
+  auto row = st->Step();
+  if (!row) return std::unexpected(row.error());
+  BackupContents contents;
+  if (*row) {
+    contents.goods = st->Int(0);
+    contents.sales = st->Int(1);
+    contents.newest_sale = st->Text(2);
+  }
+  return contents;
+}
+
+QString ContentsText(const BackupContents& contents) {
+  QString text = QStringLiteral("商品 %1 种，销售 %2 笔").arg(contents.goods).arg(contents.sales);
+  if (contents.sales <= 0 || contents.newest_sale.isEmpty()) return text;
+  // The day alone: the time of the last sale says nothing about what the file holds.
+  const QByteArray stored = contents.newest_sale.toUtf8();
+  QString day = contents.newest_sale;
+  if (auto parts = ReadStoredDate(reinterpret_cast<const unsigned char*>(stored.constData()),
+                                  static_cast<std::size_t>(stored.size()))) {
+    parts->hour = parts->minute = parts->second = 0;
+    day = DateCellText(*parts);
+  }
+  return text + QStringLiteral("，最近销售 ") + day;
+}
+
+QString RestoreQuestion(const std::optional<BackupContents>& current, const BackupContents& backup) {
+  return QStringLiteral("当前数据：") + (current ? ContentsText(*current) : QStringLiteral("无法读取")) +
+         QStringLiteral("\n备份文件：") + ContentsText(backup) +
+         QStringLiteral("\n\n恢复后当前数据将被备份文件替换，确定要恢复吗？");
+}
 
 qint64 FreeSpaceIn(const QString& folder) {
   const QStorageInfo storage(folder);
@@ -418,6 +577,9 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
   if (!target.absoluteDir().exists()) return Fail(Kind::Refused, QStringLiteral("备份目录不存在"));
   if (IsDatabaseFile(ctx, target_path))
     return Fail(Kind::Refused, QStringLiteral("不能备份到数据库文件本身，请选择其他位置"));
+  // What a backup killed mid-copy left here would otherwise stay for good, and take
+  // the room this copy needs.
+  RemoveAbandonedPartFiles(target.absoluteFilePath());
   const QString source_path = ctx.db.Path();
   const qint64 needed = SizeOf(source_path) + SizeOf(source_path + QStringLiteral("-wal"));
   const qint64 free = free_space(target.absolutePath());
@@ -431,8 +593,9 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
   if (!exact && (!source.Exec("BEGIN") || !source.Value("select count(*) from sqlite_master")))
     return Fail(Kind::Failed, kDatabaseUnavailableText);
 
-  const auto temp = NewTemporaryBeside(target.absoluteFilePath());
-  if (!temp) return Fail(Kind::Failed, kWriteFailed);
+  const LockedPartFile part(target.absoluteFilePath());
+  if (!part.Created()) return std::unexpected(WriteFailure(errno));
+  const QString* const temp = &part.Path();
   auto discard = [&](const MaintenanceError& error) {
     RemoveWithCompanions(*temp);
     return std::unexpected(error);
@@ -462,7 +625,7 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
 
 std::expected<void, MaintenanceError> CompactDatabase(AppContext& ctx, const FreeSpaceProbe& free_space) {
   const QString path = ctx.db.Path();
-  if (auto r = ctx.EnsureDatabaseOpen(); !r) return Fail(Kind::Failed, kDatabaseUnavailableText);
+  if (auto r = ctx.EnsureDatabaseOpen(); !r) return Fail(Kind::Failed, kDatabaseUnavailableText, r.error().message);
   // VACUUM builds the new content beside the old one and passes it through the -wal:
   // room for the file twice over.
   const qint64 size = SizeOf(path) + SizeOf(path + QStringLiteral("-wal"));
@@ -473,10 +636,10 @@ std::expected<void, MaintenanceError> CompactDatabase(AppContext& ctx, const Fre
   }
   std::optional<MaintenanceError> failure;
   if (auto r = ctx.db.ExecScript("VACUUM"); !r) {
-    failure = MaintenanceError{Kind::Failed, r.error().code == SQLITE_FULL ? kNoRoom : r.error().message};
+    failure = EngineFailure(r.error());
   } else if (auto c = ctx.db.ExecScript("PRAGMA wal_checkpoint(TRUNCATE)"); !c) {
     // The compacted content is committed in the -wal; the file shrinks at a later checkpoint.
-    failure = MaintenanceError{Kind::Failed, c.error().message};
+    failure = EngineFailure(c.error());
   }
   // Open again in every case, as the file now stands.
   if (auto r = Reopen(ctx); !r && !failure) failure = r.error();
@@ -521,7 +684,8 @@ std::expected<void, MaintenanceError> ReinitialiseDatabase(AppContext& ctx) {
 
 std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx, const QString& backup_path,
                                                                 const CopyProgress& busy,
-                                                                const FreeSpaceProbe& free_space) {
+                                                                const FreeSpaceProbe& free_space,
+                                                                const RestoreConfirmation& confirm) {
   const QFileInfo info(backup_path);
   if (backup_path.trimmed().isEmpty() || !info.isFile())
     return Fail(Kind::Refused, QStringLiteral("找不到该备份文件"));
@@ -543,6 +707,7 @@ std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx,
   QFile::setPermissions(*temp, QFile::permissions(path) | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   auto contents = CheckDatabaseFile(*temp, Check::Full, true, busy);
   if (!contents) return discard(contents.error().kind, contents.error().reason);
+  if (confirm && !confirm(*contents)) return discard(Kind::Cancelled, QString());
   QFile::remove(*temp + QStringLiteral("-wal"));
   QFile::remove(*temp + QStringLiteral("-shm"));
   if (!SyncFile(*temp)) return discard(Kind::Failed, kWriteFailed);

@@ -18,8 +18,16 @@ struct MaintenanceError {
     Refused,    // the request itself cannot be done (a target that is the database, a foreign file)
     Failed,     // the disk or the engine failed; nothing changed
   } kind = Kind::Failed;
-  QString reason;  // plain words for the user; empty when cancelled
+  QString reason;  // plain words for the user, in Chinese; empty when cancelled
+  QString detail = {};  // the engine's or the system's own words, for standard error only
 };
+
+// What the user is told for a failure of the engine, by its result code (busy, full,
+// I/O, damaged, not our database, read-only, no permission, ...). Never the engine's
+// own English, which goes to standard error as the error's detail.
+QString EngineFailureText(int sqlite_code);
+// The same for a failure of the system, by its errno.
+QString SystemFailureText(int error);
 
 // Work done so far and in all (bytes, or pages where the engine copies page by page);
 // returning false cancels the copy.
@@ -35,10 +43,16 @@ QString ProposedBackupPath(const QString& folder);
 // under any name that leads to them.
 bool IsDatabaseFile(const AppContext& ctx, const QString& path);
 
+// Part files (PartFileTemplate) of `target` that a backup killed mid-copy left in its
+// folder, with their -wal, -shm and -journal; a part file another backup is still
+// writing (it holds a lock on it) is left alone. Nothing else is ever removed.
+void RemoveAbandonedPartFiles(const QString& target);
+
 // A consistent copy of data.db as of the moment it starts (a sale still open is not in
 // it), keyed like data.db, written to a temporary file beside `target`, synced,
 // checked and renamed over `target`. On any failure or cancel no file is left behind
-// and an existing target is untouched.
+// and an existing target is untouched; part files that earlier backups to `target` were
+// killed in are removed first.
 // Once the -wal is written back into data.db the copy is data.db's bytes, each chunk
 // compared after writing, and its check is that it opens with the key and holds the
 // five tables. When a reader of an older snapshot keeps the -wal from being written
@@ -56,11 +70,23 @@ bool IsDatabaseFile(const AppContext& ctx, const QString& path);
 // super-administrator password). A crash leaves the old or the new file, never none.
 [[nodiscard]] std::expected<void, MaintenanceError> ReinitialiseDatabase(AppContext& ctx);
 
-// What a backup file holds.
+// What a database file holds.
 struct BackupContents {
   qint64 goods = 0;
   qint64 sales = 0;
+  QString newest_sale;  // the latest 销售日期 as stored; empty without sales
 };
+
+// What data.db holds now.
+[[nodiscard]] std::expected<BackupContents, DbError> CurrentContents(AppContext& ctx);
+// "商品 N 种，销售 M 笔，最近销售 2026年12月5日" (the date left out without sales).
+QString ContentsText(const BackupContents& contents);
+// The question asked before a restore replaces data.db; `current` is nullopt when
+// data.db cannot be read.
+QString RestoreQuestion(const std::optional<BackupContents>& current, const BackupContents& backup);
+// Asked with what the checked backup holds, before anything is replaced; false
+// cancels the restore.
+using RestoreConfirmation = std::function<bool(const BackupContents& backup)>;
 
 // The name under which a restore keeps the database it replaces (one generation).
 inline const QString kBeforeRestoreSuffix = QStringLiteral(".before-restore");
@@ -69,9 +95,10 @@ inline const QString kBeforeRestoreSuffix = QStringLiteral(".before-restore");
 // checked, the current database is kept as data.db.before-restore, and the copy is
 // renamed into place. A file that does not pass the checks changes nothing. The full
 // check of a big file takes a while: `busy` is called now and then (with 0, 0), and
-// false cancels the restore.
+// false cancels the restore. `confirm`, when given, is asked once the copy has passed
+// its checks; false cancels the restore.
 [[nodiscard]] std::expected<BackupContents, MaintenanceError> RestoreDatabase(
     AppContext& ctx, const QString& backup_path, const CopyProgress& busy = {},
-    const FreeSpaceProbe& free_space = FreeSpaceIn);
+    const FreeSpaceProbe& free_space = FreeSpaceIn, const RestoreConfirmation& confirm = {});
 
 }  // namespace hemulu

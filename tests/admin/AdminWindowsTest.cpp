@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -128,13 +129,32 @@ TEST(UserManagementWindow, SuperAdministratorPasswordNeedsTheOldOne) {
   prompter.AnswerText(std::nullopt);
   Click(window, "修改超管密码");
 
+  // Masked, the new password is typed twice; a slip changes nothing.
   prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerText(QStringLiteral("8888"));
+  prompter.AnswerText(QStringLiteral("888"));
+  prompter.ExpectMessage(QStringLiteral("两次输入的新密码不一致，超管密码未修改"));
+  Click(window, "修改超管密码");
+  EXPECT_EQ(prompter.Prompts().back().icon, MessageKind::Information);
+  EXPECT_EQ(prompter.Prompts()[prompter.Prompts().size() - 2].text, QStringLiteral("请再次输入新的超管密码"));
+  EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("password")), QStringLiteral("false"));
+
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerText(QStringLiteral("8888"));
   prompter.AnswerText(QStringLiteral("8888"));
   prompter.ExpectMessage(QStringLiteral("超级管理密码修改成功"));
   Click(window, "修改超管密码");
   EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("password")), QStringLiteral("ture"));
   prompter.AnswerText(QStringLiteral("8888"));
   EXPECT_TRUE(SuperAdministratorGate(app.ctx(), QStringLiteral("p"), QStringLiteral("t")));
+  // Every password box of the window and of the gate masks what is typed, as the login does.
+  int password_boxes = 0;
+  for (const Prompt& p : prompter.Prompts()) {
+    if (p.kind != Prompt::Kind::AskText) continue;
+    ++password_boxes;
+    EXPECT_EQ(p.echo, TextEcho::Masked) << p.text.toStdString();
+  }
+  EXPECT_EQ(password_boxes, 12);
 }
 
 TEST(SettingsWindow, CancelWritesNothingAndSaveWritesWhatTheControlsReport) {
@@ -209,6 +229,9 @@ TEST(DataMaintenanceWindow, BackupPathFolderChoiceAndConfirmation) {
   prompter.AnswerConfirm(false);
   prompter.ExpectMessage(QStringLiteral("备份数据库失败了"));
   Click(f.window, "备份当前数据库");
+  const Prompt& replace = prompter.Prompts()[prompter.Prompts().size() - 2];
+  EXPECT_EQ(replace.text, QStringLiteral("文件 %1 已经存在，要替换它吗？").arg(target));
+  EXPECT_EQ(replace.default_button, ConfirmDefault::Cancel);  // Enter keeps the older backup
   EXPECT_EQ(ReadAll(target), first);
   EXPECT_EQ(app.ctx().settings.ReadSetupValue(QStringLiteral("backpath")), QStringLiteral("/elsewhere.db"));
 
@@ -249,13 +272,26 @@ TEST(DataMaintenanceWindow, ReinitialisationAndRestoreSitBehindTheSuperAdministr
 
   prompter.AnswerFile(std::nullopt);
   Click(f.window, "恢复备份数据库");
+  // The restore asks first, naming both sides, with Cancel as the default; no changes nothing.
+  const QString question = QStringLiteral(
+      "当前数据：商品 0 种，销售 0 笔\n备份文件：商品 1 种，销售 0 笔\n\n恢复后当前数据将被备份文件替换，确定要恢复吗？");
   prompter.AnswerFile(backup);
   prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerConfirm(false);
+  Click(f.window, "恢复备份数据库");
+  EXPECT_EQ(prompter.Prompts().back().text, question);
+  EXPECT_EQ(prompter.Prompts().back().default_button, ConfirmDefault::Cancel);
+  EXPECT_EQ(test::CountRows(app.ctx().db, "buy"), 0);
+  EXPECT_EQ(f.replaced, 1);
+
+  prompter.AnswerFile(backup);
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerConfirm(true);
   prompter.ExpectMessage(QStringLiteral("恢复备份数据库完成！\n\n备份文件：%1\n其中有商品 1 种，销售记录 0 条。\n"
                                         "原数据库已另存为 data.db.before-restore")
                              .arg(backup));
   Click(f.window, "恢复备份数据库");
-  EXPECT_EQ(prompter.Prompts()[prompter.Prompts().size() - 3].caption, out.path());  // opens where the backup went
+  EXPECT_EQ(prompter.Prompts()[prompter.Prompts().size() - 4].caption, out.path());  // opens where the backup went
   EXPECT_EQ(test::CountRows(app.ctx().db, "buy"), 1);
   EXPECT_EQ(f.replaced, 2);
 
@@ -268,7 +304,7 @@ TEST(DataMaintenanceWindow, ReinitialisationAndRestoreSitBehindTheSuperAdministr
   EXPECT_EQ(f.replaced, 2);
 }
 
-TEST(DataMaintenanceWindow, CompactionReportsSuccessAndAFullDisk) {
+TEST(DataMaintenanceWindow, CompactionReportsSuccessAFullDiskAndTheEngineRefusingInChinese) {
   MaintenanceFixture f;
   f.app.prompter.ExpectMessage(QStringLiteral("压缩数据库成功"));
   Click(f.window, "压缩当前数据库");
@@ -276,6 +312,30 @@ TEST(DataMaintenanceWindow, CompactionReportsSuccessAndAFullDisk) {
   f.app.prompter.ExpectMessage(QStringLiteral("压缩数据库失败了\n\n磁盘空间不足"));
   Click(f.window, "压缩当前数据库");
   EXPECT_TRUE(f.app.ctx().db.IsOpen());
+
+  // The engine refuses while a read is still going on: the reason is told in Chinese.
+  f.window.SetFreeSpaceProbe(FreeSpaceIn);
+  auto reading = f.app.ctx().db.Prepare("select * from UserName");
+  ASSERT_TRUE(reading && *reading->Step());
+  f.app.prompter.ExpectMessage(QStringLiteral("压缩数据库失败了\n\n") + EngineFailureText(SQLITE_ERROR));
+  Click(f.window, "压缩当前数据库");
+  EXPECT_EQ(f.app.prompter.Prompts().back().icon, MessageKind::Stop);
+}
+
+TEST(DataMaintenanceWindow, TheBackupPathShowsWhole) {
+  MaintenanceFixture f;
+  f.window.show();
+  auto* box = Child<QLineEdit>(f.window, "编辑框1");
+  const QString path = QStringLiteral("/home/禾木鹭/年度备份/二〇二六年十二月/门店一号收银台/每日备份/BackupData.db");
+  f.app.prompter.AnswerFolder(QFileInfo(path).absolutePath());
+  Click(f.window, "选择位置");
+  EXPECT_EQ(box->text(), path);
+  EXPECT_EQ(box->toolTip(), path);
+  QCoreApplication::processEvents();
+  EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(path));
+  // Typed, the tooltip follows the text.
+  Type(f.window, "编辑框1", QStringLiteral("/tmp/b.db"));
+  EXPECT_EQ(box->toolTip(), QStringLiteral("/tmp/b.db"));
 }
 
 }  // namespace

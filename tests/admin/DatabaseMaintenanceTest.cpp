@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <cerrno>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include "TestSupport.h"
 #include "admin/DatabaseMaintenance.h"
 #include "data/DatabaseKey.h"
+#include "data/EmbeddedFiles.h"
 #include "data/Schema.h"
 
 namespace hemulu {
@@ -15,10 +23,18 @@ namespace {
 using test::TestApp;
 using Kind = MaintenanceError::Kind;
 
-qint64 InsertSale(Database& db, const QString& customer) {
-  auto r = db.Execute("insert into sell (名称, 销售数量, 销售金额, 客户名称, UID) values ('可口可乐', 1, 3, ?, 1)", customer);
+qint64 InsertSale(Database& db, const QString& customer, const QString& date = QStringLiteral("2026-12-01 10:00:00")) {
+  auto r = db.Execute(
+      "insert into sell (名称, 销售数量, 销售金额, 客户名称, UID, 销售日期) values ('可口可乐', 1, 3, ?, 1, ?)", customer,
+      date);
   EXPECT_TRUE(r.has_value());
   return db.LastInsertId();
+}
+
+// Words for the user: Chinese, and never the engine's or the system's English (a "U盘"
+// is Chinese).
+bool UserWords(const QString& text) {
+  return !text.isEmpty() && !text.contains(QRegularExpression(QStringLiteral("[A-Za-z]{2,}")));
 }
 
 // The file opened as the program opens data.db, in a folder of its own.
@@ -216,7 +232,10 @@ TEST(Compaction, AFailureLeavesDataDbIntactAndOpen) {
   auto reading = db.Prepare("select * from UserName");
   ASSERT_TRUE(reading && *reading->Step());
   auto busy = CompactDatabase(app.ctx());
-  EXPECT_FALSE(busy.has_value());
+  ASSERT_FALSE(busy.has_value());
+  // The engine's English goes to the log only.
+  EXPECT_TRUE(UserWords(busy.error().reason)) << busy.error().reason.toStdString();
+  EXPECT_FALSE(busy.error().detail.isEmpty());
   reading = db.Prepare("select 1");
   EXPECT_TRUE(db.IsOpen());
   EXPECT_EQ(test::CountRows(db, "sell"), 1);
@@ -350,6 +369,110 @@ TEST(Restore, ABackupWithTheOldPageSizeIsTakenAndConverted) {
   auto page = app.ctx().db.Prepare("PRAGMA page_size");
   ASSERT_TRUE(page && *page->Step());
   EXPECT_EQ(page->Int(0), kCipherPageSize);
+}
+
+TEST(Backup, RemovesThePartFilesOfAKilledBackupToTheSameFileAndNothingElse) {
+  TestApp app;
+  QTemporaryDir out;
+  const QString target = out.filePath(QStringLiteral("BackupData.db"));
+  auto make = [&](const QString& name) {
+    QFile f(out.filePath(name));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
+    f.write("left by a killed backup");
+  };
+  // What backups killed mid-copy left: the part file under the name the template gives,
+  // and the companions the engine writes beside it.
+  const QString part = QFileInfo(PartFileTemplate(target)).fileName();
+  ASSERT_EQ(part, QStringLiteral(".BackupData.db.part-XXXXXX"));
+  QStringList abandoned = {QStringLiteral(".BackupData.db.part-a1B2c3"), QStringLiteral(".BackupData.db.part-a1B2c3-wal"),
+                           QStringLiteral(".BackupData.db.part-a1B2c3-shm"),
+                           QStringLiteral(".BackupData.db.part-ZZZZZZ-journal")};
+  {
+    // As the part files of earlier versions were made.
+    QTemporaryFile earlier(PartFileTemplate(target));
+    earlier.setAutoRemove(false);
+    ASSERT_TRUE(earlier.open());
+    abandoned << QFileInfo(earlier.fileName()).fileName();
+  }
+  // Everything else is someone's file, however alike.
+  const QStringList kept = {QStringLiteral(".BackupData.db.part-a1B2c"),    QStringLiteral(".BackupData.db.part-a1B2c3d"),
+                            QStringLiteral(".BackupData.db.part-a1B2c!"),   QStringLiteral(".BackupData.db.part-a1B2c3-old"),
+                            QStringLiteral("BackupData.db.part-a1B2c3"),    QStringLiteral(".Other.db.part-a1B2c3"),
+                            QStringLiteral(".BackupData.db.part-a1B2c3.db"), QStringLiteral("BackupData.db.bak"),
+                            QStringLiteral(".BackupData.db.part-In0use")};
+  for (const QString& name : abandoned + kept) make(name);
+  // A link of that name may point anywhere: it is not followed and not removed.
+  ASSERT_TRUE(QFile::link(app.FilePath(QStringLiteral("config.ini")), out.filePath(QStringLiteral(".BackupData.db.part-L1nk00"))));
+  // Another program still writing its backup into the folder holds its part file locked.
+  const int writer = ::open(QFile::encodeName(out.filePath(QStringLiteral(".BackupData.db.part-In0use"))).constData(), O_RDWR);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+
+  auto r = BackUpDatabase(app.ctx(), target);
+  ASSERT_TRUE(r.has_value()) << r.error().reason.toStdString();
+  ::close(writer);
+  for (const QString& name : abandoned) EXPECT_FALSE(QFile::exists(out.filePath(name))) << name.toStdString();
+  for (const QString& name : kept) EXPECT_TRUE(QFile::exists(out.filePath(name))) << name.toStdString();
+  EXPECT_TRUE(QFileInfo(out.filePath(QStringLiteral(".BackupData.db.part-L1nk00"))).isSymLink());
+  EXPECT_TRUE(QFile::exists(app.FilePath(QStringLiteral("config.ini"))));
+  OpenedCopy copy(target);
+  EXPECT_TRUE(copy.opened);
+}
+
+TEST(FailureTexts, EveryKindOfEngineAndSystemFailureIsToldInChinese) {
+  for (int code : {SQLITE_ERROR, SQLITE_BUSY, SQLITE_LOCKED, SQLITE_FULL, SQLITE_IOERR, SQLITE_IOERR_WRITE,
+                   SQLITE_IOERR_FSYNC, SQLITE_CORRUPT, SQLITE_NOTADB, SQLITE_READONLY, SQLITE_READONLY_DBMOVED,
+                   SQLITE_PERM, SQLITE_CANTOPEN, SQLITE_NOMEM, SQLITE_BUSY_SNAPSHOT, SQLITE_PROTOCOL, 4242})
+    EXPECT_TRUE(UserWords(EngineFailureText(code))) << code << " " << EngineFailureText(code).toStdString();
+  // Extended codes are told by their kind.
+  EXPECT_EQ(EngineFailureText(SQLITE_BUSY_SNAPSHOT), EngineFailureText(SQLITE_BUSY));
+  EXPECT_EQ(EngineFailureText(SQLITE_FULL), QStringLiteral("磁盘空间不足"));
+  EXPECT_NE(EngineFailureText(SQLITE_BUSY), EngineFailureText(SQLITE_CORRUPT));
+  for (int error : {ENOSPC, EDQUOT, EFBIG, EACCES, EPERM, EROFS, EIO, ENOENT, ENAMETOOLONG, EMFILE, EXDEV})
+    EXPECT_TRUE(UserWords(SystemFailureText(error))) << error << " " << SystemFailureText(error).toStdString();
+}
+
+TEST(Restore, AsksWithWhatBothSidesHoldAndARefusalChangesNothing) {
+  TestApp app;
+  Database& db = app.ctx().db;
+  test::InsertGoods(db, {});
+  InsertSale(db, QStringLiteral("甲"), QStringLiteral("2026-11-03 09:15:00"));
+  QTemporaryDir out;
+  const QString backup = out.filePath(QStringLiteral("BackupData.db"));
+  ASSERT_TRUE(BackUpDatabase(app.ctx(), backup));
+  test::InsertGoods(db, {});
+  InsertSale(db, QStringLiteral("乙"), QStringLiteral("2026-12-05 14:30:15"));
+  InsertSale(db, QStringLiteral("丙"), QStringLiteral("2026-10-01 08:00:00"));
+
+  auto current = CurrentContents(app.ctx());
+  ASSERT_TRUE(current.has_value());
+  EXPECT_EQ(current->goods, 2);
+  EXPECT_EQ(current->sales, 3);
+  std::optional<BackupContents> asked;
+  auto refused = RestoreDatabase(app.ctx(), backup, {}, FreeSpaceIn, [&](const BackupContents& b) {
+    asked = b;
+    return false;
+  });
+  ASSERT_FALSE(refused.has_value());
+  EXPECT_EQ(refused.error().kind, Kind::Cancelled);
+  ASSERT_TRUE(asked.has_value());
+  EXPECT_EQ(asked->goods, 1);
+  EXPECT_EQ(asked->sales, 1);
+  EXPECT_EQ(RestoreQuestion(*current, *asked),
+            QStringLiteral("当前数据：商品 2 种，销售 3 笔，最近销售 2026年12月5日\n"
+                           "备份文件：商品 1 种，销售 1 笔，最近销售 2026年11月3日\n\n"
+                           "恢复后当前数据将被备份文件替换，确定要恢复吗？"));
+  EXPECT_EQ(test::CountRows(db, "sell"), 3);
+  EXPECT_FALSE(QFile::exists(app.FilePath(QStringLiteral("data.db.before-restore"))));
+  EXPECT_TRUE(Leftovers(app.Dir()).isEmpty());
+
+  // An empty side names no sale date; an unreadable one says so.
+  EXPECT_EQ(RestoreQuestion(std::nullopt, BackupContents{}),
+            QStringLiteral("当前数据：无法读取\n备份文件：商品 0 种，销售 0 笔\n\n恢复后当前数据将被备份文件替换，确定要恢复吗？"));
+
+  auto agreed = RestoreDatabase(app.ctx(), backup, {}, FreeSpaceIn, [](const BackupContents&) { return true; });
+  ASSERT_TRUE(agreed.has_value()) << agreed.error().reason.toStdString();
+  EXPECT_EQ(test::CountRows(db, "sell"), 1);
 }
 
 }  // namespace

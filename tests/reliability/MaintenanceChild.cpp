@@ -9,6 +9,9 @@
 //       transaction) so that pages fall free, then compacts
 //   hemulu-maintenance-child <program folder> reinit
 //       each round re-initialises, then enters kReinitGoods goods rows in one transaction
+//   hemulu-maintenance-child <program folder> backup <target>
+//       starts a backup to <target>, writes 0 once the copy has begun (its part file is
+//       there) and waits in the middle of it to be killed
 
 #include <unistd.h>
 
@@ -37,8 +40,8 @@ int Fail(const char* what, const QString& why) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: hemulu-maintenance-child <program folder> compact|reinit\n");
+  if (argc != 3 && !(argc == 4 && std::string(argv[2]) == "backup")) {
+    std::fprintf(stderr, "usage: hemulu-maintenance-child <program folder> compact|reinit|backup <target>\n");
     return 2;
   }
   const QString dir = QString::fromLocal8Bit(argv[1]);
@@ -49,6 +52,14 @@ int main(int argc, char** argv) {
   AppContext ctx(dir, prompter, clock, notifier);
   ctx.session.SetUser(kSuperAdministrator, QStringLiteral("735"));
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return Fail("open", open.error().message);
+  if (argc == 4) {
+    auto r = BackUpDatabase(ctx, QString::fromLocal8Bit(argv[3]), [](qint64, qint64) {
+      AnswerLine(0);
+      for (;;) pause();
+      return true;
+    });
+    return r ? 0 : Fail("backup", r.error().reason);
+  }
   qint64 batch = test::HighestBatch(ctx.db);
   for (qint64 round = 1;; ++round) {
     if (compact) {

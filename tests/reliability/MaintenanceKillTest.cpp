@@ -21,6 +21,7 @@
 #include "CrashCheck.h"
 #include "MaintenanceRounds.h"
 #include "TestSupport.h"
+#include "admin/DatabaseMaintenance.h"
 #include "data/EmbeddedFiles.h"
 
 namespace hemulu::test {
@@ -168,6 +169,29 @@ TEST(MaintenanceKill, KilledReinitialisationLeavesTheOldOrTheNewDatabase) {
       [&old](const QString& dir) { return CheckReinitialisedFolder(dir, old); });
   Report("re-initialisation", kills, seed, r);
   std::printf("re-initialisation: %d kills left the old database, %d the new one\n", old, r.kills - old);
+}
+
+TEST(MaintenanceKill, ABackupKilledMidCopyLeavesAPartFileThatTheNextBackupThereRemoves) {
+  QTemporaryDir dir, out;
+  ASSERT_TRUE(PrepareSalesFolder(dir.path()));
+  const QString target = out.filePath(QStringLiteral("BackupData.db"));
+  {
+    ChildProcess child(HEMULU_MAINTENANCE_CHILD, {dir.path().toStdString(), "backup", target.toStdString()});
+    ASSERT_TRUE(child.Started());
+    ASSERT_TRUE(child.WaitForAcknowledged(1));
+    child.Kill();
+  }
+  const QStringList left = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
+  ASSERT_EQ(left.size(), 1) << left.join(' ').toStdString();
+  EXPECT_TRUE(left[0].startsWith(QStringLiteral(".BackupData.db.part-"))) << left[0].toStdString();
+
+  ScriptedPrompter prompter;
+  FixedClock clock;
+  RecordingNotifier notifier;
+  AppContext ctx(dir.path(), prompter, clock, notifier);
+  auto r = BackUpDatabase(ctx, target);
+  ASSERT_TRUE(r.has_value()) << r.error().reason.toStdString();
+  EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("BackupData.db")});
 }
 
 }  // namespace
