@@ -14,8 +14,10 @@
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "app/Artwork.h"
+#include "app/Login.h"
 #include "app/LoginWindow.h"
 #include "app/MainMenus.h"
 #include "app/NavigationBar.h"
@@ -310,6 +312,22 @@ void MainWindow::RefillPages() {
       parts_.refill_page(i, page);
     }
   }
+}
+
+bool MainWindow::DataReplaced() {
+  RefillPages();
+  const int closed = parts_.forget_old_rows ? parts_.forget_old_rows(this) : 0;
+  // The account is looked up again; found, the session takes its stored password.
+  bool account_kept = true;
+  if (auto found = LookUpUser(ctx_, ctx_.session.UserName()); !found)
+    std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(ctx_.db.Path()), qUtf8Printable(found.error().message));
+  else
+    account_kept = *found;
+  QStringList said;
+  if (closed > 0) said << kRowWindowsClosedText;
+  if (!account_kept) said << kAccountGoneText.arg(ctx_.session.UserName());
+  if (!said.isEmpty()) ctx_.ShowMessage(said.join(QStringLiteral("\n\n")), MessageKind::Information);
+  return account_kept;
 }
 
 QString MainWindow::WindowStatePath() {

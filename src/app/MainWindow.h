@@ -55,11 +55,19 @@ struct MainWindowParts {
   // data.db was replaced as a whole, by a re-initialisation or a restore. Each subsystem
   // refills its own pages and forgets any chosen row; pages it does not know are left.
   std::function<void(int page_index, QWidget* page)> refill_page;
+  // After the same replacement: forgets every row of the old data held outside the
+  // pages (closes the edit and change windows that hold one, clears a chosen goods row)
+  // and gives how many windows it closed.
+  std::function<int(QWidget* main)> forget_old_rows;
 };
 
 inline const QString kOperatorRefusedTitle = QStringLiteral("出错了");
 inline const QString kOperatorRefusedText = QStringLiteral(" 对不起，您不能这么做!\n\n请使用超级管理员账号登陆");
 inline const QString kHelpInPreparation = QStringLiteral("帮助文件制作中.");
+// Said once data.db has been replaced as a whole, when it closed windows or ends the login.
+inline const QString kRowWindowsClosedText =
+    QStringLiteral("数据库已被替换，已打开的修改窗口中的记录属于原来的数据，这些窗口已关闭。");
+inline const QString kAccountGoneText = QStringLiteral("当前登录的账号 [%1] 在新的数据中已不存在，请重新登录。");
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -100,6 +108,13 @@ class MainWindow : public QMainWindow {
   // data.db now holds other rows: every created page is refilled (refill_page), the
   // charts page recomputed. Pages not yet created fill themselves when first shown.
   void RefillPages();
+  // data.db has been replaced as a whole (a restore or a re-initialisation): the pages
+  // refill, windows that hold a row of the old data close, and one message says why.
+  // False when the logged-in account is not in the new data: the caller leaves its
+  // modal window and calls ReturnToLogin.
+  bool DataReplaced();
+  // Ends this login: the program shows the login window again (LoginNeeded).
+  void ReturnToLogin() { emit LoginNeeded(); }
 
   // Where the window's size, position and maximised state are kept between runs.
   static QString WindowStatePath();
@@ -107,6 +122,8 @@ class MainWindow : public QMainWindow {
  signals:
   // The window has been closed; the program ends.
   void Closed();
+  // The logged-in account is gone: the program closes this window and shows the login.
+  void LoginNeeded();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

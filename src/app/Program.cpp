@@ -19,9 +19,12 @@ void Program::Start() {
 
 void Program::OpenMainWindow() {
   if (main_) return;
-  main_ = std::make_unique<MainWindow>(ctx_, std::move(parts_));
+  // A copy: after a return to the login another main window is built from them.
+  main_ = std::make_unique<MainWindow>(ctx_, parts_);
   if (notifier_) notifier_->SetWindow(main_.get());
   connect(main_.get(), &MainWindow::Closed, this, &Program::Finished);
+  // Queued: the request comes from inside the main window's own handlers.
+  connect(main_.get(), &MainWindow::LoginNeeded, this, &Program::ReturnToLogin, Qt::QueuedConnection);
   main_->show();
   // The login window is not needed again in this process. It is destroyed once the
   // login button's handler has returned.
@@ -30,6 +33,16 @@ void Program::OpenMainWindow() {
     login_->hide();
     login_->deleteLater();
   }
+}
+
+void Program::ReturnToLogin() {
+  if (!main_) return;
+  MainWindow* old = main_.release();
+  disconnect(old, nullptr, this, nullptr);
+  if (notifier_) notifier_->SetWindow(nullptr);
+  old->close();  // keeps its place for the next one; no longer ends the program
+  old->deleteLater();
+  Start();
 }
 
 }  // namespace hemulu

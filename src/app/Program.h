@@ -22,6 +22,8 @@ class Program : public QObject {
 
   // Creates and shows the login window.
   void Start();
+  // Closes the main window and shows the login window again (its account is gone).
+  void ReturnToLogin();
 
   LoginWindow* Login() const { return login_; }
   MainWindow* Main() const { return main_.get(); }

@@ -1,15 +1,20 @@
+#include <QPointer>
 #include <memory>
+#include <vector>
 
 #include "admin/DataMaintenanceWindow.h"
 #include "admin/SettingsWindow.h"
 #include "admin/UserManagementWindow.h"
 #include "app/MainMenus.h"
 #include "app/Program.h"
+#include "money/BankMovementWindow.h"
 #include "money/BankPage.h"
 #include "money/LedgerPage.h"
 #include "sales/ChartsPage.h"
+#include "sales/SaleEditWindow.h"
 #include "sales/SaleWindow.h"
 #include "sales/SalesPage.h"
+#include "stock/GoodsEntryWindow.h"
 #include "stock/StockPage.h"
 #include "stock/SummaryPage.h"
 
@@ -91,6 +96,24 @@ MainWindowParts ProgramParts(AppContext& ctx) {
         break;
     }
   };
+  parts.forget_old_rows = [selection](QWidget* main) {
+    selection->id.clear();
+    // Windows that would write to a row ID of the old data. A window for a new record
+    // holds none and keeps what the user has typed.
+    std::vector<QWidget*> stale;
+    for (auto* w : main->findChildren<GoodsEntryWindow*>())
+      if (w->EntryMode() != GoodsEntryWindow::Mode::NewGoods) stale.push_back(w);
+    for (auto* w : main->findChildren<SaleEditWindow*>()) stale.push_back(w);
+    for (auto* w : main->findChildren<BankMovementWindow*>())
+      if (w->MovementId() != 0) stale.push_back(w);
+    int closed = 0;
+    for (QWidget* w : stale) {
+      if (!w->isVisible()) continue;
+      w->close();
+      ++closed;
+    }
+    return closed;
+  };
   parts.open_settings = [&ctx](QWidget* parent) {
     SettingsWindow window(ctx, parent);
     window.exec();
@@ -100,13 +123,21 @@ MainWindowParts ProgramParts(AppContext& ctx) {
     window.exec();
   };
   parts.open_data_maintenance = [&ctx](QWidget* parent) {
+    MainWindow* main = MainWindow::Of(parent);
+    QPointer<DataMaintenanceWindow> shown;
+    bool account_gone = false;
     DataMaintenanceWindow window(
         ctx,
-        [parent] {
-          if (MainWindow* main = MainWindow::Of(parent)) main->RefillPages();
+        [main, &shown, &account_gone] {
+          if (!main || main->DataReplaced()) return;
+          // The login ends: the main window, this window's owner, is closed once it returns.
+          account_gone = true;
+          if (shown) shown->reject();
         },
         parent);
+    shown = &window;
     window.exec();
+    if (account_gone && main) main->ReturnToLogin();
   };
   return parts;
 }
