@@ -43,6 +43,9 @@ void Program::ReturnToLogin() {
   old->close();  // keeps its place for the next one; no longer ends the program
   old->deleteLater();
   Start();
+  // In front and with the keyboard, as at the start: the user types the password at once.
+  login_->raise();
+  login_->activateWindow();
 }
 
 }  // namespace hemulu
