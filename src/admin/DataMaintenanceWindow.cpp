@@ -113,7 +113,9 @@ DataMaintenanceWindow::DataMaintenanceWindow(AppContext& ctx, std::function<void
 
 void DataMaintenanceWindow::SetBackupPath(const QString& path) {
   path_box_->setText(path);
-  // The window widens, within the screen, until the whole path shows.
+  // The window widens, within the screen, until the whole path shows; measured against
+  // the box as laid out, also before the window is first shown.
+  if (layout()) layout()->activate();
   const int missing = path_box_->fontMetrics().horizontalAdvance(path) + 24 - path_box_->width();
   if (missing <= 0) return;
   const QScreen* screen = this->screen();

@@ -323,19 +323,36 @@ TEST(DataMaintenanceWindow, CompactionReportsSuccessAFullDiskAndTheEngineRefusin
 }
 
 TEST(DataMaintenanceWindow, TheBackupPathShowsWhole) {
-  MaintenanceFixture f;
-  f.window.show();
-  auto* box = Child<QLineEdit>(f.window, "编辑框1");
+  TestApp app;
   const QString path = QStringLiteral("/home/禾木鹭/年度备份/二〇二六年十二月/门店一号收银台/每日备份/BackupData.db");
-  f.app.prompter.AnswerFolder(QFileInfo(path).absolutePath());
-  Click(f.window, "选择位置");
+  auto fits = [](QLineEdit* box, const QString& text) {
+    const int needed = box->fontMetrics().horizontalAdvance(text);
+    EXPECT_GE(box->width(), needed);
+    EXPECT_LE(box->width(), needed + 60);  // wide enough, not more
+  };
+  // The path of the last backup, as the window opens.
+  ASSERT_TRUE(app.ctx().settings.WriteSetupValue(QStringLiteral("backpath"), path));
+  {
+    DataMaintenanceWindow window(app.ctx(), {});
+    window.show();
+    QCoreApplication::processEvents();
+    auto* box = Child<QLineEdit>(window, "编辑框1");
+    EXPECT_EQ(box->toolTip(), path);
+    fits(box, path);
+  }
+  // A chosen folder, and a typed path.
+  ASSERT_TRUE(app.ctx().settings.WriteSetupValue(QStringLiteral("backpath"), QStringLiteral("/tmp/b.db")));
+  DataMaintenanceWindow window(app.ctx(), {});
+  window.show();
+  auto* box = Child<QLineEdit>(window, "编辑框1");
+  app.prompter.AnswerFolder(QFileInfo(path).absolutePath());
+  Click(window, "选择位置");
+  QCoreApplication::processEvents();
   EXPECT_EQ(box->text(), path);
   EXPECT_EQ(box->toolTip(), path);
-  QCoreApplication::processEvents();
-  EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(path));
-  // Typed, the tooltip follows the text.
-  Type(f.window, "编辑框1", QStringLiteral("/tmp/b.db"));
-  EXPECT_EQ(box->toolTip(), QStringLiteral("/tmp/b.db"));
+  fits(box, path);
+  Type(window, "编辑框1", QStringLiteral("/tmp/c.db"));
+  EXPECT_EQ(box->toolTip(), QStringLiteral("/tmp/c.db"));
 }
 
 }  // namespace
