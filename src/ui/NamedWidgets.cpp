@@ -64,6 +64,34 @@ class FormDateEdit final : public QDateEdit {
   bool moved_on_by_typing_ = false;
 };
 
+// A search box whose clear button takes its room whether it shows or not: the button
+// comes with the first typed character and goes when the box is emptied, and a box that
+// grew and shrank with it pushed every control to its right to and fro.
+class SearchBox final : public QLineEdit {
+ public:
+  explicit SearchBox(QWidget* parent) : QLineEdit(parent) {
+    setClearButtonEnabled(true);
+    // The button's room, measured once: the style's metrics, whatever the font. (Signals
+    // stay on: the button follows the box's own textChanged; nothing else is connected yet.)
+    const int without = QLineEdit::sizeHint().width();
+    setText(QStringLiteral("x"));
+    button_room_ = std::max(0, QLineEdit::sizeHint().width() - without);
+    clear();
+  }
+
+  QSize sizeHint() const override { return WithButtonRoom(QLineEdit::sizeHint()); }
+  QSize minimumSizeHint() const override { return WithButtonRoom(QLineEdit::minimumSizeHint()); }
+
+ private:
+  // An empty box leaves the button out of its own size.
+  QSize WithButtonRoom(QSize size) const {
+    if (text().isEmpty()) size.rwidth() += button_room_;
+    return size;
+  }
+
+  int button_room_ = 0;
+};
+
 }  // namespace
 
 QComboBox* NamedComboBox(const QString& name, QWidget* parent) {
@@ -94,8 +122,8 @@ QLineEdit* NamedLineEdit(const QString& name, QWidget* parent) {
 }
 
 QLineEdit* SearchLineEdit(const QString& name, QWidget* parent) {
-  QLineEdit* box = NamedLineEdit(name, parent);
-  box->setClearButtonEnabled(true);
+  auto* box = new SearchBox(parent);
+  box->setObjectName(name);
   return box;
 }
 

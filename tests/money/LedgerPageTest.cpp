@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QLayout>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
@@ -313,4 +315,31 @@ TEST(LedgerPage, WithoutADatabaseEachActionSaysSoOnceAndTheListStaysEmpty) {
   f.Page().RecordIncome();
   EXPECT_EQ(f.Find<QLineEdit>("收入金额框")->text(), "5");
   EXPECT_TRUE(app.notifier.notices.empty());
+}
+
+// The number box's clear button appears with the first typed character: the box keeps
+// its room for it from the start, so nothing to its right moves while the user searches.
+TEST(LedgerPage, TheSearchBarDoesNotShiftWhenTheClearButtonAppears) {
+  TestApp app;
+  LedgerFixture f(app);
+  f.owner.resize(1300, 600);
+  f.Page();
+  f.owner.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.owner));
+  auto* number = f.Find<QLineEdit>("其他编号查询框");
+  auto* item = f.Find<QComboBox>("其他项目查询框");
+  const auto settle = [&] {
+    number->parentWidget()->layout()->activate();
+    QApplication::processEvents();
+  };
+  settle();
+  const QRect box = number->geometry();
+  const int item_x = item->x();
+  for (const char* text : {"1", "", "20261208"}) {
+    number->setFocus();
+    number->setText(QString::fromUtf8(text));
+    settle();
+    EXPECT_EQ(number->geometry(), box) << text;
+    EXPECT_EQ(item->x(), item_x) << text;
+  }
 }
