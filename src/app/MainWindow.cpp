@@ -1,8 +1,8 @@
 #include "app/MainWindow.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCloseEvent>
-#include <QAbstractItemView>
 #include <QDialog>
 #include <QGraphicsView>
 #include <QHBoxLayout>
