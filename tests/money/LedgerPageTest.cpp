@@ -11,6 +11,7 @@
 #include <QPdfWriter>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTableView>
 #include <QTest>
 
 #include "MoneyTestSupport.h"
@@ -342,4 +343,28 @@ TEST(LedgerPage, TheSearchBarDoesNotShiftWhenTheClearButtonAppears) {
     EXPECT_EQ(number->geometry(), box) << text;
     EXPECT_EQ(item->x(), item_x) << text;
   }
+}
+
+// A right-click below the rows opens the menu for export and print; delete waits for
+// an entry to be chosen.
+TEST(LedgerPage, ARightClickBelowTheRowsOffersExportAndPrint) {
+  TestApp app;
+  const qint64 a = InsertLedgerRow(app.ctx().db, "收入", 1);
+  LedgerFixture f(app);
+  f.Page();
+  f.owner.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.owner));
+  QMenu* menu = f.menus.value(kLedgerMenu);
+  QWidget* viewport = f.G().BodyView()->viewport();
+  const QPoint below_rows(viewport->width() / 2, viewport->height() - 10);
+  ASSERT_EQ(f.G().HitTest(viewport->mapTo(&f.G(), below_rows)).first, -1);
+  QTest::mouseClick(viewport, Qt::RightButton, {}, below_rows);
+  EXPECT_TRUE(menu->isVisible());
+  menu->hide();
+  EXPECT_FALSE(f.Item("删 除 数 据")->isEnabled());
+  EXPECT_TRUE(f.Item("导出Excel")->isEnabled());
+  f.Item("删 除 数 据")->trigger();  // nothing chosen: nothing asked
+  EXPECT_TRUE(app.prompter.Prompts().empty());
+  ASSERT_EQ(f.Page().PrepareMenuFor(f.RowOf(a), 3), menu);
+  EXPECT_TRUE(f.Item("删 除 数 据")->isEnabled());
 }
