@@ -1,8 +1,10 @@
 #include "app/MainWindow.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QGraphicsView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -88,6 +90,7 @@ MainWindow::MainWindow(AppContext& ctx, MainWindowParts parts, QWidget* parent)
   outer->addLayout(body, 1);
   setCentralWidget(central);
   notice_ = new NoticePopup(central);
+  notice_->SetArea([this] { return NoticeArea(); });
 
   information_->setText(InformationLine(ctx_.session.UserName(), ctx_.clock.Now().date()));
   ConnectOwnMenuItems();
@@ -234,6 +237,7 @@ void MainWindow::ShowPage(int page_index) {
   }
   stack_->setCurrentIndex(page_index);
   navigation_->SetCurrentItem(ItemOfPage(page_index));
+  notice_->Replace();
   if (page_index == kChartsPage && parts_.recompute_charts) parts_.recompute_charts(pages_[slot]);
 }
 
@@ -273,6 +277,27 @@ void MainWindow::ShowNotice(const QString& title, const QString& text) {
     return;
   }
   notice_->Show(title, text);
+}
+
+QRect MainWindow::NoticeArea() const {
+  // Over the shown page's list (or chart), never over its boxes and buttons: the list
+  // is the largest view on the page; the lowest of equals.
+  const QWidget* page = Page(CurrentPage());
+  if (!page || !page->isVisible()) return {};
+  QWidget* central = centralWidget();
+  const QRect shown(page->mapTo(central, QPoint(0, 0)), page->size());
+  QRect best;
+  const auto consider = [&](const QAbstractScrollArea* view) {
+    const QWidget* viewport = view->viewport();
+    if (!viewport->isVisible()) return;
+    // Only the part in sight: a page that scrolls may hold a view partly outside it.
+    const QRect r = QRect(viewport->mapTo(central, QPoint(0, 0)), viewport->size()) & shown;
+    const qint64 area = qint64(r.width()) * r.height(), best_area = qint64(best.width()) * best.height();
+    if (area > best_area || (area == best_area && r.top() > best.top())) best = r;
+  };
+  for (const QAbstractItemView* view : page->findChildren<QAbstractItemView*>()) consider(view);
+  for (const QGraphicsView* view : page->findChildren<QGraphicsView*>()) consider(view);
+  return best.isEmpty() ? shown : best;
 }
 
 void MainWindow::ShowHelp(const QString& section) {

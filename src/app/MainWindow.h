@@ -134,6 +134,8 @@ class MainWindow : public QMainWindow {
   void ConnectOwnMenuItems();
   void CreateTrayIcon();
   QWidget* MakePlaceholder(int page_index, QWidget* host) const;
+  // Where an in-window notice lies, in the central widget's coordinates.
+  QRect NoticeArea() const;
   void OpenUserManagement();
 
   AppContext& ctx_;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace hemulu {
 
@@ -69,10 +70,17 @@ void NoticePopup::hideEvent(QHideEvent* event) {
   QFrame::hideEvent(event);
 }
 
+void NoticePopup::Replace() {
+  if (isVisible()) PlaceInCorner();
+}
+
 void NoticePopup::PlaceInCorner() {
   const QWidget* host = parentWidget();
   const int margin = 16;
-  move(host->width() - width() - margin, host->height() - height() - margin);
+  QRect area = area_ ? area_() : QRect();
+  if (area.isEmpty()) area = host->rect();
+  move(std::max(area.left(), area.right() + 1 - width() - margin),
+       std::max(area.top(), area.bottom() + 1 - height() - margin));
 }
 
 }  // namespace hemulu

@@ -4,6 +4,7 @@
 // for the page under it: clicks pass through, and a click on it also closes it.
 
 #include <QFrame>
+#include <functional>
 
 class QLabel;
 class QTimer;
@@ -16,6 +17,11 @@ class NoticePopup : public QFrame {
   // Sits in the lower right corner of `host` and follows its size.
   explicit NoticePopup(QWidget* host);
   void Show(const QString& title, const QString& text);
+  // Where the notice may lie instead, in the host's coordinates: it sits in that
+  // rectangle's lower right corner. An empty rectangle means the host's corner.
+  void SetArea(std::function<QRect()> area) { area_ = std::move(area); }
+  // Places a shown notice again, after what lies under it has changed.
+  void Replace();
 
   static constexpr int kShowMs = 5000;
 
@@ -26,6 +32,7 @@ class NoticePopup : public QFrame {
  private:
   void PlaceInCorner();
   bool watching_clicks_ = false;
+  std::function<QRect()> area_;
 
   QLabel* title_;
   QLabel* text_;

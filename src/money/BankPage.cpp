@@ -41,6 +41,7 @@ BankPage::BankPage(AppContext& ctx, QMenu* menu, QWidget* parent) : QWidget(pare
     if (QMenu* m = PrepareMenuFor(row < 0 ? grid_->FixedRows() : row, 2)) m->popup(pos);
   });
   ConnectMenu();
+  BindInsertKey(this, CommandAction(menu_, BankCommand::New));
   SetUpBankDetail();
 }
 
@@ -145,8 +146,11 @@ QMenu* BankPage::PrepareMenuFor(int row, int col) {
   selected_id_.clear();
   selected_row_ = row;
   if (row >= 0 && col >= 0) grid_->SetFocusCell(row, col);
-  if (row < grid_->FixedRows() || col < 1 || row >= grid_->Rows()) return nullptr;
-  selected_id_ = grid_->CellText(row, kBankIdCol);
+  if (row >= 0 && row < grid_->FixedRows()) return nullptr;
+  // Beside or below the rows there is no movement, but the menu still offers what needs
+  // none: on an empty list that is where a shop records its first movement.
+  const bool on_row = row >= grid_->FixedRows() && row < grid_->Rows() && col >= 1;
+  if (on_row) selected_id_ = grid_->CellText(row, kBankIdCol);
   if (view_ == View::Summary) return nullptr;
   const bool movement = IdOfText(selected_id_) > 0;
   for (BankCommand command : {BankCommand::Edit, BankCommand::Delete})
@@ -199,6 +203,11 @@ void BankPage::ChangeBankMovement() {
 void BankPage::DeleteBankMovement() {
   const qint64 id = IdOfText(selected_id_);
   if (id <= 0) return;
+  if (!ctx_.session.IsSuperAdministrator()) {
+    // The logic refuses an operator; no question is asked first.
+    if (auto refused = hemulu::DeleteBankMovement(ctx_, id); !refused) ShowMoneyError(ctx_, refused.error());
+    return;
+  }
   if (ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
                             QStringLiteral("警告！"))) {
     if (auto done = hemulu::DeleteBankMovement(ctx_, id); !done) ShowMoneyError(ctx_, done.error());

@@ -44,7 +44,8 @@ class BankPage : public QWidget {
   void Print();
 
   // Chooses the row as a right-click does and sets the menu's items; nullptr when no
-  // menu is offered (the summary view, or outside the rows).
+  // menu is offered (the summary view, or the header row). Beside or below the rows
+  // (row or column -1) the menu offers no movement to change or delete.
   QMenu* PrepareMenuFor(int row, int col);
   // A double-click on a cell.
   void ActivateCell(int row, int col);

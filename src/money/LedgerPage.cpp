@@ -242,10 +242,15 @@ QMenu* LedgerPage::PrepareMenuFor(int row, int col) {
   selected_id_.clear();
   selected_row_ = row;
   if (row >= 0 && col >= 0) grid_->SetFocusCell(row, col);
-  if (row < grid_->FixedRows() || col < 2 || row >= grid_->Rows()) return nullptr;
-  selected_id_ = grid_->CellText(row, kLedgerIdCol);
-  // The totals row has no ID, so it offers no menu.
-  if (IdOfText(selected_id_) <= 0) return nullptr;
+  // Below the last row (or beside the columns) the menu offers what needs no entry.
+  const bool no_row = row < 0 || col < 0;
+  if (!no_row) {
+    if (row < grid_->FixedRows() || col < 2 || row >= grid_->Rows()) return nullptr;
+    selected_id_ = grid_->CellText(row, kLedgerIdCol);
+    // The totals row has no ID, so it offers no menu.
+    if (IdOfText(selected_id_) <= 0) return nullptr;
+  }
+  if (QAction* a = CommandAction(menu_, LedgerCommand::Delete)) a->setEnabled(!no_row);
   return menu_;
 }
 

@@ -36,7 +36,8 @@ class LedgerPage : public QWidget {
   void ExportToSpreadsheet();
   void Print();
   // Chooses the row as a right-click does; returns the menu to pop up, or nullptr when
-  // the row holds no entry.
+  // the row holds no entry. Below the rows (row or column -1) the menu comes without
+  // the delete command.
   QMenu* PrepareMenuFor(int row, int col);
 
   Grid* LedgerGrid() const { return grid_; }

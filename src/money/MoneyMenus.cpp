@@ -9,13 +9,14 @@ const std::vector<MenuItem<LedgerCommand>>& LedgerMenuItems() {
   return items;
 }
 
-// Deleting a movement is refused to operators by the logic; the item stays in sight.
+// Deleting a movement is for 超级管理员 only, as in the ledger: an operator is not
+// offered the item (and the logic refuses the command as well).
 const std::vector<MenuItem<BankCommand>>& BankMenuItems() {
   using enum BankCommand;
   static const std::vector<MenuItem<BankCommand>> items = {
-      {"新建存取", New},     {"修改存取", Edit},       {"删除存取", Delete}, {kMenuSeparator},
-      {"存取细节", Details}, {"存取汇总", Summary},    {kMenuSeparator},     {"导出Excel", Export},
-      {"打印", Print}};
+      {"新建存取", New},     {"修改存取", Edit},    {"删除存取", Delete, kSuperOnly},
+      {kMenuSeparator},      {"存取细节", Details}, {"存取汇总", Summary},
+      {kMenuSeparator},      {"导出Excel", Export}, {"打印", Print}};
   return items;
 }
 

@@ -65,7 +65,9 @@ BarChartView::BarChartView(const QString& object_name, const QString& title, con
 
   view_ = new QChartView(chart_, this);
   view_->setRenderHint(QPainter::Antialiasing);
-  view_->setMinimumHeight(240);
+  // Low enough for both charts of the charts page and their tables to fit the smallest
+  // main window (1240 x 690) without scrolling; a taller window gives them the rest.
+  view_->setMinimumHeight(200);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(view_);

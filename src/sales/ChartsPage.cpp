@@ -122,9 +122,10 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
   daily_bar->addWidget(daily_profit);
   daily_bar->addStretch(1);
 
-  // Below this size the labels of 31 bars no longer fit: a small window scrolls instead.
+  // Below this width the labels of 31 bars no longer fit: a narrow window scrolls instead.
+  // The height is what the two charts' least height and the bars and tables need.
   auto* content = new QWidget;
-  content->setMinimumSize(860, 720);
+  content->setMinimumWidth(860);
   auto* scroll = new QScrollArea(this);
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);

@@ -63,6 +63,15 @@ SaleWindow::SaleWindow(AppContext& ctx, const SaleGoods& goods, QWidget* owner)
   setWindowTitle(QStringLiteral("商品销售"));
   BuildControls();
   FillFrom(goods);
+  // Watched only now: filling the window is no change of the user's.
+  const auto changed = [this] { changed_ = true; };
+  for (QLineEdit* box : {price_, discount_, quantity_, amount_, debt_, customer_number_, contact_, note_})
+    connect(box, &QLineEdit::textEdited, this, changed);
+  for (QComboBox* list : {customer_name_, address_}) {
+    connect(list->lineEdit(), &QLineEdit::textEdited, this, changed);
+    connect(list, &QComboBox::activated, this, changed);
+  }
+  connect(date_, &QDateEdit::dateChanged, this, changed);
 }
 
 void SaleWindow::BuildControls() {
@@ -213,6 +222,7 @@ void SaleWindow::OnDiscountChanged() {
 }
 
 void SaleWindow::StepDiscount(bool up) {
+  changed_ = true;
   const double d = DiscountStep(NumberValue(discount_->text()), up);
   const QSignalBlocker block(discount_);  // the price is set once, below
   discount_->setText(NumberText(d));
@@ -220,6 +230,7 @@ void SaleWindow::StepDiscount(bool up) {
 }
 
 void SaleWindow::StepQuantity(bool up) {
+  changed_ = true;
   const double q = QuantityStep(NumberValue(quantity_->text()), NumberValue(stock_->text()), up);
   const QSignalBlocker block(quantity_);
   quantity_->setText(NumberText(q));
@@ -238,6 +249,22 @@ bool SaleWindow::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QDialog::eventFilter(watched, event);
+}
+
+// A scanner's Enter right after the window opens sells at once, as "确认销售" does. Once
+// the user has changed a box, Enter moves on to the next box so that the sale is looked
+// over first; on "确认销售" (which clicks itself) and on the last box it sells.
+void SaleWindow::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (!enter || (event->modifiers() & ~Qt::KeypadModifier)) {
+    QDialog::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+  if (!changed_ || focusWidget() == note_ || focusWidget() == confirm_)
+    ConfirmSale();
+  else
+    focusNextChild();
 }
 
 void SaleWindow::showEvent(QShowEvent* event) {

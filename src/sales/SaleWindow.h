@@ -58,6 +58,7 @@ class SaleWindow final : public QDialog {
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildControls();
@@ -72,6 +73,9 @@ class SaleWindow final : public QDialog {
   AppContext& ctx_;
   qint64 goods_id_;
   bool placed_ = false;
+  // The user has changed a box since the window opened: Enter then walks on to the next
+  // box instead of selling at once.
+  bool changed_ = false;
   QLabel* name_ = nullptr;
   QLabel* model_ = nullptr;
   QLabel* code_ = nullptr;

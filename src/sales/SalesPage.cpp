@@ -180,9 +180,16 @@ QMenu* SalesPage::PrepareMenuFor(int row, int col) {
   current_id_.clear();
   if (row >= 0 && col >= 0) grid_->SetFocusCell(row, col);
   current_row_ = row;
-  if (row < grid_->FixedRows() || col < 2 || row >= grid_->Rows()) return nullptr;
-  current_id_ = grid_->CellText(row, kSaleIdCol);
-  return IsSaleId(current_id_) ? menu_ : nullptr;
+  // Below the last row (or beside the columns) the menu offers what needs no sale.
+  const bool no_row = row < 0 || col < 0;
+  if (!no_row) {
+    if (row < grid_->FixedRows() || col < 2 || row >= grid_->Rows()) return nullptr;
+    current_id_ = grid_->CellText(row, kSaleIdCol);
+    if (!IsSaleId(current_id_)) return nullptr;
+  }
+  for (SalesCommand command : {SalesCommand::Edit, SalesCommand::Delete, SalesCommand::PrintReceipt})
+    if (QAction* a = CommandAction(menu_, command)) a->setEnabled(!no_row);
+  return menu_;
 }
 
 void SalesPage::OpenEdit() {

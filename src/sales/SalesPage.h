@@ -44,6 +44,7 @@ class SalesPage : public QWidget {
   // A double-click (or Enter) on a cell: opens the edit window for a sale row.
   void ActivateCell(int row, int col);
   // Chooses a cell as a right-click does; the menu when it is a sale row, else nullptr.
+  // Below the rows (row or column -1) the menu comes without the commands of a sale.
   QMenu* PrepareMenuFor(int row, int col);
 
   // The pop-up menu's commands.

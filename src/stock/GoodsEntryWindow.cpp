@@ -144,6 +144,11 @@ void GoodsEntryWindow::BuildControls() {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addLayout(buttons);
+  // Tab goes down the form as it reads; the number boxes were made after the supplier
+  // and the note, and Tab from the date jumped to the supplier.
+  QWidget* const order[] = {category_, name_, model_, code_, date_, buy_price_, quantity_, sell_price_,
+                            supplier_, note_, save_, clear_};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(save_, &QPushButton::clicked, this, &GoodsEntryWindow::Save);
   connect(clear_, &QPushButton::clicked, this, &GoodsEntryWindow::ClearBoxes);

@@ -47,6 +47,7 @@ StockPage::StockPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection, St
     if (QMenu* m = PrepareMenuFor(row, col)) m->popup(pos);
   });
   ConnectMenu();
+  BindInsertKey(this, CommandItem(StockCommand::NewGoods));
 
   // The stored warning quantity, shown as the whole number the marking uses.
   warning_quantity_ = StoredWarningQuantity(ctx_.settings);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,8 +20,76 @@ class FormDateEdit final : public QDateEdit {
 
  protected:
   // QDateEdit spends Tab on moving from year to month to day, so a user tabbing
-  // through a form typed the next box's figures into the date.
-  bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+  // through a form typed the next box's figures into the date. Only the Tab keys leave
+  // the box: QDateEdit also moves on to the next section through focusNextPrevChild
+  // while the user types a date, and that must stay inside the box.
+  bool event(QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+          (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+        const bool back = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
+        QWidget::focusNextPrevChild(!back);
+        event->accept();
+        return true;
+      }
+    }
+    return QDateEdit::event(event);
+  }
+
+  // A full section moves the cursor on by itself ("2026" goes on to the month), and
+  // QDateEdit takes the separator typed next as one more move, past the month. The user
+  // typing "2026-12-05" means one move: the separator after a section typed full is
+  // swallowed.
+  void keyPressEvent(QKeyEvent* event) override {
+    const QString text = event->text();
+    const bool separator = text.size() == 1 && !text[0].isLetterOrNumber() && !text[0].isSpace() &&
+                           displayFormat().contains(text[0]);
+    if (separator && moved_on_by_typing_) {
+      moved_on_by_typing_ = false;
+      event->accept();
+      return;
+    }
+    const Section before = currentSection();
+    QDateEdit::keyPressEvent(event);
+    moved_on_by_typing_ = !separator && text.size() == 1 && text[0].isDigit() && currentSection() != before;
+  }
+
+  void focusInEvent(QFocusEvent* event) override {
+    moved_on_by_typing_ = false;
+    QDateEdit::focusInEvent(event);
+  }
+
+ private:
+  bool moved_on_by_typing_ = false;
+};
+
+// A search box whose clear button takes its room whether it shows or not: the button
+// comes with the first typed character and goes when the box is emptied, and a box that
+// grew and shrank with it pushed every control to its right to and fro.
+class SearchBox final : public QLineEdit {
+ public:
+  explicit SearchBox(QWidget* parent) : QLineEdit(parent) {
+    setClearButtonEnabled(true);
+    // The button's room, measured once: the style's metrics, whatever the font. (Signals
+    // stay on: the button follows the box's own textChanged; nothing else is connected yet.)
+    const int without = QLineEdit::sizeHint().width();
+    setText(QStringLiteral("x"));
+    button_room_ = std::max(0, QLineEdit::sizeHint().width() - without);
+    clear();
+  }
+
+  QSize sizeHint() const override { return WithButtonRoom(QLineEdit::sizeHint()); }
+  QSize minimumSizeHint() const override { return WithButtonRoom(QLineEdit::minimumSizeHint()); }
+
+ private:
+  // An empty box leaves the button out of its own size.
+  QSize WithButtonRoom(QSize size) const {
+    if (text().isEmpty()) size.rwidth() += button_room_;
+    return size;
+  }
+
+  int button_room_ = 0;
 };
 
 }  // namespace
@@ -53,8 +122,8 @@ QLineEdit* NamedLineEdit(const QString& name, QWidget* parent) {
 }
 
 QLineEdit* SearchLineEdit(const QString& name, QWidget* parent) {
-  QLineEdit* box = NamedLineEdit(name, parent);
-  box->setClearButtonEnabled(true);
+  auto* box = new SearchBox(parent);
+  box->setObjectName(name);
   return box;
 }
 

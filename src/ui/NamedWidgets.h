@@ -26,7 +26,8 @@ QComboBox* SearchList(const QString& name, QWidget* parent);
 QLineEdit* NamedLineEdit(const QString& name, QWidget* parent);
 // A search bar's text box: a click on its clear button empties it (and so searches).
 QLineEdit* SearchLineEdit(const QString& name, QWidget* parent);
-// A date with a calendar; Tab leaves it for the next control, as in every other box,
+// A date with a calendar; Tab and Shift+Tab leave it for the next or previous control, as
+// in every other box, while typing a date moves on from year to month to day inside it,
 // and the arrow keys move between its year, month and day.
 QDateEdit* NamedDateEdit(const QString& name, const QDate& date, QWidget* parent);
 QPushButton* NamedButton(const QString& caption, const QString& name, QWidget* parent);

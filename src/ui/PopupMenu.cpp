@@ -1,5 +1,7 @@
 #include "ui/PopupMenu.h"
 
+#include <QShortcut>
+
 namespace hemulu::detail {
 
 namespace {
@@ -48,3 +50,19 @@ QAction* FindCommand(const QMenu* menu, int command) {
 }
 
 }  // namespace hemulu::detail
+
+namespace hemulu {
+
+void BindInsertKey(QWidget* page, QAction* action) {
+  if (!action) return;
+  // Shown in the menu only: a shortcut of a hidden menu never fires, and the page's
+  // own shortcut below is live only while the page is visible.
+  action->setShortcut(QKeySequence(Qt::Key_Insert));
+  action->setShortcutContext(Qt::WidgetShortcut);
+  auto* key = new QShortcut(QKeySequence(Qt::Key_Insert), page);
+  QObject::connect(key, &QShortcut::activated, action, [action] {
+    if (action->isEnabled() && action->isVisible()) action->trigger();
+  });
+}
+
+}  // namespace hemulu

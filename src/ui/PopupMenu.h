@@ -83,4 +83,8 @@ void OnCommand(const QMenu* menu, Command command, QObject* receiver, std::funct
     QObject::connect(action, &QAction::triggered, receiver, [run = std::move(run)] { run(); });
 }
 
+// The page's "new" command on the Insert key: while `page` shows in its window, Insert
+// triggers `action` (nothing when it is null or disabled), and the menu item names the key.
+void BindInsertKey(QWidget* page, QAction* action);
+
 }  // namespace hemulu

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -16,6 +18,7 @@
 #include "admin/DatabaseMaintenance.h"
 #include "app/MainMenus.h"
 #include "app/MainWindow.h"
+#include "app/NoticePopup.h"
 #include "app/Program.h"
 #include "lists/Grid.h"
 #include "money/BankMovementWindow.h"
@@ -173,4 +176,41 @@ TEST(Program, AfterARestoreWithoutTheLoggedInAccountTheLoginWindowComesBack) {
   EXPECT_EQ(app.ctx().session.UserName(), QStringLiteral("超级管理员"));
   program.Main()->close();
   EXPECT_EQ(finished.count(), 1);
+}
+
+// A notice stays five seconds: it lies over the shown page's list or chart, never over a
+// box or button the user may want meanwhile (the sales page's search boxes were hidden
+// under it), on every page and at the smallest window size as at a larger one.
+TEST(ProgramParts, NoticesCoverNoControlOfAnyPage) {
+  TestApp app;
+  InsertGoods(app.ctx().db, GoodsRow{});
+  MainWindow window(app.ctx(), ProgramParts(app.ctx()));
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  auto* notice = window.findChild<NoticePopup*>();
+  ASSERT_NE(notice, nullptr);
+  const QString text = QStringLiteral("已导出到 ") + app.FilePath(QStringLiteral("销售明细.xlsx"));
+  for (QSize size : {QSize(1240, 690), QSize(1600, 900)}) {
+    window.resize(size);
+    for (int page = 0; page < kPageCount; ++page) {
+      SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << " page " << page);
+      window.ShowPage(page);
+      QApplication::processEvents();
+      window.ShowNotice(QStringLiteral("提示"), text);
+      ASSERT_TRUE(notice->isVisible());
+      const QRect shown(notice->mapToGlobal(QPoint(0, 0)), notice->size());
+      EXPECT_TRUE(QRect(window.mapToGlobal(QPoint(0, 0)), window.size()).contains(shown));
+      int controls = 0;
+      for (QWidget* w : window.findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) ||
+                             qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractSpinBox*>(w);
+        if (!control || !w->isVisible() || notice->isAncestorOf(w)) continue;
+        ++controls;
+        const QRect r(w->mapToGlobal(QPoint(0, 0)), w->size());
+        EXPECT_FALSE(shown.intersects(r)) << w->objectName().toStdString() << " " << w->metaObject()->className();
+      }
+      EXPECT_GT(controls, 10);
+      notice->hide();
+    }
+  }
 }

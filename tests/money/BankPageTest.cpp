@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 
 #include "MoneyTestSupport.h"
@@ -242,14 +244,18 @@ TEST(BankPage, DeleteAsksRefusesOperatorsAndReloads) {
   EXPECT_EQ(CountRows(app.ctx().db, "bank"), 0);
   EXPECT_EQ(f.DataRows(), 0);
 
+  // An operator is not offered the item, as in the ledger; the command itself refuses
+  // without asking first.
   TestApp op(QStringLiteral("小王"));
   const qint64 kept = InsertBankRow(op.ctx().db, "工商银行", "甲", "存款", 5);
   BankFixture g(op);
-  g.Page().PrepareMenuFor(g.RowOf(kept), 3);
-  op.prompter.AnswerConfirm(true);
+  ASSERT_EQ(g.Page().PrepareMenuFor(g.RowOf(kept), 3), g.menus.value(kBankMenu));
+  EXPECT_FALSE(g.Item("删除存取")->isVisible());
+  EXPECT_TRUE(g.Item("修改存取")->isVisible());
   op.prompter.ExpectMessage("对不起，只有超级管理员才能删除记录。");
-  g.Item("删除存取")->trigger();
-  EXPECT_EQ(op.prompter.Messages(), std::vector<QString>{"对不起，只有超级管理员才能删除记录。"});
+  g.Page().DeleteBankMovement();
+  ASSERT_EQ(op.prompter.Prompts().size(), 1u);
+  EXPECT_EQ(op.prompter.Prompts()[0].kind, Prompt::Kind::Message);
   EXPECT_EQ(CountRows(op.ctx().db, "bank"), 1);
 
   g.Page().PrepareMenuFor(g.RowOf(kept), 3);
@@ -274,4 +280,47 @@ TEST(BankPage, WithoutADatabaseTheViewsStayEmptyAndSaySoOnce) {
   app.prompter.ExpectMessage("打开数据库失败！");
   w.Save();
   EXPECT_TRUE(app.notifier.notices.empty());
+}
+
+// An empty page is where a new shop starts: a right-click anywhere in the list, below
+// its single empty row too, opens the menu with 新建存取, and so does nothing else but
+// Insert (the item names the key).
+TEST(BankPage, AnEmptyListOffersNewMovementByRightClickAndInsert) {
+  TestApp app;
+  BankFixture f(app);
+  f.owner.resize(1000, 500);
+  f.Page();
+  f.owner.show();
+  f.owner.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f.owner));
+  QMenu* menu = f.menus.value(kBankMenu);
+  QWidget* viewport = f.G().BodyView()->viewport();
+  const QPoint below_rows(viewport->width() / 2, viewport->height() - 10);
+  ASSERT_EQ(f.G().HitTest(viewport->mapTo(&f.G(), below_rows)).first, -1);
+  QTest::mouseClick(viewport, Qt::RightButton, {}, below_rows);
+  EXPECT_TRUE(menu->isVisible());
+  menu->hide();
+  EXPECT_TRUE(f.Item("新建存取")->isEnabled());
+  EXPECT_FALSE(f.Item("修改存取")->isEnabled());
+  EXPECT_FALSE(f.Item("删除存取")->isEnabled());
+  EXPECT_EQ(f.Item("新建存取")->shortcut(), QKeySequence(Qt::Key_Insert));
+  // Below the rows nothing is chosen: a movement chosen before is no longer the target.
+  const qint64 id = InsertBankRow(app.ctx().db, "工商银行", "甲", "存款", 5);
+  f.Page().FillBankList();
+  ASSERT_NE(f.Page().PrepareMenuFor(f.RowOf(id), 2), nullptr);
+  EXPECT_TRUE(f.Item("删除存取")->isEnabled());
+  QTest::mouseClick(viewport, Qt::RightButton, {}, below_rows);
+  menu->hide();
+  EXPECT_EQ(f.Page().SelectedId(), "");
+  EXPECT_FALSE(f.Item("删除存取")->isEnabled());
+
+  EXPECT_EQ(f.Page().NewWindow(), nullptr);
+  QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &f.owner, Qt::Key_Insert);
+  ASSERT_NE(f.Page().NewWindow(), nullptr);
+  EXPECT_TRUE(f.Page().NewWindow()->isVisible());
+  f.Page().NewWindow()->close();
+
+  // The summary view still offers no menu.
+  f.Page().ShowBankSummary();
+  EXPECT_EQ(f.Page().PrepareMenuFor(-1, -1), nullptr);
 }

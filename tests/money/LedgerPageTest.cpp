@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QLayout>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QPdfWriter>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTableView>
 #include <QTest>
 
 #include "MoneyTestSupport.h"
@@ -313,4 +316,55 @@ TEST(LedgerPage, WithoutADatabaseEachActionSaysSoOnceAndTheListStaysEmpty) {
   f.Page().RecordIncome();
   EXPECT_EQ(f.Find<QLineEdit>("收入金额框")->text(), "5");
   EXPECT_TRUE(app.notifier.notices.empty());
+}
+
+// The number box's clear button appears with the first typed character: the box keeps
+// its room for it from the start, so nothing to its right moves while the user searches.
+TEST(LedgerPage, TheSearchBarDoesNotShiftWhenTheClearButtonAppears) {
+  TestApp app;
+  LedgerFixture f(app);
+  f.owner.resize(1300, 600);
+  f.Page();
+  f.owner.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.owner));
+  auto* number = f.Find<QLineEdit>("其他编号查询框");
+  auto* item = f.Find<QComboBox>("其他项目查询框");
+  const auto settle = [&] {
+    number->parentWidget()->layout()->activate();
+    QApplication::processEvents();
+  };
+  settle();
+  const QRect box = number->geometry();
+  const int item_x = item->x();
+  for (const char* text : {"1", "", "20261208"}) {
+    number->setFocus();
+    number->setText(QString::fromUtf8(text));
+    settle();
+    EXPECT_EQ(number->geometry(), box) << text;
+    EXPECT_EQ(item->x(), item_x) << text;
+  }
+}
+
+// A right-click below the rows opens the menu for export and print; delete waits for
+// an entry to be chosen.
+TEST(LedgerPage, ARightClickBelowTheRowsOffersExportAndPrint) {
+  TestApp app;
+  const qint64 a = InsertLedgerRow(app.ctx().db, "收入", 1);
+  LedgerFixture f(app);
+  f.Page();
+  f.owner.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.owner));
+  QMenu* menu = f.menus.value(kLedgerMenu);
+  QWidget* viewport = f.G().BodyView()->viewport();
+  const QPoint below_rows(viewport->width() / 2, viewport->height() - 10);
+  ASSERT_EQ(f.G().HitTest(viewport->mapTo(&f.G(), below_rows)).first, -1);
+  QTest::mouseClick(viewport, Qt::RightButton, {}, below_rows);
+  EXPECT_TRUE(menu->isVisible());
+  menu->hide();
+  EXPECT_FALSE(f.Item("删 除 数 据")->isEnabled());
+  EXPECT_TRUE(f.Item("导出Excel")->isEnabled());
+  f.Item("删 除 数 据")->trigger();  // nothing chosen: nothing asked
+  EXPECT_TRUE(app.prompter.Prompts().empty());
+  ASSERT_EQ(f.Page().PrepareMenuFor(f.RowOf(a), 3), menu);
+  EXPECT_TRUE(f.Item("删 除 数 据")->isEnabled());
 }

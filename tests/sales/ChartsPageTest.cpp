@@ -9,6 +9,8 @@
 #include <QHeaderView>
 #include <QFile>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 
@@ -251,3 +253,28 @@ TEST(ChartsPage, AMissingDatabaseIsSaidOncePerShowingAndTheChartsStay) {
 }
 
 }  // namespace
+
+// At the smallest main window the page is laid out for, both charts and both figure
+// tables are in sight at once: nothing scrolls, the daily table is not below the fold.
+TEST(ChartsPage, FitsTheSmallestMainWindowWithoutScrolling) {
+  TestApp app;
+  MainWindow window(app.ctx(), ProgramParts(app.ctx()));
+  window.resize(1240, 690);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  window.Navigation()->Item(kChartsItem)->click();
+  QApplication::processEvents();
+  QWidget* page = window.Page(kChartsPage);
+  ASSERT_NE(page, nullptr);
+  const QRect shown(page->mapToGlobal(QPoint(0, 0)), page->size());
+  for (const char* name : {"月销售统计表格", "日销售统计表格", "月销售统计柱状图控件", "日销售统计柱状图控件"}) {
+    auto* w = page->findChild<QWidget*>(QString::fromUtf8(name));
+    ASSERT_NE(w, nullptr) << name;
+    const QRect r(w->mapToGlobal(QPoint(0, 0)), w->size());
+    EXPECT_TRUE(shown.contains(r)) << name;
+    EXPECT_GE(r.height(), 40) << name;
+  }
+  auto* scroll = page->findChild<QScrollArea*>();
+  ASSERT_NE(scroll, nullptr);
+  EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0);
+}

@@ -146,6 +146,64 @@ TEST(SaleWindow, ConfirmRecordsNotifiesAndCloses) {
   EXPECT_EQ(st->Text(1), "老王");
 }
 
+// Enter straight after the window opens sells (a scanner's code and Enter); once the
+// user has typed into a box, Enter walks on from box to box and sells only on the last
+// box or on "确认销售", so a changed price is not sold at quantity 1 unseen.
+TEST(SaleWindow, EnterSellsAtOnceOnlyUntilABoxIsChanged) {
+  TestApp app;
+  const auto enter = [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); };
+  const auto open = [&](WindowFixture& f) {
+    f.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.window));
+    ASSERT_TRUE(f.Box("实际零售价框")->hasFocus());
+  };
+  {
+    WindowFixture f(app, 10);
+    open(f);
+    enter();
+    EXPECT_EQ(CountRows(app.ctx().db, "sell"), 1);
+    EXPECT_EQ(app.notifier.notices.size(), 1u);
+  }
+  {
+    WindowFixture f(app, 10);
+    open(f);
+    f.Box("实际零售价框")->selectAll();
+    QTest::keyClicks(f.Box("实际零售价框"), "45");
+    enter();
+    EXPECT_EQ(CountRows(app.ctx().db, "sell"), 1);
+    EXPECT_TRUE(f.Box("打折框")->hasFocus());
+    enter();
+    EXPECT_TRUE(f.Box("销售数量框")->hasFocus());  // past the read-only stock
+    QTest::keyClick(f.Box("销售数量框"), Qt::Key_Backspace);
+    QTest::keyClicks(f.Box("销售数量框"), "2");
+    // On through the remaining boxes (the date's sections stay inside it) to 备注.
+    for (int i = 0; i < 20 && !f.Box("备注框")->hasFocus(); ++i) {
+      ASSERT_EQ(CountRows(app.ctx().db, "sell"), 1);
+      ASSERT_TRUE(f.window->isVisible());
+      enter();
+    }
+    ASSERT_TRUE(f.Box("备注框")->hasFocus());
+    EXPECT_EQ(CountRows(app.ctx().db, "sell"), 1);
+    enter();
+    EXPECT_EQ(CountRows(app.ctx().db, "sell"), 2);
+    auto st = app.ctx().db.Prepare("select 销售单价,销售数量 from sell order by ID desc");
+    ASSERT_TRUE(st->Step().value_or(false));
+    EXPECT_EQ(st->Double(0), 45);
+    EXPECT_EQ(st->Double(1), 2);
+  }
+  {
+    WindowFixture f(app, 10);
+    open(f);
+    f.Arrow("调节器2", true);  // the arrows change the quantity too
+    enter();
+    EXPECT_EQ(CountRows(app.ctx().db, "sell"), 2);
+    auto* confirm = f.window->findChild<QPushButton*>("按钮1");
+    confirm->setFocus();
+    enter();
+    EXPECT_EQ(CountRows(app.ctx().db, "sell"), 3);
+  }
+}
+
 TEST(SaleWindow, FailedFieldKeepsTheWindowAndItsValues) {
   TestApp app;
   WindowFixture f(app, 10);

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTableView>
 #include <QTest>
 
 #include "TestSupport.h"
@@ -357,4 +358,30 @@ TEST(ProgramParts, DoubleClickSellsAndRefreshesBothLists) {
   ASSERT_EQ(lg.Rows(), 4);
   EXPECT_EQ(lg.CellText(2, kSaleProfitCol), "30");
   EXPECT_TRUE(lg.CellForeColor(2, 5).isValid());
+}
+
+// A right-click below the rows opens the menu too, for what needs no sale (export,
+// print, the display settings); the commands of a sale are off until a sale is chosen.
+TEST(SalesPage, ARightClickBelowTheRowsOffersTheListCommands) {
+  TestApp app;
+  const qint64 a = AddSale(app.ctx().db, "甲", 20, 1);
+  PageFixture f(app);
+  f.Page();
+  f.owner.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.owner));
+  QMenu* menu = f.menus.value(kSalesMenu);
+  ASSERT_EQ(f.Page().PrepareMenuFor(f.RowOf(a), 3), menu);
+  EXPECT_TRUE(f.Item("删除数据")->isEnabled());
+  QWidget* viewport = f.G().BodyView()->viewport();
+  const QPoint below_rows(viewport->width() / 2, viewport->height() - 10);
+  ASSERT_EQ(f.G().HitTest(viewport->mapTo(&f.G(), below_rows)).first, -1);
+  QTest::mouseClick(viewport, Qt::RightButton, {}, below_rows);
+  EXPECT_TRUE(menu->isVisible());
+  menu->hide();
+  for (const char* item : {"修改数据", "删除数据", "小票打印"}) EXPECT_FALSE(f.Item(item)->isEnabled()) << item;
+  for (const char* item : {"输出Excel", "打印销售"}) EXPECT_TRUE(f.Item(item)->isEnabled()) << item;
+  f.Item("删除数据")->trigger();  // nothing chosen: nothing asked, nothing deleted
+  EXPECT_EQ(CountRows(app.ctx().db, "sell"), 1);
+  ASSERT_EQ(f.Page().PrepareMenuFor(f.RowOf(a), 3), menu);
+  EXPECT_TRUE(f.Item("修改数据")->isEnabled());
 }

@@ -234,6 +234,13 @@ TEST(GoodsEntryWindow, TabLeavesTheDateForTheNextBox) {
   EXPECT_FALSE(date->hasFocus());
   QWidget* next = QApplication::focusWidget();
   ASSERT_NE(next, nullptr);
+  // Down the form as it reads: the price, the quantity, the selling price, the supplier.
+  EXPECT_EQ(next->objectName(), "进货单价框");
+  for (const char* box : {"数量框", "销售单价框", "供货商框"}) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), box);
+  }
+  next->setFocus();
   QTest::keyClicks(next, "12");
   EXPECT_EQ(date->date(), before);
   // Shift+Tab comes back to it, and Shift+Tab again leaves it backwards.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -450,4 +451,26 @@ TEST(StockPage, ASettingThatCannotBeWrittenIsReportedOnce) {
   EXPECT_EQ(app.prompter.Prompts()[0].icon, MessageKind::Exclamation);
   // The page goes on with the typed value.
   EXPECT_EQ(f.Page().WarningQuantity(), 6);
+}
+
+// Insert starts a new goods entry while the page shows, as 商品入库 does; the item names
+// the key. A hidden page does not take the key.
+TEST(StockPage, InsertOpensTheNewGoodsEntry) {
+  TestApp app;
+  PageFixture f(app);
+  f.owner.resize(1200, 500);
+  f.Page();
+  f.owner.show();
+  f.owner.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f.owner));
+  EXPECT_EQ(f.Item("商品入库")->shortcut(), QKeySequence(Qt::Key_Insert));
+  f.Page().hide();
+  QTest::keyClick(&f.owner, Qt::Key_Insert);
+  EXPECT_EQ(f.Page().EntryWindow(), nullptr);
+  f.Page().show();
+  f.Page().findChild<QLineEdit*>("库管商品编码框")->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Insert);
+  ASSERT_NE(f.Page().EntryWindow(), nullptr);
+  EXPECT_EQ(f.Page().EntryWindow()->windowTitle(), "新建入库");
+  f.Page().EntryWindow()->close();
 }
