@@ -46,8 +46,10 @@ class NameOnlyIconProvider final : public QFileIconProvider {
     return icon(info.isDir() ? Folder : File);
   }
   QString type(const QFileInfo& info) const override {
-    if (!info.isFile()) return QFileIconProvider::type(info);  // drive, folder, link: no file read
+    if (info.isDir()) return QStringLiteral("文件夹");
+    if (!info.isFile()) return QFileIconProvider::type(info);  // drive, broken link: no file read
     const QMimeType mime = QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+    if (mime.isDefault()) return QStringLiteral("文件");
     return mime.comment().isEmpty() ? mime.name() : mime.comment();
   }
 };
