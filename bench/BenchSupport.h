@@ -22,7 +22,7 @@ class SilentPrompter final : public Prompter {
   void Message(const QString& text, const QString& caption, MessageKind kind) override;
   bool Confirm(const QString&, const QString&, ConfirmDefault) override { return true; }
   std::optional<QString> AskText(const QString&, const QString&, TextEcho) override { return std::nullopt; }
-  std::optional<QString> ChooseFolder(const QString&) override { return std::nullopt; }
+  std::optional<QString> ChooseFolder(const QString&, const QString&) override { return std::nullopt; }
 };
 
 class SilentNotifier final : public Notifier {

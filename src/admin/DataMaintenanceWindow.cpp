@@ -1,6 +1,7 @@
 #include "admin/DataMaintenanceWindow.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -132,7 +133,12 @@ void DataMaintenanceWindow::Failed(const QString& text, const MaintenanceError& 
 }
 
 void DataMaintenanceWindow::ChooseBackupFolder() {
-  const auto folder = ctx_.prompter.ChooseFolder(QStringLiteral("请选择要备份到的目录"));
+  // The browser opens where the backup goes: the box's folder, or the nearest one of it
+  // that exists.
+  QString start = QFileInfo(path_box_->text().trimmed()).absolutePath();
+  if (path_box_->text().trimmed().isEmpty()) start = QDir::homePath();
+  while (!QFileInfo(start).isDir() && !QDir(start).isRoot()) start = QFileInfo(start).absolutePath();
+  const auto folder = ctx_.prompter.ChooseFolder(QStringLiteral("请选择要备份到的目录"), start);
   if (!folder) return;  // the box keeps its path
   SetBackupPath(ProposedBackupPath(*folder));
 }
@@ -210,7 +216,7 @@ void DataMaintenanceWindow::Restore() {
   // Backups are usually where the last one was written.
   const QString folder = QFileInfo(path_box_->text().trimmed()).absolutePath();
   const auto file = ctx_.prompter.ChooseFile(QStringLiteral("请选择要恢复的备份数据库"), folder,
-                                             QStringLiteral("数据库备份 (*.db);;所有文件 (*)"));
+                                             QStringLiteral("数据库备份 (*.db *.db.before-restore);;所有文件 (*)"));
   if (!file) return;
   if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能进行恢复操作"),
                               QStringLiteral("恢复备份数据库")))

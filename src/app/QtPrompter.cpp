@@ -2,9 +2,14 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QPointer>
 #include <QPushButton>
 
 namespace hemulu {
@@ -28,7 +33,82 @@ QMessageBox::Icon IconOf(MessageKind kind) {
   return QMessageBox::NoIcon;
 }
 
+// Describes the files a dialog lists from their names and stat() alone. Qt's own provider
+// opens a file to read its first bytes when the name does not tell its type; opening and
+// closing data.db (or its -wal, -shm) drops every POSIX lock this process holds on it,
+// the engine's included, and another SQLite client then takes the database for unused
+// and deletes the -wal with committed sales in it.
+class NameOnlyIconProvider final : public QFileIconProvider {
+ public:
+  NameOnlyIconProvider() { setOptions(DontUseCustomDirectoryIcons); }
+  using QFileIconProvider::icon;
+  QIcon icon(const QFileInfo& info) const override {
+    if (info.isRoot()) return icon(Drive);
+    return icon(info.isDir() ? Folder : File);
+  }
+  QString type(const QFileInfo& info) const override {
+    if (info.isDir()) return QStringLiteral("文件夹");
+    if (!info.isFile()) return QFileIconProvider::type(info);  // drive, broken link: no file read
+    const QMimeType mime = QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+    if (mime.isDefault()) return QStringLiteral("文件");
+    return mime.comment().isEmpty() ? mime.name() : mime.comment();
+  }
+};
+
+// Gives every file model of a window the provider above as the window is polished and
+// shown, before its event loop runs the model's first listing. This reaches the models
+// Qt builds inside its own dialogs: the print dialog's output-file completer and the
+// file dialog its "..." button opens.
+class FileListingGuard final : public QObject {
+ public:
+  explicit FileListingGuard(QObject* parent) : QObject(parent) {}
+  QFileIconProvider* Provider() { return &provider_; }
+
+  void Guard(QWidget* window) {
+    if (auto* dialog = qobject_cast<QFileDialog*>(window)) {
+      if (dialog->iconProvider() != &provider_) dialog->setIconProvider(&provider_);
+      dialog->setOption(QFileDialog::DontUseCustomDirectoryIcons);
+    }
+    for (QFileSystemModel* model : window->findChildren<QFileSystemModel*>())
+      if (model->iconProvider() != &provider_) model->setIconProvider(&provider_);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if ((event->type() == QEvent::Polish || event->type() == QEvent::Show) && watched->isWidgetType()) {
+      auto* widget = static_cast<QWidget*>(watched);
+      if (widget->isWindow()) Guard(widget);
+    }
+    return false;
+  }
+
+ private:
+  NameOnlyIconProvider provider_;
+};
+
+// One guard for the process, living as long as the application object.
+FileListingGuard* ProcessGuard() {
+  static QPointer<FileListingGuard> guard;
+  if (!guard && qApp) {
+    guard = new FileListingGuard(qApp);
+    qApp->installEventFilter(guard);
+    // A platform's own file dialog (GTK's) lists in this process too and reads files to
+    // guess their types; Qt's own dialog is the one the guard can reach.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+  }
+  return guard;
+}
+
+// Our own file dialogs get the guard's provider at once, before their first listing.
+void PrepareFileDialog(QFileDialog& dialog) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::DontUseCustomDirectoryIcons);
+  if (FileListingGuard* guard = ProcessGuard()) guard->Guard(&dialog);
+}
+
 }  // namespace
+
+QtPrompter::QtPrompter() { ProcessGuard(); }
 
 QWidget* QtPrompter::DialogParent() {
   if (QWidget* modal = QApplication::activeModalWidget()) return modal;
@@ -64,16 +144,22 @@ std::optional<QString> QtPrompter::AskText(const QString& prompt, const QString&
   return dialog.textValue();
 }
 
-std::optional<QString> QtPrompter::ChooseFolder(const QString& title) {
-  const QString folder = QFileDialog::getExistingDirectory(DialogParent(), title);
-  if (folder.isEmpty()) return std::nullopt;
-  return folder;
+std::optional<QString> QtPrompter::ChooseFolder(const QString& title, const QString& folder) {
+  QFileDialog dialog(DialogParent(), title, folder);
+  PrepareFileDialog(dialog);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().constFirst();
 }
 
 std::optional<QString> QtPrompter::ChooseFile(const QString& title, const QString& folder, const QString& filter) {
-  const QString file = QFileDialog::getOpenFileName(DialogParent(), title, folder, filter);
-  if (file.isEmpty()) return std::nullopt;
-  return file;
+  QFileDialog dialog(DialogParent(), title, folder, filter);
+  PrepareFileDialog(dialog);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().constFirst();
 }
 
 }  // namespace hemulu

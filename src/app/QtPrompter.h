@@ -9,10 +9,15 @@ namespace hemulu {
 
 class QtPrompter final : public Prompter {
  public:
+  // Keeps every file dialog and file-name completer of the process (its own and the ones
+  // Qt opens itself, as the print dialog's) from opening the files they list: see
+  // QtPrompter.cpp.
+  QtPrompter();
+
   void Message(const QString& text, const QString& caption, MessageKind kind) override;
   bool Confirm(const QString& text, const QString& caption, ConfirmDefault default_button = ConfirmDefault::Ok) override;
   std::optional<QString> AskText(const QString& prompt, const QString& title, TextEcho echo = TextEcho::Shown) override;
-  std::optional<QString> ChooseFolder(const QString& title) override;
+  std::optional<QString> ChooseFolder(const QString& title, const QString& folder) override;
   std::optional<QString> ChooseFile(const QString& title, const QString& folder, const QString& filter) override;
 
  private:

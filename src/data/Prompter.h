@@ -30,8 +30,9 @@ class Prompter {
   virtual bool Confirm(const QString& text, const QString& caption, ConfirmDefault default_button = ConfirmDefault::Ok) = 0;
   // A one-line input box; nullopt when cancelled.
   virtual std::optional<QString> AskText(const QString& prompt, const QString& title, TextEcho echo = TextEcho::Shown) = 0;
-  // A folder browser; nullopt when cancelled.
-  virtual std::optional<QString> ChooseFolder(const QString& title) = 0;
+  // A folder browser opening in `folder` (the working folder when empty); nullopt when
+  // cancelled.
+  virtual std::optional<QString> ChooseFolder(const QString& title, const QString& folder) = 0;
   // A chooser of one existing file, opening in `folder`; `filter` as "名称 (*.db);;所有文件 (*)".
   // nullopt when cancelled, and from a prompter that has no chooser.
   virtual std::optional<QString> ChooseFile(const QString& /*title*/, const QString& /*folder*/,

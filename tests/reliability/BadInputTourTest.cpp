@@ -100,7 +100,7 @@ class TourPrompter final : public Prompter {
     answers.pop_front();
     return answer;
   }
-  std::optional<QString> ChooseFolder(const QString& title) override {
+  std::optional<QString> ChooseFolder(const QString& title, const QString&) override {
     ADD_FAILURE() << "unexpected folder browser: " << title.toStdString();
     return std::nullopt;
   }

@@ -20,7 +20,7 @@ class SilentPrompter final : public Prompter {
   }
   bool Confirm(const QString&, const QString&, ConfirmDefault) override { return false; }
   std::optional<QString> AskText(const QString&, const QString&, TextEcho) override { return std::nullopt; }
-  std::optional<QString> ChooseFolder(const QString&) override { return std::nullopt; }
+  std::optional<QString> ChooseFolder(const QString&, const QString&) override { return std::nullopt; }
 };
 
 class SilentNotifier final : public Notifier {

@@ -52,8 +52,8 @@ std::optional<QString> ScriptedPrompter::AskText(const QString& prompt, const QS
   return answer.given ? std::optional<QString>(answer.text) : std::nullopt;
 }
 
-std::optional<QString> ScriptedPrompter::ChooseFolder(const QString& title) {
-  prompts_.push_back({Prompt::Kind::ChooseFolder, title, title, MessageKind::Information});
+std::optional<QString> ScriptedPrompter::ChooseFolder(const QString& title, const QString& folder) {
+  prompts_.push_back({Prompt::Kind::ChooseFolder, title, folder, MessageKind::Information});
   if (folders_.empty()) {
     ADD_FAILURE() << "unexpected folder browser: " << title.toStdString();
     return std::nullopt;

@@ -21,7 +21,7 @@ namespace hemulu::test {
 struct Prompt {
   enum class Kind { Message, Confirm, AskText, ChooseFolder, ChooseFile } kind;
   QString text;
-  QString caption;
+  QString caption;  // a chooser's start folder
   MessageKind icon = MessageKind::Information;
   // Confirmations: the button Enter presses. Input boxes: whether typing is masked.
   ConfirmDefault default_button = ConfirmDefault::Ok;
@@ -38,7 +38,7 @@ class ScriptedPrompter final : public Prompter {
   void Message(const QString& text, const QString& caption, MessageKind kind) override;
   bool Confirm(const QString& text, const QString& caption, ConfirmDefault default_button = ConfirmDefault::Ok) override;
   std::optional<QString> AskText(const QString& prompt, const QString& title, TextEcho echo = TextEcho::Shown) override;
-  std::optional<QString> ChooseFolder(const QString& title) override;
+  std::optional<QString> ChooseFolder(const QString& title, const QString& folder) override;
   std::optional<QString> ChooseFile(const QString& title, const QString& folder, const QString& filter) override;
 
   void ExpectMessage(const QString& text) { expected_messages_.push_back(text); }
