@@ -131,6 +131,15 @@ double GridPrintDocument::TextWidth(int row, int col) const {
   return (grid_.CellFontBold(row, col) ? *bold_metrics_ : *metrics_).horizontalAdvance(text);
 }
 
+bool GridPrintDocument::IsCut(int row, int col) const {
+  const auto it = std::find(cols_.begin(), cols_.end(), col);
+  if (it == cols_.end()) return false;
+  const auto i = static_cast<std::size_t>(it - cols_.begin());
+  const double room = x_[i + 1] - x_[i] - 2 * kCellPadding;
+  const QString text = grid_.CellText(row, col);
+  return PrintedCellText(grid_.CellFontBold(row, col) ? *bold_metrics_ : *metrics_, text, room) != text;
+}
+
 void GridPrintDocument::LayOutColumns() {
   cols_.clear();
   x_.clear();

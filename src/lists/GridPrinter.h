@@ -55,6 +55,8 @@ class GridPrintDocument final : public PagedDocument {
   // Left edges of the printed columns and the right edge of the last, in page units.
   const std::vector<double>& ColumnEdges() const { return x_; }
   const std::vector<int>& PrintedColumns() const { return cols_; }
+  // Whether a grid cell's text is printed cut short (false for a column not printed).
+  bool IsCut(int row, int col) const;
   QPageLayout PageLayout() const override { return layout_; }
   void SetPageLayout(const QPageLayout& layout) override;
   int PageCount() const override { return pages_; }

@@ -263,9 +263,11 @@ std::optional<QString> SalesPage::ExportSales() {
   return path;
 }
 
-void SalesPage::PrintSales() {
-  PrintGrid(*grid_, {QStringLiteral("销售明细"), last_query_.scope, ctx_.clock.Now()}, ctx_.prompter, this);
+ListHeading SalesPage::PrintHeading() const {
+  return {QStringLiteral("销售明细"), last_query_.scope, ctx_.clock.Now()};
 }
+
+void SalesPage::PrintSales() { PrintGrid(*grid_, PrintHeading(), ctx_.prompter, this); }
 
 void SalesPage::ApplyDisplay() {
   std::vector<double> shares = SalesShares();
