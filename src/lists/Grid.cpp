@@ -220,8 +220,9 @@ int Grid::LastVisibleColumn() const {
 void Grid::FitLastColumn() {
   // An extended last column takes exactly the width the others leave in the view, not
   // its own share: shares of a frame a few pixels wider than the view would otherwise
-  // overflow it and bring up a needless scroll bar. When the others leave too little
-  // (the user widened them), it keeps its own width and the list scrolls.
+  // overflow it and bring up a needless scroll bar (the frame, the vertical scroll bar).
+  // When the others leave much less than its own width (the user widened them), it
+  // keeps its own width and the list scrolls.
   if (!header_->stretchLastSection() || header_->count() != Cols() || Cols() == 0) return;
   const int last = LastVisibleColumn();
   if (last < 0 || header_->isSectionHidden(last)) return;
@@ -230,7 +231,7 @@ void Grid::FitLastColumn() {
     if (!header_->isSectionHidden(c)) others += header_->sectionSize(c);
   const int rest = body_->viewport()->width() - others;
   const int own = std::max(columns_[last].width, header_->minimumSectionSize());
-  const int width = rest >= header_->minimumSectionSize() * 8 ? rest : own;
+  const int width = rest >= own / 2 ? rest : own;
   if (header_->sectionSize(last) == width) return;
   const bool applying = applying_widths_;
   applying_widths_ = true;
