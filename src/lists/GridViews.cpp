@@ -131,7 +131,8 @@ void GridHeader::paintEvent(QPaintEvent* event) {
 }
 
 void GridHeader::mousePressEvent(QMouseEvent* event) {
-  grid_.user_resizing_ = true;
+  // Only the left button drags an edge; the header grabs the mouse until its release.
+  grid_.user_resizing_ = event->button() == Qt::LeftButton;
   pressed_row_ = HeaderRowAt(event->position().toPoint().y());
   grid_.HandleMouse(QEvent::MouseButtonPress, event->button(), pressed_row_,
                     logicalIndexAt(event->position().toPoint()), event->globalPosition().toPoint());
