@@ -256,6 +256,15 @@ QString DateCellText(const QDateTime& value) {
   return DateCellText(DateParts{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()});
 }
 
+QString PeriodText(const QDate& first, const QDate& last) {
+  const auto day = [](const QDate& d) { return DateCellText(DateParts{d.year(), d.month(), d.day()}); };
+  return first == last ? day(first) : day(first) + QStringLiteral("至") + day(last);
+}
+
+QString SearchScope(const QString& what, const QString& text) {
+  return text.isEmpty() ? kAllRecordsScope : what + QStringLiteral("含“") + text + QStringLiteral("”");
+}
+
 std::optional<QDateTime> ParseDateCellText(const QString& text) {
   const auto d = ReadCellDate(text);
   if (!d) return std::nullopt;

@@ -52,6 +52,12 @@ std::optional<DateParts> ReadCellDate(QStringView text);
 std::size_t CellDateChars(const DateParts& parts, char16_t* out);
 QString DateCellText(const DateParts& parts);
 QString DateCellText(const QDateTime& value);
+// What a list covers, as its printed heading says it: one day "2026年10月5日", a period
+// "2026年10月1日至2026年10月31日" (one day when both are the same), a search
+// "商品编码含“007”", and every row.
+inline const QString kAllRecordsScope = QStringLiteral("全部记录");
+QString PeriodText(const QDate& first, const QDate& last);
+QString SearchScope(const QString& what, const QString& text);
 // The reverse of DateCellText; nullopt when the text is not such a date.
 std::optional<QDateTime> ParseDateCellText(const QString& text);
 // The cell form of a stored date text; the stored text as it is when it is not a date.

@@ -15,8 +15,12 @@ int ShareWidth(double share, int host_width) {
 
 void ApplyColumnShares(Grid& grid, int host_width, int first_col_width, const std::vector<double>& shares) {
   grid.SetColumnWidth(0, first_col_width);
-  for (int c = 1; c < grid.Cols() && c < static_cast<int>(shares.size()); ++c)
-    if (shares[c] >= 0) grid.SetColumnWidth(c, ShareWidth(shares[c], host_width));
+  for (int c = 1; c < grid.Cols() && c < static_cast<int>(shares.size()); ++c) {
+    if (shares[c] < 0) continue;
+    // A column the user has widened or narrowed keeps that width while it is shown.
+    const int user = shares[c] > 0 ? grid.UserColumnWidth(c) : 0;
+    grid.SetColumnWidth(c, user > 0 ? user : ShareWidth(shares[c], host_width));
+  }
 }
 
 ColumnShares::ColumnShares(Grid& grid, QWidget& host, int first_col_width, std::vector<double> shares)

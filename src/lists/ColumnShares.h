@@ -16,8 +16,10 @@ class Grid;
 int ShareWidth(double share, int host_width);
 
 // Sets the widths once: column 0 gets `first_col_width` pixels, column c ≥ 1 gets
-// shares[c] of `host_width` (shares[0] is not used). A negative share leaves the
-// column alone (the extending last column takes the rest). Locked hidden columns stay 0.
+// shares[c] of `host_width` (shares[0] is not used), or the width the user dragged it to
+// (Grid::UserColumnWidth) when it has one. A share of 0 hides the column; a negative
+// share leaves it alone (the extending last column takes the rest). Locked hidden
+// columns stay 0.
 void ApplyColumnShares(Grid& grid, int host_width, int first_col_width, const std::vector<double>& shares);
 
 // Keeps the shares applied: installed on the host frame, it re-applies them on every

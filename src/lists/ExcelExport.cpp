@@ -65,8 +65,8 @@ class Checked {
 
 class Writer {
  public:
-  Writer(const GridStore& store, const ExportPlan& plan)
-      : store_(store), plan_(plan), first_row_(plan.with_fixed_rows ? 0 : store.FixedRows()) {
+  Writer(const GridStore& store, const ExportPlan& plan, const Progress& progress)
+      : store_(store), plan_(plan), progress_(progress), first_row_(plan.with_fixed_rows ? 0 : store.FixedRows()) {
     sheet_col_.assign(static_cast<std::size_t>(store.Cols()), -1);
     for (std::size_t i = 0; i < plan.columns.size(); ++i) {
       const int c = plan.columns[i].col;
@@ -76,6 +76,10 @@ class Writer {
 
   int SheetRows() const { return store_.Rows() - first_row_; }
   int SheetCols() const { return static_cast<int>(plan_.columns.size()); }
+  bool Cancelled() const { return cancelled_; }
+  // The rows, and after them the closing of the workbook, which packs the rows written
+  // into the file and takes about a third as long again.
+  std::int64_t ReportedSteps() const { return SheetRows() + SheetRows() / 3 + 1; }
 
   // The first failure of a width, a height, a cell or a merge; LXW_NO_ERROR when all were written.
   [[nodiscard]] lxw_error Write(lxw_workbook* book, lxw_worksheet* sheet) {
@@ -112,6 +116,10 @@ class Writer {
 
     for (int r = first_row_; r < store_.Rows() && check.Ok(); ++r) {
       const auto sheet_row = static_cast<lxw_row_t>(r - first_row_);
+      if (!Report(progress_, sheet_row, ReportedSteps())) {
+        cancelled_ = true;
+        return LXW_ERROR_PARAMETER_VALIDATION;  // any failure: the part file goes
+      }
       const bool header = r < store_.FixedRows();
       // Rows are streamed: a row's height is set just before its cells, never ahead.
       if (header) check([&] { return worksheet_set_row_pixels(sheet, sheet_row, HeaderHeight(r), nullptr); });
@@ -139,6 +147,10 @@ class Writer {
         else
           check([&] { return worksheet_write_string(sheet, sheet_row, col, CellBytes(text).constData(), format); });
       }
+    }
+    if (check.Ok() && !Report(progress_, SheetRows(), ReportedSteps(), 1)) {
+      cancelled_ = true;
+      return LXW_ERROR_PARAMETER_VALIDATION;
     }
     return check.Error();
   }
@@ -179,7 +191,9 @@ class Writer {
 
   const GridStore& store_;
   const ExportPlan& plan_;
+  const Progress& progress_;
   const int first_row_;
+  bool cancelled_ = false;
   std::vector<int> sheet_col_;  // store column → sheet column, -1 when left out
   lxw_format* header_format_ = nullptr;
   lxw_format* bold_format_ = nullptr;
@@ -188,8 +202,9 @@ class Writer {
 
 }  // namespace
 
-std::expected<void, QString> ExportToExcel(const GridStore& store, const ExportPlan& plan, const QString& file) {
-  Writer writer(store, plan);
+std::expected<void, QString> ExportToExcel(const GridStore& store, const ExportPlan& plan, const QString& file,
+                                           const Progress& progress) {
+  Writer writer(store, plan, progress);
   if (writer.SheetRows() > kMaxExcelRows || writer.SheetCols() > kMaxExcelCols)
     return std::unexpected(QStringLiteral("导出Excel文件失败：列表的行数或列数超过了Excel工作表的上限。"));
 
@@ -214,7 +229,7 @@ std::expected<void, QString> ExportToExcel(const GridStore& store, const ExportP
     // The workbook is closed to free it; the part it wrote is not kept.
     (void)workbook_close(book);
     QFile::remove(part);
-    return std::unexpected(FailureText(file));
+    return std::unexpected(writer.Cancelled() ? QString() : FailureText(file));
   }
   if (workbook_close(book) != LXW_NO_ERROR) {
     QFile::remove(part);
@@ -224,6 +239,7 @@ std::expected<void, QString> ExportToExcel(const GridStore& store, const ExportP
     QFile::remove(part);
     return std::unexpected(FailureText(file));
   }
+  if (progress) (void)progress(writer.ReportedSteps(), writer.ReportedSteps());  // written: too late to stop
   return {};
 }
 

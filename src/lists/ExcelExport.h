@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lists/GridStore.h"
+#include "lists/Progress.h"
 
 namespace hemulu {
 
@@ -23,9 +24,10 @@ struct ExportPlan {
 };
 
 // Every row the store holds in its current order; numbers are written as numbers. The
-// file appears whole or not at all: a failed write removes the part written. On
-// failure returns the message to show the user.
+// file appears whole or not at all: a failed or cancelled write removes the part
+// written. On failure returns the message to show the user; an empty message when
+// `progress` stopped the export (the user cancelled: there is nothing to show).
 [[nodiscard]] std::expected<void, QString> ExportToExcel(const GridStore& store, const ExportPlan& plan,
-                                                         const QString& file);
+                                                         const QString& file, const Progress& progress = {});
 
 }  // namespace hemulu

@@ -119,7 +119,12 @@ Grid::Grid(QWidget* parent, const QString& object_name) : QFrame(parent) {
 
   connect(header_, &QHeaderView::sectionResized, this, [this](int col, int, int size) {
     if (col < 0 || col >= Cols()) return;
-    if (!applying_widths_ && size > 0 && !columns_[col].locked_hidden) columns_[col].width = size;
+    if (!applying_widths_ && size > 0 && !columns_[col].locked_hidden) {
+      columns_[col].width = size;
+      // A drag of a column's edge; the stretched last column only follows it.
+      if (user_resizing_ && !(header_->stretchLastSection() && col == LastVisibleColumn()))
+        user_widths_.insert(UserWidthKey(col), size);
+    }
     footer_->setColumnWidth(col, size);
   });
   connect(header_, &QHeaderView::sectionClicked, this, &Grid::OnHeaderClicked);
@@ -202,7 +207,36 @@ void Grid::ApplyColumnWidths() {
   applying_widths_ = true;
   for (int c = 0; c < Cols(); ++c) ApplyColumnWidth(c);
   applying_widths_ = false;
+  FitLastColumn();
   SyncFooterColumns();
+}
+
+int Grid::LastVisibleColumn() const {
+  int last = Cols() - 1;
+  while (last > 0 && header_->isSectionHidden(last)) --last;
+  return last;
+}
+
+void Grid::FitLastColumn() {
+  // An extended last column takes exactly the width the others leave in the view, not
+  // its own share: shares of a frame a few pixels wider than the view would otherwise
+  // overflow it and bring up a needless scroll bar (the frame, the vertical scroll bar).
+  // When the others leave much less than its own width (the user widened them), it
+  // keeps its own width and the list scrolls.
+  if (!header_->stretchLastSection() || header_->count() != Cols() || Cols() == 0) return;
+  const int last = LastVisibleColumn();
+  if (last < 0 || header_->isSectionHidden(last)) return;
+  int others = 0;
+  for (int c = 0; c < last; ++c)
+    if (!header_->isSectionHidden(c)) others += header_->sectionSize(c);
+  const int rest = body_->viewport()->width() - others;
+  const int own = std::max(columns_[last].width, header_->minimumSectionSize());
+  const int width = rest >= own / 2 ? rest : own;
+  if (header_->sectionSize(last) == width) return;
+  const bool applying = applying_widths_;
+  applying_widths_ = true;
+  header_->resizeSection(last, width);
+  applying_widths_ = applying;
 }
 
 void Grid::SyncFooterColumns() {
@@ -218,7 +252,11 @@ void Grid::SyncFooterMargin() {
 }
 
 bool Grid::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == body_viewport_ && event->type() == QEvent::Resize) SyncFooterMargin();
+  if (watched == body_viewport_ && event->type() == QEvent::Resize) {
+    SyncFooterMargin();
+    FitLastColumn();
+    SyncFooterColumns();
+  }
   return QFrame::eventFilter(watched, event);
 }
 
@@ -332,7 +370,30 @@ void Grid::SetColumnWidth(int col, int width) {
   applying_widths_ = true;
   ApplyColumnWidth(col);
   applying_widths_ = false;
+  FitLastColumn();
   SyncFooterColumns();
+}
+
+QString Grid::UserWidthKey(int col) const {
+  const QString caption = FixedRows() > 0 ? store_.Text(FixedRows() - 1, col) : QString();
+  return QString::number(col) + u'\t' + caption;
+}
+
+int Grid::UserColumnWidth(int col) const {
+  if (col < 0 || col >= Cols() || columns_[col].locked_hidden) return 0;
+  return user_widths_.value(UserWidthKey(col), 0);
+}
+
+QString Grid::CutCellText(int row, int col) const {
+  if (col < 0 || col >= Cols() || header_->isSectionHidden(col)) return {};
+  QString text = CellText(row, col);
+  if (text.isEmpty()) return {};
+  // As the cell is painted: 3 pixels of padding each side, bold where the cell is bold.
+  const int room = header_->sectionSize(col) - 6;
+  QFont f = font();
+  if (CellFontBold(row, col)) f.setBold(true);
+  if (QFontMetrics(f).horizontalAdvance(text) <= room) return {};
+  return text;
 }
 
 int Grid::ColumnWidth(int col) const {

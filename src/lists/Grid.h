@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QEvent>
 #include <QFrame>
+#include <QHash>
 #include <QPixmap>
 #include <memory>
 #include <utility>
@@ -68,6 +69,12 @@ class Grid : public QFrame {
   // Width 0 hides the column. A locked hidden column keeps width 0 whatever is set.
   void SetColumnWidth(int col, int width);
   int ColumnWidth(int col) const;
+  // The width the user gave the column by dragging its header's edge, 0 when none. It
+  // is kept for the grid's life (the session), by the column and its caption, so a
+  // refill or another layout of the same columns keeps it; ApplyColumnShares uses it.
+  int UserColumnWidth(int col) const;
+  // The cell's whole text when the column is too narrow to show it, else empty.
+  QString CutCellText(int row, int col) const;
   void SetColumnAlignment(int col, Qt::Alignment alignment);
   Qt::Alignment ColumnAlignment(int col) const;
   void SetCellAlignment(int row, int col, Qt::Alignment alignment);
@@ -208,6 +215,8 @@ class Grid : public QFrame {
   void Relayout();
   void ApplyColumnWidths();
   void ApplyColumnWidth(int col);
+  void FitLastColumn();
+  int LastVisibleColumn() const;
   void SyncFooterColumns();
   void SyncFooterMargin();
   void OnSelectionChanged(GridTableView* view);
@@ -228,6 +237,10 @@ class Grid : public QFrame {
   GridStore store_;
   std::shared_ptr<RowSource> source_;
   std::vector<Column> columns_;
+  QString UserWidthKey(int col) const;
+
+  QHash<QString, int> user_widths_;
+  bool user_resizing_ = false;  // the mouse is down on the header: a resize is the user's
   int update_depth_ = 0;
   int data_row_height_ = 20;
   int sort_col_ = -1;

@@ -6,19 +6,22 @@
 namespace hemulu {
 
 std::expected<void, QString> ExportGridToExcel(const Grid& grid, const QString& file, bool with_fixed_rows,
-                                               bool with_fixed_cols) {
+                                               bool with_fixed_cols, const Progress& progress) {
   ExportPlan plan;
   plan.with_fixed_rows = with_fixed_rows;
   for (int c = with_fixed_cols ? 0 : 1; c < grid.Cols(); ++c)
     if (!grid.IsColumnLockedHidden(c)) plan.columns.push_back({c, grid.ColumnKind(c), grid.ColumnWidth(c)});
   for (int r = 0; r < grid.FixedRows(); ++r) plan.header_heights.push_back(grid.RowHeight(r));
   if (const RowSource* source = grid.Source()) {
-    // Rows read on demand are gathered for the export; the list on screen stays as it is.
+    // Rows read on demand are gathered for the export (the first half of the work); the
+    // list on screen stays as it is.
+    const std::int64_t rows = source->Count();
     GridStore all;
-    CopyWithSourceRows(grid.Store(), *source, all);
-    return ExportToExcel(all, plan, file);
+    if (!CopyWithSourceRows(grid.Store(), *source, all, StretchOf(progress, 0, rows, 2 * rows)))
+      return std::unexpected(QString());
+    return ExportToExcel(all, plan, file, StretchOf(progress, rows, rows, 2 * rows));
   }
-  return ExportToExcel(grid.Store(), plan, file);
+  return ExportToExcel(grid.Store(), plan, file, progress);
 }
 
 }  // namespace hemulu

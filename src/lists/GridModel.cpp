@@ -42,6 +42,11 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
       return grid_.DisplayedBackColor(row, col);
     case Qt::TextAlignmentRole:
       return static_cast<int>(grid_.CellAlignment(row, col));
+    case Qt::ToolTipRole: {
+      // Only a cut text has one; one cell's text is measured, when the mouse rests on it.
+      const QString cut = grid_.CutCellText(row, col);
+      return cut.isEmpty() ? QVariant() : QVariant(cut);
+    }
     case Qt::FontRole:
       if (grid_.CellFontBold(row, col)) {
         QFont font = grid_.font();

@@ -131,6 +131,8 @@ void GridHeader::paintEvent(QPaintEvent* event) {
 }
 
 void GridHeader::mousePressEvent(QMouseEvent* event) {
+  // Only the left button drags an edge; the header grabs the mouse until its release.
+  grid_.user_resizing_ = event->button() == Qt::LeftButton;
   pressed_row_ = HeaderRowAt(event->position().toPoint().y());
   grid_.HandleMouse(QEvent::MouseButtonPress, event->button(), pressed_row_,
                     logicalIndexAt(event->position().toPoint()), event->globalPosition().toPoint());
@@ -139,13 +141,17 @@ void GridHeader::mousePressEvent(QMouseEvent* event) {
 
 void GridHeader::mouseReleaseEvent(QMouseEvent* event) {
   QHeaderView::mouseReleaseEvent(event);
+  grid_.user_resizing_ = false;
   const QPoint pos = event->position().toPoint();
   grid_.HandleMouse(QEvent::MouseButtonRelease, event->button(), HeaderRowAt(pos.y()), logicalIndexAt(pos),
                     event->globalPosition().toPoint());
 }
 
 void GridHeader::mouseDoubleClickEvent(QMouseEvent* event) {
+  // A double-click on a column's edge fits the column to its texts: the user's width too.
+  grid_.user_resizing_ = true;
   QHeaderView::mouseDoubleClickEvent(event);
+  grid_.user_resizing_ = false;
   const QPoint pos = event->position().toPoint();
   grid_.HandleMouse(QEvent::MouseButtonDblClick, event->button(), HeaderRowAt(pos.y()), logicalIndexAt(pos),
                     event->globalPosition().toPoint());

@@ -32,11 +32,14 @@ QString FieldText(sqlite3_stmt* h, int col, FieldKind kind) {
       [[fallthrough]];
     case FieldKind::Number:
       return NumberText(sqlite3_column_double(h, col));
-    case FieldKind::Date: {
+    case FieldKind::Date:
+    case FieldKind::Day: {
       const auto* p = sqlite3_column_text(h, col);
       if (!p) return {};
-      if (const auto date = ReadStoredDate(p, static_cast<std::size_t>(sqlite3_column_bytes(h, col))))
+      if (auto date = ReadStoredDate(p, static_cast<std::size_t>(sqlite3_column_bytes(h, col)))) {
+        if (kind == FieldKind::Day) date->hour = date->minute = date->second = 0;
         return DateCellText(*date);
+      }
       return CellText(h, col);
     }
     case FieldKind::Text:
@@ -49,7 +52,8 @@ CellKind KindOf(FieldKind kind) {
   switch (kind) {
     case FieldKind::Number:
     case FieldKind::OptionalNumber: return CellKind::Number;
-    case FieldKind::Date: return CellKind::Date;
+    case FieldKind::Date:
+    case FieldKind::Day: return CellKind::Date;
     case FieldKind::Text: return CellKind::Text;
   }
   return CellKind::Auto;
@@ -341,7 +345,7 @@ void CopyStyles(GridStore& out, int out_row, int cols, const auto& style_of) {
 
 }  // namespace
 
-void CopyWithSourceRows(const GridStore& shown, const RowSource& source, GridStore& out) {
+bool CopyWithSourceRows(const GridStore& shown, const RowSource& source, GridStore& out, const Progress& progress) {
   const int cols = shown.Cols();
   const int fixed = shown.FixedRows();
   const int count = source.Count();
@@ -358,6 +362,7 @@ void CopyWithSourceRows(const GridStore& shown, const RowSource& source, GridSto
   out.ReserveDataRows(count + shown.DataRows());
   QString line;
   for (int i = 0; i < count; ++i) {
+    if (!Report(progress, i, count)) return false;
     line.clear();
     for (int c = 1; c < cols; ++c) {
       if (c > 1) line += u'\t';
@@ -378,6 +383,7 @@ void CopyWithSourceRows(const GridStore& shown, const RowSource& source, GridSto
     out.AddMerge(m);
   }
   out.SetFrozenRows(shown.RequestedFrozenRows());
+  return true;
 }
 
 }  // namespace hemulu

@@ -141,12 +141,13 @@ void AppendNumber(RowText& out, double v, bool& exact) {
 }
 
 // The cell form of a stored date; the stored text as it is when it is not a date.
-void AppendDate(RowText& out, const unsigned char* p, int n) {
-  const auto date = ReadStoredDate(p, static_cast<std::size_t>(n));
+void AppendDate(RowText& out, const unsigned char* p, int n, bool day_only) {
+  auto date = ReadStoredDate(p, static_cast<std::size_t>(n));
   if (!date) {
     AppendUtf8(out, p, n);
     return;
   }
+  if (day_only) date->hour = date->minute = date->second = 0;
   constexpr std::size_t kMaxDateChars = 32;
   char16_t* d = out.Room(kMaxDateChars);
   out.Commit(d + CellDateChars(*date, d));
@@ -156,7 +157,8 @@ CellKind KindOf(FieldKind kind) {
   switch (kind) {
     case FieldKind::Number:
     case FieldKind::OptionalNumber: return CellKind::Number;
-    case FieldKind::Date: return CellKind::Date;
+    case FieldKind::Date:
+    case FieldKind::Day: return CellKind::Date;
     case FieldKind::Text: return CellKind::Text;
   }
   return CellKind::Auto;
@@ -236,13 +238,14 @@ class ListFiller {
             break;
           }
           case FieldKind::Text:
-          case FieldKind::Date: {
+          case FieldKind::Date:
+          case FieldKind::Day: {
             if (col < 0) break;
             const unsigned char* p = sqlite3_column_text(h, col);
             if (!p) break;
             const int bytes = sqlite3_column_bytes(h, col);
-            if (kinds[i] == FieldKind::Date)
-              AppendDate(text, p, bytes);
+            if (kinds[i] != FieldKind::Text)
+              AppendDate(text, p, bytes, kinds[i] == FieldKind::Day);
             else
               AppendUtf8(text, p, bytes);
             break;

@@ -23,8 +23,9 @@ namespace hemulu {
 struct AppContext;
 class IniFile;
 
-// OptionalNumber: a number whose missing value (NULL) shows as an empty cell.
-enum class FieldKind { Text, Number, Date, OptionalNumber };
+// OptionalNumber: a number whose missing value (NULL) shows as an empty cell. Day: a
+// date shown without its time of day (the sales list's dates).
+enum class FieldKind { Text, Number, Date, OptionalNumber, Day };
 
 // A result column shown in the list; field i of a page lands in grid column i + 1.
 struct ListField {

@@ -57,7 +57,7 @@ PrintOutcome PrintPages(PagedDocument& document, QPagedPaintDevice& device, cons
     document.PaintPage(p, page);
     p.restore();
     if (progress && !progress(++done)) {
-      // A printer drops the job; a file keeps the pages done so far.
+      // A printer drops the job; a file keeps the pages done so far (the preview removes it).
       if (auto* printer = dynamic_cast<QPrinter*>(&device)) printer->abort();
       p.end();
       return PrintOutcome::Cancelled;

@@ -9,7 +9,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QProgressDialog>
+#include <QFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -23,6 +23,7 @@
 
 #include "data/Prompter.h"
 #include "lists/PagedDocument.h"
+#include "lists/WorkProgress.h"
 
 namespace hemulu {
 
@@ -403,15 +404,13 @@ void PrintPreview::Print() {
   const std::vector<int> pages = ChosenPages(*printer_, document_.PageCount(), current);
   PrintOutcome outcome = PrintOutcome::Printed;
   if (!pages.empty()) {
-    QProgressDialog progress(QStringLiteral("正在打印……"), QStringLiteral("取消"), 0, static_cast<int>(pages.size()),
-                             this);
-    progress.setWindowTitle(windowTitle());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    outcome = PrintPages(document_, *printer_, pages, [&progress](int done) {
-      progress.setValue(done);
-      return !progress.wasCanceled();
-    });
+    WorkProgress progress(QStringLiteral("正在打印……"), this);
+    const Progress report = progress.Reporter();
+    const auto total = static_cast<std::int64_t>(pages.size());
+    outcome = PrintPages(document_, *printer_, pages, [&](int done) { return report(done, total); });
+    // A cancelled file is not kept half written.
+    if (outcome == PrintOutcome::Cancelled && !printer_->outputFileName().isEmpty())
+      QFile::remove(printer_->outputFileName());
   }
   DocumentChanged();
   if (outcome == PrintOutcome::Failed) prompter_.ShowMessage(kPrintFailedText, MessageKind::Exclamation);

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "lists/GridStore.h"
+#include "lists/Progress.h"
 
 namespace hemulu {
 
@@ -31,7 +32,8 @@ class RowSource {
 };
 
 // `shown` with the source's rows put in between its header rows and its own data rows
-// (the totals row): every row a grid with that source shows, for an export.
-void CopyWithSourceRows(const GridStore& shown, const RowSource& source, GridStore& out);
+// (the totals row): every row a grid with that source shows, for an export. `progress`
+// hears the source's rows gathered; false when it stopped the copy (`out` is then partial).
+bool CopyWithSourceRows(const GridStore& shown, const RowSource& source, GridStore& out, const Progress& progress = {});
 
 }  // namespace hemulu

@@ -28,16 +28,19 @@ MoneyQuery AllBankQuery() { return {QStringLiteral("select * from bank"), {}}; }
 
 MoneyQuery SearchBankQuery(const QString& bank_text) {
   if (bank_text.isEmpty()) return AllBankQuery();
-  return {QStringLiteral("select * from bank where 银行 like ? escape '\\'"), {ContainsPattern(bank_text)}};
+  return {QStringLiteral("select * from bank where 银行 like ? escape '\\'"), {ContainsPattern(bank_text)},
+          SearchScope(QStringLiteral("银行"), bank_text)};
 }
 
 MoneyQuery BankByDateQuery(const QDate& first, const QDate& last) {
   return {QStringLiteral("select * from bank where 日期>=? and 日期<?"),
-          {DateSqlText(QDateTime(first, QTime(0, 0))), DateSqlText(QDateTime(last.addDays(1), QTime(0, 0)))}};
+          {DateSqlText(QDateTime(first, QTime(0, 0))), DateSqlText(QDateTime(last.addDays(1), QTime(0, 0)))},
+          PeriodText(first, last)};
 }
 
 MoneyQuery BankSummaryQuery() {
-  return {QStringLiteral("select 银行,账户,sum(金额) as 总计 from bank group by 银行,账户"), {}};
+  return {QStringLiteral("select 银行,账户,sum(金额) as 总计 from bank group by 银行,账户"), {},
+          QStringLiteral("各银行账户余额")};
 }
 
 std::expected<QStringList, DbError> BankPickValues(AppContext& ctx, BankPick pick) {

@@ -13,6 +13,7 @@
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
+#include "lists/WorkProgress.h"
 #include "money/BankMovementWindow.h"
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
@@ -114,6 +115,7 @@ void BankPage::ShowDetailLayout() {
 
 void BankPage::SetUpBankDetail() {
   ShowDetailLayout();
+  print_scope_ = AllBankQuery().scope;
   ReportFill(FillBankGrid(ctx_, *grid_, AllBankQuery()));
   RefillBankNames();
 }
@@ -126,6 +128,7 @@ void BankPage::RefillBankNames() {
 void BankPage::FillBankList(const MoneyQuery& query) {
   // Detail rows belong in the detail columns.
   if (view_ != View::Detail) ShowDetailLayout();
+  print_scope_ = query.scope;
   ReportFill(FillBankGrid(ctx_, *grid_, query));
 }
 
@@ -133,11 +136,13 @@ void BankPage::ShowBankSummary() {
   LayOutBankSummary(*grid_);
   shares_->SetShares(BankSummaryShares());
   view_ = View::Summary;
+  print_scope_ = BankSummaryQuery().scope;
   ReportFill(FillBankSummaryGrid(ctx_, *grid_));
 }
 
 void BankPage::Refresh() {
   // After a change the view that shows is reloaded: the balances, or every movement.
+  print_scope_ = (view_ == View::Summary ? BankSummaryQuery() : AllBankQuery()).scope;
   ReportFill(view_ == View::Summary ? FillBankSummaryGrid(ctx_, *grid_) : FillBankGrid(ctx_, *grid_, AllBankQuery()));
   RefillBankNames();
 }
@@ -151,8 +156,9 @@ QMenu* BankPage::PrepareMenuFor(int row, int col) {
   // none: on an empty list that is where a shop records its first movement.
   const bool on_row = row >= grid_->FixedRows() && row < grid_->Rows() && col >= 1;
   if (on_row) selected_id_ = grid_->CellText(row, kBankIdCol);
-  if (view_ == View::Summary) return nullptr;
-  const bool movement = IdOfText(selected_id_) > 0;
+  // The summary view offers the menu too (its print and export); its rows are balances,
+  // never a movement to change or delete (column 1 holds the bank's name there).
+  const bool movement = view_ == View::Detail && IdOfText(selected_id_) > 0;
   for (BankCommand command : {BankCommand::Edit, BankCommand::Delete})
     if (QAction* a = CommandAction(menu_, command)) a->setEnabled(movement);
   return menu_;
@@ -217,13 +223,14 @@ void BankPage::DeleteBankMovement() {
 
 void BankPage::ExportToSpreadsheet() {
   const QString path = ctx_.FilePath(QStringLiteral("存款管理.xlsx"));
-  if (auto done = ExportMoneyGrid(*grid_, path); !done) {
-    ctx_.ShowMessage(done.error(), MessageKind::Stop);
+  WorkProgress progress(QStringLiteral("正在导出……"), this);
+  if (auto done = ExportMoneyGrid(*grid_, path, progress.Reporter()); !done) {
+    if (!done.error().isEmpty()) ctx_.ShowMessage(done.error(), MessageKind::Stop);  // empty: cancelled
     return;
   }
   ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
 }
 
-void BankPage::Print() { PrintGrid(*grid_, QStringLiteral("存款管理"), ctx_.prompter, this); }
+void BankPage::Print() { PrintGrid(*grid_, {QStringLiteral("存款管理"), print_scope_, ctx_.clock.Now()}, ctx_.prompter, this); }
 
 }  // namespace hemulu

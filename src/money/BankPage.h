@@ -44,8 +44,9 @@ class BankPage : public QWidget {
   void Print();
 
   // Chooses the row as a right-click does and sets the menu's items; nullptr when no
-  // menu is offered (the summary view, or the header row). Beside or below the rows
-  // (row or column -1) the menu offers no movement to change or delete.
+  // menu is offered (the header row). Beside or below the rows (row or column -1) the
+  // menu offers no movement to change or delete; in the summary view only the items that
+  // are not about one movement are enabled.
   QMenu* PrepareMenuFor(int row, int col);
   // A double-click on a cell.
   void ActivateCell(int row, int col);
@@ -71,6 +72,7 @@ class BankPage : public QWidget {
   Grid* grid_ = nullptr;
   ColumnShares* shares_ = nullptr;
   View view_ = View::Detail;
+  QString print_scope_ = kAllRecordsScope;  // what the list shows, for its printed heading
   int selected_row_ = -1;
   QString selected_id_;
   QComboBox* bank_search_ = nullptr;

@@ -21,7 +21,8 @@ const char* SearchColumn(LedgerSearchField field) {
 // Entries dated on or after `from` and before `until` (stored dates compare as text).
 MoneyQuery DateRangeQuery(const QDate& from, const QDate& until) {
   return {QStringLiteral("select * from other where 日期>=? and 日期<?"),
-          {DateSqlText(QDateTime(from, QTime(0, 0))), DateSqlText(QDateTime(until, QTime(0, 0)))}};
+          {DateSqlText(QDateTime(from, QTime(0, 0))), DateSqlText(QDateTime(until, QTime(0, 0)))},
+          PeriodText(from, until.addDays(-1))};
 }
 
 }  // namespace
@@ -30,8 +31,9 @@ MoneyQuery AllLedgerQuery() { return {QStringLiteral("select * from other"), {}}
 
 MoneyQuery SearchLedgerQuery(LedgerSearchField field, const QString& text) {
   if (text.isEmpty()) return AllLedgerQuery();
-  return {QStringLiteral("select * from other where %1 like ? escape '\\'").arg(QString::fromUtf8(SearchColumn(field))),
-          {ContainsPattern(text)}};
+  const QString column = QString::fromUtf8(SearchColumn(field));
+  return {QStringLiteral("select * from other where %1 like ? escape '\\'").arg(column), {ContainsPattern(text)},
+          SearchScope(column, text)};
 }
 
 MoneyQuery LedgerByDateQuery(const QDate& first, const QDate& last) { return DateRangeQuery(first, last.addDays(1)); }

@@ -14,6 +14,7 @@
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
+#include "lists/WorkProgress.h"
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
 #include "ui/NamedWidgets.h"
@@ -175,6 +176,7 @@ void LedgerPage::ConnectMenu() {
 void LedgerPage::FillLedgerList(const MoneyQuery& query) {
   FillResult result;
   sums_ = FillLedgerGrid(ctx_, *grid_, query, &result);
+  print_scope_ = query.scope;
   if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
 }
 
@@ -267,13 +269,14 @@ void LedgerPage::DeleteSelectedEntry() {
 
 void LedgerPage::ExportToSpreadsheet() {
   const QString path = ctx_.FilePath(QStringLiteral("其他收支.xlsx"));
-  if (auto done = ExportMoneyGrid(*grid_, path); !done) {
-    ctx_.ShowMessage(done.error(), MessageKind::Stop);
+  WorkProgress progress(QStringLiteral("正在导出……"), this);
+  if (auto done = ExportMoneyGrid(*grid_, path, progress.Reporter()); !done) {
+    if (!done.error().isEmpty()) ctx_.ShowMessage(done.error(), MessageKind::Stop);  // empty: cancelled
     return;
   }
   ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
 }
 
-void LedgerPage::Print() { PrintGrid(*grid_, QStringLiteral("其他收支"), ctx_.prompter, this); }
+void LedgerPage::Print() { PrintGrid(*grid_, {QStringLiteral("其他收支"), print_scope_, ctx_.clock.Now()}, ctx_.prompter, this); }
 
 }  // namespace hemulu

@@ -74,6 +74,7 @@ class LedgerPage : public QWidget {
   bool shown_ = false;  // the set-up widths hold until the page has been shown once
   bool resize_shares_ = false;
   LedgerSums sums_;
+  QString print_scope_ = kAllRecordsScope;  // what the list shows, for its printed heading
   int selected_row_ = -1;
   QString selected_id_;
 

@@ -166,8 +166,8 @@ void ShowMoneyError(AppContext& ctx, const MoneyError& error) {
     ctx.ShowMessage(error.message, MessageKind::Stop);
 }
 
-std::expected<void, QString> ExportMoneyGrid(const Grid& grid, const QString& path) {
-  return ExportGridToExcel(grid, path, true, false);
+std::expected<void, QString> ExportMoneyGrid(const Grid& grid, const QString& path, const Progress& progress) {
+  return ExportGridToExcel(grid, path, true, false, progress);
 }
 
 }  // namespace hemulu

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lists/ListFill.h"
+#include "lists/Progress.h"
 #include "money/LedgerLogic.h"
 
 namespace hemulu {
@@ -57,6 +58,7 @@ FillResult FillBankGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query);
 FillResult FillBankSummaryGrid(AppContext& ctx, Grid& grid);
 
 // The list as it shows, header row included, as a spreadsheet.
-std::expected<void, QString> ExportMoneyGrid(const Grid& grid, const QString& path);
+// `progress` as ExportGridToExcel hears it.
+std::expected<void, QString> ExportMoneyGrid(const Grid& grid, const QString& path, const Progress& progress = {});
 
 }  // namespace hemulu

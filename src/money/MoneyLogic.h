@@ -8,6 +8,7 @@
 #include <expected>
 
 #include "data/AppContext.h"
+#include "data/TextFormat.h"
 
 namespace hemulu {
 
@@ -15,6 +16,8 @@ namespace hemulu {
 struct MoneyQuery {
   QString sql;
   QVariantList params;
+  // What the list covers, for its printed heading.
+  QString scope = kAllRecordsScope;
 };
 
 // A refused or failed change or delete, with the text to show. Unavailable: the

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "data/TextFormat.h"
+#include "lists/WorkProgress.h"
 #include "sales/BarChartView.h"
 
 namespace hemulu {
@@ -265,8 +266,9 @@ bool ChartsPage::eventFilter(QObject* watched, QEvent* event) {
 
 void ChartsPage::ExportFigures() {
   const QString path = ctx_.FilePath(QStringLiteral("销售图表.xlsx"));
-  if (auto done = ExportReports({&monthly_report_, &daily_report_}, path); !done) {
-    ctx_.ShowMessage(done.error(), MessageKind::Stop);
+  WorkProgress progress(QStringLiteral("正在导出……"), this);
+  if (auto done = ExportReports({&monthly_report_, &daily_report_}, path, progress.Reporter()); !done) {
+    if (!done.error().isEmpty()) ctx_.ShowMessage(done.error(), MessageKind::Stop);  // empty: cancelled
     return;
   }
   ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);

@@ -66,7 +66,7 @@ KeyedListPlan SalesListPlan(const SalesQuery& query) {
   plan.fields = {{"ID", FieldKind::Number},       {"UID", FieldKind::Number},      {"名称"},
                  {"型号"},                        {"编码"},                        {"类型"},
                  {"销售单价", FieldKind::Number}, {"销售数量", FieldKind::Number}, {"销售金额", FieldKind::Number},
-                 {"销售日期", FieldKind::Date},   {"欠款额", FieldKind::Number},   {"净利润", FieldKind::Number},
+                 {"销售日期", FieldKind::Day},    {"欠款额", FieldKind::Number},   {"净利润", FieldKind::Number},
                  {"客户编号"},                    {"客户名称"},                    {"联系方式"},
                  {"客户地址"},                    {"备注"}};
   plan.colour_rules.push_back({QStringLiteral("rmbcolor"), kFDebt, [](double debt) { return std::fabs(debt) > kTolerance; }});

@@ -192,8 +192,9 @@ QString DayStart(const QDate& d) { return DateSqlText(QDateTime(d, QTime(0, 0)))
 
 SalesQuery AllSalesQuery() { return {QStringLiteral("select * from sell"), {}}; }
 
-SalesQuery SearchSalesQuery(SalesSearchField field, const QString& text) {
-  if (text.isEmpty()) return AllSalesQuery();
+namespace {
+
+SalesQuery SearchSalesRows(SalesSearchField field, const QString& text) {
   const QVariantList pattern{ContainsPattern(text)};
   switch (field) {
     // The two busiest searches find their IDs in an index that also holds the four
@@ -222,12 +223,35 @@ SalesQuery SearchSalesQuery(SalesSearchField field, const QString& text) {
   return AllSalesQuery();
 }
 
+const char* SearchedWhat(SalesSearchField field) {
+  switch (field) {
+    case SalesSearchField::Initials: return "商品名称首拼";
+    case SalesSearchField::Code: return "商品编码";
+    case SalesSearchField::Model: return "规格型号";
+    case SalesSearchField::Category: return "类别";
+    case SalesSearchField::Customer: return "客户名称";
+    case SalesSearchField::Note: return "备注";
+  }
+  return "";
+}
+
+}  // namespace
+
+SalesQuery SearchSalesQuery(SalesSearchField field, const QString& text) {
+  if (text.isEmpty()) return AllSalesQuery();
+  SalesQuery query = SearchSalesRows(field, text);
+  query.scope = SearchScope(QString::fromUtf8(SearchedWhat(field)), text);
+  return query;
+}
+
 // Day ranges rather than equality with midnight: a stored time of day still counts.
 SalesQuery SalesOfDayQuery(const QDate& day) { return SalesBetweenQuery(day, day); }
 
 SalesQuery SalesBetweenQuery(const QDate& first, const QDate& last) {
   return {QStringLiteral("select * from sell where 销售日期>=? and 销售日期<?"),
-          {DayStart(first), DayStart(last.addDays(1))}};
+          {DayStart(first), DayStart(last.addDays(1))},
+          {},
+          PeriodText(first, last)};
 }
 
 SalesQuery SalesOfMonthQuery(const QDate& today) {
@@ -235,7 +259,9 @@ SalesQuery SalesOfMonthQuery(const QDate& today) {
   return SalesBetweenQuery(first, first.addMonths(1).addDays(-1));
 }
 
-SalesQuery DebtSalesQuery() { return {QStringLiteral("select * from sell where 欠款额>0"), {}}; }
+SalesQuery DebtSalesQuery() {
+  return {QStringLiteral("select * from sell where 欠款额>0"), {}, {}, QStringLiteral("有欠款的销售")};
+}
 
 // ---- Edit and delete ----
 

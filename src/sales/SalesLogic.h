@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "data/AppContext.h"
+#include "data/TextFormat.h"
 
 namespace hemulu {
 
@@ -76,6 +77,8 @@ struct SalesQuery {
   // When not empty: the same rows' ID, 销售数量, 销售金额, 欠款额 and 净利润, in the same
   // order, from a narrower path than `sql` (same parameters).
   QString keys_sql = {};
+  // What the list covers, for its printed heading.
+  QString scope = kAllRecordsScope;
 };
 
 SalesQuery AllSalesQuery();

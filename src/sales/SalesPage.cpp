@@ -14,6 +14,7 @@
 #include "lists/GridExport.h"
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
+#include "lists/WorkProgress.h"
 #include "sales/ReceiptPrinter.h"
 #include "sales/SaleWindow.h"
 #include "sales/SalesList.h"
@@ -257,18 +258,23 @@ std::optional<QString> SalesPage::ExportSales() {
   for (int c = 1; c < grid_->Cols(); ++c)
     if (!grid_->IsColumnLockedHidden(c) && grid_->ColumnWidth(c) <= 0) locked.push_back(c);
   for (int c : locked) grid_->SetColumnLockedHidden(c, true);
-  const auto done = ExportGridToExcel(*grid_, path, true, true);
+  WorkProgress progress(QStringLiteral("正在导出……"), this);
+  const auto done = ExportGridToExcel(*grid_, path, true, true, progress.Reporter());
   for (int c : locked) grid_->SetColumnLockedHidden(c, false);
   shares_->Apply();
   if (!done) {
-    ctx_.ShowMessage(done.error(), MessageKind::Stop);
+    if (!done.error().isEmpty()) ctx_.ShowMessage(done.error(), MessageKind::Stop);  // empty: cancelled
     return std::nullopt;
   }
   ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
   return path;
 }
 
-void SalesPage::PrintSales() { PrintGrid(*grid_, QStringLiteral("销售明细"), ctx_.prompter, this); }
+ListHeading SalesPage::PrintHeading() const {
+  return {QStringLiteral("销售明细"), last_query_.scope, ctx_.clock.Now()};
+}
+
+void SalesPage::PrintSales() { PrintGrid(*grid_, PrintHeading(), ctx_.prompter, this); }
 
 void SalesPage::ApplyDisplay() {
   std::vector<double> shares = SalesShares();

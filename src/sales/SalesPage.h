@@ -20,6 +20,7 @@ namespace hemulu {
 
 class ColumnShares;
 class Grid;
+struct ListHeading;
 
 // The items of "设置显示信息" that hide columns.
 enum class SalesDisplayItem { Price, Date, Debt, Profit, Customer };
@@ -57,6 +58,8 @@ class SalesPage : public QWidget {
   // Writes the list as shown to sales.xlsx in the program folder; the path written.
   std::optional<QString> ExportSales();
   void PrintSales();
+  // The printed list's heading: what the list shows now, and today.
+  ListHeading PrintHeading() const;
   void ToggleDisplay(SalesDisplayItem item);
   void ShowAllColumns();
   bool IsHidden(SalesDisplayItem item) const { return hidden_[static_cast<int>(item)]; }

@@ -100,6 +100,7 @@ std::expected<BarReport, DbError> MonthlyReport(Database& db, SalesFigure figure
     return std::unexpected(summed.error());
   report.title = figure == SalesFigure::Amount ? QStringLiteral("月销售金额统计报表") : QStringLiteral("月销售利润统计报表");
   report.category_caption = QStringLiteral("月份");
+  report.year = year;
   report.colour = kMonthlyChartColour;
   // The scale follows the year's total, not the tallest month.
   report.scale_maximum = ScaleMaximum(WholeNumber(report.Total()));
@@ -119,6 +120,8 @@ std::expected<BarReport, DbError> DailyReport(Database& db, SalesFigure figure, 
   auto largest = LargestSale(db, figure, lower, upper);
   if (!largest) return std::unexpected(largest.error());
   report.title = figure == SalesFigure::Amount ? QStringLiteral("日销售金额统计报表") : QStringLiteral("日销净利润统计报表");
+  report.year = year;
+  report.month = month;
   report.colour = kDailyChartColour;
   // The scale follows the largest single sale, so a busy day may rise above it.
   report.scale_maximum = ScaleMaximum(WholeNumber(*largest));
@@ -182,7 +185,14 @@ void ShowReport(const BarReport& report, BarChart& chart) {
   }
 }
 
-std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& reports, const QString& file) {
+QString BarReport::CoveredTitle() const {
+  if (year <= 0) return title;
+  const QString period = month > 0 ? QStringLiteral("%1年%2月").arg(year).arg(month) : QStringLiteral("%1年").arg(year);
+  return title + QStringLiteral("（") + period + QStringLiteral("）");
+}
+
+std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& reports, const QString& file,
+                                           const Progress& progress) {
   const QString failure =
       QStringLiteral("导出Excel文件失败：无法写入文件“%1”。\r\n请确认文件夹存在、有写入权限，且该文件没有被其他程序打开。")
           .arg(QDir::toNativeSeparators(file));
@@ -208,9 +218,16 @@ std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& 
   format_set_border(number, LXW_BORDER_THIN);
   lxw_row_t row = 0;
   lxw_col_t widest = 0;
+  std::int64_t done = 0;
+  const auto total = static_cast<std::int64_t>(reports.size());
   for (const BarReport* report : reports) {
+    if (progress && !progress(done++, total)) {
+      (void)workbook_close(book);
+      QFile::remove(part);
+      return std::unexpected(QString());
+    }
     if (!report) continue;
-    const QByteArray title = report->title.toUtf8();
+    const QByteArray title = report->CoveredTitle().toUtf8();
     worksheet_write_string(sheet, row++, 0, title.constData(), bold);
     const auto count = static_cast<lxw_col_t>(report->values.size());
     for (lxw_col_t c = 0; c < count; ++c) {

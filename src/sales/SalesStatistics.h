@@ -11,6 +11,7 @@
 
 #include "data/Database.h"
 #include "data/Session.h"
+#include "lists/Progress.h"
 
 namespace hemulu {
 
@@ -35,8 +36,13 @@ struct BarReport {
   int style = 0;
   QStringList labels;
   std::vector<double> values;
+  // What the figures cover: the year, and the month of a daily report (0 for a monthly one).
+  int year = 0, month = 0;
 
   double Total() const;
+  // The title with what it covers, for a sheet that stands alone: "月销售金额统计报表（2026年）",
+  // "日销售金额统计报表（2026年10月）".
+  QString CoveredTitle() const;
 };
 
 // 12 bars "1月" … "12月"; the scale maximum follows the year's total.
@@ -68,9 +74,11 @@ double ScaleMaximum(double whole);
 // caption, bar count, options, colour, then each bar's label and value.
 void ShowReport(const BarReport& report, BarChart& chart);
 
-// Writes the reports' figures to an .xlsx file: per report its title, a row of labels
-// with "合计", a row of values with the total. The file appears whole or not at all; on
-// failure returns the message for the user.
-[[nodiscard]] std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& reports, const QString& file);
+// Writes the reports' figures to an .xlsx file: per report its title with the year (and
+// month), a row of labels with "合计", a row of values with the total. The file appears
+// whole or not at all; on failure returns the message for the user, an empty one when
+// `progress` (one step a report) stopped it.
+[[nodiscard]] std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& reports, const QString& file,
+                                                         const Progress& progress = {});
 
 }  // namespace hemulu

@@ -35,10 +35,11 @@ const char* PickColumn(PickField field) {
 }
 
 
-GoodsQuery ContainsQuery(const char* column, const QString& text) {
+GoodsQuery ContainsQuery(const char* column, const QString& text, const char* what) {
   if (text.isEmpty()) return AllGoodsQuery();
   return {QStringLiteral("select * from buy where %1 like ? escape '\\'").arg(QString::fromUtf8(column)),
-          {ContainsPattern(text)}};
+          {ContainsPattern(text)},
+          SearchScope(QString::fromUtf8(what), text)};
 }
 
 const GoodsError kNotAllowed{GoodsError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能修改或删除商品。")};
@@ -56,17 +57,23 @@ GoodsError GoodsDatabaseError(const DbError& e) {
 GoodsQuery AllGoodsQuery() { return {QStringLiteral("select * from buy"), {}}; }
 
 GoodsQuery SearchGoodsQuery(GoodsSearchField field, const QString& text) {
-  return ContainsQuery(SearchColumn(field), text);
+  const char* what = field == GoodsSearchField::Code       ? "商品编码"
+                     : field == GoodsSearchField::Initials ? "商品名称首拼"
+                     : field == GoodsSearchField::Model    ? "规格型号"
+                     : field == GoodsSearchField::Category ? "类别"
+                                                           : "供货商";
+  return ContainsQuery(SearchColumn(field), text, what);
 }
 
 GoodsQuery GoodsByDateQuery(const QDate& first, const QDate& last) {
   return {QStringLiteral("select * from buy where 入库日期>=? and 入库日期<=?"),
-          {DateSqlText(QDateTime(first, QTime(0, 0))), DateSqlText(QDateTime(last, QTime(23, 59, 59)))}};
+          {DateSqlText(QDateTime(first, QTime(0, 0))), DateSqlText(QDateTime(last, QTime(23, 59, 59)))},
+          PeriodText(first, last)};
 }
 
 GoodsQuery CategoryTreeQuery(const QString& item_text) {
   if (item_text.isEmpty() || item_text == kAllGoodsItem) return AllGoodsQuery();
-  return ContainsQuery("类型", item_text);
+  return ContainsQuery("类型", item_text, "类别");
 }
 
 std::vector<qint64> GoodsIdsWithCode(AppContext& ctx, const QString& code, int limit) {

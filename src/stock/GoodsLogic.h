@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/AppContext.h"
+#include "data/TextFormat.h"
 #include "data/RowWriter.h"
 
 namespace hemulu {
@@ -18,6 +19,8 @@ namespace hemulu {
 struct GoodsQuery {
   QString sql;
   QVariantList params;
+  // What the list covers, for its printed heading.
+  QString scope = kAllRecordsScope;
 };
 
 GoodsQuery AllGoodsQuery();

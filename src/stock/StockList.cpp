@@ -133,8 +133,8 @@ ColumnShares* AttachSummaryShares(Grid& grid, bool super_administrator) {
   return new ColumnShares(grid, grid, kStockFirstColWidth, SummaryShares(super_administrator));
 }
 
-std::expected<void, QString> ExportStockGrid(const Grid& grid, const QString& path) {
-  return ExportGridToExcel(grid, path, true, true);
+std::expected<void, QString> ExportStockGrid(const Grid& grid, const QString& path, const Progress& progress) {
+  return ExportGridToExcel(grid, path, true, true, progress);
 }
 
 }  // namespace hemulu

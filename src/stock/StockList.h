@@ -41,6 +41,8 @@ ColumnShares* AttachSummaryShares(Grid& grid, bool super_administrator);
 
 // The grid, header rows and row-header column included, as a spreadsheet; columns
 // hidden from the current user are left out.
-[[nodiscard]] std::expected<void, QString> ExportStockGrid(const Grid& grid, const QString& path);
+// `progress` as ExportGridToExcel hears it.
+[[nodiscard]] std::expected<void, QString> ExportStockGrid(const Grid& grid, const QString& path,
+                                                           const Progress& progress = {});
 
 }  // namespace hemulu

@@ -13,6 +13,7 @@
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
+#include "lists/WorkProgress.h"
 #include "stock/CategoryTreeWindow.h"
 #include "stock/GoodsEntryWindow.h"
 #include "stock/StockList.h"
@@ -329,14 +330,17 @@ void StockPage::ShowPurchasePrice() {
 void StockPage::ExportToSpreadsheet() {
   if (!selection_.HasGoods()) return;  // exported from a chosen goods row only
   const QString path = ctx_.FilePath(QStringLiteral("my.xlsx"));
-  if (auto done = ExportStockGrid(*grid_, path); !done) {
-    ctx_.ShowMessage(done.error(), MessageKind::Stop);
+  WorkProgress progress(QStringLiteral("正在导出……"), this);
+  if (auto done = ExportStockGrid(*grid_, path, progress.Reporter()); !done) {
+    if (!done.error().isEmpty()) ctx_.ShowMessage(done.error(), MessageKind::Stop);  // empty: cancelled
     return;
   }
   ctx_.notifier.Notify(kHintTitle, QStringLiteral("已导出到 ") + path);
 }
 
-void StockPage::Print() { PrintGrid(*grid_, QStringLiteral("商品库存"), ctx_.prompter, this); }
+void StockPage::Print() {
+  PrintGrid(*grid_, {QStringLiteral("商品库存"), last_query_.scope, ctx_.clock.Now()}, ctx_.prompter, this);
+}
 
 void StockPage::ToggleColumn(int col, bool hide) {
   SetStockColumnHidden(*shares_, ctx_.session.IsSuperAdministrator(), col, hide);

@@ -7,7 +7,9 @@
 #include <QTableView>
 #include <QTest>
 
+#include "lists/ColumnShares.h"
 #include "lists/Grid.h"
+#include "lists/GridPrinter.h"
 
 using namespace hemulu;
 
@@ -377,4 +379,69 @@ TEST(Grid, SelectionIsOneRowAcrossBodyAndFooterWithTheMarker) {
   QTest::keyClick(body, Qt::Key_Return);
   ASSERT_EQ(activated.count(), 1);
   EXPECT_EQ(activated[0][0].toInt(), 3);
+}
+
+TEST(Grid, ADraggedColumnKeepsItsWidthForTheSessionAndACutCellShowsItsWholeText) {
+  QWidget host;
+  host.resize(1000, 400);
+  auto* grid = new Grid(&host);
+  grid->resize(1000, 400);
+  LayOutTwoHeaderRows(*grid);
+  ColumnShares shares(*grid, host, 20, std::vector<double>(17, 0.05));
+  host.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+  ASSERT_EQ(grid->ColumnWidth(6), 50);
+
+  // The user drags the right edge of column 6 by 40 pixels.
+  QWidget* vp = grid->Header()->viewport();
+  const int edge = grid->Header()->sectionViewportPosition(6) + grid->Header()->sectionSize(6) - 1;
+  QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(edge, 30));
+  QTest::mouseMove(vp, QPoint(edge + 40, 30));
+  QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(edge + 40, 30));
+  EXPECT_EQ(grid->ColumnWidth(6), 90);
+  EXPECT_EQ(grid->UserColumnWidth(6), 90);
+  EXPECT_EQ(grid->UserColumnWidth(5), 0);
+
+  // A wider window re-applies the shares to the other columns only; so do a refill and
+  // hiding and showing the column again.
+  host.resize(1200, 400);
+  EXPECT_EQ(grid->ColumnWidth(5), 60);
+  EXPECT_EQ(grid->ColumnWidth(6), 90);
+  grid->SetRows(2);
+  grid->AddItem(QStringLiteral("1\t\t%1\t短").arg(QString("2026年10月5日14时30分15秒").repeated(3)));
+  grid->AddItem("");
+  shares.Apply();
+  EXPECT_EQ(grid->ColumnWidth(6), 90);
+  shares.SetShare(6, 0);
+  EXPECT_EQ(grid->ColumnWidth(6), 0);
+  shares.SetShare(6, 0.05);
+  EXPECT_EQ(grid->ColumnWidth(6), 90);
+  // Another layout of the grid with other captions starts from the shares.
+  grid->SetCellText(1, 6, QStringLiteral("别的列"));
+  shares.Apply();
+  EXPECT_EQ(grid->ColumnWidth(6), 60);
+
+  // The tooltip: the whole text of a cut cell only.
+  QAbstractItemModel* model = grid->BodyView()->model();
+  EXPECT_EQ(model->data(model->index(0, 3), Qt::ToolTipRole).toString(), grid->CellText(2, 3));
+  EXPECT_FALSE(model->data(model->index(0, 4), Qt::ToolTipRole).isValid());
+  EXPECT_FALSE(model->data(model->index(0, 2), Qt::ToolTipRole).isValid());  // empty
+}
+
+TEST(GridPrinting, ColumnsGetWhatTheyNeedAndTheWidestGiveWayFirst) {
+  // Room to spare: every column its need, the rest by the shares.
+  const std::vector<double> fits = FitColumnWidths({100, 50, 30}, {1, 1, 2}, 380);
+  EXPECT_DOUBLE_EQ(fits[0], 150);
+  EXPECT_DOUBLE_EQ(fits[1], 100);
+  EXPECT_DOUBLE_EQ(fits[2], 130);
+  // Too little: the narrow ones stay whole, the two widest share what is left alike.
+  const std::vector<double> cut = FitColumnWidths({400, 50, 30, 300}, {1, 1, 1, 1}, 380);
+  EXPECT_DOUBLE_EQ(cut[1], 50);
+  EXPECT_DOUBLE_EQ(cut[2], 30);
+  EXPECT_DOUBLE_EQ(cut[0], 150);
+  EXPECT_DOUBLE_EQ(cut[3], 150);
+  // Even the narrowest cannot fit: all alike.
+  const std::vector<double> tight = FitColumnWidths({100, 100}, {1, 3}, 50);
+  EXPECT_DOUBLE_EQ(tight[0], 25);
+  EXPECT_DOUBLE_EQ(tight[1], 25);
 }

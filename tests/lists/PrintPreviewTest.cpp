@@ -132,7 +132,9 @@ TEST(GridPrinting, PagesHoldWholeRowsAndTheListPrintsToPdfWithoutAPrinter) {
   const QRectF printable = document.PageLayout().paintRect(QPageLayout::Inch);
   const double px_per_inch = page.width() / sheet.width();
   const int left = static_cast<int>(printable.left() * px_per_inch);
-  const int boundary = left + static_cast<int>(printable.width() * px_per_inch / 4);  // 100 of 400
+  // The columns as laid out: the long name takes what the empty column's caption leaves.
+  ASSERT_EQ(document.ColumnEdges().size(), 3u);
+  const int boundary = left + static_cast<int>(document.ColumnEdges()[1] / kPageUnitsPerInch * px_per_inch);
   const int right = static_cast<int>(printable.right() * px_per_inch);
   const int body_top = page.height() / 4, body_bottom = page.height() * 3 / 4;
   EXPECT_LT(Darkest(page, QRect(QPoint(left + 4, body_top), QPoint(boundary - 4, body_bottom))), 80);

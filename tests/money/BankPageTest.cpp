@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 
@@ -135,13 +136,42 @@ TEST(BankPage, MenuRulesPerView) {
   EXPECT_TRUE(f.Item("新建存取")->isEnabled());
 
   f.Page().ShowBankSummary();
-  EXPECT_EQ(f.Page().PrepareMenuFor(1, 1), nullptr);
-  EXPECT_EQ(f.Page().PrepareMenuFor(1, 3), nullptr);
+  // The summary's menu offers what is not about one movement: its print and export.
+  ASSERT_NE(f.Page().PrepareMenuFor(1, 3), nullptr);
+  EXPECT_FALSE(f.Item("修改存取")->isEnabled());
+  EXPECT_FALSE(f.Item("删除存取")->isEnabled());
+  EXPECT_TRUE(f.Item("导出Excel")->isEnabled());
+  EXPECT_TRUE(f.Item("打印")->isEnabled());
   // A bank named like a number is not a movement's ID.
   InsertBankRow(app.ctx().db, QString::number(id), "甲", "存款", 5);
   f.Page().ShowBankSummary();
   for (int r = 1; r < f.G().Rows(); ++r) f.Page().ActivateCell(r, 1);
+  ASSERT_NE(f.Page().PrepareMenuFor(1, 1), nullptr);
+  EXPECT_FALSE(f.Item("修改存取")->isEnabled());
+  f.Item("修改存取")->trigger();
   EXPECT_EQ(f.Page().ChangeWindow(), nullptr);
+  f.Item("导出Excel")->trigger();
+  EXPECT_GT(QFile(app.FilePath("存款管理.xlsx")).size(), 0);
+}
+
+TEST(BankPage, TheSummaryViewFitsItsWidth) {
+  TestApp app;
+  InsertBankRow(app.ctx().db, "工商银行", "甲", "存款", 500);
+  BankFixture f(app);
+  f.owner.resize(1000, 500);
+  f.owner.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.owner));
+  f.Page().show();
+  for (int width : {1000, 1237, 801}) {
+    f.Page().resize(width, 500);
+    f.Page().ShowBankSummary();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.G().HorizontalScrollBar()->isVisible()) << width;
+    EXPECT_EQ(f.G().BodyView()->horizontalScrollBar()->maximum(), 0) << width;
+    f.Page().SetUpBankDetail();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.G().HorizontalScrollBar()->isVisible()) << width;
+  }
 }
 
 TEST(BankPage, ASearchInTheSummaryViewGoesBackToTheDetailView) {

@@ -164,3 +164,12 @@ TEST(LedgerLogic, DeleteIsForTheSuperAdministratorAndReportsAMissingRow) {
   EXPECT_EQ(IdOfText("1.5"), 0);
   EXPECT_EQ(IdOfText("0.00000001"), 0);
 }
+
+TEST(LedgerLogic, EachQuerySaysWhatItCoversForThePrintedHeading) {
+  EXPECT_EQ(AllLedgerQuery().scope, "全部记录");
+  EXPECT_EQ(LedgerOfMonthQuery(QDateTime(QDate(2026, 2, 14), QTime(9, 0))).scope, "2026年2月1日至2026年2月28日");
+  EXPECT_EQ(LedgerOfDayQuery(QDate(2026, 10, 5)).scope, "2026年10月5日");
+  EXPECT_EQ(LedgerByDateQuery(QDate(2026, 10, 1), QDate(2026, 10, 31)).scope, "2026年10月1日至2026年10月31日");
+  EXPECT_EQ(SearchLedgerQuery(LedgerSearchField::Number, "2026").scope, "编号含“2026”");
+  EXPECT_EQ(SearchLedgerQuery(LedgerSearchField::Number, "").scope, "全部记录");
+}

@@ -23,6 +23,7 @@
 #include "app/Program.h"
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
+#include "lists/GridPrinter.h"
 #include "lists/PrintPreview.h"
 #include "sales/ReceiptPrinter.h"
 #include "sales/SaleWindow.h"
@@ -103,6 +104,36 @@ TEST(SalesPage, ColumnsTotalsAndDebtColour) {
   EXPECT_EQ(g.CellText(totals, kSaleQuantityCol), "4");
   EXPECT_EQ(g.CellText(totals, kSaleAmountCol), "40");
   EXPECT_EQ(g.CellText(totals, kSaleProfitCol), "10");
+}
+
+TEST(SalesPage, ATimedSaleShowsItsDayInTheListAndTheExportAndPrintsWhole) {
+  TestApp app;
+  const qint64 id = AddSale(app.ctx().db, "茶杯", 0, 1, "2026-10-05 14:30:15");
+  ASSERT_TRUE(app.ctx().db.Execute("update sell set 编码='6901234567890',客户编号='20261051430',"
+                                   "联系方式='13912345678',客户地址='北京市海淀区中关村大街1号' where ID=?",
+                                   id).has_value());
+  PageFixture f(app);
+  Grid& g = f.G();
+  const int row = f.RowOf(id);
+  EXPECT_EQ(g.CellText(row, kSaleDateCol), "2026年10月5日");
+
+  // The export's date cell is the day itself (a whole serial number), as the list shows it.
+  const auto path = f.Page().ExportSales();
+  ASSERT_TRUE(path.has_value());
+  const QString sheet = QString::fromUtf8(Unzip(*path, "xl/worksheets/sheet1.xml"));
+  const QRegularExpression date_cell(QStringLiteral("<c r=\"I3\"[^>]*><v>([^<]*)</v>"));
+  const auto match = date_cell.match(sheet);
+  ASSERT_TRUE(match.hasMatch()) << sheet.left(2000).toStdString();
+  EXPECT_EQ(match.captured(1), "46300");
+
+  // Printed on A4 across, the customer's number, phone, address and the goods code are
+  // whole: there is room for them.
+  f.Page().FillSalesList(SalesOfMonthQuery(QDate(2026, 10, 9)));
+  const GridPrintDocument document(g, f.Page().PrintHeading());
+  for (int col : {5, 13, 15, 16, kSaleDateCol}) EXPECT_FALSE(document.IsCut(f.RowOf(id), col)) << col;
+  EXPECT_EQ(document.HeadingLine(), "范围：2026年10月1日至2026年10月31日　　打印日期：2026年12月8日");
+  f.Page().FillSalesList(SearchSalesQuery(SalesSearchField::Code, "69"));
+  EXPECT_EQ(f.Page().PrintHeading().scope, "商品编码含“69”");
 }
 
 TEST(SalesPage, OperatorNeverSeesProfit) {

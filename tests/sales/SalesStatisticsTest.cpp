@@ -294,8 +294,9 @@ TEST(SalesStatistics, ExportWritesBothReportsWithTotals) {
   const QString strings = QString::fromUtf8(Unzip(file, "xl/sharedStrings.xml"));
   const QString sheet = QString::fromUtf8(Unzip(file, "xl/worksheets/sheet1.xml"));
   ASSERT_FALSE(sheet.isEmpty()) << "is unzip installed?";
-  EXPECT_TRUE(strings.contains("月销售金额统计报表"));
-  EXPECT_TRUE(strings.contains("日销售金额统计报表"));
+  // Each title says what it covers.
+  EXPECT_TRUE(strings.contains("月销售金额统计报表（2025年）"));
+  EXPECT_TRUE(strings.contains("日销售金额统计报表（2025年9月）"));
   EXPECT_TRUE(strings.contains("12月"));
   EXPECT_TRUE(strings.contains("合计（元）"));
   EXPECT_TRUE(sheet.contains("<v>49.5</v>"));  // the year's total
@@ -305,6 +306,13 @@ TEST(SalesStatistics, ExportWritesBothReportsWithTotals) {
   auto refused = ExportReports({&monthly}, app.FilePath(QStringLiteral("无此文件夹/图表.xlsx")));
   ASSERT_FALSE(refused);
   EXPECT_TRUE(refused.error().startsWith("导出Excel文件失败"));
+  // Cancelled: no file, no part, nothing to say.
+  QFile::remove(file);
+  auto cancelled = ExportReports({&monthly, &daily}, file, [](std::int64_t done, std::int64_t) { return done < 1; });
+  ASSERT_FALSE(cancelled);
+  EXPECT_TRUE(cancelled.error().isEmpty());
+  EXPECT_FALSE(QFile::exists(file));
+  EXPECT_FALSE(QFile::exists(app.FilePath(QStringLiteral(".销售图表.xlsx.part"))));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProgressDialog>
 #include <QMap>
 #include <QProcess>
 #include <QXmlStreamReader>
@@ -11,6 +13,7 @@
 #include "lists/GridExport.h"
 #include "lists/Grid.h"
 #include "lists/GridKeyedFill.h"
+#include "lists/WorkProgress.h"
 
 using namespace hemulu;
 
@@ -167,4 +170,55 @@ TEST(ExcelExport, FailedWriteIsReportedAndLeavesNothingBehind) {
   const auto blocked = ExportGridToExcel(grid, app.FilePath("my.xlsx"), true, true);
   ASSERT_FALSE(blocked.has_value());
   EXPECT_FALSE(QFile::exists(app.FilePath(".my.xlsx.part")));
+}
+
+TEST(ExcelExport, ProgressRisesAndACancelledExportLeavesNoFile) {
+  test::TestApp app;
+  test::GoodsRow row;
+  row.name = "茶杯";
+  row.stock = 2;
+  for (int i = 0; i < 700; ++i) test::InsertGoods(app.ctx().db, row);
+  Grid grid;
+  LayOutStockGrid(grid);
+  (void)FillGridKeyed(app.ctx(), grid, StockListPlan(AllGoodsQuery(), 2, false));
+  ASSERT_NE(grid.Source(), nullptr);  // a keyed list: its rows are gathered, then written
+
+  // Heard: rising counts of one total, ending at the total.
+  std::vector<std::pair<std::int64_t, std::int64_t>> heard;
+  const QString file = app.FilePath("my.xlsx");
+  ASSERT_TRUE(ExportGridToExcel(grid, file, true, true, [&](std::int64_t done, std::int64_t total) {
+                heard.emplace_back(done, total);
+                return true;
+              }).has_value());
+  ASSERT_GE(heard.size(), 4u);
+  for (std::size_t i = 1; i < heard.size(); ++i) {
+    EXPECT_GE(heard[i].first, heard[i - 1].first) << i;
+    EXPECT_EQ(heard[i].second, heard[0].second);
+  }
+  EXPECT_EQ(heard.back().first, heard.back().second);
+
+  // Cancelled while gathering, and while writing: no file, no part file, nothing to say;
+  // an earlier export is not spoilt.
+  const qint64 earlier = QFileInfo(file).size();
+  for (const std::int64_t stop_at : {heard[1].first, heard[heard.size() - 2].first}) {
+    const auto cancelled = ExportGridToExcel(grid, file, true, true,
+                                             [&](std::int64_t done, std::int64_t) { return done < stop_at; });
+    ASSERT_FALSE(cancelled.has_value());
+    EXPECT_TRUE(cancelled.error().isEmpty()) << cancelled.error().toStdString();
+    EXPECT_FALSE(QFile::exists(app.FilePath(".my.xlsx.part")));
+    EXPECT_EQ(QFileInfo(file).size(), earlier);
+  }
+  QFile::remove(file);
+  EXPECT_FALSE(ExportGridToExcel(grid, file, true, true, [](std::int64_t, std::int64_t) { return false; }));
+  EXPECT_FALSE(QFile::exists(file));
+  EXPECT_FALSE(QFile::exists(app.FilePath(".my.xlsx.part")));
+}
+
+TEST(WorkProgress, CancelStopsTheWork) {
+  WorkProgress progress(QStringLiteral("正在导出……"), nullptr);
+  const Progress report = progress.Reporter();
+  EXPECT_TRUE(report(1, 10));
+  progress.Dialog()->cancel();
+  EXPECT_FALSE(report(2, 10));
+  EXPECT_TRUE(progress.Cancelled());
 }
