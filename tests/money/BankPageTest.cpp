@@ -350,7 +350,9 @@ TEST(BankPage, AnEmptyListOffersNewMovementByRightClickAndInsert) {
   EXPECT_TRUE(f.Page().NewWindow()->isVisible());
   f.Page().NewWindow()->close();
 
-  // The summary view still offers no menu.
+  // The summary view offers its print and export there too, never a movement.
   f.Page().ShowBankSummary();
-  EXPECT_EQ(f.Page().PrepareMenuFor(-1, -1), nullptr);
+  ASSERT_NE(f.Page().PrepareMenuFor(-1, -1), nullptr);
+  EXPECT_FALSE(f.Item("修改存取")->isEnabled());
+  EXPECT_FALSE(f.Item("删除存取")->isEnabled());
 }
