@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -204,11 +205,27 @@ QWidget* MainWindow::Page(int page_index) const {
 
 QWidget* MainWindow::MakePlaceholder(int page_index, QWidget* host) const {
   if (page_index == kAboutPage) {
-    auto* about = new QLabel(host);
+    auto* page = new QWidget(host);
+    auto* about = new QLabel(page);
     about->setObjectName(QStringLiteral("关于页面"));
     about->setPixmap(AboutPicture());
     about->setAlignment(Qt::AlignCenter);
-    return about;
+    // Which shop is open: with several on one computer (--data), or the program run both
+    // from a copied folder and from the package, the folder tells them apart.
+    auto* folder = new QLabel(QStringLiteral("数据文件夹：") + QDir::toNativeSeparators(ctx_.shop_dir), page);
+    folder->setObjectName(QStringLiteral("数据文件夹"));
+    folder->setTextFormat(Qt::PlainText);
+    folder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    folder->setAlignment(Qt::AlignCenter);
+    folder->setToolTip(ctx_.shop_dir);
+    folder->setStyleSheet(QStringLiteral("color: #4a5a60;"));
+    auto* layout = new QVBoxLayout(page);
+    layout->addStretch(1);
+    layout->addWidget(about);
+    layout->addSpacing(12);
+    layout->addWidget(folder);
+    layout->addStretch(1);
+    return page;
   }
   // A page whose subsystem has not been plugged in: its caption only.
   auto* placeholder = new QLabel(PageCaption(page_index), host);

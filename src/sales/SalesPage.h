@@ -53,7 +53,7 @@ class SalesPage : public QWidget {
   // cannot be read.
   std::optional<std::expected<Receipt, SaleError>> CurrentReceipt();
   void PrintCurrentReceipt();
-  // Writes the list as shown to sales.xlsx in the program folder; the path written.
+  // Writes the list as shown to sales.xlsx in the shop's folder; the path written.
   std::optional<QString> ExportSales();
   void PrintSales();
   void ToggleDisplay(SalesDisplayItem item);

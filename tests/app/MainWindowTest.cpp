@@ -56,6 +56,11 @@ TEST(MainWindow, OpensOnTheAboutPageWithTitleItemsAndInformationLine) {
   auto* about = window.findChild<QLabel*>("关于页面");
   ASSERT_NE(about, nullptr);
   EXPECT_FALSE(about->pixmap().isNull());
+  // Which shop is open, under the picture.
+  auto* folder = window.findChild<QLabel*>("数据文件夹");
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->text(), "数据文件夹：" + app.Dir());
+  EXPECT_EQ(folder->parentWidget(), about->parentWidget());
 
   EXPECT_EQ(window.findChild<QLabel*>("信息栏")->text(),
             "您好，超级管理员" + QString(20, ' ') + "今天是：2027-1-5" + QString(40, ' '));
