@@ -84,6 +84,21 @@ TEST(MainWindow, OpensOnTheAboutPageWithTitleItemsAndInformationLine) {
   EXPECT_LE(window.height(), 768);
 }
 
+TEST(MainWindow, ADeepShopFolderIsShownWithoutWideningTheWindow) {
+  TestApp app;
+  MainWindow usual(app.ctx());
+  QString deep = app.Dir();
+  for (int i = 0; i < 30; ++i) deep += "/很长的文件夹名称";
+  AppContext deep_ctx(deep, app.prompter, app.clock, app.notifier);
+  deep_ctx.session.SetUser("超级管理员", "735");
+  MainWindow window(deep_ctx);
+  auto* folder = window.findChild<QLabel*>("数据文件夹");
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->text(), "数据文件夹：" + deep);  // whole, for the tool tip and a reader
+  EXPECT_EQ(folder->toolTip(), deep);
+  EXPECT_EQ(window.minimumSizeHint().width(), usual.minimumSizeHint().width());
+}
+
 TEST(MainWindow, BuildsAllSevenMenusWithTheirItemsInOrder) {
   TestApp app;
   MainWindow window(app.ctx());
