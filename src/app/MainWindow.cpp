@@ -4,14 +4,17 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
 #include <QGraphicsView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -42,6 +45,25 @@ int PageOfItem(int item_index) {
 }
 
 int ItemOfPage(int page_index) { return page_index == kAboutPage ? kAboutItem : page_index; }
+
+// One line of plain text that never widens its window: too long for its width, it loses
+// its middle to "…" (a deep folder); the tool tip holds it whole.
+class ElidedLabel : public QLabel {
+ public:
+  ElidedLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  }
+  QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const QRect area = contentsRect();
+    style()->drawItemText(&painter, area, static_cast<int>(alignment()), palette(), isEnabled(),
+                          fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()), foregroundRole());
+  }
+};
 
 // A window size that fits a 1366 x 768 screen with its task bar and frame.
 constexpr QSize kSmallestSize(1240, 690);
@@ -209,11 +231,25 @@ QWidget* MainWindow::Page(int page_index) const {
 
 QWidget* MainWindow::MakePlaceholder(int page_index, QWidget* host) const {
   if (page_index == kAboutPage) {
-    auto* about = new QLabel(host);
+    auto* page = new QWidget(host);
+    auto* about = new QLabel(page);
     about->setObjectName(QStringLiteral("关于页面"));
     about->setPixmap(AboutPicture());
     about->setAlignment(Qt::AlignCenter);
-    return about;
+    // Which shop is open: with several on one computer (--data), or the program run both
+    // from a copied folder and from the package, the folder tells them apart.
+    auto* folder = new ElidedLabel(QStringLiteral("数据文件夹：") + QDir::toNativeSeparators(ctx_.shop_dir), page);
+    folder->setObjectName(QStringLiteral("数据文件夹"));
+    folder->setAlignment(Qt::AlignCenter);
+    folder->setToolTip(ctx_.shop_dir);
+    folder->setStyleSheet(QStringLiteral("color: #4a5a60;"));
+    auto* layout = new QVBoxLayout(page);
+    layout->addStretch(1);
+    layout->addWidget(about);
+    layout->addSpacing(12);
+    layout->addWidget(folder);
+    layout->addStretch(1);
+    return page;
   }
   // A page whose subsystem has not been plugged in: its caption only.
   auto* placeholder = new QLabel(PageCaption(page_index), host);

@@ -1,6 +1,7 @@
 // hemulu: bookkeeping for a small shop.
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLockFile>
 #include <QTranslator>
@@ -10,18 +11,58 @@
 #include "app/Program.h"
 #include "app/QtNotifier.h"
 #include "app/QtPrompter.h"
+#include "app/ShopFolder.h"
 #include "data/AppContext.h"
 #include "data/Clock.h"
 #include "data/EmbeddedFiles.h"
 
 namespace hemulu {
-const QString kAlreadyRunningText =
-    QStringLiteral("禾木鹭进销存已经在运行。\n\n同一文件夹中的程序只能同时打开一个，请使用已经打开的窗口。");
+QString AlreadyRunningText(const QString& folder) {
+  return QStringLiteral("禾木鹭进销存已经在运行。\n\n同一个数据文件夹只能同时由一个程序打开，请使用已经打开的窗口。\n") +
+         folder;
+}
+
+// The running executable's folder, without a QApplication (which needs a display).
+QString ProgramFolder(const char* argv0) {
+  const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+  return QFileInfo(exe.isEmpty() ? QFile::decodeName(argv0) : exe).absolutePath();
+}
 }  // namespace hemulu
 
 int main(int argc, char** argv) {
+  // The command line and the shop's folder come first: --version, --help and a refused
+  // command line work without a display and write nothing.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const hemulu::CommandLine command = hemulu::ParseCommandLine(arguments);
+  switch (command.action) {
+    case hemulu::CommandLine::Action::PrintVersion:
+      std::printf("%s\n", qUtf8Printable(hemulu::VersionText()));
+      return 0;
+    case hemulu::CommandLine::Action::PrintHelp:
+      std::printf("%s", qUtf8Printable(hemulu::HelpText()));
+      return 0;
+    case hemulu::CommandLine::Action::Refuse:
+      std::fprintf(stderr, "%s\n", qUtf8Printable(command.problem));
+      return 1;
+    case hemulu::CommandLine::Action::Run:
+      break;
+  }
+  const auto shop = hemulu::ChooseShopFolder({.program_dir = hemulu::ProgramFolder(argv[0]),
+                                               .data_option = command.data_dir,
+                                               .xdg_data_home = qEnvironmentVariable("XDG_DATA_HOME"),
+                                               .home = QDir::homePath(),
+                                               .working_dir = QDir::currentPath()});
+  if (!shop) {
+    std::fprintf(stderr, "%s\n", qUtf8Printable(shop.error().Describe()));
+    // Whoever typed --data reads the terminal; a start from the menu needs a window.
+    if (shop.error().from_option) return 1;
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("hemulu"));
+  // The menu entry's name: the desktop matches the window to its entry and icon.
+  QApplication::setDesktopFileName(QStringLiteral("hemulu"));
   QApplication::setWindowIcon(hemulu::ProgramIcon());
   // Qt's own texts (dialog buttons, the folder browser, edit menus) in Chinese, where
   // the system has Qt's translations.
@@ -32,19 +73,23 @@ int main(int argc, char** argv) {
   // Closing a window of ours ends the run only through Program::Finished.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  const QString program_dir = QCoreApplication::applicationDirPath();
   hemulu::QtPrompter prompter;
+  if (!shop) {
+    prompter.ShowMessage(hemulu::ShopFolderFailureText(shop.error().folder), hemulu::MessageKind::Stop);
+    return 1;
+  }
+  const QString& shop_dir = *shop;
   // One program per folder: two would each sell from figures the other has changed.
   // The lock is taken before anything is written, so a second start touches nothing; a
   // lock left by a killed program names a process that no longer runs and is taken over.
-  QLockFile lock(QDir(program_dir).filePath(QStringLiteral("hemulu.lock")));
+  QLockFile lock(QDir(shop_dir).filePath(QStringLiteral("hemulu.lock")));
   lock.setStaleLockTime(0);
   if (!lock.tryLock(0) && lock.error() == QLockFile::LockFailedError) {
-    std::fprintf(stderr, "hemulu: already running in %s\n", qUtf8Printable(program_dir));
-    prompter.ShowMessage(hemulu::kAlreadyRunningText, hemulu::MessageKind::Information);
+    std::fprintf(stderr, "hemulu: already running in %s\n", qUtf8Printable(shop_dir));
+    prompter.ShowMessage(hemulu::AlreadyRunningText(shop_dir), hemulu::MessageKind::Information);
     return 1;
   }
-  if (auto written = hemulu::WriteWorkingFiles(program_dir, QDir::homePath()); !written) {
+  if (auto written = hemulu::WriteWorkingFiles(shop_dir, QDir::homePath()); !written) {
     std::fprintf(stderr, "hemulu: cannot write %s\n", qUtf8Printable(written.error()));
     prompter.ShowMessage(hemulu::WorkingFileFailureText(written.error()), hemulu::MessageKind::Stop);
     return 1;
@@ -52,7 +97,7 @@ int main(int argc, char** argv) {
 
   hemulu::SystemClock clock;
   hemulu::QtNotifier notifier;
-  hemulu::AppContext ctx(program_dir, prompter, clock, notifier);
+  hemulu::AppContext ctx(shop_dir, prompter, clock, notifier);
 
   hemulu::Program program(ctx, hemulu::ProgramParts(ctx), &notifier);
   QObject::connect(&program, &hemulu::Program::Finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);

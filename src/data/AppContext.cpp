@@ -9,7 +9,7 @@
 namespace hemulu {
 
 AppContext::AppContext(const QString& dir, Prompter& p, Clock& c, Notifier& n)
-    : program_dir(dir),
+    : shop_dir(dir),
       db(QDir(dir).filePath(kDatabaseFileName)),
       settings(QDir(dir).filePath(kConfigFileName)),
       prompter(p),
@@ -39,6 +39,6 @@ void AppContext::ReportWriteError(const WriteError& error) {
   ShowMessage(error.Message(), MessageKind::Stop);
 }
 
-QString AppContext::FilePath(const QString& name) const { return QDir(program_dir).filePath(name); }
+QString AppContext::FilePath(const QString& name) const { return QDir(shop_dir).filePath(name); }
 
 }  // namespace hemulu

@@ -19,7 +19,8 @@ struct WriteError;
 inline const QString kDatabaseUnavailableText = QStringLiteral("打开数据库失败！");
 
 struct AppContext {
-  AppContext(const QString& program_dir, Prompter& prompter, Clock& clock, Notifier& notifier);
+  // `shop_dir`: the folder that holds data.db and config.ini (see app/ShopFolder.h).
+  AppContext(const QString& shop_dir, Prompter& prompter, Clock& clock, Notifier& notifier);
 
   // Opens data.db when it is not open. Shows nothing: a failure comes back as a
   // DbError marked unavailable, with Open()'s reason, for the caller to pass on.
@@ -43,9 +44,10 @@ struct AppContext {
   // Shows a failed insertion ("错误代码 [099]", "打开数据库失败！" or the database's
   // complaint), stop icon.
   void ReportWriteError(const WriteError& error);
+  // A file of the shop's folder: the working files and the spreadsheet exports.
   QString FilePath(const QString& name) const;
 
-  const QString program_dir;
+  const QString shop_dir;
   Database db;
   IniFile settings;
   Session session;

@@ -71,8 +71,8 @@ QString PartFileTemplate(const QString& target) {
   return info.absoluteDir().filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".part-XXXXXX"));
 }
 
-std::expected<void, QString> WriteWorkingFiles(const QString& program_dir, const QString& home) {
-  const QDir dir(program_dir);
+std::expected<void, QString> WriteWorkingFiles(const QString& shop_dir, const QString& home) {
+  const QDir dir(shop_dir);
   RemoveCutShortDatabaseCopies(dir);
   const QString config = dir.filePath(kConfigFileName);
   if (!QFileInfo::exists(config) && !WriteFileAtomically(config, DefaultConfigBytes(home)))
@@ -85,7 +85,7 @@ std::expected<void, QString> WriteWorkingFiles(const QString& program_dir, const
 
 QString WorkingFileFailureText(const QString& path) {
   return QStringLiteral("无法写入程序的工作文件，程序不能继续运行。\n") + path +
-         QStringLiteral("\n请确认程序所在的文件夹可以写入，磁盘也有剩余空间。");
+         QStringLiteral("\n请确认这个文件所在的文件夹可以写入，磁盘也有剩余空间。");
 }
 
 }  // namespace hemulu

@@ -20,7 +20,7 @@ QByteArray DefaultConfigBytes(const QString& home);
 inline const QString kConfigFileName = QStringLiteral("config.ini");
 inline const QString kDatabaseFileName = QStringLiteral("data.db");
 
-// Writes config.ini, then data.db, into the program folder when missing. An existing
+// Writes config.ini, then data.db, into the shop's folder when missing. An existing
 // file, even empty or damaged, is never replaced. Each file appears whole or not at all.
 // Copies of data.db that a crash left unfinished beside it (PartFileTemplate) are removed
 // first; call it only once the folder's lock is held.
@@ -29,7 +29,7 @@ inline const QString kDatabaseFileName = QStringLiteral("data.db");
 // QTemporaryFile template: ".<name>.part-XXXXXX" in the same folder.
 QString PartFileTemplate(const QString& target);
 
-[[nodiscard]] std::expected<void, QString> WriteWorkingFiles(const QString& program_dir, const QString& home);
+[[nodiscard]] std::expected<void, QString> WriteWorkingFiles(const QString& shop_dir, const QString& home);
 // What the user is told when a working file cannot be written.
 QString WorkingFileFailureText(const QString& path);
 

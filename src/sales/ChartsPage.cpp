@@ -89,7 +89,7 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
   auto* monthly_amount = MakeButton(QStringLiteral("按钮10"), QStringLiteral("查询销售额"), this);
   auto* monthly_profit = MakeButton(QStringLiteral("按钮11"), QStringLiteral("查 询 利 润"), this);
   auto* export_button = MakeButton(QStringLiteral("图表导出按钮"), QStringLiteral("导出Excel"), this);
-  export_button->setToolTip(QStringLiteral("把两个图表中的数字导出到程序文件夹中的“销售图表.xlsx”"));
+  export_button->setToolTip(QStringLiteral("把两个图表中的数字导出到数据文件夹中的“销售图表.xlsx”"));
   monthly_chart_ = new BarChartView(QStringLiteral("月销售统计柱状图控件"), QStringLiteral("月销售统计表"),
                                     QStringLiteral("月份"), QStringLiteral("元"), this);
   monthly_table_ = MakeTable(QStringLiteral("月销售统计表格"), this);

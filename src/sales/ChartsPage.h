@@ -31,7 +31,7 @@ class ChartsPage : public QWidget {
   // list takes the focus and nothing else happens.
   void QueryMonthly(SalesFigure figure);
   void QueryDaily(SalesFigure figure);
-  // Writes the figures of both charts to 销售图表.xlsx in the program folder.
+  // Writes the figures of both charts to 销售图表.xlsx in the shop's folder.
   void ExportFigures();
 
   BarChartView* MonthlyChart() const { return monthly_chart_; }

@@ -55,7 +55,7 @@ class SalesPage : public QWidget {
   // cannot be read.
   std::optional<std::expected<Receipt, SaleError>> CurrentReceipt();
   void PrintCurrentReceipt();
-  // Writes the list as shown to sales.xlsx in the program folder; the path written.
+  // Writes the list as shown to sales.xlsx in the shop's folder; the path written.
   std::optional<QString> ExportSales();
   void PrintSales();
   // The printed list's heading: what the list shows now, and today.

@@ -7,7 +7,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
+#include "app/ShopFolder.h"
 #include "data/Database.h"
 #include "data/EmbeddedFiles.h"
 
@@ -34,15 +36,17 @@ bool HasFileOpen(qint64 pid, const QString& path) {
 class ProgramRun {
  public:
   ProgramRun(const QString& program_dir, const QString& home,
-             QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel) {
+             QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel, const QStringList& arguments = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("LANG", "C.UTF-8");
     env.insert("HOME", home);
     env.insert("XDG_RUNTIME_DIR", home);
+    env.remove("XDG_DATA_HOME");  // a shop that leaves its folder goes to HOME's data folder
     process_.setProcessEnvironment(env);
     process_.setWorkingDirectory(home);  // the program must use its own folder, not this one
     process_.setProgram(QDir(program_dir).filePath("hemulu"));
+    process_.setArguments(arguments);
     process_.setProcessChannelMode(channels);
     process_.start();
   }
@@ -166,4 +170,120 @@ TEST(EndToEnd, ASecondProgramInTheSameFolderSaysSoAndTouchesNothingAndAKilledOne
   ASSERT_TRUE(third.process().waitForStarted(30000));
   EXPECT_TRUE(third.WaitUntilReady(database)) << "a stale lock blocked the start";
   third.Terminate();
+}
+
+namespace {
+
+struct Finished {
+  int exit_code = -1;
+  QByteArray out, err;
+};
+
+// Runs the program to its end with no display at all: what it does before any window.
+Finished RunWithoutDisplay(const QString& program, const QStringList& arguments, const QString& home) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
+  env.insert("HOME", home);
+  env.insert("LANG", "C.UTF-8");
+  QProcess process;
+  process.setProcessEnvironment(env);
+  process.setWorkingDirectory(home);
+  process.start(program, arguments);
+  Finished result;
+  if (!process.waitForFinished(30000)) return result;
+  result.exit_code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  result.out = process.readAllStandardOutput();
+  result.err = process.readAllStandardError();
+  return result;
+}
+
+QStringList Entries(const QString& dir) { return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+
+}  // namespace
+
+TEST(EndToEnd, VersionHelpAndRefusedCommandLinesNeedNoDisplayAndWriteNothing) {
+  QTemporaryDir program_dir, home;
+  ASSERT_TRUE(program_dir.isValid() && home.isValid());
+  const QString exe = program_dir.filePath("hemulu");
+  ASSERT_TRUE(QFile::copy(QStringLiteral(HEMULU_EXECUTABLE), exe));
+
+  Finished run = RunWithoutDisplay(exe, {"--version"}, home.path());
+  EXPECT_EQ(run.exit_code, 0) << run.err.toStdString();
+  EXPECT_EQ(QString::fromUtf8(run.out), VersionText() + "\n");
+  run = RunWithoutDisplay(exe, {"--help"}, home.path());
+  EXPECT_EQ(run.exit_code, 0) << run.err.toStdString();
+  EXPECT_EQ(QString::fromUtf8(run.out), HelpText());
+
+  run = RunWithoutDisplay(exe, {"--frobnicate"}, home.path());
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(run.out.isEmpty());
+  EXPECT_TRUE(run.err.contains("未知的选项：--frobnicate")) << run.err.toStdString();
+  EXPECT_TRUE(run.err.contains("unknown option: --frobnicate")) << run.err.toStdString();
+
+  // A --data folder that cannot be made (under a plain file: not even root can).
+  QFile file(home.filePath("plain-file"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  const QString impossible = home.filePath("plain-file/shop");
+  run = RunWithoutDisplay(exe, {"--data", impossible}, home.path());
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(run.err.contains(("无法创建或写入 --data 给出的数据文件夹：" + impossible).toUtf8())) << run.err.toStdString();
+  EXPECT_TRUE(run.err.contains(("cannot create or write to the --data folder: " + impossible).toUtf8()));
+
+  EXPECT_EQ(Entries(program_dir.path()), QStringList{"hemulu"});
+  EXPECT_EQ(Entries(home.path()), QStringList{"plain-file"});
+}
+
+TEST(EndToEnd, DataOptionOpensAShopElsewhereWithItsOwnLock) {
+  QTemporaryDir program_dir, home;
+  ASSERT_TRUE(program_dir.isValid() && home.isValid());
+  ASSERT_TRUE(QFile::copy(QStringLiteral(HEMULU_EXECUTABLE), program_dir.filePath("hemulu")));
+  const QString shop = home.filePath("店铺/二号店");  // missing, two levels, Chinese
+  const QString database = QDir(shop).filePath("data.db");
+
+  ProgramRun second_shop(program_dir.path(), home.path(), QProcess::ForwardedErrorChannel, {"--data", shop});
+  ASSERT_TRUE(second_shop.process().waitForStarted(30000));
+  ASSERT_TRUE(second_shop.WaitUntilReady(database)) << "the program did not open the shop in the --data folder";
+  EXPECT_EQ(ReadAll(QDir(shop).filePath("config.ini")), DefaultConfigBytes(home.path()));
+  EXPECT_TRUE(QFile::exists(QDir(shop).filePath("hemulu.lock")));
+  EXPECT_EQ(Entries(program_dir.path()), QStringList{"hemulu"});
+
+  // The program folder's own shop is another shop: it starts beside the first.
+  ProgramRun first_shop(program_dir.path(), home.path());
+  ASSERT_TRUE(first_shop.process().waitForStarted(30000));
+  EXPECT_TRUE(first_shop.WaitUntilReady(program_dir.filePath("data.db")));
+
+  // The same --data folder a second time is refused by its lock.
+  ProgramRun again(program_dir.path(), home.path(), QProcess::SeparateChannels, {"--data=" + shop});
+  ASSERT_TRUE(again.process().waitForStarted(30000));
+  QByteArray said;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        said += again.process().readAllStandardError();
+        return said.contains("already running") || again.process().state() == QProcess::NotRunning;
+      },
+      30000));
+  EXPECT_TRUE(said.contains(("already running in " + shop).toUtf8())) << said.toStdString();
+  first_shop.Terminate();
+  second_shop.Terminate();
+}
+
+// Needs a user whom a folder's permissions can stop: root writes anywhere (the choice
+// itself is tested with an injected probe in ShopFolderTest).
+TEST(EndToEnd, AProgramFolderThatCannotBeWrittenKeepsTheShopInTheUsersDataFolder) {
+  if (::geteuid() == 0) GTEST_SKIP() << "running as root, who can write into any folder";
+  QTemporaryDir program_dir, home;
+  ASSERT_TRUE(program_dir.isValid() && home.isValid());
+  ASSERT_TRUE(QFile::copy(QStringLiteral(HEMULU_EXECUTABLE), program_dir.filePath("hemulu")));
+  ASSERT_TRUE(QFile::setPermissions(program_dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+  const QString shop = home.filePath(".local/share/hemulu");
+  {
+    ProgramRun run(program_dir.path(), home.path());
+    ASSERT_TRUE(run.process().waitForStarted(30000));
+    EXPECT_TRUE(run.WaitUntilReady(QDir(shop).filePath("data.db")));
+    EXPECT_TRUE(QFile::exists(QDir(shop).filePath("config.ini")));
+    run.Terminate();
+  }
+  QFile::setPermissions(program_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  EXPECT_EQ(Entries(program_dir.path()), QStringList{"hemulu"});
 }

@@ -56,6 +56,11 @@ TEST(MainWindow, OpensOnTheAboutPageWithTitleItemsAndInformationLine) {
   auto* about = window.findChild<QLabel*>("关于页面");
   ASSERT_NE(about, nullptr);
   EXPECT_FALSE(about->pixmap().isNull());
+  // Which shop is open, under the picture.
+  auto* folder = window.findChild<QLabel*>("数据文件夹");
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->text(), "数据文件夹：" + app.Dir());
+  EXPECT_EQ(folder->parentWidget(), about->parentWidget());
 
   EXPECT_EQ(window.findChild<QLabel*>("信息栏")->text(),
             "您好，超级管理员" + QString(20, ' ') + "今天是：2027-1-5" + QString(40, ' '));
@@ -77,6 +82,21 @@ TEST(MainWindow, OpensOnTheAboutPageWithTitleItemsAndInformationLine) {
   // The window fits a 1366 x 768 screen.
   EXPECT_LE(window.width(), 1366);
   EXPECT_LE(window.height(), 768);
+}
+
+TEST(MainWindow, ADeepShopFolderIsShownWithoutWideningTheWindow) {
+  TestApp app;
+  MainWindow usual(app.ctx());
+  QString deep = app.Dir();
+  for (int i = 0; i < 30; ++i) deep += "/很长的文件夹名称";
+  AppContext deep_ctx(deep, app.prompter, app.clock, app.notifier);
+  deep_ctx.session.SetUser("超级管理员", "735");
+  MainWindow window(deep_ctx);
+  auto* folder = window.findChild<QLabel*>("数据文件夹");
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->text(), "数据文件夹：" + deep);  // whole, for the tool tip and a reader
+  EXPECT_EQ(folder->toolTip(), deep);
+  EXPECT_EQ(window.minimumSizeHint().width(), usual.minimumSizeHint().width());
 }
 
 TEST(MainWindow, BuildsAllSevenMenusWithTheirItemsInOrder) {
