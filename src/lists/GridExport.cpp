@@ -1,5 +1,6 @@
 #include "lists/GridExport.h"
 
+#include "data/AppContext.h"
 #include "lists/ExcelExport.h"
 #include "lists/Grid.h"
 
@@ -17,8 +18,14 @@ std::expected<void, QString> ExportGridToExcel(const Grid& grid, const QString& 
     // list on screen stays as it is.
     const std::int64_t rows = source->Count();
     GridStore all;
-    if (!CopyWithSourceRows(grid.Store(), *source, all, StretchOf(progress, 0, rows, 2 * rows)))
-      return std::unexpected(QString());
+    if (!CopyWithSourceRows(grid.Store(), *source, all, StretchOf(progress, 0, rows, 2 * rows))) {
+      const std::optional<DbError> failure = source->ReadFailure();
+      if (!failure) return std::unexpected(QString());  // stopped by the user
+      // Stopped rather than write blank rows; the message is this export's, not the grid's.
+      source->TakeFailureToTell();
+      LogDbFailure(QStringLiteral("data.db"), *failure);
+      return std::unexpected(kNotExportedText + ReadFailureReason(*failure));
+    }
     return ExportToExcel(all, plan, file, StretchOf(progress, rows, rows, 2 * rows));
   }
   return ExportToExcel(grid.Store(), plan, file, progress);

@@ -175,9 +175,13 @@ void LedgerPage::ConnectMenu() {
 
 void LedgerPage::FillLedgerList(const MoneyQuery& query) {
   FillResult result;
-  sums_ = FillLedgerGrid(ctx_, *grid_, query, &result);
+  const std::optional<LedgerSums> sums = FillLedgerGrid(ctx_, *grid_, query, &result);
+  if (result.error) {  // the list shown before stays, with its own sums and scope
+    ctx_.ReportReadFailure(*result.error);
+    return;
+  }
+  sums_ = *sums;
   print_scope_ = query.scope;
-  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
 }
 
 void LedgerPage::FillLedgerPickLists() {

@@ -159,10 +159,8 @@ ChartsPage::~ChartsPage() = default;
 void ChartsPage::ReportError(const DbError& error) {
   if (error.code == SQLITE_AUTH)  // a report refused to this user: the text says why
     ctx_.ShowMessage(error.message, MessageKind::Stop);
-  else if (error.unavailable)
-    ctx_.ReportDatabaseUnavailable(error.message);
-  else
-    ctx_.ShowMessage(QStringLiteral("读取销售统计失败：") + error.message, MessageKind::Stop);
+  else  // the charts keep what they showed
+    ctx_.ReportReadFailure(error, QStringLiteral("读取销售统计失败，图表没有更新："));
 }
 
 void ChartsPage::FillYearList(QComboBox* list, const std::vector<int>& years, int chosen) {

@@ -152,7 +152,7 @@ void StockPage::ConnectMenu() {
 void StockPage::FillStockList(const GoodsQuery& query) {
   last_query_ = query;
   const FillResult result = FillStockGrid(ctx_, *grid_, query, warning_quantity_);
-  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
+  if (result.error) ctx_.ReportReadFailure(*result.error);
 }
 
 void StockPage::RefillPickLists() {
