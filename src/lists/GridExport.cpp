@@ -3,6 +3,7 @@
 #include "data/AppContext.h"
 #include "lists/ExcelExport.h"
 #include "lists/Grid.h"
+#include "lists/WorkProgress.h"
 
 namespace hemulu {
 
@@ -29,6 +30,20 @@ std::expected<void, QString> ExportGridToExcel(const Grid& grid, const QString& 
     return ExportToExcel(all, plan, file, StretchOf(progress, rows, rows, 2 * rows));
   }
   return ExportToExcel(grid.Store(), plan, file, progress);
+}
+
+bool ExportAndNotify(AppContext& ctx, QWidget* parent, const QString& path, const ExportWriter& write) {
+  std::expected<void, QString> done;
+  {
+    WorkProgress progress(QStringLiteral("正在导出……"), parent);
+    done = write(path, progress.Reporter());
+  }  // the progress dialog is gone before anything is said
+  if (!done) {
+    if (!done.error().isEmpty()) ctx.ShowMessage(done.error(), MessageKind::Stop);  // empty: stopped
+    return false;
+  }
+  ctx.notifier.Notify(kHintTitle, QStringLiteral("已导出到 ") + path);
+  return true;
 }
 
 }  // namespace hemulu

@@ -14,7 +14,7 @@
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
-#include "lists/WorkProgress.h"
+#include "lists/GridExport.h"
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
 #include "ui/NamedWidgets.h"
@@ -272,13 +272,8 @@ void LedgerPage::DeleteSelectedEntry() {
 }
 
 void LedgerPage::ExportToSpreadsheet() {
-  const QString path = ctx_.FilePath(QStringLiteral("其他收支.xlsx"));
-  WorkProgress progress(QStringLiteral("正在导出……"), this);
-  if (auto done = ExportMoneyGrid(*grid_, path, progress.Reporter()); !done) {
-    if (!done.error().isEmpty()) ctx_.ShowMessage(done.error(), MessageKind::Stop);  // empty: cancelled
-    return;
-  }
-  ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
+  ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("其他收支.xlsx")),
+                  [this](const QString& path, const Progress& progress) { return ExportMoneyGrid(*grid_, path, progress); });
 }
 
 void LedgerPage::Print() { PrintGrid(*grid_, {QStringLiteral("其他收支"), print_scope_, ctx_.clock.Now()}, ctx_.prompter, this); }

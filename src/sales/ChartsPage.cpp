@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "data/TextFormat.h"
-#include "lists/WorkProgress.h"
+#include "lists/GridExport.h"
 #include "sales/BarChartView.h"
 
 namespace hemulu {
@@ -263,13 +263,10 @@ bool ChartsPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ChartsPage::ExportFigures() {
-  const QString path = ctx_.FilePath(QStringLiteral("销售图表.xlsx"));
-  WorkProgress progress(QStringLiteral("正在导出……"), this);
-  if (auto done = ExportReports({&monthly_report_, &daily_report_}, path, progress.Reporter()); !done) {
-    if (!done.error().isEmpty()) ctx_.ShowMessage(done.error(), MessageKind::Stop);  // empty: cancelled
-    return;
-  }
-  ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
+  ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("销售图表.xlsx")),
+                  [this](const QString& path, const Progress& progress) {
+                    return ExportReports({&monthly_report_, &daily_report_}, path, progress);
+                  });
 }
 
 }  // namespace hemulu
