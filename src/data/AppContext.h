@@ -17,6 +17,16 @@ namespace hemulu {
 struct WriteError;
 
 inline const QString kDatabaseUnavailableText = QStringLiteral("打开数据库失败！");
+// What a failed read of a list left undone; the reason follows.
+inline const QString kListNotUpdatedText = QStringLiteral("读取数据失败，列表没有更新：");
+inline const QString kRowsNotShownText = QStringLiteral("读取数据失败，部分行无法显示：");
+inline const QString kNotExportedText = QStringLiteral("读取数据失败，没有导出：");
+inline const QString kNotPrintedText = QStringLiteral("读取数据失败，没有打印：");
+
+// Why a read failed, in the user's words (the engine's own stay in `message`, for the log).
+QString ReadFailureReason(const DbError& error);
+// Writes a failure's own words to standard error, beside the file they are about.
+void LogDbFailure(const QString& path, const DbError& error);
 
 struct AppContext {
   // `shop_dir`: the folder that holds data.db and config.ini (see app/ShopFolder.h).
@@ -41,6 +51,10 @@ struct AppContext {
   // "打开数据库失败！" (caption "提示", stop icon); the reason goes to standard error,
   // where a bug report can quote it.
   void ReportDatabaseUnavailable(const QString& reason);
+  // A failed read: "打开数据库失败！" when the database did not open, else `what`
+  // (kListNotUpdatedText, …) with the reason in the user's words; the engine's words go
+  // to standard error.
+  void ReportReadFailure(const DbError& error, const QString& what = kListNotUpdatedText);
   // Shows a failed insertion ("错误代码 [099]", "打开数据库失败！" or the database's
   // complaint), stop icon.
   void ReportWriteError(const WriteError& error);

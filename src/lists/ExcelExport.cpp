@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "data/TextFormat.h"
@@ -200,36 +201,31 @@ class Writer {
   lxw_format* date_formats_[2][2] = {};  // [bold][with a time]
 };
 
-}  // namespace
+// What a sheet's writer came to: the first failed call, or the user's stop.
+struct SheetWrite {
+  lxw_error error = LXW_NO_ERROR;
+  bool cancelled = false;
+};
 
-std::expected<void, QString> ExportToExcel(const GridStore& store, const ExportPlan& plan, const QString& file,
-                                           const Progress& progress) {
-  Writer writer(store, plan, progress);
-  if (writer.SheetRows() > kMaxExcelRows || writer.SheetCols() > kMaxExcelCols)
-    return std::unexpected(QStringLiteral("导出Excel文件失败：列表的行数或列数超过了Excel工作表的上限。"));
-
-  // Written beside the target and renamed over it, so a failure never leaves half a file
-  // nor spoils an earlier export.
+// Every export's file: written beside the target and renamed over it, so a failure never
+// leaves half a file nor spoils an earlier export; any failure or stop removes the part.
+std::expected<void, QString> WriteWorkbookFile(const QString& file, bool constant_memory, const QString& sheet_name,
+                                               const std::function<SheetWrite(lxw_workbook*, lxw_worksheet*)>& write) {
   const QFileInfo target(file);
   const QString part = target.absoluteDir().filePath(QStringLiteral(".%1.part").arg(target.fileName()));
   const QByteArray part_path = QFile::encodeName(part);
-  // Each finished row goes to a temporary file, so a 100,000-row list does not hold
-  // every cell in memory a second time.
   lxw_workbook_options options{};
-  options.constant_memory = LXW_TRUE;
+  options.constant_memory = constant_memory ? LXW_TRUE : LXW_FALSE;
   lxw_workbook* book = workbook_new_opt(part_path.constData(), &options);
   if (!book) return std::unexpected(FailureText(file));
-  lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
-  if (!sheet) {
-    (void)workbook_close(book);
-    QFile::remove(part);
-    return std::unexpected(FailureText(file));
-  }
-  if (writer.Write(book, sheet) != LXW_NO_ERROR) {
+  const QByteArray name = sheet_name.toUtf8();
+  lxw_worksheet* sheet = workbook_add_worksheet(book, name.isEmpty() ? nullptr : name.constData());
+  const SheetWrite written = sheet ? write(book, sheet) : SheetWrite{LXW_ERROR_MEMORY_MALLOC_FAILED, false};
+  if (written.error != LXW_NO_ERROR || written.cancelled) {
     // The workbook is closed to free it; the part it wrote is not kept.
     (void)workbook_close(book);
     QFile::remove(part);
-    return std::unexpected(writer.Cancelled() ? QString() : FailureText(file));
+    return std::unexpected(written.cancelled ? QString() : FailureText(file));
   }
   if (workbook_close(book) != LXW_NO_ERROR) {
     QFile::remove(part);
@@ -239,6 +235,80 @@ std::expected<void, QString> ExportToExcel(const GridStore& store, const ExportP
     QFile::remove(part);
     return std::unexpected(FailureText(file));
   }
+  return {};
+}
+
+SheetWrite WriteLayout(lxw_workbook* book, lxw_worksheet* sheet, const SheetLayout& layout, const Progress& progress) {
+  // [boxed][centred]; the title's bold
+  lxw_format* formats[2][2] = {};
+  lxw_format* title = workbook_add_format(book);
+  if (!title) return {LXW_ERROR_MEMORY_MALLOC_FAILED};
+  format_set_bold(title);
+  for (int boxed = 0; boxed < 2; ++boxed)
+    for (int centred = 0; centred < 2; ++centred) {
+      if (!boxed && !centred) continue;  // a plain cell has no format
+      lxw_format*& f = formats[boxed][centred];
+      f = workbook_add_format(book);
+      if (!f) return {LXW_ERROR_MEMORY_MALLOC_FAILED};
+      if (centred) format_set_align(f, LXW_ALIGN_CENTER);
+      if (boxed) format_set_border(f, LXW_BORDER_THIN);
+    }
+  std::size_t widest = 1;
+  for (const SheetBlock& block : layout.blocks)
+    for (const auto& cells : block.rows) widest = std::max(widest, cells.size());
+  if (widest > static_cast<std::size_t>(kMaxExcelCols)) return {LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE};
+
+  Checked check;
+  if (layout.column_width > 0)
+    check([&] { return worksheet_set_column(sheet, 0, static_cast<lxw_col_t>(widest - 1), layout.column_width, nullptr); });
+  lxw_row_t row = 0;
+  const auto steps = static_cast<std::int64_t>(layout.blocks.size());
+  for (std::size_t b = 0; b < layout.blocks.size() && check.Ok(); ++b) {
+    if (!Report(progress, static_cast<std::int64_t>(b), steps, 1)) return {LXW_NO_ERROR, true};
+    const SheetBlock& block = layout.blocks[b];
+    const QByteArray title_bytes = CellBytes(block.title);
+    check([&] { return worksheet_write_string(sheet, row, 0, title_bytes.constData(), title); });
+    ++row;
+    for (const auto& cells : block.rows) {
+      for (std::size_t c = 0; c < cells.size() && check.Ok(); ++c) {
+        const SheetCell& cell = cells[c];
+        lxw_format* format = formats[cell.boxed ? 1 : 0][cell.centred ? 1 : 0];
+        const auto col = static_cast<lxw_col_t>(c);
+        if (cell.number) {
+          check([&] { return worksheet_write_number(sheet, row, col, *cell.number, format); });
+        } else {
+          const QByteArray bytes = CellBytes(cell.text);
+          check([&] { return worksheet_write_string(sheet, row, col, bytes.constData(), format); });
+        }
+      }
+      ++row;
+    }
+    ++row;  // an empty row before the next block
+  }
+  return {check.Error()};
+}
+
+}  // namespace
+
+std::expected<void, QString> ExportSheetLayout(const SheetLayout& layout, const QString& file, const Progress& progress) {
+  return WriteWorkbookFile(file, false, layout.sheet_name, [&](lxw_workbook* book, lxw_worksheet* sheet) {
+    return WriteLayout(book, sheet, layout, progress);
+  });
+}
+
+std::expected<void, QString> ExportToExcel(const GridStore& store, const ExportPlan& plan, const QString& file,
+                                           const Progress& progress) {
+  Writer writer(store, plan, progress);
+  if (writer.SheetRows() > kMaxExcelRows || writer.SheetCols() > kMaxExcelCols)
+    return std::unexpected(QStringLiteral("导出Excel文件失败：列表的行数或列数超过了Excel工作表的上限。"));
+
+  // Each finished row goes to a temporary file, so a 100,000-row list does not hold
+  // every cell in memory a second time.
+  auto written = WriteWorkbookFile(file, true, QString(), [&writer](lxw_workbook* book, lxw_worksheet* sheet) {
+    const lxw_error error = writer.Write(book, sheet);
+    return SheetWrite{error, writer.Cancelled()};
+  });
+  if (!written) return written;
   if (progress) (void)progress(writer.ReportedSteps(), writer.ReportedSteps());  // written: too late to stop
   return {};
 }

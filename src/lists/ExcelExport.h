@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <expected>
+#include <optional>
 #include <vector>
 
 #include "lists/GridStore.h"
@@ -29,5 +30,28 @@ struct ExportPlan {
 // `progress` stopped the export (the user cancelled: there is nothing to show).
 [[nodiscard]] std::expected<void, QString> ExportToExcel(const GridStore& store, const ExportPlan& plan,
                                                          const QString& file, const Progress& progress = {});
+
+// A sheet laid out cell by cell (the charts' figures): blocks one below the other, each a
+// bold title row and then its rows of cells, with an empty row between blocks.
+struct SheetCell {
+  QString text;
+  std::optional<double> number;  // written as a number instead of the text
+  bool boxed = false;            // a thin border
+  bool centred = false;
+};
+struct SheetBlock {
+  QString title;
+  std::vector<std::vector<SheetCell>> rows;
+};
+struct SheetLayout {
+  QString sheet_name;
+  std::vector<SheetBlock> blocks;
+  double column_width = 0;  // characters, for every column a block uses; 0: the default
+};
+
+// Writes the layout as ExportToExcel writes a list: every library call checked, the file
+// whole or not at all, an empty message when `progress` (one step a block) stopped it.
+[[nodiscard]] std::expected<void, QString> ExportSheetLayout(const SheetLayout& layout, const QString& file,
+                                                             const Progress& progress = {});
 
 }  // namespace hemulu

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "data/AppContext.h"
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
 #include "lists/PrintPreview.h"
@@ -269,6 +270,14 @@ int RenderGridPages(const Grid& grid, const ListHeading& heading, QPagedPaintDev
 
 void PrintGrid(const Grid& grid, const ListHeading& heading, Prompter& prompter, QWidget* parent) {
   GridPrintDocument document(grid, heading);
+  // The layout read rows to fit the columns: a failed read stops the print, never a
+  // preview of blank rows.
+  if (const RowSource* source = grid.Source(); source && source->ReadFailure()) {
+    source->TakeFailureToTell();  // this message tells it
+    LogDbFailure(QStringLiteral("data.db"), *source->ReadFailure());
+    prompter.ShowMessage(kNotPrintedText + ReadFailureReason(*source->ReadFailure()), MessageKind::Stop);
+    return;
+  }
   ShowPrintPreview(document, QStringLiteral("打印预览 - ") + heading.title, prompter, parent);
 }
 

@@ -36,6 +36,18 @@ GridStore::GridStore() : cols_(1), kinds_(1, CellKind::Auto) {
   ResetLooks();
 }
 
+GridStore GridStore::LaidOutCopy() const {
+  GridStore copy;
+  copy.cols_ = cols_;
+  copy.frozen_ = frozen_;
+  copy.kinds_ = kinds_;
+  copy.header_ = header_;
+  copy.palette_ = palette_;
+  copy.merges_ = merges_;
+  copy.ResetLooks();
+  return copy;
+}
+
 GridStore::HeaderRow GridStore::MakeHeaderRow() const {
   HeaderRow row;
   row.text.resize(cols_);

@@ -155,6 +155,10 @@ class GridStore {
 
   bool ClampRange(CellRange& range) const;
 
+  // The header rows, columns, kinds, merges and frozen rows without the data rows: the
+  // layout a fill fills aside, so a failed fill leaves this store as it was.
+  GridStore LaidOutCopy() const;
+
  private:
   struct DataRow {
     std::uint32_t chunk = 0;   // the row's text: a run in one chunk of the pool

@@ -92,7 +92,11 @@ void KeyedRows::ReadPage(Page& page) const {
   const int rows = std::min(kPageRows, Count() - page.first);
   page.cells.assign(static_cast<std::size_t>(kPageRows) * fields, QString());
   page.look.assign(kPageRows, 0);
-  if (rows <= 0 || !ctx_.EnsureDatabaseOpen()) return;  // rows that cannot be read show empty
+  if (rows <= 0) return;
+  if (auto open = ctx_.EnsureDatabaseOpen(); !open) {
+    Failed(open.error());
+    return;
+  }
 
   QHash<std::int64_t, int> slot;
   slot.reserve(rows);
@@ -105,10 +109,22 @@ void KeyedRows::ReadPage(Page& page) const {
   }
   sql += ')';
   auto st = ctx_.db.Prepare(sql);
-  if (!st) return;
+  if (!st) {
+    Failed(st.error());
+    return;
+  }
   for (int i = 0; i < rows; ++i) st->Bind(i + 1, static_cast<qint64>(keys_[static_cast<std::size_t>(page.first + i)]));
   sqlite3_stmt* h = st->Handle();
-  while (st->Step().value_or(false)) {
+  for (;;) {
+    const auto step = st->Step();
+    if (!step) {
+      // A page read in part is shown empty, never as a page with rows missing.
+      std::fill(page.cells.begin(), page.cells.end(), QString());
+      std::fill(page.look.begin(), page.look.end(), std::uint8_t{0});
+      Failed(step.error());
+      return;
+    }
+    if (!*step) break;
     const auto it = slot.constFind(sqlite3_column_int64(h, 0));
     if (it == slot.cend()) continue;
     const auto base = static_cast<std::size_t>(*it) * fields;
@@ -123,6 +139,18 @@ void KeyedRows::ReadPage(Page& page) const {
     }
     page.look[static_cast<std::size_t>(*it)] = look;
   }
+}
+
+void KeyedRows::Failed(const DbError& error) const {
+  if (failure_) return;
+  failure_ = error;
+  if (on_failure_) on_failure_(error);
+}
+
+bool KeyedRows::TakeFailureToTell() const {
+  if (!failure_ || failure_told_) return false;
+  failure_told_ = true;
+  return true;
 }
 
 QString KeyedRows::Text(int row, int col) const {
@@ -168,16 +196,29 @@ CellKind KeyedRows::Sort(int col, CellKind kind) {
   if (kind == CellKind::Auto) kind = KindOf(field.kind);
 
   // The column's cell of every row of the query, found again by key.
+  // A failed read keeps the present order: ordering by cells not read would be a lie.
   std::vector<std::pair<std::int64_t, QString>> cells;
-  if (ctx_.EnsureDatabaseOpen()) {
-    auto st = ctx_.db.Prepare("select " + Quoted(plan_.fields[0].column) + "," + FieldSql(field) + " from (" +
-                              plan_.sql + ")");
-    if (st) {
-      for (std::size_t i = 0; i < plan_.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan_.values[i]);
-      sqlite3_stmt* h = st->Handle();
-      cells.reserve(keys_.size());
-      while (st->Step().value_or(false)) cells.emplace_back(sqlite3_column_int64(h, 0), FieldText(h, 1, field.kind));
+  if (auto open = ctx_.EnsureDatabaseOpen(); !open) {
+    Failed(open.error());
+    return kind;
+  }
+  auto st = ctx_.db.Prepare("select " + Quoted(plan_.fields[0].column) + "," + FieldSql(field) + " from (" +
+                            plan_.sql + ")");
+  if (!st) {
+    Failed(st.error());
+    return kind;
+  }
+  for (std::size_t i = 0; i < plan_.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan_.values[i]);
+  sqlite3_stmt* h = st->Handle();
+  cells.reserve(keys_.size());
+  for (;;) {
+    const auto step = st->Step();
+    if (!step) {
+      Failed(step.error());
+      return kind;
     }
+    if (!*step) break;
+    cells.emplace_back(sqlite3_column_int64(h, 0), FieldText(h, 1, field.kind));
   }
   std::sort(cells.begin(), cells.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 
@@ -362,7 +403,7 @@ bool CopyWithSourceRows(const GridStore& shown, const RowSource& source, GridSto
   out.ReserveDataRows(count + shown.DataRows());
   QString line;
   for (int i = 0; i < count; ++i) {
-    if (!Report(progress, i, count)) return false;
+    if (!Report(progress, i, count) || source.ReadFailure()) return false;
     line.clear();
     for (int c = 1; c < cols; ++c) {
       if (c > 1) line += u'\t';
@@ -371,6 +412,7 @@ bool CopyWithSourceRows(const GridStore& shown, const RowSource& source, GridSto
     out.AddRow(line);
     CopyStyles(out, out.Rows() - 1, cols, [&](int c) -> const CellStyle& { return source.Style(i, c); });
   }
+  if (source.ReadFailure()) return false;
   for (int r = fixed; r < shown.Rows(); ++r) {
     out.AddRow(QStringView());
     for (int c = 0; c < cols; ++c)

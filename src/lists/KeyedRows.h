@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,11 @@ class KeyedRows final : public RowSource {
   void Remove(int row) override;
   CellKind Sort(int col, CellKind kind) override;
 
+  std::optional<DbError> ReadFailure() const override { return failure_; }
+  bool TakeFailureToTell() const override;
+  // Called once, at the first failed read (the grid's window posts its message from it).
+  void OnFailure(std::function<void(const DbError&)> hook) { on_failure_ = std::move(hook); }
+
   std::int64_t Key(int row) const { return keys_[static_cast<std::size_t>(row)]; }
   // The row showing a key, or -1.
   int RowOfKey(std::int64_t key) const;
@@ -95,6 +101,7 @@ class KeyedRows final : public RowSource {
   const Page& PageOf(int row) const;
   void ReadPage(Page& page) const;
   void DropPages() { pages_.clear(); }
+  void Failed(const DbError& error) const;
 
   AppContext& ctx_;
   KeyedListPlan plan_;
@@ -102,6 +109,9 @@ class KeyedRows final : public RowSource {
   std::vector<std::vector<CellStyle>> styles_;
   mutable std::vector<Page> pages_;
   mutable std::uint64_t clock_ = 0;
+  mutable std::optional<DbError> failure_;
+  mutable bool failure_told_ = false;
+  std::function<void(const DbError&)> on_failure_;
 };
 
 struct KeyedFill {

@@ -13,7 +13,7 @@
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
-#include "lists/WorkProgress.h"
+#include "lists/GridExport.h"
 #include "money/BankMovementWindow.h"
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
@@ -103,8 +103,10 @@ void BankPage::ConnectMenu() {
   on(Print, [this] { this->Print(); });
 }
 
-void BankPage::ReportFill(const FillResult& result) {
-  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
+bool BankPage::ReportFill(const FillResult& result) {
+  if (!result.error) return true;
+  ctx_.ReportReadFailure(*result.error);  // the list shown before stays, and its scope
+  return false;
 }
 
 void BankPage::ShowDetailLayout() {
@@ -115,8 +117,7 @@ void BankPage::ShowDetailLayout() {
 
 void BankPage::SetUpBankDetail() {
   ShowDetailLayout();
-  print_scope_ = AllBankQuery().scope;
-  ReportFill(FillBankGrid(ctx_, *grid_, AllBankQuery()));
+  if (ReportFill(FillBankGrid(ctx_, *grid_, AllBankQuery()))) print_scope_ = AllBankQuery().scope;
   RefillBankNames();
 }
 
@@ -128,22 +129,20 @@ void BankPage::RefillBankNames() {
 void BankPage::FillBankList(const MoneyQuery& query) {
   // Detail rows belong in the detail columns.
   if (view_ != View::Detail) ShowDetailLayout();
-  print_scope_ = query.scope;
-  ReportFill(FillBankGrid(ctx_, *grid_, query));
+  if (ReportFill(FillBankGrid(ctx_, *grid_, query))) print_scope_ = query.scope;
 }
 
 void BankPage::ShowBankSummary() {
   LayOutBankSummary(*grid_);
   shares_->SetShares(BankSummaryShares());
   view_ = View::Summary;
-  print_scope_ = BankSummaryQuery().scope;
-  ReportFill(FillBankSummaryGrid(ctx_, *grid_));
+  if (ReportFill(FillBankSummaryGrid(ctx_, *grid_))) print_scope_ = BankSummaryQuery().scope;
 }
 
 void BankPage::Refresh() {
   // After a change the view that shows is reloaded: the balances, or every movement.
-  print_scope_ = (view_ == View::Summary ? BankSummaryQuery() : AllBankQuery()).scope;
-  ReportFill(view_ == View::Summary ? FillBankSummaryGrid(ctx_, *grid_) : FillBankGrid(ctx_, *grid_, AllBankQuery()));
+  if (ReportFill(view_ == View::Summary ? FillBankSummaryGrid(ctx_, *grid_) : FillBankGrid(ctx_, *grid_, AllBankQuery())))
+    print_scope_ = (view_ == View::Summary ? BankSummaryQuery() : AllBankQuery()).scope;
   RefillBankNames();
 }
 
@@ -222,13 +221,8 @@ void BankPage::DeleteBankMovement() {
 }
 
 void BankPage::ExportToSpreadsheet() {
-  const QString path = ctx_.FilePath(QStringLiteral("存款管理.xlsx"));
-  WorkProgress progress(QStringLiteral("正在导出……"), this);
-  if (auto done = ExportMoneyGrid(*grid_, path, progress.Reporter()); !done) {
-    if (!done.error().isEmpty()) ctx_.ShowMessage(done.error(), MessageKind::Stop);  // empty: cancelled
-    return;
-  }
-  ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
+  ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("存款管理.xlsx")),
+                  [this](const QString& path, const Progress& progress) { return ExportMoneyGrid(*grid_, path, progress); });
 }
 
 void BankPage::Print() { PrintGrid(*grid_, {QStringLiteral("存款管理"), print_scope_, ctx_.clock.Now()}, ctx_.prompter, this); }

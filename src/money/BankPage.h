@@ -65,7 +65,7 @@ class BankPage : public QWidget {
   void ShowDetailLayout();
   void RefillBankNames();
   void Refresh();
-  void ReportFill(const FillResult& result);
+  bool ReportFill(const FillResult& result);  // false: the fill failed and was reported
 
   AppContext& ctx_;
   QMenu* menu_;

@@ -14,7 +14,7 @@
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
-#include "lists/WorkProgress.h"
+#include "lists/GridExport.h"
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
 #include "ui/NamedWidgets.h"
@@ -175,9 +175,13 @@ void LedgerPage::ConnectMenu() {
 
 void LedgerPage::FillLedgerList(const MoneyQuery& query) {
   FillResult result;
-  sums_ = FillLedgerGrid(ctx_, *grid_, query, &result);
+  const std::optional<LedgerSums> sums = FillLedgerGrid(ctx_, *grid_, query, &result);
+  if (result.error) {  // the list shown before stays, with its own sums and scope
+    ctx_.ReportReadFailure(*result.error);
+    return;
+  }
+  sums_ = *sums;
   print_scope_ = query.scope;
-  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
 }
 
 void LedgerPage::FillLedgerPickLists() {
@@ -268,13 +272,8 @@ void LedgerPage::DeleteSelectedEntry() {
 }
 
 void LedgerPage::ExportToSpreadsheet() {
-  const QString path = ctx_.FilePath(QStringLiteral("其他收支.xlsx"));
-  WorkProgress progress(QStringLiteral("正在导出……"), this);
-  if (auto done = ExportMoneyGrid(*grid_, path, progress.Reporter()); !done) {
-    if (!done.error().isEmpty()) ctx_.ShowMessage(done.error(), MessageKind::Stop);  // empty: cancelled
-    return;
-  }
-  ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
+  ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("其他收支.xlsx")),
+                  [this](const QString& path, const Progress& progress) { return ExportMoneyGrid(*grid_, path, progress); });
 }
 
 void LedgerPage::Print() { PrintGrid(*grid_, {QStringLiteral("其他收支"), print_scope_, ctx_.clock.Now()}, ctx_.prompter, this); }

@@ -90,10 +90,14 @@ ListFillSpec LedgerFillSpec(const MoneyQuery& query) {
   return plan;
 }
 
-LedgerSums FillLedgerGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query, FillResult* result) {
+std::optional<LedgerSums> FillLedgerGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query, FillResult* result) {
   grid.BeginUpdate();
   const FillResult r = FillGrid(ctx, grid, LedgerFillSpec(query));
   if (result) *result = r;
+  if (r.error) {  // the list and its sums stay as they were
+    grid.EndUpdate();
+    return std::nullopt;
+  }
   const LedgerSums sums{r.totals[0], r.totals[1], r.totals[2]};
   const int row = grid.Rows() - 1;
   const QString yuan = QStringLiteral("元");

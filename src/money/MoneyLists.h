@@ -34,7 +34,9 @@ struct LedgerSums {
 ListFillSpec LedgerFillSpec(const MoneyQuery& query);
 // Fills the list and writes "总收入：", "总支出：" and "未知数：" with their sums in the
 // totals row. The fill's outcome goes to `result` when given.
-LedgerSums FillLedgerGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query, FillResult* result = nullptr);
+// The sums shown in the totals row; none when the read failed (the list is left as it was).
+std::optional<LedgerSums> FillLedgerGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query,
+                                         FillResult* result = nullptr);
 
 // Shows a refused or failed change or delete: "打开数据库失败！" or the error's text.
 void ShowMoneyError(AppContext& ctx, const MoneyError& error);

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "data/TextFormat.h"
-#include "lists/WorkProgress.h"
+#include "lists/GridExport.h"
 #include "sales/BarChartView.h"
 
 namespace hemulu {
@@ -159,10 +159,8 @@ ChartsPage::~ChartsPage() = default;
 void ChartsPage::ReportError(const DbError& error) {
   if (error.code == SQLITE_AUTH)  // a report refused to this user: the text says why
     ctx_.ShowMessage(error.message, MessageKind::Stop);
-  else if (error.unavailable)
-    ctx_.ReportDatabaseUnavailable(error.message);
-  else
-    ctx_.ShowMessage(QStringLiteral("读取销售统计失败：") + error.message, MessageKind::Stop);
+  else  // the charts keep what they showed
+    ctx_.ReportReadFailure(error, QStringLiteral("读取销售统计失败，图表没有更新："));
 }
 
 void ChartsPage::FillYearList(QComboBox* list, const std::vector<int>& years, int chosen) {
@@ -265,13 +263,10 @@ bool ChartsPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ChartsPage::ExportFigures() {
-  const QString path = ctx_.FilePath(QStringLiteral("销售图表.xlsx"));
-  WorkProgress progress(QStringLiteral("正在导出……"), this);
-  if (auto done = ExportReports({&monthly_report_, &daily_report_}, path, progress.Reporter()); !done) {
-    if (!done.error().isEmpty()) ctx_.ShowMessage(done.error(), MessageKind::Stop);  // empty: cancelled
-    return;
-  }
-  ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
+  ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("销售图表.xlsx")),
+                  [this](const QString& path, const Progress& progress) {
+                    return ExportReports({&monthly_report_, &daily_report_}, path, progress);
+                  });
 }
 
 }  // namespace hemulu

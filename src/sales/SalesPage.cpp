@@ -14,7 +14,6 @@
 #include "lists/GridExport.h"
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
-#include "lists/WorkProgress.h"
 #include "sales/ReceiptPrinter.h"
 #include "sales/SaleWindow.h"
 #include "sales/SalesList.h"
@@ -151,10 +150,13 @@ void SalesPage::ConnectMenu() {
 }
 
 void SalesPage::FillSalesList(const SalesQuery& query) {
-  last_query_ = query;
   const FillResult result = FillSalesGrid(ctx_, *grid_, query);
   shares_->Apply();
-  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
+  if (result.error) {  // the list shown before stays, and so does what it covers
+    ctx_.ReportReadFailure(*result.error);
+    return;
+  }
+  last_query_ = query;
 }
 
 void SalesPage::Refill() { FillSalesList(last_query_); }
@@ -258,15 +260,12 @@ std::optional<QString> SalesPage::ExportSales() {
   for (int c = 1; c < grid_->Cols(); ++c)
     if (!grid_->IsColumnLockedHidden(c) && grid_->ColumnWidth(c) <= 0) locked.push_back(c);
   for (int c : locked) grid_->SetColumnLockedHidden(c, true);
-  WorkProgress progress(QStringLiteral("正在导出……"), this);
-  const auto done = ExportGridToExcel(*grid_, path, true, true, progress.Reporter());
+  const bool done = ExportAndNotify(ctx_, this, path, [this](const QString& to, const Progress& progress) {
+    return ExportGridToExcel(*grid_, to, true, true, progress);
+  });
   for (int c : locked) grid_->SetColumnLockedHidden(c, false);
   shares_->Apply();
-  if (!done) {
-    if (!done.error().isEmpty()) ctx_.ShowMessage(done.error(), MessageKind::Stop);  // empty: cancelled
-    return std::nullopt;
-  }
-  ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("已导出到 ") + path);
+  if (!done) return std::nullopt;
   return path;
 }
 

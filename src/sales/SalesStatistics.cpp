@@ -1,17 +1,12 @@
 #include "sales/SalesStatistics.h"
 
-#include <xlsxwriter.h>
-
 #include <QDate>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <optional>
-#include <cstdio>
 
 #include "data/TextFormat.h"
+#include "lists/ExcelExport.h"
 #include "sales/BarChart.h"
 
 namespace hemulu {
@@ -193,64 +188,25 @@ QString BarReport::CoveredTitle() const {
 
 std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& reports, const QString& file,
                                            const Progress& progress) {
-  const QString failure =
-      QStringLiteral("导出Excel文件失败：无法写入文件“%1”。\r\n请确认文件夹存在、有写入权限，且该文件没有被其他程序打开。")
-          .arg(QDir::toNativeSeparators(file));
-  // Written beside the target and renamed over it: never half a file, never a spoilt
-  // earlier export.
-  const QFileInfo target(file);
-  const QString part = target.absoluteDir().filePath(QStringLiteral(".%1.part").arg(target.fileName()));
-  const QByteArray part_path = QFile::encodeName(part);
-  lxw_workbook* book = workbook_new(part_path.constData());
-  if (!book) return std::unexpected(failure);
-  lxw_worksheet* sheet = workbook_add_worksheet(book, "销售图表");
-  if (!sheet) {
-    workbook_close(book);
-    QFile::remove(part);
-    return std::unexpected(failure);
-  }
-  lxw_format* bold = workbook_add_format(book);
-  format_set_bold(bold);
-  lxw_format* header = workbook_add_format(book);
-  format_set_align(header, LXW_ALIGN_CENTER);
-  format_set_border(header, LXW_BORDER_THIN);
-  lxw_format* number = workbook_add_format(book);
-  format_set_border(number, LXW_BORDER_THIN);
-  lxw_row_t row = 0;
-  lxw_col_t widest = 0;
-  std::int64_t done = 0;
-  const auto total = static_cast<std::int64_t>(reports.size());
+  SheetLayout layout;
+  layout.sheet_name = QStringLiteral("销售图表");
+  layout.column_width = 11;
   for (const BarReport* report : reports) {
-    if (progress && !progress(done++, total)) {
-      (void)workbook_close(book);
-      QFile::remove(part);
-      return std::unexpected(QString());
-    }
     if (!report) continue;
-    const QByteArray title = report->CoveredTitle().toUtf8();
-    worksheet_write_string(sheet, row++, 0, title.constData(), bold);
-    const auto count = static_cast<lxw_col_t>(report->values.size());
-    for (lxw_col_t c = 0; c < count; ++c) {
-      const QByteArray label = (static_cast<qsizetype>(c) < report->labels.size() ? report->labels[c] : QString()).toUtf8();
-      worksheet_write_string(sheet, row, c, label.constData(), header);
-      worksheet_write_number(sheet, row + 1, c, report->values[c], number);
+    SheetBlock& block = layout.blocks.emplace_back();
+    block.title = report->CoveredTitle();
+    block.rows.resize(2);
+    std::vector<SheetCell>& labels = block.rows[0];
+    std::vector<SheetCell>& figures = block.rows[1];
+    for (std::size_t c = 0; c < report->values.size(); ++c) {
+      const auto i = static_cast<qsizetype>(c);
+      labels.push_back({i < report->labels.size() ? report->labels[i] : QString(), std::nullopt, true, true});
+      figures.push_back({QString(), report->values[c], true, false});
     }
-    const QByteArray total_caption = QStringLiteral("合计（%1）").arg(report->unit).toUtf8();
-    worksheet_write_string(sheet, row, count, total_caption.constData(), header);
-    worksheet_write_number(sheet, row + 1, count, report->Total(), number);
-    widest = std::max(widest, count);
-    row += 3;
+    labels.push_back({QStringLiteral("合计（%1）").arg(report->unit), std::nullopt, true, true});
+    figures.push_back({QString(), report->Total(), true, false});
   }
-  worksheet_set_column(sheet, 0, widest, 11, nullptr);
-  if (workbook_close(book) != LXW_NO_ERROR) {
-    QFile::remove(part);
-    return std::unexpected(failure);
-  }
-  if (std::rename(part_path.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-    QFile::remove(part);
-    return std::unexpected(failure);
-  }
-  return {};
+  return ExportSheetLayout(layout, file, progress);
 }
 
 }  // namespace hemulu

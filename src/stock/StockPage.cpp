@@ -13,7 +13,7 @@
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
-#include "lists/WorkProgress.h"
+#include "lists/GridExport.h"
 #include "stock/CategoryTreeWindow.h"
 #include "stock/GoodsEntryWindow.h"
 #include "stock/StockList.h"
@@ -150,9 +150,12 @@ void StockPage::ConnectMenu() {
 }
 
 void StockPage::FillStockList(const GoodsQuery& query) {
-  last_query_ = query;
   const FillResult result = FillStockGrid(ctx_, *grid_, query, warning_quantity_);
-  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
+  if (result.error) {  // the list shown before stays, and so does what it covers
+    ctx_.ReportReadFailure(*result.error);
+    return;
+  }
+  last_query_ = query;
 }
 
 void StockPage::RefillPickLists() {
@@ -329,13 +332,8 @@ void StockPage::ShowPurchasePrice() {
 
 void StockPage::ExportToSpreadsheet() {
   if (!selection_.HasGoods()) return;  // exported from a chosen goods row only
-  const QString path = ctx_.FilePath(QStringLiteral("my.xlsx"));
-  WorkProgress progress(QStringLiteral("正在导出……"), this);
-  if (auto done = ExportStockGrid(*grid_, path, progress.Reporter()); !done) {
-    if (!done.error().isEmpty()) ctx_.ShowMessage(done.error(), MessageKind::Stop);  // empty: cancelled
-    return;
-  }
-  ctx_.notifier.Notify(kHintTitle, QStringLiteral("已导出到 ") + path);
+  ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("my.xlsx")),
+                  [this](const QString& path, const Progress& progress) { return ExportStockGrid(*grid_, path, progress); });
 }
 
 void StockPage::Print() {

@@ -29,7 +29,7 @@ SummaryPage::SummaryPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection
 
 void SummaryPage::Refill() {
   const FillResult result = FillSummaryGrid(ctx_, *grid_, StoredWarningQuantity(ctx_.settings));
-  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
+  if (result.error) ctx_.ReportReadFailure(*result.error);
 }
 
 QMenu* SummaryPage::PrepareMenuFor(int row, int col) {

@@ -308,8 +308,7 @@ TEST(LedgerPage, WithoutADatabaseEachActionSaysSoOnceAndTheListStaysEmpty) {
   LedgerFixture f(app);
   app.prompter.ExpectMessage("打开数据库失败！");
   f.Page();
-  EXPECT_EQ(f.G().Rows(), 2);
-  EXPECT_EQ(f.Totals(4), "总收入：0元");
+  EXPECT_EQ(f.G().Rows(), f.G().FixedRows());  // no sums of zero to pass for the truth
   f.Find<QComboBox>("收入项目框")->setEditText("房租");
   f.Find<QLineEdit>("收入金额框")->setText("5");
   app.prompter.ExpectMessage("打开数据库失败！");

@@ -302,10 +302,22 @@ TEST(SalesStatistics, ExportWritesBothReportsWithTotals) {
   EXPECT_TRUE(sheet.contains("<v>49.5</v>"));  // the year's total
   EXPECT_TRUE(sheet.contains("<v>42.5</v>"));
   EXPECT_FALSE(QFile::exists(app.FilePath(QStringLiteral(".销售图表.xlsx.part"))));
+  // The layout: each block a bold title, a row of labels ending in the total's caption
+  // and a row of figures ending in the total, one empty row between blocks; the columns
+  // of the widest block share one width.
+  for (const char* cell : {"<c r=\"A1\" s=\"1\" t=\"s\">", "<c r=\"A2\" s=\"2\" t=\"s\">", "<c r=\"M2\" s=\"2\" t=\"s\">",
+                           "<c r=\"M3\" s=\"3\"><v>49.5</v>", "<c r=\"I3\" s=\"3\"><v>42.5</v>",
+                           "<c r=\"A5\" s=\"1\" t=\"s\">", "<c r=\"AE6\" s=\"2\" t=\"s\">", "<c r=\"AE7\" s=\"3\"><v>42.5</v>"})
+    EXPECT_TRUE(sheet.contains(cell)) << cell;
+  EXPECT_FALSE(sheet.contains("r=\"A4\""));
+  EXPECT_FALSE(sheet.contains("r=\"A8\""));
+  EXPECT_TRUE(sheet.contains("<col min=\"1\" max=\"31\" width=\"11.7109375\" customWidth=\"1\"/>")) << sheet.left(600).toStdString();
   // A folder that does not exist: a message, and no file.
   auto refused = ExportReports({&monthly}, app.FilePath(QStringLiteral("无此文件夹/图表.xlsx")));
   ASSERT_FALSE(refused);
   EXPECT_TRUE(refused.error().startsWith("导出Excel文件失败"));
+  EXPECT_FALSE(QFile::exists(app.FilePath(QStringLiteral("无此文件夹/图表.xlsx"))));
+  EXPECT_FALSE(QFile::exists(app.FilePath(QStringLiteral("无此文件夹/.图表.xlsx.part"))));
   // Cancelled: no file, no part, nothing to say.
   QFile::remove(file);
   auto cancelled = ExportReports({&monthly, &daily}, file, [](std::int64_t done, std::int64_t) { return done < 1; });
