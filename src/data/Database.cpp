@@ -13,6 +13,13 @@
 
 namespace hemulu {
 
+// Statement's inline readers take the engine's type codes as they are.
+static_assert(static_cast<int>(Statement::Stored::Integer) == SQLITE_INTEGER);
+static_assert(static_cast<int>(Statement::Stored::Real) == SQLITE_FLOAT);
+static_assert(static_cast<int>(Statement::Stored::Text) == SQLITE_TEXT);
+static_assert(static_cast<int>(Statement::Stored::Blob) == SQLITE_BLOB);
+static_assert(static_cast<int>(Statement::Stored::Null) == SQLITE_NULL);
+
 namespace {
 
 DbError ErrorOf(sqlite3* db, int rc) {

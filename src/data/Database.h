@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <expected>
 #include <functional>
+#include <span>
 #include <string_view>
 
 #include "data/DatabaseKey.h"
@@ -65,7 +66,20 @@ class Statement {
   double Double(std::string_view name) const { return Double(ColumnIndex(name)); }
   qint64 Int(std::string_view name) const { return Int(ColumnIndex(name)); }
 
-  sqlite3_stmt* Handle() const { return stmt_; }
+  // Cell readers for loops over many rows: inline, no copy, no range check — the
+  // column must be one of the result's (0 <= column < ColumnCount()).
+  // The UTF-8 bytes of a text cell, valid until the next Step(); empty for NULL.
+  std::span<const unsigned char> CellBytes(int column) const {
+    const unsigned char* p = sqlite3_column_text(stmt_, column);
+    if (!p) return {};
+    return {p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))};
+  }
+  double CellDouble(int column) const { return sqlite3_column_double(stmt_, column); }
+  qint64 CellInt(int column) const { return sqlite3_column_int64(stmt_, column); }
+  bool CellIsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+  // What a cell holds as stored, for code that checks the stored values themselves.
+  enum class Stored { Integer = 1, Real, Text, Blob, Null };
+  Stored CellStored(int column) const { return static_cast<Stored>(sqlite3_column_type(stmt_, column)); }
 
  private:
   void NoteBindResult(int rc);
