@@ -18,6 +18,7 @@
 
 #include "data/DatabaseKey.h"
 #include "data/EmbeddedFiles.h"
+#include "data/Engine.h"
 #include "data/Schema.h"
 #include "data/TextFormat.h"
 
@@ -35,34 +36,9 @@ const QString kNoRoom = QStringLiteral("磁盘空间不足");
 const QString kWriteFailed = QStringLiteral("无法写入文件，请检查目录是否存在、是否有写入权限");
 const QString kCheckFailed = QStringLiteral("备份文件校验失败：");
 
-// The engine's failure kinds (primary result codes) in the user's words.
 struct FailureText {
   int code;
   const char* text;
-};
-constexpr FailureText kEngineFailureTexts[] = {
-    {SQLITE_BUSY, "数据库正被其他程序使用，请关闭其他程序或稍后再试"},
-    {SQLITE_LOCKED, "数据库正被其他操作占用，请稍后再试"},
-    {SQLITE_PROTOCOL, "数据库正被其他程序使用，请关闭其他程序或稍后再试"},
-    {SQLITE_FULL, "磁盘空间不足"},
-    {SQLITE_IOERR, "读写磁盘时出错，请检查磁盘或U盘是否连接正常"},
-    {SQLITE_CORRUPT, "数据库文件已损坏"},
-    {SQLITE_NOTADB, "该文件不是本程序的数据库，或者密码不符"},
-    {SQLITE_READONLY, "数据库文件是只读的，无法写入"},
-    {SQLITE_PERM, "没有访问数据库文件的权限"},
-    {SQLITE_AUTH, "没有访问数据库文件的权限"},
-    {SQLITE_CANTOPEN, "无法打开数据库文件，请检查文件是否存在、是否有读写权限"},
-    {SQLITE_NOMEM, "内存不足，请关闭其他程序后再试"},
-    {SQLITE_NOLFS, "磁盘不支持这么大的文件"},
-    {SQLITE_TOOBIG, "数据太大，无法处理"},
-    {SQLITE_INTERRUPT, "操作被中断"},
-    {SQLITE_ABORT, "操作被中断"},
-    {SQLITE_SCHEMA, "数据库结构已改变，请再试一次"},
-    {SQLITE_CONSTRAINT, "数据不符合数据库的约束"},
-    {SQLITE_MISMATCH, "数据类型不符"},
-    {SQLITE_RANGE, "程序内部错误（参数超出范围）"},
-    {SQLITE_MISUSE, "程序内部错误（数据库用法有误）"},
-    {SQLITE_ERROR, "数据库正在使用中或出错，请关闭其他窗口后再试"},
 };
 
 // The system's failure kinds (errno) in the user's words.
@@ -97,15 +73,16 @@ MaintenanceError WriteFailure(int error) {
 MaintenanceError CopyFailure(sqlite3* dest, int rc) {
   const int error = sqlite3_system_errno(dest);
   const QString detail = QString::fromUtf8(sqlite3_errmsg(dest));
-  if ((rc & 0xff) == SQLITE_FULL) return {Kind::Failed, kNoRoom, detail};
-  if (error != 0 && (rc & 0xff) == SQLITE_IOERR)
+  const DbError::Kind kind = KindOfEngineCode(rc);
+  if (kind == DbError::Kind::Full) return {Kind::Failed, kNoRoom, detail};
+  if (error != 0 && kind == DbError::Kind::IoError)
     return {Kind::Failed, SystemFailureText(error), detail + QStringLiteral(": ") + SystemWords(error)};
-  return {Kind::Failed, EngineFailureText(rc), detail};
+  return {Kind::Failed, EngineFailureText(kind), detail};
 }
 
 // A failure the engine reported through the program's connection.
 MaintenanceError EngineFailure(const DbError& error, const QString& before = {}) {
-  return {Kind::Failed, before + EngineFailureText(error.code), error.message};
+  return {Kind::Failed, before + EngineFailureText(error.kind), error.message};
 }
 
 // A connection of its own, keyed like data.db, closed when it goes out of scope.
@@ -468,11 +445,22 @@ std::expected<void, MaintenanceError> CopyThroughEngine(KeyedConnection& source,
 
 }  // namespace
 
-QString EngineFailureText(int sqlite_code) {
-  const int primary = sqlite_code & 0xff;
-  for (const FailureText& t : kEngineFailureTexts)
-    if (t.code == primary) return QString::fromUtf8(t.text);
-  return QStringLiteral("数据库操作失败（错误代码 %1）").arg(sqlite_code);
+QString EngineFailureText(DbError::Kind kind) {
+  using K = DbError::Kind;
+  switch (kind) {
+    case K::Busy: return QStringLiteral("数据库正被其他程序使用，请关闭其他程序或稍后再试");
+    case K::Full: return kNoRoom;
+    case K::IoError: return QStringLiteral("读写磁盘时出错，请检查磁盘或U盘是否连接正常");
+    case K::Corrupt: return QStringLiteral("数据库文件已损坏");
+    case K::NotADatabase: return QStringLiteral("该文件不是本程序的数据库，或者密码不符");
+    case K::ReadOnly: return QStringLiteral("数据库文件是只读的，无法写入");
+    case K::Refused: return QStringLiteral("没有访问数据库文件的权限");
+    case K::Unavailable:
+    case K::CannotOpen: return QStringLiteral("无法打开数据库文件，请检查文件是否存在、是否有读写权限");
+    case K::Constraint: return QStringLiteral("数据不符合数据库的约束");
+    case K::Other: break;
+  }
+  return QStringLiteral("数据库正在使用中或出错，请关闭其他窗口后再试");
 }
 
 QString SystemFailureText(int error) {

@@ -22,10 +22,10 @@ struct MaintenanceError {
   QString detail = {};  // the engine's or the system's own words, for standard error only
 };
 
-// What the user is told for a failure of the engine, by its result code (busy, full,
-// I/O, damaged, not our database, read-only, no permission, ...). Never the engine's
-// own English, which goes to standard error as the error's detail.
-QString EngineFailureText(int sqlite_code);
+// What the user is told for a failure of the database, by its kind (busy, full, I/O,
+// damaged, not our database, read-only, no permission, ...). Never the engine's own
+// English, which goes to standard error as the error's detail.
+QString EngineFailureText(DbError::Kind kind);
 // The same for a failure of the system, by its errno.
 QString SystemFailureText(int error);
 

@@ -20,7 +20,7 @@ std::expected<void, DbError> AppContext::EnsureDatabaseOpen() {
   if (db.IsOpen()) return {};
   if (auto opened = db.Open(); !opened) {
     DbError error = opened.error();
-    error.unavailable = true;
+    error.kind = DbError::Kind::Unavailable;
     return std::unexpected(std::move(error));
   }
   return {};

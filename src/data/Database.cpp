@@ -9,9 +9,34 @@
 #include <vector>
 
 #include "data/DatabaseKey.h"
+#include "data/Engine.h"
 #include "data/Schema.h"
 
 namespace hemulu {
+
+DbError::Kind KindOfEngineCode(int code) {
+  switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_PROTOCOL: return DbError::Kind::Busy;
+    case SQLITE_FULL: return DbError::Kind::Full;
+    case SQLITE_CONSTRAINT: return DbError::Kind::Constraint;
+    case SQLITE_CORRUPT: return DbError::Kind::Corrupt;
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return DbError::Kind::Refused;
+    case SQLITE_NOTADB: return DbError::Kind::NotADatabase;
+    case SQLITE_READONLY: return DbError::Kind::ReadOnly;
+    case SQLITE_IOERR: return DbError::Kind::IoError;
+    case SQLITE_CANTOPEN: return DbError::Kind::CannotOpen;
+    default: return DbError::Kind::Other;
+  }
+}
+
+DbError EngineError(sqlite3* db, int code) {
+  return DbError{KindOfEngineCode(code), QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(code)), code};
+}
+
+DbError EngineError(int code, const QString& message) { return DbError{KindOfEngineCode(code), message, code}; }
 
 // Statement's inline readers take the engine's type codes as they are.
 static_assert(static_cast<int>(Statement::Stored::Integer) == SQLITE_INTEGER);
@@ -22,14 +47,8 @@ static_assert(static_cast<int>(Statement::Stored::Null) == SQLITE_NULL);
 
 namespace {
 
-DbError ErrorOf(sqlite3* db, int rc) {
-  DbError e;
-  e.code = rc;
-  e.message = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-  return e;
-}
-
-DbError MakeError(int rc, const QString& message) { return DbError{rc, message}; }
+DbError ErrorOf(sqlite3* db, int rc) { return EngineError(db, rc); }
+DbError MakeError(int rc, const QString& message) { return EngineError(rc, message); }
 
 const QString kReadOnlyFile = QStringLiteral("数据库文件只读");
 
@@ -285,7 +304,7 @@ std::expected<void, DbError> Database::Open() {
     return std::unexpected(MakeError(SQLITE_CANTOPEN, QStringLiteral("数据库文件不存在")));
 
   auto opened = OpenKeyed(path_, kCipherPageSize);
-  if (!opened && opened.error().code == SQLITE_NOTADB) {
+  if (!opened && opened.error().engine_code == SQLITE_NOTADB) {
     // Perhaps a file of the old page size: convert it once, or refuse it as it is.
     if (auto legacy = OpenKeyed(path_, kLegacyCipherPageSize)) {
       if (auto converted = ConvertLegacyFile(*legacy); !converted) return std::unexpected(converted.error());

@@ -15,12 +15,28 @@
 
 namespace hemulu {
 
+// A failure of the database in our own terms, whichever engine is behind it. Only the
+// kind decides anything; the engine's words and code are for the log.
 struct DbError {
-  int code = SQLITE_ERROR;  // SQLite result code
-  QString message;          // the engine's own words, for the log
-  // The database could not be opened at all (missing, unreadable, wrong key): the
-  // work that needed it was not started. Windows show "打开数据库失败！" for it.
-  bool unavailable = false;
+  enum class Kind {
+    // The database could not be opened at all (missing, unreadable, wrong key): the
+    // work that needed it was not started. Windows show "打开数据库失败！" for it.
+    Unavailable,
+    Busy,          // another connection or program holds what was needed
+    Full,          // no room left on the disk
+    Constraint,    // a row broke a rule of the schema
+    Corrupt,       // the file is damaged
+    Refused,       // not allowed: to this user (a report withheld) or by the system
+    NotADatabase,  // the file is not ours, or the key does not fit it
+    ReadOnly,      // the file cannot be written
+    IoError,       // reading or writing the disk failed
+    CannotOpen,    // the file could not be opened (missing, no access)
+    Other,
+  };
+  Kind kind = Kind::Other;
+  QString message;      // the engine's own words, for the log
+  int engine_code = 0;  // the engine's own result code, for the log only
+  bool Unavailable() const { return kind == Kind::Unavailable; }
 };
 
 class Statement {

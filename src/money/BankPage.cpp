@@ -104,7 +104,7 @@ void BankPage::ConnectMenu() {
 }
 
 void BankPage::ReportFill(const FillResult& result) {
-  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
+  if (result.error && result.error->Unavailable()) ctx_.ReportDatabaseUnavailable(result.error->message);
 }
 
 void BankPage::ShowDetailLayout() {

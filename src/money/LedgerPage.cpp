@@ -177,7 +177,7 @@ void LedgerPage::FillLedgerList(const MoneyQuery& query) {
   FillResult result;
   sums_ = FillLedgerGrid(ctx_, *grid_, query, &result);
   print_scope_ = query.scope;
-  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
+  if (result.error && result.error->Unavailable()) ctx_.ReportDatabaseUnavailable(result.error->message);
 }
 
 void LedgerPage::FillLedgerPickLists() {

@@ -157,9 +157,9 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
 ChartsPage::~ChartsPage() = default;
 
 void ChartsPage::ReportError(const DbError& error) {
-  if (error.code == SQLITE_AUTH)  // a report refused to this user: the text says why
+  if (error.kind == DbError::Kind::Refused)  // a report refused to this user: the text says why
     ctx_.ShowMessage(error.message, MessageKind::Stop);
-  else if (error.unavailable)
+  else if (error.Unavailable())
     ctx_.ReportDatabaseUnavailable(error.message);
   else
     ctx_.ShowMessage(QStringLiteral("读取销售统计失败：") + error.message, MessageKind::Stop);

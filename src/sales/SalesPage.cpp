@@ -154,7 +154,7 @@ void SalesPage::FillSalesList(const SalesQuery& query) {
   last_query_ = query;
   const FillResult result = FillSalesGrid(ctx_, *grid_, query);
   shares_->Apply();
-  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
+  if (result.error && result.error->Unavailable()) ctx_.ReportDatabaseUnavailable(result.error->message);
 }
 
 void SalesPage::Refill() { FillSalesList(last_query_); }

@@ -152,7 +152,7 @@ void StockPage::ConnectMenu() {
 void StockPage::FillStockList(const GoodsQuery& query) {
   last_query_ = query;
   const FillResult result = FillStockGrid(ctx_, *grid_, query, warning_quantity_);
-  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
+  if (result.error && result.error->Unavailable()) ctx_.ReportDatabaseUnavailable(result.error->message);
 }
 
 void StockPage::RefillPickLists() {
@@ -318,7 +318,7 @@ void StockPage::ShowPurchasePrice() {
   QString price;
   if (number > kTolerance) {
     const auto record = LoadGoods(ctx_, static_cast<qint64>(number));
-    if (!record && record.error().unavailable) {
+    if (!record && record.error().Unavailable()) {
       ctx_.ReportDatabaseUnavailable(record.error().message);
       return;
     }

@@ -29,7 +29,7 @@ SummaryPage::SummaryPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection
 
 void SummaryPage::Refill() {
   const FillResult result = FillSummaryGrid(ctx_, *grid_, StoredWarningQuantity(ctx_.settings));
-  if (result.error && result.error->unavailable) ctx_.ReportDatabaseUnavailable(result.error->message);
+  if (result.error && result.error->Unavailable()) ctx_.ReportDatabaseUnavailable(result.error->message);
 }
 
 QMenu* SummaryPage::PrepareMenuFor(int row, int col) {

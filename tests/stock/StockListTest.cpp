@@ -237,7 +237,7 @@ TEST_F(StockFill, FailedQueryLeavesHeaderAndZeroTotals) {
   EXPECT_EQ(grid.Rows(), 3);
   EXPECT_EQ(grid.CellText(2, 12), "0");
   // The fill reports it as a value for the page to show; it shows nothing itself.
-  EXPECT_TRUE(closed.error->unavailable);
+  EXPECT_TRUE(closed.error->Unavailable());
   EXPECT_TRUE(app.prompter.Prompts().empty());
 }
 
