@@ -25,14 +25,15 @@ endforeach()
 list(LENGTH LOGIC_FILES LOGIC_COUNT)
 list(LENGTH UI_FILES UI_COUNT)
 
-# Only the data layer talks to the engine: anything else names it nowhere.
+# Only the data layer talks to the engine: anything else names it nowhere and never
+# includes its private headers.
 if(SRC_DIR)
   file(GLOB_RECURSE all_sources "${SRC_DIR}/*.h" "${SRC_DIR}/*.cpp")
   foreach(file IN LISTS all_sources)
     if(file MATCHES "^${SRC_DIR}/data/")
       continue()
     endif()
-    file(STRINGS "${file}" engine_lines REGEX "sqlite3")
+    file(STRINGS "${file}" engine_lines REGEX "sqlite3|data/Engine(Key)?\\.h")
     foreach(line IN LISTS engine_lines)
       string(APPEND problems "\n${file}: only src/data/ may use the database engine: ${line}")
     endforeach()

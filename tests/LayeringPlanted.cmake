@@ -38,6 +38,7 @@ plant("" "" "")
 # The engine named outside src/data, in a source and in a header without a source.
 plant("stock/Logic.cpp" "sqlite3_stmt* h = nullptr;" "only src/data/ may use the database engine")
 plant("ui/Pages.h" "#include <sqlcipher/sqlite3.h>" "only src/data/ may use the database engine")
+plant("stock/Logic.cpp" "#include \"data/Engine.h\"" "only src/data/ may use the database engine")
 # A logic header without a source of its own that includes a widget header.
 plant("data/Prompter.h" "#include <QMessageBox>" "a logic file includes a widget header")
 # A windows header without a source of its own that holds SQL.

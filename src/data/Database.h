@@ -2,8 +2,6 @@
 // Thin RAII layer over the encrypted SQLite engine. Values are always bound, never
 // pasted into SQL text; errors come back as values and never show a window.
 
-#include <sqlcipher/sqlite3.h>
-
 #include <QString>
 #include <QVariant>
 #include <expected>
@@ -12,6 +10,18 @@
 #include <string_view>
 
 #include "data/DatabaseKey.h"
+
+// The engine's own header is private to src/data (data/Engine.h); Statement inlines
+// only these readers of a cell, so that a loop over a million rows pays no call of ours.
+struct sqlite3;
+struct sqlite3_stmt;
+extern "C" {
+const unsigned char* sqlite3_column_text(sqlite3_stmt*, int);
+int sqlite3_column_bytes(sqlite3_stmt*, int);
+double sqlite3_column_double(sqlite3_stmt*, int);
+long long sqlite3_column_int64(sqlite3_stmt*, int);
+int sqlite3_column_type(sqlite3_stmt*, int);
+}
 
 namespace hemulu {
 
@@ -92,7 +102,7 @@ class Statement {
   }
   double CellDouble(int column) const { return sqlite3_column_double(stmt_, column); }
   qint64 CellInt(int column) const { return sqlite3_column_int64(stmt_, column); }
-  bool CellIsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+  bool CellIsNull(int column) const { return CellStored(column) == Stored::Null; }
   // What a cell holds as stored, for code that checks the stored values themselves.
   enum class Stored { Integer = 1, Real, Text, Blob, Null };
   Stored CellStored(int column) const { return static_cast<Stored>(sqlite3_column_type(stmt_, column)); }
@@ -102,7 +112,7 @@ class Statement {
 
   sqlite3* db_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
-  int bind_error_ = SQLITE_OK;
+  int bind_error_ = 0;  // the engine's result of a failed bind, for Step()
 };
 
 // The moments of the one-time conversion of a file with the old page size at which a

@@ -5,6 +5,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include "data/Database.h"
+#include "data/EngineKey.h"
 
 namespace hemulu {
 

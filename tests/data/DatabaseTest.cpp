@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "data/Engine.h"
 #include "TestSupport.h"
 #include "data/EmbeddedFiles.h"
 #include "data/Schema.h"

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "data/Engine.h"
 #include "TestSupport.h"
 #include "data/Schema.h"
 
