@@ -1,3 +1,4 @@
+#include "data/Engine.h"
 #include "BenchSupport.h"
 
 #include <QElapsedTimer>

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <cstdio>
 
+#include "data/Engine.h"
 #include "BenchSupport.h"
 
 namespace hemulu::bench {

@@ -1,10 +1,44 @@
 # Fails when a logic file includes a widget header or a windows header, or shows a
-# message; or when a windows file holds SQL text. Run by the test "Layering.Rules" with
-# LOGIC_FILES and UI_FILES, ;-separated absolute paths, from the libraries' own sources.
+# message; when a windows file holds SQL text; or when a file under SRC_DIR outside
+# its data/ names the database engine. Run by the test "Layering.Rules" with
+# LOGIC_FILES and UI_FILES, |-separated absolute paths, from the libraries' own sources;
+# LOGIC_DIRS and UI_DIRS, the folders of those libraries, whose headers without a
+# source of the same name are checked too (logic where a folder holds both).
 
+cmake_minimum_required(VERSION 3.25)
 set(problems "")
 string(REPLACE "|" ";" LOGIC_FILES "${LOGIC_FILES}")
 string(REPLACE "|" ";" UI_FILES "${UI_FILES}")
+string(REPLACE "|" ";" LOGIC_DIRS "${LOGIC_DIRS}")
+string(REPLACE "|" ";" UI_DIRS "${UI_DIRS}")
+
+foreach(kind IN ITEMS LOGIC UI)
+  foreach(dir IN LISTS ${kind}_DIRS)
+    file(GLOB headers "${dir}/*.h")
+    foreach(header IN LISTS headers)
+      if(NOT header IN_LIST LOGIC_FILES AND NOT header IN_LIST UI_FILES)
+        list(APPEND ${kind}_FILES "${header}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+list(LENGTH LOGIC_FILES LOGIC_COUNT)
+list(LENGTH UI_FILES UI_COUNT)
+
+# Only the data layer talks to the engine: anything else names it nowhere and never
+# includes its private headers.
+if(SRC_DIR)
+  file(GLOB_RECURSE all_sources "${SRC_DIR}/*.h" "${SRC_DIR}/*.cpp")
+  foreach(file IN LISTS all_sources)
+    if(file MATCHES "^${SRC_DIR}/data/")
+      continue()
+    endif()
+    file(STRINGS "${file}" engine_lines REGEX "sqlite3|data/Engine(Key)?\\.h")
+    foreach(line IN LISTS engine_lines)
+      string(APPEND problems "\n${file}: only src/data/ may use the database engine: ${line}")
+    endforeach()
+  endforeach()
+endif()
 
 # Headers of the windows libraries, as logic would include them ("lists/Grid.h").
 set(ui_headers "")

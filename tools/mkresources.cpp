@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "data/DatabaseKey.h"
+#include "data/EngineKey.h"
 #include "data/Schema.h"
 
 namespace {

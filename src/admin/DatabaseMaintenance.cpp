@@ -18,6 +18,7 @@
 
 #include "data/DatabaseKey.h"
 #include "data/EmbeddedFiles.h"
+#include "data/DatabaseFiles.h"
 #include "data/Schema.h"
 #include "data/TextFormat.h"
 
@@ -35,34 +36,9 @@ const QString kNoRoom = QStringLiteral("磁盘空间不足");
 const QString kWriteFailed = QStringLiteral("无法写入文件，请检查目录是否存在、是否有写入权限");
 const QString kCheckFailed = QStringLiteral("备份文件校验失败：");
 
-// The engine's failure kinds (primary result codes) in the user's words.
 struct FailureText {
   int code;
   const char* text;
-};
-constexpr FailureText kEngineFailureTexts[] = {
-    {SQLITE_BUSY, "数据库正被其他程序使用，请关闭其他程序或稍后再试"},
-    {SQLITE_LOCKED, "数据库正被其他操作占用，请稍后再试"},
-    {SQLITE_PROTOCOL, "数据库正被其他程序使用，请关闭其他程序或稍后再试"},
-    {SQLITE_FULL, "磁盘空间不足"},
-    {SQLITE_IOERR, "读写磁盘时出错，请检查磁盘或U盘是否连接正常"},
-    {SQLITE_CORRUPT, "数据库文件已损坏"},
-    {SQLITE_NOTADB, "该文件不是本程序的数据库，或者密码不符"},
-    {SQLITE_READONLY, "数据库文件是只读的，无法写入"},
-    {SQLITE_PERM, "没有访问数据库文件的权限"},
-    {SQLITE_AUTH, "没有访问数据库文件的权限"},
-    {SQLITE_CANTOPEN, "无法打开数据库文件，请检查文件是否存在、是否有读写权限"},
-    {SQLITE_NOMEM, "内存不足，请关闭其他程序后再试"},
-    {SQLITE_NOLFS, "磁盘不支持这么大的文件"},
-    {SQLITE_TOOBIG, "数据太大，无法处理"},
-    {SQLITE_INTERRUPT, "操作被中断"},
-    {SQLITE_ABORT, "操作被中断"},
-    {SQLITE_SCHEMA, "数据库结构已改变，请再试一次"},
-    {SQLITE_CONSTRAINT, "数据不符合数据库的约束"},
-    {SQLITE_MISMATCH, "数据类型不符"},
-    {SQLITE_RANGE, "程序内部错误（参数超出范围）"},
-    {SQLITE_MISUSE, "程序内部错误（数据库用法有误）"},
-    {SQLITE_ERROR, "数据库正在使用中或出错，请关闭其他窗口后再试"},
 };
 
 // The system's failure kinds (errno) in the user's words.
@@ -94,72 +70,19 @@ MaintenanceError WriteFailure(int error) {
 }
 
 // The same for a copy the engine wrote: what the system said when it said anything.
-MaintenanceError CopyFailure(sqlite3* dest, int rc) {
-  const int error = sqlite3_system_errno(dest);
-  const QString detail = QString::fromUtf8(sqlite3_errmsg(dest));
-  if ((rc & 0xff) == SQLITE_FULL) return {Kind::Failed, kNoRoom, detail};
-  if (error != 0 && (rc & 0xff) == SQLITE_IOERR)
-    return {Kind::Failed, SystemFailureText(error), detail + QStringLiteral(": ") + SystemWords(error)};
-  return {Kind::Failed, EngineFailureText(rc), detail};
+MaintenanceError CopyFailure(const EngineCopyError& failure) {
+  const DbError& e = failure.error;
+  if (e.kind == DbError::Kind::Full) return {Kind::Failed, kNoRoom, e.message};
+  if (failure.system_error != 0 && e.kind == DbError::Kind::IoError)
+    return {Kind::Failed, SystemFailureText(failure.system_error),
+            e.message + QStringLiteral(": ") + SystemWords(failure.system_error)};
+  return {Kind::Failed, EngineFailureText(e.kind), e.message};
 }
 
 // A failure the engine reported through the program's connection.
 MaintenanceError EngineFailure(const DbError& error, const QString& before = {}) {
-  return {Kind::Failed, before + EngineFailureText(error.code), error.message};
+  return {Kind::Failed, before + EngineFailureText(error.kind), error.message};
 }
-
-// A connection of its own, keyed like data.db, closed when it goes out of scope.
-class KeyedConnection {
- public:
-  KeyedConnection() = default;
-  KeyedConnection(const KeyedConnection&) = delete;
-  KeyedConnection& operator=(const KeyedConnection&) = delete;
-  ~KeyedConnection() { Close(); }
-
-  // Opens an existing file (never creates one) and keys it before any read.
-  bool Open(const QString& path, int page_size = kCipherPageSize) {
-    Close();
-    const QByteArray p = QFile::encodeName(path);
-    if (sqlite3_open_v2(p.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
-      Close();
-      return false;
-    }
-    if (!KeyConnection(db_, page_size)) {
-      Close();
-      return false;
-    }
-    return true;
-  }
-  // The first row's first column as text; nullopt when the statement fails.
-  std::optional<QString> Value(const char* sql, int* rc_out = nullptr) {
-    sqlite3_stmt* st = nullptr;
-    int rc = sqlite3_prepare_v2(db_, sql, -1, &st, nullptr);
-    std::optional<QString> out;
-    if (rc == SQLITE_OK) {
-      rc = sqlite3_step(st);
-      if (rc == SQLITE_ROW) {
-        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-        out = t ? QString::fromUtf8(t) : QString();
-        rc = SQLITE_OK;
-      } else if (rc == SQLITE_DONE) {
-        out = QString();
-        rc = SQLITE_OK;
-      }
-    }
-    sqlite3_finalize(st);
-    if (rc_out) *rc_out = rc;
-    return out;
-  }
-  bool Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
-  void Close() {
-    if (db_) sqlite3_close_v2(db_);
-    db_ = nullptr;
-  }
-  sqlite3* Handle() const { return db_; }
-
- private:
-  sqlite3* db_ = nullptr;
-};
 
 bool SyncFile(const QString& path) {
   const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
@@ -255,50 +178,34 @@ std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString&
                           : check == Check::Pages ? "PRAGMA quick_check"
                                                   : "select 'ok' from (select count(*) from sqlite_master)";
   const QString foreign = QStringLiteral("该文件不是本程序的数据库备份，或者密码不符");
-  KeyedConnection c;
+  KeyedFile c;
   if (!c.Open(path)) return Fail(Kind::Refused, foreign);
   if (busy && !busy(0, 0)) return Fail(Kind::Cancelled, QString());
   bool cancelled = false;
-  struct Busy {
-    const CopyProgress* callback;
-    bool* cancelled;
-  } state{&busy, &cancelled};
-  if (busy) {
-    sqlite3_progress_handler(
-        c.Handle(), 20000,
-        [](void* p) -> int {
-          auto* s = static_cast<Busy*>(p);
-          if (!(*s->callback)(0, 0)) *s->cancelled = true;
-          return *s->cancelled ? 1 : 0;
-        },
-        &state);
-  }
-  int rc = SQLITE_OK;
-  auto integrity = c.Value(check_sql, &rc);
-  if (!integrity && rc == SQLITE_NOTADB && legacy) {
+  const std::function<bool()> still_wanted = [&] {
+    if (!busy(0, 0)) cancelled = true;
+    return !cancelled;
+  };
+  if (busy) c.WhileBusy(&still_wanted);
+  auto integrity = c.Value(check_sql);
+  if (!integrity && integrity.error().kind == DbError::Kind::NotADatabase && legacy) {
     if (!c.Open(path, kLegacyCipherPageSize)) return Fail(Kind::Refused, foreign);
-    integrity = c.Value(check_sql, &rc);
+    integrity = c.Value(check_sql);
   }
   if (cancelled) return Fail(Kind::Cancelled, QString());
   if (!integrity) {
-    if (rc == SQLITE_NOTADB) return Fail(Kind::Refused, foreign);
+    if (integrity.error().kind == DbError::Kind::NotADatabase) return Fail(Kind::Refused, foreign);
     return Fail(Kind::Refused, QStringLiteral("文件已损坏，无法读取"));
   }
   if (*integrity != QStringLiteral("ok")) return Fail(Kind::Refused, QStringLiteral("文件已损坏，完整性检查未通过"));
   // The five tables with every column the program reads.
   for (const schema::Table& t : schema::Tables()) {
     const std::string sql = std::string("PRAGMA table_info(\"") + t.name + "\")";
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(c.Handle(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-      sqlite3_finalize(st);
-      return Fail(Kind::Refused, QStringLiteral("文件无法读取"));
-    }
+    const auto names = c.Column(sql.c_str(), 1);
+    if (!names) return Fail(Kind::Refused, QStringLiteral("文件无法读取"));
     std::size_t found = 0;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
-      if (name && schema::FindColumn(t, name)) ++found;
-    }
-    sqlite3_finalize(st);
+    for (const QString& name : *names)
+      if (schema::FindColumn(t, name.toStdString())) ++found;
     if (found != t.columns.size())
       return Fail(Kind::Refused, QStringLiteral("文件中缺少数据表 %1，不是本程序的数据库").arg(QString::fromUtf8(t.name)));
   }
@@ -317,15 +224,8 @@ std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString&
 std::expected<void, MaintenanceError> ReleaseDatabase(AppContext& ctx) {
   const QString path = ctx.db.Path();
   if (ctx.db.IsOpen()) {
-    auto st = ctx.db.Prepare("PRAGMA wal_checkpoint(TRUNCATE)");
-    bool complete = false;
-    if (st) {
-      auto row = st->Step();
-      // busy, frames in the log, frames checkpointed: all done when busy is 0 and the
-      // log is empty after the truncation.
-      complete = row && *row && st->Int(0) == 0 && st->Int(1) <= 0;
-    }
-    if (!complete) return Fail(Kind::Failed, QStringLiteral("数据库正忙，请稍后再试"));
+    const auto complete = WriteBackWholeLog(ctx.db);
+    if (!complete || !*complete) return Fail(Kind::Failed, QStringLiteral("数据库正忙，请稍后再试"));
     ctx.db.Close();
   }
   if (SizeOf(path + QStringLiteral("-wal")) > 0) {
@@ -351,12 +251,8 @@ std::expected<void, MaintenanceError> Reopen(AppContext& ctx) {
 // writes back past the snapshot of a reader and new commits only append to the -wal.
 // False, with no transaction open, when a reader of an older snapshot holds the
 // write-back up or writers keep committing in between.
-bool PinSnapshotInFile(KeyedConnection& c) {
-  auto write_back = [&c] {
-    int in_log = -1, written_back = -1;
-    const int rc = sqlite3_wal_checkpoint_v2(c.Handle(), "main", SQLITE_CHECKPOINT_PASSIVE, &in_log, &written_back);
-    return rc == SQLITE_OK && in_log == written_back;
-  };
+bool PinSnapshotInFile(KeyedFile& c) {
+  auto write_back = [&c] { return c.WriteBackLog(); };
   // The bulk of the log first, so that the checkpoint between the two reads below has
   // little to do and a sale committed meanwhile is less likely to spoil the attempt.
   (void)write_back();
@@ -399,13 +295,11 @@ bool ReadsBackAs(int fd, const char* expected, qint64 size, qint64 offset) {
 // chunk, reading each chunk back from `temp` and comparing it with what was read; then
 // syncs. The bytes are read through the connection's own file handle: closing a
 // descriptor of our own would drop every lock this process holds on data.db.
-std::expected<void, MaintenanceError> CopyFileBytes(KeyedConnection& source, const QString& temp,
+std::expected<void, MaintenanceError> CopyFileBytes(KeyedFile& source, const QString& temp,
                                                     const CopyProgress& progress) {
-  sqlite3_file* from = nullptr;
-  sqlite3_int64 size = 0;
-  if (sqlite3_file_control(source.Handle(), "main", SQLITE_FCNTL_FILE_POINTER, &from) != SQLITE_OK || !from ||
-      !from->pMethods || from->pMethods->xFileSize(from, &size) != SQLITE_OK)
-    return Fail(Kind::Failed, kDatabaseUnavailableText);
+  const std::optional<qint64> source_size = source.FileSize();
+  if (!source_size) return Fail(Kind::Failed, kDatabaseUnavailableText);
+  const qint64 size = *source_size;
   const int to = ::open(QFile::encodeName(temp).constData(), O_RDWR | O_TRUNC | O_CLOEXEC);
   if (to < 0) return std::unexpected(WriteFailure(errno));
   const auto result = [&]() -> std::expected<void, MaintenanceError> {
@@ -415,7 +309,7 @@ std::expected<void, MaintenanceError> CopyFileBytes(KeyedConnection& source, con
     for (qint64 done = 0; done < size;) {
       if (progress && !progress(done, size)) return Fail(Kind::Cancelled, QString());
       const qint64 n = std::min<qint64>(kChunk, size - done);
-      if (from->pMethods->xRead(from, chunk.get(), static_cast<int>(n), done) != SQLITE_OK)
+      if (!source.ReadBytes(chunk.get(), n, done))
         return Fail(Kind::Failed, QStringLiteral("无法读取数据库文件"));
       if (!WriteAll(to, chunk.get(), n, done)) return std::unexpected(WriteFailure(errno));
       // The disk starts writing behind the copy, so that the sync at the end is short.
@@ -434,31 +328,14 @@ std::expected<void, MaintenanceError> CopyFileBytes(KeyedConnection& source, con
 
 // Copies `source`'s snapshot page by page through the engine into `temp`, keyed first:
 // an unkeyed destination would receive a plaintext copy. Not yet synced.
-std::expected<void, MaintenanceError> CopyThroughEngine(KeyedConnection& source, const QString& temp,
+std::expected<void, MaintenanceError> CopyThroughEngine(KeyedFile& source, const QString& temp,
                                                         const CopyProgress& progress) {
-  KeyedConnection dest;
+  KeyedFile dest;
   if (!dest.Open(temp)) return Fail(Kind::Failed, kWriteFailed);
-  // Durability comes from the sync afterwards; a crash leaves only the temporary file.
-  dest.Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
-  sqlite3_backup* backup = sqlite3_backup_init(dest.Handle(), "main", source.Handle(), "main");
-  if (!backup) return std::unexpected(CopyFailure(dest.Handle(), sqlite3_errcode(dest.Handle())));
-  // The first step copies nothing: it learns the page count, so that even a small copy
-  // reports once and can be cancelled.
-  int rc = sqlite3_backup_step(backup, 0);
-  bool cancelled = false;
-  while (rc == SQLITE_OK) {
-    const qint64 total = sqlite3_backup_pagecount(backup);
-    if (progress && !progress(total - sqlite3_backup_remaining(backup), total)) {
-      cancelled = true;
-      break;
-    }
-    // About a hundred steps, so a progress dialog moves and a cancel is heard soon.
-    rc = sqlite3_backup_step(backup, std::max(256, static_cast<int>(total / 100)));
+  if (auto copied = BackupThroughEngine(source, dest, progress); !copied) {
+    if (copied.error().cancelled) return Fail(Kind::Cancelled, QString());
+    return std::unexpected(CopyFailure(copied.error()));
   }
-  const int finish = sqlite3_backup_finish(backup);
-  if (cancelled) return Fail(Kind::Cancelled, QString());
-  if (rc != SQLITE_DONE || finish != SQLITE_OK)
-    return std::unexpected(CopyFailure(dest.Handle(), rc != SQLITE_DONE ? rc : finish));
   if (progress) {
     const qint64 total = SizeOf(temp);
     progress(total, total);
@@ -467,13 +344,6 @@ std::expected<void, MaintenanceError> CopyThroughEngine(KeyedConnection& source,
 }
 
 }  // namespace
-
-QString EngineFailureText(int sqlite_code) {
-  const int primary = sqlite_code & 0xff;
-  for (const FailureText& t : kEngineFailureTexts)
-    if (t.code == primary) return QString::fromUtf8(t.text);
-  return QStringLiteral("数据库操作失败（错误代码 %1）").arg(sqlite_code);
-}
 
 QString SystemFailureText(int error) {
   for (const FailureText& t : kSystemFailureTexts)
@@ -587,7 +457,7 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
 
   // A connection of its own, so that a transaction open on the program's connection
   // stays out of the copy. Its read transaction pins one snapshot for the whole copy.
-  KeyedConnection source;
+  KeyedFile source;
   if (!source.Open(source_path)) return Fail(Kind::Failed, kDatabaseUnavailableText);
   const bool exact = PinSnapshotInFile(source);
   if (!exact && (!source.Exec("BEGIN") || !source.Value("select count(*) from sqlite_master")))
@@ -635,9 +505,9 @@ std::expected<void, MaintenanceError> CompactDatabase(AppContext& ctx, const Fre
     return Fail(Kind::Failed, kNoRoom);
   }
   std::optional<MaintenanceError> failure;
-  if (auto r = ctx.db.ExecScript("VACUUM"); !r) {
+  if (auto r = Compact(ctx.db); !r) {
     failure = EngineFailure(r.error());
-  } else if (auto c = ctx.db.ExecScript("PRAGMA wal_checkpoint(TRUNCATE)"); !c) {
+  } else if (auto c = WriteBackWholeLog(ctx.db); !c) {
     // The compacted content is committed in the -wal; the file shrinks at a later checkpoint.
     failure = EngineFailure(c.error());
   }

@@ -22,11 +22,8 @@ struct MaintenanceError {
   QString detail = {};  // the engine's or the system's own words, for standard error only
 };
 
-// What the user is told for a failure of the engine, by its result code (busy, full,
-// I/O, damaged, not our database, read-only, no permission, ...). Never the engine's
-// own English, which goes to standard error as the error's detail.
-QString EngineFailureText(int sqlite_code);
-// The same for a failure of the system, by its errno.
+// What the user is told for a failure of the system, by its errno (the database's own
+// failures: EngineFailureText in data/Database.h).
 QString SystemFailureText(int error);
 
 // Work done so far and in all (bytes, or pages where the engine copies page by page);

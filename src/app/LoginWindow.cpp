@@ -86,7 +86,7 @@ void LoginWindow::FillUserList() {
   users_->clear();
   if (!users) {
     // The list stays empty; the user is told each time it is asked for.
-    if (users.error().unavailable) ctx_.ReportDatabaseUnavailable(users.error().message);
+    if (users.error().Unavailable()) ctx_.ReportDatabaseUnavailable(users.error().message);
     return;
   }
   for (const UserListItem& user : *users) users_->addItem(user.name, user.id);

@@ -20,7 +20,7 @@ std::expected<void, DbError> AppContext::EnsureDatabaseOpen() {
   if (db.IsOpen()) return {};
   if (auto opened = db.Open(); !opened) {
     DbError error = opened.error();
-    error.unavailable = true;
+    error.kind = DbError::Kind::Unavailable;
     return std::unexpected(std::move(error));
   }
   return {};
@@ -32,18 +32,11 @@ void AppContext::ReportDatabaseUnavailable(const QString& reason) {
 }
 
 QString ReadFailureReason(const DbError& error) {
-  switch (error.code & 0xff) {
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB: return QStringLiteral("数据库文件已损坏");
-    case SQLITE_IOERR: return QStringLiteral("读写磁盘时出错，请检查磁盘或U盘是否连接正常");
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED: return QStringLiteral("数据库正被其他程序使用，请稍后再试");
-    case SQLITE_NOMEM: return QStringLiteral("内存不足，请关闭其他程序后再试");
-    case SQLITE_CANTOPEN:
-    case SQLITE_PERM:
-    case SQLITE_AUTH: return QStringLiteral("无法读取数据库文件，请检查文件是否存在、是否有读写权限");
-    default: return QStringLiteral("数据库出错");
-  }
+  // A read of the shop's own open file that finds no database there finds it damaged.
+  if (error.kind == DbError::Kind::NotADatabase) return EngineFailureText(DbError::Kind::Corrupt);
+  // Nothing else is in use while a list reads: no advice to close other windows.
+  if (error.kind == DbError::Kind::Other) return QStringLiteral("数据库出错");
+  return EngineFailureText(error.kind);
 }
 
 void LogDbFailure(const QString& path, const DbError& error) {
@@ -51,7 +44,7 @@ void LogDbFailure(const QString& path, const DbError& error) {
 }
 
 void AppContext::ReportReadFailure(const DbError& error, const QString& what) {
-  if (error.unavailable) {
+  if (error.Unavailable()) {
     ReportDatabaseUnavailable(error.message);
     return;
   }

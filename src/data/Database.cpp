@@ -9,20 +9,46 @@
 #include <vector>
 
 #include "data/DatabaseKey.h"
+#include "data/Engine.h"
 #include "data/Schema.h"
 
 namespace hemulu {
 
-namespace {
-
-DbError ErrorOf(sqlite3* db, int rc) {
-  DbError e;
-  e.code = rc;
-  e.message = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-  return e;
+DbError::Kind KindOfEngineCode(int code) {
+  switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_PROTOCOL: return DbError::Kind::Busy;
+    case SQLITE_FULL: return DbError::Kind::Full;
+    case SQLITE_CONSTRAINT: return DbError::Kind::Constraint;
+    case SQLITE_CORRUPT: return DbError::Kind::Corrupt;
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return DbError::Kind::Refused;
+    case SQLITE_NOTADB: return DbError::Kind::NotADatabase;
+    case SQLITE_READONLY: return DbError::Kind::ReadOnly;
+    case SQLITE_IOERR: return DbError::Kind::IoError;
+    case SQLITE_CANTOPEN: return DbError::Kind::CannotOpen;
+    default: return DbError::Kind::Other;
+  }
 }
 
-DbError MakeError(int rc, const QString& message) { return DbError{rc, message}; }
+DbError EngineError(sqlite3* db, int code) {
+  return DbError{KindOfEngineCode(code), QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(code)), code};
+}
+
+DbError EngineError(int code, const QString& message) { return DbError{KindOfEngineCode(code), message, code}; }
+
+// Statement's inline readers take the engine's type codes as they are.
+static_assert(static_cast<int>(Statement::Stored::Integer) == SQLITE_INTEGER);
+static_assert(static_cast<int>(Statement::Stored::Real) == SQLITE_FLOAT);
+static_assert(static_cast<int>(Statement::Stored::Text) == SQLITE_TEXT);
+static_assert(static_cast<int>(Statement::Stored::Blob) == SQLITE_BLOB);
+static_assert(static_cast<int>(Statement::Stored::Null) == SQLITE_NULL);
+
+namespace {
+
+DbError ErrorOf(sqlite3* db, int rc) { return EngineError(db, rc); }
+DbError MakeError(int rc, const QString& message) { return EngineError(rc, message); }
 
 const QString kReadOnlyFile = QStringLiteral("数据库文件只读");
 
@@ -278,7 +304,7 @@ std::expected<void, DbError> Database::Open() {
     return std::unexpected(MakeError(SQLITE_CANTOPEN, QStringLiteral("数据库文件不存在")));
 
   auto opened = OpenKeyed(path_, kCipherPageSize);
-  if (!opened && opened.error().code == SQLITE_NOTADB) {
+  if (!opened && opened.error().engine_code == SQLITE_NOTADB) {
     // Perhaps a file of the old page size: convert it once, or refuse it as it is.
     if (auto legacy = OpenKeyed(path_, kLegacyCipherPageSize)) {
       if (auto converted = ConvertLegacyFile(*legacy); !converted) return std::unexpected(converted.error());
@@ -465,6 +491,24 @@ std::expected<void, DbError> Transaction::Commit() {
   auto r = db_->ExecScript("COMMIT");
   if (r) db_ = nullptr;  // on failure the destructor still rolls back
   return r;
+}
+
+QString EngineFailureText(DbError::Kind kind) {
+  using K = DbError::Kind;
+  switch (kind) {
+    case K::Busy: return QStringLiteral("数据库正被其他程序使用，请关闭其他程序或稍后再试");
+    case K::Full: return QStringLiteral("磁盘空间不足");
+    case K::IoError: return QStringLiteral("读写磁盘时出错，请检查磁盘或U盘是否连接正常");
+    case K::Corrupt: return QStringLiteral("数据库文件已损坏");
+    case K::NotADatabase: return QStringLiteral("该文件不是本程序的数据库，或者密码不符");
+    case K::ReadOnly: return QStringLiteral("数据库文件是只读的，无法写入");
+    case K::Refused: return QStringLiteral("没有访问数据库文件的权限");
+    case K::Unavailable:
+    case K::CannotOpen: return QStringLiteral("无法打开数据库文件，请检查文件是否存在、是否有读写权限");
+    case K::Constraint: return QStringLiteral("数据不符合数据库的约束");
+    case K::Other: break;
+  }
+  return QStringLiteral("数据库正在使用中或出错，请关闭其他窗口后再试");
 }
 
 }  // namespace hemulu

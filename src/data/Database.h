@@ -2,25 +2,57 @@
 // Thin RAII layer over the encrypted SQLite engine. Values are always bound, never
 // pasted into SQL text; errors come back as values and never show a window.
 
-#include <sqlcipher/sqlite3.h>
-
 #include <QString>
 #include <QVariant>
 #include <expected>
 #include <functional>
+#include <span>
 #include <string_view>
 
 #include "data/DatabaseKey.h"
 
+// The engine's own header is private to src/data (data/Engine.h); Statement inlines
+// only these readers of a cell, so that a loop over a million rows pays no call of ours.
+struct sqlite3;
+struct sqlite3_stmt;
+extern "C" {
+const unsigned char* sqlite3_column_text(sqlite3_stmt*, int);
+int sqlite3_column_bytes(sqlite3_stmt*, int);
+double sqlite3_column_double(sqlite3_stmt*, int);
+long long sqlite3_column_int64(sqlite3_stmt*, int);
+int sqlite3_column_type(sqlite3_stmt*, int);
+}
+
 namespace hemulu {
 
+// A failure of the database in our own terms, whichever engine is behind it. Only the
+// kind decides anything; the engine's words and code are for the log.
 struct DbError {
-  int code = SQLITE_ERROR;  // SQLite result code
-  QString message;          // the engine's own words, for the log
-  // The database could not be opened at all (missing, unreadable, wrong key): the
-  // work that needed it was not started. Windows show "打开数据库失败！" for it.
-  bool unavailable = false;
+  enum class Kind {
+    // The database could not be opened at all (missing, unreadable, wrong key): the
+    // work that needed it was not started. Windows show "打开数据库失败！" for it.
+    Unavailable,
+    Busy,          // another connection or program holds what was needed
+    Full,          // no room left on the disk
+    Constraint,    // a row broke a rule of the schema
+    Corrupt,       // the file is damaged
+    Refused,       // not allowed: to this user (a report withheld) or by the system
+    NotADatabase,  // the file is not ours, or the key does not fit it
+    ReadOnly,      // the file cannot be written
+    IoError,       // reading or writing the disk failed
+    CannotOpen,    // the file could not be opened (missing, no access)
+    Other,
+  };
+  Kind kind = Kind::Other;
+  QString message;      // the engine's own words, for the log
+  int engine_code = 0;  // the engine's own result code, for the log only
+  bool Unavailable() const { return kind == Kind::Unavailable; }
 };
+
+// What the user is told for a failure of the database, by its kind (busy, full, I/O,
+// damaged, not our database, read-only, no permission, ...). Never the engine's own
+// English, which goes to standard error.
+QString EngineFailureText(DbError::Kind kind);
 
 class Statement {
  public:
@@ -65,14 +97,27 @@ class Statement {
   double Double(std::string_view name) const { return Double(ColumnIndex(name)); }
   qint64 Int(std::string_view name) const { return Int(ColumnIndex(name)); }
 
-  sqlite3_stmt* Handle() const { return stmt_; }
+  // Cell readers for loops over many rows: inline, no copy, no range check — the
+  // column must be one of the result's (0 <= column < ColumnCount()).
+  // The UTF-8 bytes of a text cell, valid until the next Step(); empty for NULL.
+  std::span<const unsigned char> CellBytes(int column) const {
+    const unsigned char* p = sqlite3_column_text(stmt_, column);
+    if (!p) return {};
+    return {p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))};
+  }
+  double CellDouble(int column) const { return sqlite3_column_double(stmt_, column); }
+  qint64 CellInt(int column) const { return sqlite3_column_int64(stmt_, column); }
+  bool CellIsNull(int column) const { return CellStored(column) == Stored::Null; }
+  // What a cell holds as stored, for code that checks the stored values themselves.
+  enum class Stored { Integer = 1, Real, Text, Blob, Null };
+  Stored CellStored(int column) const { return static_cast<Stored>(sqlite3_column_type(stmt_, column)); }
 
  private:
   void NoteBindResult(int rc);
 
   sqlite3* db_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
-  int bind_error_ = SQLITE_OK;
+  int bind_error_ = 0;  // the engine's result of a failed bind, for Step()
 };
 
 // The moments of the one-time conversion of a file with the old page size at which a

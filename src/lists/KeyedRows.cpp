@@ -16,34 +16,34 @@ std::string Quoted(const std::string& name) { return '"' + name + '"'; }
 std::string FieldSql(const ListField& field) { return field.column.empty() ? "NULL" : Quoted(field.column); }
 
 // A stored text as its cell shows it: a tab becomes a space, so it never shifts columns.
-QString CellText(sqlite3_stmt* h, int col) {
-  const auto* p = sqlite3_column_text(h, col);
-  if (!p) return {};
-  QString text = QString::fromUtf8(reinterpret_cast<const char*>(p), sqlite3_column_bytes(h, col));
+QString CellText(const Statement& st, int col) {
+  const auto bytes = st.CellBytes(col);
+  if (bytes.empty()) return {};
+  QString text = QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
   text.replace(u'\t', u' ');
   return text;
 }
 
 // The cell of one field, as the common fill writes it.
-QString FieldText(sqlite3_stmt* h, int col, FieldKind kind) {
+QString FieldText(const Statement& st, int col, FieldKind kind) {
   switch (kind) {
     case FieldKind::OptionalNumber:
-      if (sqlite3_column_type(h, col) == SQLITE_NULL) return {};
+      if (st.CellIsNull(col)) return {};
       [[fallthrough]];
     case FieldKind::Number:
-      return NumberText(sqlite3_column_double(h, col));
+      return NumberText(st.CellDouble(col));
     case FieldKind::Date:
     case FieldKind::Day: {
-      const auto* p = sqlite3_column_text(h, col);
-      if (!p) return {};
-      if (auto date = ReadStoredDate(p, static_cast<std::size_t>(sqlite3_column_bytes(h, col)))) {
+      const auto bytes = st.CellBytes(col);
+      if (bytes.empty()) return {};
+      if (auto date = ReadStoredDate(bytes.data(), bytes.size())) {
         if (kind == FieldKind::Day) date->hour = date->minute = date->second = 0;
         return DateCellText(*date);
       }
-      return CellText(h, col);
+      return CellText(st, col);
     }
     case FieldKind::Text:
-      return CellText(h, col);
+      return CellText(st, col);
   }
   return {};
 }
@@ -114,7 +114,6 @@ void KeyedRows::ReadPage(Page& page) const {
     return;
   }
   for (int i = 0; i < rows; ++i) st->Bind(i + 1, static_cast<qint64>(keys_[static_cast<std::size_t>(page.first + i)]));
-  sqlite3_stmt* h = st->Handle();
   for (;;) {
     const auto step = st->Step();
     if (!step) {
@@ -125,16 +124,16 @@ void KeyedRows::ReadPage(Page& page) const {
       return;
     }
     if (!*step) break;
-    const auto it = slot.constFind(sqlite3_column_int64(h, 0));
+    const auto it = slot.constFind(st->CellInt(0));
     if (it == slot.cend()) continue;
     const auto base = static_cast<std::size_t>(*it) * fields;
     for (std::size_t f = 0; f < fields; ++f)
-      page.cells[base + f] = FieldText(h, static_cast<int>(f), plan_.fields[f].kind);
+      page.cells[base + f] = FieldText(*st, static_cast<int>(f), plan_.fields[f].kind);
     std::uint8_t look = 0;
     for (std::size_t r = 0; r < plan_.colour_rules.size(); ++r) {
       const KeyedColourRule& rule = plan_.colour_rules[r];
       if (rule.applies && rule.field >= 0 && static_cast<std::size_t>(rule.field) < fields &&
-          rule.applies(sqlite3_column_double(h, rule.field)))
+          rule.applies(st->CellDouble(rule.field)))
         look = static_cast<std::uint8_t>(r + 1);
     }
     page.look[static_cast<std::size_t>(*it)] = look;
@@ -209,7 +208,6 @@ CellKind KeyedRows::Sort(int col, CellKind kind) {
     return kind;
   }
   for (std::size_t i = 0; i < plan_.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan_.values[i]);
-  sqlite3_stmt* h = st->Handle();
   cells.reserve(keys_.size());
   for (;;) {
     const auto step = st->Step();
@@ -218,7 +216,7 @@ CellKind KeyedRows::Sort(int col, CellKind kind) {
       return kind;
     }
     if (!*step) break;
-    cells.emplace_back(sqlite3_column_int64(h, 0), FieldText(h, 1, field.kind));
+    cells.emplace_back(st->CellInt(0), FieldText(*st, 1, field.kind));
   }
   std::sort(cells.begin(), cells.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 
@@ -291,7 +289,6 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListPlan& 
       result.error = st.error();
     } else {
       for (std::size_t i = 0; i < plan.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan.values[i]);
-      sqlite3_stmt* h = st->Handle();
       std::vector<bool> counted;
       for (const KeyedTotal& t : plan.totals)
         counted.push_back(!plan.fields[static_cast<std::size_t>(t.field)].column.empty());
@@ -306,16 +303,16 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListPlan& 
         if (!*step) break;
         ++result.records;
         for (std::size_t t = 0; t < plan.totals.size(); ++t)
-          if (counted[t]) result.totals[t] += sqlite3_column_double(h, static_cast<int>(t) + 1);
-        if (filters && !plan.row_filter.admits(sqlite3_column_double(h, filter_col))) continue;
-        keys.push_back(sqlite3_column_int64(h, 0));
+          if (counted[t]) result.totals[t] += st->CellDouble(static_cast<int>(t) + 1);
+        if (filters && !plan.row_filter.admits(st->CellDouble(filter_col))) continue;
+        keys.push_back(st->CellInt(0));
         if (sort_field < 0) continue;
         // Where the shown cell would go in the store's sort: an empty cell first, a
         // number by its value or by the text it shows.
-        if (optional_sort && sqlite3_column_type(h, sort_col) == SQLITE_NULL)
+        if (optional_sort && st->CellIsNull(sort_col))
           sort_keys.push_back(SortKey{0, 0});
         else
-          sort_keys.push_back(NumberSortKey(sqlite3_column_double(h, sort_col)));
+          sort_keys.push_back(NumberSortKey(st->CellDouble(sort_col)));
       }
     }
   }

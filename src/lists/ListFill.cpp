@@ -193,7 +193,6 @@ class ListFiller {
   // Reads every record; on a failed step returns the error (rows already added stay
   // for the caller to drop).
   std::optional<DbError> ReadRecords(Statement& st, const std::vector<std::pair<int, const RecordTest*>>& rules) {
-    sqlite3_stmt* h = st.Handle();
     const std::size_t n = plan_.fields.size();
     std::vector<int> index(n);
     std::vector<FieldKind> kinds(n);
@@ -227,10 +226,10 @@ class ListFiller {
         switch (kinds[i]) {
           case FieldKind::OptionalNumber:
             numbers[i] = 0.0;
-            if (col < 0 || sqlite3_column_type(h, col) == SQLITE_NULL) break;
+            if (col < 0 || st.CellIsNull(col)) break;
             [[fallthrough]];
           case FieldKind::Number: {
-            const double v = col < 0 ? 0.0 : sqlite3_column_double(h, col);
+            const double v = col < 0 ? 0.0 : st.CellDouble(col);
             numbers[i] = v;
             bool exact = false;
             AppendNumber(text, v, exact);
@@ -241,13 +240,13 @@ class ListFiller {
           case FieldKind::Date:
           case FieldKind::Day: {
             if (col < 0) break;
-            const unsigned char* p = sqlite3_column_text(h, col);
-            if (!p) break;
-            const int bytes = sqlite3_column_bytes(h, col);
+            const auto cell = st.CellBytes(col);
+            if (cell.empty()) break;
+            const int bytes = static_cast<int>(cell.size());
             if (kinds[i] != FieldKind::Text)
-              AppendDate(text, p, bytes, kinds[i] == FieldKind::Day);
+              AppendDate(text, cell.data(), bytes, kinds[i] == FieldKind::Day);
             else
-              AppendUtf8(text, p, bytes);
+              AppendUtf8(text, cell.data(), bytes);
             break;
           }
         }

@@ -8,7 +8,7 @@
 namespace hemulu {
 
 MoneyError MoneyDatabaseError(const DbError& e) {
-  if (e.unavailable) return {MoneyError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
+  if (e.Unavailable()) return {MoneyError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
   return {MoneyError::Kind::Database, WriteFailureText(e.message), e.message};
 }
 

@@ -157,7 +157,7 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
 ChartsPage::~ChartsPage() = default;
 
 void ChartsPage::ReportError(const DbError& error) {
-  if (error.code == SQLITE_AUTH)  // a report refused to this user: the text says why
+  if (error.kind == DbError::Kind::Refused)  // a report refused to this user: the text says why
     ctx_.ShowMessage(error.message, MessageKind::Stop);
   else  // the charts keep what they showed
     ctx_.ReportReadFailure(error, QStringLiteral("读取销售统计失败，图表没有更新："));

@@ -43,7 +43,7 @@ double NetProfit(double actual_price, double buy_price, double quantity) {
 const QString kSaleGoneText = QStringLiteral("该销售记录已不存在，可能已被删除。");
 
 SaleError SaleDatabaseError(const DbError& e) {
-  if (e.unavailable) return {SaleError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
+  if (e.Unavailable()) return {SaleError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
   return {SaleError::Kind::Database, WriteFailureText(e.message), e.message};
 }
 

@@ -13,7 +13,7 @@ namespace hemulu {
 
 namespace {
 
-DbError RangeError() { return DbError{SQLITE_RANGE, QStringLiteral("年份或月份无效")}; }
+DbError RangeError() { return DbError{DbError::Kind::Other, QStringLiteral("年份或月份无效")}; }
 
 bool ValidYear(int year) { return year >= 1 && year <= 9999; }
 
@@ -128,7 +128,7 @@ namespace {
 
 std::optional<DbError> RefusedFigure(const Session& session, SalesFigure figure) {
   if (figure != SalesFigure::Profit || session.IsSuperAdministrator()) return std::nullopt;
-  return DbError{SQLITE_AUTH, kProfitRefusedText};
+  return DbError{DbError::Kind::Refused, kProfitRefusedText};
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ struct BarReport {
 [[nodiscard]] std::expected<BarReport, DbError> DailyReport(Database& db, SalesFigure figure, int year, int month);
 
 // Profit is the super-administrator's: for anyone else the profit reports are refused
-// with this text (code SQLITE_AUTH), whichever window asks; the sales amounts are not.
+// with this text (kind Refused), whichever window asks; the sales amounts are not.
 inline const QString kProfitRefusedText = QStringLiteral("对不起，只有超级管理员才能查看利润统计。");
 [[nodiscard]] std::expected<BarReport, DbError> MonthlyReport(const Session& session, Database& db, SalesFigure figure,
                                                               int year);

@@ -33,7 +33,7 @@ void CategoryTreeWindow::FillCategoryTree() {
   tree_->clear();
   auto* root = new QTreeWidgetItem(tree_, QStringList{kAllGoodsItem});
   const auto categories = PickListValues(ctx_, PickField::Category);
-  if (!categories && categories.error().unavailable) ctx_.ReportDatabaseUnavailable(categories.error().message);
+  if (!categories && categories.error().Unavailable()) ctx_.ReportDatabaseUnavailable(categories.error().message);
   for (const QString& category : categories.value_or(QStringList()))
     new QTreeWidgetItem(root, QStringList{category});
   root->setExpanded(true);

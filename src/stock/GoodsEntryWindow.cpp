@@ -83,7 +83,7 @@ GoodsEntryWindow::GoodsEntryWindow(AppContext& ctx, Mode mode, qint64 goods_id, 
     if (record && *record) {
       LoadRecord(**record);
     } else {
-      if (!record && record.error().unavailable) ctx_.ReportDatabaseUnavailable(record.error().message);
+      if (!record && record.error().Unavailable()) ctx_.ReportDatabaseUnavailable(record.error().message);
       goods_id_ = 0;  // nothing to restock or edit; Save reports it
     }
   }

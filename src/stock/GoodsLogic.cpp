@@ -50,7 +50,7 @@ const GoodsError kGone{GoodsError::Kind::Gone, kGoodsGoneMessage};
 QString GoodsNotAllowedMessage() { return kNotAllowed.message; }
 
 GoodsError GoodsDatabaseError(const DbError& e) {
-  if (e.unavailable) return {GoodsError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
+  if (e.Unavailable()) return {GoodsError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
   return {GoodsError::Kind::Database, WriteFailureText(e.message), e.message};
 }
 

@@ -321,7 +321,7 @@ void StockPage::ShowPurchasePrice() {
   QString price;
   if (number > kTolerance) {
     const auto record = LoadGoods(ctx_, static_cast<qint64>(number));
-    if (!record && record.error().unavailable) {
+    if (!record && record.error().Unavailable()) {
       ctx_.ReportDatabaseUnavailable(record.error().message);
       return;
     }

@@ -6,7 +6,7 @@ namespace hemulu {
 
 bool SuperAdministratorGate(AppContext& ctx, const QString& prompt, const QString& title) {
   const auto stored = SuperAdministratorPassword(ctx);
-  if (!stored && stored.error().unavailable) {
+  if (!stored && stored.error().Unavailable()) {
     ctx.ReportDatabaseUnavailable(stored.error().message);
     return false;
   }

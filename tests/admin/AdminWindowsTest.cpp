@@ -317,7 +317,7 @@ TEST(DataMaintenanceWindow, CompactionReportsSuccessAFullDiskAndTheEngineRefusin
   f.window.SetFreeSpaceProbe(FreeSpaceIn);
   auto reading = f.app.ctx().db.Prepare("select * from UserName");
   ASSERT_TRUE(reading && *reading->Step());
-  f.app.prompter.ExpectMessage(QStringLiteral("压缩数据库失败了\n\n") + EngineFailureText(SQLITE_ERROR));
+  f.app.prompter.ExpectMessage(QStringLiteral("压缩数据库失败了\n\n") + EngineFailureText(DbError::Kind::Other));
   Click(f.window, "压缩当前数据库");
   EXPECT_EQ(f.app.prompter.Prompts().back().icon, MessageKind::Stop);
 }

@@ -15,6 +15,7 @@
 #include "admin/DatabaseMaintenance.h"
 #include "data/DatabaseKey.h"
 #include "data/EmbeddedFiles.h"
+#include "data/Engine.h"
 #include "data/Schema.h"
 
 namespace hemulu {
@@ -420,14 +421,19 @@ TEST(Backup, RemovesThePartFilesOfAKilledBackupToTheSameFileAndNothingElse) {
 }
 
 TEST(FailureTexts, EveryKindOfEngineAndSystemFailureIsToldInChinese) {
+  // Every engine code, extended ones and unknown ones included, is told in words.
   for (int code : {SQLITE_ERROR, SQLITE_BUSY, SQLITE_LOCKED, SQLITE_FULL, SQLITE_IOERR, SQLITE_IOERR_WRITE,
                    SQLITE_IOERR_FSYNC, SQLITE_CORRUPT, SQLITE_NOTADB, SQLITE_READONLY, SQLITE_READONLY_DBMOVED,
-                   SQLITE_PERM, SQLITE_CANTOPEN, SQLITE_NOMEM, SQLITE_BUSY_SNAPSHOT, SQLITE_PROTOCOL, 4242})
-    EXPECT_TRUE(UserWords(EngineFailureText(code))) << code << " " << EngineFailureText(code).toStdString();
+                   SQLITE_PERM, SQLITE_CANTOPEN, SQLITE_NOMEM, SQLITE_BUSY_SNAPSHOT, SQLITE_PROTOCOL, 4242}) {
+    const QString text = EngineFailureText(KindOfEngineCode(code));
+    EXPECT_TRUE(UserWords(text)) << code << " " << text.toStdString();
+  }
   // Extended codes are told by their kind.
-  EXPECT_EQ(EngineFailureText(SQLITE_BUSY_SNAPSHOT), EngineFailureText(SQLITE_BUSY));
-  EXPECT_EQ(EngineFailureText(SQLITE_FULL), QStringLiteral("磁盘空间不足"));
-  EXPECT_NE(EngineFailureText(SQLITE_BUSY), EngineFailureText(SQLITE_CORRUPT));
+  EXPECT_EQ(KindOfEngineCode(SQLITE_BUSY_SNAPSHOT), DbError::Kind::Busy);
+  EXPECT_EQ(KindOfEngineCode(SQLITE_IOERR_FSYNC), DbError::Kind::IoError);
+  EXPECT_EQ(KindOfEngineCode(SQLITE_READONLY_DBMOVED), DbError::Kind::ReadOnly);
+  EXPECT_EQ(EngineFailureText(DbError::Kind::Full), QStringLiteral("磁盘空间不足"));
+  EXPECT_NE(EngineFailureText(DbError::Kind::Busy), EngineFailureText(DbError::Kind::Corrupt));
   for (int error : {ENOSPC, EDQUOT, EFBIG, EACCES, EPERM, EROFS, EIO, ENOENT, ENAMETOOLONG, EMFILE, EXDEV})
     EXPECT_TRUE(UserWords(SystemFailureText(error))) << error << " " << SystemFailureText(error).toStdString();
 }

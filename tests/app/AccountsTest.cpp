@@ -49,7 +49,7 @@ TEST(Accounts, LookUpUserSetsTheStoredNameAndPassword) {
   ASSERT_TRUE(QFile::remove(app.FilePath("data.db")));
   const auto missing = LookUpUser(ctx, "O'Neil");
   ASSERT_FALSE(missing);
-  EXPECT_TRUE(missing.error().unavailable);
+  EXPECT_TRUE(missing.error().Unavailable());
   EXPECT_TRUE(app.prompter.Prompts().empty());
   // The gate tells the user once.
   app.prompter.ExpectMessage("打开数据库失败！");

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "data/Engine.h"
 #include "TestSupport.h"
 #include "data/EmbeddedFiles.h"
 #include "data/Schema.h"
@@ -35,7 +36,7 @@ void ExpectOpenFailsAndFileUnchanged(const QString& dir) {
   // The data layer shows nothing: the failure, with the engine's reason, is a value.
   const auto open = ctx.EnsureDatabaseOpen();
   ASSERT_FALSE(open);
-  EXPECT_TRUE(open.error().unavailable);
+  EXPECT_TRUE(open.error().Unavailable());
   EXPECT_FALSE(open.error().message.isEmpty());
   EXPECT_TRUE(prompter.Prompts().empty());
   // Callers go on with empty results.

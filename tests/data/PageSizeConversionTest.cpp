@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "data/Engine.h"
 #include "TestSupport.h"
 #include "data/Schema.h"
 
@@ -92,7 +93,7 @@ TEST(PageSizeConversion, LegacyFileOpensWithEveryRowAndIsConvertedOnce) {
   {
     Database db(path);
     auto opened = db.Open();
-    ASSERT_TRUE(opened) << opened.error().code << " " << opened.error().message.toStdString();
+    ASSERT_TRUE(opened) << opened.error().engine_code << " " << opened.error().message.toStdString();
     ExpectAllLegacyRows(db);
     // The counter of the deleted row survives: a new row does not reuse its ID.
     ASSERT_TRUE(db.Execute("insert into buy (名称) values ('新')"));

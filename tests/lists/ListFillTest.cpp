@@ -81,7 +81,7 @@ TEST_F(FruitFill, RowsTotalsColoursAndSortWithoutAWidget) {
   broken.sql = "select * from no_such_table";
   const FillResult failed = FillList(app.ctx(), store, broken);
   ASSERT_TRUE(failed.error);
-  EXPECT_FALSE(failed.error->unavailable);
+  EXPECT_FALSE(failed.error->Unavailable());
   ASSERT_EQ(store.Rows(), 2);
   EXPECT_EQ(Cell(1, 3), "0");
   EXPECT_EQ(Cell(0, 2), "名称");
@@ -92,7 +92,7 @@ TEST_F(FruitFill, ADatabaseThatDoesNotOpenIsAnErrorNotAMessage) {
   ASSERT_TRUE(QFile::remove(app.FilePath("data.db")));
   const FillResult r = FillList(app.ctx(), store, Plan());
   ASSERT_TRUE(r.error);
-  EXPECT_TRUE(r.error->unavailable);
+  EXPECT_TRUE(r.error->Unavailable());
   EXPECT_EQ(store.Rows(), 2);
   EXPECT_EQ(Cell(1, 2), "合计：");
   EXPECT_TRUE(app.prompter.Prompts().empty());

@@ -156,9 +156,9 @@ Snapshot Take(Database& db) {
     while (st->Step().value_or(false)) {
       ++t.rows;
       for (int c = 0; c < st->ColumnCount(); ++c) {
-        const int type = sqlite3_column_type(st->Handle(), c);
-        if (type == SQLITE_FLOAT && !std::isfinite(sqlite3_column_double(st->Handle(), c))) ++s.non_finite;
-        hash.addData(QByteArray::number(type));
+        const Statement::Stored type = st->CellStored(c);
+        if (type == Statement::Stored::Real && !std::isfinite(st->CellDouble(c))) ++s.non_finite;
+        hash.addData(QByteArray::number(static_cast<int>(type)));
         hash.addData(st->IsNull(c) ? QByteArray("\x01null") : st->Text(c).toUtf8());
         hash.addData(QByteArray("\x02", 1));
       }

@@ -149,7 +149,7 @@ TEST_P(OperatorRoles, ListsHoldNoPurchaseFiguresOrProfit) {
   for (auto report : {MonthlyReport(app.ctx().session, app.ctx().db, SalesFigure::Profit, 2026),
                       DailyReport(app.ctx().session, app.ctx().db, SalesFigure::Profit, 2026, 12)}) {
     ASSERT_FALSE(report.has_value());
-    EXPECT_EQ(SQLITE_AUTH, report.error().code);
+    EXPECT_EQ(DbError::Kind::Refused, report.error().kind);
     EXPECT_EQ(kProfitRefusedText.toStdString(), report.error().message.toStdString());
   }
   EXPECT_TRUE(MonthlyReport(app.ctx().session, app.ctx().db, SalesFigure::Amount, 2026).has_value());

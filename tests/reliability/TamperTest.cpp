@@ -97,7 +97,7 @@ TEST(Tamper, EveryFlippedByteIsFoundAndTheFileIsLeftAsItWas) {
       auto open = o.ctx.EnsureDatabaseOpen();
       if (!open) {
         ++at_open;
-        EXPECT_TRUE(open.error().unavailable);
+        EXPECT_TRUE(open.error().Unavailable());
       } else {
         auto check = o.ctx.db.Prepare("PRAGMA integrity_check");
         const bool checked_ok = check && check->Step().value_or(false) && check->Text(0) == QStringLiteral("ok");

@@ -240,7 +240,7 @@ TEST_F(StockFill, FailedQueryLeavesTheListAsItWas) {
   EXPECT_EQ(grid.Rows(), 4);
   EXPECT_EQ(grid.CellText(3, 12), "4");
   // The fill reports it as a value for the page to show; it shows nothing itself.
-  EXPECT_TRUE(closed.error->unavailable);
+  EXPECT_TRUE(closed.error->Unavailable());
   EXPECT_TRUE(app.prompter.Prompts().empty());
 }
 
