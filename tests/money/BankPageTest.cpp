@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include "GridClicks.h"
 #include "MoneyTestSupport.h"
 #include "app/MainMenus.h"
 #include "lists/Grid.h"
@@ -324,10 +325,7 @@ TEST(BankPage, AnEmptyListOffersNewMovementByRightClickAndInsert) {
   f.owner.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&f.owner));
   QMenu* menu = f.menus.value(kBankMenu);
-  QWidget* viewport = f.G().BodyView()->viewport();
-  const QPoint below_rows(viewport->width() / 2, viewport->height() - 10);
-  ASSERT_EQ(f.G().HitTest(viewport->mapTo(&f.G(), below_rows)).first, -1);
-  QTest::mouseClick(viewport, Qt::RightButton, {}, below_rows);
+  ASSERT_NO_FATAL_FAILURE(RightClickBelowRows(f.G()));
   EXPECT_TRUE(menu->isVisible());
   menu->hide();
   EXPECT_TRUE(f.Item("新建存取")->isEnabled());
@@ -339,7 +337,7 @@ TEST(BankPage, AnEmptyListOffersNewMovementByRightClickAndInsert) {
   f.Page().FillBankList();
   ASSERT_NE(f.Page().PrepareMenuFor(f.RowOf(id), 2), nullptr);
   EXPECT_TRUE(f.Item("删除存取")->isEnabled());
-  QTest::mouseClick(viewport, Qt::RightButton, {}, below_rows);
+  ASSERT_NO_FATAL_FAILURE(RightClickBelowRows(f.G()));
   menu->hide();
   EXPECT_EQ(f.Page().SelectedId(), "");
   EXPECT_FALSE(f.Item("删除存取")->isEnabled());

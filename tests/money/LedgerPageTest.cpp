@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include "GridClicks.h"
 #include "MoneyTestSupport.h"
 #include "app/MainMenus.h"
 #include "lists/Grid.h"
@@ -354,10 +355,7 @@ TEST(LedgerPage, ARightClickBelowTheRowsOffersExportAndPrint) {
   f.owner.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.owner));
   QMenu* menu = f.menus.value(kLedgerMenu);
-  QWidget* viewport = f.G().BodyView()->viewport();
-  const QPoint below_rows(viewport->width() / 2, viewport->height() - 10);
-  ASSERT_EQ(f.G().HitTest(viewport->mapTo(&f.G(), below_rows)).first, -1);
-  QTest::mouseClick(viewport, Qt::RightButton, {}, below_rows);
+  ASSERT_NO_FATAL_FAILURE(RightClickBelowRows(f.G()));
   EXPECT_TRUE(menu->isVisible());
   menu->hide();
   EXPECT_FALSE(f.Item("删 除 数 据")->isEnabled());

@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include "GridClicks.h"
 #include "TestSupport.h"
 #include "app/MainMenus.h"
 #include "app/MainWindow.h"
@@ -403,10 +404,7 @@ TEST(SalesPage, ARightClickBelowTheRowsOffersTheListCommands) {
   QMenu* menu = f.menus.value(kSalesMenu);
   ASSERT_EQ(f.Page().PrepareMenuFor(f.RowOf(a), 3), menu);
   EXPECT_TRUE(f.Item("删除数据")->isEnabled());
-  QWidget* viewport = f.G().BodyView()->viewport();
-  const QPoint below_rows(viewport->width() / 2, viewport->height() - 10);
-  ASSERT_EQ(f.G().HitTest(viewport->mapTo(&f.G(), below_rows)).first, -1);
-  QTest::mouseClick(viewport, Qt::RightButton, {}, below_rows);
+  ASSERT_NO_FATAL_FAILURE(RightClickBelowRows(f.G()));
   EXPECT_TRUE(menu->isVisible());
   menu->hide();
   for (const char* item : {"修改数据", "删除数据", "小票打印"}) EXPECT_FALSE(f.Item(item)->isEnabled()) << item;
