@@ -15,18 +15,12 @@
 #include <cstdio>
 
 #include "data/EmbeddedFiles.h"
+#include "ui/NamedWidgets.h"
 #include "ui/SuperAdministratorGate.h"
 
 namespace hemulu {
 
 namespace {
-
-QPushButton* MakeButton(const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(caption);
-  button->setAutoDefault(false);
-  return button;
-}
 
 QGroupBox* MakeGroup(const QString& caption, const QString& hint, QWidget* parent, QVBoxLayout*& body) {
   auto* group = new QGroupBox(caption, parent);
@@ -58,12 +52,12 @@ DataMaintenanceWindow::DataMaintenanceWindow(AppContext& ctx, std::function<void
   QVBoxLayout* body = nullptr;
   auto* init_group = MakeGroup(QStringLiteral("初始化当前数据库"),
                                QStringLiteral("将数据库还原为初始状态(清空所有数据)，请慎用。"), this, body);
-  auto* init_button = MakeButton(QStringLiteral("初始化数据库"), init_group);
+  auto* init_button = CaptionButton(QStringLiteral("初始化数据库"), init_group);
   body->addWidget(init_button, 0, Qt::AlignRight);
 
   auto* compact_group = MakeGroup(QStringLiteral("压缩当前数据库"),
                                   QStringLiteral("温馨提示：压缩数据库，减少数据库体积，方便U盘携带"), this, body);
-  auto* compact_button = MakeButton(QStringLiteral("压缩当前数据库"), compact_group);
+  auto* compact_button = CaptionButton(QStringLiteral("压缩当前数据库"), compact_group);
   body->addWidget(compact_button, 0, Qt::AlignRight);
 
   auto* backup_group = MakeGroup(QStringLiteral("备份当前数据库"), QStringLiteral("温馨提示：经常备份数据，保证数据安全"),
@@ -78,20 +72,20 @@ DataMaintenanceWindow::DataMaintenanceWindow(AppContext& ctx, std::function<void
   path_label->setBuddy(path_box_);
   path_row->addWidget(path_label);
   path_row->addWidget(path_box_, 1);
-  auto* choose_button = MakeButton(QStringLiteral("选择位置"), backup_group);
+  auto* choose_button = CaptionButton(QStringLiteral("选择位置"), backup_group);
   path_row->addWidget(choose_button);
   body->addLayout(path_row);
-  auto* backup_button = MakeButton(QStringLiteral("备份当前数据库"), backup_group);
+  auto* backup_button = CaptionButton(QStringLiteral("备份当前数据库"), backup_group);
   body->addWidget(backup_button, 0, Qt::AlignRight);
 
   auto* restore_group = MakeGroup(
       QStringLiteral("恢复备份数据库"),
       QStringLiteral("用备份文件替换当前数据库，当前数据库另存为 %1%2。").arg(kDatabaseFileName, kBeforeRestoreSuffix),
       this, body);
-  auto* restore_button = MakeButton(QStringLiteral("恢复备份数据库"), restore_group);
+  auto* restore_button = CaptionButton(QStringLiteral("恢复备份数据库"), restore_group);
   body->addWidget(restore_button, 0, Qt::AlignRight);
 
-  auto* close_button = MakeButton(QStringLiteral("关闭"), this);
+  auto* close_button = CaptionButton(QStringLiteral("关闭"), this);
   connect(init_button, &QPushButton::clicked, this, &DataMaintenanceWindow::Reinitialise);
   connect(compact_button, &QPushButton::clicked, this, &DataMaintenanceWindow::Compact);
   connect(choose_button, &QPushButton::clicked, this, &DataMaintenanceWindow::ChooseBackupFolder);

@@ -9,6 +9,8 @@
 
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
+#include "ui/NamedWidgets.h"
+#include "ui/ShowActionError.h"
 #include "ui/SuperAdministratorGate.h"
 
 namespace hemulu {
@@ -16,17 +18,9 @@ namespace hemulu {
 namespace {
 
 QLineEdit* MakeBox(const QString& name, QWidget* parent) {
-  auto* box = new QLineEdit(parent);
-  box->setObjectName(name);
+  QLineEdit* box = NamedLineEdit(name, parent);
   box->setMaxLength(100);
   return box;
-}
-
-QPushButton* MakeButton(const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(caption);
-  button->setAutoDefault(false);
-  return button;
 }
 
 // A colour key of config.ini; nullopt when the key is absent or not a number, so the
@@ -65,19 +59,19 @@ UserManagementWindow::UserManagementWindow(AppContext& ctx, QWidget* parent) : Q
   connect(grid_, &Grid::RowActivated, this, &UserManagementWindow::SelectRow);
 
   auto* add_group = new QGroupBox(QStringLiteral("添加用户"), this);
-  new_name_ = MakeBox(QStringLiteral("新用户名框"), add_group);
-  new_password_ = MakeBox(QStringLiteral("新密码框"), add_group);
-  auto* add_button = MakeButton(QStringLiteral("添加用户"), add_group);
+  new_name_ = MakeBox(kNewNameBox, add_group);
+  new_password_ = MakeBox(kNewPasswordBox, add_group);
+  auto* add_button = CaptionButton(QStringLiteral("添加用户"), add_group);
   auto* add_form = new QFormLayout(add_group);
   add_form->addRow(QStringLiteral("用户名："), new_name_);
   add_form->addRow(QStringLiteral("密码："), new_password_);
   add_form->addRow(QString(), add_button);
 
   auto* change_group = new QGroupBox(QStringLiteral("修改选中的用户"), this);
-  change_name_ = MakeBox(QStringLiteral("修改用户名框"), change_group);
-  change_password_ = MakeBox(QStringLiteral("修改密码框"), change_group);
-  auto* change_button = MakeButton(QStringLiteral("修改用户"), change_group);
-  auto* delete_button = MakeButton(QStringLiteral("删除用户"), change_group);
+  change_name_ = MakeBox(kChangeNameBox, change_group);
+  change_password_ = MakeBox(kChangePasswordBox, change_group);
+  auto* change_button = CaptionButton(QStringLiteral("修改用户"), change_group);
+  auto* delete_button = CaptionButton(QStringLiteral("删除用户"), change_group);
   auto* change_buttons = new QHBoxLayout;
   change_buttons->addWidget(change_button);
   change_buttons->addWidget(delete_button);
@@ -86,8 +80,8 @@ UserManagementWindow::UserManagementWindow(AppContext& ctx, QWidget* parent) : Q
   change_form->addRow(QStringLiteral("密码："), change_password_);
   change_form->addRow(QString(), change_buttons);
 
-  auto* super_button = MakeButton(QStringLiteral("修改超管密码"), this);
-  auto* close_button = MakeButton(QStringLiteral("关闭"), this);
+  auto* super_button = CaptionButton(QStringLiteral("修改超管密码"), this);
+  auto* close_button = CaptionButton(QStringLiteral("关闭"), this);
   connect(add_button, &QPushButton::clicked, this, &UserManagementWindow::AddUser);
   connect(change_button, &QPushButton::clicked, this, &UserManagementWindow::ChangeUser);
   connect(delete_button, &QPushButton::clicked, this, &UserManagementWindow::DeleteUser);
@@ -133,7 +127,7 @@ void UserManagementWindow::FillUserGrid() {
   if (auto c = ColourSetting(ini, QStringLiteral("selectline"))) grid_->SetSelectionBorderColor(*c);
   grid_->EndUpdate();
   grid_->Refresh();
-  if (!rows) Report(rows.error());
+  if (!rows) ShowActionError(ctx_, rows.error(), this);
 }
 
 void UserManagementWindow::SelectRow(int row) {
@@ -150,29 +144,10 @@ qint64 UserManagementWindow::SelectedNumber() const {
   return id > kTolerance ? static_cast<qint64>(id) : 0;
 }
 
-QLineEdit* UserManagementWindow::BoxFor(AccountField field) const {
-  switch (field) {
-    case AccountField::NewName: return new_name_;
-    case AccountField::NewPassword: return new_password_;
-    case AccountField::ChangeName: return change_name_;
-    case AccountField::ChangePassword: return change_password_;
-  }
-  return nullptr;
-}
-
-void UserManagementWindow::Report(const AccountError& error) {
-  if (error.unavailable)
-    ctx_.ReportDatabaseUnavailable(error.message);
-  else
-    ctx_.ShowMessage(error.message, error.kind);
-  if (error.focus)
-    if (QLineEdit* box = BoxFor(*error.focus)) box->setFocus();
-}
-
 void UserManagementWindow::AddUser() {
   auto added = AddAccount(ctx_, new_name_->text(), new_password_->text());
   if (!added) {
-    Report(added.error());
+    ShowActionError(ctx_, added.error(), this);
     return;
   }
   FillUserGrid();
@@ -185,14 +160,14 @@ void UserManagementWindow::AddUser() {
 void UserManagementWindow::ChangeUser() {
   const QString name = change_name_->text(), password = change_password_->text();
   if (auto ok = CheckAccountChange(ctx_, SelectedNumber(), name, password); !ok) {
-    Report(ok.error());
+    ShowActionError(ctx_, ok.error(), this);
     return;
   }
   if (!ctx_.prompter.Confirm(QStringLiteral("确定要修改 [") + name.trimmed() + QStringLiteral("] 这个用户名的密码吗？"),
                              QStringLiteral("友情提示")))
     return;
   if (auto done = ChangeAccount(ctx_, SelectedNumber(), name, password); !done) {
-    Report(done.error());
+    ShowActionError(ctx_, done.error(), this);
     return;
   }
   FillUserGrid();
@@ -202,11 +177,10 @@ void UserManagementWindow::ChangeUser() {
 void UserManagementWindow::DeleteUser() {
   const qint64 id = SelectedNumber();
   if (id <= 0) return;
-  if (!ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
-                             QStringLiteral("警告！")))
+  if (!ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle))
     return;
   if (auto done = DeleteAccount(ctx_, id); !done) {
-    Report(done.error());
+    ShowActionError(ctx_, done.error(), this);
     return;
   }
   for (int row = grid_->FixedRows(); row < grid_->Rows(); ++row) {
@@ -230,7 +204,7 @@ void UserManagementWindow::ChangeSuperAdministratorPassword() {
       ctx_.prompter.AskText(QStringLiteral("请输入新的超管密码"), QStringLiteral("新的超管密码"), TextEcho::Masked);
   if (!new_password) return;
   if (auto ok = CheckNewSuperAdministratorPassword(*new_password); !ok) {
-    Report(ok.error());
+    ShowActionError(ctx_, ok.error(), this);
     return;
   }
   // A masked password is typed twice: a slip of the finger would otherwise lock the
@@ -243,7 +217,7 @@ void UserManagementWindow::ChangeSuperAdministratorPassword() {
     return;
   }
   if (auto done = SetSuperAdministratorPassword(ctx_, *new_password); !done) {
-    Report(done.error());
+    ShowActionError(ctx_, done.error(), this);
     return;
   }
   ctx_.ShowMessage(QStringLiteral("超级管理密码修改成功"), MessageKind::Information);

@@ -35,8 +35,6 @@ class UserManagementWindow : public QDialog {
   const QString& SelectedId() const { return selected_id_; }
 
  private:
-  QLineEdit* BoxFor(AccountField field) const;
-  void Report(const AccountError& error);
   qint64 SelectedNumber() const;
 
   AppContext& ctx_;

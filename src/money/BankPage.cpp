@@ -18,6 +18,7 @@
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
 #include "ui/NamedWidgets.h"
+#include "ui/ShowActionError.h"
 
 namespace hemulu {
 
@@ -188,7 +189,7 @@ void BankPage::ChangeBankMovement() {
   if (id <= 0) return;
   const auto movement = LoadBankMovement(ctx_, id);
   if (!movement) {
-    ShowMoneyError(ctx_, MoneyDatabaseError(movement.error()));
+    ShowActionError(ctx_, DatabaseActionError(movement.error()));
     return;
   }
   if (!*movement) {
@@ -210,12 +211,11 @@ void BankPage::DeleteBankMovement() {
   if (id <= 0) return;
   if (!ctx_.session.IsSuperAdministrator()) {
     // The logic refuses an operator; no question is asked first.
-    if (auto refused = hemulu::DeleteBankMovement(ctx_, id); !refused) ShowMoneyError(ctx_, refused.error());
+    if (auto refused = hemulu::DeleteBankMovement(ctx_, id); !refused) ShowActionError(ctx_, refused.error());
     return;
   }
-  if (ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
-                            QStringLiteral("警告！"))) {
-    if (auto done = hemulu::DeleteBankMovement(ctx_, id); !done) ShowMoneyError(ctx_, done.error());
+  if (ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle)) {
+    if (auto done = hemulu::DeleteBankMovement(ctx_, id); !done) ShowActionError(ctx_, done.error());
   }
   FillBankList();
 }

@@ -20,16 +20,16 @@ TEST(UserAccounts, AddRefusesEachBadInputAndStoresNothing) {
   TestApp app;
   struct Case {
     QString name, password, message;
-    std::optional<AccountField> focus;
+    QString focus;
   };
   const QString long_text(51, QChar(0x5F20));  // 51 × 张
   const Case cases[] = {
-      {QString(), QStringLiteral("1"), QStringLiteral("请输入用户名！"), AccountField::NewName},
-      {QStringLiteral("   "), QStringLiteral("1"), QStringLiteral("请输入用户名！"), AccountField::NewName},
-      {QStringLiteral(" 超级管理员 "), QStringLiteral("1"), QStringLiteral("不允许这么做"), AccountField::NewName},
-      {QStringLiteral("张三"), QStringLiteral("  "), QStringLiteral("请输入用户密码！"), AccountField::NewPassword},
-      {long_text, QStringLiteral("1"), QStringLiteral("错误代码 [050]"), std::nullopt},
-      {QStringLiteral("张三"), long_text, QStringLiteral("错误代码 [051]"), std::nullopt},
+      {QString(), QStringLiteral("1"), QStringLiteral("请输入用户名！"), kNewNameBox},
+      {QStringLiteral("   "), QStringLiteral("1"), QStringLiteral("请输入用户名！"), kNewNameBox},
+      {QStringLiteral(" 超级管理员 "), QStringLiteral("1"), QStringLiteral("不允许这么做"), kNewNameBox},
+      {QStringLiteral("张三"), QStringLiteral("  "), QStringLiteral("请输入用户密码！"), kNewPasswordBox},
+      {long_text, QStringLiteral("1"), QStringLiteral("错误代码 [050]"), {}},
+      {QStringLiteral("张三"), long_text, QStringLiteral("错误代码 [051]"), {}},
   };
   for (const Case& c : cases) {
     auto r = AddAccount(app.ctx(), c.name, c.password);
@@ -45,7 +45,7 @@ TEST(UserAccounts, AddRefusesEachBadInputAndStoresNothing) {
   auto dup = AddAccount(app.ctx(), QStringLiteral("O'Brien"), QStringLiteral("x"));
   ASSERT_FALSE(dup.has_value());
   EXPECT_EQ(dup.error().message, QStringLiteral("发现重复用户名，请重新输入"));
-  EXPECT_EQ(dup.error().kind, MessageKind::Stop);
+  EXPECT_EQ(dup.error().icon, MessageKind::Stop);
   EXPECT_EQ(test::CountRows(app.ctx().db, "UserName"), 2);
 }
 
@@ -67,15 +67,15 @@ TEST(UserAccounts, ChangeRefusesEmptyValuesTheSuperAdministratorNameAndAnotherAc
   ASSERT_TRUE(AddAccount(app.ctx(), QStringLiteral("李四"), QStringLiteral("2")));
   struct Case {
     QString name, password, message;
-    AccountField focus;
+    QString focus;
   };
   const Case cases[] = {
-      {QStringLiteral(" "), QStringLiteral("1"), QStringLiteral("请从上方表格选择要修改的用户名！"), AccountField::ChangeName},
-      {QStringLiteral("张三"), QString(), QStringLiteral("请输入用户密码！"), AccountField::ChangePassword},
-      {QStringLiteral("超级管理员"), QStringLiteral("1"), QStringLiteral("不允许这么做"), AccountField::ChangeName},
-      {QStringLiteral(" 李四"), QStringLiteral("1"), QStringLiteral("发现重复用户名，请重新输入"), AccountField::ChangeName},
+      {QStringLiteral(" "), QStringLiteral("1"), QStringLiteral("请从上方表格选择要修改的用户名！"), kChangeNameBox},
+      {QStringLiteral("张三"), QString(), QStringLiteral("请输入用户密码！"), kChangePasswordBox},
+      {QStringLiteral("超级管理员"), QStringLiteral("1"), QStringLiteral("不允许这么做"), kChangeNameBox},
+      {QStringLiteral(" 李四"), QStringLiteral("1"), QStringLiteral("发现重复用户名，请重新输入"), kChangeNameBox},
       {QString(51, QLatin1Char('a')), QStringLiteral("1"), QStringLiteral("用户名最多50个字，请重新输入"),
-       AccountField::ChangeName},
+       kChangeNameBox},
   };
   for (const Case& c : cases) {
     auto r = ChangeAccount(app.ctx(), zhang, c.name, c.password);

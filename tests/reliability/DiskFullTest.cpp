@@ -84,7 +84,7 @@ TEST(DiskFull, SaleGoodsAndLedgerEntriesFailWholeWithAMessage) {
 
     auto sale = RecordSale(app.ctx(), goods, OneUnit());
     ASSERT_FALSE(sale.has_value());
-    EXPECT_EQ(SaleError::Kind::Database, sale.error().kind);
+    EXPECT_EQ(ActionError::Kind::Database, sale.error().kind);
     EXPECT_TRUE(sale.error().message.startsWith(failed)) << sale.error().message.toStdString();
 
     GoodsForm form{QStringLiteral("饮料"), QStringLiteral("雪碧"), QStringLiteral("330ml"), QStringLiteral("XB330"),

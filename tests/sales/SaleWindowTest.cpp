@@ -216,6 +216,30 @@ TEST(SaleWindow, FailedFieldKeepsTheWindowAndItsValues) {
   EXPECT_EQ(CountRows(app.ctx().db, "sell"), 0);
 }
 
+// A refused quantity sends the user to the quantity box; a refused price leaves the
+// focus where it was. The stored stock decides: another window sold most of it.
+TEST(SaleWindow, ARefusedQuantityTakesTheFocusToTheQuantityBox) {
+  TestApp app;
+  WindowFixture f(app, 10);
+  f.window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(f.window));
+  ASSERT_TRUE(app.ctx().db.Execute("update buy set 存货数量=2 where ID=?", f.id));
+  f.Set("销售数量框", "5");
+  auto* confirm = f.window->findChild<QPushButton*>("按钮1");
+  confirm->setFocus();
+  app.prompter.ExpectMessage("库存不足，无法销售");
+  QTest::keyClick(confirm, Qt::Key_Return);
+  EXPECT_TRUE(f.Box("销售数量框")->hasFocus());
+
+  f.Set("销售数量框", "1");
+  f.Set("实际零售价框", "abc");
+  confirm->setFocus();
+  app.prompter.ExpectMessage("实际零售价必须是数字，请重新填写");
+  QTest::keyClick(confirm, Qt::Key_Return);
+  EXPECT_TRUE(confirm->hasFocus());
+  EXPECT_EQ(CountRows(app.ctx().db, "sell"), 0);
+}
+
 TEST(ScannerEnter, SellsOnlyWhenExactlyOneCodeMatches) {
   TestApp app;
   GoodsRow a;
