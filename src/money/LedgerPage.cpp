@@ -170,7 +170,7 @@ QWidget* LedgerPage::BuildSearchBar() {
 
 void LedgerPage::ConnectMenu() {
   OnCommand(menu_, LedgerCommand::Delete, this, [this] { DeleteSelectedEntry(); });
-  OnCommand(menu_, LedgerCommand::Export, this, [this] { ExportToSpreadsheet(); });
+  OnCommand(menu_, LedgerCommand::Export, this, [this] { Export(); });
   OnCommand(menu_, LedgerCommand::Print, this, [this] { Print(); });
 }
 
@@ -271,7 +271,7 @@ void LedgerPage::DeleteSelectedEntry() {
   FillLedgerList();
 }
 
-void LedgerPage::ExportToSpreadsheet() {
+void LedgerPage::Export() {
   ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("其他收支.xlsx")),
                   [this](const QString& path, const Progress& progress) { return ExportMoneyGrid(*grid_, path, progress); });
 }

@@ -144,7 +144,7 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
   connect(monthly_profit, &QPushButton::clicked, this, [this] { QueryMonthly(SalesFigure::Profit); });
   connect(daily_amount, &QPushButton::clicked, this, [this] { QueryDaily(SalesFigure::Amount); });
   connect(daily_profit, &QPushButton::clicked, this, [this] { QueryDaily(SalesFigure::Profit); });
-  connect(export_button, &QPushButton::clicked, this, [this] { ExportFigures(); });
+  connect(export_button, &QPushButton::clicked, this, [this] { Export(); });
 
 }
 
@@ -163,7 +163,7 @@ void ChartsPage::FillYearList(QComboBox* list, const std::vector<int>& years, in
   list->setCurrentIndex(list->findText(QString::number(chosen)));
 }
 
-void ChartsPage::Recompute() {
+void ChartsPage::Refill() {
   if (auto open = ctx_.EnsureDatabaseOpen(); !open) {
     ReportError(open.error());
     return;
@@ -256,7 +256,7 @@ bool ChartsPage::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void ChartsPage::ExportFigures() {
+void ChartsPage::Export() {
   ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("销售图表.xlsx")),
                   [this](const QString& path, const Progress& progress) {
                     return ExportReports({&monthly_report_, &daily_report_}, path, progress);

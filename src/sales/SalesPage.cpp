@@ -140,8 +140,8 @@ void SalesPage::ConnectMenu() {
   OnCommand(menu_, SalesCommand::Edit, this, [this] { OpenEdit(); });
   OnCommand(menu_, SalesCommand::Delete, this, [this] { DeleteCurrentSale(); });
   OnCommand(menu_, SalesCommand::PrintReceipt, this, [this] { PrintCurrentReceipt(); });
-  OnCommand(menu_, SalesCommand::Export, this, [this] { ExportSales(); });
-  OnCommand(menu_, SalesCommand::Print, this, [this] { PrintSales(); });
+  OnCommand(menu_, SalesCommand::Export, this, [this] { Export(); });
+  OnCommand(menu_, SalesCommand::Print, this, [this] { Print(); });
   OnCommand(menu_, SalesCommand::ShowAll, this, [this] { ShowAllColumns(); });
   for (const auto& [command, item] : kDisplayItems) {
     if (QAction* a = CommandAction(menu_, command)) a->setCheckable(true);
@@ -254,7 +254,7 @@ void SalesPage::PrintCurrentReceipt() {
   PrintReceipt(**receipt, ctx_.prompter, window());
 }
 
-std::optional<QString> SalesPage::ExportSales() {
+std::optional<QString> SalesPage::Export() {
   const QString path = ctx_.FilePath(QStringLiteral("sales.xlsx"));
   // Columns the display items hide are left out, as the locked ones are.
   std::vector<int> locked;
@@ -274,7 +274,7 @@ ListHeading SalesPage::PrintHeading() const {
   return {QStringLiteral("销售明细"), last_query_.scope, ctx_.clock.Now()};
 }
 
-void SalesPage::PrintSales() { PrintGrid(*grid_, PrintHeading(), ctx_.prompter, this); }
+void SalesPage::Print() { PrintGrid(*grid_, PrintHeading(), ctx_.prompter, this); }
 
 void SalesPage::ApplyDisplay() {
   std::vector<double> shares = SalesShares();

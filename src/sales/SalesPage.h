@@ -56,8 +56,8 @@ class SalesPage : public QWidget {
   std::optional<std::expected<Receipt, ActionError>> CurrentReceipt();
   void PrintCurrentReceipt();
   // Writes the list as shown to sales.xlsx in the shop's folder; the path written.
-  std::optional<QString> ExportSales();
-  void PrintSales();
+  std::optional<QString> Export();
+  void Print();
   // The printed list's heading: what the list shows now, and today.
   ListHeading PrintHeading() const;
   void ToggleDisplay(SalesDisplayItem item);

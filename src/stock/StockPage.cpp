@@ -137,7 +137,7 @@ void StockPage::ConnectMenu() {
   on(ShowSalesRecords, [this] { ShowPage(kSalesPage); });
   on(ShowSummary, [this] { ShowPage(kSummaryPage); });
   on(Refresh, [this] { FillStockList(); });
-  on(Export, [this] { ExportToSpreadsheet(); });
+  on(Export, [this] { this->Export(); });
   on(Print, [this] { this->Print(); });
   on(ShowBuyPrice, [this] { ShowPurchasePrice(); });
   const std::pair<StockCommand, int> toggles[] = {
@@ -335,7 +335,7 @@ void StockPage::ShowPurchasePrice() {
   ctx_.ShowMessage(price, MessageKind::Information);
 }
 
-void StockPage::ExportToSpreadsheet() {
+void StockPage::Export() {
   if (!selection_.HasGoods()) return;  // exported from a chosen goods row only
   ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("my.xlsx")),
                   [this](const QString& path, const Progress& progress) { return ExportStockGrid(*grid_, path, progress); });

@@ -5,7 +5,7 @@
 
 #include "../money/MoneyTestSupport.h"
 #include "TestSupport.h"
-#include "admin/UserAccounts.h"
+#include "admin/AccountsLogic.h"
 #include "app/Login.h"
 #include "lists/Grid.h"
 #include "money/BankLogic.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "admin/UserAccounts.h"
+#include "admin/AccountsLogic.h"
 #include "app/Login.h"
 
 namespace hemulu {
@@ -16,7 +16,7 @@ QString AccountName(TestApp& app, qint64 id) {
   return row && *row ? st->Text(0) : QString();
 }
 
-TEST(UserAccounts, AddRefusesEachBadInputAndStoresNothing) {
+TEST(AccountsLogic, AddRefusesEachBadInputAndStoresNothing) {
   TestApp app;
   struct Case {
     QString name, password, message;
@@ -49,7 +49,7 @@ TEST(UserAccounts, AddRefusesEachBadInputAndStoresNothing) {
   EXPECT_EQ(test::CountRows(app.ctx().db, "UserName"), 2);
 }
 
-TEST(UserAccounts, ListNeverShowsTheSuperAdministrator) {
+TEST(AccountsLogic, ListNeverShowsTheSuperAdministrator) {
   TestApp app;
   ASSERT_TRUE(AddAccount(app.ctx(), QStringLiteral("张三"), QStringLiteral("1")));
   ASSERT_TRUE(AddAccount(app.ctx(), QStringLiteral("李四"), QStringLiteral("2")));
@@ -61,7 +61,7 @@ TEST(UserAccounts, ListNeverShowsTheSuperAdministrator) {
   EXPECT_EQ((*rows)[1].role, QStringLiteral("操作员"));
 }
 
-TEST(UserAccounts, ChangeRefusesEmptyValuesTheSuperAdministratorNameAndAnotherAccountsName) {
+TEST(AccountsLogic, ChangeRefusesEmptyValuesTheSuperAdministratorNameAndAnotherAccountsName) {
   TestApp app;
   const qint64 zhang = *AddAccount(app.ctx(), QStringLiteral("张三"), QStringLiteral("1"));
   ASSERT_TRUE(AddAccount(app.ctx(), QStringLiteral("李四"), QStringLiteral("2")));
@@ -92,7 +92,7 @@ TEST(UserAccounts, ChangeRefusesEmptyValuesTheSuperAdministratorNameAndAnotherAc
   EXPECT_EQ(AccountName(app, 1), QStringLiteral("超级管理员|735|超级管理员"));
 }
 
-TEST(UserAccounts, DeleteNeverRemovesTheSuperAdministrator) {
+TEST(AccountsLogic, DeleteNeverRemovesTheSuperAdministrator) {
   TestApp app;
   const qint64 zhang = *AddAccount(app.ctx(), QStringLiteral("张三"), QStringLiteral("1"));
   ASSERT_TRUE(DeleteAccount(app.ctx(), 1));
@@ -101,7 +101,7 @@ TEST(UserAccounts, DeleteNeverRemovesTheSuperAdministrator) {
   EXPECT_EQ(AccountName(app, 1), QStringLiteral("超级管理员|735|超级管理员"));
 }
 
-TEST(UserAccounts, OperatorsAreRefusedInTheLogicToo) {
+TEST(AccountsLogic, OperatorsAreRefusedInTheLogicToo) {
   TestApp admin;
   ASSERT_TRUE(AddAccount(admin.ctx(), QStringLiteral("张三"), QStringLiteral("1")));
   admin.ctx().session.SetUser(QStringLiteral("张三"), QStringLiteral("1"));
@@ -115,7 +115,7 @@ TEST(UserAccounts, OperatorsAreRefusedInTheLogicToo) {
   EXPECT_EQ(**SuperAdministratorPassword(admin.ctx()), QStringLiteral("735"));
 }
 
-TEST(UserAccounts, SuperAdministratorPasswordRefusesWhatTheLoginCouldNeverMatch) {
+TEST(AccountsLogic, SuperAdministratorPasswordRefusesWhatTheLoginCouldNeverMatch) {
   TestApp app;
   ASSERT_TRUE(app.ctx().settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("false")));
   for (const QString& bad : {QString(), QStringLiteral("   "), QStringLiteral(" 12"), QString(51, QLatin1Char('1'))})

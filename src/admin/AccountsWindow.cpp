@@ -1,4 +1,4 @@
-#include "admin/UserManagementWindow.h"
+#include "admin/AccountsWindow.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -32,7 +32,7 @@ std::optional<int> ColourSetting(const IniFile& ini, const QString& key) {
 
 }  // namespace
 
-UserManagementWindow::UserManagementWindow(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
+AccountsWindow::AccountsWindow(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
   setObjectName(QStringLiteral("用户管理"));
   setWindowTitle(QStringLiteral("用户管理"));
   setModal(true);
@@ -56,7 +56,7 @@ UserManagementWindow::UserManagementWindow(AppContext& ctx, QWidget* parent) : Q
   connect(grid_, &Grid::MouseReleased, this, [this](Qt::MouseButton button, int row, int, const QPoint&) {
     if (button == Qt::LeftButton) SelectRow(row);
   });
-  connect(grid_, &Grid::RowActivated, this, &UserManagementWindow::SelectRow);
+  connect(grid_, &Grid::RowActivated, this, &AccountsWindow::SelectRow);
 
   auto* add_group = new QGroupBox(QStringLiteral("添加用户"), this);
   new_name_ = MakeBox(kNewNameBox, add_group);
@@ -82,16 +82,16 @@ UserManagementWindow::UserManagementWindow(AppContext& ctx, QWidget* parent) : Q
 
   auto* super_button = CaptionButton(QStringLiteral("修改超管密码"), this);
   auto* close_button = CaptionButton(QStringLiteral("关闭"), this);
-  connect(add_button, &QPushButton::clicked, this, &UserManagementWindow::AddUser);
-  connect(change_button, &QPushButton::clicked, this, &UserManagementWindow::ChangeUser);
-  connect(delete_button, &QPushButton::clicked, this, &UserManagementWindow::DeleteUser);
-  connect(super_button, &QPushButton::clicked, this, &UserManagementWindow::ChangeSuperAdministratorPassword);
+  connect(add_button, &QPushButton::clicked, this, &AccountsWindow::AddUser);
+  connect(change_button, &QPushButton::clicked, this, &AccountsWindow::ChangeUser);
+  connect(delete_button, &QPushButton::clicked, this, &AccountsWindow::DeleteUser);
+  connect(super_button, &QPushButton::clicked, this, &AccountsWindow::ChangeSuperAdministratorPassword);
   connect(close_button, &QPushButton::clicked, this, &QDialog::reject);
   // Enter in a box runs the command of its group.
-  connect(new_name_, &QLineEdit::returnPressed, this, &UserManagementWindow::AddUser);
-  connect(new_password_, &QLineEdit::returnPressed, this, &UserManagementWindow::AddUser);
-  connect(change_name_, &QLineEdit::returnPressed, this, &UserManagementWindow::ChangeUser);
-  connect(change_password_, &QLineEdit::returnPressed, this, &UserManagementWindow::ChangeUser);
+  connect(new_name_, &QLineEdit::returnPressed, this, &AccountsWindow::AddUser);
+  connect(new_password_, &QLineEdit::returnPressed, this, &AccountsWindow::AddUser);
+  connect(change_name_, &QLineEdit::returnPressed, this, &AccountsWindow::ChangeUser);
+  connect(change_password_, &QLineEdit::returnPressed, this, &AccountsWindow::ChangeUser);
 
   auto* groups = new QHBoxLayout;
   groups->addWidget(add_group);
@@ -110,7 +110,7 @@ UserManagementWindow::UserManagementWindow(AppContext& ctx, QWidget* parent) : Q
   new_name_->setFocus();
 }
 
-void UserManagementWindow::FillUserGrid() {
+void AccountsWindow::FillUserGrid() {
   auto rows = ListOperatorAccounts(ctx_);
   grid_->BeginUpdate();
   grid_->SetRows(1);
@@ -130,7 +130,7 @@ void UserManagementWindow::FillUserGrid() {
   if (!rows) ShowActionError(ctx_, rows.error(), this);
 }
 
-void UserManagementWindow::SelectRow(int row) {
+void AccountsWindow::SelectRow(int row) {
   if (row < grid_->FixedRows() || row >= grid_->Rows()) return;
   selected_id_ = grid_->CellText(row, kIdCol);
   if (SelectedNumber() > 0) {
@@ -139,12 +139,12 @@ void UserManagementWindow::SelectRow(int row) {
   }
 }
 
-qint64 UserManagementWindow::SelectedNumber() const {
+qint64 AccountsWindow::SelectedNumber() const {
   const double id = NumberValue(selected_id_);
   return id > kTolerance ? static_cast<qint64>(id) : 0;
 }
 
-void UserManagementWindow::AddUser() {
+void AccountsWindow::AddUser() {
   auto added = AddAccount(ctx_, new_name_->text(), new_password_->text());
   if (!added) {
     ShowActionError(ctx_, added.error(), this);
@@ -157,7 +157,7 @@ void UserManagementWindow::AddUser() {
   new_name_->setFocus();
 }
 
-void UserManagementWindow::ChangeUser() {
+void AccountsWindow::ChangeUser() {
   const QString name = change_name_->text(), password = change_password_->text();
   if (auto ok = CheckAccountChange(ctx_, SelectedNumber(), name, password); !ok) {
     ShowActionError(ctx_, ok.error(), this);
@@ -174,7 +174,7 @@ void UserManagementWindow::ChangeUser() {
   ctx_.ShowMessage(QStringLiteral("修改数据完成"), MessageKind::Information);
 }
 
-void UserManagementWindow::DeleteUser() {
+void AccountsWindow::DeleteUser() {
   const qint64 id = SelectedNumber();
   if (id <= 0) return;
   if (!ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle))
@@ -195,7 +195,7 @@ void UserManagementWindow::DeleteUser() {
   change_password_->clear();
 }
 
-void UserManagementWindow::ChangeSuperAdministratorPassword() {
+void AccountsWindow::ChangeSuperAdministratorPassword() {
   // The old password is asked for as by the gate of the other protected commands.
   if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入旧的超级管理员密码,默认超管密码 735"),
                               QStringLiteral("旧的超管密码")))

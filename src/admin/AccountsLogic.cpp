@@ -1,4 +1,4 @@
-#include "admin/UserAccounts.h"
+#include "admin/AccountsLogic.h"
 
 #include "data/RowWriter.h"
 #include "data/Schema.h"
