@@ -23,8 +23,11 @@ ActionError Unavailable(const DbError& e) { return DatabaseActionError(e); }
 ActionError DatabaseFailure(const DbError& e) { return DatabaseActionError(e); }
 
 const ActionError kOperatorsRefused =
-    Stop(QStringLiteral(" 对不起，您不能这么做!\n\n请使用超级管理员账号登陆"), {}, Kind::NotAllowed);
+    Stop(kOperatorRefusedText, {}, Kind::NotAllowed);
 const QString kNotAllowedText = QStringLiteral("不允许这么做");
+const QString kPasswordMissingText = QStringLiteral("请输入用户密码！");
+const QString kChooseAccountText = QStringLiteral("请从上方表格选择要修改的用户名！");
+const QString kNameTakenText = QStringLiteral("发现重复用户名，请重新输入");
 
 bool TooLong(const QString& text) { return CharacterCount(text) > schema::kTextLimit; }
 
@@ -71,11 +74,11 @@ std::expected<qint64, ActionError> AddAccount(AppContext& ctx, const QString& ty
   if (name == kSuperAdministrator) {
     return std::unexpected(Info(kNotAllowedText, kNewNameBox, Kind::NotAllowed));
   }
-  if (password.isEmpty()) return std::unexpected(Info(QStringLiteral("请输入用户密码！"), kNewPasswordBox));
+  if (password.isEmpty()) return std::unexpected(Info(kPasswordMissingText, kNewPasswordBox));
   if (auto ok = Ready(ctx); !ok) return std::unexpected(ok.error());
   auto taken = NameTaken(ctx, name, 0);
   if (!taken) return std::unexpected(taken.error());
-  if (*taken) return std::unexpected(Stop(QStringLiteral("发现重复用户名，请重新输入"), kNewNameBox));
+  if (*taken) return std::unexpected(Stop(kNameTakenText, kNewNameBox));
 
   RowWriter writer(ctx.db, "UserName");
   writer.Set("用户名", name, QStringLiteral("050"))
@@ -94,9 +97,9 @@ std::expected<void, ActionError> CheckAccountChange(AppContext& ctx, qint64 id, 
   const QString name = typed_name.trimmed();
   const QString password = typed_password.trimmed();
   if (name.isEmpty())
-    return std::unexpected(Info(QStringLiteral("请从上方表格选择要修改的用户名！"), kChangeNameBox));
+    return std::unexpected(Info(kChooseAccountText, kChangeNameBox));
   if (password.isEmpty())
-    return std::unexpected(Info(QStringLiteral("请输入用户密码！"), kChangePasswordBox));
+    return std::unexpected(Info(kPasswordMissingText, kChangePasswordBox));
   // A second 超级管理员 or two accounts of one name would make the login pick either.
   if (name == kSuperAdministrator) {
     return std::unexpected(Info(kNotAllowedText, kChangeNameBox, Kind::NotAllowed));
@@ -106,11 +109,11 @@ std::expected<void, ActionError> CheckAccountChange(AppContext& ctx, qint64 id, 
   if (TooLong(password))
     return std::unexpected(Info(QStringLiteral("密码最多50个字，请重新输入"), kChangePasswordBox));
   if (id <= 0)
-    return std::unexpected(Info(QStringLiteral("请从上方表格选择要修改的用户名！"), kChangeNameBox));
+    return std::unexpected(Info(kChooseAccountText, kChangeNameBox));
   if (auto ok = Ready(ctx); !ok) return std::unexpected(ok.error());
   auto taken = NameTaken(ctx, name, id);
   if (!taken) return std::unexpected(taken.error());
-  if (*taken) return std::unexpected(Stop(QStringLiteral("发现重复用户名，请重新输入"), kChangeNameBox));
+  if (*taken) return std::unexpected(Stop(kNameTakenText, kChangeNameBox));
   return {};
 }
 
@@ -148,7 +151,7 @@ std::expected<void, ActionError> SetSuperAdministratorPassword(AppContext& ctx, 
   if (auto ok = Ready(ctx); !ok) return ok;
   auto changed = ctx.db.Execute("update UserName set 密码=? where 用户名=?", password, kSuperAdministrator);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
-  if (*changed == 0) return std::unexpected(Stop(QStringLiteral("没有发现超级管理员账号的存在"), {}, Kind::Gone));
+  if (*changed == 0) return std::unexpected(Stop(kNoSuperAdministratorMessage, {}, Kind::Gone));
   // Only the login window's hint follows this flag; the password itself is stored.
   (void)ctx.settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("ture"));
   return {};

@@ -62,7 +62,6 @@ struct MainWindowParts {
 };
 
 inline const QString kOperatorRefusedTitle = QStringLiteral("出错了");
-inline const QString kOperatorRefusedText = QStringLiteral(" 对不起，您不能这么做!\n\n请使用超级管理员账号登陆");
 inline const QString kHelpInPreparation = QStringLiteral("帮助文件制作中.");
 // Said once data.db has been replaced as a whole, when it closed windows or ends the login.
 inline const QString kRowWindowsClosedText =

@@ -99,7 +99,7 @@ std::expected<void, ActionError> UpdateBankMovement(AppContext& ctx, qint64 id, 
                                 kind, StoredAmount(f), DateSqlText(QDateTime(f.date, QTime(0, 0))), f.note, id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
   if (*changed == 0)
-    return std::unexpected(ActionError{ActionError::Kind::Gone, QStringLiteral("该存取记录已不存在，可能已被删除。")});
+    return std::unexpected(ActionError{ActionError::Kind::Gone, kMovementGoneText});
   return {};
 }
 

@@ -193,7 +193,7 @@ void BankPage::ChangeBankMovement() {
     return;
   }
   if (!*movement) {
-    ctx_.ShowMessage(QStringLiteral("该存取记录已不存在，可能已被删除。"), MessageKind::Stop);
+    ctx_.ShowMessage(kMovementGoneText, MessageKind::Stop);
     Refill();
     return;
   }

@@ -42,6 +42,10 @@ double NetProfit(double actual_price, double buy_price, double quantity) {
 
 const QString kSaleGoneText = QStringLiteral("该销售记录已不存在，可能已被删除。");
 
+namespace {
+const QString kNoSuchGoodsText = QStringLiteral("错误代码 [083]");
+}  // namespace
+
 std::expected<SaleGoods, ActionError> LoadSaleGoods(AppContext& ctx, qint64 goods_id) {
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto st = ctx.db.Prepare("select ID,名称,型号,编码,类型,首拼,销售单价,进货单价,存货数量 from buy where ID=?");
@@ -49,7 +53,7 @@ std::expected<SaleGoods, ActionError> LoadSaleGoods(AppContext& ctx, qint64 good
   st->BindAll(goods_id);
   const auto row = st->Step();
   if (!row) return std::unexpected(DatabaseActionError(row.error()));
-  if (!*row) return std::unexpected(ActionError{ActionError::Kind::Gone, QStringLiteral("错误代码 [083]")});
+  if (!*row) return std::unexpected(ActionError{ActionError::Kind::Gone, kNoSuchGoodsText});
   SaleGoods g;
   g.id = st->Int(0);
   g.name = st->Text(1);
@@ -104,7 +108,7 @@ std::expected<qint64, ActionError> RecordSale(AppContext& ctx, qint64 goods_id, 
     st->BindAll(goods_id);
     const auto row = st->Step();
     if (!row) return std::unexpected(DatabaseFailure(row.error()));
-    if (!*row) return std::unexpected(ActionError{ActionError::Kind::Gone, QStringLiteral("错误代码 [083]")});
+    if (!*row) return std::unexpected(ActionError{ActionError::Kind::Gone, kNoSuchGoodsText});
     if (std::fabs(static_cast<double>(st->Int(0) - goods_id)) > kTolerance)
       return std::unexpected(Refused(QStringLiteral("未知错误,错误代码[000]")));
     buy_price = st->Double(1);
