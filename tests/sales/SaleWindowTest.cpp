@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -273,4 +274,35 @@ TEST(ScannerEnter, SellsOnlyWhenExactlyOneCodeMatches) {
   scan("000");
   scan("DUP");
   EXPECT_EQ(sold.size(), 1u);
+}
+
+// A scan that cannot read the goods says so once and opens no sale; it is not taken
+// for a code that matches nothing.
+TEST(ScannerEnter, AnUnreadableDatabaseIsToldOnce) {
+  TestApp app;
+  GoodsRow a;
+  a.code = "6901234567892";
+  InsertGoods(app.ctx().db, a);
+  QWidget owner;
+  auto menus = BuildMainMenus(&owner, true);
+  GoodsSelection selection;
+  std::vector<qint64> sold;
+  StockPageHooks hooks;
+  hooks.open_sale = [&](qint64 id) { sold.push_back(id); };
+  StockPage page(app.ctx(), menus.value(kStockMenu), selection, hooks, &owner);
+
+  app.ctx().db.Close();
+  QFile file(app.FilePath("data.db"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  ASSERT_EQ(file.write(QByteArray(8192, '\x5a')), 8192);
+  file.close();
+
+  auto* box = page.findChild<QLineEdit*>("库管商品编码框");
+  {
+    const QSignalBlocker quiet(box);  // typing searches the list: only the scan's Enter is under test
+    box->setText("6901234567892");
+  }
+  app.prompter.ExpectMessage("打开数据库失败！");
+  QTest::keyClick(box, Qt::Key_Return);
+  EXPECT_TRUE(sold.empty());
 }
