@@ -11,7 +11,7 @@
 #include <cstdio>
 
 #include "BenchSupport.h"
-#include "admin/DatabaseMaintenance.h"
+#include "admin/MaintenanceLogic.h"
 
 namespace hemulu::bench {
 namespace {

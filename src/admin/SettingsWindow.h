@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <QPushButton>
 
-#include "admin/DisplaySettings.h"
+#include "admin/SettingsLogic.h"
 #include "data/AppContext.h"
 
 class QCheckBox;

@@ -43,7 +43,6 @@ QString LoginRefusalText(LoginOutcome outcome);
 // The stored password of 超级管理员; nullopt when there is no such account.
 [[nodiscard]] std::expected<std::optional<QString>, DbError> SuperAdministratorPassword(AppContext& ctx);
 
-inline const QString kNoSuperAdministratorMessage = QStringLiteral("没有发现超级管理员账号的存在");
 inline const QString kWrongSuperAdministratorPasswordMessage =
     QStringLiteral("超级管理员密码输入错误,无法完成您的请求");
 

@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include <optional>
+
 #include <QAbstractItemView>
 #include <QAction>
 #include <QCloseEvent>
@@ -37,14 +39,14 @@ const std::array<QString, kItemCount> kItemCaptions = {
     QStringLiteral("存款管理"), QStringLiteral("汇总统计"), QStringLiteral("系统设置"), QStringLiteral("用户管理"),
     QStringLiteral("数据管理"), QStringLiteral("关于我们")};
 
-// The page an item shows, or -1 for the items that open a window.
-int PageOfItem(int item_index) {
-  if (item_index >= kStockItem && item_index <= kSummaryItem) return item_index;
+// The page an item shows; none for the items that open a window.
+std::optional<PageIndex> PageOfItem(int item_index) {
+  if (item_index >= kStockItem && item_index <= kSummaryItem) return static_cast<PageIndex>(item_index);
   if (item_index == kAboutItem) return kAboutPage;
-  return -1;
+  return std::nullopt;
 }
 
-int ItemOfPage(int page_index) { return page_index == kAboutPage ? kAboutItem : page_index; }
+int ItemOfPage(PageIndex page_index) { return page_index == kAboutPage ? kAboutItem : page_index; }
 
 // One line of plain text that never widens its window: too long for its width, it loses
 // its middle to "…" (a deep folder); the tool tip holds it whole.
@@ -71,7 +73,7 @@ constexpr auto kGeometryKey = "main/geometry";
 
 }  // namespace
 
-QString PageCaption(int page_index) {
+QString PageCaption(PageIndex page_index) {
   if (page_index < 0 || page_index >= kPageCount) return {};
   return kItemCaptions[static_cast<std::size_t>(ItemOfPage(page_index))];
 }
@@ -183,7 +185,7 @@ QWidget* MainWindow::BuildHeader() {
 void MainWindow::BuildNavigation() {
   navigation_ = new NavigationBar(this);
   for (int i = 0; i < kItemCount; ++i)
-    navigation_->AddItem(kItemCaptions[static_cast<std::size_t>(i)], NavigationIcon(i), PageOfItem(i) >= 0);
+    navigation_->AddItem(kItemCaptions[static_cast<std::size_t>(i)], NavigationIcon(i), PageOfItem(i).has_value());
   connect(navigation_, &NavigationBar::ItemActivated, this, &MainWindow::ActivateItem);
 }
 
@@ -222,14 +224,14 @@ MainWindow* MainWindow::Of(QWidget* widget) {
 
 QMenu* MainWindow::Menu(const QString& name) const { return menus_.value(name); }
 
-int MainWindow::CurrentPage() const { return stack_->currentIndex(); }
+PageIndex MainWindow::CurrentPage() const { return static_cast<PageIndex>(stack_->currentIndex()); }
 
-QWidget* MainWindow::Page(int page_index) const {
+QWidget* MainWindow::Page(PageIndex page_index) const {
   if (page_index < 0 || page_index >= kPageCount) return nullptr;
   return pages_[static_cast<std::size_t>(page_index)];
 }
 
-QWidget* MainWindow::MakePlaceholder(int page_index, QWidget* host) const {
+QWidget* MainWindow::MakePlaceholder(PageIndex page_index, QWidget* host) const {
   if (page_index == kAboutPage) {
     auto* page = new QWidget(host);
     auto* about = new QLabel(page);
@@ -259,7 +261,7 @@ QWidget* MainWindow::MakePlaceholder(int page_index, QWidget* host) const {
   return placeholder;
 }
 
-void MainWindow::ShowPage(int page_index) {
+void MainWindow::ShowPage(PageIndex page_index) {
   if (page_index < 0 || page_index >= kPageCount) return;
   const auto slot = static_cast<std::size_t>(page_index);
   if (!pages_[slot]) {
@@ -278,8 +280,8 @@ void MainWindow::ShowPage(int page_index) {
 }
 
 void MainWindow::ActivateItem(int item_index) {
-  if (const int page = PageOfItem(item_index); page >= 0) {
-    ShowPage(page);
+  if (const auto page = PageOfItem(item_index)) {
+    ShowPage(*page);
     return;
   }
   switch (item_index) {
@@ -364,8 +366,9 @@ void MainWindow::Restore() {
 }
 
 void MainWindow::RefillPages() {
-  for (int i = 0; i < kPageCount; ++i) {
-    QWidget* page = pages_[static_cast<std::size_t>(i)];
+  for (int n = 0; n < kPageCount; ++n) {
+    const auto i = static_cast<PageIndex>(n);
+    QWidget* page = pages_[static_cast<std::size_t>(n)];
     if (!page || i == kAboutPage) continue;
     if (i == kChartsPage) {
       if (parts_.recompute_charts) parts_.recompute_charts(page);

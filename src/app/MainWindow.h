@@ -37,10 +37,10 @@ enum NavigationItem : int {
   kItemCount = 10
 };
 
-// Creates the widget of a page (0..5) inside `parent` the first time the page is
+// Creates the widget of a page inside `parent` the first time the page is
 // shown; nullptr leaves the page's placeholder in place. MainWindow::Of(parent) gives
 // the main window, for its menus and ShowPage.
-using PageFactory = std::function<QWidget*(int page_index, QWidget* parent)>;
+using PageFactory = std::function<QWidget*(PageIndex page, QWidget* parent)>;
 
 // What the subsystems plug into the main window. Every member may be empty.
 struct MainWindowParts {
@@ -54,7 +54,7 @@ struct MainWindowParts {
   // Refills a page that has been created (with `page` as create_page returned it) after
   // data.db was replaced as a whole, by a re-initialisation or a restore. Each subsystem
   // refills its own pages and forgets any chosen row; pages it does not know are left.
-  std::function<void(int page_index, QWidget* page)> refill_page;
+  std::function<void(PageIndex page, QWidget* widget)> refill_page;
   // After the same replacement: forgets every row of the old data held outside the
   // pages (closes the edit and change windows that hold one, clears a chosen goods row)
   // and gives how many windows it closed.
@@ -62,7 +62,6 @@ struct MainWindowParts {
 };
 
 inline const QString kOperatorRefusedTitle = QStringLiteral("出错了");
-inline const QString kOperatorRefusedText = QStringLiteral(" 对不起，您不能这么做!\n\n请使用超级管理员账号登陆");
 inline const QString kHelpInPreparation = QStringLiteral("帮助文件制作中.");
 // Said once data.db has been replaced as a whole, when it closed windows or ends the login.
 inline const QString kRowWindowsClosedText =
@@ -84,9 +83,9 @@ class MainWindow : public QMainWindow {
   QMenu* Menu(const QString& name) const;
 
   NavigationBar* Navigation() const { return navigation_; }
-  int CurrentPage() const;
+  PageIndex CurrentPage() const;
   // The widget of a page, nullptr until the page has been shown once.
-  QWidget* Page(int page_index) const;
+  QWidget* Page(PageIndex page) const;
   // The notification-area icon; nullptr where the desktop has none.
   QSystemTrayIcon* TrayIcon() const { return tray_; }
 
@@ -95,7 +94,7 @@ class MainWindow : public QMainWindow {
 
  public slots:
   // Makes a page visible, creating it the first time; the charts page recomputes.
-  void ShowPage(int page_index);
+  void ShowPage(PageIndex page);
   // The action of a navigation item.
   void ActivateItem(int item_index);
   // A balloon notice: through the notification-area icon where there is one,
@@ -133,7 +132,7 @@ class MainWindow : public QMainWindow {
   void BuildNavigation();
   void ConnectOwnMenuItems();
   void CreateTrayIcon();
-  QWidget* MakePlaceholder(int page_index, QWidget* host) const;
+  QWidget* MakePlaceholder(PageIndex page, QWidget* host) const;
   // Where an in-window notice lies, in the central widget's coordinates.
   QRect NoticeArea() const;
   void OpenUserManagement();
@@ -153,6 +152,6 @@ class MainWindow : public QMainWindow {
 };
 
 // The caption of a page (the caption of its navigation item).
-QString PageCaption(int page_index);
+QString PageCaption(PageIndex page);
 
 }  // namespace hemulu

@@ -2,9 +2,9 @@
 #include <memory>
 #include <vector>
 
-#include "admin/DataMaintenanceWindow.h"
+#include "admin/MaintenanceWindow.h"
 #include "admin/SettingsWindow.h"
-#include "admin/UserManagementWindow.h"
+#include "admin/AccountsWindow.h"
 #include "app/MainMenus.h"
 #include "app/Program.h"
 #include "money/BankMovementWindow.h"
@@ -26,7 +26,7 @@ MainWindowParts ProgramParts(AppContext& ctx) {
   MainWindowParts parts;
   // The goods row chosen last, on the stock page or the summary view.
   auto selection = std::make_shared<GoodsSelection>();
-  parts.create_page = [&ctx, selection](int page_index, QWidget* parent) -> QWidget* {
+  parts.create_page = [&ctx, selection](PageIndex page_index, QWidget* parent) -> QWidget* {
     MainWindow* main = MainWindow::Of(parent);
     if (!main) return nullptr;
     switch (page_index) {
@@ -38,7 +38,7 @@ MainWindowParts ProgramParts(AppContext& ctx) {
           if (!sale) return;
           // No figure on screen may be stale after a sale.
           QObject::connect(sale, &SaleWindow::SaleRecorded, main, [main] {
-            if (auto* stock = qobject_cast<StockPage*>(main->Page(kStockPage))) stock->RefillStockList();
+            if (auto* stock = qobject_cast<StockPage*>(main->Page(kStockPage))) stock->Refill();
             if (auto* sales = qobject_cast<SalesPage*>(main->Page(kSalesPage))) {
               sales->Refill();
               sales->RefillPickLists();
@@ -62,9 +62,9 @@ MainWindowParts ProgramParts(AppContext& ctx) {
     }
   };
   parts.recompute_charts = [](QWidget* page) {
-    if (auto* charts = qobject_cast<ChartsPage*>(page)) charts->Recompute();
+    if (auto* charts = qobject_cast<ChartsPage*>(page)) charts->Refill();
   };
-  parts.refill_page = [selection](int page_index, QWidget* page) {
+  parts.refill_page = [selection](PageIndex page_index, QWidget* page) {
     switch (page_index) {
       case kStockPage:
         if (auto* stock = qobject_cast<StockPage*>(page)) {
@@ -119,14 +119,14 @@ MainWindowParts ProgramParts(AppContext& ctx) {
     window.exec();
   };
   parts.open_user_management = [&ctx](QWidget* parent) {
-    UserManagementWindow window(ctx, parent);
+    AccountsWindow window(ctx, parent);
     window.exec();
   };
   parts.open_data_maintenance = [&ctx](QWidget* parent) {
     MainWindow* main = MainWindow::Of(parent);
-    QPointer<DataMaintenanceWindow> shown;
+    QPointer<MaintenanceWindow> shown;
     bool account_gone = false;
-    DataMaintenanceWindow window(
+    MaintenanceWindow window(
         ctx,
         [main, &shown, &account_gone] {
           if (!main || main->DataReplaced()) return;

@@ -15,6 +15,11 @@ inline const QString kProgramName = QStringLiteral("禾木鹭进销存");
 inline const QString kMessageCaption = kProgramName;
 // The title of notices and of the hint boxes ("提示").
 inline const QString kHintTitle = QStringLiteral("提示");
+// The caption of a confirmation that destroys data, and the question before a delete.
+inline const QString kWarningTitle = QStringLiteral("警告！");
+inline const QString kDeleteQuestion = QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复");
+// The caption of a form's refusal ("商品名称必须填写", ...).
+inline const QString kFillInTitle = QStringLiteral("请填写完整信息");
 
 // The button of a confirmation that Enter presses: Cancel where OK would destroy data.
 enum class ConfirmDefault { Ok, Cancel };

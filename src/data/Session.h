@@ -7,6 +7,10 @@
 namespace hemulu {
 
 inline const QString kSuperAdministrator = QStringLiteral("超级管理员");
+// What an operator is told of the super-administrator's own commands.
+inline const QString kOperatorRefusedText = QStringLiteral(" 对不起，您不能这么做!\n\n请使用超级管理员账号登陆");
+// The accounts table has lost its 超级管理员 row.
+inline const QString kNoSuperAdministratorMessage = QStringLiteral("没有发现超级管理员账号的存在");
 
 class Session {
  public:

@@ -84,26 +84,26 @@ std::expected<qint64, WriteError> InsertBankMovement(AppContext& ctx, const Bank
       .Insert();
 }
 
-std::expected<void, MoneyError> UpdateBankMovement(AppContext& ctx, qint64 id, const BankForm& f) {
-  if (auto problem = ValidateBankForm(f)) return std::unexpected(MoneyError{MoneyError::Kind::Invalid, problem->message});
-  if (id <= 0) return std::unexpected(MoneyError{MoneyError::Kind::Invalid, QStringLiteral("没有选中要修改的存取记录。")});
+std::expected<void, ActionError> UpdateBankMovement(AppContext& ctx, qint64 id, const BankForm& f) {
+  if (auto problem = ValidateBankForm(f)) return std::unexpected(ActionError{ActionError::Kind::Invalid, problem->message});
+  if (id <= 0) return std::unexpected(ActionError{ActionError::Kind::Invalid, QStringLiteral("没有选中要修改的存取记录。")});
   const QString kind = KindText(f.kind_index);
   // The same checks as an insertion, with its code, so the two windows answer alike.
   for (const QString* text : {&f.bank, &f.account, &kind})
     if (CharacterCount(*text) > schema::kTextLimit)
-      return std::unexpected(MoneyError{MoneyError::Kind::Invalid, WriteError{kCode, QString()}.Message()});
+      return std::unexpected(ActionError{ActionError::Kind::Invalid, WriteError{kCode, QString()}.Message()});
   if (!f.date.isValid())
-    return std::unexpected(MoneyError{MoneyError::Kind::Invalid, WriteError{kCode, QString()}.Message()});
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(MoneyDatabaseError(open.error()));
+    return std::unexpected(ActionError{ActionError::Kind::Invalid, WriteError{kCode, QString()}.Message()});
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto changed = ctx.db.Execute("update bank set 银行=?,账户=?,方式=?,金额=?,日期=?,备注=? where ID=?", f.bank, f.account,
                                 kind, StoredAmount(f), DateSqlText(QDateTime(f.date, QTime(0, 0))), f.note, id);
-  if (!changed) return std::unexpected(MoneyDatabaseError(changed.error()));
+  if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
   if (*changed == 0)
-    return std::unexpected(MoneyError{MoneyError::Kind::Gone, QStringLiteral("该存取记录已不存在，可能已被删除。")});
+    return std::unexpected(ActionError{ActionError::Kind::Gone, kMovementGoneText});
   return {};
 }
 
-std::expected<void, MoneyError> DeleteBankMovement(AppContext& ctx, qint64 id) {
+std::expected<void, ActionError> DeleteBankMovement(AppContext& ctx, qint64 id) {
   return DeleteMoneyRow(ctx, "bank", id);
 }
 

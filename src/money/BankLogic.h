@@ -53,9 +53,11 @@ std::optional<BankProblem> ValidateBankForm(const BankForm& form);
 [[nodiscard]] std::expected<qint64, WriteError> InsertBankMovement(AppContext& ctx, const BankForm& form);
 // Rewrites the movement `id` from the form; a field the column would refuse gives
 // "错误代码 [099]" as on insertion, and a row that no longer exists is reported.
-[[nodiscard]] std::expected<void, MoneyError> UpdateBankMovement(AppContext& ctx, qint64 id, const BankForm& form);
+[[nodiscard]] std::expected<void, ActionError> UpdateBankMovement(AppContext& ctx, qint64 id, const BankForm& form);
+// What a command on a movement that no longer exists is told.
+inline const QString kMovementGoneText = QStringLiteral("该存取记录已不存在，可能已被删除。");
 // Deletes a movement; refused to operators.
-[[nodiscard]] std::expected<void, MoneyError> DeleteBankMovement(AppContext& ctx, qint64 id);
+[[nodiscard]] std::expected<void, ActionError> DeleteBankMovement(AppContext& ctx, qint64 id);
 
 // One movement as stored.
 struct BankMovement {

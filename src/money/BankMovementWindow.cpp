@@ -10,6 +10,7 @@
 
 #include "money/MoneyLists.h"
 #include "ui/NamedWidgets.h"
+#include "ui/ShowActionError.h"
 
 namespace hemulu {
 
@@ -86,7 +87,7 @@ BankForm BankMovementWindow::ReadForm() const {
 void BankMovementWindow::Save() {
   const BankForm form = ReadForm();
   if (auto problem = ValidateBankForm(form)) {
-    ctx_.prompter.Message(problem->message, QStringLiteral("请填写完整信息"), MessageKind::Information);
+    ctx_.prompter.Message(problem->message, kFillInTitle, MessageKind::Information);
     if (problem->field == BankFormField::Bank)
       bank_->setFocus();
     else
@@ -98,13 +99,13 @@ void BankMovementWindow::Save() {
       ctx_.ReportWriteError(id.error());  // the window stays open with what was typed
       return;
     }
-    ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("存取存款完成"));
+    ctx_.notifier.Notify(kHintTitle, QStringLiteral("存取存款完成"));
   } else {
     if (auto done = UpdateBankMovement(ctx_, id_, form); !done) {
-      ShowMoneyError(ctx_, done.error());
+      ShowActionError(ctx_, done.error());
       return;
     }
-    ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("修改存款完成"));
+    ctx_.notifier.Notify(kHintTitle, QStringLiteral("修改存款完成"));
   }
   emit MovementSaved();
   close();

@@ -18,6 +18,7 @@
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
 #include "ui/NamedWidgets.h"
+#include "ui/ShowActionError.h"
 
 namespace hemulu {
 
@@ -99,7 +100,7 @@ void BankPage::ConnectMenu() {
   on(Delete, [this] { DeleteBankMovement(); });
   on(Details, [this] { SetUpBankDetail(); });
   on(Summary, [this] { ShowBankSummary(); });
-  on(Export, [this] { ExportToSpreadsheet(); });
+  on(Export, [this] { this->Export(); });
   on(Print, [this] { this->Print(); });
 }
 
@@ -139,7 +140,7 @@ void BankPage::ShowBankSummary() {
   if (ReportFill(FillBankSummaryGrid(ctx_, *grid_))) print_scope_ = BankSummaryQuery().scope;
 }
 
-void BankPage::Refresh() {
+void BankPage::Refill() {
   // After a change the view that shows is reloaded: the balances, or every movement.
   if (ReportFill(view_ == View::Summary ? FillBankSummaryGrid(ctx_, *grid_) : FillBankGrid(ctx_, *grid_, AllBankQuery())))
     print_scope_ = (view_ == View::Summary ? BankSummaryQuery() : AllBankQuery()).scope;
@@ -176,7 +177,7 @@ void BankPage::ActivateCell(int row, int col) {
 void BankPage::NewBankMovement() {
   if (!new_window_) {
     new_window_ = new BankMovementWindow(ctx_, window());
-    connect(new_window_, &BankMovementWindow::MovementSaved, this, &BankPage::Refresh);
+    connect(new_window_, &BankMovementWindow::MovementSaved, this, &BankPage::Refill);
   }
   new_window_->show();
   new_window_->raise();
@@ -188,18 +189,18 @@ void BankPage::ChangeBankMovement() {
   if (id <= 0) return;
   const auto movement = LoadBankMovement(ctx_, id);
   if (!movement) {
-    ShowMoneyError(ctx_, MoneyDatabaseError(movement.error()));
+    ShowActionError(ctx_, DatabaseActionError(movement.error()));
     return;
   }
   if (!*movement) {
-    ctx_.ShowMessage(QStringLiteral("该存取记录已不存在，可能已被删除。"), MessageKind::Stop);
-    Refresh();
+    ctx_.ShowMessage(kMovementGoneText, MessageKind::Stop);
+    Refill();
     return;
   }
   // One change window at a time, for the movement chosen last.
   if (change_window_) change_window_->close();
   change_window_ = new BankMovementWindow(ctx_, **movement, window());
-  connect(change_window_, &BankMovementWindow::MovementSaved, this, &BankPage::Refresh);
+  connect(change_window_, &BankMovementWindow::MovementSaved, this, &BankPage::Refill);
   change_window_->show();
   change_window_->raise();
   change_window_->activateWindow();
@@ -210,17 +211,16 @@ void BankPage::DeleteBankMovement() {
   if (id <= 0) return;
   if (!ctx_.session.IsSuperAdministrator()) {
     // The logic refuses an operator; no question is asked first.
-    if (auto refused = hemulu::DeleteBankMovement(ctx_, id); !refused) ShowMoneyError(ctx_, refused.error());
+    if (auto refused = hemulu::DeleteBankMovement(ctx_, id); !refused) ShowActionError(ctx_, refused.error());
     return;
   }
-  if (ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
-                            QStringLiteral("警告！"))) {
-    if (auto done = hemulu::DeleteBankMovement(ctx_, id); !done) ShowMoneyError(ctx_, done.error());
+  if (ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle)) {
+    if (auto done = hemulu::DeleteBankMovement(ctx_, id); !done) ShowActionError(ctx_, done.error());
   }
   FillBankList();
 }
 
-void BankPage::ExportToSpreadsheet() {
+void BankPage::Export() {
   ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("存款管理.xlsx")),
                   [this](const QString& path, const Progress& progress) { return ExportMoneyGrid(*grid_, path, progress); });
 }

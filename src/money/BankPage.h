@@ -40,7 +40,7 @@ class BankPage : public QWidget {
   void NewBankMovement();
   void ChangeBankMovement();
   void DeleteBankMovement();
-  void ExportToSpreadsheet();
+  void Export();
   void Print();
 
   // Chooses the row as a right-click does and sets the menu's items; nullptr when no
@@ -64,7 +64,7 @@ class BankPage : public QWidget {
   void ConnectMenu();
   void ShowDetailLayout();
   void RefillBankNames();
-  void Refresh();
+  void Refill();
   bool ReportFill(const FillResult& result);  // false: the fill failed and was reported
 
   AppContext& ctx_;

@@ -101,7 +101,7 @@ std::expected<qint64, WriteError> RecordLedgerEntry(AppContext& ctx, LedgerKind 
       .Insert();
 }
 
-std::expected<void, MoneyError> DeleteLedgerEntry(AppContext& ctx, qint64 id) {
+std::expected<void, ActionError> DeleteLedgerEntry(AppContext& ctx, qint64 id) {
   return DeleteMoneyRow(ctx, "other", id);
 }
 

@@ -60,6 +60,6 @@ std::optional<LedgerProblem> ValidateLedgerForm(LedgerKind kind, const LedgerFor
 [[nodiscard]] std::expected<qint64, WriteError> RecordLedgerEntry(AppContext& ctx, LedgerKind kind, const LedgerForm& form);
 
 // Deletes an entry; refused to operators.
-[[nodiscard]] std::expected<void, MoneyError> DeleteLedgerEntry(AppContext& ctx, qint64 id);
+[[nodiscard]] std::expected<void, ActionError> DeleteLedgerEntry(AppContext& ctx, qint64 id);
 
 }  // namespace hemulu

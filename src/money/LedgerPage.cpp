@@ -18,6 +18,7 @@
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
 #include "ui/NamedWidgets.h"
+#include "ui/ShowActionError.h"
 
 namespace hemulu {
 
@@ -169,7 +170,7 @@ QWidget* LedgerPage::BuildSearchBar() {
 
 void LedgerPage::ConnectMenu() {
   OnCommand(menu_, LedgerCommand::Delete, this, [this] { DeleteSelectedEntry(); });
-  OnCommand(menu_, LedgerCommand::Export, this, [this] { ExportToSpreadsheet(); });
+  OnCommand(menu_, LedgerCommand::Export, this, [this] { Export(); });
   OnCommand(menu_, LedgerCommand::Print, this, [this] { Print(); });
 }
 
@@ -218,7 +219,7 @@ void LedgerPage::Record(LedgerKind kind) {
   values.note = form.note->currentText();
   values.date = form.date->date();
   if (auto problem = ValidateLedgerForm(kind, values)) {
-    ctx_.prompter.Message(problem->message, QStringLiteral("请填写完整信息"), MessageKind::Information);
+    ctx_.prompter.Message(problem->message, kFillInTitle, MessageKind::Information);
     QWidget* focus = problem->field == LedgerFormField::Item     ? static_cast<QWidget*>(form.item)
                      : problem->field == LedgerFormField::Number ? form.number
                                                                  : form.amount;
@@ -238,7 +239,7 @@ void LedgerPage::Record(LedgerKind kind) {
   form.note->setEditText(QString());
   FillLedgerPickLists();
   form.number->setText(NewEntryNumber(ctx_.clock.Now(), kind));
-  ctx_.notifier.Notify(QStringLiteral("提示"),
+  ctx_.notifier.Notify(kHintTitle,
                        kind == LedgerKind::Income ? QStringLiteral("收入记录完成") : QStringLiteral("支出记录完成"));
   FillLedgerList();
   form.item->setFocus();
@@ -263,15 +264,14 @@ QMenu* LedgerPage::PrepareMenuFor(int row, int col) {
 void LedgerPage::DeleteSelectedEntry() {
   const qint64 id = IdOfText(selected_id_);
   if (id <= 0) return;
-  if (ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
-                            QStringLiteral("警告！"))) {
-    if (auto done = DeleteLedgerEntry(ctx_, id); !done) ShowMoneyError(ctx_, done.error());
+  if (ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle)) {
+    if (auto done = DeleteLedgerEntry(ctx_, id); !done) ShowActionError(ctx_, done.error());
   }
   // Whatever the answer, the full list: any search in force is dropped.
   FillLedgerList();
 }
 
-void LedgerPage::ExportToSpreadsheet() {
+void LedgerPage::Export() {
   ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("其他收支.xlsx")),
                   [this](const QString& path, const Progress& progress) { return ExportMoneyGrid(*grid_, path, progress); });
 }

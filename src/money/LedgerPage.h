@@ -33,7 +33,7 @@ class LedgerPage : public QWidget {
   void RecordExpense() { Record(LedgerKind::Expense); }
   // The menu's commands.
   void DeleteSelectedEntry();
-  void ExportToSpreadsheet();
+  void Export();
   void Print();
   // Chooses the row as a right-click does; returns the menu to pop up, or nullptr when
   // the row holds no entry. Below the rows (row or column -1) the menu comes without

@@ -163,13 +163,6 @@ FillResult FillBankSummaryGrid(AppContext& ctx, Grid& grid) {
   return FillGrid(ctx, grid, plan);
 }
 
-void ShowMoneyError(AppContext& ctx, const MoneyError& error) {
-  if (error.kind == MoneyError::Kind::Unavailable)
-    ctx.ReportDatabaseUnavailable(error.reason);
-  else
-    ctx.ShowMessage(error.message, MessageKind::Stop);
-}
-
 std::expected<void, QString> ExportMoneyGrid(const Grid& grid, const QString& path, const Progress& progress) {
   return ExportGridToExcel(grid, path, true, false, progress);
 }

@@ -38,9 +38,6 @@ ListFillSpec LedgerFillSpec(const MoneyQuery& query);
 std::optional<LedgerSums> FillLedgerGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query,
                                          FillResult* result = nullptr);
 
-// Shows a refused or failed change or delete: "打开数据库失败！" or the error's text.
-void ShowMoneyError(AppContext& ctx, const MoneyError& error);
-
 // ---- Bank ----
 inline constexpr int kBankDetailCols = 8;
 inline constexpr int kBankSummaryCols = 4;

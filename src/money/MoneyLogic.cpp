@@ -7,11 +7,6 @@
 
 namespace hemulu {
 
-MoneyError MoneyDatabaseError(const DbError& e) {
-  if (e.Unavailable()) return {MoneyError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
-  return {MoneyError::Kind::Database, WriteFailureText(e.message), e.message};
-}
-
 std::expected<QStringList, DbError> GroupedValues(AppContext& ctx, const char* table, const char* column) {
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
   // Only our own table and column names go into the text.
@@ -29,16 +24,16 @@ std::expected<QStringList, DbError> GroupedValues(AppContext& ctx, const char* t
   return values;
 }
 
-std::expected<void, MoneyError> DeleteMoneyRow(AppContext& ctx, const char* table, qint64 id) {
+std::expected<void, ActionError> DeleteMoneyRow(AppContext& ctx, const char* table, qint64 id) {
   if (!ctx.session.IsSuperAdministrator())
     return std::unexpected(
-        MoneyError{MoneyError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能删除记录。")});
-  if (id <= 0) return std::unexpected(MoneyError{MoneyError::Kind::Invalid, QStringLiteral("没有选中要删除的记录。")});
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(MoneyDatabaseError(open.error()));
+        ActionError{ActionError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能删除记录。")});
+  if (id <= 0) return std::unexpected(ActionError{ActionError::Kind::Invalid, QStringLiteral("没有选中要删除的记录。")});
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto changed = ctx.db.Execute(std::string("delete from ") + table + " where ID=?", id);
-  if (!changed) return std::unexpected(MoneyDatabaseError(changed.error()));
+  if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
   if (*changed == 0)
-    return std::unexpected(MoneyError{MoneyError::Kind::Gone, QStringLiteral("该记录已不存在，可能已被删除。")});
+    return std::unexpected(ActionError{ActionError::Kind::Gone, QStringLiteral("该记录已不存在，可能已被删除。")});
   return {};
 }
 

@@ -1,12 +1,13 @@
 #pragma once
-// What the ledger and the bank logic share: a query with its bound values, the errors
-// of a change or delete, and the grouped pick-list reading.
+// What the ledger and the bank logic share: a query with its bound values, the delete
+// of a row, and the grouped pick-list reading.
 
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
 #include <expected>
 
+#include "data/ActionError.h"
 #include "data/AppContext.h"
 #include "data/TextFormat.h"
 
@@ -20,21 +21,12 @@ struct MoneyQuery {
   QString scope = kAllRecordsScope;
 };
 
-// A refused or failed change or delete, with the text to show. Unavailable: the
-// database did not open (message "打开数据库失败！", reason the engine's words).
-struct MoneyError {
-  enum class Kind { NotAllowed, Invalid, Gone, Database, Unavailable } kind;
-  QString message;
-  QString reason = {};
-};
-MoneyError MoneyDatabaseError(const DbError& error);
-
 // "select max(c) as exp from t group by c": each non-empty value once, in the order
 // the query gives them. An unreadable database gives an empty list.
 [[nodiscard]] std::expected<QStringList, DbError> GroupedValues(AppContext& ctx, const char* table, const char* column);
 
 // Deletes one row by its ID; refused to operators, reported when the row is gone.
-[[nodiscard]] std::expected<void, MoneyError> DeleteMoneyRow(AppContext& ctx, const char* table, qint64 id);
+[[nodiscard]] std::expected<void, ActionError> DeleteMoneyRow(AppContext& ctx, const char* table, qint64 id);
 
 // An ID text of a grid row: a number greater than the tolerance, else 0.
 qint64 IdOfText(const QString& id_text);

@@ -16,17 +16,11 @@
 #include "data/TextFormat.h"
 #include "lists/GridExport.h"
 #include "sales/BarChartView.h"
+#include "ui/NamedWidgets.h"
 
 namespace hemulu {
 
 namespace {
-
-QPushButton* MakeButton(const QString& name, const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setAutoDefault(true);  // Enter on a focused button presses it
-  return button;
-}
 
 QComboBox* MakeList(const QString& name, QWidget* parent) {
   auto* list = new QComboBox(parent);
@@ -86,9 +80,9 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
   setObjectName(QStringLiteral("销售图表页面"));
 
   monthly_year_ = MakeList(QStringLiteral("组合框1"), this);
-  auto* monthly_amount = MakeButton(QStringLiteral("按钮10"), QStringLiteral("查询销售额"), this);
-  auto* monthly_profit = MakeButton(QStringLiteral("按钮11"), QStringLiteral("查 询 利 润"), this);
-  auto* export_button = MakeButton(QStringLiteral("图表导出按钮"), QStringLiteral("导出Excel"), this);
+  auto* monthly_amount = NamedButton(QStringLiteral("查询销售额"), QStringLiteral("按钮10"), this, EnterOnButton::Presses);
+  auto* monthly_profit = NamedButton(QStringLiteral("查 询 利 润"), QStringLiteral("按钮11"), this, EnterOnButton::Presses);
+  auto* export_button = NamedButton(QStringLiteral("导出Excel"), QStringLiteral("图表导出按钮"), this, EnterOnButton::Presses);
   export_button->setToolTip(QStringLiteral("把两个图表中的数字导出到数据文件夹中的“销售图表.xlsx”"));
   monthly_chart_ = new BarChartView(QStringLiteral("月销售统计柱状图控件"), QStringLiteral("月销售统计表"),
                                     QStringLiteral("月份"), QStringLiteral("元"), this);
@@ -97,8 +91,8 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
   daily_year_ = MakeList(QStringLiteral("组合框2"), this);
   daily_month_ = MakeList(QStringLiteral("组合框3"), this);
   for (int m = 1; m <= 12; ++m) daily_month_->addItem(QString::number(m));
-  auto* daily_amount = MakeButton(QStringLiteral("按钮9"), QStringLiteral("查询销售额"), this);
-  auto* daily_profit = MakeButton(QStringLiteral("按钮8"), QStringLiteral("查 询 利 润"), this);
+  auto* daily_amount = NamedButton(QStringLiteral("查询销售额"), QStringLiteral("按钮9"), this, EnterOnButton::Presses);
+  auto* daily_profit = NamedButton(QStringLiteral("查 询 利 润"), QStringLiteral("按钮8"), this, EnterOnButton::Presses);
   daily_chart_ = new BarChartView(QStringLiteral("日销售统计柱状图控件"), QStringLiteral("日销售统计表"),
                                   QStringLiteral("日"), QStringLiteral("元"), this);
   daily_table_ = MakeTable(QStringLiteral("日销售统计表格"), this);
@@ -150,7 +144,7 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
   connect(monthly_profit, &QPushButton::clicked, this, [this] { QueryMonthly(SalesFigure::Profit); });
   connect(daily_amount, &QPushButton::clicked, this, [this] { QueryDaily(SalesFigure::Amount); });
   connect(daily_profit, &QPushButton::clicked, this, [this] { QueryDaily(SalesFigure::Profit); });
-  connect(export_button, &QPushButton::clicked, this, [this] { ExportFigures(); });
+  connect(export_button, &QPushButton::clicked, this, [this] { Export(); });
 
 }
 
@@ -169,7 +163,7 @@ void ChartsPage::FillYearList(QComboBox* list, const std::vector<int>& years, in
   list->setCurrentIndex(list->findText(QString::number(chosen)));
 }
 
-void ChartsPage::Recompute() {
+void ChartsPage::Refill() {
   if (auto open = ctx_.EnsureDatabaseOpen(); !open) {
     ReportError(open.error());
     return;
@@ -262,7 +256,7 @@ bool ChartsPage::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void ChartsPage::ExportFigures() {
+void ChartsPage::Export() {
   ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("销售图表.xlsx")),
                   [this](const QString& path, const Progress& progress) {
                     return ExportReports({&monthly_report_, &daily_report_}, path, progress);

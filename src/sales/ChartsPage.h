@@ -25,14 +25,14 @@ class ChartsPage : public QWidget {
   // Each time the page is shown: the year lists are refilled, the current year and month
   // chosen, and the sales amounts of the current year by month and of the current month
   // by day computed again.
-  void Recompute();
+  void Refill();
 
   // 按钮10 / 按钮11 and 按钮9 / 按钮8: the report of the chosen year (and month). An empty
   // list takes the focus and nothing else happens.
   void QueryMonthly(SalesFigure figure);
   void QueryDaily(SalesFigure figure);
   // Writes the figures of both charts to 销售图表.xlsx in the shop's folder.
-  void ExportFigures();
+  void Export();
 
   BarChartView* MonthlyChart() const { return monthly_chart_; }
   BarChartView* DailyChart() const { return daily_chart_; }

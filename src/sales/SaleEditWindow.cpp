@@ -66,10 +66,10 @@ SaleEditWindow::SaleEditWindow(AppContext& ctx, const Grid& grid, int row, QWidg
 void SaleEditWindow::Save() {
   const SaleEdit edit{debt_->text(), customer_name_->text(), contact_->text(), address_->text(), note_->text()};
   if (auto done = UpdateSale(ctx_, sale_id_, edit); !done) {
-    ShowSaleError(ctx_, done.error());
+    ShowActionError(ctx_, done.error());
     return;
   }
-  ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("修改销售完成"));
+  ctx_.notifier.Notify(kHintTitle, QStringLiteral("修改销售完成"));
   emit SaleSaved(sale_id_);
   close();
 }

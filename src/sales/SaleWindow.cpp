@@ -36,17 +36,10 @@ StepButtons::StepButtons(const QString& name, QWidget* parent) : QWidget(parent)
   connect(down_, &QToolButton::clicked, this, [this] { emit Stepped(false); });
 }
 
-void ShowSaleError(AppContext& ctx, const SaleError& error) {
-  if (error.kind == SaleError::Kind::Unavailable)
-    ctx.ReportDatabaseUnavailable(error.reason);
-  else
-    ctx.ShowMessage(error.message, MessageKind::Stop);
-}
-
 SaleWindow* SaleWindow::Open(AppContext& ctx, qint64 goods_id, QWidget* owner) {
   const auto goods = LoadSaleGoods(ctx, goods_id);
   if (!goods) {
-    ShowSaleError(ctx, goods.error());
+    ShowActionError(ctx, goods.error());
     return nullptr;
   }
   auto* w = new SaleWindow(ctx, *goods, owner);
@@ -120,7 +113,7 @@ void SaleWindow::BuildControls() {
   stock_ = box(QStringLiteral("库存框"));
   stock_->setReadOnly(true);
   stock_->setFocusPolicy(Qt::ClickFocus);
-  quantity_ = box(QStringLiteral("销售数量框"));
+  quantity_ = box(kSaleQuantityBox);
   quantity_->setText(QStringLiteral("1"));
   quantity_steps_ = new StepButtons(QStringLiteral("调节器2"), this);
   amount_ = box(QStringLiteral("销售金额框"));
@@ -189,14 +182,18 @@ void SaleWindow::FillFrom(const SaleGoods& goods) {
   const QDateTime now = ctx_.clock.Now();
   date_->setDate(now.date());
   customer_number_->setText(CustomerNumber(now));
+  std::optional<DbError> failure;
   for (auto [list, values] : {std::pair{customer_name_, CustomerNameValues(ctx_)},
                               std::pair{address_, CustomerAddressValues(ctx_)}}) {
+    if (!values && !failure) failure = values.error();
     const QSignalBlocker block(list);
     list->clear();
-    list->addItems(values);
+    list->addItems(values.value_or(QStringList()));
     list->setCurrentIndex(-1);
     list->setEditText(QString());
   }
+  // The sale can still be made with typed names; the user hears once why the lists are empty.
+  if (failure) ctx_.ReportReadFailure(*failure);
   if (NumberValue(quantity_->text()) - NumberValue(stock_->text()) > kTolerance) quantity_->setText(stock_->text());
   price_->setFocus();
 }
@@ -314,13 +311,10 @@ void SaleWindow::ConfirmSale() {
   const auto sale = RecordSale(ctx_, goods_id_, Form());
   if (!sale) {
     // Nothing was written: the window stays open with its values for another try.
-    ShowSaleError(ctx_, sale.error());
-    if (sale.error().message == QStringLiteral("销售数量不能是0") ||
-        sale.error().message == QStringLiteral("库存不足，无法销售"))
-      quantity_->setFocus();
+    ShowActionError(ctx_, sale.error(), this);
     return;
   }
-  ctx_.notifier.Notify(QStringLiteral("提示"), QStringLiteral("销售商品完成"));
+  ctx_.notifier.Notify(kHintTitle, QStringLiteral("销售商品完成"));
   emit SaleRecorded(*sale, goods_id_);
   close();
 }

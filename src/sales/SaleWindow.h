@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include "sales/SalesLogic.h"
+#include "ui/ShowActionError.h"
 
 class QComboBox;
 class QDateEdit;
@@ -14,10 +15,6 @@ class QPushButton;
 class QToolButton;
 
 namespace hemulu {
-
-// Shows a sale's failure: "打开数据库失败！" when the database is unavailable, otherwise
-// the error's own text with the stop icon.
-void ShowSaleError(AppContext& ctx, const SaleError& error);
 
 // The up and down arrows beside a box (调节器1, 调节器2).
 class StepButtons final : public QWidget {

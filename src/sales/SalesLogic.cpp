@@ -42,19 +42,18 @@ double NetProfit(double actual_price, double buy_price, double quantity) {
 
 const QString kSaleGoneText = QStringLiteral("该销售记录已不存在，可能已被删除。");
 
-SaleError SaleDatabaseError(const DbError& e) {
-  if (e.Unavailable()) return {SaleError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
-  return {SaleError::Kind::Database, WriteFailureText(e.message), e.message};
-}
+namespace {
+const QString kNoSuchGoodsText = QStringLiteral("错误代码 [083]");
+}  // namespace
 
-std::expected<SaleGoods, SaleError> LoadSaleGoods(AppContext& ctx, qint64 goods_id) {
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
+std::expected<SaleGoods, ActionError> LoadSaleGoods(AppContext& ctx, qint64 goods_id) {
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto st = ctx.db.Prepare("select ID,名称,型号,编码,类型,首拼,销售单价,进货单价,存货数量 from buy where ID=?");
-  if (!st) return std::unexpected(SaleDatabaseError(st.error()));
+  if (!st) return std::unexpected(DatabaseActionError(st.error()));
   st->BindAll(goods_id);
   const auto row = st->Step();
-  if (!row) return std::unexpected(SaleDatabaseError(row.error()));
-  if (!*row) return std::unexpected(SaleError{SaleError::Kind::Refused, QStringLiteral("错误代码 [083]")});
+  if (!row) return std::unexpected(DatabaseActionError(row.error()));
+  if (!*row) return std::unexpected(ActionError{ActionError::Kind::Gone, kNoSuchGoodsText});
   SaleGoods g;
   g.id = st->Int(0);
   g.name = st->Text(1);
@@ -70,27 +69,32 @@ std::expected<SaleGoods, SaleError> LoadSaleGoods(AppContext& ctx, qint64 goods_
 
 namespace {
 
-SaleError Refused(const QString& text) { return {SaleError::Kind::Refused, text}; }
-SaleError DatabaseFailure(const DbError& e) { return SaleDatabaseError(e); }
+ActionError Refused(const QString& text) { return {ActionError::Kind::Invalid, text}; }
+// A quantity the sale cannot take: the quantity box takes the focus.
+ActionError QuantityRefused(const QString& text) {
+  return {.kind = ActionError::Kind::Invalid, .message = text, .focus = kSaleQuantityBox};
+}
+ActionError DatabaseFailure(const DbError& e) { return DatabaseActionError(e); }
+const QString kStockTooLowText = QStringLiteral("库存不足，无法销售");
 
 // A typed figure that is not empty must read as a number: a slip of the finger must not
 // record a price or a debt of 0.
-std::optional<SaleError> CheckFigure(const QString& text, const char* what) {
+std::optional<ActionError> CheckFigure(const QString& text, const char* what) {
   if (text.trimmed().isEmpty() || ParseNumber(text)) return std::nullopt;
   return Refused(QString::fromUtf8(what) + QStringLiteral("必须是数字，请重新填写"));
 }
 
 }  // namespace
 
-std::expected<qint64, SaleError> RecordSale(AppContext& ctx, qint64 goods_id, const SaleForm& form) {
+std::expected<qint64, ActionError> RecordSale(AppContext& ctx, qint64 goods_id, const SaleForm& form) {
   const double quantity = NumberValue(form.quantity);
-  if (std::fabs(quantity) <= kTolerance) return std::unexpected(Refused(QStringLiteral("销售数量不能是0")));
+  if (std::fabs(quantity) <= kTolerance) return std::unexpected(QuantityRefused(QStringLiteral("销售数量不能是0")));
   if (quantity - NumberValue(form.shown_stock) > kTolerance)
-    return std::unexpected(Refused(QStringLiteral("库存不足，无法销售")));
+    return std::unexpected(QuantityRefused(kStockTooLowText));
   for (const auto& [text, what] : {std::pair{&form.actual_price, "实际零售价"}, std::pair{&form.amount, "销售金额"},
                                    std::pair{&form.debt, "欠款金额"}})
     if (auto bad = CheckFigure(*text, what)) return std::unexpected(*bad);
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
 
   // The goods update and the sale row stand or fall together.
   auto tx = Transaction::Begin(ctx.db);
@@ -104,7 +108,7 @@ std::expected<qint64, SaleError> RecordSale(AppContext& ctx, qint64 goods_id, co
     st->BindAll(goods_id);
     const auto row = st->Step();
     if (!row) return std::unexpected(DatabaseFailure(row.error()));
-    if (!*row) return std::unexpected(Refused(QStringLiteral("错误代码 [083]")));
+    if (!*row) return std::unexpected(ActionError{ActionError::Kind::Gone, kNoSuchGoodsText});
     if (std::fabs(static_cast<double>(st->Int(0) - goods_id)) > kTolerance)
       return std::unexpected(Refused(QStringLiteral("未知错误,错误代码[000]")));
     buy_price = st->Double(1);
@@ -115,7 +119,7 @@ std::expected<qint64, SaleError> RecordSale(AppContext& ctx, qint64 goods_id, co
   }
   // The stored stock decides, not the figure the window showed: another window or a
   // stale list may have sold from it meanwhile.
-  if (quantity - stock > kTolerance) return std::unexpected(Refused(QStringLiteral("库存不足，无法销售")));
+  if (quantity - stock > kTolerance) return std::unexpected(QuantityRefused(kStockTooLowText));
 
   const double actual_price = NumberValue(form.actual_price);
   const double amount = NumberValue(form.amount);
@@ -149,7 +153,7 @@ std::expected<qint64, SaleError> RecordSale(AppContext& ctx, qint64 goods_id, co
   if (!id) {
     const WriteError& e = id.error();
     return std::unexpected(
-        SaleError{e.code.isEmpty() ? SaleError::Kind::Database : SaleError::Kind::Field, e.Message()});
+        ActionError{e.code.isEmpty() ? ActionError::Kind::Database : ActionError::Kind::Field, e.Message(), e.detail});
   }
   if (auto done = tx->Commit(); !done) return std::unexpected(DatabaseFailure(done.error()));
   return *id;
@@ -157,28 +161,29 @@ std::expected<qint64, SaleError> RecordSale(AppContext& ctx, qint64 goods_id, co
 
 namespace {
 
-QStringList PickValues(AppContext& ctx, const char* sql) {
+std::expected<QStringList, DbError> PickValues(AppContext& ctx, const char* sql) {
+  auto st = ctx.Query(sql);
+  if (!st) return std::unexpected(st.error());
   QStringList values;
-  if (!ctx.EnsureDatabaseOpen()) return values;  // the list stays empty; the page reports the database
-  auto st = ctx.db.Prepare(sql);
-  if (!st) return values;
-  while (st->Step().value_or(false)) {
+  for (;;) {
+    auto row = st->Step();
+    if (!row) return std::unexpected(row.error());
+    if (!*row) return values;
     const QString v = st->Text(0);
     if (!v.isEmpty() && !values.contains(v)) values.push_back(v);
   }
-  return values;
 }
 
 }  // namespace
 
 // The groupings read the (客户名称, 客户地址) and 类型 indexes, not the whole table.
-QStringList CustomerNameValues(AppContext& ctx) {
+std::expected<QStringList, DbError> CustomerNameValues(AppContext& ctx) {
   return PickValues(ctx, "select max(客户名称) as exp from sell group by 客户名称");
 }
-QStringList CustomerAddressValues(AppContext& ctx) {
+std::expected<QStringList, DbError> CustomerAddressValues(AppContext& ctx) {
   return PickValues(ctx, "select max(客户地址) as exp from sell group by 客户名称");
 }
-QStringList SaleCategoryValues(AppContext& ctx) {
+std::expected<QStringList, DbError> SaleCategoryValues(AppContext& ctx) {
   return PickValues(ctx, "select max(类型) as exp from sell group by 类型");
 }
 
@@ -265,7 +270,7 @@ SalesQuery DebtSalesQuery() {
 
 // ---- Edit and delete ----
 
-std::expected<void, SaleError> UpdateSale(AppContext& ctx, qint64 sale_id, const SaleEdit& edit) {
+std::expected<void, ActionError> UpdateSale(AppContext& ctx, qint64 sale_id, const SaleEdit& edit) {
   // A debt typed wrongly must not quietly become 0: that would wipe out what is owed.
   if (auto bad = CheckFigure(edit.debt, "欠款金额")) return std::unexpected(*bad);
   const std::pair<const QString*, const char*> texts[] = {{&edit.customer_name, "客户名称"},
@@ -275,33 +280,34 @@ std::expected<void, SaleError> UpdateSale(AppContext& ctx, qint64 sale_id, const
   for (const auto& [text, what] : texts)
     if (CharacterCount(*text) > schema::kTextLimit)
       return std::unexpected(Refused(QString::fromUtf8(what) + QStringLiteral("最多%1个字符").arg(schema::kTextLimit)));
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto changed = ctx.db.Execute("update sell set 欠款额=?,客户名称=?,联系方式=?,客户地址=?,备注=? where ID=?",
                                 NumberValue(edit.debt), edit.customer_name, edit.contact, edit.address, edit.note,
                                 sale_id);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
-  if (*changed == 0) return std::unexpected(Refused(kSaleGoneText));
+  if (*changed == 0) return std::unexpected(ActionError{ActionError::Kind::Gone, kSaleGoneText});
   return {};
 }
 
-std::expected<void, SaleError> DeleteSale(AppContext& ctx, qint64 sale_id) {
+std::expected<void, ActionError> DeleteSale(AppContext& ctx, qint64 sale_id) {
   if (!ctx.session.IsSuperAdministrator())
-    return std::unexpected(Refused(QStringLiteral("对不起，只有超级管理员才能删除销售记录。")));
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
+    return std::unexpected(
+        ActionError{ActionError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能删除销售记录。")});
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto changed = ctx.db.Execute("delete from sell where ID=?", sale_id);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
-  if (*changed == 0) return std::unexpected(Refused(kSaleGoneText));
+  if (*changed == 0) return std::unexpected(ActionError{ActionError::Kind::Gone, kSaleGoneText});
   return {};
 }
 
-std::expected<Receipt, SaleError> LoadReceipt(AppContext& ctx, qint64 sale_id) {
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(SaleDatabaseError(open.error()));
+std::expected<Receipt, ActionError> LoadReceipt(AppContext& ctx, qint64 sale_id) {
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto st = ctx.db.Prepare("select 客户编号,销售日期,名称,型号,销售数量,销售单价,销售金额,欠款额 from sell where ID=?");
-  if (!st) return std::unexpected(SaleDatabaseError(st.error()));
+  if (!st) return std::unexpected(DatabaseActionError(st.error()));
   st->BindAll(sale_id);
   const auto row = st->Step();
-  if (!row) return std::unexpected(SaleDatabaseError(row.error()));
-  if (!*row) return std::unexpected(Refused(kSaleGoneText));
+  if (!row) return std::unexpected(DatabaseActionError(row.error()));
+  if (!*row) return std::unexpected(ActionError{ActionError::Kind::Gone, kSaleGoneText});
   Receipt r;
   r.shop_name = ctx.settings.ReadSetupValue(QStringLiteral("name"));
   r.shop_address = ctx.settings.ReadSetupValue(QStringLiteral("adress"));

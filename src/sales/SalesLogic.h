@@ -9,6 +9,7 @@
 #include <expected>
 #include <optional>
 
+#include "data/ActionError.h"
 #include "data/AppContext.h"
 #include "data/TextFormat.h"
 
@@ -30,16 +31,6 @@ double DiscountedPrice(double suggested, double discount);
 // Profit is earned on the actual price, whatever amount was typed.
 double NetProfit(double actual_price, double buy_price, double quantity);
 
-struct SaleError {
-  // Refused: nothing was tried. Field: a field of the sale row was refused. Database:
-  // the database failed. Unavailable: the database could not be opened. In every case
-  // nothing was written.
-  enum class Kind { Refused, Field, Database, Unavailable } kind;
-  QString message;
-  QString reason = {};  // the engine's own words, for the log
-};
-SaleError SaleDatabaseError(const DbError& error);
-
 // The goods row a sale is made from, as stored.
 struct SaleGoods {
   qint64 id = 0;
@@ -47,7 +38,7 @@ struct SaleGoods {
   double sell_price = 0, buy_price = 0, stock = 0;
 };
 // "错误代码 [083]" when there is no such goods row.
-[[nodiscard]] std::expected<SaleGoods, SaleError> LoadSaleGoods(AppContext& ctx, qint64 goods_id);
+[[nodiscard]] std::expected<SaleGoods, ActionError> LoadSaleGoods(AppContext& ctx, qint64 goods_id);
 
 // What the sale window holds when "确认销售" is pressed; number boxes as typed.
 struct SaleForm {
@@ -59,15 +50,19 @@ struct SaleForm {
 };
 
 
+// The sale window's quantity box, which takes the focus when the quantity is refused.
+inline const QString kSaleQuantityBox = QStringLiteral("销售数量框");
+
 // Checks the form as the window does, then in one transaction re-reads the goods row,
 // re-checks the quantity against the stored stock, updates the goods figures and adds
 // the sale row. Returns the new sale's ID; on any failure both tables are unchanged.
-[[nodiscard]] std::expected<qint64, SaleError> RecordSale(AppContext& ctx, qint64 goods_id, const SaleForm& form);
+[[nodiscard]] std::expected<qint64, ActionError> RecordSale(AppContext& ctx, qint64 goods_id, const SaleForm& form);
 
-// The customer pick lists of the sale window and the sales page.
-QStringList CustomerNameValues(AppContext& ctx);
-QStringList CustomerAddressValues(AppContext& ctx);
-QStringList SaleCategoryValues(AppContext& ctx);
+// The customer pick lists of the sale window and the sales page: each non-empty value
+// once, or the read's failure for the window to report.
+[[nodiscard]] std::expected<QStringList, DbError> CustomerNameValues(AppContext& ctx);
+[[nodiscard]] std::expected<QStringList, DbError> CustomerAddressValues(AppContext& ctx);
+[[nodiscard]] std::expected<QStringList, DbError> SaleCategoryValues(AppContext& ctx);
 
 // ---- The sales list's queries ----
 
@@ -99,9 +94,9 @@ struct SaleEdit {
   QString debt, customer_name, contact, address, note;
 };
 // Writes the debt and the four customer texts of one sale and nothing else.
-[[nodiscard]] std::expected<void, SaleError> UpdateSale(AppContext& ctx, qint64 sale_id, const SaleEdit& edit);
+[[nodiscard]] std::expected<void, ActionError> UpdateSale(AppContext& ctx, qint64 sale_id, const SaleEdit& edit);
 // Removes the sale row; the goods row keeps what the sale did. Refused to operators.
-[[nodiscard]] std::expected<void, SaleError> DeleteSale(AppContext& ctx, qint64 sale_id);
+[[nodiscard]] std::expected<void, ActionError> DeleteSale(AppContext& ctx, qint64 sale_id);
 
 // ---- Receipt ----
 
@@ -111,7 +106,7 @@ struct Receipt {
   double quantity = 0, price = 0, amount = 0, debt = 0;
 };
 // "该销售记录已不存在" when the sale is gone.
-[[nodiscard]] std::expected<Receipt, SaleError> LoadReceipt(AppContext& ctx, qint64 sale_id);
+[[nodiscard]] std::expected<Receipt, ActionError> LoadReceipt(AppContext& ctx, qint64 sale_id);
 // The text of a sale that is no longer there.
 extern const QString kSaleGoneText;
 

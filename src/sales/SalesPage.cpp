@@ -140,8 +140,8 @@ void SalesPage::ConnectMenu() {
   OnCommand(menu_, SalesCommand::Edit, this, [this] { OpenEdit(); });
   OnCommand(menu_, SalesCommand::Delete, this, [this] { DeleteCurrentSale(); });
   OnCommand(menu_, SalesCommand::PrintReceipt, this, [this] { PrintCurrentReceipt(); });
-  OnCommand(menu_, SalesCommand::Export, this, [this] { ExportSales(); });
-  OnCommand(menu_, SalesCommand::Print, this, [this] { PrintSales(); });
+  OnCommand(menu_, SalesCommand::Export, this, [this] { Export(); });
+  OnCommand(menu_, SalesCommand::Print, this, [this] { Print(); });
   OnCommand(menu_, SalesCommand::ShowAll, this, [this] { ShowAllColumns(); });
   for (const auto& [command, item] : kDisplayItems) {
     if (QAction* a = CommandAction(menu_, command)) a->setCheckable(true);
@@ -162,8 +162,10 @@ void SalesPage::FillSalesList(const SalesQuery& query) {
 void SalesPage::Refill() { FillSalesList(last_query_); }
 
 void SalesPage::RefillPickLists() {
-  FillComboKeepingText(category_box_, SaleCategoryValues(ctx_));
-  FillComboKeepingText(customer_box_, CustomerNameValues(ctx_));
+  // A failed read leaves the lists empty and says nothing: the list's own fill, which
+  // comes with every refill of these, reports it.
+  FillComboKeepingText(category_box_, SaleCategoryValues(ctx_).value_or(QStringList()));
+  FillComboKeepingText(customer_box_, CustomerNameValues(ctx_).value_or(QStringList()));
 }
 
 void SalesPage::Search(SalesSearchField field, const QString& text, QWidget* keep_focus) {
@@ -217,17 +219,16 @@ void SalesPage::DeleteCurrentSale() {
   const qint64 sale_id = static_cast<qint64>(NumberValue(id));
   if (!ctx_.session.IsSuperAdministrator()) {
     // The logic refuses an operator; no question is asked first.
-    if (auto refused = DeleteSale(ctx_, sale_id); !refused) ShowSaleError(ctx_, refused.error());
+    if (auto refused = DeleteSale(ctx_, sale_id); !refused) ShowActionError(ctx_, refused.error());
     return;
   }
-  if (!ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
-                             QStringLiteral("警告！")))
+  if (!ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle))
     return;
   const auto done = DeleteSale(ctx_, sale_id);
   if (!done) {
-    ShowSaleError(ctx_, done.error());
+    ShowActionError(ctx_, done.error());
     // The row stays while it is still stored; a sale already gone leaves the list too.
-    if (done.error().message != kSaleGoneText) return;
+    if (done.error().kind != ActionError::Kind::Gone) return;
   }
   // The row goes without a refill, so the totals keep their figures until the next fill.
   int row = current_row_;
@@ -237,7 +238,7 @@ void SalesPage::DeleteCurrentSale() {
   current_id_.clear();
 }
 
-std::optional<std::expected<Receipt, SaleError>> SalesPage::CurrentReceipt() {
+std::optional<std::expected<Receipt, ActionError>> SalesPage::CurrentReceipt() {
   if (!IsSaleId(current_id_)) return std::nullopt;
   return LoadReceipt(ctx_, static_cast<qint64>(NumberValue(current_id_)));
 }
@@ -247,13 +248,13 @@ void SalesPage::PrintCurrentReceipt() {
   const auto receipt = CurrentReceipt();
   if (!receipt) return;
   if (!*receipt) {
-    ShowSaleError(ctx_, receipt->error());
+    ShowActionError(ctx_, receipt->error());
     return;
   }
   PrintReceipt(**receipt, ctx_.prompter, window());
 }
 
-std::optional<QString> SalesPage::ExportSales() {
+std::optional<QString> SalesPage::Export() {
   const QString path = ctx_.FilePath(QStringLiteral("sales.xlsx"));
   // Columns the display items hide are left out, as the locked ones are.
   std::vector<int> locked;
@@ -273,7 +274,7 @@ ListHeading SalesPage::PrintHeading() const {
   return {QStringLiteral("销售明细"), last_query_.scope, ctx_.clock.Now()};
 }
 
-void SalesPage::PrintSales() { PrintGrid(*grid_, PrintHeading(), ctx_.prompter, this); }
+void SalesPage::Print() { PrintGrid(*grid_, PrintHeading(), ctx_.prompter, this); }
 
 void SalesPage::ApplyDisplay() {
   std::vector<double> shares = SalesShares();

@@ -53,11 +53,11 @@ class SalesPage : public QWidget {
   void DeleteCurrentSale();
   // The receipt of the chosen sale; nullopt when no sale is chosen, an error when it
   // cannot be read.
-  std::optional<std::expected<Receipt, SaleError>> CurrentReceipt();
+  std::optional<std::expected<Receipt, ActionError>> CurrentReceipt();
   void PrintCurrentReceipt();
   // Writes the list as shown to sales.xlsx in the shop's folder; the path written.
-  std::optional<QString> ExportSales();
-  void PrintSales();
+  std::optional<QString> Export();
+  void Print();
   // The printed list's heading: what the list shows now, and today.
   ListHeading PrintHeading() const;
   void ToggleDisplay(SalesDisplayItem item);

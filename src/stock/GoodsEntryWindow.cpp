@@ -61,14 +61,6 @@ void FillPickList(AppContext& ctx, PickField field, QComboBox* list) {
   list->setEditText(typed);
 }
 
-void ShowGoodsError(AppContext& ctx, const GoodsError& error) {
-  if (error.kind == GoodsError::Kind::Unavailable) {
-    ctx.ReportDatabaseUnavailable(error.reason);
-    return;
-  }
-  ctx.ShowMessage(error.message, MessageKind::Stop);
-}
-
 GoodsEntryWindow::GoodsEntryWindow(AppContext& ctx, Mode mode, qint64 goods_id, QWidget* owner)
     : QDialog(owner), ctx_(ctx), mode_(mode), goods_id_(mode == Mode::NewGoods ? 0 : goods_id) {
   setAttribute(Qt::WA_DeleteOnClose);
@@ -217,7 +209,7 @@ QWidget* GoodsEntryWindow::ControlFor(GoodsFormField field) const {
 }
 
 void GoodsEntryWindow::ShowProblem(const QString& message, QWidget* focus) {
-  ctx_.prompter.Message(message, QStringLiteral("请填写完整信息"), MessageKind::Information);
+  ctx_.prompter.Message(message, kFillInTitle, MessageKind::Information);
   if (focus) focus->setFocus();
 }
 
@@ -227,9 +219,9 @@ void GoodsEntryWindow::ClearBoxes() {
   note_->clear();
 }
 
-void GoodsEntryWindow::FinishChange(const std::expected<void, GoodsError>& done, const QString& notice) {
+void GoodsEntryWindow::FinishChange(const std::expected<void, ActionError>& done, const QString& notice) {
   if (!done) {
-    ShowGoodsError(ctx_, done.error());
+    ShowActionError(ctx_, done.error());
     return;
   }
   emit GoodsSaved();

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include "stock/GoodsLogic.h"
+#include "ui/ShowActionError.h"
 
 class QComboBox;
 class QDateEdit;
@@ -38,7 +39,7 @@ class GoodsEntryWindow : public QDialog {
  private:
   // A restock or edit done: the list refills, the notice shows, the window closes; or
   // the refusal is shown and the window stays.
-  void FinishChange(const std::expected<void, GoodsError>& done, const QString& notice);
+  void FinishChange(const std::expected<void, ActionError>& done, const QString& notice);
   void BuildControls();
   void FillPickLists();
   void LoadRecord(const GoodsRecord& record);
@@ -71,9 +72,5 @@ class GoodsEntryWindow : public QDialog {
 // database that cannot be read leaves the list empty; the command that needs the
 // database tells the user.
 void FillPickList(AppContext& ctx, PickField field, QComboBox* list);
-
-// Shows a refused or failed goods command (stop icon); a database that did not open
-// as "打开数据库失败！", its reason on standard error.
-void ShowGoodsError(AppContext& ctx, const GoodsError& error);
 
 }  // namespace hemulu

@@ -42,17 +42,12 @@ GoodsQuery ContainsQuery(const char* column, const QString& text, const char* wh
           SearchScope(QString::fromUtf8(what), text)};
 }
 
-const GoodsError kNotAllowed{GoodsError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能修改或删除商品。")};
-const GoodsError kGone{GoodsError::Kind::Gone, kGoodsGoneMessage};
+const ActionError kNotAllowed{ActionError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能修改或删除商品。")};
+const ActionError kGone{ActionError::Kind::Gone, kGoodsGoneMessage};
 
 }  // namespace
 
 QString GoodsNotAllowedMessage() { return kNotAllowed.message; }
-
-GoodsError GoodsDatabaseError(const DbError& e) {
-  if (e.Unavailable()) return {GoodsError::Kind::Unavailable, kDatabaseUnavailableText, e.message};
-  return {GoodsError::Kind::Database, WriteFailureText(e.message), e.message};
-}
 
 GoodsQuery AllGoodsQuery() { return {QStringLiteral("select * from buy"), {}}; }
 
@@ -76,14 +71,17 @@ GoodsQuery CategoryTreeQuery(const QString& item_text) {
   return ContainsQuery("类型", item_text, "类别");
 }
 
-std::vector<qint64> GoodsIdsWithCode(AppContext& ctx, const QString& code, int limit) {
+std::expected<std::vector<qint64>, DbError> GoodsIdsWithCode(AppContext& ctx, const QString& code, int limit) {
   std::vector<qint64> ids;
-  if (code.isEmpty() || !ctx.EnsureDatabaseOpen()) return ids;
-  auto st = ctx.db.Prepare("select ID from buy where 编码=? limit ?");
-  if (!st) return ids;
-  st->BindAll(code, limit);
-  while (st->Step().value_or(false)) ids.push_back(st->Int(0));
-  return ids;
+  if (code.isEmpty()) return ids;
+  auto st = ctx.Query("select ID from buy where 编码=? limit ?", code, limit);
+  if (!st) return std::unexpected(st.error());
+  for (;;) {
+    auto row = st->Step();
+    if (!row) return std::unexpected(row.error());
+    if (!*row) return ids;
+    ids.push_back(st->Int(0));
+  }
 }
 
 void SortByPinyin(QStringList& values) {
@@ -170,43 +168,43 @@ std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsFor
       .Insert();
 }
 
-std::expected<void, GoodsError> RestockGoods(AppContext& ctx, qint64 id, double q, double p) {
+std::expected<void, ActionError> RestockGoods(AppContext& ctx, qint64 id, double q, double p) {
   if (!std::isfinite(q) || !std::isfinite(p) || q <= kTolerance)
-    return std::unexpected(GoodsError{GoodsError::Kind::Invalid, kQuantityMissingMessage});
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(GoodsDatabaseError(open.error()));
+    return std::unexpected(ActionError{ActionError::Kind::Invalid, kQuantityMissingMessage});
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto changed = ctx.db.Execute(
       "update buy set 进货数量=进货数量+?, 进货金额=进货金额+?, 存货数量=存货数量+?, 存货金额=存货金额+? where ID=?", q,
       q * p, q, q * p, id);
-  if (!changed) return std::unexpected(GoodsDatabaseError(changed.error()));
+  if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
   if (*changed == 0) return std::unexpected(kGone);
   return {};
 }
 
-std::expected<void, GoodsError> UpdateGoods(AppContext& ctx, qint64 id, const GoodsForm& f, double sold) {
+std::expected<void, ActionError> UpdateGoods(AppContext& ctx, qint64 id, const GoodsForm& f, double sold) {
   if (!ctx.session.IsSuperAdministrator()) return std::unexpected(kNotAllowed);
   if (auto problem = ValidateGoodsForm(f))
-    return std::unexpected(GoodsError{GoodsError::Kind::Invalid, problem->message});
+    return std::unexpected(ActionError{ActionError::Kind::Invalid, problem->message});
   const std::pair<const QString*, const char*> texts[] = {{&f.name, "商品名称"}, {&f.model, "规格型号"},
                                                           {&f.code, "商品编码"}, {&f.category, "商品类别"},
                                                           {&f.supplier, "供货商"}};
   for (const auto& [text, label] : texts)
     if (CharacterCount(*text) > schema::kTextLimit)
-      return std::unexpected(GoodsError{GoodsError::Kind::Field,
-                                        QString::fromUtf8(label) + QStringLiteral("不能超过50个字")});
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(GoodsDatabaseError(open.error()));
+      return std::unexpected(ActionError{ActionError::Kind::Field,
+                                        QString::fromUtf8(label) + kTooLongSuffix});
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
 
   auto tx = Transaction::Begin(ctx.db);
-  if (!tx) return std::unexpected(GoodsDatabaseError(tx.error()));
+  if (!tx) return std::unexpected(DatabaseActionError(tx.error()));
   // The amounts rest on the sold quantity shown when the window opened; if a sale has
   // changed it since, saving would lose that sale.
   auto current = ctx.db.Prepare("select 销售数量 from buy where ID=?");
-  if (!current) return std::unexpected(GoodsDatabaseError(current.error()));
+  if (!current) return std::unexpected(DatabaseActionError(current.error()));
   current->BindAll(id);
   auto found = current->Step();
-  if (!found) return std::unexpected(GoodsDatabaseError(found.error()));
+  if (!found) return std::unexpected(DatabaseActionError(found.error()));
   if (!*found) return std::unexpected(kGone);
   if (std::fabs(current->Double(0) - sold) > kTolerance)
-    return std::unexpected(GoodsError{GoodsError::Kind::Changed,
+    return std::unexpected(ActionError{ActionError::Kind::Changed,
                                       QStringLiteral("该商品在窗口打开后又有销售，数据已变化。\n请关闭窗口，重新打开后再修改。")});
   current = Statement();
 
@@ -216,16 +214,16 @@ std::expected<void, GoodsError> UpdateGoods(AppContext& ctx, qint64 id, const Go
       "存货数量=?,存货金额=?,供货商=?,备注=?,首拼=? where ID=?",
       f.name, f.model, f.code, f.category, q, p, q * p, sold, r, sold * r, q - sold, p * (q - sold), f.supplier,
       f.note, NameInitials(f.name), id);
-  if (!changed) return std::unexpected(GoodsDatabaseError(changed.error()));
-  if (auto c = tx->Commit(); !c) return std::unexpected(GoodsDatabaseError(c.error()));
+  if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
+  if (auto c = tx->Commit(); !c) return std::unexpected(DatabaseActionError(c.error()));
   return {};
 }
 
-std::expected<void, GoodsError> DeleteGoods(AppContext& ctx, qint64 id) {
+std::expected<void, ActionError> DeleteGoods(AppContext& ctx, qint64 id) {
   if (!ctx.session.IsSuperAdministrator()) return std::unexpected(kNotAllowed);
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(GoodsDatabaseError(open.error()));
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto changed = ctx.db.Execute("delete from buy where ID=?", id);
-  if (!changed) return std::unexpected(GoodsDatabaseError(changed.error()));
+  if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
   return {};
 }
 

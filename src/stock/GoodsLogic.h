@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "data/ActionError.h"
 #include "data/AppContext.h"
 #include "data/TextFormat.h"
 #include "data/RowWriter.h"
@@ -36,7 +37,9 @@ GoodsQuery GoodsByDateQuery(const QDate& first, const QDate& last);
 GoodsQuery CategoryTreeQuery(const QString& item_text);
 
 // The goods rows whose 编码 is exactly the text (a scanned barcode), at most `limit`.
-std::vector<qint64> GoodsIdsWithCode(AppContext& ctx, const QString& code, int limit);
+// A failed read comes back for the page to report.
+[[nodiscard]] std::expected<std::vector<qint64>, DbError> GoodsIdsWithCode(AppContext& ctx, const QString& code,
+                                                                          int limit);
 
 // Values offered by the drop-down lists.
 enum class PickField { Category, Name, Model, Code, Supplier };
@@ -74,15 +77,6 @@ struct GoodsRecord {
 // The row; nullopt when there is no such row.
 [[nodiscard]] std::expected<std::optional<GoodsRecord>, DbError> LoadGoods(AppContext& ctx, qint64 id);
 
-// A refused or failed goods write, with the text to show. Unavailable: the database did
-// not open (message "打开数据库失败！", reason the engine's words for the log).
-struct GoodsError {
-  enum class Kind { NotAllowed, Invalid, Gone, Changed, Database, Field, Unavailable } kind;
-  QString message;
-  QString reason = {};
-};
-GoodsError GoodsDatabaseError(const DbError& error);
-
 // What an operator is told when editing or deleting goods.
 QString GoodsNotAllowedMessage();
 // What a command on a goods row that no longer exists is told.
@@ -97,14 +91,14 @@ inline const QString kAllGoodsItem = QStringLiteral("全部信息");
 // Adds the quantity at the row's own purchase price to the row's purchase and stock
 // figures. The figures are raised where they stand, so a sale made while the window
 // was open is kept.
-[[nodiscard]] std::expected<void, GoodsError> RestockGoods(AppContext& ctx, qint64 id, double quantity, double buy_price);
+[[nodiscard]] std::expected<void, ActionError> RestockGoods(AppContext& ctx, qint64 id, double quantity, double buy_price);
 
 // Rewrites the row from the form, recomputing amounts and stock from the sold quantity
 // taken when the window opened. Refused to operators; refused when the row was sold
 // from or deleted meanwhile.
-[[nodiscard]] std::expected<void, GoodsError> UpdateGoods(AppContext& ctx, qint64 id, const GoodsForm& form, double sold);
+[[nodiscard]] std::expected<void, ActionError> UpdateGoods(AppContext& ctx, qint64 id, const GoodsForm& form, double sold);
 
 // Deletes the row; its sales rows stay. Refused to operators.
-[[nodiscard]] std::expected<void, GoodsError> DeleteGoods(AppContext& ctx, qint64 id);
+[[nodiscard]] std::expected<void, ActionError> DeleteGoods(AppContext& ctx, qint64 id);
 
 }  // namespace hemulu

@@ -18,6 +18,7 @@
 #include "stock/GoodsEntryWindow.h"
 #include "stock/StockList.h"
 #include "ui/NamedWidgets.h"
+#include "ui/ShowActionError.h"
 #include "ui/SuperAdministratorGate.h"
 
 namespace hemulu {
@@ -136,7 +137,7 @@ void StockPage::ConnectMenu() {
   on(ShowSalesRecords, [this] { ShowPage(kSalesPage); });
   on(ShowSummary, [this] { ShowPage(kSummaryPage); });
   on(Refresh, [this] { FillStockList(); });
-  on(Export, [this] { ExportToSpreadsheet(); });
+  on(Export, [this] { this->Export(); });
   on(Print, [this] { this->Print(); });
   on(ShowBuyPrice, [this] { ShowPurchasePrice(); });
   const std::pair<StockCommand, int> toggles[] = {
@@ -210,7 +211,12 @@ void StockPage::OpenCategoryTree() {
 }
 
 void StockPage::SellScannedCode() {
-  const std::vector<qint64> ids = GoodsIdsWithCode(ctx_, code_box_->text(), 2);
+  const auto found = GoodsIdsWithCode(ctx_, code_box_->text(), 2);
+  if (!found) {
+    ShowActionError(ctx_, ReadActionError(found.error()));
+    return;
+  }
+  const std::vector<qint64>& ids = *found;
   if (ids.size() != 1 || !hooks_.open_sale) return;
   selection_.id = QString::number(ids.front());
   selection_.row = grid_->FindRow(kStockIdCol, selection_.id);
@@ -296,11 +302,10 @@ void StockPage::DeleteCurrentGoods() {
     ctx_.ShowMessage(GoodsNotAllowedMessage(), MessageKind::Stop);
     return;
   }
-  if (!ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
-                             QStringLiteral("警告！")))
+  if (!ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle))
     return;
   if (auto done = DeleteGoods(ctx_, chosen.GoodsId()); !done) {
-    ShowGoodsError(ctx_, done.error());
+    ShowActionError(ctx_, done.error());
     return;
   }
   // The row goes without a refill, so the totals keep their figures until the next fill.
@@ -330,7 +335,7 @@ void StockPage::ShowPurchasePrice() {
   ctx_.ShowMessage(price, MessageKind::Information);
 }
 
-void StockPage::ExportToSpreadsheet() {
+void StockPage::Export() {
   if (!selection_.HasGoods()) return;  // exported from a chosen goods row only
   ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("my.xlsx")),
                   [this](const QString& path, const Progress& progress) { return ExportStockGrid(*grid_, path, progress); });

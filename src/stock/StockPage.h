@@ -44,7 +44,7 @@ class StockPage : public QWidget {
   void FillStockList(const GoodsQuery& query);
   void FillStockList() { FillStockList(AllGoodsQuery()); }
   // Refills with the query last shown, so a search stays in place.
-  void RefillStockList() { FillStockList(last_query_); }
+  void Refill() { FillStockList(last_query_); }
   // The stock page's supplier and category lists.
   void RefillPickLists();
 
@@ -59,7 +59,7 @@ class StockPage : public QWidget {
   void OpenEdit();
   void DeleteCurrentGoods();
   void ShowPurchasePrice();
-  void ExportToSpreadsheet();
+  void Export();
   void Print();
   void ToggleColumn(int col, bool hide);
   // The menu's action of a command (nullptr without a menu).

@@ -135,12 +135,14 @@ QDateEdit* NamedDateEdit(const QString& name, const QDate& date, QWidget* parent
   return box;
 }
 
-QPushButton* NamedButton(const QString& caption, const QString& name, QWidget* parent) {
+QPushButton* NamedButton(const QString& caption, const QString& name, QWidget* parent, EnterOnButton enter) {
   auto* b = new QPushButton(caption, parent);
   b->setObjectName(name);
-  b->setAutoDefault(false);
+  b->setAutoDefault(enter == EnterOnButton::Presses);
   return b;
 }
+
+QPushButton* CaptionButton(const QString& caption, QWidget* parent) { return NamedButton(caption, caption, parent); }
 
 void FillComboKeepingText(QComboBox* list, const QStringList& items) {
   const QString typed = list->currentText();

@@ -30,7 +30,13 @@ QLineEdit* SearchLineEdit(const QString& name, QWidget* parent);
 // in every other box, while typing a date moves on from year to month to day inside it,
 // and the arrow keys move between its year, month and day.
 QDateEdit* NamedDateEdit(const QString& name, const QDate& date, QWidget* parent);
-QPushButton* NamedButton(const QString& caption, const QString& name, QWidget* parent);
+// Whether Enter pressed on a focused button presses it (a page of buttons and lists),
+// or goes to the window's default button (a dialog's form).
+enum class EnterOnButton { ToDefault, Presses };
+QPushButton* NamedButton(const QString& caption, const QString& name, QWidget* parent,
+                         EnterOnButton enter = EnterOnButton::ToDefault);
+// A button named by its own caption, as the administration windows name theirs.
+QPushButton* CaptionButton(const QString& caption, QWidget* parent);
 // Replaces the items, keeping the typed text and sending no signals.
 void FillComboKeepingText(QComboBox* list, const QStringList& items);
 

@@ -10,9 +10,9 @@
 #include <QTest>
 
 #include "TestSupport.h"
-#include "admin/DataMaintenanceWindow.h"
+#include "admin/MaintenanceWindow.h"
 #include "admin/SettingsWindow.h"
-#include "admin/UserManagementWindow.h"
+#include "admin/AccountsWindow.h"
 #include "lists/Grid.h"
 #include "ui/SuperAdministratorGate.h"
 
@@ -44,10 +44,10 @@ QByteArray ReadAll(const QString& path) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-TEST(UserManagementWindow, AddChangeAndDeleteThroughTheBoxes) {
+TEST(AccountsWindow, AddChangeAndDeleteThroughTheBoxes) {
   TestApp app;
   auto& prompter = app.prompter;
-  UserManagementWindow window(app.ctx());
+  AccountsWindow window(app.ctx());
   Grid* grid = window.UserGrid();
   EXPECT_EQ(grid->Rows(), 1);  // 超级管理员 is never listed
 
@@ -60,9 +60,9 @@ TEST(UserManagementWindow, AddChangeAndDeleteThroughTheBoxes) {
   prompter.ExpectMessage(QStringLiteral("添加用户成功"));
   Click(window, "添加用户");
   ASSERT_EQ(grid->Rows(), 2);
-  EXPECT_EQ(grid->CellText(1, UserManagementWindow::kNameCol), QStringLiteral("张三"));
-  EXPECT_EQ(grid->CellText(1, UserManagementWindow::kPasswordCol), QStringLiteral("1"));
-  EXPECT_EQ(grid->CellText(1, UserManagementWindow::kRoleCol), QStringLiteral("操作员"));
+  EXPECT_EQ(grid->CellText(1, AccountsWindow::kNameCol), QStringLiteral("张三"));
+  EXPECT_EQ(grid->CellText(1, AccountsWindow::kPasswordCol), QStringLiteral("1"));
+  EXPECT_EQ(grid->CellText(1, AccountsWindow::kRoleCol), QStringLiteral("操作员"));
   EXPECT_TRUE(Child<QLineEdit>(window, "新用户名框")->text().isEmpty());
 
   // Enter in the boxes adds too; a name in use is refused.
@@ -80,18 +80,18 @@ TEST(UserManagementWindow, AddChangeAndDeleteThroughTheBoxes) {
   EXPECT_EQ(prompter.Prompts().size(), 1u);
 
   window.SelectRow(1);
-  EXPECT_EQ(window.SelectedId(), grid->CellText(1, UserManagementWindow::kIdCol));
+  EXPECT_EQ(window.SelectedId(), grid->CellText(1, AccountsWindow::kIdCol));
   EXPECT_EQ(Child<QLineEdit>(window, "修改用户名框")->text(), QStringLiteral("张三"));
   Type(window, "修改密码框", QStringLiteral("2"));
   prompter.AnswerConfirm(false);
   Click(window, "修改用户");
   EXPECT_EQ(prompter.Prompts().back().text, QStringLiteral("确定要修改 [张三] 这个用户名的密码吗？"));
   EXPECT_EQ(prompter.Prompts().back().caption, QStringLiteral("友情提示"));
-  EXPECT_EQ(grid->CellText(1, UserManagementWindow::kPasswordCol), QStringLiteral("1"));
+  EXPECT_EQ(grid->CellText(1, AccountsWindow::kPasswordCol), QStringLiteral("1"));
   prompter.AnswerConfirm(true);
   prompter.ExpectMessage(QStringLiteral("修改数据完成"));
   Click(window, "修改用户");
-  EXPECT_EQ(grid->CellText(1, UserManagementWindow::kPasswordCol), QStringLiteral("2"));
+  EXPECT_EQ(grid->CellText(1, AccountsWindow::kPasswordCol), QStringLiteral("2"));
   // Renaming it to 超级管理员 is refused before anything is asked.
   Type(window, "修改用户名框", QStringLiteral("超级管理员"));
   prompter.ExpectMessage(QStringLiteral("不允许这么做"));
@@ -106,11 +106,11 @@ TEST(UserManagementWindow, AddChangeAndDeleteThroughTheBoxes) {
   EXPECT_EQ(test::CountRows(app.ctx().db, "UserName"), 1);
 }
 
-TEST(UserManagementWindow, SuperAdministratorPasswordNeedsTheOldOne) {
+TEST(AccountsWindow, SuperAdministratorPasswordNeedsTheOldOne) {
   TestApp app;
   auto& prompter = app.prompter;
   ASSERT_TRUE(app.ctx().settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("false")));
-  UserManagementWindow window(app.ctx());
+  AccountsWindow window(app.ctx());
   prompter.AnswerText(QStringLiteral("735 "));
   prompter.ExpectMessage(QStringLiteral("超级管理员密码输入错误,无法完成您的请求"));
   Click(window, "修改超管密码");
@@ -198,10 +198,10 @@ TEST(SettingsWindow, CancelWritesNothingAndSaveWritesWhatTheControlsReport) {
 struct MaintenanceFixture {
   TestApp app;
   int replaced = 0;
-  DataMaintenanceWindow window{app.ctx(), [this] { ++replaced; }};
+  MaintenanceWindow window{app.ctx(), [this] { ++replaced; }};
 };
 
-TEST(DataMaintenanceWindow, BackupPathFolderChoiceAndConfirmation) {
+TEST(MaintenanceWindow, BackupPathFolderChoiceAndConfirmation) {
   MaintenanceFixture f;
   TestApp& app = f.app;
   auto& prompter = app.prompter;
@@ -242,7 +242,7 @@ TEST(DataMaintenanceWindow, BackupPathFolderChoiceAndConfirmation) {
   EXPECT_EQ(f.replaced, 0);
 }
 
-TEST(DataMaintenanceWindow, ReinitialisationAndRestoreSitBehindTheSuperAdministratorPassword) {
+TEST(MaintenanceWindow, ReinitialisationAndRestoreSitBehindTheSuperAdministratorPassword) {
   MaintenanceFixture f;
   TestApp& app = f.app;
   auto& prompter = app.prompter;
@@ -304,7 +304,7 @@ TEST(DataMaintenanceWindow, ReinitialisationAndRestoreSitBehindTheSuperAdministr
   EXPECT_EQ(f.replaced, 2);
 }
 
-TEST(DataMaintenanceWindow, CompactionReportsSuccessAFullDiskAndTheEngineRefusingInChinese) {
+TEST(MaintenanceWindow, CompactionReportsSuccessAFullDiskAndTheEngineRefusingInChinese) {
   MaintenanceFixture f;
   f.app.prompter.ExpectMessage(QStringLiteral("压缩数据库成功"));
   Click(f.window, "压缩当前数据库");
@@ -322,7 +322,7 @@ TEST(DataMaintenanceWindow, CompactionReportsSuccessAFullDiskAndTheEngineRefusin
   EXPECT_EQ(f.app.prompter.Prompts().back().icon, MessageKind::Stop);
 }
 
-TEST(DataMaintenanceWindow, TheBackupPathShowsWhole) {
+TEST(MaintenanceWindow, TheBackupPathShowsWhole) {
   TestApp app;
   const QString path = QStringLiteral("/home/禾木鹭/年度备份/二〇二六年十二月/门店一号收银台/每日备份/BackupData.db");
   auto fits = [](QLineEdit* box, const QString& text) {
@@ -333,7 +333,7 @@ TEST(DataMaintenanceWindow, TheBackupPathShowsWhole) {
   // The path of the last backup, as the window opens.
   ASSERT_TRUE(app.ctx().settings.WriteSetupValue(QStringLiteral("backpath"), path));
   {
-    DataMaintenanceWindow window(app.ctx(), {});
+    MaintenanceWindow window(app.ctx(), {});
     window.show();
     QCoreApplication::processEvents();
     auto* box = Child<QLineEdit>(window, "编辑框1");
@@ -342,7 +342,7 @@ TEST(DataMaintenanceWindow, TheBackupPathShowsWhole) {
   }
   // A chosen folder, and a typed path.
   ASSERT_TRUE(app.ctx().settings.WriteSetupValue(QStringLiteral("backpath"), QStringLiteral("/tmp/b.db")));
-  DataMaintenanceWindow window(app.ctx(), {});
+  MaintenanceWindow window(app.ctx(), {});
   window.show();
   auto* box = Child<QLineEdit>(window, "编辑框1");
   app.prompter.AnswerFolder(QFileInfo(path).absolutePath());

@@ -14,8 +14,8 @@
 #include <QTimer>
 
 #include "TestSupport.h"
-#include "admin/DataMaintenanceWindow.h"
-#include "admin/DatabaseMaintenance.h"
+#include "admin/MaintenanceWindow.h"
+#include "admin/MaintenanceLogic.h"
 #include "app/MainMenus.h"
 #include "app/MainWindow.h"
 #include "app/NoticePopup.h"
@@ -143,7 +143,7 @@ TEST(Program, AfterARestoreWithoutTheLoggedInAccountTheLoginWindowComesBack) {
   auto* timer = new QTimer;
   timer->setInterval(0);
   QObject::connect(timer, &QTimer::timeout, [timer, &clicked] {
-    auto* window = qobject_cast<DataMaintenanceWindow*>(QApplication::activeModalWidget());
+    auto* window = qobject_cast<MaintenanceWindow*>(QApplication::activeModalWidget());
     if (!window) return;
     timer->stop();
     timer->deleteLater();
@@ -194,7 +194,7 @@ TEST(ProgramParts, NoticesCoverNoControlOfAnyPage) {
     window.resize(size);
     for (int page = 0; page < kPageCount; ++page) {
       SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << " page " << page);
-      window.ShowPage(page);
+      window.ShowPage(static_cast<PageIndex>(page));
       QApplication::processEvents();
       window.ShowNotice(QStringLiteral("提示"), text);
       ASSERT_TRUE(notice->isVisible());

@@ -104,7 +104,7 @@ TEST(BankLogic, ChecksAndRefusedValuesWriteNothing) {
   EXPECT_TRUE(UpdateBankMovement(app.ctx(), *id, memo));
   auto gone = UpdateBankMovement(app.ctx(), *id + 100, Form(0));
   ASSERT_FALSE(gone);
-  EXPECT_EQ(gone.error().kind, MoneyError::Kind::Gone);
+  EXPECT_EQ(gone.error().kind, ActionError::Kind::Gone);
 }
 
 TEST(BankLogic, SummaryGivesOneBalancePerBankAndAccount) {
@@ -140,7 +140,7 @@ TEST(BankLogic, SearchesAndPickLists) {
   const qint64 id = InsertBankRow(operator_app.ctx().db, "工商银行", "甲", "存款", 1);
   auto refused = DeleteBankMovement(operator_app.ctx(), id);
   ASSERT_FALSE(refused);
-  EXPECT_EQ(refused.error().kind, MoneyError::Kind::NotAllowed);
+  EXPECT_EQ(refused.error().kind, ActionError::Kind::NotAllowed);
   EXPECT_TRUE(DeleteBankMovement(app.ctx(), a));
   EXPECT_EQ(CountRows(db, "bank"), 1);
 }

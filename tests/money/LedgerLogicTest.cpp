@@ -150,7 +150,7 @@ TEST(LedgerLogic, DeleteIsForTheSuperAdministratorAndReportsAMissingRow) {
   const qint64 id = InsertLedgerRow(operator_app.ctx().db, "收入", 1);
   auto refused = DeleteLedgerEntry(operator_app.ctx(), id);
   ASSERT_FALSE(refused);
-  EXPECT_EQ(refused.error().kind, MoneyError::Kind::NotAllowed);
+  EXPECT_EQ(refused.error().kind, ActionError::Kind::NotAllowed);
   EXPECT_EQ(CountRows(operator_app.ctx().db, "other"), 1);
 
   TestApp app;
@@ -158,7 +158,7 @@ TEST(LedgerLogic, DeleteIsForTheSuperAdministratorAndReportsAMissingRow) {
   EXPECT_TRUE(DeleteLedgerEntry(app.ctx(), own));
   auto again = DeleteLedgerEntry(app.ctx(), own);
   ASSERT_FALSE(again);
-  EXPECT_EQ(again.error().kind, MoneyError::Kind::Gone);
+  EXPECT_EQ(again.error().kind, ActionError::Kind::Gone);
   EXPECT_EQ(IdOfText("12"), 12);
   EXPECT_EQ(IdOfText(""), 0);
   EXPECT_EQ(IdOfText("1.5"), 0);

@@ -15,7 +15,7 @@
 #include "ChildProcess.h"
 #include "CrashCheck.h"
 #include "TestSupport.h"
-#include "admin/DatabaseMaintenance.h"
+#include "admin/MaintenanceLogic.h"
 
 namespace hemulu::test {
 namespace {

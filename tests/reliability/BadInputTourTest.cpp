@@ -29,10 +29,10 @@
 
 #include "../money/MoneyTestSupport.h"
 #include "TestSupport.h"
-#include "admin/DataMaintenanceWindow.h"
-#include "admin/DisplaySettings.h"
+#include "admin/MaintenanceWindow.h"
+#include "admin/SettingsLogic.h"
 #include "admin/SettingsWindow.h"
-#include "admin/UserManagementWindow.h"
+#include "admin/AccountsWindow.h"
 #include "app/Login.h"
 #include "app/LoginWindow.h"
 #include "app/MainMenus.h"
@@ -611,7 +611,7 @@ TEST(BadInputTour, UserManagement) {
   TourApp app;
   ASSERT_TRUE(app.db().Execute("insert into UserName (用户名,密码,权限) values ('店员甲','1','操作员')").has_value());
   const qint64 clerk = app.db().LastInsertId();
-  UserManagementWindow window(app.ctx());
+  AccountsWindow window(app.ctx());
   window.show();
   const TourCounts added = RunTour(app, {"添加用户",
                                          [&]() -> QWidget* { return &window; },
@@ -630,11 +630,11 @@ TEST(BadInputTour, UserManagement) {
   const TourCounts changed = RunTour(app, {"修改用户",
                                            [&]() -> QWidget* { return &window; },
                                            [&](QWidget* w, int seq) {
-                                             auto* um = static_cast<UserManagementWindow*>(w);
+                                             auto* um = static_cast<AccountsWindow*>(w);
                                              um->FillUserGrid();
                                              Grid* g = um->UserGrid();
                                              for (int r = g->FixedRows(); r < g->Rows(); ++r)
-                                               if (g->CellText(r, UserManagementWindow::kIdCol) == QString::number(clerk))
+                                               if (g->CellText(r, AccountsWindow::kIdCol) == QString::number(clerk))
                                                  um->SelectRow(r);
                                              EXPECT_EQ(QString::number(clerk), um->SelectedId());
                                              SetBox(w, "修改用户名框", QStringLiteral("店员乙%1").arg(seq));
@@ -722,7 +722,7 @@ TEST(BadInputTour, BackupPathBox) {
   QTemporaryDir work;
   const QString old_dir = QDir::currentPath();
   ASSERT_TRUE(QDir::setCurrent(work.path()));
-  DataMaintenanceWindow window(app.ctx(), nullptr);
+  MaintenanceWindow window(app.ctx(), nullptr);
   window.show();
   auto* box = window.findChild<QLineEdit*>(QStringLiteral("编辑框1"));
   ASSERT_NE(box, nullptr);

@@ -19,8 +19,8 @@
 
 #include "ChildProcess.h"
 #include "TestSupport.h"
-#include "admin/DataMaintenanceWindow.h"
-#include "admin/DatabaseMaintenance.h"
+#include "admin/MaintenanceWindow.h"
+#include "admin/MaintenanceLogic.h"
 #include "money/LedgerLogic.h"
 #include "sales/SalesLogic.h"
 #include "stock/GoodsLogic.h"
@@ -84,7 +84,7 @@ TEST(DiskFull, SaleGoodsAndLedgerEntriesFailWholeWithAMessage) {
 
     auto sale = RecordSale(app.ctx(), goods, OneUnit());
     ASSERT_FALSE(sale.has_value());
-    EXPECT_EQ(SaleError::Kind::Database, sale.error().kind);
+    EXPECT_EQ(ActionError::Kind::Database, sale.error().kind);
     EXPECT_TRUE(sale.error().message.startsWith(failed)) << sale.error().message.toStdString();
 
     GoodsForm form{QStringLiteral("饮料"), QStringLiteral("雪碧"), QStringLiteral("330ml"), QStringLiteral("XB330"),
@@ -169,7 +169,7 @@ QString BackupFailsWhole(TestApp& app, const QString& folder, const std::functio
   EXPECT_EQ(FilesIn(folder), QStringList{QStringLiteral("BackupData.db")});
   EXPECT_EQ(ReadAll(target), earlier);
 
-  DataMaintenanceWindow window(app.ctx(), [] {});
+  MaintenanceWindow window(app.ctx(), [] {});
   window.SetFreeSpaceProbe(plenty);
   auto* box = window.findChild<QLineEdit*>(QStringLiteral("编辑框1"));
   EXPECT_NE(nullptr, box);

@@ -31,7 +31,7 @@
 #include <sys/stat.h>
 
 #include "TestSupport.h"
-#include "admin/DataMaintenanceWindow.h"
+#include "admin/MaintenanceWindow.h"
 #include "app/MainMenus.h"
 #include "app/QtPrompter.h"
 #include "data/EmbeddedFiles.h"
@@ -232,7 +232,7 @@ class LockKeeping : public ::testing::Test {
 };
 
 TEST_F(LockKeeping, TheBackupFolderBrowserListsTheProgramFolderAndOpensWhereTheBackupGoes) {
-  DataMaintenanceWindow window(*ctx_, {});
+  MaintenanceWindow window(*ctx_, {});
   window.findChild<QLineEdit*>(QStringLiteral("编辑框1"))->setText(Path("BackupData.db"));
   QString opened_in;
   WhenDialogShows([&](QWidget* dialog) {
@@ -264,7 +264,7 @@ TEST_F(LockKeeping, TheRestoreChooserListsTheProgramFolderAndShowsTheKeptDatabas
     QFile kept(Path("data.db.before-restore"));
     ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
   }
-  DataMaintenanceWindow window(*ctx_, {});
+  MaintenanceWindow window(*ctx_, {});
   window.findChild<QLineEdit*>(QStringLiteral("编辑框1"))->setText(Path("BackupData.db"));
   QStringList shown;
   WhenDialogShows([&](QWidget* dialog) {
@@ -292,7 +292,7 @@ TEST_F(LockKeeping, PrintingTheSalesListAndAReceiptToPdfAndExportingKeepTheLocks
   SalesPage page(*ctx_, menus.value(kSalesMenu), &owner);
   page.resize(1200, 600);
 
-  PrintToPdfThroughTheDialogs(Path("list.pdf"), [&] { page.PrintSales(); });
+  PrintToPdfThroughTheDialogs(Path("list.pdf"), [&] { page.Print(); });
   ExpectLocksKept("after printing the sales list to PDF");
 
   const auto receipt = LoadReceipt(*ctx_, sale_id_);
@@ -301,7 +301,7 @@ TEST_F(LockKeeping, PrintingTheSalesListAndAReceiptToPdfAndExportingKeepTheLocks
   ExpectLocksKept("after printing a receipt to PDF");
 
   // An export is written into the program folder beside the database.
-  ASSERT_TRUE(page.ExportSales().has_value());
+  ASSERT_TRUE(page.Export().has_value());
   EXPECT_TRUE(QFileInfo::exists(Path("sales.xlsx")));
   ExpectLocksKept("after exporting the sales list");
 }

@@ -21,7 +21,7 @@
 
 #include "ChildSupport.h"
 #include "MaintenanceRounds.h"
-#include "admin/DatabaseMaintenance.h"
+#include "admin/MaintenanceLogic.h"
 #include "data/AppContext.h"
 #include "data/Clock.h"
 #include "data/Prompter.h"

@@ -21,7 +21,7 @@
 #include "CrashCheck.h"
 #include "MaintenanceRounds.h"
 #include "TestSupport.h"
-#include "admin/DatabaseMaintenance.h"
+#include "admin/MaintenanceLogic.h"
 #include "data/EmbeddedFiles.h"
 
 namespace hemulu::test {

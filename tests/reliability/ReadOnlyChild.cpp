@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
       form.date = QDate(2026, 12, 8);
       auto id = RecordSale(ctx, goods_id, form);
       if (id) Answer(1);
-      else Answer(Refusal(id.error().message, id.error().kind == SaleError::Kind::Unavailable), id.error().message);
+      else Answer(Refusal(id.error().message, id.error().kind == ActionError::Kind::Unavailable), id.error().message);
     } else if (c == 'g') {
       GoodsForm form{QStringLiteral("饮料"), QStringLiteral("只读后%1").arg(++entered), QStringLiteral("330ml"),
                      QStringLiteral("ZDH%1").arg(entered), QString(), QString(), QStringLiteral("2"),

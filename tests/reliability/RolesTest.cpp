@@ -5,7 +5,7 @@
 
 #include "../money/MoneyTestSupport.h"
 #include "TestSupport.h"
-#include "admin/UserAccounts.h"
+#include "admin/AccountsLogic.h"
 #include "app/Login.h"
 #include "lists/Grid.h"
 #include "money/BankLogic.h"
@@ -43,21 +43,21 @@ TEST_P(OperatorRoles, PrivilegedActionsAreRefusedAndChangeNothing) {
                  QDate(2026, 12, 8)};
   auto updated = UpdateGoods(app.ctx(), goods, form, 0);
   ASSERT_FALSE(updated.has_value());
-  EXPECT_EQ(GoodsError::Kind::NotAllowed, updated.error().kind);
+  EXPECT_EQ(ActionError::Kind::NotAllowed, updated.error().kind);
   EXPECT_EQ(GoodsNotAllowedMessage().toStdString(), updated.error().message.toStdString());
 
   auto deleted_goods = DeleteGoods(app.ctx(), goods);
   ASSERT_FALSE(deleted_goods.has_value());
-  EXPECT_EQ(GoodsError::Kind::NotAllowed, deleted_goods.error().kind);
+  EXPECT_EQ(ActionError::Kind::NotAllowed, deleted_goods.error().kind);
 
   auto deleted_sale = DeleteSale(app.ctx(), sale);
   ASSERT_FALSE(deleted_sale.has_value());
-  EXPECT_EQ(SaleError::Kind::Refused, deleted_sale.error().kind);
+  EXPECT_EQ(ActionError::Kind::NotAllowed, deleted_sale.error().kind);
   EXPECT_EQ("对不起，只有超级管理员才能删除销售记录。", deleted_sale.error().message.toStdString());
 
   for (auto result : {DeleteLedgerEntry(app.ctx(), entry), DeleteBankMovement(app.ctx(), movement)}) {
     ASSERT_FALSE(result.has_value());
-    EXPECT_EQ(MoneyError::Kind::NotAllowed, result.error().kind);
+    EXPECT_EQ(ActionError::Kind::NotAllowed, result.error().kind);
     EXPECT_EQ("对不起，只有超级管理员才能删除记录。", result.error().message.toStdString());
   }
 

@@ -119,7 +119,7 @@ TEST(ChartsPage, ButtonsShowTheChosenReportsAndEmptyListsTakeTheFocus) {
   InsertSale(db, "2024-02-10 10:00:00", 500, -60);
   InsertSale(db, "2024-02-29 10:00:00", 100, 25);
   ChartsPage page(app.ctx());
-  page.Recompute();
+  page.Refill();
   Choose(page.findChild<QComboBox*>("组合框2"), "2024");
   Choose(page.findChild<QComboBox*>("组合框3"), "2");
   Button(&page, "按钮8")->click();
@@ -159,7 +159,7 @@ TEST(ChartsPage, AnOperatorIsRefusedTheProfitReports) {
   TestApp app(QStringLiteral("营业员"));
   InsertSale(app.ctx().db, "2024-02-10 10:00:00", 500, -60);
   ChartsPage page(app.ctx());
-  page.Recompute();
+  page.Refill();
   Choose(page.findChild<QComboBox*>("组合框2"), "2024");
   Choose(page.findChild<QComboBox*>("组合框3"), "2");
   Button(&page, "按钮9")->click();
@@ -179,7 +179,7 @@ TEST(ChartsPage, ChartsShowEveryBarWholeWithItsValue) {
   ChartsPage page(app.ctx());
   page.resize(1200, 800);
   page.show();
-  page.Recompute();
+  page.Refill();
   BarChartView* daily = page.DailyChart();
   // The day of 749.9 rises above the stated 500: the axis grows, the stated figure stays.
   EXPECT_EQ(daily->Data().scale_maximum, 500);
@@ -222,7 +222,7 @@ TEST(ChartsPage, ExportWritesTheShownFiguresAndSaysWhere) {
   TestApp app;
   InsertSale(app.ctx().db, "2026-12-03 10:00:00", 300, 30);
   ChartsPage page(app.ctx());
-  page.Recompute();
+  page.Refill();
   Button(&page, "图表导出按钮")->click();
   const QString path = app.FilePath(QStringLiteral("销售图表.xlsx"));
   EXPECT_TRUE(QFile::exists(path));
@@ -240,11 +240,11 @@ TEST(ChartsPage, AMissingDatabaseIsSaidOncePerShowingAndTheChartsStay) {
   TestApp app;
   InsertSale(app.ctx().db, "2026-12-03 10:00:00", 300, 30);
   ChartsPage page(app.ctx());
-  page.Recompute();
+  page.Refill();
   app.ctx().db.Close();
   ASSERT_TRUE(QFile::rename(app.FilePath("data.db"), app.FilePath("data.db.away")));
   app.prompter.ExpectMessage(QStringLiteral("打开数据库失败！"));
-  page.Recompute();
+  page.Refill();
   EXPECT_EQ(app.prompter.Messages(), std::vector<QString>{QStringLiteral("打开数据库失败！")});
   EXPECT_EQ(Cell(page.DailyTable(), "3"), "300");  // the last figures stay on show
   app.prompter.ExpectMessage(QStringLiteral("打开数据库失败！"));

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -216,6 +217,30 @@ TEST(SaleWindow, FailedFieldKeepsTheWindowAndItsValues) {
   EXPECT_EQ(CountRows(app.ctx().db, "sell"), 0);
 }
 
+// A refused quantity sends the user to the quantity box; a refused price leaves the
+// focus where it was. The stored stock decides: another window sold most of it.
+TEST(SaleWindow, ARefusedQuantityTakesTheFocusToTheQuantityBox) {
+  TestApp app;
+  WindowFixture f(app, 10);
+  f.window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(f.window));
+  ASSERT_TRUE(app.ctx().db.Execute("update buy set 存货数量=2 where ID=?", f.id));
+  f.Set("销售数量框", "5");
+  auto* confirm = f.window->findChild<QPushButton*>("按钮1");
+  confirm->setFocus();
+  app.prompter.ExpectMessage("库存不足，无法销售");
+  QTest::keyClick(confirm, Qt::Key_Return);
+  EXPECT_TRUE(f.Box("销售数量框")->hasFocus());
+
+  f.Set("销售数量框", "1");
+  f.Set("实际零售价框", "abc");
+  confirm->setFocus();
+  app.prompter.ExpectMessage("实际零售价必须是数字，请重新填写");
+  QTest::keyClick(confirm, Qt::Key_Return);
+  EXPECT_TRUE(confirm->hasFocus());
+  EXPECT_EQ(CountRows(app.ctx().db, "sell"), 0);
+}
+
 TEST(ScannerEnter, SellsOnlyWhenExactlyOneCodeMatches) {
   TestApp app;
   GoodsRow a;
@@ -249,4 +274,35 @@ TEST(ScannerEnter, SellsOnlyWhenExactlyOneCodeMatches) {
   scan("000");
   scan("DUP");
   EXPECT_EQ(sold.size(), 1u);
+}
+
+// A scan that cannot read the goods says so once and opens no sale; it is not taken
+// for a code that matches nothing.
+TEST(ScannerEnter, AnUnreadableDatabaseIsToldOnce) {
+  TestApp app;
+  GoodsRow a;
+  a.code = "6901234567892";
+  InsertGoods(app.ctx().db, a);
+  QWidget owner;
+  auto menus = BuildMainMenus(&owner, true);
+  GoodsSelection selection;
+  std::vector<qint64> sold;
+  StockPageHooks hooks;
+  hooks.open_sale = [&](qint64 id) { sold.push_back(id); };
+  StockPage page(app.ctx(), menus.value(kStockMenu), selection, hooks, &owner);
+
+  app.ctx().db.Close();
+  QFile file(app.FilePath("data.db"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  ASSERT_EQ(file.write(QByteArray(8192, '\x5a')), 8192);
+  file.close();
+
+  auto* box = page.findChild<QLineEdit*>("库管商品编码框");
+  {
+    const QSignalBlocker quiet(box);  // typing searches the list: only the scan's Enter is under test
+    box->setText("6901234567892");
+  }
+  app.prompter.ExpectMessage("打开数据库失败！");
+  QTest::keyClick(box, Qt::Key_Return);
+  EXPECT_TRUE(sold.empty());
 }

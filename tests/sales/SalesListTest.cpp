@@ -157,7 +157,7 @@ TEST(SalesPage, ManySalesLastRowSearchFarDownDeleteAndExport) {
   EXPECT_EQ(g.CellText(g.Rows() - 1, kSaleAmountCol), totals_amount);
 
   // The export holds every row shown, the deleted one (its amount is its own) not among them.
-  const auto path = page.ExportSales();
+  const auto path = page.Export();
   ASSERT_TRUE(path.has_value());
   QProcess unzip;
   unzip.start("unzip", {"-p", *path, "xl/worksheets/sheet1.xml"});

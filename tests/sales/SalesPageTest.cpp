@@ -119,7 +119,7 @@ TEST(SalesPage, ATimedSaleShowsItsDayInTheListAndTheExportAndPrintsWhole) {
   EXPECT_EQ(g.CellText(row, kSaleDateCol), "2026年10月5日");
 
   // The export's date cell is the day itself (a whole serial number), as the list shows it.
-  const auto path = f.Page().ExportSales();
+  const auto path = f.Page().Export();
   ASSERT_TRUE(path.has_value());
   const QString sheet = QString::fromUtf8(Unzip(*path, "xl/worksheets/sheet1.xml"));
   const QRegularExpression date_cell(QStringLiteral("<c r=\"I3\"[^>]*><v>([^<]*)</v>"));
@@ -158,7 +158,7 @@ TEST(SalesPage, OperatorNeverSeesProfit) {
   EXPECT_FALSE(f.Item("删除数据")->isVisible());
 
   // Neither the export nor the receipt carries profit.
-  const auto path = f.Page().ExportSales();
+  const auto path = f.Page().Export();
   ASSERT_TRUE(path.has_value());
   EXPECT_EQ(*path, app.FilePath("sales.xlsx"));
   const QByteArray strings = Unzip(*path, "xl/sharedStrings.xml") + Unzip(*path, "xl/worksheets/sheet1.xml");

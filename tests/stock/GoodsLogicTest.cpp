@@ -112,8 +112,8 @@ TEST(GoodsLogic, RestockRaisesPurchaseAndStockFiguresOnly) {
   ASSERT_TRUE(RestockGoods(app.ctx(), id, 1, 2.5));
   EXPECT_DOUBLE_EQ(StoredGoods(app.ctx(), id).stock, 6);
 
-  EXPECT_EQ(RestockGoods(app.ctx(), 999, 1, 1).error().kind, GoodsError::Kind::Gone);
-  EXPECT_EQ(RestockGoods(app.ctx(), id, 0, 1).error().kind, GoodsError::Kind::Invalid);
+  EXPECT_EQ(RestockGoods(app.ctx(), 999, 1, 1).error().kind, ActionError::Kind::Gone);
+  EXPECT_EQ(RestockGoods(app.ctx(), id, 0, 1).error().kind, ActionError::Kind::Invalid);
 }
 
 TEST(GoodsLogic, EditRecomputesFromTheSoldQuantity) {
@@ -144,15 +144,15 @@ TEST(GoodsLogic, EditRecomputesFromTheSoldQuantity) {
 TEST(GoodsLogic, EditAndDeleteRefuseOperatorsAndStaleOrMissingRows) {
   TestApp app("收银员");
   const qint64 id = InsertGoods(app.ctx().db, GoodsRow{});
-  EXPECT_EQ(UpdateGoods(app.ctx(), id, Form(), 0).error().kind, GoodsError::Kind::NotAllowed);
-  EXPECT_EQ(DeleteGoods(app.ctx(), id).error().kind, GoodsError::Kind::NotAllowed);
+  EXPECT_EQ(UpdateGoods(app.ctx(), id, Form(), 0).error().kind, ActionError::Kind::NotAllowed);
+  EXPECT_EQ(DeleteGoods(app.ctx(), id).error().kind, ActionError::Kind::NotAllowed);
   EXPECT_EQ(CountRows(app.ctx().db, "buy"), 1);
 
   app.ctx().session.SetUser(kSuperAdministrator, "735");
   // Sold meanwhile: the kept sold quantity no longer holds.
   ASSERT_TRUE(app.ctx().db.Execute("update buy set 销售数量=1 where ID=?", id));
-  EXPECT_EQ(UpdateGoods(app.ctx(), id, Form(), 0).error().kind, GoodsError::Kind::Changed);
-  EXPECT_EQ(UpdateGoods(app.ctx(), id + 1, Form(), 0).error().kind, GoodsError::Kind::Gone);
+  EXPECT_EQ(UpdateGoods(app.ctx(), id, Form(), 0).error().kind, ActionError::Kind::Changed);
+  EXPECT_EQ(UpdateGoods(app.ctx(), id + 1, Form(), 0).error().kind, ActionError::Kind::Gone);
   GoodsForm long_model = Form();
   long_model.model = QString(51, 'm');
   EXPECT_EQ(UpdateGoods(app.ctx(), id, long_model, 1).error().message, "规格型号不能超过50个字");

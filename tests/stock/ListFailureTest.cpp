@@ -68,7 +68,7 @@ TEST(ListFailure, DamagedFileKeepsTheStockListAndSaysSoOnce) {
   file.close();
 
   app.prompter.ExpectMessage("读取数据失败，列表没有更新：数据库文件已损坏");
-  f.page->RefillStockList();
+  f.page->Refill();
   EXPECT_EQ(f.G().Rows(), rows);
   EXPECT_EQ(f.Total(), total);
   EXPECT_EQ(f.G().CellText(f.G().FixedRows(), 2), first);

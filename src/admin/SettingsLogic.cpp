@@ -1,4 +1,4 @@
-#include "admin/DisplaySettings.h"
+#include "admin/SettingsLogic.h"
 
 #include "data/TextFormat.h"
 

@@ -1,4 +1,4 @@
-#include "admin/DataMaintenanceWindow.h"
+#include "admin/MaintenanceWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,18 +15,12 @@
 #include <cstdio>
 
 #include "data/EmbeddedFiles.h"
+#include "ui/NamedWidgets.h"
 #include "ui/SuperAdministratorGate.h"
 
 namespace hemulu {
 
 namespace {
-
-QPushButton* MakeButton(const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(caption);
-  button->setAutoDefault(false);
-  return button;
-}
 
 QGroupBox* MakeGroup(const QString& caption, const QString& hint, QWidget* parent, QVBoxLayout*& body) {
   auto* group = new QGroupBox(caption, parent);
@@ -49,7 +43,7 @@ class BusyCursor {
 
 }  // namespace
 
-DataMaintenanceWindow::DataMaintenanceWindow(AppContext& ctx, std::function<void()> data_replaced, QWidget* parent)
+MaintenanceWindow::MaintenanceWindow(AppContext& ctx, std::function<void()> data_replaced, QWidget* parent)
     : QDialog(parent), ctx_(ctx), data_replaced_(std::move(data_replaced)) {
   setObjectName(QStringLiteral("数据管理"));
   setWindowTitle(QStringLiteral("数据管理"));
@@ -58,12 +52,12 @@ DataMaintenanceWindow::DataMaintenanceWindow(AppContext& ctx, std::function<void
   QVBoxLayout* body = nullptr;
   auto* init_group = MakeGroup(QStringLiteral("初始化当前数据库"),
                                QStringLiteral("将数据库还原为初始状态(清空所有数据)，请慎用。"), this, body);
-  auto* init_button = MakeButton(QStringLiteral("初始化数据库"), init_group);
+  auto* init_button = CaptionButton(QStringLiteral("初始化数据库"), init_group);
   body->addWidget(init_button, 0, Qt::AlignRight);
 
   auto* compact_group = MakeGroup(QStringLiteral("压缩当前数据库"),
                                   QStringLiteral("温馨提示：压缩数据库，减少数据库体积，方便U盘携带"), this, body);
-  auto* compact_button = MakeButton(QStringLiteral("压缩当前数据库"), compact_group);
+  auto* compact_button = CaptionButton(QStringLiteral("压缩当前数据库"), compact_group);
   body->addWidget(compact_button, 0, Qt::AlignRight);
 
   auto* backup_group = MakeGroup(QStringLiteral("备份当前数据库"), QStringLiteral("温馨提示：经常备份数据，保证数据安全"),
@@ -78,26 +72,26 @@ DataMaintenanceWindow::DataMaintenanceWindow(AppContext& ctx, std::function<void
   path_label->setBuddy(path_box_);
   path_row->addWidget(path_label);
   path_row->addWidget(path_box_, 1);
-  auto* choose_button = MakeButton(QStringLiteral("选择位置"), backup_group);
+  auto* choose_button = CaptionButton(QStringLiteral("选择位置"), backup_group);
   path_row->addWidget(choose_button);
   body->addLayout(path_row);
-  auto* backup_button = MakeButton(QStringLiteral("备份当前数据库"), backup_group);
+  auto* backup_button = CaptionButton(QStringLiteral("备份当前数据库"), backup_group);
   body->addWidget(backup_button, 0, Qt::AlignRight);
 
   auto* restore_group = MakeGroup(
       QStringLiteral("恢复备份数据库"),
       QStringLiteral("用备份文件替换当前数据库，当前数据库另存为 %1%2。").arg(kDatabaseFileName, kBeforeRestoreSuffix),
       this, body);
-  auto* restore_button = MakeButton(QStringLiteral("恢复备份数据库"), restore_group);
+  auto* restore_button = CaptionButton(QStringLiteral("恢复备份数据库"), restore_group);
   body->addWidget(restore_button, 0, Qt::AlignRight);
 
-  auto* close_button = MakeButton(QStringLiteral("关闭"), this);
-  connect(init_button, &QPushButton::clicked, this, &DataMaintenanceWindow::Reinitialise);
-  connect(compact_button, &QPushButton::clicked, this, &DataMaintenanceWindow::Compact);
-  connect(choose_button, &QPushButton::clicked, this, &DataMaintenanceWindow::ChooseBackupFolder);
-  connect(backup_button, &QPushButton::clicked, this, &DataMaintenanceWindow::BackUp);
-  connect(path_box_, &QLineEdit::returnPressed, this, &DataMaintenanceWindow::BackUp);
-  connect(restore_button, &QPushButton::clicked, this, &DataMaintenanceWindow::Restore);
+  auto* close_button = CaptionButton(QStringLiteral("关闭"), this);
+  connect(init_button, &QPushButton::clicked, this, &MaintenanceWindow::Reinitialise);
+  connect(compact_button, &QPushButton::clicked, this, &MaintenanceWindow::Compact);
+  connect(choose_button, &QPushButton::clicked, this, &MaintenanceWindow::ChooseBackupFolder);
+  connect(backup_button, &QPushButton::clicked, this, &MaintenanceWindow::BackUp);
+  connect(path_box_, &QLineEdit::returnPressed, this, &MaintenanceWindow::BackUp);
+  connect(restore_button, &QPushButton::clicked, this, &MaintenanceWindow::Restore);
   connect(close_button, &QPushButton::clicked, this, &QDialog::reject);
 
   auto* layout = new QVBoxLayout(this);
@@ -112,7 +106,7 @@ DataMaintenanceWindow::DataMaintenanceWindow(AppContext& ctx, std::function<void
   backup_button->setFocus();
 }
 
-void DataMaintenanceWindow::SetBackupPath(const QString& path) {
+void MaintenanceWindow::SetBackupPath(const QString& path) {
   path_box_->setText(path);
   // The window widens, within the screen, until the whole path shows; measured against
   // the box as laid out, also before the window is first shown.
@@ -125,14 +119,14 @@ void DataMaintenanceWindow::SetBackupPath(const QString& path) {
   if (wanted > width()) resize(wanted, height());
 }
 
-void DataMaintenanceWindow::Failed(const QString& text, const MaintenanceError& error, MessageKind kind) {
+void MaintenanceWindow::Failed(const QString& text, const MaintenanceError& error, MessageKind kind) {
   // The engine's and the system's own words are for a bug report, not for the user.
   if (!error.detail.isEmpty())
     std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(text), qUtf8Printable(error.detail));
   ctx_.ShowMessage(error.reason.isEmpty() ? text : text + QStringLiteral("\n\n") + error.reason, kind);
 }
 
-void DataMaintenanceWindow::ChooseBackupFolder() {
+void MaintenanceWindow::ChooseBackupFolder() {
   // The browser opens where the backup goes: the box's folder, or the nearest one of it
   // that exists.
   QString start = QFileInfo(path_box_->text().trimmed()).absolutePath();
@@ -143,7 +137,7 @@ void DataMaintenanceWindow::ChooseBackupFolder() {
   SetBackupPath(ProposedBackupPath(*folder));
 }
 
-void DataMaintenanceWindow::BackUp() {
+void MaintenanceWindow::BackUp() {
   const QString failed = QStringLiteral("备份数据库失败了");
   const QString target = QFileInfo(path_box_->text().trimmed()).absoluteFilePath();
   if (path_box_->text().trimmed().isEmpty()) {
@@ -182,7 +176,7 @@ void DataMaintenanceWindow::BackUp() {
   SetBackupPath(target);
 }
 
-void DataMaintenanceWindow::Compact() {
+void MaintenanceWindow::Compact() {
   std::expected<void, MaintenanceError> done;
   {
     BusyCursor busy;
@@ -195,7 +189,7 @@ void DataMaintenanceWindow::Compact() {
   ctx_.ShowMessage(QStringLiteral("压缩数据库成功"), MessageKind::Information);
 }
 
-void DataMaintenanceWindow::Reinitialise() {
+void MaintenanceWindow::Reinitialise() {
   if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能进行初始化操作"),
                               QStringLiteral("初始化数据库")))
     return;
@@ -212,7 +206,7 @@ void DataMaintenanceWindow::Reinitialise() {
   if (data_replaced_) data_replaced_();
 }
 
-void DataMaintenanceWindow::Restore() {
+void MaintenanceWindow::Restore() {
   // Backups are usually where the last one was written.
   const QString folder = QFileInfo(path_box_->text().trimmed()).absolutePath();
   const auto file = ctx_.prompter.ChooseFile(QStringLiteral("请选择要恢复的备份数据库"), folder,

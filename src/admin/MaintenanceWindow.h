@@ -7,18 +7,18 @@
 #include <QDialog>
 #include <functional>
 
-#include "admin/DatabaseMaintenance.h"
+#include "admin/MaintenanceLogic.h"
 
 class QLineEdit;
 
 namespace hemulu {
 
-class DataMaintenanceWindow : public QDialog {
+class MaintenanceWindow : public QDialog {
   Q_OBJECT
 
  public:
   // `data_replaced` runs after data.db has been replaced by another file.
-  DataMaintenanceWindow(AppContext& ctx, std::function<void()> data_replaced, QWidget* parent = nullptr);
+  MaintenanceWindow(AppContext& ctx, std::function<void()> data_replaced, QWidget* parent = nullptr);
 
   void BackUp();
   void ChooseBackupFolder();

@@ -12,7 +12,7 @@
 #include <QTemporaryFile>
 
 #include "TestSupport.h"
-#include "admin/DatabaseMaintenance.h"
+#include "admin/MaintenanceLogic.h"
 #include "data/DatabaseKey.h"
 #include "data/EmbeddedFiles.h"
 #include "data/Engine.h"

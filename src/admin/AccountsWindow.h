@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "admin/UserAccounts.h"
+#include "admin/AccountsLogic.h"
 
 class QLineEdit;
 class QPushButton;
@@ -13,11 +13,11 @@ namespace hemulu {
 
 class Grid;
 
-class UserManagementWindow : public QDialog {
+class AccountsWindow : public QDialog {
   Q_OBJECT
 
  public:
-  explicit UserManagementWindow(AppContext& ctx, QWidget* parent = nullptr);
+  explicit AccountsWindow(AppContext& ctx, QWidget* parent = nullptr);
 
   // Grid columns: 1 the hidden ID, then 用户名, 密码, 权限.
   static constexpr int kIdCol = 1, kNameCol = 2, kPasswordCol = 3, kRoleCol = 4;
@@ -35,8 +35,6 @@ class UserManagementWindow : public QDialog {
   const QString& SelectedId() const { return selected_id_; }
 
  private:
-  QLineEdit* BoxFor(AccountField field) const;
-  void Report(const AccountError& error);
   qint64 SelectedNumber() const;
 
   AppContext& ctx_;

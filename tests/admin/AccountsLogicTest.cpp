@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "admin/UserAccounts.h"
+#include "admin/AccountsLogic.h"
 #include "app/Login.h"
 
 namespace hemulu {
@@ -16,20 +16,20 @@ QString AccountName(TestApp& app, qint64 id) {
   return row && *row ? st->Text(0) : QString();
 }
 
-TEST(UserAccounts, AddRefusesEachBadInputAndStoresNothing) {
+TEST(AccountsLogic, AddRefusesEachBadInputAndStoresNothing) {
   TestApp app;
   struct Case {
     QString name, password, message;
-    std::optional<AccountField> focus;
+    QString focus;
   };
   const QString long_text(51, QChar(0x5F20));  // 51 × 张
   const Case cases[] = {
-      {QString(), QStringLiteral("1"), QStringLiteral("请输入用户名！"), AccountField::NewName},
-      {QStringLiteral("   "), QStringLiteral("1"), QStringLiteral("请输入用户名！"), AccountField::NewName},
-      {QStringLiteral(" 超级管理员 "), QStringLiteral("1"), QStringLiteral("不允许这么做"), AccountField::NewName},
-      {QStringLiteral("张三"), QStringLiteral("  "), QStringLiteral("请输入用户密码！"), AccountField::NewPassword},
-      {long_text, QStringLiteral("1"), QStringLiteral("错误代码 [050]"), std::nullopt},
-      {QStringLiteral("张三"), long_text, QStringLiteral("错误代码 [051]"), std::nullopt},
+      {QString(), QStringLiteral("1"), QStringLiteral("请输入用户名！"), kNewNameBox},
+      {QStringLiteral("   "), QStringLiteral("1"), QStringLiteral("请输入用户名！"), kNewNameBox},
+      {QStringLiteral(" 超级管理员 "), QStringLiteral("1"), QStringLiteral("不允许这么做"), kNewNameBox},
+      {QStringLiteral("张三"), QStringLiteral("  "), QStringLiteral("请输入用户密码！"), kNewPasswordBox},
+      {long_text, QStringLiteral("1"), QStringLiteral("错误代码 [050]"), {}},
+      {QStringLiteral("张三"), long_text, QStringLiteral("错误代码 [051]"), {}},
   };
   for (const Case& c : cases) {
     auto r = AddAccount(app.ctx(), c.name, c.password);
@@ -45,11 +45,11 @@ TEST(UserAccounts, AddRefusesEachBadInputAndStoresNothing) {
   auto dup = AddAccount(app.ctx(), QStringLiteral("O'Brien"), QStringLiteral("x"));
   ASSERT_FALSE(dup.has_value());
   EXPECT_EQ(dup.error().message, QStringLiteral("发现重复用户名，请重新输入"));
-  EXPECT_EQ(dup.error().kind, MessageKind::Stop);
+  EXPECT_EQ(dup.error().icon, MessageKind::Stop);
   EXPECT_EQ(test::CountRows(app.ctx().db, "UserName"), 2);
 }
 
-TEST(UserAccounts, ListNeverShowsTheSuperAdministrator) {
+TEST(AccountsLogic, ListNeverShowsTheSuperAdministrator) {
   TestApp app;
   ASSERT_TRUE(AddAccount(app.ctx(), QStringLiteral("张三"), QStringLiteral("1")));
   ASSERT_TRUE(AddAccount(app.ctx(), QStringLiteral("李四"), QStringLiteral("2")));
@@ -61,21 +61,21 @@ TEST(UserAccounts, ListNeverShowsTheSuperAdministrator) {
   EXPECT_EQ((*rows)[1].role, QStringLiteral("操作员"));
 }
 
-TEST(UserAccounts, ChangeRefusesEmptyValuesTheSuperAdministratorNameAndAnotherAccountsName) {
+TEST(AccountsLogic, ChangeRefusesEmptyValuesTheSuperAdministratorNameAndAnotherAccountsName) {
   TestApp app;
   const qint64 zhang = *AddAccount(app.ctx(), QStringLiteral("张三"), QStringLiteral("1"));
   ASSERT_TRUE(AddAccount(app.ctx(), QStringLiteral("李四"), QStringLiteral("2")));
   struct Case {
     QString name, password, message;
-    AccountField focus;
+    QString focus;
   };
   const Case cases[] = {
-      {QStringLiteral(" "), QStringLiteral("1"), QStringLiteral("请从上方表格选择要修改的用户名！"), AccountField::ChangeName},
-      {QStringLiteral("张三"), QString(), QStringLiteral("请输入用户密码！"), AccountField::ChangePassword},
-      {QStringLiteral("超级管理员"), QStringLiteral("1"), QStringLiteral("不允许这么做"), AccountField::ChangeName},
-      {QStringLiteral(" 李四"), QStringLiteral("1"), QStringLiteral("发现重复用户名，请重新输入"), AccountField::ChangeName},
+      {QStringLiteral(" "), QStringLiteral("1"), QStringLiteral("请从上方表格选择要修改的用户名！"), kChangeNameBox},
+      {QStringLiteral("张三"), QString(), QStringLiteral("请输入用户密码！"), kChangePasswordBox},
+      {QStringLiteral("超级管理员"), QStringLiteral("1"), QStringLiteral("不允许这么做"), kChangeNameBox},
+      {QStringLiteral(" 李四"), QStringLiteral("1"), QStringLiteral("发现重复用户名，请重新输入"), kChangeNameBox},
       {QString(51, QLatin1Char('a')), QStringLiteral("1"), QStringLiteral("用户名最多50个字，请重新输入"),
-       AccountField::ChangeName},
+       kChangeNameBox},
   };
   for (const Case& c : cases) {
     auto r = ChangeAccount(app.ctx(), zhang, c.name, c.password);
@@ -92,7 +92,7 @@ TEST(UserAccounts, ChangeRefusesEmptyValuesTheSuperAdministratorNameAndAnotherAc
   EXPECT_EQ(AccountName(app, 1), QStringLiteral("超级管理员|735|超级管理员"));
 }
 
-TEST(UserAccounts, DeleteNeverRemovesTheSuperAdministrator) {
+TEST(AccountsLogic, DeleteNeverRemovesTheSuperAdministrator) {
   TestApp app;
   const qint64 zhang = *AddAccount(app.ctx(), QStringLiteral("张三"), QStringLiteral("1"));
   ASSERT_TRUE(DeleteAccount(app.ctx(), 1));
@@ -101,7 +101,7 @@ TEST(UserAccounts, DeleteNeverRemovesTheSuperAdministrator) {
   EXPECT_EQ(AccountName(app, 1), QStringLiteral("超级管理员|735|超级管理员"));
 }
 
-TEST(UserAccounts, OperatorsAreRefusedInTheLogicToo) {
+TEST(AccountsLogic, OperatorsAreRefusedInTheLogicToo) {
   TestApp admin;
   ASSERT_TRUE(AddAccount(admin.ctx(), QStringLiteral("张三"), QStringLiteral("1")));
   admin.ctx().session.SetUser(QStringLiteral("张三"), QStringLiteral("1"));
@@ -115,7 +115,7 @@ TEST(UserAccounts, OperatorsAreRefusedInTheLogicToo) {
   EXPECT_EQ(**SuperAdministratorPassword(admin.ctx()), QStringLiteral("735"));
 }
 
-TEST(UserAccounts, SuperAdministratorPasswordRefusesWhatTheLoginCouldNeverMatch) {
+TEST(AccountsLogic, SuperAdministratorPasswordRefusesWhatTheLoginCouldNeverMatch) {
   TestApp app;
   ASSERT_TRUE(app.ctx().settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("false")));
   for (const QString& bad : {QString(), QStringLiteral("   "), QStringLiteral(" 12"), QString(51, QLatin1Char('1'))})

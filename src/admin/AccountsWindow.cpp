@@ -1,4 +1,4 @@
-#include "admin/UserManagementWindow.h"
+#include "admin/AccountsWindow.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -9,6 +9,8 @@
 
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
+#include "ui/NamedWidgets.h"
+#include "ui/ShowActionError.h"
 #include "ui/SuperAdministratorGate.h"
 
 namespace hemulu {
@@ -16,17 +18,9 @@ namespace hemulu {
 namespace {
 
 QLineEdit* MakeBox(const QString& name, QWidget* parent) {
-  auto* box = new QLineEdit(parent);
-  box->setObjectName(name);
+  QLineEdit* box = NamedLineEdit(name, parent);
   box->setMaxLength(100);
   return box;
-}
-
-QPushButton* MakeButton(const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(caption);
-  button->setAutoDefault(false);
-  return button;
 }
 
 // A colour key of config.ini; nullopt when the key is absent or not a number, so the
@@ -38,7 +32,7 @@ std::optional<int> ColourSetting(const IniFile& ini, const QString& key) {
 
 }  // namespace
 
-UserManagementWindow::UserManagementWindow(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
+AccountsWindow::AccountsWindow(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
   setObjectName(QStringLiteral("用户管理"));
   setWindowTitle(QStringLiteral("用户管理"));
   setModal(true);
@@ -62,22 +56,22 @@ UserManagementWindow::UserManagementWindow(AppContext& ctx, QWidget* parent) : Q
   connect(grid_, &Grid::MouseReleased, this, [this](Qt::MouseButton button, int row, int, const QPoint&) {
     if (button == Qt::LeftButton) SelectRow(row);
   });
-  connect(grid_, &Grid::RowActivated, this, &UserManagementWindow::SelectRow);
+  connect(grid_, &Grid::RowActivated, this, &AccountsWindow::SelectRow);
 
   auto* add_group = new QGroupBox(QStringLiteral("添加用户"), this);
-  new_name_ = MakeBox(QStringLiteral("新用户名框"), add_group);
-  new_password_ = MakeBox(QStringLiteral("新密码框"), add_group);
-  auto* add_button = MakeButton(QStringLiteral("添加用户"), add_group);
+  new_name_ = MakeBox(kNewNameBox, add_group);
+  new_password_ = MakeBox(kNewPasswordBox, add_group);
+  auto* add_button = CaptionButton(QStringLiteral("添加用户"), add_group);
   auto* add_form = new QFormLayout(add_group);
   add_form->addRow(QStringLiteral("用户名："), new_name_);
   add_form->addRow(QStringLiteral("密码："), new_password_);
   add_form->addRow(QString(), add_button);
 
   auto* change_group = new QGroupBox(QStringLiteral("修改选中的用户"), this);
-  change_name_ = MakeBox(QStringLiteral("修改用户名框"), change_group);
-  change_password_ = MakeBox(QStringLiteral("修改密码框"), change_group);
-  auto* change_button = MakeButton(QStringLiteral("修改用户"), change_group);
-  auto* delete_button = MakeButton(QStringLiteral("删除用户"), change_group);
+  change_name_ = MakeBox(kChangeNameBox, change_group);
+  change_password_ = MakeBox(kChangePasswordBox, change_group);
+  auto* change_button = CaptionButton(QStringLiteral("修改用户"), change_group);
+  auto* delete_button = CaptionButton(QStringLiteral("删除用户"), change_group);
   auto* change_buttons = new QHBoxLayout;
   change_buttons->addWidget(change_button);
   change_buttons->addWidget(delete_button);
@@ -86,18 +80,18 @@ UserManagementWindow::UserManagementWindow(AppContext& ctx, QWidget* parent) : Q
   change_form->addRow(QStringLiteral("密码："), change_password_);
   change_form->addRow(QString(), change_buttons);
 
-  auto* super_button = MakeButton(QStringLiteral("修改超管密码"), this);
-  auto* close_button = MakeButton(QStringLiteral("关闭"), this);
-  connect(add_button, &QPushButton::clicked, this, &UserManagementWindow::AddUser);
-  connect(change_button, &QPushButton::clicked, this, &UserManagementWindow::ChangeUser);
-  connect(delete_button, &QPushButton::clicked, this, &UserManagementWindow::DeleteUser);
-  connect(super_button, &QPushButton::clicked, this, &UserManagementWindow::ChangeSuperAdministratorPassword);
+  auto* super_button = CaptionButton(QStringLiteral("修改超管密码"), this);
+  auto* close_button = CaptionButton(QStringLiteral("关闭"), this);
+  connect(add_button, &QPushButton::clicked, this, &AccountsWindow::AddUser);
+  connect(change_button, &QPushButton::clicked, this, &AccountsWindow::ChangeUser);
+  connect(delete_button, &QPushButton::clicked, this, &AccountsWindow::DeleteUser);
+  connect(super_button, &QPushButton::clicked, this, &AccountsWindow::ChangeSuperAdministratorPassword);
   connect(close_button, &QPushButton::clicked, this, &QDialog::reject);
   // Enter in a box runs the command of its group.
-  connect(new_name_, &QLineEdit::returnPressed, this, &UserManagementWindow::AddUser);
-  connect(new_password_, &QLineEdit::returnPressed, this, &UserManagementWindow::AddUser);
-  connect(change_name_, &QLineEdit::returnPressed, this, &UserManagementWindow::ChangeUser);
-  connect(change_password_, &QLineEdit::returnPressed, this, &UserManagementWindow::ChangeUser);
+  connect(new_name_, &QLineEdit::returnPressed, this, &AccountsWindow::AddUser);
+  connect(new_password_, &QLineEdit::returnPressed, this, &AccountsWindow::AddUser);
+  connect(change_name_, &QLineEdit::returnPressed, this, &AccountsWindow::ChangeUser);
+  connect(change_password_, &QLineEdit::returnPressed, this, &AccountsWindow::ChangeUser);
 
   auto* groups = new QHBoxLayout;
   groups->addWidget(add_group);
@@ -116,7 +110,7 @@ UserManagementWindow::UserManagementWindow(AppContext& ctx, QWidget* parent) : Q
   new_name_->setFocus();
 }
 
-void UserManagementWindow::FillUserGrid() {
+void AccountsWindow::FillUserGrid() {
   auto rows = ListOperatorAccounts(ctx_);
   grid_->BeginUpdate();
   grid_->SetRows(1);
@@ -133,10 +127,10 @@ void UserManagementWindow::FillUserGrid() {
   if (auto c = ColourSetting(ini, QStringLiteral("selectline"))) grid_->SetSelectionBorderColor(*c);
   grid_->EndUpdate();
   grid_->Refresh();
-  if (!rows) Report(rows.error());
+  if (!rows) ShowActionError(ctx_, rows.error(), this);
 }
 
-void UserManagementWindow::SelectRow(int row) {
+void AccountsWindow::SelectRow(int row) {
   if (row < grid_->FixedRows() || row >= grid_->Rows()) return;
   selected_id_ = grid_->CellText(row, kIdCol);
   if (SelectedNumber() > 0) {
@@ -145,34 +139,15 @@ void UserManagementWindow::SelectRow(int row) {
   }
 }
 
-qint64 UserManagementWindow::SelectedNumber() const {
+qint64 AccountsWindow::SelectedNumber() const {
   const double id = NumberValue(selected_id_);
   return id > kTolerance ? static_cast<qint64>(id) : 0;
 }
 
-QLineEdit* UserManagementWindow::BoxFor(AccountField field) const {
-  switch (field) {
-    case AccountField::NewName: return new_name_;
-    case AccountField::NewPassword: return new_password_;
-    case AccountField::ChangeName: return change_name_;
-    case AccountField::ChangePassword: return change_password_;
-  }
-  return nullptr;
-}
-
-void UserManagementWindow::Report(const AccountError& error) {
-  if (error.unavailable)
-    ctx_.ReportDatabaseUnavailable(error.message);
-  else
-    ctx_.ShowMessage(error.message, error.kind);
-  if (error.focus)
-    if (QLineEdit* box = BoxFor(*error.focus)) box->setFocus();
-}
-
-void UserManagementWindow::AddUser() {
+void AccountsWindow::AddUser() {
   auto added = AddAccount(ctx_, new_name_->text(), new_password_->text());
   if (!added) {
-    Report(added.error());
+    ShowActionError(ctx_, added.error(), this);
     return;
   }
   FillUserGrid();
@@ -182,31 +157,30 @@ void UserManagementWindow::AddUser() {
   new_name_->setFocus();
 }
 
-void UserManagementWindow::ChangeUser() {
+void AccountsWindow::ChangeUser() {
   const QString name = change_name_->text(), password = change_password_->text();
   if (auto ok = CheckAccountChange(ctx_, SelectedNumber(), name, password); !ok) {
-    Report(ok.error());
+    ShowActionError(ctx_, ok.error(), this);
     return;
   }
   if (!ctx_.prompter.Confirm(QStringLiteral("确定要修改 [") + name.trimmed() + QStringLiteral("] 这个用户名的密码吗？"),
                              QStringLiteral("友情提示")))
     return;
   if (auto done = ChangeAccount(ctx_, SelectedNumber(), name, password); !done) {
-    Report(done.error());
+    ShowActionError(ctx_, done.error(), this);
     return;
   }
   FillUserGrid();
   ctx_.ShowMessage(QStringLiteral("修改数据完成"), MessageKind::Information);
 }
 
-void UserManagementWindow::DeleteUser() {
+void AccountsWindow::DeleteUser() {
   const qint64 id = SelectedNumber();
   if (id <= 0) return;
-  if (!ctx_.prompter.Confirm(QStringLiteral("你确定要删除当前选中的资料吗？\n\n        一经删除无法恢复"),
-                             QStringLiteral("警告！")))
+  if (!ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle))
     return;
   if (auto done = DeleteAccount(ctx_, id); !done) {
-    Report(done.error());
+    ShowActionError(ctx_, done.error(), this);
     return;
   }
   for (int row = grid_->FixedRows(); row < grid_->Rows(); ++row) {
@@ -221,7 +195,7 @@ void UserManagementWindow::DeleteUser() {
   change_password_->clear();
 }
 
-void UserManagementWindow::ChangeSuperAdministratorPassword() {
+void AccountsWindow::ChangeSuperAdministratorPassword() {
   // The old password is asked for as by the gate of the other protected commands.
   if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入旧的超级管理员密码,默认超管密码 735"),
                               QStringLiteral("旧的超管密码")))
@@ -230,7 +204,7 @@ void UserManagementWindow::ChangeSuperAdministratorPassword() {
       ctx_.prompter.AskText(QStringLiteral("请输入新的超管密码"), QStringLiteral("新的超管密码"), TextEcho::Masked);
   if (!new_password) return;
   if (auto ok = CheckNewSuperAdministratorPassword(*new_password); !ok) {
-    Report(ok.error());
+    ShowActionError(ctx_, ok.error(), this);
     return;
   }
   // A masked password is typed twice: a slip of the finger would otherwise lock the
@@ -243,7 +217,7 @@ void UserManagementWindow::ChangeSuperAdministratorPassword() {
     return;
   }
   if (auto done = SetSuperAdministratorPassword(ctx_, *new_password); !done) {
-    Report(done.error());
+    ShowActionError(ctx_, done.error(), this);
     return;
   }
   ctx_.ShowMessage(QStringLiteral("超级管理密码修改成功"), MessageKind::Information);

@@ -1,4 +1,4 @@
-#include "admin/DatabaseMaintenance.h"
+#include "admin/MaintenanceLogic.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "TestSupport.h"
-#include "admin/DisplaySettings.h"
+#include "admin/SettingsLogic.h"
 
 namespace hemulu {
 namespace {
@@ -13,7 +13,7 @@ QByteArray ReadAll(const QString& path) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-TEST(DisplaySettings, DefaultsRoundTripUnchanged) {
+TEST(SettingsLogic, DefaultsRoundTripUnchanged) {
   test::TestApp app;
   const QByteArray before = ReadAll(app.ctx().settings.Path());
   const DisplaySettings s = LoadDisplaySettings(app.ctx().settings);
@@ -27,7 +27,7 @@ TEST(DisplaySettings, DefaultsRoundTripUnchanged) {
   EXPECT_EQ(ReadAll(app.ctx().settings.Path()), before);
 }
 
-TEST(DisplaySettings, OddValuesAreWrittenBackAsTheControlsReportThem) {
+TEST(SettingsLogic, OddValuesAreWrittenBackAsTheControlsReportThem) {
   test::TestApp app;
   IniFile& ini = app.ctx().settings;
   ASSERT_TRUE(ini.WriteSetupValue(QStringLiteral("line"), QStringLiteral("7")));

@@ -1,4 +1,4 @@
-#include "admin/UserAccounts.h"
+#include "admin/AccountsLogic.h"
 
 #include "data/RowWriter.h"
 #include "data/Schema.h"
@@ -8,36 +8,38 @@ namespace hemulu {
 
 namespace {
 
-AccountError Info(const QString& text, std::optional<AccountField> focus = std::nullopt) {
-  return {text, MessageKind::Information, focus};
+using Kind = ActionError::Kind;
+
+// A refusal with the information icon (a hint to retype) or the stop icon.
+ActionError Info(const QString& text, const QString& focus = {}, Kind kind = Kind::Invalid) {
+  return {.kind = kind, .message = text, .focus = focus, .icon = MessageKind::Information};
 }
 
-AccountError Stop(const QString& text, std::optional<AccountField> focus = std::nullopt) {
-  return {text, MessageKind::Stop, focus};
+ActionError Stop(const QString& text, const QString& focus = {}, Kind kind = Kind::Invalid) {
+  return {.kind = kind, .message = text, .focus = focus, .icon = MessageKind::Stop};
 }
 
-AccountError Unavailable(const DbError& e) {
-  AccountError error = Stop(e.message);
-  error.unavailable = true;
-  return error;
-}
+ActionError Unavailable(const DbError& e) { return DatabaseActionError(e); }
+ActionError DatabaseFailure(const DbError& e) { return DatabaseActionError(e); }
 
-AccountError DatabaseFailure(const DbError& e) { return Stop(WriteFailureText(e.message)); }
-
-const AccountError kOperatorsRefused = Stop(QStringLiteral(" 对不起，您不能这么做!\n\n请使用超级管理员账号登陆"));
-const AccountError kNotAllowed = Info(QStringLiteral("不允许这么做"));
+const ActionError kOperatorsRefused =
+    Stop(kOperatorRefusedText, {}, Kind::NotAllowed);
+const QString kNotAllowedText = QStringLiteral("不允许这么做");
+const QString kPasswordMissingText = QStringLiteral("请输入用户密码！");
+const QString kChooseAccountText = QStringLiteral("请从上方表格选择要修改的用户名！");
+const QString kNameTakenText = QStringLiteral("发现重复用户名，请重新输入");
 
 bool TooLong(const QString& text) { return CharacterCount(text) > schema::kTextLimit; }
 
 // Account management is the super-administrator's alone, whatever window asks.
-std::expected<void, AccountError> Ready(AppContext& ctx) {
+std::expected<void, ActionError> Ready(AppContext& ctx) {
   if (!ctx.session.IsSuperAdministrator()) return std::unexpected(kOperatorsRefused);
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(Unavailable(open.error()));
   return {};
 }
 
 // True when another account than `except_id` carries the name.
-std::expected<bool, AccountError> NameTaken(AppContext& ctx, const QString& name, qint64 except_id) {
+std::expected<bool, ActionError> NameTaken(AppContext& ctx, const QString& name, qint64 except_id) {
   auto st = ctx.db.Prepare("select ID from UserName where 用户名=? and ID<>?");
   if (!st) return std::unexpected(DatabaseFailure(st.error()));
   st->BindAll(name, except_id);
@@ -48,7 +50,7 @@ std::expected<bool, AccountError> NameTaken(AppContext& ctx, const QString& name
 
 }  // namespace
 
-std::expected<std::vector<AccountRow>, AccountError> ListOperatorAccounts(AppContext& ctx) {
+std::expected<std::vector<AccountRow>, ActionError> ListOperatorAccounts(AppContext& ctx) {
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(Unavailable(open.error()));
   auto st = ctx.db.Prepare("select ID, 用户名, 密码, 权限 from UserName order by ID");
   if (!st) return std::unexpected(DatabaseFailure(st.error()));
@@ -64,77 +66,76 @@ std::expected<std::vector<AccountRow>, AccountError> ListOperatorAccounts(AppCon
   return rows;
 }
 
-std::expected<qint64, AccountError> AddAccount(AppContext& ctx, const QString& typed_name,
+std::expected<qint64, ActionError> AddAccount(AppContext& ctx, const QString& typed_name,
                                                const QString& typed_password) {
   const QString name = typed_name.trimmed();
   const QString password = typed_password.trimmed();
-  if (name.isEmpty()) return std::unexpected(Info(QStringLiteral("请输入用户名！"), AccountField::NewName));
+  if (name.isEmpty()) return std::unexpected(Info(QStringLiteral("请输入用户名！"), kNewNameBox));
   if (name == kSuperAdministrator) {
-    AccountError e = kNotAllowed;
-    e.focus = AccountField::NewName;
-    return std::unexpected(e);
+    return std::unexpected(Info(kNotAllowedText, kNewNameBox, Kind::NotAllowed));
   }
-  if (password.isEmpty()) return std::unexpected(Info(QStringLiteral("请输入用户密码！"), AccountField::NewPassword));
+  if (password.isEmpty()) return std::unexpected(Info(kPasswordMissingText, kNewPasswordBox));
   if (auto ok = Ready(ctx); !ok) return std::unexpected(ok.error());
   auto taken = NameTaken(ctx, name, 0);
   if (!taken) return std::unexpected(taken.error());
-  if (*taken) return std::unexpected(Stop(QStringLiteral("发现重复用户名，请重新输入"), AccountField::NewName));
+  if (*taken) return std::unexpected(Stop(kNameTakenText, kNewNameBox));
 
   RowWriter writer(ctx.db, "UserName");
   writer.Set("用户名", name, QStringLiteral("050"))
       .Set("密码", password, QStringLiteral("051"))
       .Set("权限", kOperatorRole, QStringLiteral("052"));
   auto id = writer.Insert();
-  if (!id) return std::unexpected(Stop(id.error().Message()));
+  if (!id) {
+    const WriteError& e = id.error();
+    return std::unexpected(Stop(e.Message(), {}, e.code.isEmpty() ? Kind::Database : Kind::Field));
+  }
   return *id;
 }
 
-std::expected<void, AccountError> CheckAccountChange(AppContext& ctx, qint64 id, const QString& typed_name,
+std::expected<void, ActionError> CheckAccountChange(AppContext& ctx, qint64 id, const QString& typed_name,
                                                      const QString& typed_password) {
   const QString name = typed_name.trimmed();
   const QString password = typed_password.trimmed();
   if (name.isEmpty())
-    return std::unexpected(Info(QStringLiteral("请从上方表格选择要修改的用户名！"), AccountField::ChangeName));
+    return std::unexpected(Info(kChooseAccountText, kChangeNameBox));
   if (password.isEmpty())
-    return std::unexpected(Info(QStringLiteral("请输入用户密码！"), AccountField::ChangePassword));
+    return std::unexpected(Info(kPasswordMissingText, kChangePasswordBox));
   // A second 超级管理员 or two accounts of one name would make the login pick either.
   if (name == kSuperAdministrator) {
-    AccountError e = kNotAllowed;
-    e.focus = AccountField::ChangeName;
-    return std::unexpected(e);
+    return std::unexpected(Info(kNotAllowedText, kChangeNameBox, Kind::NotAllowed));
   }
   if (TooLong(name))
-    return std::unexpected(Info(QStringLiteral("用户名最多50个字，请重新输入"), AccountField::ChangeName));
+    return std::unexpected(Info(QStringLiteral("用户名最多50个字，请重新输入"), kChangeNameBox));
   if (TooLong(password))
-    return std::unexpected(Info(QStringLiteral("密码最多50个字，请重新输入"), AccountField::ChangePassword));
+    return std::unexpected(Info(QStringLiteral("密码最多50个字，请重新输入"), kChangePasswordBox));
   if (id <= 0)
-    return std::unexpected(Info(QStringLiteral("请从上方表格选择要修改的用户名！"), AccountField::ChangeName));
+    return std::unexpected(Info(kChooseAccountText, kChangeNameBox));
   if (auto ok = Ready(ctx); !ok) return std::unexpected(ok.error());
   auto taken = NameTaken(ctx, name, id);
   if (!taken) return std::unexpected(taken.error());
-  if (*taken) return std::unexpected(Stop(QStringLiteral("发现重复用户名，请重新输入"), AccountField::ChangeName));
+  if (*taken) return std::unexpected(Stop(kNameTakenText, kChangeNameBox));
   return {};
 }
 
-std::expected<void, AccountError> ChangeAccount(AppContext& ctx, qint64 id, const QString& typed_name,
+std::expected<void, ActionError> ChangeAccount(AppContext& ctx, qint64 id, const QString& typed_name,
                                                 const QString& typed_password) {
   if (auto ok = CheckAccountChange(ctx, id, typed_name, typed_password); !ok) return ok;
   auto changed = ctx.db.Execute("update UserName set 用户名=?, 密码=?, 权限=? where ID=? and 用户名<>?",
                                 typed_name.trimmed(), typed_password.trimmed(), kOperatorRole, id,
                                 kSuperAdministrator);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
-  if (*changed == 0) return std::unexpected(Info(QStringLiteral("该用户已不存在，可能已被删除。")));
+  if (*changed == 0) return std::unexpected(Info(QStringLiteral("该用户已不存在，可能已被删除。"), {}, Kind::Gone));
   return {};
 }
 
-std::expected<void, AccountError> DeleteAccount(AppContext& ctx, qint64 id) {
+std::expected<void, ActionError> DeleteAccount(AppContext& ctx, qint64 id) {
   if (auto ok = Ready(ctx); !ok) return ok;
   auto deleted = ctx.db.Execute("delete from UserName where ID=? and 用户名<>?", id, kSuperAdministrator);
   if (!deleted) return std::unexpected(DatabaseFailure(deleted.error()));
   return {};
 }
 
-std::expected<void, AccountError> CheckNewSuperAdministratorPassword(const QString& password) {
+std::expected<void, ActionError> CheckNewSuperAdministratorPassword(const QString& password) {
   if (password.trimmed().isEmpty())
     return std::unexpected(Info(QStringLiteral("超管密码不能为空，请重新输入")));
   // The login trims what is typed, so a password with surrounding blanks could never
@@ -145,12 +146,12 @@ std::expected<void, AccountError> CheckNewSuperAdministratorPassword(const QStri
   return {};
 }
 
-std::expected<void, AccountError> SetSuperAdministratorPassword(AppContext& ctx, const QString& password) {
+std::expected<void, ActionError> SetSuperAdministratorPassword(AppContext& ctx, const QString& password) {
   if (auto ok = CheckNewSuperAdministratorPassword(password); !ok) return ok;
   if (auto ok = Ready(ctx); !ok) return ok;
   auto changed = ctx.db.Execute("update UserName set 密码=? where 用户名=?", password, kSuperAdministrator);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
-  if (*changed == 0) return std::unexpected(Stop(QStringLiteral("没有发现超级管理员账号的存在")));
+  if (*changed == 0) return std::unexpected(Stop(kNoSuperAdministratorMessage, {}, Kind::Gone));
   // Only the login window's hint follows this flag; the password itself is stored.
   (void)ctx.settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("ture"));
   return {};
