@@ -81,12 +81,17 @@ TotalsRow TotalsRowOf(const ListPlan& plan, int back_colour, const std::vector<d
 
 namespace {
 
+// Where a cell whose text is not exactly its value goes in the store's sort: by what
+// the text reads as, or after every number.
+SortKey SortKeyOfText(QStringView text) {
+  const auto read = ParseNumber(text);
+  return read ? SortKey{*read, 1} : SortKey{0, 2};
+}
+
 // The sort key of a number cell, as the store's own sort reads the cell's text.
 SortKey NumberKey(QStringView text, double value, bool exact) {
   if (text.isEmpty()) return SortKey{0, 0};
-  if (exact) return SortKey{value, 1};
-  const auto read = ParseNumber(text);  // off the fast path: what the text says
-  return read ? SortKey{*read, 1} : SortKey{0, 2};
+  return exact ? SortKey{value, 1} : SortKeyOfText(text);  // off the fast path: what the text says
 }
 
 }  // namespace
@@ -95,8 +100,7 @@ SortKey NumberSortKey(double value) {
   char buf[40];
   bool exact = false;
   const std::size_t n = NumberChars(value, buf, exact);
-  if (exact) return SortKey{value, 1};
-  return NumberKey(QString::fromLatin1(buf, static_cast<qsizetype>(n)), value, false);
+  return exact ? SortKey{value, 1} : SortKeyOfText(QString::fromLatin1(buf, static_cast<qsizetype>(n)));
 }
 
 FillStart StartFill(AppContext& ctx, GridStore& store, const ListPlan& plan) {

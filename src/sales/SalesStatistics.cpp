@@ -188,11 +188,13 @@ std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& 
     std::vector<SheetCell>& figures = block.rows[1];
     for (std::size_t c = 0; c < report->values.size(); ++c) {
       const auto i = static_cast<qsizetype>(c);
-      labels.push_back({i < report->labels.size() ? report->labels[i] : QString(), std::nullopt, true, true});
-      figures.push_back({QString(), report->values[c], true, false});
+      labels.push_back({.text = i < report->labels.size() ? report->labels[i] : QString(),
+                        .number = std::nullopt, .boxed = true, .centred = true});
+      figures.push_back({.text = QString(), .number = report->values[c], .boxed = true, .centred = false});
     }
-    labels.push_back({QStringLiteral("合计（%1）").arg(report->unit), std::nullopt, true, true});
-    figures.push_back({QString(), report->Total(), true, false});
+    labels.push_back(
+        {.text = QStringLiteral("合计（%1）").arg(report->unit), .number = std::nullopt, .boxed = true, .centred = true});
+    figures.push_back({.text = QString(), .number = report->Total(), .boxed = true, .centred = false});
   }
   return ExportSheetLayout(layout, file, progress);
 }
