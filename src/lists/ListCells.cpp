@@ -52,15 +52,14 @@ char16_t* WriteUtf8(char16_t* d, const unsigned char* p, const unsigned char* en
 }
 
 void AppendUtf8(std::u16string& out, std::span<const unsigned char> bytes) {
+  if (bytes.empty()) return;
   // Never more units than bytes.
   AppendUnits(out, bytes.size(), [&](char16_t* at) { return WriteUtf8(at, bytes.data(), bytes.data() + bytes.size()); });
 }
 
-void AppendNumber(std::u16string& out, double value, bool* exact) {
+void AppendNumber(std::u16string& out, double value, bool& exact) {
   char digits[40];
-  bool is_exact = false;
-  const std::size_t n = NumberChars(value, digits, is_exact);
-  if (exact) *exact = is_exact;
+  const std::size_t n = NumberChars(value, digits, exact);
   AppendUnits(out, n, [&](char16_t* at) {
     for (std::size_t i = 0; i < n; ++i) *at++ = static_cast<char16_t>(digits[i]);
     return at;
@@ -68,6 +67,7 @@ void AppendNumber(std::u16string& out, double value, bool* exact) {
 }
 
 void AppendDate(std::u16string& out, std::span<const unsigned char> bytes, bool day_only) {
+  if (bytes.empty()) return;
   auto date = ReadStoredDate(bytes.data(), bytes.size());
   if (!date) {
     AppendUtf8(out, bytes);
@@ -78,9 +78,8 @@ void AppendDate(std::u16string& out, std::span<const unsigned char> bytes, bool 
   AppendUnits(out, kMostDateChars, [&](char16_t* at) { return at + CellDateChars(*date, at); });
 }
 
-}  // namespace
-
-double AppendCellText(std::u16string& out, const Statement& st, int column, FieldKind kind, bool* exact) {
+// AppendCellText, inlined into the loop over a record's fields.
+inline double AppendCell(std::u16string& out, const Statement& st, int column, FieldKind kind, bool& exact) {
   switch (kind) {
     case FieldKind::OptionalNumber:
       if (st.CellIsNull(column)) return 0.0;
@@ -99,6 +98,15 @@ double AppendCellText(std::u16string& out, const Statement& st, int column, Fiel
       return 0.0;
   }
   return 0.0;
+}
+
+}  // namespace
+
+double AppendCellText(std::u16string& out, const Statement& st, int column, FieldKind kind, bool* exact) {
+  bool is_exact = false;
+  const double value = AppendCell(out, st, column, kind, is_exact);
+  if (exact) *exact = is_exact;
+  return value;
 }
 
 RecordCells::RecordCells(std::vector<FieldKind> kinds, std::vector<int> columns)
@@ -128,10 +136,10 @@ void RecordCells::Read(const Statement& st) {
     const int column = columns_[i];
     bool exact = false;
     if (column >= 0) {
-      numbers_[i] = AppendCellText(text_, st, column, kinds_[i], &exact);
+      numbers_[i] = AppendCell(text_, st, column, kinds_[i], exact);
     } else {
       numbers_[i] = 0.0;
-      if (kinds_[i] == FieldKind::Number) AppendNumber(text_, 0.0, &exact);
+      if (kinds_[i] == FieldKind::Number) AppendNumber(text_, 0.0, exact);
     }
     exact_[i] = exact;
     spans_[i] = CellSpan{begin, static_cast<std::uint32_t>(text_.size()) - begin};

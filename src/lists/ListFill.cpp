@@ -134,8 +134,14 @@ class ListFiller {
   // `sort_field`: a number field whose keys to gather for the sort, or -1.
   ListFiller(AppContext& ctx, GridStore& store, const ListPlan& plan, int sort_field, FillResult& result)
       : store_(store), plan_(plan), result_(result), sort_field_(sort_field) {
+    const std::size_t fields = plan.fields.size();
+    if (plan.row_filter.IsSetFor(fields)) filter_ = &plan.row_filter;
+    for (const ListTotal& total : plan.totals) {
+      const bool summed = total.field >= 0 && static_cast<std::size_t>(total.field) < fields;
+      totals_.push_back({summed ? total.field : -1, total.counts.IsSetFor(fields) ? &total.counts : nullptr});
+    }
     for (const RowColourRule& rule : plan.colour_rules)
-      rule_colours_.push_back(ReadColourSetting(ctx.settings, rule.key));
+      if (rule.when.IsSetFor(fields)) colours_.push_back({ReadColourSetting(ctx.settings, rule.key), &rule.when});
     colour_last_col_ = plan.colour_last_col < 0 ? store.Cols() - 1 : plan.colour_last_col;
   }
 
@@ -159,7 +165,7 @@ class ListFiller {
   void Take(const RecordCells& record) {
     ++result_.records;
     AddToTotals(record);
-    if (plan_.row_filter.IsSetFor(plan_.fields.size()) && !record.Holds(plan_.row_filter)) return;
+    if (filter_ && !record.Holds(*filter_)) return;
     store_.AddRow(record.RowText(), record.Spans());
     ++result_.rows;
     if (sort_field_ >= 0)
@@ -168,22 +174,18 @@ class ListFiller {
   }
 
   void AddToTotals(const RecordCells& record) {
-    const std::size_t fields = plan_.fields.size();
-    for (std::size_t t = 0; t < plan_.totals.size(); ++t) {
-      const ListTotal& total = plan_.totals[t];
-      if (total.field < 0 || static_cast<std::size_t>(total.field) >= fields) continue;
-      if (total.counts.IsSetFor(fields) && !record.Holds(total.counts)) continue;
-      result_.totals[t] += record.Number(total.field);
+    for (std::size_t t = 0; t < totals_.size(); ++t) {
+      const Total& total = totals_[t];
+      if (total.field >= 0 && (!total.counts || record.Holds(*total.counts)))
+        result_.totals[t] += record.Number(total.field);
     }
   }
 
   // The colour of the last rule that holds, or -1.
   int ColourOf(const RecordCells& record) const {
     int colour = -1;
-    for (std::size_t r = 0; r < plan_.colour_rules.size(); ++r) {
-      const FieldTest& when = plan_.colour_rules[r].when;
-      if (when.IsSetFor(plan_.fields.size()) && record.Holds(when)) colour = rule_colours_[r];
-    }
+    for (const auto& [rule_colour, when] : colours_)
+      if (record.Holds(*when)) colour = rule_colour;
     return colour;
   }
 
@@ -200,11 +202,19 @@ class ListFiller {
     colour_looks_.emplace_back(colour, store_.RowLook(row));
   }
 
+  // The plan's tests that apply, looked up once.
+  struct Total {
+    int field = -1;                      // -1: a field the plan has not got, nothing summed
+    const FieldTest* counts = nullptr;  // null: every record counts
+  };
+
   GridStore& store_;
   const ListPlan& plan_;
   FillResult& result_;
   const int sort_field_;
-  std::vector<int> rule_colours_;  // each colour rule's colour, from config.ini
+  const FieldTest* filter_ = nullptr;
+  std::vector<Total> totals_;
+  std::vector<std::pair<int, const FieldTest*>> colours_;  // each rule's colour (from config.ini) and test
   int colour_last_col_ = -1;
   std::vector<std::pair<int, std::uint32_t>> colour_looks_;
   std::vector<SortKey> sort_keys_;

@@ -13,8 +13,8 @@ enum BankField { kBId, kBBank, kBAccount, kBKind, kBAmount, kBDate, kBNote };
 }  // namespace
 
 std::optional<LedgerKind> LedgerKindOfType(QStringView type) {
-  if (type == kIncomeType) return LedgerKind::Income;
-  if (type == kExpenseType) return LedgerKind::Expense;
+  if (IsIncomeType(type)) return LedgerKind::Income;
+  if (IsExpenseType(type)) return LedgerKind::Expense;
   return std::nullopt;
 }
 
@@ -27,13 +27,10 @@ ListPlan LedgerListPlan(const MoneyQuery& query) {
                  {"数量", FieldKind::OptionalNumber}, {"单价", FieldKind::Number},
                  {"金额", FieldKind::Number}, {"日期", FieldKind::Date},
                  {"备注"}};
-  const auto is = [](std::optional<LedgerKind> kind) {
-    return TextTest(kLType, [kind](QStringView type) { return LedgerKindOfType(type) == kind; });
-  };
-  const FieldTest expense = is(LedgerKind::Expense);
-  plan.totals = {{kLAmount, kLedgerItemCol, is(LedgerKind::Income)},
+  const FieldTest expense = TextTest(kLType, IsExpenseType);
+  plan.totals = {{kLAmount, kLedgerItemCol, TextTest(kLType, IsIncomeType)},
                  {kLAmount, kLedgerAmountCol, expense},
-                 {kLAmount, kLedgerNoteCol, is(std::nullopt)}};
+                 {kLAmount, kLedgerNoteCol, TextTest(kLType, [](QStringView type) { return !LedgerKindOfType(type); })}};
   plan.colour_rules.push_back({QStringLiteral("outcolor"), expense});
   plan.colour_first_col = 5;
   plan.colour_last_col = 7;

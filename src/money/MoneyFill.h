@@ -22,6 +22,8 @@ inline constexpr int kLedgerNoteCol = 9;
 
 // What an entry's type names, told by the exact text: "收入 " with a blank, or any
 // other text, is neither (its amount counts as unknown).
+inline bool IsIncomeType(QStringView type) { return type == kIncomeType; }
+inline bool IsExpenseType(QStringView type) { return type == kExpenseType; }
 std::optional<LedgerKind> LedgerKindOfType(QStringView type);
 
 // The ledger's list: expenses coloured, sorted by amount, and three totals of the
