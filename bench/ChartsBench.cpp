@@ -78,17 +78,17 @@ void ChartReports(BenchShop& shop) {
   shop.Reopen();
   QElapsedTimer t;
   t.start();
-  must(MonthlyReport(db, SalesFigure::Amount, kYear));
+  must(MonthlyReport(shop.ctx(), SalesFigure::Amount, kYear));
   const double cold_month = t.nsecsElapsed() / 1e6;
   t.restart();
-  must(DailyReport(db, SalesFigure::Amount, kYear, kMonth));
+  must(DailyReport(shop.ctx(), SalesFigure::Amount, kYear, kMonth));
   const double cold_day = t.nsecsElapsed() / 1e6;
   std::printf("# chart reports after reopening: month %.2f ms, day %.2f ms\n", cold_month, cold_day);
 
-  const double month = MedianMs(21, [&] { must(MonthlyReport(db, SalesFigure::Amount, kYear)); });
+  const double month = MedianMs(21, [&] { must(MonthlyReport(shop.ctx(), SalesFigure::Amount, kYear)); });
   const double month_baseline = OriginalMonthly(db);
   PrintCase("chart_month_1m", month, month_baseline);
-  const double day = MedianMs(21, [&] { must(DailyReport(db, SalesFigure::Amount, kYear, kMonth)); });
+  const double day = MedianMs(21, [&] { must(DailyReport(shop.ctx(), SalesFigure::Amount, kYear, kMonth)); });
   const double day_baseline = OriginalDaily(db);
   PrintCase("chart_day_1m", day, day_baseline);
   std::printf("# chart speed-ups: month %.0fx, day %.0fx\n", month_baseline / month, day_baseline / day);

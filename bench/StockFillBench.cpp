@@ -100,7 +100,7 @@ void StockFill100k(BenchShop& shop) {
   }
   QElapsedTimer t;
   t.start();
-  const auto exported = ExportGridToExcel(*grid, shop.FilePath(QStringLiteral("my.xlsx")), true, true);
+  const auto exported = ExportGridToExcel(*grid, shop.FilePath(QStringLiteral("my.xlsx")), {.header_rows = true, .row_header_column = true});
   std::printf("# export to .xlsx: %.0f ms%s; peak resident since start %.1f MB\n", t.nsecsElapsed() / 1e6,
               exported ? "" : qPrintable(QStringLiteral(" (failed: %1)").arg(exported.error())), PeakResidentMb());
 }

@@ -207,15 +207,19 @@ struct SheetWrite {
   bool cancelled = false;
 };
 
+// How the library keeps the cells: all of them until the file is closed (cells may be
+// written in any order), or each finished row in a temporary file (row by row only).
+enum class CellMemory { Whole, RowByRow };
+
 // Every export's file: written beside the target and renamed over it, so a failure never
 // leaves half a file nor spoils an earlier export; any failure or stop removes the part.
-std::expected<void, QString> WriteWorkbookFile(const QString& file, bool constant_memory, const QString& sheet_name,
+std::expected<void, QString> WriteWorkbookFile(const QString& file, CellMemory memory, const QString& sheet_name,
                                                const std::function<SheetWrite(lxw_workbook*, lxw_worksheet*)>& write) {
   const QFileInfo target(file);
   const QString part = target.absoluteDir().filePath(QStringLiteral(".%1.part").arg(target.fileName()));
   const QByteArray part_path = QFile::encodeName(part);
   lxw_workbook_options options{};
-  options.constant_memory = constant_memory ? LXW_TRUE : LXW_FALSE;
+  options.constant_memory = memory == CellMemory::RowByRow ? LXW_TRUE : LXW_FALSE;
   lxw_workbook* book = workbook_new_opt(part_path.constData(), &options);
   if (!book) return std::unexpected(FailureText(file));
   const QByteArray name = sheet_name.toUtf8();
@@ -291,7 +295,7 @@ SheetWrite WriteLayout(lxw_workbook* book, lxw_worksheet* sheet, const SheetLayo
 }  // namespace
 
 std::expected<void, QString> ExportSheetLayout(const SheetLayout& layout, const QString& file, const Progress& progress) {
-  return WriteWorkbookFile(file, false, layout.sheet_name, [&](lxw_workbook* book, lxw_worksheet* sheet) {
+  return WriteWorkbookFile(file, CellMemory::Whole, layout.sheet_name, [&](lxw_workbook* book, lxw_worksheet* sheet) {
     return WriteLayout(book, sheet, layout, progress);
   });
 }
@@ -304,7 +308,7 @@ std::expected<void, QString> ExportToExcel(const GridStore& store, const ExportP
 
   // Each finished row goes to a temporary file, so a 100,000-row list does not hold
   // every cell in memory a second time.
-  auto written = WriteWorkbookFile(file, true, QString(), [&writer](lxw_workbook* book, lxw_worksheet* sheet) {
+  auto written = WriteWorkbookFile(file, CellMemory::RowByRow, QString(), [&writer](lxw_workbook* book, lxw_worksheet* sheet) {
     const lxw_error error = writer.Write(book, sheet);
     return SheetWrite{error, writer.Cancelled()};
   });

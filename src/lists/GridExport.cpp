@@ -7,11 +7,11 @@
 
 namespace hemulu {
 
-std::expected<void, QString> ExportGridToExcel(const Grid& grid, const QString& file, bool with_fixed_rows,
-                                               bool with_fixed_cols, const Progress& progress) {
+std::expected<void, QString> ExportGridToExcel(const Grid& grid, const QString& file, const GridExportParts& parts,
+                                               const Progress& progress) {
   ExportPlan plan;
-  plan.with_fixed_rows = with_fixed_rows;
-  for (int c = with_fixed_cols ? 0 : 1; c < grid.Cols(); ++c)
+  plan.with_fixed_rows = parts.header_rows;
+  for (int c = parts.row_header_column ? 0 : 1; c < grid.Cols(); ++c)
     if (!grid.IsColumnLockedHidden(c)) plan.columns.push_back({c, grid.ColumnKind(c), grid.ColumnWidth(c)});
   for (int r = 0; r < grid.FixedRows(); ++r) plan.header_heights.push_back(grid.RowHeight(r));
   if (const RowSource* source = grid.Source()) {

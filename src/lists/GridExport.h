@@ -14,13 +14,18 @@ namespace hemulu {
 class Grid;
 struct AppContext;
 
-// Every row the grid holds in its current order (header rows with their merged
-// captions when `with_fixed_rows`, column 0 when `with_fixed_cols`), at the columns'
+// The parts of a grid a spreadsheet gets besides its data rows and the totals row.
+struct GridExportParts {
+  bool header_rows = true;         // the header rows, with their merged captions
+  bool row_header_column = false;  // column 0, the current-row marker's column
+};
+
+// Every row the grid holds in its current order, with the chosen parts, at the columns'
 // shown widths; locked hidden columns are left out. `progress` hears the rows gathered
 // and written; when it stops the export no file is left (the error is then empty, as
 // ExportToExcel gives it).
 [[nodiscard]] std::expected<void, QString> ExportGridToExcel(const Grid& grid, const QString& file,
-                                                             bool with_fixed_rows, bool with_fixed_cols,
+                                                             const GridExportParts& parts,
                                                              const Progress& progress = {});
 
 // Writes a spreadsheet file.

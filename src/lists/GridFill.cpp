@@ -4,7 +4,7 @@
 
 namespace hemulu {
 
-FillResult FillGrid(AppContext& ctx, Grid& grid, const ListFillSpec& plan) {
+FillResult FillGrid(AppContext& ctx, Grid& grid, const ListPlan& plan) {
   // Filled aside: a failed read leaves the list as it was, never an empty list that
   // would pass for the truth.
   GridStore filled = grid.Store().LaidOutCopy();

@@ -8,6 +8,6 @@ namespace hemulu {
 
 class Grid;
 
-FillResult FillGrid(AppContext& ctx, Grid& grid, const ListFillSpec& plan);
+FillResult FillGrid(AppContext& ctx, Grid& grid, const ListPlan& plan);
 
 }  // namespace hemulu

@@ -7,7 +7,7 @@
 
 namespace hemulu {
 
-FillResult FillGridKeyed(AppContext& ctx, Grid& grid, const KeyedListPlan& plan) {
+FillResult FillGridKeyed(AppContext& ctx, Grid& grid, const ListPlan& plan) {
   // Filled aside: a failed read leaves the list as it was (see FillGrid).
   GridStore filled = grid.Store().LaidOutCopy();
   KeyedFill fill = FillKeyedList(ctx, filled, plan);

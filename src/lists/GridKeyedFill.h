@@ -9,6 +9,6 @@ namespace hemulu {
 class Grid;
 
 // Fills the grid (header rows already laid out) and resets its views once.
-FillResult FillGridKeyed(AppContext& ctx, Grid& grid, const KeyedListPlan& plan);
+FillResult FillGridKeyed(AppContext& ctx, Grid& grid, const ListPlan& plan);
 
 }  // namespace hemulu

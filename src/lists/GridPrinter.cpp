@@ -20,10 +20,10 @@ const QColor kCellLineColor(160, 160, 160);
 const QColor kHeaderBackColor(235, 235, 235);
 
 // The list's own font family (narrow figures and letters, as on screen) at a size for paper.
-QFont UnitFont(const QFont& list_font, double points, bool bold) {
+QFont UnitFont(const QFont& list_font, double points, QFont::Weight weight) {
   QFont f = list_font;
   f.setPixelSize(static_cast<int>(std::lround(PageUnitsFromPoints(points))));
-  f.setBold(bold);
+  f.setWeight(weight);
   return f;
 }
 
@@ -84,10 +84,10 @@ GridPrintDocument::GridPrintDocument(const Grid& grid, ListHeading heading, cons
     : grid_(grid),
       heading_(std::move(heading)),
       layout_(layout),
-      font_(UnitFont(grid.font(), 8, false)),
-      bold_font_(UnitFont(grid.font(), 8, true)),
-      title_font_(UnitFont(grid.font(), 12, true)),
-      footer_font_(UnitFont(grid.font(), 7, false)) {
+      font_(UnitFont(grid.font(), 8, QFont::Normal)),
+      bold_font_(UnitFont(grid.font(), 8, QFont::Bold)),
+      title_font_(UnitFont(grid.font(), 12, QFont::Bold)),
+      footer_font_(UnitFont(grid.font(), 7, QFont::Normal)) {
   metrics_.emplace(font_);
   bold_metrics_.emplace(bold_font_);
   LayOut();
@@ -189,11 +189,12 @@ void GridPrintDocument::LayOutColumns() {
 }
 
 void GridPrintDocument::DrawCell(QPainter& p, const QRectF& rect, const QString& text, Qt::Alignment align,
-                                 const QColor& fore, bool bold, const QColor& back) const {
+                                 const QColor& fore, QFont::Weight weight, const QColor& back) const {
   if (back.isValid()) p.fillRect(rect, back);
   p.setPen(kCellLineColor);
   p.drawRect(rect);
   if (text.isEmpty()) return;
+  const bool bold = weight == QFont::Bold;
   p.setFont(bold ? bold_font_ : font_);
   p.setPen(fore.isValid() ? fore : QColor(Qt::black));
   // The text stays inside its own column, cut short with "…" as on screen.
@@ -224,7 +225,7 @@ double GridPrintDocument::DrawHeader(QPainter& p, double top) const {
         row1 = merge->row1, row2 = merge->row2, text_col = merge->col1;
       }
       const QRectF rect(x_[i], top + row1 * h, x_[last + 1] - x_[i], (row2 - row1 + 1) * h);
-      DrawCell(p, rect, grid_.CellText(row1, text_col), Qt::AlignCenter, QColor(), true, kHeaderBackColor);
+      DrawCell(p, rect, grid_.CellText(row1, text_col), Qt::AlignCenter, QColor(), QFont::Bold, kHeaderBackColor);
     }
   }
   return top + grid_.FixedRows() * h;
@@ -252,7 +253,7 @@ void GridPrintDocument::PaintPage(QPainter& p, int index) const {
       if (c >= grid_.Cols()) continue;
       const QRectF rect(x_[i], top, x_[i + 1] - x_[i], row_height_);
       DrawCell(p, rect, grid_.CellText(r, c), grid_.CellAlignment(r, c), grid_.CellForeColor(r, c),
-               grid_.CellFontBold(r, c), QColor());
+               grid_.CellFontBold(r, c) ? QFont::Bold : QFont::Normal, QColor());
     }
     top += row_height_;
   }

@@ -69,7 +69,7 @@ class GridPrintDocument final : public PagedDocument {
   void LayOutColumns();
   double TextWidth(int row, int col) const;
   void DrawCell(QPainter& p, const QRectF& rect, const QString& text, Qt::Alignment align, const QColor& fore,
-                bool bold, const QColor& back) const;
+                QFont::Weight weight, const QColor& back) const;
   double DrawHeader(QPainter& p, double top) const;
 
   const Grid& grid_;

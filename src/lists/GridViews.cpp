@@ -17,12 +17,15 @@ const QColor kFixedLineColor(0xA0, 0xA0, 0xA0);
 const QColor kBorderColor(0x40, 0x40, 0x40);
 
 // Right and bottom edges of a cell: each cell draws its own, so neighbours share them.
-void DrawCellEdges(QPainter& p, const QRect& r, const QColor& color, bool right, bool bottom) {
-  if (!right && !bottom) return;
+// `edges`: CellBorder bits.
+void DrawCellEdges(QPainter& p, const QRect& r, const QColor& color, std::uint8_t edges) {
+  if (edges == 0) return;
   p.setPen(color);
-  if (right) p.drawLine(r.right(), r.top(), r.right(), r.bottom());
-  if (bottom) p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+  if (edges & kBorderRight) p.drawLine(r.right(), r.top(), r.right(), r.bottom());
+  if (edges & kBorderBottom) p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
 }
+
+constexpr std::uint8_t kBothEdges = kBorderRight | kBorderBottom;
 
 QColor StyleFore(const CellStyle& s, const QColor& fallback) {
   return (s.flags & CellStyle::kHasFore) ? QColor::fromRgb(s.fore) : fallback;
@@ -64,7 +67,7 @@ void GridHeader::PaintCell(QPainter& p, const QRect& rect, int row, int col, int
   const GridStore& store = grid_.Store();
   const CellStyle& style = store.Style(row, col);
   p.fillRect(rect, grid_.DisplayedBackColor(row, col));
-  DrawCellEdges(p, rect, kFixedLineColor, true, true);
+  DrawCellEdges(p, rect, kFixedLineColor, kBothEdges);
 
   QRect text_rect = rect.adjusted(3, 0, -3, 0);
   const int sorted = grid_.SortIndicatorColumn();
@@ -265,10 +268,10 @@ void GridDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const 
   }
 
   if (fixed_col)
-    DrawCellEdges(*p, r, kFixedLineColor, true, true);
+    DrawCellEdges(*p, r, kFixedLineColor, kBothEdges);
   else if (!grid_.HideGridLines())
-    DrawCellEdges(*p, r, grid_.GridColor(), true, true);
-  DrawCellEdges(*p, r, kBorderColor, style.borders & kBorderRight, style.borders & kBorderBottom);
+    DrawCellEdges(*p, r, grid_.GridColor(), kBothEdges);
+  DrawCellEdges(*p, r, kBorderColor, style.borders);
 
   if (fixed_col && row == grid_.SelectionFirstRow()) {
     const QPixmap& marker = Grid::CurrentRowMarker();

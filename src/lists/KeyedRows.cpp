@@ -2,10 +2,13 @@
 
 #include <QHash>
 #include <algorithm>
+#include <expected>
 #include <utility>
 
 #include "data/AppContext.h"
+#include "data/IniFile.h"
 #include "data/TextFormat.h"
+#include "lists/ListCells.h"
 
 namespace hemulu {
 
@@ -15,55 +18,17 @@ std::string Quoted(const std::string& name) { return '"' + name + '"'; }
 // A field's column in a select list; a withheld field reads as NULL.
 std::string FieldSql(const ListField& field) { return field.column.empty() ? "NULL" : Quoted(field.column); }
 
-// A stored text as its cell shows it: a tab becomes a space, so it never shifts columns.
-QString CellText(const Statement& st, int col) {
-  const auto bytes = st.CellBytes(col);
-  if (bytes.empty()) return {};
-  QString text = QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
-  text.replace(u'\t', u' ');
-  return text;
-}
-
-// The cell of one field, as the common fill writes it.
-QString FieldText(const Statement& st, int col, FieldKind kind) {
-  switch (kind) {
-    case FieldKind::OptionalNumber:
-      if (st.CellIsNull(col)) return {};
-      [[fallthrough]];
-    case FieldKind::Number:
-      return NumberText(st.CellDouble(col));
-    case FieldKind::Date:
-    case FieldKind::Day: {
-      const auto bytes = st.CellBytes(col);
-      if (bytes.empty()) return {};
-      if (auto date = ReadStoredDate(bytes.data(), bytes.size())) {
-        if (kind == FieldKind::Day) date->hour = date->minute = date->second = 0;
-        return DateCellText(*date);
-      }
-      return CellText(st, col);
-    }
-    case FieldKind::Text:
-      return CellText(st, col);
-  }
-  return {};
-}
-
-CellKind KindOf(FieldKind kind) {
-  switch (kind) {
-    case FieldKind::Number:
-    case FieldKind::OptionalNumber: return CellKind::Number;
-    case FieldKind::Date:
-    case FieldKind::Day: return CellKind::Date;
-    case FieldKind::Text: return CellKind::Text;
-  }
-  return CellKind::Auto;
+std::vector<FieldKind> KindsOf(const std::vector<ListField>& fields) {
+  std::vector<FieldKind> kinds;
+  for (const ListField& field : fields) kinds.push_back(field.kind);
+  return kinds;
 }
 
 }  // namespace
 
 // ---- The rows ----
 
-KeyedRows::KeyedRows(AppContext& ctx, KeyedListPlan plan, std::vector<std::int64_t> keys,
+KeyedRows::KeyedRows(AppContext& ctx, ListPlan plan, std::vector<std::int64_t> keys,
                      std::vector<std::vector<CellStyle>> styles)
     : ctx_(ctx), plan_(std::move(plan)), keys_(std::move(keys)), styles_(std::move(styles)) {}
 
@@ -87,33 +52,35 @@ const KeyedRows::Page& KeyedRows::PageOf(int row) const {
   return *page;
 }
 
+std::string KeyedRows::PageSql(int rows) const {
+  std::string sql = "select ";
+  for (std::size_t i = 0; i < plan_.fields.size(); ++i) sql += (i ? "," : "") + FieldSql(plan_.fields[i]);
+  sql += " from " + Quoted(plan_.table) + " where " + Quoted(plan_.fields[0].column) + " in (";
+  for (int i = 0; i < rows; ++i) sql += i ? ",?" : "?";
+  return sql + ')';
+}
+
 void KeyedRows::ReadPage(Page& page) const {
   const std::size_t fields = plan_.fields.size();
   const int rows = std::min(kPageRows, Count() - page.first);
   page.cells.assign(static_cast<std::size_t>(kPageRows) * fields, QString());
   page.look.assign(kPageRows, 0);
   if (rows <= 0) return;
-  if (auto open = ctx_.EnsureDatabaseOpen(); !open) {
-    Failed(open.error());
-    return;
-  }
-
-  QHash<std::int64_t, int> slot;
-  slot.reserve(rows);
-  std::string sql = "select ";
-  for (std::size_t i = 0; i < fields; ++i) sql += (i ? "," : "") + FieldSql(plan_.fields[i]);
-  sql += " from " + Quoted(plan_.table) + " where " + Quoted(plan_.fields[0].column) + " in (";
-  for (int i = 0; i < rows; ++i) {
-    sql += i ? ",?" : "?";
-    slot.insert(keys_[static_cast<std::size_t>(page.first + i)], i);
-  }
-  sql += ')';
-  auto st = ctx_.db.Prepare(sql);
+  auto st = ctx_.Query(PageSql(rows));
   if (!st) {
     Failed(st.error());
     return;
   }
-  for (int i = 0; i < rows; ++i) st->Bind(i + 1, static_cast<qint64>(keys_[static_cast<std::size_t>(page.first + i)]));
+  QHash<std::int64_t, int> slot;  // where each key's row goes in the page
+  slot.reserve(rows);
+  for (int i = 0; i < rows; ++i) {
+    const std::int64_t key = keys_[static_cast<std::size_t>(page.first + i)];
+    st->Bind(i + 1, static_cast<qint64>(key));
+    slot.insert(key, i);
+  }
+  std::vector<int> columns(fields);
+  for (std::size_t f = 0; f < fields; ++f) columns[f] = static_cast<int>(f);  // the select list is the fields
+  RecordCells record(KindsOf(plan_.fields), std::move(columns));
   for (;;) {
     const auto step = st->Step();
     if (!step) {
@@ -123,21 +90,23 @@ void KeyedRows::ReadPage(Page& page) const {
       Failed(step.error());
       return;
     }
-    if (!*step) break;
+    if (!*step) return;
     const auto it = slot.constFind(st->CellInt(0));
     if (it == slot.cend()) continue;
+    record.Read(*st);
     const auto base = static_cast<std::size_t>(*it) * fields;
-    for (std::size_t f = 0; f < fields; ++f)
-      page.cells[base + f] = FieldText(*st, static_cast<int>(f), plan_.fields[f].kind);
-    std::uint8_t look = 0;
-    for (std::size_t r = 0; r < plan_.colour_rules.size(); ++r) {
-      const KeyedColourRule& rule = plan_.colour_rules[r];
-      if (rule.applies && rule.field >= 0 && static_cast<std::size_t>(rule.field) < fields &&
-          rule.applies(st->CellDouble(rule.field)))
-        look = static_cast<std::uint8_t>(r + 1);
-    }
-    page.look[static_cast<std::size_t>(*it)] = look;
+    for (std::size_t f = 0; f < fields; ++f) page.cells[base + f] = record.Text(static_cast<int>(f)).toString();
+    page.look[static_cast<std::size_t>(*it)] = LookOf(record);
   }
+}
+
+std::uint8_t KeyedRows::LookOf(const RecordCells& record) const {
+  std::uint8_t look = 0;  // the last rule that holds wins
+  for (std::size_t r = 0; r < plan_.colour_rules.size(); ++r) {
+    const FieldTest& when = plan_.colour_rules[r].when;
+    if (when.IsSetFor(plan_.fields.size()) && record.Holds(when)) look = static_cast<std::uint8_t>(r + 1);
+  }
+  return look;
 }
 
 void KeyedRows::Failed(const DbError& error) const {
@@ -189,36 +158,37 @@ int KeyedRows::RowOfKey(std::int64_t key) const {
   return it == keys_.end() ? -1 : static_cast<int>(it - keys_.begin());
 }
 
-CellKind KeyedRows::Sort(int col, CellKind kind) {
-  if (col < 1 || static_cast<std::size_t>(col) > plan_.fields.size()) return kind;
-  const ListField& field = plan_.fields[static_cast<std::size_t>(col - 1)];
-  if (kind == CellKind::Auto) kind = KindOf(field.kind);
-
-  // The column's cell of every row of the query, found again by key.
-  // A failed read keeps the present order: ordering by cells not read would be a lie.
-  std::vector<std::pair<std::int64_t, QString>> cells;
-  if (auto open = ctx_.EnsureDatabaseOpen(); !open) {
-    Failed(open.error());
-    return kind;
-  }
-  auto st = ctx_.db.Prepare("select " + Quoted(plan_.fields[0].column) + "," + FieldSql(field) + " from (" +
-                            plan_.sql + ")");
+std::optional<std::vector<std::pair<std::int64_t, QString>>> KeyedRows::ReadColumnByKey(const ListField& field) const {
+  auto st = ctx_.Query("select " + Quoted(plan_.fields[0].column) + "," + FieldSql(field) + " from (" + plan_.sql + ")");
   if (!st) {
     Failed(st.error());
-    return kind;
+    return std::nullopt;
   }
   for (std::size_t i = 0; i < plan_.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan_.values[i]);
+  RecordCells cell({field.kind}, {1});
+  std::vector<std::pair<std::int64_t, QString>> cells;
   cells.reserve(keys_.size());
   for (;;) {
     const auto step = st->Step();
     if (!step) {
       Failed(step.error());
-      return kind;
+      return std::nullopt;
     }
     if (!*step) break;
-    cells.emplace_back(st->CellInt(0), FieldText(*st, 1, field.kind));
+    cell.Read(*st);
+    cells.emplace_back(st->CellInt(0), cell.Text(0).toString());
   }
   std::sort(cells.begin(), cells.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  return cells;
+}
+
+CellKind KeyedRows::Sort(int col, CellKind kind) {
+  if (col < 1 || static_cast<std::size_t>(col) > plan_.fields.size()) return kind;
+  const ListField& field = plan_.fields[static_cast<std::size_t>(col - 1)];
+  if (kind == CellKind::Auto) kind = KindOf(field.kind);
+  // A failed read keeps the present order: ordering by cells not read would be a lie.
+  auto cells = ReadColumnByKey(field);
+  if (!cells) return kind;
 
   // The store's own sort on the rows as they are shown, so the order is the one a list
   // holding every row would have: same comparisons, ties in their present order.
@@ -229,15 +199,15 @@ CellKind KeyedRows::Sort(int col, CellKind kind) {
   order.ReserveDataRows(Count());
   QString line;
   for (std::size_t i = 0; i < keys_.size(); ++i) {
-    const auto it = std::lower_bound(cells.begin(), cells.end(), keys_[i],
+    const auto it = std::lower_bound(cells->begin(), cells->end(), keys_[i],
                                      [](const auto& cell, std::int64_t key) { return cell.first < key; });
     line.clear();
-    if (it != cells.end() && it->first == keys_[i]) line = it->second;
+    if (it != cells->end() && it->first == keys_[i]) line = it->second;
     line += u'\t';
     line += QString::number(i);
     order.AddRow(line);
   }
-  cells = {};
+  cells.reset();
   kind = order.SortByColumn(1, kind);
   std::vector<std::int64_t> sorted(keys_.size());
   for (int r = 0; r < order.DataRows(); ++r)
@@ -249,93 +219,99 @@ CellKind KeyedRows::Sort(int col, CellKind kind) {
 
 // ---- The fill ----
 
-KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListPlan& plan) {
-  KeyedFill fill;
-  FillResult& result = fill.result;
-  result.totals.assign(plan.totals.size(), 0.0);
-  const ListSettings settings = ReadListSettings(ctx.settings);
+namespace {
 
-  store.SetFrozenRows(0);
-  store.SetRows(store.FixedRows());
-  for (std::size_t i = 0; i < plan.fields.size(); ++i)
-    store.SetColumnKind(static_cast<int>(i) + 1, KindOf(plan.fields[i].kind));
+// A field as the narrow pass reads it: from `column` of the pass's result, or from
+// nowhere (-1) when the field is withheld, whatever a plan's `keys_sql` selects.
+struct PassField {
+  int column = -1;
+  FieldKind kind = FieldKind::Text;
 
-  // One pass takes the keys and the totals, and the filter's and a number sort's values;
-  // the rows' texts wait until they are shown.
-  const bool sorts = settings.beepview && plan.sort_column >= 0 && plan.sort_column < store.Cols();
-  int sort_field = -1;
-  if (sorts && plan.sort_column >= 1 && static_cast<std::size_t>(plan.sort_column) <= plan.fields.size() &&
-      store.ColumnKind(plan.sort_column) == CellKind::Number)
-    sort_field = plan.sort_column - 1;
-  const bool filters = plan.row_filter.admits && plan.row_filter.field >= 0 &&
-                       static_cast<std::size_t>(plan.row_filter.field) < plan.fields.size();
-  const int filter_col = static_cast<int>(plan.totals.size()) + 1;
-  const int sort_col = filter_col + (filters ? 1 : 0);
+  double Number(const Statement& st) const { return column < 0 ? 0.0 : FieldNumber(st, column, kind); }
+  // `scratch` holds a text field's cell: read only for a test of texts.
+  bool Holds(const FieldTest& test, const Statement& st, std::u16string& scratch) const {
+    if (test.number) return test.number(Number(st));
+    scratch.clear();
+    if (column >= 0) AppendCellText(scratch, st, column, kind);
+    return test.text(scratch);
+  }
+  // Where the shown cell would go in the store's sort: an empty cell first, a number by
+  // its value or by the text it shows.
+  SortKey NumberKey(const Statement& st) const {
+    if (column < 0 || (kind == FieldKind::OptionalNumber && st.CellIsNull(column))) return SortKey{0, 0};
+    return NumberSortKey(st.CellDouble(column));
+  }
+};
 
+// The narrow pass over the list's query: the key in column 0, then what it reads for
+// the totals, the filter and a sort by values, in the order `ListPlan::keys_sql` names.
+struct KeyPass {
+  std::string sql;
+  std::vector<PassField> totals;             // each total's field
+  std::vector<std::optional<PassField>> conditions;  // each total's condition's field
+  std::optional<PassField> filter;
+  std::optional<PassField> sort;
+
+  KeyPass(const ListPlan& plan, int sort_field) {
+    const std::size_t fields = plan.fields.size();
+    std::string select = Quoted(plan.fields.empty() ? std::string("rowid") : plan.fields[0].column);
+    int next = 1;
+    // The next column of the pass, holding `field` (NULL for a field the plan has not got).
+    const auto take = [&](int field) {
+      const bool known = field >= 0 && static_cast<std::size_t>(field) < fields;
+      const ListField none{std::string(), FieldKind::OptionalNumber};
+      const ListField& f = known ? plan.fields[static_cast<std::size_t>(field)] : none;
+      select += "," + FieldSql(f);
+      const int column = next++;
+      return PassField{f.column.empty() ? -1 : column, f.kind};
+    };
+    for (const ListTotal& t : plan.totals) totals.push_back(take(t.field));
+    if (plan.row_filter.IsSetFor(fields)) filter = take(plan.row_filter.field);
+    for (const ListTotal& t : plan.totals)
+      conditions.push_back(t.counts.IsSetFor(fields) ? std::optional(take(t.counts.field)) : std::nullopt);
+    if (sort_field >= 0) sort = take(sort_field);
+    sql = plan.keys_sql.empty() ? "select " + select + " from (" + plan.sql + ")" : plan.keys_sql;
+  }
+};
+
+// The keys of the rows shown, in the query's order or, with `sort_field`, sorted by its
+// values; counts the records and adds up the totals into `result`.
+std::expected<std::vector<std::int64_t>, DbError> ReadKeys(AppContext& ctx, const ListPlan& plan, int sort_field,
+                                                           FillResult& result) {
+  const KeyPass pass(plan, sort_field);
+  auto st = ctx.Query(pass.sql);
+  if (!st) return std::unexpected(st.error());
+  for (std::size_t i = 0; i < plan.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan.values[i]);
   std::vector<std::int64_t> keys;
   std::vector<SortKey> sort_keys;
-  if (auto open = ctx.EnsureDatabaseOpen(); !open) {
-    result.error = open.error();
-  } else {
-    std::string sql = plan.keys_sql;
-    if (sql.empty()) {
-      sql = "select " + Quoted(plan.fields.empty() ? std::string("rowid") : plan.fields[0].column);
-      for (const KeyedTotal& t : plan.totals) sql += "," + FieldSql(plan.fields[static_cast<std::size_t>(t.field)]);
-      if (filters) sql += "," + FieldSql(plan.fields[static_cast<std::size_t>(plan.row_filter.field)]);
-      if (sort_field >= 0) sql += "," + FieldSql(plan.fields[static_cast<std::size_t>(sort_field)]);
-      sql += " from (" + plan.sql + ")";
-    }
-    if (auto st = ctx.db.Prepare(sql); !st) {
-      result.error = st.error();
-    } else {
-      for (std::size_t i = 0; i < plan.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan.values[i]);
-      std::vector<bool> counted;
-      for (const KeyedTotal& t : plan.totals)
-        counted.push_back(!plan.fields[static_cast<std::size_t>(t.field)].column.empty());
-      const bool optional_sort =
-          sort_field >= 0 && plan.fields[static_cast<std::size_t>(sort_field)].kind != FieldKind::Number;
-      for (;;) {
-        const auto step = st->Step();
-        if (!step) {
-          result.error = step.error();
-          break;
-        }
-        if (!*step) break;
-        ++result.records;
-        for (std::size_t t = 0; t < plan.totals.size(); ++t)
-          if (counted[t]) result.totals[t] += st->CellDouble(static_cast<int>(t) + 1);
-        if (filters && !plan.row_filter.admits(st->CellDouble(filter_col))) continue;
-        keys.push_back(st->CellInt(0));
-        if (sort_field < 0) continue;
-        // Where the shown cell would go in the store's sort: an empty cell first, a
-        // number by its value or by the text it shows.
-        if (optional_sort && st->CellIsNull(sort_col))
-          sort_keys.push_back(SortKey{0, 0});
-        else
-          sort_keys.push_back(NumberSortKey(st->CellDouble(sort_col)));
-      }
-    }
+  std::u16string scratch;
+  for (;;) {
+    const auto step = st->Step();
+    if (!step) return std::unexpected(step.error());
+    if (!*step) break;
+    ++result.records;
+    for (std::size_t t = 0; t < plan.totals.size(); ++t)
+      if (!pass.conditions[t] || pass.conditions[t]->Holds(plan.totals[t].counts, *st, scratch))
+        result.totals[t] += pass.totals[t].Number(*st);
+    if (pass.filter && !pass.filter->Holds(plan.row_filter, *st, scratch)) continue;
+    keys.push_back(st->CellInt(0));
+    if (pass.sort) sort_keys.push_back(pass.sort->NumberKey(*st));
   }
-  if (result.error) {
-    keys.clear();
-    sort_keys.clear();
-    result.totals.assign(plan.totals.size(), 0.0);
-    result.records = 0;
-  }
-  result.rows = static_cast<int>(keys.size());
-  if (sort_field >= 0 && keys.size() > 1) {
+  if (sort_keys.size() > 1) {
     std::vector<std::int64_t> sorted;
     sorted.reserve(keys.size());
     for (std::uint32_t i : OrderOfKeys(sort_keys)) sorted.push_back(keys[i]);
     keys = std::move(sorted);
   }
-  result.look = ListLook(settings);
+  return keys;
+}
 
-  // The styles a shown row takes, made by the same colouring and line style a list
-  // holding every row gets: row 0 plain, row k coloured by rule k, the last row standing
-  // for the totals row below them.
-  const int cols = store.Cols();
+// The styles a shown row takes, made by the same colouring and line style a list
+// holding every row gets: [0] plain, [k] coloured by rule k.
+std::vector<std::vector<CellStyle>> RowStyles(const IniFile& ini, const ListPlan& plan, const ListSettings& settings,
+                                              int cols) {
   const int colour_last = plan.colour_last_col < 0 ? cols - 1 : plan.colour_last_col;
+  // Row 0 plain, row k coloured by rule k, the last row standing for the totals row below them.
   GridStore sample;
   sample.SetCols(cols);
   sample.SetFixedRows(0);
@@ -343,25 +319,40 @@ KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListPlan& 
   for (std::size_t r = 0; r < plan.colour_rules.size(); ++r) {
     const int row = static_cast<int>(r) + 1;
     sample.SetRangeForeColor(CellRange{row, plan.colour_first_col, row, colour_last},
-                             ReadColourSetting(ctx.settings, plan.colour_rules[r].key));
+                             ReadColourSetting(ini, plan.colour_rules[r].key));
   }
   GridLook sample_look;
   ApplyLineStyle(sample, sample_look, settings.line, 0, plan.line_first_col, sample.Rows() - 1, plan.line_last_col);
   std::vector<std::vector<CellStyle>> styles(plan.colour_rules.size() + 1);
   for (std::size_t k = 0; k < styles.size(); ++k)
     for (int c = 0; c < cols; ++c) styles[k].push_back(sample.Style(static_cast<int>(k), c));
+  return styles;
+}
 
-  fill.rows = std::make_shared<KeyedRows>(ctx, plan, std::move(keys), std::move(styles));
-  if (sorts) {
+}  // namespace
+
+KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const ListPlan& plan) {
+  KeyedFill fill;
+  FillResult& result = fill.result;
+  result.totals.assign(plan.totals.size(), 0.0);
+  const FillStart start = StartFill(ctx, store, plan);
+  // One pass takes the keys and the totals; the rows' texts wait until they are shown.
+  auto keys = ReadKeys(ctx, plan, start.value_sort_field, result);
+  if (!keys) {
+    result.error = keys.error();
+    result.totals.assign(plan.totals.size(), 0.0);
+    result.records = 0;
+    keys.emplace();
+  }
+  result.rows = static_cast<int>(keys->size());
+  fill.rows = std::make_shared<KeyedRows>(ctx, plan, std::move(*keys),
+                                          RowStyles(ctx.settings, plan, start.settings, store.Cols()));
+  if (start.sorts) {
     // Any other column is read again with the keys and sorted as a user's click sorts it.
-    if (sort_field < 0) fill.rows->Sort(plan.sort_column, store.ColumnKind(plan.sort_column));
+    if (start.value_sort_field < 0) fill.rows->Sort(plan.sort_column, store.ColumnKind(plan.sort_column));
     result.sorted_column = plan.sort_column;
   }
-
-  store.AddRow(QStringView());
-  const int totals_row = store.Rows() - 1;
-  ApplyLineStyle(store, result.look, settings.line, totals_row, plan.line_first_col, totals_row, plan.line_last_col);
-  DecorateTotalsRow(store, TotalsRowOf(plan, settings.lastcolor, result.totals));
+  EndFill(store, plan, start.settings, result);
   return fill;
 }
 

@@ -5,12 +5,12 @@
 // list of a million sales costs its keys, not its texts.
 
 #include <QString>
-#include <QVariant>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lists/ListFill.h"
@@ -19,58 +19,13 @@
 namespace hemulu {
 
 struct AppContext;
-
-// The total of a Number field, in a column of the totals row.
-struct KeyedTotal {
-  int field = 0;
-  int column = 0;
-};
-
-// When `applies` holds for the value of `field`, the row's text takes the colour stored
-// under `key`; a later rule that holds wins.
-struct KeyedColourRule {
-  QString key;
-  int field = 0;
-  std::function<bool(double)> applies;
-};
-
-// Rows whose value of `field` fails `admits` are left out of the list; their figures
-// still count in the totals.
-struct KeyedRowFilter {
-  int field = -1;
-  std::function<bool(double)> admits;
-};
-
-struct KeyedListPlan {
-  std::string table;              // rows are read from it by their key
-  std::string sql;                // the list's query: its rows, in its order
-  std::vector<QVariant> values;   // bound to the ? marks of `sql` (and of `keys_sql`)
-  // When not empty: the same rows' key and total fields (in the order of `totals`), then
-  // the filter's field (with a filter) and the sort field (when it is a number sorted
-  // at the fill), in the same order, by a narrower path than `sql` gives.
-  std::string keys_sql;
-  // fields[0] is the table's integer key. A field with no column name is withheld: its
-  // cells stay empty and its total adds nothing up.
-  std::vector<ListField> fields;
-  KeyedRowFilter row_filter;       // empty: every row is shown
-  std::vector<KeyedColourRule> colour_rules;
-  int colour_first_col = 1;
-  int colour_last_col = -1;        // -1: the last column
-  std::vector<KeyedTotal> totals;  // summed over every row of the query
-  QString total_label = QStringLiteral("合计：");
-  int label_column = -1;
-  int sort_column = -1;            // sorted ascending when beepview is on; -1: never
-  int totals_first_col = 2;
-  int totals_last_col = -1;
-  int line_first_col = 2;
-  int line_last_col = -1;
-};
+class RecordCells;
 
 class KeyedRows final : public RowSource {
  public:
   // `styles[k]`: the cells' styles of a row that no colour rule (k = 0) or rule k
   // (k ≥ 1) colours.
-  KeyedRows(AppContext& ctx, KeyedListPlan plan, std::vector<std::int64_t> keys,
+  KeyedRows(AppContext& ctx, ListPlan plan, std::vector<std::int64_t> keys,
             std::vector<std::vector<CellStyle>> styles);
 
   int Count() const override { return static_cast<int>(keys_.size()); }
@@ -99,12 +54,19 @@ class KeyedRows final : public RowSource {
     std::uint64_t used = 0;
   };
   const Page& PageOf(int row) const;
+  // The query of a page of `rows` keys: every field of the rows, by key.
+  std::string PageSql(int rows) const;
   void ReadPage(Page& page) const;
+  // Which styles a row takes: the last colour rule that holds for it (0: none).
+  std::uint8_t LookOf(const RecordCells& record) const;
+  // The cells of one field for every row of the query, by key, ascending; none when the
+  // read failed (told through Failed).
+  std::optional<std::vector<std::pair<std::int64_t, QString>>> ReadColumnByKey(const ListField& field) const;
   void DropPages() { pages_.clear(); }
   void Failed(const DbError& error) const;
 
   AppContext& ctx_;
-  KeyedListPlan plan_;
+  ListPlan plan_;
   std::vector<std::int64_t> keys_;
   std::vector<std::vector<CellStyle>> styles_;
   mutable std::vector<Page> pages_;
@@ -119,9 +81,10 @@ struct KeyedFill {
   std::shared_ptr<KeyedRows> rows;  // never null
 };
 
-// Lays out `store` as FillList does (header rows kept, the frozen totals row with its
-// label and totals) but with no data rows: they are in the returned source. A failed
-// query or a database that does not open gives no rows and zero totals, and says which.
-[[nodiscard]] KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const KeyedListPlan& plan);
+// Runs the plan as FillList does (header rows kept, the same filter, colours, sort and
+// the frozen totals row with its label and totals) but with no data rows in `store`:
+// they are in the returned source, read by `plan.table`'s key. A failed query or a
+// database that does not open gives no rows and zero totals, and says which.
+[[nodiscard]] KeyedFill FillKeyedList(AppContext& ctx, GridStore& store, const ListPlan& plan);
 
 }  // namespace hemulu

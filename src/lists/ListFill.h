@@ -3,86 +3,21 @@
 // record, colour rows by the page's rules, sort, and add the frozen totals row, with
 // the colours and line style read afresh from config.ini each time. It fills a
 // GridStore and needs no widget; the Grid shows the finished store (lists/GridFill.h).
-// Pages that fill differently use the pieces below in their own order.
+// The keyed fill (lists/KeyedRows.h) runs the same plans with the pieces below.
 
 #include <QString>
-#include <QStringView>
-#include <QVariant>
-#include <functional>
 #include <optional>
-#include <string>
 #include <utility>
 #include <vector>
 
 #include "data/Database.h"
-#include "data/TextFormat.h"
 #include "lists/GridStore.h"
+#include "lists/ListPlan.h"
 
 namespace hemulu {
 
 struct AppContext;
 class IniFile;
-
-// OptionalNumber: a number whose missing value (NULL) shows as an empty cell. Day: a
-// date shown without its time of day (the sales list's dates).
-enum class FieldKind { Text, Number, Date, OptionalNumber, Day };
-
-// A result column shown in the list; field i of a page lands in grid column i + 1.
-struct ListField {
-  std::string column;  // the name in the query's result
-  FieldKind kind = FieldKind::Text;
-};
-
-// One record while it is read, for the row filter and the colour rules.
-class FillRecord {
- public:
-  // A Number field's value (0 for other fields and for NULL).
-  double Number(int field) const { return numbers_[static_cast<std::size_t>(field)]; }
-  // A field's cell text.
-  QStringView Text(int field) const;
-
- private:
-  friend class ListFiller;
-  FillRecord(const std::vector<double>& numbers, QStringView row_text, const std::vector<CellSpan>& spans)
-      : numbers_(numbers), row_text_(row_text), spans_(spans) {}
-  const std::vector<double>& numbers_;
-  QStringView row_text_;
-  const std::vector<CellSpan>& spans_;  // where each field's text is
-};
-
-using RecordTest = std::function<bool(const FillRecord&)>;
-
-// When `applies` holds, the row's text takes the colour stored under `key`.
-struct RowColourRule {
-  QString key;
-  RecordTest applies;
-};
-
-// The total of a Number field, shown in a column of the totals row.
-struct ListTotal {
-  int field = 0;
-  int column = 0;
-  RecordTest applies = {};  // only the records it holds for count; empty: every record
-};
-
-struct ListFillSpec {
-  std::string sql;                // values go in `values`, bound to its ? marks
-  std::vector<QVariant> values;
-  std::vector<ListField> fields;  // the record ID first
-  RecordTest row_filter;          // empty: every record is shown
-  std::vector<RowColourRule> colour_rules;  // in order; a later rule that holds wins
-  int colour_first_col = 1;       // row colours cover these columns
-  int colour_last_col = -1;       // (-1: the last column)
-  std::vector<ListTotal> totals;  // summed over every record read, shown or not
-  QString total_label = QStringLiteral("合计：");
-  int label_column = -1;          // -1: no label
-  int sort_column = -1;           // sorted ascending when beepview is on; -1: never
-  int totals_first_col = 2;       // back colour and bold of the totals row
-  int totals_last_col = -1;
-  int line_first_col = 2;         // line-style range, from the first data row to the totals row
-  int line_last_col = -1;
-  bool plain_last_row = false;    // a list without totals: its last, empty row is not coloured or frozen
-};
 
 // The presentation keys of config.ini, read at every fill. Colours that do not read as
 // numbers are 0 (black).
@@ -113,18 +48,8 @@ struct TotalsRow {
 };
 // Freezes the store's last row and gives it the totals row's look and texts.
 void DecorateTotalsRow(GridStore& store, const TotalsRow& totals);
-// The totals row of a fill plan (a full or a keyed list): its label, and each total's
-// sum as number text in its column.
-template <class Plan>
-TotalsRow TotalsRowOf(const Plan& plan, int back_colour, const std::vector<double>& sums) {
-  TotalsRow totals;
-  totals.back_colour = back_colour;
-  totals.first_col = plan.totals_first_col;
-  totals.last_col = plan.totals_last_col;
-  if (plan.label_column >= 0) totals.cells.emplace_back(plan.label_column, plan.total_label);
-  for (std::size_t t = 0; t < plan.totals.size(); ++t) totals.cells.emplace_back(plan.totals[t].column, NumberText(sums[t]));
-  return totals;
-}
+// The totals row of a plan: its label, and each total's sum as number text in its column.
+TotalsRow TotalsRowOf(const ListPlan& plan, int back_colour, const std::vector<double>& sums);
 
 struct FillResult {
   int records = 0;            // records read
@@ -139,10 +64,25 @@ struct FillResult {
 // reads back as it, else as the store's sort reads the text.
 SortKey NumberSortKey(double value);
 
-// Fills `store` (header rows and columns already laid out) from the page's query.
+// Fills `store` (header rows and columns already laid out) from the plan's query.
 // A failed query, or a database that does not open, leaves the header rows and a
 // totals row of zeros with its label; the error says which (unavailable) for the
 // window to report.
-[[nodiscard]] FillResult FillList(AppContext& ctx, GridStore& store, const ListFillSpec& plan);
+[[nodiscard]] FillResult FillList(AppContext& ctx, GridStore& store, const ListPlan& plan);
+
+// ---- What every fill does before and after reading (the keyed fill's too) ----
+
+struct FillStart {
+  ListSettings settings;   // read afresh, so a settings change shows at the next fill
+  bool sorts = false;      // beepview is on and the plan has a sort column
+  int value_sort_field = -1;  // with `sorts`: ValueSortField(plan)
+};
+// Reads the settings, drops every data row and frozen row, gives the plan's columns
+// their kinds and settles the sort.
+FillStart StartFill(AppContext& ctx, GridStore& store, const ListPlan& plan);
+// Gives `result` the list's colours and adds the totals row below the rows, with the line
+// style from the first row below the header rows down to it, and (unless the plan keeps
+// it plain) its look, label and sums.
+void EndFill(GridStore& store, const ListPlan& plan, const ListSettings& settings, FillResult& result);
 
 }  // namespace hemulu

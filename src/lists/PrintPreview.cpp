@@ -80,7 +80,7 @@ void PageView::SetFit(Fit fit) {
 
 void PageView::SetZoom(double zoom) {
   fit_ = Fit::None;
-  ApplyZoom(zoom, true);
+  ApplyZoom(zoom);
 }
 
 void PageView::ZoomIn() {
@@ -98,10 +98,10 @@ void PageView::FitToView() {
   if (sheet.isEmpty()) return;
   const double across = (viewport()->width() - 2.0 * kGap) / sheet.width();
   const double down = (viewport()->height() - 2.0 * kGap) / sheet.height();
-  ApplyZoom(fit_ == Fit::WholePage ? std::min(across, down) : across, true);
+  ApplyZoom(fit_ == Fit::WholePage ? std::min(across, down) : across);
 }
 
-void PageView::ApplyZoom(double zoom, bool keep_place) {
+void PageView::ApplyZoom(double zoom) {
   zoom = std::clamp(zoom, kMinZoom, kMaxZoom);
   // The top of the view stays on the same page, the same share of the way down it (and
   // a view at the first page's top stays there).
@@ -110,9 +110,7 @@ void PageView::ApplyZoom(double zoom, bool keep_place) {
   zoom_ = zoom;
   if (changed) cache_.clear();
   UpdateScrollBars();
-  if (keep_place && changed) {
-    verticalScrollBar()->setValue(static_cast<int>(std::lround(place * Stride())));
-  }
+  if (changed) verticalScrollBar()->setValue(static_cast<int>(std::lround(place * Stride())));
   viewport()->update();
   if (changed) emit ZoomChanged(zoom_);
 }

@@ -76,7 +76,7 @@ class PageView final : public QAbstractScrollArea {
   double ScreenDpi() const;
   QSize PageSize() const;  // one page slot, in pixels
   int Stride() const { return PageSize().height() + kGap; }
-  void ApplyZoom(double zoom, bool keep_place);
+  void ApplyZoom(double zoom);
   void FitToView();
   void UpdateScrollBars();
   void UpdateCurrentPage();

@@ -6,15 +6,13 @@
 #include <vector>
 
 #include "data/Session.h"
-#include "lists/KeyedRows.h"
-#include "lists/ListFill.h"
+#include "lists/ListPlan.h"
 
 namespace hemulu {
 
-// For anyone but 超级管理员, the fields are read from no column (empty cells) and the
-// totals of those fields count no record. The plan is unchanged for 超级管理员.
-void WithholdFromOperators(const Session& session, ListFillSpec& plan, const std::vector<int>& fields);
-// The same for a keyed list, whose totals add up only fields read from a column.
-void WithholdFromOperators(const Session& session, KeyedListPlan& plan, const std::vector<int>& fields);
+// For anyone but 超级管理员, the fields are read from no column: empty cells, value 0,
+// so their totals add nothing up (the totals keep their places, which pages read by
+// index). The plan is unchanged for 超级管理员.
+void WithholdFromOperators(const Session& session, ListPlan& plan, const std::vector<int>& fields);
 
 }  // namespace hemulu

@@ -4,7 +4,6 @@
 #include "lists/GridExport.h"
 #include "lists/Grid.h"
 #include "lists/GridFill.h"
-#include "money/BankLogic.h"
 
 namespace hemulu {
 
@@ -13,10 +12,6 @@ namespace {
 constexpr Qt::Alignment kCentre = Qt::AlignCenter;
 constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
 constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
-
-// Field numbers of a ledger record (field i lands in grid column i + 1).
-enum LedgerField { kLId, kLType, kLNumber, kLItem, kLQuantity, kLPrice, kLAmount, kLDate, kLNote };
-enum BankField { kBId, kBBank, kBAccount, kBKind, kBAmount, kBDate, kBNote };
 
 const std::vector<double> kLedgerSetUp = {0, 0, 0.04, 0.11, 0.17, 0.065, 0.15, 0.17, 0.11, 0.06};
 const std::vector<double> kLedgerResize = {0, 0, 0.04, 0.11, 0.11, 0.06, 0.08, 0.1, 0.1, 0.16};
@@ -41,8 +36,6 @@ void LayOutHeader(Grid& grid, int cols, std::initializer_list<const char*> capti
   for (const char* caption : captions) grid.SetCellText(0, col++, QString::fromUtf8(caption));
 }
 
-bool IsType(const FillRecord& r, QStringView type) { return r.Text(kLType) == type; }
-
 }  // namespace
 
 const std::vector<double>& LedgerSetUpShares() { return kLedgerSetUp; }
@@ -63,42 +56,15 @@ void LayOutLedgerGrid(Grid& grid) {
   grid.EndUpdate();
 }
 
-ListFillSpec LedgerFillSpec(const MoneyQuery& query) {
-  ListFillSpec plan;
-  plan.sql = query.sql.toStdString();
-  plan.values.assign(query.params.begin(), query.params.end());
-  plan.fields = {{"ID", FieldKind::Number},   {"类型"},
-                 {"编号"},                    {"项目"},
-                 {"数量", FieldKind::OptionalNumber}, {"单价", FieldKind::Number},
-                 {"金额", FieldKind::Number}, {"日期", FieldKind::Date},
-                 {"备注"}};
-  // The kind is told by the exact text: "收入 " with a blank counts as unknown.
-  const RecordTest income = [](const FillRecord& r) { return IsType(r, u"收入"); };
-  const RecordTest expense = [](const FillRecord& r) { return IsType(r, u"支出"); };
-  const RecordTest unknown = [](const FillRecord& r) { return !IsType(r, u"收入") && !IsType(r, u"支出"); };
-  plan.totals = {{kLAmount, kLedgerItemCol, income}, {kLAmount, kLedgerAmountCol, expense},
-                 {kLAmount, kLedgerNoteCol, unknown}};
-  plan.colour_rules.push_back({QStringLiteral("outcolor"), expense});
-  plan.colour_first_col = 5;
-  plan.colour_last_col = 7;
-  plan.label_column = -1;
-  plan.sort_column = kLedgerAmountCol;
-  plan.totals_first_col = 1;
-  plan.totals_last_col = 9;
-  plan.line_first_col = 1;
-  plan.line_last_col = -1;
-  return plan;
-}
-
 std::optional<LedgerSums> FillLedgerGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query, FillResult* result) {
   grid.BeginUpdate();
-  const FillResult r = FillGrid(ctx, grid, LedgerFillSpec(query));
+  const FillResult r = FillGrid(ctx, grid, LedgerListPlan(query));
   if (result) *result = r;
   if (r.error) {  // the list and its sums stay as they were
     grid.EndUpdate();
     return std::nullopt;
   }
-  const LedgerSums sums{r.totals[0], r.totals[1], r.totals[2]};
+  const LedgerSums sums = LedgerSumsOf(r.totals);
   const int row = grid.Rows() - 1;
   const QString yuan = QStringLiteral("元");
   grid.SetCellText(row, kLedgerItemCol, QStringLiteral("总收入：") + NumberText(sums.income) + yuan);
@@ -133,38 +99,14 @@ void LayOutBankSummary(Grid& grid) {
   grid.EndUpdate();
 }
 
-ListFillSpec BankDetailFillSpec(const MoneyQuery& query) {
-  ListFillSpec plan;
-  plan.sql = query.sql.toStdString();
-  plan.values.assign(query.params.begin(), query.params.end());
-  plan.fields = {{"ID", FieldKind::Number}, {"银行"}, {"账户"}, {"方式"}, {"金额", FieldKind::Number},
-                 {"日期", FieldKind::Date}, {"备注"}};
-  plan.colour_rules.push_back({QStringLiteral("outcolor"), [](const FillRecord& r) { return IsOutgoingKind(r.Text(kBKind)); }});
-  plan.colour_first_col = 4;
-  plan.colour_last_col = 5;
-  plan.sort_column = kBankNoteCol;
-  plan.line_first_col = 1;
-  plan.plain_last_row = true;
-  return plan;
-}
-
 FillResult FillBankGrid(AppContext& ctx, Grid& grid, const MoneyQuery& query) {
-  return FillGrid(ctx, grid, BankDetailFillSpec(query));
+  return FillGrid(ctx, grid, BankDetailListPlan(query));
 }
 
-FillResult FillBankSummaryGrid(AppContext& ctx, Grid& grid) {
-  ListFillSpec plan;
-  const MoneyQuery query = BankSummaryQuery();
-  plan.sql = query.sql.toStdString();
-  plan.fields = {{"银行"}, {"账户"}, {"总计", FieldKind::Number}};
-  plan.sort_column = kBankBalanceCol;
-  plan.line_first_col = 1;
-  plan.plain_last_row = true;
-  return FillGrid(ctx, grid, plan);
-}
+FillResult FillBankSummaryGrid(AppContext& ctx, Grid& grid) { return FillGrid(ctx, grid, BankSummaryListPlan()); }
 
 std::expected<void, QString> ExportMoneyGrid(const Grid& grid, const QString& path, const Progress& progress) {
-  return ExportGridToExcel(grid, path, true, false, progress);
+  return ExportGridToExcel(grid, path, {.header_rows = true, .row_header_column = false}, progress);
 }
 
 }  // namespace hemulu

@@ -164,12 +164,8 @@ void ChartsPage::FillYearList(QComboBox* list, const std::vector<int>& years, in
 }
 
 void ChartsPage::Refill() {
-  if (auto open = ctx_.EnsureDatabaseOpen(); !open) {
-    ReportError(open.error());
-    return;
-  }
   const QDate today = ctx_.clock.Now().date();
-  auto years = SalesYears(ctx_.db, today.year());
+  auto years = SalesYears(ctx_, today.year());
   if (!years) {
     ReportError(years.error());
     return;
@@ -177,8 +173,8 @@ void ChartsPage::Refill() {
   FillYearList(monthly_year_, *years, today.year());
   FillYearList(daily_year_, *years, today.year());
   daily_month_->setCurrentIndex(today.month() - 1);
-  auto monthly = MonthlyReport(ctx_.db, SalesFigure::Amount, today.year());
-  auto daily = DailyReport(ctx_.db, SalesFigure::Amount, today.year(), today.month());
+  auto monthly = MonthlyReport(ctx_, SalesFigure::Amount, today.year());
+  auto daily = DailyReport(ctx_, SalesFigure::Amount, today.year(), today.month());
   if (!monthly || !daily) {
     ReportError(monthly ? daily.error() : monthly.error());
     return;
@@ -193,11 +189,7 @@ void ChartsPage::QueryMonthly(SalesFigure figure) {
     monthly_year_->setFocus();
     return;
   }
-  if (auto open = ctx_.EnsureDatabaseOpen(); !open) {
-    ReportError(open.error());
-    return;
-  }
-  auto report = MonthlyReport(ctx_.session, ctx_.db, figure, year.toInt());
+  auto report = MonthlyReport(ctx_, figure, year.toInt());
   if (!report) {
     ReportError(report.error());
     return;
@@ -216,11 +208,7 @@ void ChartsPage::QueryDaily(SalesFigure figure) {
     daily_month_->setFocus();
     return;
   }
-  if (auto open = ctx_.EnsureDatabaseOpen(); !open) {
-    ReportError(open.error());
-    return;
-  }
-  auto report = DailyReport(ctx_.session, ctx_.db, figure, year.toInt(), month.toInt());
+  auto report = DailyReport(ctx_, figure, year.toInt(), month.toInt());
   if (!report) {
     ReportError(report.error());
     return;

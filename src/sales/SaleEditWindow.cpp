@@ -8,7 +8,7 @@
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
 #include "sales/SaleWindow.h"
-#include "sales/SalesList.h"
+#include "sales/SalesFill.h"
 
 namespace hemulu {
 

@@ -262,7 +262,7 @@ std::optional<QString> SalesPage::Export() {
     if (!grid_->IsColumnLockedHidden(c) && grid_->ColumnWidth(c) <= 0) locked.push_back(c);
   for (int c : locked) grid_->SetColumnLockedHidden(c, true);
   const bool done = ExportAndNotify(ctx_, this, path, [this](const QString& to, const Progress& progress) {
-    return ExportGridToExcel(*grid_, to, true, true, progress);
+    return ExportGridToExcel(*grid_, to, {.header_rows = true, .row_header_column = true}, progress);
   });
   for (int c : locked) grid_->SetColumnLockedHidden(c, false);
   shares_->Apply();

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 
+#include "data/AppContext.h"
 #include "data/TextFormat.h"
 #include "lists/ExcelExport.h"
 #include "sales/BarChart.h"
@@ -33,13 +34,13 @@ int KeyNumber(const QString& key, int pos) {
 }
 
 // The largest single value of the figure within [lower, upper) of the day keys; 0 when none.
-std::expected<double, DbError> LargestSale(Database& db, SalesFigure figure, const QString& lower,
+std::expected<double, DbError> LargestSale(AppContext& ctx, SalesFigure figure, const QString& lower,
                                            const QString& upper) {
-  auto st = db.Prepare(figure == SalesFigure::Amount
-                           ? "SELECT max(最大销售金额) FROM sell_day WHERE 日期 >= ? AND 日期 < ?"
-                           : "SELECT max(最大净利润) FROM sell_day WHERE 日期 >= ? AND 日期 < ?");
+  auto st = ctx.Query(figure == SalesFigure::Amount
+                          ? "SELECT max(最大销售金额) FROM sell_day WHERE 日期 >= ? AND 日期 < ?"
+                          : "SELECT max(最大净利润) FROM sell_day WHERE 日期 >= ? AND 日期 < ?",
+                      lower, upper);
   if (!st) return std::unexpected(st.error());
-  st->BindAll(lower, upper);
   auto row = st->Step();
   if (!row) return std::unexpected(row.error());
   return *row ? st->Double(0) : 0.0;  // a NULL maximum reads 0
@@ -47,13 +48,13 @@ std::expected<double, DbError> LargestSale(Database& db, SalesFigure figure, con
 
 // Adds each day's figure in [lower, upper) to the bucket its key names at `pos`
 // (month at 5, day at 8), buckets 1..size.
-std::expected<void, DbError> SumDays(Database& db, SalesFigure figure, const QString& lower, const QString& upper,
+std::expected<void, DbError> SumDays(AppContext& ctx, SalesFigure figure, const QString& lower, const QString& upper,
                                      int pos, std::vector<double>& buckets) {
-  auto st = db.Prepare(figure == SalesFigure::Amount
-                           ? "SELECT 日期, 销售金额 FROM sell_day WHERE 日期 >= ? AND 日期 < ?"
-                           : "SELECT 日期, 净利润 FROM sell_day WHERE 日期 >= ? AND 日期 < ?");
+  auto st = ctx.Query(figure == SalesFigure::Amount
+                          ? "SELECT 日期, 销售金额 FROM sell_day WHERE 日期 >= ? AND 日期 < ?"
+                          : "SELECT 日期, 净利润 FROM sell_day WHERE 日期 >= ? AND 日期 < ?",
+                      lower, upper);
   if (!st) return std::unexpected(st.error());
-  st->BindAll(lower, upper);
   for (;;) {
     auto row = st->Step();
     if (!row) return std::unexpected(row.error());
@@ -61,6 +62,11 @@ std::expected<void, DbError> SumDays(Database& db, SalesFigure figure, const QSt
     const int n = KeyNumber(st->Text(0), pos);
     if (n >= 1 && static_cast<std::size_t>(n) <= buckets.size()) buckets[static_cast<std::size_t>(n - 1)] += st->Double(1);
   }
+}
+
+std::optional<DbError> RefusedFigure(const Session& session, SalesFigure figure) {
+  if (figure != SalesFigure::Profit || session.IsSuperAdministrator()) return std::nullopt;
+  return DbError{DbError::Kind::Refused, kProfitRefusedText};
 }
 
 QString Prefix(int year) { return QStringLiteral("%1-").arg(year, 4, 10, QLatin1Char('0')); }
@@ -85,13 +91,14 @@ double WholeNumber(double value) {
 
 double ScaleMaximum(double whole) { return 100.0 * std::round(whole / 100.0) + 100.0; }
 
-std::expected<BarReport, DbError> MonthlyReport(Database& db, SalesFigure figure, int year) {
+std::expected<BarReport, DbError> MonthlyReport(AppContext& ctx, SalesFigure figure, int year) {
+  if (auto refused = RefusedFigure(ctx.session, figure)) return std::unexpected(*refused);
   if (!ValidYear(year)) return std::unexpected(RangeError());
   const QString lower = Prefix(year);
   const QString upper = UpperBound(lower);
   BarReport report;
   report.values.assign(12, 0.0);
-  if (auto summed = SumDays(db, figure, lower, upper, 5, report.values); !summed)
+  if (auto summed = SumDays(ctx, figure, lower, upper, 5, report.values); !summed)
     return std::unexpected(summed.error());
   report.title = figure == SalesFigure::Amount ? QStringLiteral("月销售金额统计报表") : QStringLiteral("月销售利润统计报表");
   report.category_caption = QStringLiteral("月份");
@@ -103,16 +110,17 @@ std::expected<BarReport, DbError> MonthlyReport(Database& db, SalesFigure figure
   return report;
 }
 
-std::expected<BarReport, DbError> DailyReport(Database& db, SalesFigure figure, int year, int month) {
+std::expected<BarReport, DbError> DailyReport(AppContext& ctx, SalesFigure figure, int year, int month) {
+  if (auto refused = RefusedFigure(ctx.session, figure)) return std::unexpected(*refused);
   if (!ValidYear(year) || month < 1 || month > 12) return std::unexpected(RangeError());
   const QString lower = Prefix(year, month);
   const QString upper = UpperBound(lower);
   const int days = QDate(year, month, 1).daysInMonth();
   BarReport report;
   report.values.assign(static_cast<std::size_t>(days), 0.0);
-  if (auto summed = SumDays(db, figure, lower, upper, 8, report.values); !summed)
+  if (auto summed = SumDays(ctx, figure, lower, upper, 8, report.values); !summed)
     return std::unexpected(summed.error());
-  auto largest = LargestSale(db, figure, lower, upper);
+  auto largest = LargestSale(ctx, figure, lower, upper);
   if (!largest) return std::unexpected(largest.error());
   report.title = figure == SalesFigure::Amount ? QStringLiteral("日销售金额统计报表") : QStringLiteral("日销净利润统计报表");
   report.year = year;
@@ -124,29 +132,9 @@ std::expected<BarReport, DbError> DailyReport(Database& db, SalesFigure figure, 
   return report;
 }
 
-namespace {
-
-std::optional<DbError> RefusedFigure(const Session& session, SalesFigure figure) {
-  if (figure != SalesFigure::Profit || session.IsSuperAdministrator()) return std::nullopt;
-  return DbError{DbError::Kind::Refused, kProfitRefusedText};
-}
-
-}  // namespace
-
-std::expected<BarReport, DbError> MonthlyReport(const Session& session, Database& db, SalesFigure figure, int year) {
-  if (auto refused = RefusedFigure(session, figure)) return std::unexpected(*refused);
-  return MonthlyReport(db, figure, year);
-}
-
-std::expected<BarReport, DbError> DailyReport(const Session& session, Database& db, SalesFigure figure, int year,
-                                              int month) {
-  if (auto refused = RefusedFigure(session, figure)) return std::unexpected(*refused);
-  return DailyReport(db, figure, year, month);
-}
-
-std::expected<std::vector<int>, DbError> SalesYears(Database& db, int current_year) {
+std::expected<std::vector<int>, DbError> SalesYears(AppContext& ctx, int current_year) {
   int first = current_year, last = current_year;
-  auto st = db.Prepare(
+  auto st = ctx.Query(
       "SELECT substr(min(日期), 1, 4), substr(max(日期), 1, 4) FROM sell_day "
       "WHERE 日期 GLOB '[0-9][0-9][0-9][0-9]-*'");
   if (!st) return std::unexpected(st.error());
@@ -200,11 +188,13 @@ std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& 
     std::vector<SheetCell>& figures = block.rows[1];
     for (std::size_t c = 0; c < report->values.size(); ++c) {
       const auto i = static_cast<qsizetype>(c);
-      labels.push_back({i < report->labels.size() ? report->labels[i] : QString(), std::nullopt, true, true});
-      figures.push_back({QString(), report->values[c], true, false});
+      labels.push_back({.text = i < report->labels.size() ? report->labels[i] : QString(),
+                        .number = std::nullopt, .boxed = true, .centred = true});
+      figures.push_back({.text = QString(), .number = report->values[c], .boxed = true, .centred = false});
     }
-    labels.push_back({QStringLiteral("合计（%1）").arg(report->unit), std::nullopt, true, true});
-    figures.push_back({QString(), report->Total(), true, false});
+    labels.push_back(
+        {.text = QStringLiteral("合计（%1）").arg(report->unit), .number = std::nullopt, .boxed = true, .centred = true});
+    figures.push_back({.text = QString(), .number = report->Total(), .boxed = true, .centred = false});
   }
   return ExportSheetLayout(layout, file, progress);
 }

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "data/Database.h"
-#include "data/Session.h"
 #include "lists/Progress.h"
 
 namespace hemulu {
 
+struct AppContext;
 class BarChart;
 
 enum class SalesFigure { Amount, Profit };  // 销售金额, 净利润
@@ -45,19 +45,16 @@ struct BarReport {
   QString CoveredTitle() const;
 };
 
-// 12 bars "1月" … "12月"; the scale maximum follows the year's total.
-[[nodiscard]] std::expected<BarReport, DbError> MonthlyReport(Database& db, SalesFigure figure, int year);
-// One bar per day of the month ("1" … "28".."31"); the scale maximum follows the largest
-// single sale value of the month.
-[[nodiscard]] std::expected<BarReport, DbError> DailyReport(Database& db, SalesFigure figure, int year, int month);
-
 // Profit is the super-administrator's: for anyone else the profit reports are refused
 // with this text (kind Refused), whichever window asks; the sales amounts are not.
 inline const QString kProfitRefusedText = QStringLiteral("对不起，只有超级管理员才能查看利润统计。");
-[[nodiscard]] std::expected<BarReport, DbError> MonthlyReport(const Session& session, Database& db, SalesFigure figure,
-                                                              int year);
-[[nodiscard]] std::expected<BarReport, DbError> DailyReport(const Session& session, Database& db, SalesFigure figure,
-                                                            int year, int month);
+
+// 12 bars "1月" … "12月"; the scale maximum follows the year's total. Opens the database
+// when needed; a profit report is refused to anyone but 超级管理员.
+[[nodiscard]] std::expected<BarReport, DbError> MonthlyReport(AppContext& ctx, SalesFigure figure, int year);
+// One bar per day of the month ("1" … "28".."31"); the scale maximum follows the largest
+// single sale value of the month. Opens and refuses as MonthlyReport.
+[[nodiscard]] std::expected<BarReport, DbError> DailyReport(AppContext& ctx, SalesFigure figure, int year, int month);
 
 // A figure taken as a whole number: the fraction dropped, after values within the money
 // tolerance of a whole number are taken as that number (sums carry rounding noise).
@@ -68,7 +65,7 @@ double ScaleMaximum(double whole);
 // Years for the year lists, ascending: from the earliest sale's year through the current
 // year (and through the latest sale's year should that lie ahead); the current year alone
 // when there are no sales.
-[[nodiscard]] std::expected<std::vector<int>, DbError> SalesYears(Database& db, int current_year);
+[[nodiscard]] std::expected<std::vector<int>, DbError> SalesYears(AppContext& ctx, int current_year);
 
 // Sets a chart as the report says, in the chart's own order: title, unit, scale, divisions,
 // caption, bar count, options, colour, then each bar's label and value.

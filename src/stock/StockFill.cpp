@@ -38,13 +38,14 @@ bool ZeroStock(double stock) { return std::fabs(stock) <= kTolerance; }
 bool InStock(double stock) { return stock > kTolerance; }
 
 // The warning colour, and either the zero colour or the zero filter, of a goods list.
-void AddStockRules(KeyedListPlan& plan, int stock_field, int warning, bool show_zero) {
+void AddStockRules(ListPlan& plan, int stock_field, int warning, bool show_zero) {
   const double w = warning;
-  plan.colour_rules.push_back({QStringLiteral("beepcolor"), stock_field, [w](double stock) { return LowStock(stock, w); }});
+  plan.colour_rules.push_back(
+      {QStringLiteral("beepcolor"), NumberTest(stock_field, [w](double stock) { return LowStock(stock, w); })});
   if (show_zero)
-    plan.colour_rules.push_back({QStringLiteral("zerocolor"), stock_field, ZeroStock});
+    plan.colour_rules.push_back({QStringLiteral("zerocolor"), NumberTest(stock_field, ZeroStock)});
   else
-    plan.row_filter = {stock_field, InStock};
+    plan.row_filter = NumberTest(stock_field, InStock);
 }
 
 }  // namespace
@@ -64,8 +65,8 @@ int StoredWarningQuantity(const IniFile& settings) {
 bool GoodsSelection::HasGoods() const { return !id.isEmpty() && NumberValue(id) > kTolerance; }
 qint64 GoodsSelection::GoodsId() const { return HasGoods() ? static_cast<qint64>(NumberValue(id)) : 0; }
 
-KeyedListPlan StockListPlan(const GoodsQuery& query, int warning_quantity, bool show_zero_stock) {
-  KeyedListPlan plan;
+ListPlan StockListPlan(const GoodsQuery& query, int warning_quantity, bool show_zero_stock) {
+  ListPlan plan;
   plan.table = "buy";
   plan.sql = query.sql.toStdString();
   plan.values.assign(query.params.begin(), query.params.end());
@@ -84,10 +85,10 @@ KeyedListPlan StockListPlan(const GoodsQuery& query, int warning_quantity, bool 
   return plan;
 }
 
-KeyedListPlan SummaryListPlan(int warning_quantity, bool show_zero_stock) {
+ListPlan SummaryListPlan(int warning_quantity, bool show_zero_stock) {
   enum { kSId, kSName, kSModel, kSCode, kSCategory, kSBought, kSBoughtAmount, kSSold, kSSoldAmount, kSStock,
          kSStockAmount };
-  KeyedListPlan plan;
+  ListPlan plan;
   plan.table = "buy";
   plan.sql = "select * from buy";
   plan.fields = {{"ID", FieldKind::Number},       {"名称"},
@@ -110,15 +111,15 @@ KeyedListPlan SummaryListPlan(int warning_quantity, bool show_zero_stock) {
   return plan;
 }
 
-KeyedListPlan StockListPlan(const Session& session, const GoodsQuery& query, int warning_quantity,
+ListPlan StockListPlan(const Session& session, const GoodsQuery& query, int warning_quantity,
                             bool show_zero_stock) {
-  KeyedListPlan plan = StockListPlan(query, warning_quantity, show_zero_stock);
+  ListPlan plan = StockListPlan(query, warning_quantity, show_zero_stock);
   WithholdFromOperators(session, plan, {kBuyPrice, kBoughtAmount, kSoldAmount, kStockAmount});
   return plan;
 }
 
-KeyedListPlan SummaryListPlan(const Session& session, int warning_quantity, bool show_zero_stock) {
-  KeyedListPlan plan = SummaryListPlan(warning_quantity, show_zero_stock);
+ListPlan SummaryListPlan(const Session& session, int warning_quantity, bool show_zero_stock) {
+  ListPlan plan = SummaryListPlan(warning_quantity, show_zero_stock);
   // Field i lands in column i + 1.
   WithholdFromOperators(session, plan,
                         {kSummaryBoughtAmountCol - 1, kSummarySoldAmountCol - 1, kSummaryStockAmountCol - 1});

@@ -6,8 +6,7 @@
 #include <QString>
 
 #include "data/IniFile.h"
-#include "lists/KeyedRows.h"
-#include "lists/ListFill.h"
+#include "lists/ListPlan.h"
 #include "stock/GoodsLogic.h"
 
 namespace hemulu {
@@ -52,14 +51,14 @@ int WarningQuantityOf(const QString& text);
 int StoredWarningQuantity(const IniFile& settings);
 
 // The stock list of a query, read by key, with the warning quantity for the marking.
-KeyedListPlan StockListPlan(const GoodsQuery& query, int warning_quantity, bool show_zero_stock);
+ListPlan StockListPlan(const GoodsQuery& query, int warning_quantity, bool show_zero_stock);
 // The summary view, read by key: every goods row in the table's order.
-KeyedListPlan SummaryListPlan(int warning_quantity, bool show_zero_stock);
+ListPlan SummaryListPlan(int warning_quantity, bool show_zero_stock);
 
 // The same lists for the logged-in user: an operator gets no purchase price, purchase
 // amount, sales amount or stock value (cells empty, totals 0).
-KeyedListPlan StockListPlan(const Session& session, const GoodsQuery& query, int warning_quantity,
+ListPlan StockListPlan(const Session& session, const GoodsQuery& query, int warning_quantity,
                             bool show_zero_stock);
-KeyedListPlan SummaryListPlan(const Session& session, int warning_quantity, bool show_zero_stock);
+ListPlan SummaryListPlan(const Session& session, int warning_quantity, bool show_zero_stock);
 
 }  // namespace hemulu

@@ -134,7 +134,7 @@ ColumnShares* AttachSummaryShares(Grid& grid, bool super_administrator) {
 }
 
 std::expected<void, QString> ExportStockGrid(const Grid& grid, const QString& path, const Progress& progress) {
-  return ExportGridToExcel(grid, path, true, true, progress);
+  return ExportGridToExcel(grid, path, {.header_rows = true, .row_header_column = true}, progress);
 }
 
 }  // namespace hemulu

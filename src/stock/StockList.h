@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lists/ListFill.h"
+#include "lists/Progress.h"
 #include "stock/GoodsLogic.h"
 #include "stock/StockFill.h"
 

@@ -3,8 +3,10 @@
 
 #include <QFile>
 
+#include "KeyedListSupport.h"
 #include "TestSupport.h"
 #include "data/TextFormat.h"
+#include "lists/KeyedRows.h"
 #include "lists/ListFill.h"
 
 using namespace hemulu;
@@ -26,13 +28,13 @@ class FruitFill : public ::testing::Test {
   void Add(const QString& name, double count, const QString& day) {
     ASSERT_TRUE(app.ctx().db.Execute("insert into fruit (名称, 数量, 日期) values (?, ?, ?)", name, count, day));
   }
-  ListFillSpec Plan() const {
-    ListFillSpec plan;
+  ListPlan Plan() const {
+    ListPlan plan;
     plan.sql = "select * from fruit where 数量 > ? order by ID";
     plan.values = {QVariant(-100.0)};
     plan.fields = {{"ID", FieldKind::Number}, {"名称"}, {"数量", FieldKind::Number}, {"日期", FieldKind::Date}};
-    plan.row_filter = [](const FillRecord& r) { return r.Number(2) >= 0; };
-    plan.colour_rules = {{QStringLiteral("beepcolor"), [](const FillRecord& r) { return r.Number(2) < 2; }}};
+    plan.row_filter = NumberTest(2, [](double count) { return count >= 0; });
+    plan.colour_rules = {{QStringLiteral("beepcolor"), NumberTest(2, [](double count) { return count < 2; })}};
     plan.totals = {{2, 3}};
     plan.label_column = 2;
     plan.sort_column = 3;
@@ -77,7 +79,7 @@ TEST_F(FruitFill, RowsTotalsColoursAndSortWithoutAWidget) {
   EXPECT_TRUE(store.Style(1, 2).borders & kBorderRight);
 
   // A refill replaces the rows; a failing query leaves the header and zero totals.
-  ListFillSpec broken = Plan();
+  ListPlan broken = Plan();
   broken.sql = "select * from no_such_table";
   const FillResult failed = FillList(app.ctx(), store, broken);
   ASSERT_TRUE(failed.error);
@@ -107,7 +109,7 @@ TEST_F(FruitFill, TheSortByReadValuesMatchesTheSortByTexts) {
       "insert into heap (名称, 数量) values ('甲', 2), ('乙', null), ('丙', 1.0/3), ('丁', -0.0), ('戊', 9e999),"
       "('己', 1e20), ('庚', 2), ('辛', 0), ('壬', -2.675), ('癸', null), ('子', 123456.7891), ('丑', 1e-7),"
       "('寅', -9e999), ('卯', 2.0000000000001), ('辰', 2)"));
-  ListFillSpec plan;
+  ListPlan plan;
   plan.sql = "select * from heap order by ID";
   plan.fields = {{"ID", FieldKind::Number}, {"名称"}, {"数量", FieldKind::OptionalNumber}};
   plan.sort_column = 3;
@@ -137,10 +139,10 @@ TEST_F(FruitFill, StoredBytesAndRowColoursComeThroughAsTheyAre) {
       "('梨', 5, '2026-02-30 00:00:00'), ('桃', 7, '2026-1-2 3:04'), ('杏', 0.5, '2025-12-31 23:59:59')"));
   for (int i = 0; i < 40; ++i) Add(QStringLiteral("枣"), i % 3, QStringLiteral("2026-03-01 12:00:00"));
   ASSERT_TRUE(app.ctx().settings.WriteSetupValue(QStringLiteral("beepview"), QStringLiteral("false")));
-  ListFillSpec plan = Plan();
+  ListPlan plan = Plan();
   plan.row_filter = {};
-  plan.colour_rules = {{QStringLiteral("beepcolor"), [](const FillRecord& r) { return r.Number(2) < 2; }},
-                       {QStringLiteral("zerocolor"), [](const FillRecord& r) { return r.Number(2) == 0; }}};
+  plan.colour_rules = {{QStringLiteral("beepcolor"), NumberTest(2, [](double count) { return count < 2; })},
+                       {QStringLiteral("zerocolor"), NumberTest(2, [](double count) { return count == 0; })}};
   const FillResult r = FillList(app.ctx(), store, plan);
   ASSERT_FALSE(r.error);
   ASSERT_EQ(r.rows, 44);
@@ -165,4 +167,45 @@ TEST_F(FruitFill, StoredBytesAndRowColoursComeThroughAsTheyAre) {
   }
   EXPECT_FALSE(store.Style(45, 2).flags & CellStyle::kHasFore);  // the totals row
   EXPECT_TRUE(store.Style(45, 2).flags & CellStyle::kBold);
+}
+
+// One plan, two fills: tests of texts, a total with a condition and a filter on a text
+// field give the keyed fill, which reads only the tested fields in its pass and the
+// rows it shows later, the list the common fill gives, sorted by value or not.
+TEST_F(FruitFill, TheKeyedFillRunsTextTestsAndConditionalTotalsAsTheCommonFill) {
+  Add("梨", 5, "2026-02-28 00:00:00");
+  Add("坏果", -3, "2026-01-01 00:00:00");  // filtered out by its name, still totalled
+  Add("青苹果", 2, "2024-02-29 08:30:00");
+  Add("梨", 7.5, "2026-03-01 12:00:00");
+  Add("桃", 0, "2025-12-31 23:59:59");
+  Add("苹果", 3, "2026-01-02 03:04:00");
+  ListPlan plan = Plan();
+  plan.table = "fruit";
+  plan.row_filter = TextTest(1, [](QStringView name) { return name != u"坏果"; });
+  plan.colour_rules = {{QStringLiteral("beepcolor"), TextTest(1, [](QStringView name) { return name.endsWith(u"苹果"); })},
+                       {QStringLiteral("zerocolor"), NumberTest(2, [](double count) { return count == 0; })}};
+  plan.totals = {{2, 3}, {2, 4, TextTest(1, [](QStringView name) { return name == u"梨"; })}};
+  for (const char* beepview : {"ture", "false"}) {
+    SCOPED_TRACE(beepview);
+    ASSERT_TRUE(app.ctx().settings.WriteSetupValue(QStringLiteral("beepview"), QString::fromLatin1(beepview)));
+    GridStore keyed = store.LaidOutCopy();
+    const FillResult full = FillList(app.ctx(), store, plan);
+    const KeyedFill by_key = FillKeyedList(app.ctx(), keyed, plan);
+    ASSERT_FALSE(full.error);
+    ASSERT_FALSE(by_key.result.error);
+    EXPECT_EQ(by_key.result.records, 6);
+    EXPECT_EQ(by_key.result.rows, 5);
+    EXPECT_EQ(by_key.result.totals, (std::vector<double>{14.5, 12.5}));
+    EXPECT_EQ(full.totals, by_key.result.totals);
+    EXPECT_EQ(by_key.result.sorted_column, full.sorted_column);
+    hemulu::test::ExpectSameList(store, keyed, *by_key.rows, "keyed against full");
+    for (int i = 0; i < by_key.rows->Count(); ++i) {
+      const QString name = by_key.rows->Text(i, 2);
+      const CellStyle& style = by_key.rows->Style(i, 2);
+      EXPECT_EQ((style.flags & CellStyle::kHasFore) ? style.fore : 0,
+                name.endsWith(u"苹果") ? RgbFromWin(kRed) : name == u"桃" ? RgbFromWin(8421504) : 0)
+          << name.toStdString();
+    }
+  }
+  EXPECT_EQ(Cell(store.Rows() - 1, 4), "12.5");  // the condition's total in its column
 }

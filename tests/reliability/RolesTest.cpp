@@ -146,14 +146,14 @@ TEST_P(OperatorRoles, ListsHoldNoPurchaseFiguresOrProfit) {
   EXPECT_EQ("3", sales.CellText(sales.FixedRows(), kSaleAmountCol).toStdString());
 
   // The charts: the profit reports are refused, the sales amounts are not.
-  for (auto report : {MonthlyReport(app.ctx().session, app.ctx().db, SalesFigure::Profit, 2026),
-                      DailyReport(app.ctx().session, app.ctx().db, SalesFigure::Profit, 2026, 12)}) {
+  for (auto report : {MonthlyReport(app.ctx(), SalesFigure::Profit, 2026),
+                      DailyReport(app.ctx(), SalesFigure::Profit, 2026, 12)}) {
     ASSERT_FALSE(report.has_value());
     EXPECT_EQ(DbError::Kind::Refused, report.error().kind);
     EXPECT_EQ(kProfitRefusedText.toStdString(), report.error().message.toStdString());
   }
-  EXPECT_TRUE(MonthlyReport(app.ctx().session, app.ctx().db, SalesFigure::Amount, 2026).has_value());
-  EXPECT_TRUE(DailyReport(app.ctx().session, app.ctx().db, SalesFigure::Amount, 2026, 12).has_value());
+  EXPECT_TRUE(MonthlyReport(app.ctx(), SalesFigure::Amount, 2026).has_value());
+  EXPECT_TRUE(DailyReport(app.ctx(), SalesFigure::Amount, 2026, 12).has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, OperatorRoles,
@@ -207,8 +207,8 @@ TEST(SuperAdministratorRole, ListsHoldPurchaseFiguresAndProfit) {
   ASSERT_FALSE(FillSalesGrid(app.ctx(), sales, AllSalesQuery()).error.has_value());
   EXPECT_EQ("0.25", sales.CellText(sales.FixedRows(), kSaleProfitCol).toStdString());
   EXPECT_EQ("0.25", sales.CellText(sales.Rows() - 1, kSaleProfitCol).toStdString());
-  EXPECT_TRUE(MonthlyReport(app.ctx().session, app.ctx().db, SalesFigure::Profit, 2026).has_value());
-  EXPECT_TRUE(DailyReport(app.ctx().session, app.ctx().db, SalesFigure::Profit, 2026, 12).has_value());
+  EXPECT_TRUE(MonthlyReport(app.ctx(), SalesFigure::Profit, 2026).has_value());
+  EXPECT_TRUE(DailyReport(app.ctx(), SalesFigure::Profit, 2026, 12).has_value());
 }
 
 }  // namespace

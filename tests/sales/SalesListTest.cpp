@@ -69,11 +69,11 @@ TEST(SalesList, KeyedRowsEqualTheFullListThroughSortsTiesAndRemovals) {
                                   SearchSalesQuery(SalesSearchField::Initials, "Z"),
                                   SalesBetweenQuery(QDate(2024, 1, 1), QDate(2026, 12, 31))}) {
     SCOPED_TRACE(query.sql.toStdString());
-    const KeyedListPlan plan = SalesListPlan(query);
+    const ListPlan plan = SalesListPlan(query);
     GridStore full, keyed;
     LayOut(full);
     LayOut(keyed);
-    const FillResult eager = FillList(app.ctx(), full, EagerPlan(plan));
+    const FillResult eager = FillList(app.ctx(), full, plan);
     KeyedFill fill = FillKeyedList(app.ctx(), keyed, plan);
     ASSERT_FALSE(fill.result.error.has_value());
     EXPECT_EQ(fill.result.totals, eager.totals);

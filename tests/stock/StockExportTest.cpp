@@ -19,6 +19,9 @@ using namespace hemulu;
 
 namespace {
 
+// The stock page's own parts: the header rows and the row-header column.
+constexpr GridExportParts kWholeGrid{.header_rows = true, .row_header_column = true};
+
 QByteArray Unzip(const QString& file, const QString& member) {
   QProcess unzip;
   unzip.start("unzip", {"-p", file, member});
@@ -114,7 +117,7 @@ TEST(ExcelExport, WritesHeaderMergesRowsInOrderAndNumbersAsNumbers) {
   (void)FillGridKeyed(app.ctx(), grid, StockListPlan(AllGoodsQuery(), 2, false));  // sorted by stock
 
   const QString file = app.FilePath("my.xlsx");
-  const auto written = ExportGridToExcel(grid, file, true, true);
+  const auto written = ExportGridToExcel(grid, file, kWholeGrid);
   ASSERT_TRUE(written.has_value()) << written.error().toStdString();
   const Sheet sheet = ReadSheet(file);
   ASSERT_FALSE(sheet.cells.isEmpty()) << "is unzip installed?";
@@ -150,7 +153,7 @@ TEST(ExcelExport, WritesHeaderMergesRowsInOrderAndNumbersAsNumbers) {
   EXPECT_FALSE(sheet.cells.contains("A6") || sheet.cells.contains("C6"));
 
   // Without the header rows and column 0, the first data row is row 1 from column A.
-  ASSERT_TRUE(ExportGridToExcel(grid, file, false, false).has_value());
+  ASSERT_TRUE(ExportGridToExcel(grid, file, {.header_rows = false, .row_header_column = false}).has_value());
   const Sheet bare = ReadSheet(file);
   EXPECT_TRUE(bare.merges.isEmpty());
   EXPECT_EQ(bare.cells["B1"].value, "雪碧");
@@ -161,13 +164,13 @@ TEST(ExcelExport, FailedWriteIsReportedAndLeavesNothingBehind) {
   test::TestApp app;
   Grid grid;
   LayOutStockGrid(grid);
-  const auto missing = ExportGridToExcel(grid, app.FilePath("no/such/folder/my.xlsx"), true, true);
+  const auto missing = ExportGridToExcel(grid, app.FilePath("no/such/folder/my.xlsx"), kWholeGrid);
   ASSERT_FALSE(missing.has_value());
   EXPECT_TRUE(missing.error().startsWith("导出Excel文件失败")) << missing.error().toStdString();
 
   // A target that cannot be replaced: the partial file is removed again.
   ASSERT_TRUE(QDir(app.Dir()).mkdir("my.xlsx"));
-  const auto blocked = ExportGridToExcel(grid, app.FilePath("my.xlsx"), true, true);
+  const auto blocked = ExportGridToExcel(grid, app.FilePath("my.xlsx"), kWholeGrid);
   ASSERT_FALSE(blocked.has_value());
   EXPECT_FALSE(QFile::exists(app.FilePath(".my.xlsx.part")));
 }
@@ -186,7 +189,7 @@ TEST(ExcelExport, ProgressRisesAndACancelledExportLeavesNoFile) {
   // Heard: rising counts of one total, ending at the total.
   std::vector<std::pair<std::int64_t, std::int64_t>> heard;
   const QString file = app.FilePath("my.xlsx");
-  ASSERT_TRUE(ExportGridToExcel(grid, file, true, true, [&](std::int64_t done, std::int64_t total) {
+  ASSERT_TRUE(ExportGridToExcel(grid, file, kWholeGrid, [&](std::int64_t done, std::int64_t total) {
                 heard.emplace_back(done, total);
                 return true;
               }).has_value());
@@ -201,7 +204,7 @@ TEST(ExcelExport, ProgressRisesAndACancelledExportLeavesNoFile) {
   // an earlier export is not spoilt.
   const qint64 earlier = QFileInfo(file).size();
   for (const std::int64_t stop_at : {heard[1].first, heard[heard.size() - 2].first}) {
-    const auto cancelled = ExportGridToExcel(grid, file, true, true,
+    const auto cancelled = ExportGridToExcel(grid, file, kWholeGrid,
                                              [&](std::int64_t done, std::int64_t) { return done < stop_at; });
     ASSERT_FALSE(cancelled.has_value());
     EXPECT_TRUE(cancelled.error().isEmpty()) << cancelled.error().toStdString();
@@ -209,7 +212,7 @@ TEST(ExcelExport, ProgressRisesAndACancelledExportLeavesNoFile) {
     EXPECT_EQ(QFileInfo(file).size(), earlier);
   }
   QFile::remove(file);
-  EXPECT_FALSE(ExportGridToExcel(grid, file, true, true, [](std::int64_t, std::int64_t) { return false; }));
+  EXPECT_FALSE(ExportGridToExcel(grid, file, kWholeGrid, [](std::int64_t, std::int64_t) { return false; }));
   EXPECT_FALSE(QFile::exists(file));
   EXPECT_FALSE(QFile::exists(app.FilePath(".my.xlsx.part")));
 }

@@ -19,7 +19,6 @@ using namespace hemulu;
 using hemulu::test::GoodsRow;
 using hemulu::test::InsertGoods;
 using hemulu::test::TestApp;
-using hemulu::test::EagerPlan;
 using hemulu::test::ExpectSameList;
 
 namespace {
@@ -255,7 +254,7 @@ TEST_F(StockFill, EmptyResultShowsOnlyTheTotalsRow) {
 TEST_F(StockFill, ValuesAreBoundNotPasted) {
   InsertGoods(app.ctx().db, Goods("O'Brien牌", 3));
   InsertGoods(app.ctx().db, Goods("别的", 3));
-  KeyedListPlan plan = StockListPlan(GoodsQuery{QStringLiteral("select * from buy where 名称 = ?"), {}}, 2, false);
+  ListPlan plan = StockListPlan(GoodsQuery{QStringLiteral("select * from buy where 名称 = ?"), {}}, 2, false);
   plan.values = {QStringLiteral("O'Brien牌")};
   const FillResult r = FillGridKeyed(app.ctx(), grid, plan);
   ASSERT_FALSE(r.error);
@@ -335,9 +334,9 @@ TEST(StockList, KeyedRowsEqualTheFullListWithFilterColoursAndTheQuantitySort) {
       for (const Session* session : sessions) {
         SCOPED_TRACE(query.sql.toStdString() + (show_zero ? " zero shown" : " zero hidden") +
                      (session->IsSuperAdministrator() ? " super" : " operator"));
-        const KeyedListPlan plan = StockListPlan(*session, query, 2, show_zero);
+        const ListPlan plan = StockListPlan(*session, query, 2, show_zero);
         GridStore full = GoodsListStore(kStockCols), keyed = GoodsListStore(kStockCols);
-        const FillResult eager = FillList(app.ctx(), full, EagerPlan(plan));
+        const FillResult eager = FillList(app.ctx(), full, plan);
         KeyedFill fill = FillKeyedList(app.ctx(), keyed, plan);
         ASSERT_FALSE(fill.result.error.has_value());
         EXPECT_EQ(fill.result.totals, eager.totals);
@@ -362,9 +361,9 @@ TEST(StockList, KeyedRowsEqualTheFullListWithFilterColoursAndTheQuantitySort) {
     for (const Session* session : sessions) {
       SCOPED_TRACE(std::string("summary") + (show_zero ? " zero shown" : " zero hidden") +
                    (session->IsSuperAdministrator() ? " super" : " operator"));
-      const KeyedListPlan plan = SummaryListPlan(*session, 2, show_zero);
+      const ListPlan plan = SummaryListPlan(*session, 2, show_zero);
       GridStore full = GoodsListStore(kSummaryCols), keyed = GoodsListStore(kSummaryCols);
-      const FillResult eager = FillList(app.ctx(), full, EagerPlan(plan));
+      const FillResult eager = FillList(app.ctx(), full, plan);
       KeyedFill fill = FillKeyedList(app.ctx(), keyed, plan);
       EXPECT_EQ(fill.result.totals, eager.totals);
       EXPECT_EQ(fill.result.sorted_column, -1);

@@ -1,6 +1,6 @@
 #pragma once
-// A keyed list against the same list filled with every row in the store: the plan that
-// fills it so, and the comparison of every cell, style and the totals row.
+// A keyed list against the same plan filled with every row in the store: the comparison
+// of every cell, style and the totals row.
 
 #include <gtest/gtest.h>
 
@@ -8,29 +8,6 @@
 #include "lists/ListFill.h"
 
 namespace hemulu::test {
-
-// The same list as the common fill makes it with every row in the store.
-inline ListFillSpec EagerPlan(const KeyedListPlan& k) {
-  ListFillSpec e;
-  e.sql = k.sql;
-  e.values = k.values;
-  e.fields = k.fields;
-  if (k.row_filter.admits)
-    e.row_filter = [f = k.row_filter](const FillRecord& r) { return f.admits(r.Number(f.field)); };
-  for (const KeyedColourRule& rule : k.colour_rules)
-    e.colour_rules.push_back({rule.key, [rule](const FillRecord& r) { return rule.applies(r.Number(rule.field)); }});
-  e.colour_first_col = k.colour_first_col;
-  e.colour_last_col = k.colour_last_col;
-  for (const KeyedTotal& t : k.totals) e.totals.push_back({t.field, t.column});
-  e.total_label = k.total_label;
-  e.label_column = k.label_column;
-  e.sort_column = k.sort_column;
-  e.totals_first_col = k.totals_first_col;
-  e.totals_last_col = k.totals_last_col;
-  e.line_first_col = k.line_first_col;
-  e.line_last_col = k.line_last_col;
-  return e;
-}
 
 // Every data cell, style and the totals row of the keyed list equal the full list's.
 inline void ExpectSameList(const GridStore& full, const GridStore& keyed, const KeyedRows& rows, const char* when) {
