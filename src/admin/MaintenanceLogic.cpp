@@ -168,11 +168,14 @@ enum class Check {
   Full,
 };
 
-// Reads the file as our database: key, integrity, the five tables. With `legacy`, a
-// file of the old page size passes too (opening it as data.db converts it).
+// Which page sizes a checked file may have: only ours, or the old one too (opening such a
+// file as data.db converts it).
+enum class PageSizes { OursOnly, OldToo };
+
+// Reads the file as our database: key, integrity, the five tables.
 // `busy` is called now and then while the check runs (done and total both 0); false
 // stops it as cancelled.
-std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString& path, Check check, bool legacy,
+std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString& path, Check check, PageSizes sizes,
                                                                  const CopyProgress& busy = {}) {
   const char* check_sql = check == Check::Full    ? "PRAGMA integrity_check"
                           : check == Check::Pages ? "PRAGMA quick_check"
@@ -188,7 +191,7 @@ std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString&
   };
   if (busy) c.WhileBusy(&still_wanted);
   auto integrity = c.Value(check_sql);
-  if (!integrity && integrity.error().kind == DbError::Kind::NotADatabase && legacy) {
+  if (!integrity && integrity.error().kind == DbError::Kind::NotADatabase && sizes == PageSizes::OldToo) {
     if (!c.Open(path, kLegacyCipherPageSize)) return Fail(Kind::Refused, foreign);
     integrity = c.Value(check_sql);
   }
@@ -484,7 +487,7 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
   if (head.open(QIODevice::ReadOnly)) first = head.read(16);
   head.close();
   if (first.startsWith("SQLite format 3")) return discard({Kind::Failed, QStringLiteral("备份文件未加密")});
-  if (auto check = CheckDatabaseFile(*temp, exact ? Check::Schema : Check::Pages, false); !check)
+  if (auto check = CheckDatabaseFile(*temp, exact ? Check::Schema : Check::Pages, PageSizes::OursOnly); !check)
     return discard({Kind::Failed, kCheckFailed + check.error().reason});
   QFile::remove(*temp + QStringLiteral("-wal"));
   QFile::remove(*temp + QStringLiteral("-shm"));
@@ -575,7 +578,7 @@ std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx,
   QFile::remove(*temp);
   if (!QFile::copy(info.absoluteFilePath(), *temp)) return discard(Kind::Failed, QStringLiteral("无法读取该备份文件"));
   QFile::setPermissions(*temp, QFile::permissions(path) | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-  auto contents = CheckDatabaseFile(*temp, Check::Full, true, busy);
+  auto contents = CheckDatabaseFile(*temp, Check::Full, PageSizes::OldToo, busy);
   if (!contents) return discard(contents.error().kind, contents.error().reason);
   if (confirm && !confirm(*contents)) return discard(Kind::Cancelled, QString());
   QFile::remove(*temp + QStringLiteral("-wal"));

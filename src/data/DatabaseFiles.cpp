@@ -23,7 +23,7 @@ void KeyedFile::Close() {
   db_ = nullptr;
 }
 
-std::expected<std::vector<QString>, DbError> KeyedFile::Column(const char* sql, int column, bool first_only) {
+std::expected<std::vector<QString>, DbError> KeyedFile::Column(const char* sql, int column, Rows rows) {
   sqlite3_stmt* st = nullptr;
   int rc = db_ ? sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) : SQLITE_MISUSE;
   std::vector<QString> values;
@@ -31,7 +31,7 @@ std::expected<std::vector<QString>, DbError> KeyedFile::Column(const char* sql, 
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
       const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
       values.push_back(t ? QString::fromUtf8(t) : QString());
-      if (first_only) {
+      if (rows == Rows::FirstOnly) {
         rc = SQLITE_DONE;
         break;
       }
@@ -43,7 +43,7 @@ std::expected<std::vector<QString>, DbError> KeyedFile::Column(const char* sql, 
 }
 
 std::expected<QString, DbError> KeyedFile::Value(const char* sql) {
-  auto values = Column(sql, 0, true);
+  auto values = Column(sql, 0, Rows::FirstOnly);
   if (!values) return std::unexpected(values.error());
   return values->empty() ? QString() : values->front();
 }

@@ -46,9 +46,10 @@ class KeyedFile {
   void Close();
   // The first row's first column as text; empty when there is no row.
   [[nodiscard]] std::expected<QString, DbError> Value(const char* sql);
-  // One column of every row (of the first only with `first_only`), as text.
+  enum class Rows { All, FirstOnly };
+  // One column of the rows, as text.
   [[nodiscard]] std::expected<std::vector<QString>, DbError> Column(const char* sql, int column,
-                                                                    bool first_only = false);
+                                                                    Rows rows = Rows::All);
   bool Exec(const char* sql);
   // Calls `busy` now and then while a statement runs; false interrupts the statement.
   // The callback must outlive the statements it watches.

@@ -35,10 +35,10 @@ Qt::Alignment LineAlignment(bool title) {
   return (title ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
 }
 
-QFont ReceiptFont(double points, bool bold) {
+QFont ReceiptFont(double points, QFont::Weight weight) {
   QFont f;
   f.setPixelSize(static_cast<int>(std::lround(PageUnitsFromPoints(points))));
-  f.setBold(bold);
+  f.setWeight(weight);
   return f;
 }
 
@@ -65,8 +65,8 @@ QStringList ReceiptLines(const Receipt& r) {
 
 ReceiptDocument::ReceiptDocument(const Receipt& receipt)
     : lines_(ReceiptLines(receipt)),
-      title_font_(ReceiptFont(11, true)),
-      line_font_(ReceiptFont(9, false)),
+      title_font_(ReceiptFont(11, QFont::Bold)),
+      line_font_(ReceiptFont(9, QFont::Normal)),
       layout_(ReceiptPageLayout(0)) {
   // A long name or address wraps: its line is as tall as its wrapped text, and the
   // paper as long as all the lines.

@@ -239,28 +239,31 @@ QMenu* StockPage::PrepareMenuFor(int row, int col) {
   if (row >= 0) selection_.id = grid_->CellText(row, kStockIdCol);
   if (!menu_) return nullptr;
   const bool super = ctx_.session.IsSuperAdministrator();
-  const auto show = [this](StockCommand command, bool visible) {
-    if (QAction* a = CommandItem(command)) a->setVisible(visible);
+  const auto show = [this](StockCommand command) {
+    if (QAction* a = CommandItem(command)) a->setVisible(true);
+  };
+  const auto hide = [this](StockCommand command) {
+    if (QAction* a = CommandItem(command)) a->setVisible(false);
   };
   using enum StockCommand;
   if (row < 0 || col < 0) {
     // Below the last row (or beside the columns) there is no row at all: offer only what
     // needs none, instead of items left visible by an earlier right-click.
-    for (StockCommand command : {Restock, Edit, Delete, ShowBuyPrice}) show(command, false);
+    for (StockCommand command : {Restock, Edit, Delete, ShowBuyPrice}) hide(command);
   } else if (row >= grid_->FixedRows() && col >= kStockNameCol) {
     if (selection_.HasGoods()) {
-      show(ShowBuyPrice, true);
-      show(Restock, true);
+      show(ShowBuyPrice);
+      show(Restock);
       if (super) {
-        show(Edit, true);
-        show(Delete, true);
-        show(ShowBuyPrice, false);
+        show(Edit);
+        show(Delete);
+        hide(ShowBuyPrice);
       }
     } else {
-      show(Edit, false);
-      show(Delete, false);
-      show(ShowBuyPrice, false);
-      if (!super) show(Restock, false);
+      hide(Edit);
+      hide(Delete);
+      hide(ShowBuyPrice);
+      if (!super) hide(Restock);
     }
   }
   return menu_;
