@@ -9,7 +9,7 @@ ActionError DatabaseActionError(const DbError& e) {
   if (e.Unavailable())
     return {.kind = ActionError::Kind::Unavailable, .message = kDatabaseUnavailableText, .reason = e.message,
             .db_kind = e.kind};
-  return {.kind = ActionError::Kind::Database, .message = WriteFailureText(e.message), .reason = e.message,
+  return {.kind = ActionError::Kind::Database, .message = WriteFailureText(e.kind), .reason = e.message,
           .db_kind = e.kind};
 }
 

@@ -57,6 +57,7 @@ void AppContext::ReportWriteError(const WriteError& error) {
     ReportDatabaseUnavailable(error.detail);
     return;
   }
+  if (!error.detail.isEmpty()) std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(db.Path()), qUtf8Printable(error.detail));
   ShowMessage(error.Message(), MessageKind::Stop);
 }
 

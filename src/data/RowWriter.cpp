@@ -7,14 +7,16 @@
 
 namespace hemulu {
 
-QString WriteFailureText(const QString& detail) { return QStringLiteral("数据没有保存：数据库写入失败。\n") + detail; }
+QString WriteFailureText(DbError::Kind kind) {
+  return QStringLiteral("数据没有保存：数据库写入失败。\n") + EngineFailureText(kind);
+}
 
-WriteError UnavailableWriteError(const DbError& error) { return {QString(), error.message, true}; }
+WriteError UnavailableWriteError(const DbError& error) { return {QString(), error.message, true, error.kind}; }
 
 QString WriteError::Message() const {
   if (unavailable) return kDatabaseUnavailableText;
   if (!code.isEmpty()) return QStringLiteral("错误代码 [") + code + QLatin1Char(']');
-  return WriteFailureText(detail);
+  return WriteFailureText(kind);
 }
 
 namespace {
@@ -112,9 +114,9 @@ std::expected<qint64, WriteError> RowWriter::Insert() {
   if (fields_.empty()) sql = std::string("INSERT INTO \"") + table_->name + "\" DEFAULT VALUES";
 
   auto st = db_.Prepare(sql);
-  if (!st) return std::unexpected(WriteError{QString(), st.error().message});
+  if (!st) return std::unexpected(WriteError{QString(), st.error().message, false, st.error().kind});
   for (std::size_t i = 0; i < fields_.size(); ++i) st->Bind(static_cast<int>(i) + 1, fields_[i].value);
-  if (auto r = st->Run(); !r) return std::unexpected(WriteError{QString(), r.error().message});
+  if (auto r = st->Run(); !r) return std::unexpected(WriteError{QString(), r.error().message, false, r.error().kind});
   return db_.LastInsertId();
 }
 

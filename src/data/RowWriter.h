@@ -16,14 +16,16 @@ namespace hemulu {
 
 struct WriteError {
   QString code;    // the failing field's code, empty when the database refused the row
-  QString detail;  // the database's message when it refused the row
+  QString detail;  // the database's own words when it refused the row, for the log only
   bool unavailable = false;  // the database did not open: nothing was tried
+  DbError::Kind kind = DbError::Kind::Other;  // how the database refused the row
   // "错误代码 [099]" for a field, or a plain explanation of the database failure.
   QString Message() const;
 };
 
-// What the user is told when the database refuses a write.
-QString WriteFailureText(const QString& detail);
+// What the user is told when the database refuses a write: in the user's words, never
+// the engine's.
+QString WriteFailureText(DbError::Kind kind);
 // The write error of a database that did not open.
 WriteError UnavailableWriteError(const DbError& error);
 

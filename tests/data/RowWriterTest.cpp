@@ -69,5 +69,8 @@ TEST(RowWriter, DatabaseRefusalIsReportedNotSwallowed) {
   auto r = RowWriter(db, "other").Set("类型", "收入", "099").Insert();
   ASSERT_FALSE(r);
   EXPECT_TRUE(r.error().code.isEmpty());
-  EXPECT_TRUE(r.error().Message().contains("full"));
+  // The engine's words go to the log; the user reads ours.
+  EXPECT_TRUE(r.error().detail.contains("full"));
+  EXPECT_TRUE(r.error().Message().startsWith(QStringLiteral("数据没有保存：数据库写入失败。"))) << r.error().Message().toStdString();
+  EXPECT_FALSE(r.error().Message().contains("full"));
 }

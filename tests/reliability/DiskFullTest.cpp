@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTest>
 
@@ -86,6 +87,9 @@ TEST(DiskFull, SaleGoodsAndLedgerEntriesFailWholeWithAMessage) {
     ASSERT_FALSE(sale.has_value());
     EXPECT_EQ(ActionError::Kind::Database, sale.error().kind);
     EXPECT_TRUE(sale.error().message.startsWith(failed)) << sale.error().message.toStdString();
+    // In the user's words: the engine's own (English) words go to the log only.
+    EXPECT_FALSE(sale.error().message.contains(QRegularExpression(QStringLiteral("[A-Za-z]{2,}"))))
+        << sale.error().message.toStdString();
 
     GoodsForm form{QStringLiteral("饮料"), QStringLiteral("雪碧"), QStringLiteral("330ml"), QStringLiteral("XB330"),
                    QString(), QString(), QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("3"),
@@ -99,6 +103,8 @@ TEST(DiskFull, SaleGoodsAndLedgerEntriesFailWholeWithAMessage) {
     auto recorded = RecordLedgerEntry(app.ctx(), LedgerKind::Expense, entry);
     ASSERT_FALSE(recorded.has_value());
     EXPECT_TRUE(recorded.error().Message().startsWith(failed)) << recorded.error().Message().toStdString();
+    EXPECT_FALSE(recorded.error().Message().contains(QRegularExpression(QStringLiteral("[A-Za-z]{2,}"))))
+        << recorded.error().Message().toStdString();
   }
   EXPECT_EQ("ok", IntegrityCheck(db).toStdString());
   EXPECT_EQ(1, CountRows(db, "buy"));

@@ -35,7 +35,7 @@ void Answer(int code, const QString& message = QString()) {
 
 // The message the user would be shown: the write-failure text or the unavailable one.
 int Refusal(const QString& message, bool unavailable) {
-  return unavailable || message.startsWith(WriteFailureText(QString()).trimmed()) ? 2 : 9;
+  return unavailable || message.startsWith(WriteFailureText(DbError::Kind::Other).section(QLatin1Char('\n'), 0, 0)) ? 2 : 9;
 }
 
 }  // namespace
