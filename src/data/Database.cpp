@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <regex>

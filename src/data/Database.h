@@ -1,6 +1,7 @@
 #pragma once
-// Thin RAII layer over the encrypted SQLite engine. Values are always bound, never
-// pasted into SQL text; errors come back as values and never show a window.
+// Thin RAII layer over the database engines: the encrypted SQLite file, or a PostgreSQL
+// server (data/ServerEngine.h). Values are always bound, never pasted into SQL text;
+// errors come back as values and never show a window.
 
 #include <QString>
 #include <QVariant>
