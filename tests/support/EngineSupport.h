@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <memory>
 #include <optional>
+#include <ostream>
 
 #include "TestSupport.h"
 
@@ -69,6 +70,8 @@ class EngineTest : public testing::TestWithParam<Engine> {
 };
 
 std::string EngineName(const testing::TestParamInfo<Engine>& info);
+// How gtest names the parameter in its output.
+inline void PrintTo(Engine engine, std::ostream* os) { *os << (engine == Engine::File ? "file" : "server"); }
 
 }  // namespace hemulu::test
 
