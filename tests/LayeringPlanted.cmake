@@ -39,6 +39,9 @@ plant("" "" "")
 plant("stock/Logic.cpp" "sqlite3_stmt* h = nullptr;" "only src/data/ may use the database engine")
 plant("ui/Pages.h" "#include <sqlcipher/sqlite3.h>" "only src/data/ may use the database engine")
 plant("stock/Logic.cpp" "#include \"data/Engine.h\"" "only src/data/ may use the database engine")
+# The server's client library, or the data layer's private side of it.
+plant("stock/Logic.cpp" "#include <libpq-fe.h>" "only src/data/ may use the database engine")
+plant("ui/Pages.h" "#include \"data/ServerEngine.h\"" "only src/data/ may use the database engine")
 # A logic header without a source of its own that includes a widget header.
 plant("data/Prompter.h" "#include <QMessageBox>" "a logic file includes a widget header")
 # A windows header without a source of its own that holds SQL.

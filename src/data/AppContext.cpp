@@ -16,6 +16,14 @@ AppContext::AppContext(const QString& dir, Prompter& p, Clock& c, Notifier& n)
       clock(c),
       notifier(n) {}
 
+AppContext::AppContext(const QString& dir, const ServerAddress& server, Prompter& p, Clock& c, Notifier& n)
+    : shop_dir(dir),
+      db(server),
+      settings(QDir(dir).filePath(kConfigFileName)),
+      prompter(p),
+      clock(c),
+      notifier(n) {}
+
 std::expected<void, DbError> AppContext::EnsureDatabaseOpen() {
   if (db.IsOpen()) return {};
   if (auto opened = db.Open(); !opened) {

@@ -31,6 +31,9 @@ void LogDbFailure(const QString& path, const DbError& error);
 struct AppContext {
   // `shop_dir`: the folder that holds data.db and config.ini (see app/ShopFolder.h).
   AppContext(const QString& shop_dir, Prompter& prompter, Clock& clock, Notifier& notifier);
+  // A shop whose database is on a server; config.ini stays in `shop_dir`.
+  AppContext(const QString& shop_dir, const ServerAddress& server, Prompter& prompter, Clock& clock,
+             Notifier& notifier);
 
   // Opens data.db when it is not open. Shows nothing: a failure comes back as a
   // DbError marked unavailable, with Open()'s reason, for the caller to pass on.

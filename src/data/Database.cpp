@@ -5,12 +5,16 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cctype>
+#include <charconv>
 #include <cstring>
+#include <regex>
 #include <vector>
 
 #include "data/DatabaseKey.h"
 #include "data/Engine.h"
 #include "data/Schema.h"
+#include "data/ServerEngine.h"
 
 namespace hemulu {
 
@@ -65,22 +69,34 @@ bool StillWritable(sqlite3* db) {
 // ---- Statement ----
 
 Statement::Statement(Statement&& other) noexcept
-    : db_(other.db_), stmt_(other.stmt_), bind_error_(other.bind_error_) {
+    : db_(other.db_), stmt_(other.stmt_), bind_error_(other.bind_error_), server_(other.server_) {
   other.stmt_ = nullptr;
+  other.server_ = nullptr;
 }
 
 Statement& Statement::operator=(Statement&& other) noexcept {
   if (this != &other) {
     sqlite3_finalize(stmt_);
+    delete server_;
     db_ = other.db_;
     stmt_ = other.stmt_;
     bind_error_ = other.bind_error_;
+    server_ = other.server_;
     other.stmt_ = nullptr;
+    other.server_ = nullptr;
   }
   return *this;
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+  sqlite3_finalize(stmt_);
+  delete server_;
+}
+
+std::span<const unsigned char> Statement::ServerBytes(int column) const { return server_->Bytes(column); }
+double Statement::ServerDouble(int column) const { return server_->Double(column); }
+qint64 Statement::ServerInt(int column) const { return server_->Int(column); }
+Statement::Stored Statement::ServerStored(int column) const { return server_->Stored(column); }
 
 void Statement::NoteBindResult(int rc) {
   if (rc != SQLITE_OK && bind_error_ == SQLITE_OK) bind_error_ = rc;
@@ -88,21 +104,42 @@ void Statement::NoteBindResult(int rc) {
 
 Statement& Statement::Bind(int index, const QString& value) {
   const QByteArray utf8 = value.toUtf8();
+  // Untyped on the server, as a quoted literal: it takes the type its place asks for.
+  if (server_) {
+    server_->Bind(index, std::string(utf8.constData(), utf8.size()), 0);
+    return *this;
+  }
   NoteBindResult(sqlite3_bind_text(stmt_, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT));
   return *this;
 }
 
 Statement& Statement::Bind(int index, double value) {
+  if (server_) {
+    // The shortest text that reads back as exactly this double.
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    server_->Bind(index, std::string(text, end), 701 /* float8 */);
+    return *this;
+  }
   NoteBindResult(sqlite3_bind_double(stmt_, index, value));
   return *this;
 }
 
 Statement& Statement::Bind(int index, qint64 value) {
+  // Untyped: an integer column, a LIMIT and substr()'s int arguments all take it.
+  if (server_) {
+    server_->Bind(index, std::to_string(value), 0);
+    return *this;
+  }
   NoteBindResult(sqlite3_bind_int64(stmt_, index, value));
   return *this;
 }
 
 Statement& Statement::BindNull(int index) {
+  if (server_) {
+    server_->BindNull(index);
+    return *this;
+  }
   NoteBindResult(sqlite3_bind_null(stmt_, index));
   return *this;
 }
@@ -124,6 +161,7 @@ Statement& Statement::Bind(int index, const QVariant& value) {
 }
 
 std::expected<bool, DbError> Statement::Step() {
+  if (server_) return server_->Step();
   if (!stmt_) return std::unexpected(MakeError(SQLITE_MISUSE, QStringLiteral("statement not prepared")));
   if (bind_error_ != SQLITE_OK) return std::unexpected(ErrorOf(db_, bind_error_));
   // A write outside a transaction; one inside was checked when the transaction began.
@@ -144,14 +182,22 @@ std::expected<void, DbError> Statement::Run() {
 }
 
 void Statement::Reset() {
+  if (server_) {
+    server_->Reset();
+    return;
+  }
   sqlite3_reset(stmt_);
   sqlite3_clear_bindings(stmt_);
   bind_error_ = SQLITE_OK;
 }
 
-int Statement::ColumnCount() const { return stmt_ ? sqlite3_column_count(stmt_) : 0; }
+int Statement::ColumnCount() const {
+  if (server_) return server_->ColumnCount();
+  return stmt_ ? sqlite3_column_count(stmt_) : 0;
+}
 
 int Statement::ColumnIndex(std::string_view name) const {
+  if (server_) return server_->ColumnIndex(name);
   const int n = ColumnCount();
   for (int i = 0; i < n; ++i) {
     const char* c = sqlite3_column_name(stmt_, i);
@@ -162,6 +208,10 @@ int Statement::ColumnIndex(std::string_view name) const {
 
 QString Statement::Text(int column) const {
   if (column < 0 || column >= ColumnCount()) return {};
+  if (server_) {
+    const auto bytes = server_->Bytes(column);
+    return QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+  }
   const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
   if (!p) return {};
   return QString::fromUtf8(p, sqlite3_column_bytes(stmt_, column));
@@ -169,17 +219,17 @@ QString Statement::Text(int column) const {
 
 double Statement::Double(int column) const {
   if (column < 0 || column >= ColumnCount()) return 0.0;
-  return sqlite3_column_double(stmt_, column);
+  return CellDouble(column);
 }
 
 qint64 Statement::Int(int column) const {
   if (column < 0 || column >= ColumnCount()) return 0;
-  return sqlite3_column_int64(stmt_, column);
+  return CellInt(column);
 }
 
 bool Statement::IsNull(int column) const {
   if (column < 0 || column >= ColumnCount()) return true;
-  return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+  return CellIsNull(column);
 }
 
 // ---- Database ----
@@ -288,6 +338,11 @@ QString LegacyBackupPath(const QString& db_path) { return db_path + QStringLiter
 
 Database::Database(QString path) : path_(std::move(path)) {}
 
+Database::Database(ServerAddress server)
+    : path_(QStringLiteral("postgresql %1@%2:%3/%4")
+                .arg(server.user, server.host, QString::number(server.port), server.database)),
+      server_(std::move(server)) {}
+
 Database::~Database() { Close(); }
 
 void Database::Close() {
@@ -295,10 +350,26 @@ void Database::Close() {
     sqlite3_close_v2(db_);
     db_ = nullptr;
   }
+  if (pg_) {
+    // Statements still alive share the connection object and find it closed.
+    PQfinish(pg_->conn);
+    pg_->conn = nullptr;
+    pg_.reset();
+  }
 }
+
+bool Database::ServerConnected() const { return pg_ && pg_->Alive(); }
 
 std::expected<void, DbError> Database::Open() {
   if (db_) return {};
+  if (server_) {
+    if (ServerConnected()) return {};
+    Close();  // a connection that was lost
+    auto connected = ConnectServer(*server_);
+    if (!connected) return std::unexpected(connected.error());
+    pg_ = std::move(*connected);
+    return {};
+  }
   const QFileInfo info(path_);
   if (!info.exists() || !info.isFile())
     return std::unexpected(MakeError(SQLITE_CANTOPEN, QStringLiteral("数据库文件不存在")));
@@ -454,7 +525,34 @@ std::expected<void, DbError> Database::AttachKeyed(const QString& path, const ch
   return attach->Run();
 }
 
+namespace {
+
+// The table an INSERT writes, when it is one of ours with an "ID" of its own and the
+// statement does not return anything yet: such an insert returns its new ID on a server.
+bool InsertsOurRow(const std::string& sql) {
+  static const std::regex insert(R"re(^\s*insert\s+into\s+"?([A-Za-z_]+)"?[\s(])re", std::regex::icase);
+  static const std::regex returning(R"(\breturning\b)", std::regex::icase);
+  std::smatch m;
+  if (!std::regex_search(sql, m, insert) || std::regex_search(sql, returning)) return false;
+  const schema::Table* table = schema::FindTable(m[1].str());
+  return table && !table->columns.empty() && table->columns[0].type == schema::ColumnType::AutoId;
+}
+
+}  // namespace
+
 std::expected<Statement, DbError> Database::Prepare(std::string_view sql) {
+  if (server_) {
+    if (!ServerConnected()) return std::unexpected(DbError{DbError::Kind::Unavailable, QStringLiteral("数据库未连接")});
+    int parameters = 0;
+    std::string text = ServerPlaceholders(sql, &parameters);
+    const bool returns_id = InsertsOurRow(text);
+    if (returns_id) {
+      while (!text.empty() && (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == ';'))
+        text.pop_back();
+      text += " RETURNING \"ID\"";
+    }
+    return Statement(new PgStatement(pg_, std::move(text), parameters, returns_id));
+  }
   if (!db_) return std::unexpected(MakeError(SQLITE_MISUSE, QStringLiteral("数据库未打开")));
   sqlite3_stmt* stmt = nullptr;
   const int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr);
@@ -466,17 +564,37 @@ std::expected<Statement, DbError> Database::Prepare(std::string_view sql) {
 }
 
 std::expected<void, DbError> Database::ExecScript(const char* sql) {
+  if (server_) {
+    if (!ServerConnected()) return std::unexpected(DbError{DbError::Kind::Unavailable, QStringLiteral("数据库未连接")});
+    return ServerExec(*pg_, sql);
+  }
   if (!db_) return std::unexpected(MakeError(SQLITE_MISUSE, QStringLiteral("数据库未打开")));
   return Exec(db_, sql);
 }
 
-qint64 Database::LastInsertId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
-int Database::Changes() const { return db_ ? sqlite3_changes(db_) : 0; }
-DbError Database::LastError() const { return ErrorOf(db_, db_ ? sqlite3_errcode(db_) : SQLITE_MISUSE); }
+qint64 Database::LastInsertId() const {
+  if (pg_) return pg_->last_insert_id;
+  return db_ ? sqlite3_last_insert_rowid(db_) : 0;
+}
+int Database::Changes() const {
+  if (pg_) return pg_->changes;
+  return db_ ? sqlite3_changes(db_) : 0;
+}
+DbError Database::LastError() const {
+  if (pg_) return pg_->last_error;
+  return ErrorOf(db_, db_ ? sqlite3_errcode(db_) : SQLITE_MISUSE);
+}
 
 // ---- Transaction ----
 
 std::expected<Transaction, DbError> Transaction::Begin(Database& db) {
+  if (db.IsServer()) {
+    if (!db.ServerConnected())
+      return std::unexpected(DbError{DbError::Kind::Unavailable, QStringLiteral("数据库未连接")});
+    // The file's writers wait up to its busy timeout; so do the server's for a lock.
+    if (auto r = ServerExec(*db.pg_, "BEGIN; SET LOCAL lock_timeout = 3000"); !r) return std::unexpected(r.error());
+    return Transaction(&db);
+  }
   if (db.Handle() && !StillWritable(db.Handle())) return std::unexpected(MakeError(SQLITE_READONLY, kReadOnlyFile));
   if (auto r = db.ExecScript("BEGIN IMMEDIATE"); !r) return std::unexpected(r.error());
   return Transaction(&db);
@@ -488,6 +606,11 @@ Transaction::~Transaction() {
 
 std::expected<void, DbError> Transaction::Commit() {
   if (!db_) return std::unexpected(MakeError(SQLITE_MISUSE, QStringLiteral("事务已结束")));
+  if (db_->pg_) {
+    auto r = ServerCommit(*db_->pg_);
+    db_ = nullptr;  // committed, or rolled back by the server itself
+    return r;
+  }
   auto r = db_->ExecScript("COMMIT");
   if (r) db_ = nullptr;  // on failure the destructor still rolls back
   return r;

@@ -1,11 +1,14 @@
 #pragma once
-// Thin RAII layer over the encrypted SQLite engine. Values are always bound, never
-// pasted into SQL text; errors come back as values and never show a window.
+// Thin RAII layer over the database engines: the encrypted SQLite file, or a PostgreSQL
+// server (data/ServerEngine.h). Values are always bound, never pasted into SQL text;
+// errors come back as values and never show a window.
 
 #include <QString>
 #include <QVariant>
 #include <expected>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -24,6 +27,9 @@ int sqlite3_column_type(sqlite3_stmt*, int);
 }
 
 namespace hemulu {
+
+class PgStatement;
+struct PgConnection;
 
 // A failure of the database in our own terms, whichever engine is behind it. Only the
 // kind decides anything; the engine's words and code are for the log.
@@ -54,10 +60,13 @@ struct DbError {
 // English, which goes to standard error.
 QString EngineFailureText(DbError::Kind kind);
 
+// A statement of either engine. Which one is fixed when it is prepared; the cell
+// readers below test it with one well-predicted branch and stay inline for the file.
 class Statement {
  public:
   Statement() = default;
   Statement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+  explicit Statement(PgStatement* server) : server_(server) {}
   Statement(Statement&& other) noexcept;
   Statement& operator=(Statement&& other) noexcept;
   Statement(const Statement&) = delete;
@@ -101,32 +110,60 @@ class Statement {
   // column must be one of the result's (0 <= column < ColumnCount()).
   // The UTF-8 bytes of a text cell, valid until the next Step(); empty for NULL.
   std::span<const unsigned char> CellBytes(int column) const {
+    if (server_) [[unlikely]] return ServerBytes(column);
     const unsigned char* p = sqlite3_column_text(stmt_, column);
     if (!p) return {};
     return {p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))};
   }
-  double CellDouble(int column) const { return sqlite3_column_double(stmt_, column); }
-  qint64 CellInt(int column) const { return sqlite3_column_int64(stmt_, column); }
+  double CellDouble(int column) const {
+    if (server_) [[unlikely]] return ServerDouble(column);
+    return sqlite3_column_double(stmt_, column);
+  }
+  qint64 CellInt(int column) const {
+    if (server_) [[unlikely]] return ServerInt(column);
+    return sqlite3_column_int64(stmt_, column);
+  }
   bool CellIsNull(int column) const { return CellStored(column) == Stored::Null; }
   // What a cell holds as stored, for code that checks the stored values themselves.
   enum class Stored { Integer = 1, Real, Text, Blob, Null };
-  Stored CellStored(int column) const { return static_cast<Stored>(sqlite3_column_type(stmt_, column)); }
+  Stored CellStored(int column) const {
+    if (server_) [[unlikely]] return ServerStored(column);
+    return static_cast<Stored>(sqlite3_column_type(stmt_, column));
+  }
 
  private:
   void NoteBindResult(int rc);
+  std::span<const unsigned char> ServerBytes(int column) const;
+  double ServerDouble(int column) const;
+  qint64 ServerInt(int column) const;
+  Stored ServerStored(int column) const;
 
   sqlite3* db_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
   int bind_error_ = 0;  // the engine's result of a failed bind, for Step()
+  PgStatement* server_ = nullptr;  // a statement on a PostgreSQL server instead
+};
+
+// Where a shop's database server is. The password is libpq's own business (~/.pgpass,
+// PGPASSFILE); `sslmode` empty leaves libpq's default.
+struct ServerAddress {
+  QString host;  // a name, an address, or a folder holding the server's unix socket
+  int port = 5432;
+  QString database;
+  QString user;
+  QString sslmode;
 };
 
 // The moments of the one-time conversion of a file with the old page size at which a
 // kill can strike; tests stop the process there.
 enum class ConversionStep { Exported, Synced, Verified, BackupKept, Replaced };
 
+// One database: the encrypted file (the default) or a PostgreSQL server. The engine is
+// chosen when the Database is made and every statement it prepares follows it.
 class Database {
  public:
   explicit Database(QString path);
+  explicit Database(ServerAddress server);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
@@ -140,7 +177,8 @@ class Database {
   // Attaches another file (existing, or created empty here) under `alias`,
   // keyed like this one, page size included. Not inside a transaction.
   [[nodiscard]] std::expected<void, DbError> AttachKeyed(const QString& path, const char* alias);
-  bool IsOpen() const { return db_ != nullptr; }
+  bool IsOpen() const { return db_ != nullptr || (server_ && ServerConnected()); }
+  bool IsServer() const { return server_.has_value(); }
   void Close();
 
   [[nodiscard]] std::expected<Statement, DbError> Prepare(std::string_view sql);
@@ -156,17 +194,24 @@ class Database {
   // Runs a script of statements without values (pragmas, schema).
   [[nodiscard]] std::expected<void, DbError> ExecScript(const char* sql);
 
+  // The ID of the last row inserted through this connection into one of our tables.
   qint64 LastInsertId() const;
   int Changes() const;
+  // The file, or the server and database (for the log).
   const QString& Path() const { return path_; }
+  // The file's connection; null on a server.
   sqlite3* Handle() const { return db_; }
   DbError LastError() const;
 
  private:
+  friend class Transaction;
   std::expected<void, DbError> ConvertLegacyFile(sqlite3* legacy);
+  bool ServerConnected() const;
 
   QString path_;
   sqlite3* db_ = nullptr;
+  std::optional<ServerAddress> server_;
+  std::shared_ptr<PgConnection> pg_;
   std::function<void(ConversionStep)> conversion_hook_;
 };
 
@@ -178,7 +223,8 @@ QString ContainsPattern(const QString& text);
 QString ConversionTempPath(const QString& db_path);
 QString LegacyBackupPath(const QString& db_path);
 
-// BEGIN IMMEDIATE on creation; rolls back in the destructor unless Commit() succeeded.
+// BEGIN IMMEDIATE on creation (on a server: BEGIN with a lock timeout as the file's
+// busy timeout); rolls back in the destructor unless Commit() succeeded.
 class Transaction {
  public:
   [[nodiscard]] static std::expected<Transaction, DbError> Begin(Database& db);

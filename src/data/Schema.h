@@ -33,6 +33,16 @@ std::string CreateSql();
 std::string UpgradeSql();
 std::string IndexSql(const char* if_not_exists);
 
+// The same tables, indexes, built-in account and per-day totals on a PostgreSQL server:
+// every name quoted, numbers as double precision, dates as text, IDs from identity
+// sequences set past the built-in rows, the totals kept by PL/pgSQL triggers. One
+// script, run in one transaction by the first program that finds the tables missing.
+std::string ServerCreateSql();
+// The number of our tables (sell_day included) in the server's current schema.
+inline constexpr const char* kServerTablesPresentSql =
+    "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND tablename IN "
+    "('buy', 'sell', 'other', 'bank', 'UserName', 'sell_day')";
+
 // Per-day totals of `sell` (day 'YYYY-MM-DD', sums and largest single value of 销售金额
 // and 净利润, number of sales), kept by triggers inside the sales' own transactions so
 // that the charts never scan every sale.

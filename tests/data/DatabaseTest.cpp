@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "data/Engine.h"
+#include "EngineSupport.h"
 #include "TestSupport.h"
 #include "data/EmbeddedFiles.h"
 #include "data/Schema.h"
@@ -170,9 +171,13 @@ TEST(Database, ForeignWrongKeyAndDamagedFilesAreRefusedUntouched) {
   }
 }
 
-TEST(Database, TransactionRollsBackUnlessCommitted) {
-  TestApp app;
-  Database& db = app.ctx().db;
+namespace {
+class DatabaseOn : public EngineTest {};
+HEMULU_ON_BOTH_ENGINES(DatabaseOn);
+}  // namespace
+
+TEST_P(DatabaseOn, TransactionRollsBackUnlessCommitted) {
+  Database& db = this->db();
   {
     auto tx = Transaction::Begin(db);
     ASSERT_TRUE(tx);
@@ -188,9 +193,8 @@ TEST(Database, TransactionRollsBackUnlessCommitted) {
   EXPECT_EQ(CountRows(db, "buy"), 1);
 }
 
-TEST(Database, ValuesWithQuotesAreStoredAndFoundAsTyped) {
-  TestApp app;
-  Database& db = app.ctx().db;
+TEST_P(DatabaseOn, ValuesWithQuotesAreStoredAndFoundAsTyped) {
+  Database& db = this->db();
   GoodsRow row;
   row.name = "O'Brien's \"好\" 茶";
   InsertGoods(db, row);

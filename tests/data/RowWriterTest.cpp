@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
+#include "EngineSupport.h"
 #include "TestSupport.h"
 #include "data/RowWriter.h"
 
 using namespace hemulu;
 using namespace hemulu::test;
 
-TEST(RowWriter, FirstFailingFieldGivesItsCodeAndNothingIsWritten) {
-  TestApp app;
-  Database& db = app.ctx().db;
+namespace {
+class RowWriterOn : public EngineTest {};
+HEMULU_ON_BOTH_ENGINES(RowWriterOn);
+}  // namespace
+
+TEST_P(RowWriterOn, FirstFailingFieldGivesItsCodeAndNothingIsWritten) {
+  Database& db = this->db();
   const QString long_name(51, QChar(0x540D));
   auto r = RowWriter(db, "buy")
                .Set("类型", "饮料", "099")
@@ -20,11 +25,11 @@ TEST(RowWriter, FirstFailingFieldGivesItsCodeAndNothingIsWritten) {
   EXPECT_EQ(r.error().Message(), "错误代码 [098]");
   EXPECT_EQ(CountRows(db, "buy"), 0);
 
-  app.prompter.ExpectMessage("错误代码 [098]");
-  app.ctx().ReportWriteError(r.error());
-  ASSERT_EQ(app.prompter.Prompts().size(), 1u);
-  EXPECT_EQ(app.prompter.Prompts()[0].caption, "禾木鹭进销存");
-  EXPECT_EQ(app.prompter.Prompts()[0].icon, MessageKind::Stop);
+  prompter.ExpectMessage("错误代码 [098]");
+  ctx().ReportWriteError(r.error());
+  ASSERT_EQ(prompter.Prompts().size(), 1u);
+  EXPECT_EQ(prompter.Prompts()[0].caption, "禾木鹭进销存");
+  EXPECT_EQ(prompter.Prompts()[0].icon, MessageKind::Stop);
 
   // Exactly 50 characters, and a MEMO note longer than that, are accepted.
   auto ok = RowWriter(db, "buy")
@@ -34,7 +39,7 @@ TEST(RowWriter, FirstFailingFieldGivesItsCodeAndNothingIsWritten) {
                 .Set("入库日期", QDate(2026, 3, 4), "087")
                 .Insert();
   ASSERT_TRUE(ok);
-  auto st = db.Prepare("select 名称, 进货数量, 入库日期 from buy where ID=?");
+  auto st = db.Prepare("select 名称, 进货数量, 入库日期 from buy where \"ID\"=?");
   st->BindAll(*ok);
   ASSERT_TRUE(st->Step().value_or(false));
   EXPECT_EQ(st->Text(0).size(), 50);
@@ -42,9 +47,8 @@ TEST(RowWriter, FirstFailingFieldGivesItsCodeAndNothingIsWritten) {
   EXPECT_EQ(st->Text(2), "2026-03-04 00:00:00");
 }
 
-TEST(RowWriter, NumbersDatesAndColumnsAreChecked) {
-  TestApp app;
-  Database& db = app.ctx().db;
+TEST_P(RowWriterOn, NumbersDatesAndColumnsAreChecked) {
+  Database& db = this->db();
   const auto code_of = [&](std::string_view column, const QVariant& v) {
     auto r = RowWriter(db, "sell").Set("名称", "x", "071").Set(column, v, "0755").Insert();
     return r ? QString() : r.error().code;

@@ -1,0 +1,373 @@
+#include "data/ServerEngine.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "data/Schema.h"
+
+namespace hemulu {
+
+namespace {
+
+// Type numbers of the server's built-in types (pg_type.oid; fixed since long ago).
+constexpr Oid kBoolOid = 16, kByteaOid = 17, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23, kOidOid = 26,
+              kFloat4Oid = 700, kFloat8Oid = 701, kNumericOid = 1700;
+
+// Our tables are made by one program at a time: the others wait here, then find them.
+constexpr const char* kSchemaLockSql = "SELECT pg_advisory_xact_lock(1751477622)";
+
+// SQLSTATE packed into an int for DbError::engine_code, six bits a character.
+int PackedSqlState(std::string_view state) {
+  int code = 0;
+  for (std::size_t i = 0; i < state.size() && i < 5; ++i) code |= ((state[i] - '0') & 0x3f) << (6 * i);
+  return code;
+}
+
+QString Trimmed(const char* text) { return QString::fromUtf8(text ? text : "").trimmed(); }
+
+DbError NotConnected() { return DbError{DbError::Kind::Unavailable, QStringLiteral("数据库未连接")}; }
+
+}  // namespace
+
+DbError::Kind KindOfSqlState(std::string_view state) {
+  using K = DbError::Kind;
+  if (state == "53100") return K::Full;  // disk full
+  if (state == "55P03" || state == "40P01" || state == "40001") return K::Busy;  // lock wait, deadlock, serialization
+  if (state.starts_with("23")) return K::Constraint;
+  if (state.starts_with("08") || state == "57P01" || state == "57P02" || state == "57P03") return K::Unavailable;
+  if (state == "42501" || state.starts_with("28")) return K::Refused;  // privilege, authorization
+  if (state == "25006") return K::ReadOnly;  // read-only transaction (a standby)
+  if (state == "XX001" || state == "XX002") return K::Corrupt;
+  if (state.starts_with("58")) return K::IoError;
+  return K::Other;
+}
+
+DbError ServerError(const PgConnection& c, const PGresult* result) {
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  // A lost connection has no SQLSTATE from the server (libpq may make one up).
+  if (!c.conn || PQstatus(c.conn) != CONNECTION_OK) {
+    QString words = result ? Trimmed(PQresultErrorMessage(result)) : QString();
+    if (words.isEmpty() && c.conn) words = Trimmed(PQerrorMessage(c.conn));
+    return DbError{DbError::Kind::Unavailable, words.isEmpty() ? QStringLiteral("数据库连接已断开") : words,
+                   PackedSqlState("08006")};
+  }
+  if (!state) {
+    QString words = result ? Trimmed(PQresultErrorMessage(result)) : QString();
+    if (words.isEmpty()) words = Trimmed(PQerrorMessage(c.conn));
+    return DbError{DbError::Kind::Other, words, 0};
+  }
+  QString words = Trimmed(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
+  if (const char* detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)) words += QStringLiteral(" (") + Trimmed(detail) + QLatin1Char(')');
+  words += QStringLiteral(" [SQLSTATE ") + QString::fromLatin1(state) + QLatin1Char(']');
+  return DbError{KindOfSqlState(state), words, PackedSqlState(state)};
+}
+
+PgConnection::~PgConnection() { PQfinish(conn); }
+
+std::string ServerPlaceholders(std::string_view sql, int* count) {
+  std::string out;
+  out.reserve(sql.size() + 16);
+  int highest = 0;
+  std::size_t i = 0;
+  // Copies up to and including the closing `close` (a doubled one stays inside).
+  auto copy_quoted = [&](char close) {
+    out += sql[i++];
+    while (i < sql.size()) {
+      const char c = sql[i++];
+      out += c;
+      if (c == close) {
+        if (i < sql.size() && sql[i] == close) {
+          out += sql[i++];
+          continue;
+        }
+        return;
+      }
+    }
+  };
+  while (i < sql.size()) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"') {
+      copy_quoted(c);
+    } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+      const std::size_t end = sql.find('\n', i);
+      const std::size_t stop = end == std::string_view::npos ? sql.size() : end;
+      out.append(sql.substr(i, stop - i));
+      i = stop;
+    } else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+      const std::size_t end = sql.find("*/", i + 2);
+      const std::size_t stop = end == std::string_view::npos ? sql.size() : end + 2;
+      out.append(sql.substr(i, stop - i));
+      i = stop;
+    } else if (c == '?') {
+      ++i;
+      std::size_t digits = i;
+      while (digits < sql.size() && sql[digits] >= '0' && sql[digits] <= '9') ++digits;
+      // A bare `?` takes the number after the highest so far, as in the file's engine.
+      int number = highest + 1;
+      if (digits > i) {
+        std::from_chars(sql.data() + i, sql.data() + digits, number);
+        i = digits;
+      }
+      highest = std::max(highest, number);
+      out += '$';
+      out += std::to_string(number);
+    } else {
+      out += c;
+      ++i;
+    }
+  }
+  if (count) *count = highest;
+  return out;
+}
+
+std::expected<void, DbError> ServerExec(PgConnection& c, const char* sql) {
+  if (!c.conn) return std::unexpected(NotConnected());
+  PGresult* r = PQexec(c.conn, sql);
+  const ExecStatusType status = PQresultStatus(r);
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY) {
+    PQclear(r);
+    return {};
+  }
+  DbError e = ServerError(c, r);
+  PQclear(r);
+  c.last_error = e;
+  return std::unexpected(std::move(e));
+}
+
+std::expected<void, DbError> ServerCommit(PgConnection& c) {
+  if (!c.conn) return std::unexpected(NotConnected());
+  PGresult* r = PQexec(c.conn, "COMMIT");
+  const bool done = PQresultStatus(r) == PGRES_COMMAND_OK;
+  const bool rolled_back = done && std::strcmp(PQcmdStatus(r), "ROLLBACK") == 0;
+  std::optional<DbError> e;
+  if (!done)
+    e = ServerError(c, r);
+  else if (rolled_back)
+    // A statement inside failed, so the server threw the whole transaction away.
+    e = DbError{DbError::Kind::Other, QStringLiteral("事务中有语句失败，服务器已撤销整个事务"), 0};
+  PQclear(r);
+  if (!e) return {};
+  c.last_error = *e;
+  return std::unexpected(std::move(*e));
+}
+
+std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const ServerAddress& server) {
+  const QByteArray host = server.host.toUtf8(), port = QByteArray::number(server.port),
+                   database = server.database.toUtf8(), user = server.user.toUtf8(), ssl = server.sslmode.toUtf8();
+  // extra_float_digits: every double prints as the shortest text that reads back as
+  // exactly itself. The lock timeout matches the file's busy timeout.
+  std::vector<const char*> keys{"host", "port", "dbname", "client_encoding", "application_name", "connect_timeout",
+                                "options"};
+  std::vector<const char*> values{host.constData(), port.constData(), database.constData(), "UTF8", "hemulu", "10",
+                                  "-c extra_float_digits=3 -c lock_timeout=3000"};
+  if (!user.isEmpty()) {
+    keys.push_back("user");
+    values.push_back(user.constData());
+  }
+  if (!ssl.isEmpty()) {
+    keys.push_back("sslmode");
+    values.push_back(ssl.constData());
+  }
+  keys.push_back(nullptr);
+  values.push_back(nullptr);
+
+  auto c = std::make_shared<PgConnection>();
+  c->conn = PQconnectdbParams(keys.data(), values.data(), 0);
+  if (!c->conn) return std::unexpected(DbError{DbError::Kind::Unavailable, QStringLiteral("内存不足"), 0});
+  if (PQstatus(c->conn) != CONNECTION_OK)
+    return std::unexpected(DbError{DbError::Kind::Unavailable, Trimmed(PQerrorMessage(c->conn)), PackedSqlState("08001")});
+
+  // Our tables, made once: the first program takes the lock and creates them in one
+  // transaction; one that waited finds them there.
+  auto fail = [&](DbError e) {
+    (void)ServerExec(*c, "ROLLBACK");
+    return std::unexpected(std::move(e));
+  };
+  if (auto r = ServerExec(*c, "BEGIN"); !r) return std::unexpected(r.error());
+  if (auto r = ServerExec(*c, kSchemaLockSql); !r) return fail(r.error());
+  PGresult* present = PQexec(c->conn, schema::kServerTablesPresentSql);
+  if (PQresultStatus(present) != PGRES_TUPLES_OK) {
+    DbError e = ServerError(*c, present);
+    PQclear(present);
+    return fail(e);
+  }
+  const int tables = std::atoi(PQgetvalue(present, 0, 0));
+  PQclear(present);
+  if (tables == 0) {
+    if (auto r = ServerExec(*c, schema::ServerCreateSql().c_str()); !r) return fail(r.error());
+  } else if (tables != static_cast<int>(schema::Tables().size()) + 1) {
+    return fail(DbError{DbError::Kind::NotADatabase, QStringLiteral("数据库缺少数据表"), 0});
+  }
+  if (auto r = ServerCommit(*c); !r) return std::unexpected(r.error());
+  return c;
+}
+
+// ---- PgStatement ----
+
+PgStatement::PgStatement(std::shared_ptr<PgConnection> connection, std::string sql, int parameters, bool returns_id)
+    : connection_(std::move(connection)),
+      sql_(std::move(sql)),
+      returns_id_(returns_id),
+      values_(parameters),
+      bound_(parameters, 0),
+      types_(parameters, 0) {}
+
+PgStatement::~PgStatement() { PQclear(result_); }
+
+void PgStatement::Drop() const {
+  PQclear(result_);
+  result_ = nullptr;
+  ran_ = false;
+  run_error_.reset();
+  rows_ = 0;
+}
+
+void PgStatement::Bind(int index, std::string value, Oid type) {
+  if (index < 1 || index > static_cast<int>(values_.size())) {
+    if (bind_error_.empty()) bind_error_ = "bind index " + std::to_string(index) + " out of range";
+    return;
+  }
+  if (ran_) Drop();  // values changed after the column names were read: run again
+  values_[index - 1] = std::move(value);
+  bound_[index - 1] = 1;
+  types_[index - 1] = type;
+}
+
+void PgStatement::BindNull(int index) {
+  if (index < 1 || index > static_cast<int>(values_.size())) {
+    if (bind_error_.empty()) bind_error_ = "bind index " + std::to_string(index) + " out of range";
+    return;
+  }
+  if (ran_) Drop();
+  bound_[index - 1] = 0;
+  types_[index - 1] = 0;
+}
+
+bool PgStatement::Run() const {
+  if (ran_) return !run_error_;
+  ran_ = true;
+  row_ = -1;
+  if (!bind_error_.empty()) {
+    run_error_ = DbError{DbError::Kind::Other, QString::fromStdString(bind_error_), 0};
+    return false;
+  }
+  PgConnection& c = *connection_;
+  if (!c.conn) {
+    run_error_ = NotConnected();
+    return false;
+  }
+  std::vector<const char*> values(values_.size());
+  for (std::size_t i = 0; i < values_.size(); ++i) values[i] = bound_[i] ? values_[i].c_str() : nullptr;
+  result_ = PQexecParams(c.conn, sql_.c_str(), static_cast<int>(values.size()), types_.data(), values.data(),
+                         nullptr, nullptr, 0);
+  const ExecStatusType status = PQresultStatus(result_);
+  if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+    run_error_ = ServerError(c, result_);
+    c.last_error = *run_error_;
+    PQclear(result_);
+    result_ = nullptr;
+    return false;
+  }
+  rows_ = PQntuples(result_);
+  c.changes = std::atoi(PQcmdTuples(result_));
+  if (returns_id_) {
+    // The rows of RETURNING "ID" are ours, not the caller's: the last is the new ID.
+    if (rows_ > 0) c.last_insert_id = std::strtoll(PQgetvalue(result_, rows_ - 1, 0), nullptr, 10);
+    rows_ = 0;
+  }
+  return true;
+}
+
+std::expected<bool, DbError> PgStatement::Step() {
+  if (!Run()) return std::unexpected(*run_error_);
+  if (row_ + 1 >= rows_) {
+    row_ = rows_;
+    return false;
+  }
+  ++row_;
+  return true;
+}
+
+void PgStatement::Reset() {
+  Drop();
+  std::fill(bound_.begin(), bound_.end(), 0);
+  std::fill(types_.begin(), types_.end(), 0);
+  bind_error_.clear();
+}
+
+int PgStatement::ColumnCount() const {
+  if (!Run() || returns_id_) return 0;
+  return PQnfields(result_);
+}
+
+int PgStatement::ColumnIndex(std::string_view name) const {
+  const int n = ColumnCount();
+  for (int i = 0; i < n; ++i) {
+    const char* c = PQfname(result_, i);
+    if (c && name.size() == std::strlen(c) && std::memcmp(c, name.data(), name.size()) == 0) return i;
+  }
+  return -1;
+}
+
+std::span<const unsigned char> PgStatement::Bytes(int column) const {
+  if (PQgetisnull(result_, row_, column)) return {};
+  return {reinterpret_cast<const unsigned char*>(PQgetvalue(result_, row_, column)),
+          static_cast<std::size_t>(PQgetlength(result_, row_, column))};
+}
+
+// Numbers come as the server's text: the shortest that reads back exactly (see
+// extra_float_digits). Text that is no number reads as its leading number, or 0, as the
+// file's engine reads it; a truth value as 1 or 0.
+double PgStatement::Double(int column) const {
+  const char* p = PQgetvalue(result_, row_, column);
+  const char* end = p + PQgetlength(result_, row_, column);
+  if (PQftype(result_, column) == kBoolOid) return *p == 't' ? 1.0 : 0.0;
+  while (p < end && *p == ' ') ++p;
+  if (p < end && *p == '+') ++p;
+  double value = 0.0;
+  if (std::from_chars(p, end, value).ec != std::errc()) {
+    // from_chars knows "inf" and "nan"; the server writes "Infinity" and "NaN".
+    const std::string_view text(p, end - p);
+    if (text == "Infinity") return std::numeric_limits<double>::infinity();
+    if (text == "-Infinity") return -std::numeric_limits<double>::infinity();
+    return 0.0;
+  }
+  return value;
+}
+
+qint64 PgStatement::Int(int column) const {
+  const char* p = PQgetvalue(result_, row_, column);
+  const char* end = p + PQgetlength(result_, row_, column);
+  if (PQftype(result_, column) == kBoolOid) return *p == 't' ? 1 : 0;
+  qint64 value = 0;
+  const auto read = std::from_chars(p, end, value);
+  if (read.ec == std::errc() && (read.ptr == end || (*read.ptr != '.' && *read.ptr != 'e' && *read.ptr != 'E')))
+    return value;
+  // A fraction or an exponent: the number's integer part, held within range.
+  const double d = Double(column);
+  if (std::isnan(d)) return 0;
+  if (d >= 9.2233720368547758e18) return std::numeric_limits<qint64>::max();
+  if (d <= -9.2233720368547758e18) return std::numeric_limits<qint64>::min();
+  return static_cast<qint64>(d);
+}
+
+Statement::Stored PgStatement::Stored(int column) const {
+  if (PQgetisnull(result_, row_, column)) return Statement::Stored::Null;
+  switch (PQftype(result_, column)) {
+    case kBoolOid:
+    case kInt2Oid:
+    case kInt4Oid:
+    case kInt8Oid:
+    case kOidOid: return Statement::Stored::Integer;
+    case kFloat4Oid:
+    case kFloat8Oid:
+    case kNumericOid: return Statement::Stored::Real;
+    case kByteaOid: return Statement::Stored::Blob;
+    default: return Statement::Stored::Text;
+  }
+}
+
+}  // namespace hemulu

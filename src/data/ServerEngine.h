@@ -1,0 +1,90 @@
+#pragma once
+// Private to the data layer (and to tests of the engine itself): the PostgreSQL side of
+// Database and Statement, on libpq. The logic's SQL is written for the file's engine;
+// what differs is translated here: `?` marks become $n, an insert into one of our tables
+// returns its new "ID", the server's SQLSTATE becomes our DbError kinds.
+
+#include <libpq-fe.h>
+
+#include <expected>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/Database.h"
+
+namespace hemulu {
+
+// The kind a SQLSTATE (five characters) stands for.
+DbError::Kind KindOfSqlState(std::string_view state);
+
+// `sql` with each `?` (or `?NNN`) outside string literals, quoted names and comments
+// written as the server's `$n`; `count` gets the highest parameter number.
+std::string ServerPlaceholders(std::string_view sql, int* count);
+
+// The connection a Database and its statements share: a statement outliving its
+// database's Close() finds no connection rather than a freed one.
+struct PgConnection {
+  PGconn* conn = nullptr;
+  qint64 last_insert_id = 0;
+  int changes = 0;
+  DbError last_error;
+  ~PgConnection();
+  bool Alive() const { return conn && PQstatus(conn) == CONNECTION_OK; }
+};
+
+// Connects and, under a lock only one program holds at a time, creates our tables when
+// the database has none of them.
+std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const ServerAddress& server);
+
+// The error a failed result (or a connection that failed without one) stands for.
+DbError ServerError(const PgConnection& c, const PGresult* result);
+// Runs a script of statements without values; the error when any fails.
+std::expected<void, DbError> ServerExec(PgConnection& c, const char* sql);
+// Ends a transaction with COMMIT, which the server turns into a rollback when a
+// statement inside failed: that is reported, never taken as saved.
+std::expected<void, DbError> ServerCommit(PgConnection& c);
+
+// One statement: its values, and the whole result of its last run, read row by row.
+class PgStatement {
+ public:
+  PgStatement(std::shared_ptr<PgConnection> connection, std::string sql, int parameters, bool returns_id);
+  ~PgStatement();
+
+  void Bind(int index, std::string value, Oid type);
+  void BindNull(int index);
+  std::expected<bool, DbError> Step();
+  void Reset();
+
+  int ColumnCount() const;
+  int ColumnIndex(std::string_view name) const;
+  bool IsNull(int column) const { return PQgetisnull(result_, row_, column) != 0; }
+  std::span<const unsigned char> Bytes(int column) const;
+  double Double(int column) const;
+  qint64 Int(int column) const;
+  Statement::Stored Stored(int column) const;
+
+ private:
+  // Runs the statement with its values when its result is not there yet (the column
+  // names are read before the first step too).
+  bool Run() const;
+  void Drop() const;
+
+  std::shared_ptr<PgConnection> connection_;
+  std::string sql_;
+  bool returns_id_;
+  std::vector<std::string> values_;
+  std::vector<char> bound_;  // 0 unbound or NULL, 1 bound
+  std::vector<Oid> types_;
+  std::string bind_error_;
+  mutable PGresult* result_ = nullptr;
+  mutable bool ran_ = false;
+  mutable std::optional<DbError> run_error_;
+  mutable int rows_ = 0;
+  mutable int row_ = -1;
+};
+
+}  // namespace hemulu
