@@ -12,26 +12,28 @@ namespace hemulu::bench {
 
 namespace {
 
-const char* const kBrands[] = {"康师傅", "统一", "农夫山泉", "娃哈哈", "伊利", "蒙牛", "旺旺", "达利园", "金龙鱼",
-                               "海天", "雕牌", "立白", "舒肤佳", "晨光", "得力", "恒顺", "老干妈", "六神", "心相印",
-                               "维达", "青岛", "雪花", "洽洽", "百事", "可口可乐", "王老吉", "好丽友", "三只松鼠"};
-const char* const kProducts[] = {"红烧牛肉面", "冰红茶", "矿泉水", "AD钙奶", "纯牛奶", "酸奶", "雪饼", "小面包",
-                                 "调和油", "生抽", "洗衣粉", "洗洁精", "香皂", "中性笔", "订书机", "香醋", "辣椒酱",
-                                 "花露水", "抽纸", "卷纸", "啤酒", "瓜子", "可乐", "凉茶", "派", "坚果礼盒"};
-const char* const kModels[] = {"500ml", "330ml*24", "1L", "250g", "5L", "1.8kg", "12支装", "A4", "袋装", "箱装",
-                               "100抽*3", "盒装", "礼盒", "大号", "小号", "经典款"};
-const char* const kCategories[] = {"方便食品", "饮料", "乳制品", "休闲零食", "粮油调味", "日化用品", "文具办公",
-                                   "个人护理", "纸品", "酒类"};
+const char* const kBrands[] = {"康师傅", "统一",   "农夫山泉", "娃哈哈",   "伊利",   "蒙牛",   "旺旺",
+                               "达利园", "金龙鱼", "海天",     "雕牌",     "立白",   "舒肤佳", "晨光",
+                               "得力",   "恒顺",   "老干妈",   "六神",     "心相印", "维达",   "青岛",
+                               "雪花",   "洽洽",   "百事",     "可口可乐", "王老吉", "好丽友", "三只松鼠"};
+const char* const kProducts[] = {"红烧牛肉面", "冰红茶", "矿泉水", "AD钙奶", "纯牛奶",  "酸奶", "雪饼",
+                                 "小面包",     "调和油", "生抽",   "洗衣粉", "洗洁精",  "香皂", "中性笔",
+                                 "订书机",     "香醋",   "辣椒酱", "花露水", "抽纸",    "卷纸", "啤酒",
+                                 "瓜子",       "可乐",   "凉茶",   "派",     "坚果礼盒"};
+const char* const kModels[] = {"500ml", "330ml*24", "1L",      "250g", "5L",   "1.8kg", "12支装", "A4",
+                               "袋装",  "箱装",     "100抽*3", "盒装", "礼盒", "大号",  "小号",   "经典款"};
+const char* const kCategories[] = {"方便食品", "饮料",     "乳制品",   "休闲零食", "粮油调味",
+                                   "日化用品", "文具办公", "个人护理", "纸品",     "酒类"};
 const char* const kSuppliers[] = {"城东批发部", "华联商贸有限公司", "宏达食品经销处", "鑫源日化批发", "顺发文具店",
-                                  "永辉供货站", "万家乐商行", "利民副食批发", "金桥贸易公司", ""};
-const char* const kNotes[] = {"", "", "", "", "", "", "促销商品", "临期请尽快处理", "老顾客预订", "退货换新",
-                              "样品", "货架第三排"};
+                                  "永辉供货站", "万家乐商行",       "利民副食批发",   "金桥贸易公司", ""};
+const char* const kNotes[] = {"",           "",         "",     "",          "", "", "促销商品", "临期请尽快处理",
+                              "老顾客预订", "退货换新", "样品", "货架第三排"};
 const char* const kSurnames[] = {"王", "李", "张", "刘", "陈", "杨", "赵", "黄", "周", "吴", "徐", "孙", "胡", "朱"};
-const char* const kGiven[] = {"伟", "芳", "娜", "敏", "静", "丽", "强", "磊", "军", "洋", "勇", "艳", "杰", "娟",
-                              "涛", "明", "超", "秀英", "桂兰", "建华"};
+const char* const kGiven[] = {"伟", "芳", "娜", "敏", "静", "丽", "强", "磊",   "军",   "洋",
+                              "勇", "艳", "杰", "娟", "涛", "明", "超", "秀英", "桂兰", "建华"};
 const char* const kStreets[] = {"人民路", "解放路", "建设路", "中山路", "和平街", "新华街", "东风路", "幸福里"};
-const char* const kLedgerItems[] = {"房租", "水电费", "员工工资", "运费", "废品回收", "货架出租", "网络费", "维修费",
-                                    "招牌制作", "代收快递费"};
+const char* const kLedgerItems[] = {"房租",     "水电费", "员工工资", "运费",     "废品回收",
+                                    "货架出租", "网络费", "维修费",   "招牌制作", "代收快递费"};
 const char* const kBanks[] = {"工商银行", "农业银行", "建设银行", "邮政储蓄"};
 const char* const kAccounts[] = {"6222 0210 0101 2345", "6228 4800 1234 5678", "6217 0000 9876 5432"};
 const char* const kBankWays[] = {"存款", "取款", "转入", "转出"};
@@ -125,10 +127,11 @@ void GenerateSales(Database& db, int count, int goods_count) {
 
   std::mt19937 rng(20121208);
   InOneTransaction(db, [&] {
-    Statement st = Prepare(db,
-                           "insert into sell (名称,型号,编码,类型,进货单价,存货数量,销售单价,销售数量,销售金额,销售日期,"
-                           "欠款额,净利润,客户编号,客户名称,联系方式,客户地址,备注,首拼,UID) "
-                           "values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    Statement st =
+        Prepare(db,
+                "insert into sell (名称,型号,编码,类型,进货单价,存货数量,销售单价,销售数量,销售金额,销售日期,"
+                "欠款额,净利润,客户编号,客户名称,联系方式,客户地址,备注,首拼,UID) "
+                "values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     std::uniform_int_distribution<std::size_t> goods_dist(0, goods.size() - 1);
     std::uniform_int_distribution<int> quantity_dist(1, 12), stock_dist(0, 400), second_dist(8 * 3600, 21 * 3600);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
@@ -154,14 +157,14 @@ void GenerateSales(Database& db, int count, int goods_count) {
                                           .arg(tm.second());
       const bool named = unit(rng) < 0.3;
       const QString customer = named ? Pick(rng, kSurnames) + Pick(rng, kGiven) : QString();
-      const QString phone = named ? QStringLiteral("13%1").arg(std::uniform_int_distribution<int>(100000000, 999999999)(rng))
-                                  : QString();
-      const QString address = named ? Pick(rng, kStreets) + QString::number(quantity_dist(rng) * 7) + QStringLiteral("号")
-                                    : QString();
-      st.BindAll(item.name, item.model, item.code, item.category, item.buy_price,
-                 static_cast<double>(stock_dist(rng)), actual, quantity, amount, DateSqlText(when), debt,
-                 Round2((actual - item.buy_price) * quantity), customer_number, customer, phone, address,
-                 debt > 0 ? QStringLiteral("月底结清") : QString(), item.initials, static_cast<qint64>(g + 1));
+      const QString phone =
+          named ? QStringLiteral("13%1").arg(std::uniform_int_distribution<int>(100000000, 999999999)(rng)) : QString();
+      const QString address =
+          named ? Pick(rng, kStreets) + QString::number(quantity_dist(rng) * 7) + QStringLiteral("号") : QString();
+      st.BindAll(item.name, item.model, item.code, item.category, item.buy_price, static_cast<double>(stock_dist(rng)),
+                 actual, quantity, amount, DateSqlText(when), debt, Round2((actual - item.buy_price) * quantity),
+                 customer_number, customer, phone, address, debt > 0 ? QStringLiteral("月底结清") : QString(),
+                 item.initials, static_cast<qint64>(g + 1));
       RunAndReset(st);
     }
   });
@@ -178,7 +181,9 @@ void GenerateLedger(Database& db, int count) {
     std::uniform_real_distribution<double> unit(0.0, 1.0), price_dist(5.0, 3000.0);
     for (int i = 0; i < count; ++i) {
       const double u = unit(rng);
-      const QString type = u < 0.45 ? QStringLiteral("收入") : u < 0.97 ? QStringLiteral("支出") : QStringLiteral("其他");
+      const QString type = u < 0.45   ? QStringLiteral("收入")
+                           : u < 0.97 ? QStringLiteral("支出")
+                                      : QStringLiteral("其他");
       const QDateTime when = kFirstDay.addDays(day_dist(rng)).addSecs(second_dist(rng));
       const double price = Round2(price_dist(rng));
       const bool with_quantity = unit(rng) < 0.6;
@@ -201,8 +206,8 @@ void GenerateBank(Database& db, int count) {
       const int way = way_dist(rng);
       const double amount = Round2(amount_dist(rng)) * (way == 0 || way == 2 ? 1 : -1);
       const QDateTime when = kFirstDay.addDays(day_dist(rng)).addSecs(second_dist(rng));
-      st.BindAll(Pick(rng, kBanks), Pick(rng, kAccounts), QString::fromUtf8(kBankWays[way]), amount,
-                 DateSqlText(when), Pick(rng, kNotes));
+      st.BindAll(Pick(rng, kBanks), Pick(rng, kAccounts), QString::fromUtf8(kBankWays[way]), amount, DateSqlText(when),
+                 Pick(rng, kNotes));
       RunAndReset(st);
     }
   });

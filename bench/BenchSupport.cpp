@@ -1,4 +1,3 @@
-#include "data/Engine.h"
 #include "BenchSupport.h"
 
 #include <QElapsedTimer>
@@ -10,6 +9,7 @@
 
 #include "BenchData.h"
 #include "data/EmbeddedFiles.h"
+#include "data/Engine.h"
 
 namespace hemulu::bench {
 
@@ -81,8 +81,7 @@ sqlite3* BenchShop::Plain() {
   // The same page size as ours, so that the difference is the encryption alone.
   const std::string pages = "PRAGMA plain.page_size=" + std::to_string(kCipherPageSize) +
                             "; SELECT sqlcipher_export('plain'); DETACH DATABASE plain;";
-  if (auto r = db().ExecScript(pages.c_str()); !r)
-    Fail("export plain", r.error());
+  if (auto r = db().ExecScript(pages.c_str()); !r) Fail("export plain", r.error());
   if (sqlite3_open_v2(path.toUtf8().constData(), &plain_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
       SQLITE_OK)
     Fail("open plain", QString::fromUtf8(sqlite3_errmsg(plain_)));

@@ -116,8 +116,8 @@ void SaleWithTotals(BenchShop& shop) {
     if (auto r = tx->Commit(); !r) Fail("commit", r.error());
   };
   const double with_triggers = MedianMs(200, sale);
-  if (auto r = db.ExecScript(
-          "DROP TRIGGER sell_day_insert; DROP TRIGGER sell_day_delete; DROP TRIGGER sell_day_update;");
+  if (auto r =
+          db.ExecScript("DROP TRIGGER sell_day_insert; DROP TRIGGER sell_day_delete; DROP TRIGGER sell_day_update;");
       !r)
     Fail("drop triggers", r.error());
   const double without = MedianMs(200, sale);

@@ -5,8 +5,8 @@
 #include <QFile>
 #include <cstdio>
 
-#include "data/Engine.h"
 #include "BenchSupport.h"
+#include "data/Engine.h"
 
 namespace hemulu::bench {
 namespace {

@@ -2,13 +2,14 @@
 // the program's resident memory with the preview open and once it is closed — against
 // a preview that paints every page before showing the first, in the same run.
 
+#include <malloc.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QScrollBar>
 #include <cstdio>
-#include <malloc.h>
 
 #include "BenchSupport.h"
 #include "lists/ColumnShares.h"

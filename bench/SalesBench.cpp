@@ -1,13 +1,11 @@
 // hemulu-bench, sales: the sales list's first fill over 1,000,000 sales, one keystroke in
 // each of the two busiest search boxes, and one durable sale.
 
-#include "BenchSupport.h"
-
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QComboBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include <random>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "data/AppContext.h"
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
@@ -81,7 +80,6 @@ void SalesFill1m(BenchShop& shop) {
   PrintCase("sales_fill_1m", Median(fills), Median(bases), plain_read);
   std::printf("# peak resident before the sales page: %.1f MB\n", peak_before);
   PrintMemory("sales_fill_1m");
-
 }
 HEMULU_BENCH_CASE(200, "sales_fill_1m", SalesFill1m);
 
@@ -135,7 +133,8 @@ HEMULU_BENCH_CASE(205, "sales_search_1m", SalesSearch1m);
 void SaleCommit(BenchShop& shop) {
   shop.EnsureSales();
   AppContext& ctx = shop.ctx();
-  if (auto r = ctx.db.Execute("insert into buy (名称,进货单价,销售单价,存货数量,首拼) values ('茶杯',30,50,1e9,'CB')"); !r)
+  if (auto r = ctx.db.Execute("insert into buy (名称,进货单价,销售单价,存货数量,首拼) values ('茶杯',30,50,1e9,'CB')");
+      !r)
     Fail("goods", r.error());
   const qint64 goods_id = ctx.db.LastInsertId();
   SaleForm form;

@@ -11,9 +11,9 @@
 #include "app/LoginWindow.h"
 #include "data/EmbeddedFiles.h"
 #include "lists/ColumnShares.h"
+#include "lists/Grid.h"
 #include "lists/GridExport.h"
 #include "lists/GridKeyedFill.h"
-#include "lists/Grid.h"
 #include "stock/StockList.h"
 #include "stock/StockPage.h"
 
@@ -100,7 +100,8 @@ void StockFill100k(BenchShop& shop) {
   }
   QElapsedTimer t;
   t.start();
-  const auto exported = ExportGridToExcel(*grid, shop.FilePath(QStringLiteral("my.xlsx")), {.header_rows = true, .row_header_column = true});
+  const auto exported = ExportGridToExcel(*grid, shop.FilePath(QStringLiteral("my.xlsx")),
+                                          {.header_rows = true, .row_header_column = true});
   std::printf("# export to .xlsx: %.0f ms%s; peak resident since start %.1f MB\n", t.nsecsElapsed() / 1e6,
               exported ? "" : qPrintable(QStringLiteral(" (failed: %1)").arg(exported.error())), PeakResidentMb());
 }

@@ -40,8 +40,7 @@ bool MakeTemplate(const std::string& path) {
     std::cerr << "mkresources: cannot create " << path << "\n";
     return false;
   }
-  bool ok = hemulu::KeyConnection(db) &&
-            Exec(db, "PRAGMA journal_mode=WAL;") &&
+  bool ok = hemulu::KeyConnection(db) && Exec(db, "PRAGMA journal_mode=WAL;") &&
             Exec(db, "BEGIN;" + hemulu::schema::CreateSql() + "COMMIT;");
   sqlite3_close(db);
   return ok;

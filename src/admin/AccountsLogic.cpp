@@ -22,8 +22,7 @@ ActionError Stop(const QString& text, const QString& focus = {}, Kind kind = Kin
 ActionError Unavailable(const DbError& e) { return DatabaseActionError(e); }
 ActionError DatabaseFailure(const DbError& e) { return DatabaseActionError(e); }
 
-const ActionError kOperatorsRefused =
-    Stop(kOperatorRefusedText, {}, Kind::NotAllowed);
+const ActionError kOperatorsRefused = Stop(kOperatorRefusedText, {}, Kind::NotAllowed);
 const QString kNotAllowedText = QStringLiteral("不允许这么做");
 const QString kPasswordMissingText = QStringLiteral("请输入用户密码！");
 const QString kChooseAccountText = QStringLiteral("请从上方表格选择要修改的用户名！");
@@ -67,7 +66,7 @@ std::expected<std::vector<AccountRow>, ActionError> ListOperatorAccounts(AppCont
 }
 
 std::expected<qint64, ActionError> AddAccount(AppContext& ctx, const QString& typed_name,
-                                               const QString& typed_password) {
+                                              const QString& typed_password) {
   const QString name = typed_name.trimmed();
   const QString password = typed_password.trimmed();
   if (name.isEmpty()) return std::unexpected(Info(QStringLiteral("请输入用户名！"), kNewNameBox));
@@ -93,23 +92,18 @@ std::expected<qint64, ActionError> AddAccount(AppContext& ctx, const QString& ty
 }
 
 std::expected<void, ActionError> CheckAccountChange(AppContext& ctx, qint64 id, const QString& typed_name,
-                                                     const QString& typed_password) {
+                                                    const QString& typed_password) {
   const QString name = typed_name.trimmed();
   const QString password = typed_password.trimmed();
-  if (name.isEmpty())
-    return std::unexpected(Info(kChooseAccountText, kChangeNameBox));
-  if (password.isEmpty())
-    return std::unexpected(Info(kPasswordMissingText, kChangePasswordBox));
+  if (name.isEmpty()) return std::unexpected(Info(kChooseAccountText, kChangeNameBox));
+  if (password.isEmpty()) return std::unexpected(Info(kPasswordMissingText, kChangePasswordBox));
   // A second 超级管理员 or two accounts of one name would make the login pick either.
   if (name == kSuperAdministrator) {
     return std::unexpected(Info(kNotAllowedText, kChangeNameBox, Kind::NotAllowed));
   }
-  if (TooLong(name))
-    return std::unexpected(Info(QStringLiteral("用户名最多50个字，请重新输入"), kChangeNameBox));
-  if (TooLong(password))
-    return std::unexpected(Info(QStringLiteral("密码最多50个字，请重新输入"), kChangePasswordBox));
-  if (id <= 0)
-    return std::unexpected(Info(kChooseAccountText, kChangeNameBox));
+  if (TooLong(name)) return std::unexpected(Info(QStringLiteral("用户名最多50个字，请重新输入"), kChangeNameBox));
+  if (TooLong(password)) return std::unexpected(Info(QStringLiteral("密码最多50个字，请重新输入"), kChangePasswordBox));
+  if (id <= 0) return std::unexpected(Info(kChooseAccountText, kChangeNameBox));
   if (auto ok = Ready(ctx); !ok) return std::unexpected(ok.error());
   auto taken = NameTaken(ctx, name, id);
   if (!taken) return std::unexpected(taken.error());
@@ -118,11 +112,10 @@ std::expected<void, ActionError> CheckAccountChange(AppContext& ctx, qint64 id, 
 }
 
 std::expected<void, ActionError> ChangeAccount(AppContext& ctx, qint64 id, const QString& typed_name,
-                                                const QString& typed_password) {
+                                               const QString& typed_password) {
   if (auto ok = CheckAccountChange(ctx, id, typed_name, typed_password); !ok) return ok;
   auto changed = ctx.db.Execute("update UserName set 用户名=?, 密码=?, 权限=? where ID=? and 用户名<>?",
-                                typed_name.trimmed(), typed_password.trimmed(), kOperatorRole, id,
-                                kSuperAdministrator);
+                                typed_name.trimmed(), typed_password.trimmed(), kOperatorRole, id, kSuperAdministrator);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
   if (*changed == 0) return std::unexpected(Info(QStringLiteral("该用户已不存在，可能已被删除。"), {}, Kind::Gone));
   return {};
@@ -136,8 +129,7 @@ std::expected<void, ActionError> DeleteAccount(AppContext& ctx, qint64 id) {
 }
 
 std::expected<void, ActionError> CheckNewSuperAdministratorPassword(const QString& password) {
-  if (password.trimmed().isEmpty())
-    return std::unexpected(Info(QStringLiteral("超管密码不能为空，请重新输入")));
+  if (password.trimmed().isEmpty()) return std::unexpected(Info(QStringLiteral("超管密码不能为空，请重新输入")));
   // The login trims what is typed, so a password with surrounding blanks could never
   // be matched there and would lock the account out.
   if (password != password.trimmed())

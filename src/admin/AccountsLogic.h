@@ -33,15 +33,16 @@ inline const QString kChangePasswordBox = QStringLiteral("修改密码框");
 // Adds an operator account from the typed values (surrounding blanks removed).
 // Refuses an empty name, the name 超级管理员, an empty password and a name in use;
 // a value the column cannot hold gives "错误代码 [050]" / "[051]" / "[052]".
-[[nodiscard]] std::expected<qint64, ActionError> AddAccount(AppContext& ctx, const QString& name, const QString& password);
+[[nodiscard]] std::expected<qint64, ActionError> AddAccount(AppContext& ctx, const QString& name,
+                                                            const QString& password);
 
 // The checks of a change, made before the user is asked to confirm it: a name and a
 // password given, the name neither 超级管理员 nor another account's.
 [[nodiscard]] std::expected<void, ActionError> CheckAccountChange(AppContext& ctx, qint64 id, const QString& name,
-                                                     const QString& password);
+                                                                  const QString& password);
 // Rewrites the account's name and password (role 操作员) after the same checks.
 [[nodiscard]] std::expected<void, ActionError> ChangeAccount(AppContext& ctx, qint64 id, const QString& name,
-                                                const QString& password);
+                                                             const QString& password);
 
 // Deletes an operator account; 超级管理员 is never deleted.
 [[nodiscard]] std::expected<void, ActionError> DeleteAccount(AppContext& ctx, qint64 id);

@@ -177,8 +177,7 @@ void AccountsWindow::ChangeUser() {
 void AccountsWindow::DeleteUser() {
   const qint64 id = SelectedNumber();
   if (id <= 0) return;
-  if (!ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle))
-    return;
+  if (!ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle)) return;
   if (auto done = DeleteAccount(ctx_, id); !done) {
     ShowActionError(ctx_, done.error(), this);
     return;

@@ -16,9 +16,9 @@
 #include <cstring>
 #include <memory>
 
+#include "data/DatabaseFiles.h"
 #include "data/DatabaseKey.h"
 #include "data/EmbeddedFiles.h"
-#include "data/DatabaseFiles.h"
 #include "data/Schema.h"
 #include "data/TextFormat.h"
 
@@ -176,7 +176,7 @@ enum class PageSizes { OursOnly, OldToo };
 // `busy` is called now and then while the check runs (done and total both 0); false
 // stops it as cancelled.
 std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString& path, Check check, PageSizes sizes,
-                                                                 const CopyProgress& busy = {}) {
+                                                                  const CopyProgress& busy = {}) {
   const char* check_sql = check == Check::Full    ? "PRAGMA integrity_check"
                           : check == Check::Pages ? "PRAGMA quick_check"
                                                   : "select 'ok' from (select count(*) from sqlite_master)";
@@ -210,7 +210,8 @@ std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString&
     for (const QString& name : *names)
       if (schema::FindColumn(t, name.toStdString())) ++found;
     if (found != t.columns.size())
-      return Fail(Kind::Refused, QStringLiteral("文件中缺少数据表 %1，不是本程序的数据库").arg(QString::fromUtf8(t.name)));
+      return Fail(Kind::Refused,
+                  QStringLiteral("文件中缺少数据表 %1，不是本程序的数据库").arg(QString::fromUtf8(t.name)));
   }
   BackupContents contents;
   // Counting a million sales reads their whole table: only a restore reports them.
@@ -312,8 +313,7 @@ std::expected<void, MaintenanceError> CopyFileBytes(KeyedFile& source, const QSt
     for (qint64 done = 0; done < size;) {
       if (progress && !progress(done, size)) return Fail(Kind::Cancelled, QString());
       const qint64 n = std::min<qint64>(kChunk, size - done);
-      if (!source.ReadBytes(chunk.get(), n, done))
-        return Fail(Kind::Failed, QStringLiteral("无法读取数据库文件"));
+      if (!source.ReadBytes(chunk.get(), n, done)) return Fail(Kind::Failed, QStringLiteral("无法读取数据库文件"));
       if (!WriteAll(to, chunk.get(), n, done)) return std::unexpected(WriteFailure(errno));
       // The disk starts writing behind the copy, so that the sync at the end is short.
       ::sync_file_range(to, done, n, SYNC_FILE_RANGE_WRITE);
@@ -372,7 +372,8 @@ void RemoveAbandonedPartFiles(const QString& target) {
 }
 
 std::expected<BackupContents, DbError> CurrentContents(AppContext& ctx) {
-  auto st = ctx.Query("select (select count(*) from buy), (select count(*) from sell), (select max(销售日期) from sell)");
+  auto st =
+      ctx.Query("select (select count(*) from buy), (select count(*) from sell), (select max(销售日期) from sell)");
   if (!st) return std::unexpected(st.error());
   auto row = st->Step();
   if (!row) return std::unexpected(row.error());
@@ -428,7 +429,8 @@ bool IsDatabaseFile(const AppContext& ctx, const QString& path) {
       if (target.fileName() == db.fileName() + QString::fromLatin1(suffix)) return true;
   }
   // By identity: a link or another path to the same file.
-  struct stat a{}, b{};
+  struct stat a {
+  }, b{};
   if (::stat(QFile::encodeName(target.absoluteFilePath()).constData(), &a) != 0) return false;
   for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
     const QByteArray p = QFile::encodeName(db.absoluteFilePath() + QString::fromLatin1(suffix));
@@ -438,13 +440,13 @@ bool IsDatabaseFile(const AppContext& ctx, const QString& path) {
 }
 
 std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QString& target_text,
-                                                     const CopyProgress& progress,
-                                                     const FreeSpaceProbe& free_space) {
+                                                     const CopyProgress& progress, const FreeSpaceProbe& free_space) {
   const QString target_path = target_text.trimmed();
   if (target_path.isEmpty()) return Fail(Kind::Refused, QStringLiteral("请填写备份文件的位置"));
   // The system cuts a file name short at a NUL: the backup would go to another file
   // than the one named, and be reported done.
-  if (target_path.contains(QChar(0))) return Fail(Kind::Refused, QStringLiteral("备份文件的位置含有无效字符，请重新填写"));
+  if (target_path.contains(QChar(0)))
+    return Fail(Kind::Refused, QStringLiteral("备份文件的位置含有无效字符，请重新填写"));
   const QFileInfo target(target_path);
   if (target.isDir()) return Fail(Kind::Refused, QStringLiteral("备份位置是一个目录，请在目录后加上文件名"));
   if (!target.absoluteDir().exists()) return Fail(Kind::Refused, QStringLiteral("备份目录不存在"));
@@ -560,8 +562,7 @@ std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx,
                                                                 const FreeSpaceProbe& free_space,
                                                                 const RestoreConfirmation& confirm) {
   const QFileInfo info(backup_path);
-  if (backup_path.trimmed().isEmpty() || !info.isFile())
-    return Fail(Kind::Refused, QStringLiteral("找不到该备份文件"));
+  if (backup_path.trimmed().isEmpty() || !info.isFile()) return Fail(Kind::Refused, QStringLiteral("找不到该备份文件"));
   if (IsDatabaseFile(ctx, backup_path)) return Fail(Kind::Refused, QStringLiteral("该文件就是正在使用的数据库"));
   const QString path = ctx.db.Path();
   const QString folder = QFileInfo(path).absolutePath();

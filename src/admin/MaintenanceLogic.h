@@ -18,7 +18,7 @@ struct MaintenanceError {
     Refused,    // the request itself cannot be done (a target that is the database, a foreign file)
     Failed,     // the disk or the engine failed; nothing changed
   } kind = Kind::Failed;
-  QString reason;  // plain words for the user, in Chinese; empty when cancelled
+  QString reason;       // plain words for the user, in Chinese; empty when cancelled
   QString detail = {};  // the engine's or the system's own words, for standard error only
 };
 
@@ -55,13 +55,13 @@ void RemoveAbandonedPartFiles(const QString& target);
 // five tables. When a reader of an older snapshot keeps the -wal from being written
 // back, the engine copies page by page instead and the copy is read whole afterwards.
 [[nodiscard]] std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QString& target,
-                                                     const CopyProgress& progress = {},
-                                                     const FreeSpaceProbe& free_space = FreeSpaceIn);
+                                                                   const CopyProgress& progress = {},
+                                                                   const FreeSpaceProbe& free_space = FreeSpaceIn);
 
 // VACUUM of the keyed database after a check that the disk has room for it. In every
 // case data.db is open again afterwards, with its old content when it failed.
 [[nodiscard]] std::expected<void, MaintenanceError> CompactDatabase(AppContext& ctx,
-                                                      const FreeSpaceProbe& free_space = FreeSpaceIn);
+                                                                    const FreeSpaceProbe& free_space = FreeSpaceIn);
 
 // Replaces data.db by the built-in empty database (the caller has asked for the
 // super-administrator password). A crash leaves the old or the new file, never none.

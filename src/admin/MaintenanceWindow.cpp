@@ -60,8 +60,8 @@ MaintenanceWindow::MaintenanceWindow(AppContext& ctx, std::function<void()> data
   auto* compact_button = CaptionButton(QStringLiteral("压缩当前数据库"), compact_group);
   body->addWidget(compact_button, 0, Qt::AlignRight);
 
-  auto* backup_group = MakeGroup(QStringLiteral("备份当前数据库"), QStringLiteral("温馨提示：经常备份数据，保证数据安全"),
-                                 this, body);
+  auto* backup_group =
+      MakeGroup(QStringLiteral("备份当前数据库"), QStringLiteral("温馨提示：经常备份数据，保证数据安全"), this, body);
   path_box_ = new QLineEdit(backup_group);
   path_box_->setObjectName(QStringLiteral("编辑框1"));
   path_box_->setMinimumWidth(420);
@@ -237,7 +237,8 @@ void MaintenanceWindow::Restore() {
         progress.close();
         const auto current = CurrentContents(ctx_);
         if (!current)
-          std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(ctx_.db.Path()), qUtf8Printable(current.error().message));
+          std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(ctx_.db.Path()),
+                       qUtf8Printable(current.error().message));
         declined = !ctx_.prompter.Confirm(
             RestoreQuestion(current ? std::optional<BackupContents>(*current) : std::nullopt, backup),
             QStringLiteral("恢复备份数据库"), ConfirmDefault::Cancel);
@@ -253,12 +254,13 @@ void MaintenanceWindow::Restore() {
     Failed(QStringLiteral("恢复备份数据库失败了，当前数据库未作改动"), done.error());
     return;
   }
-  ctx_.ShowMessage(QStringLiteral("恢复备份数据库完成！\n\n备份文件：%1\n其中有商品 %2 种，销售记录 %3 条。\n原数据库已另存为 %4%5")
-                       .arg(QFileInfo(*file).absoluteFilePath())
-                       .arg(done->goods)
-                       .arg(done->sales)
-                       .arg(kDatabaseFileName, kBeforeRestoreSuffix),
-                   MessageKind::Information);
+  ctx_.ShowMessage(
+      QStringLiteral("恢复备份数据库完成！\n\n备份文件：%1\n其中有商品 %2 种，销售记录 %3 条。\n原数据库已另存为 %4%5")
+          .arg(QFileInfo(*file).absoluteFilePath())
+          .arg(done->goods)
+          .arg(done->sales)
+          .arg(kDatabaseFileName, kBeforeRestoreSuffix),
+      MessageKind::Information);
   if (data_replaced_) data_replaced_();
 }
 

@@ -41,8 +41,8 @@ void ColorPicker::Choose() {
   if (chosen.isValid()) SetColor(WinFromColor(chosen));
 }
 
-ColorPicker* SettingsWindow::AddPicker(const QString& name, const QString& label, QWidget* parent,
-                                       QGridLayout* grid, int row, int col) {
+ColorPicker* SettingsWindow::AddPicker(const QString& name, const QString& label, QWidget* parent, QGridLayout* grid,
+                                       int row, int col) {
   auto* picker = new ColorPicker(name, parent);
   auto* caption = new QLabel(label, parent);
   caption->setBuddy(picker);

@@ -40,8 +40,8 @@ class SettingsWindow : public QDialog {
   void SaveSettingsWindow();
 
  private:
-  ColorPicker* AddPicker(const QString& name, const QString& label, QWidget* parent, QGridLayout* grid,
-                         int row, int col);
+  ColorPicker* AddPicker(const QString& name, const QString& label, QWidget* parent, QGridLayout* grid, int row,
+                         int col);
 
   AppContext& ctx_;
   ColorPicker* bgone_ = nullptr;

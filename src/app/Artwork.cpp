@@ -24,8 +24,8 @@ QIcon ProgramIcon() {
 
 QIcon NavigationIcon(int item_index) {
   InitAppResources();
-  static constexpr std::array<const char*, 10> kNames = {"stock",    "sales", "charts", "ledger", "bank",
-                                                         "summary", "settings", "users", "data",   "about"};
+  static constexpr std::array<const char*, 10> kNames = {"stock",   "sales",    "charts", "ledger", "bank",
+                                                         "summary", "settings", "users",  "data",   "about"};
   if (item_index < 0 || item_index >= static_cast<int>(kNames.size())) return {};
   return QIcon(QStringLiteral(":/hemulu/nav/%1.png").arg(QLatin1String(kNames[item_index])));
 }

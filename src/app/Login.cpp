@@ -36,11 +36,16 @@ LoginOutcome AttemptLogin(AppContext& ctx, const std::optional<QString>& chosen_
 
 QString LoginRefusalText(LoginOutcome outcome) {
   switch (outcome) {
-    case LoginOutcome::Accepted: return {};
-    case LoginOutcome::NoAccountChosen: return kChooseAccountMessage;
-    case LoginOutcome::NoPassword: return kEnterPasswordMessage;
-    case LoginOutcome::UnknownAccount: return kUnknownAccountMessage;
-    case LoginOutcome::WrongPassword: return kWrongPasswordMessage;
+    case LoginOutcome::Accepted:
+      return {};
+    case LoginOutcome::NoAccountChosen:
+      return kChooseAccountMessage;
+    case LoginOutcome::NoPassword:
+      return kEnterPasswordMessage;
+    case LoginOutcome::UnknownAccount:
+      return kUnknownAccountMessage;
+    case LoginOutcome::WrongPassword:
+      return kWrongPasswordMessage;
   }
   return {};
 }

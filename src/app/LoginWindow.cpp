@@ -31,9 +31,9 @@ LoginWindow::LoginWindow(AppContext& ctx, QWidget* parent) : QDialog(parent), ct
   banner->setObjectName(QStringLiteral("登录标题"));
   banner->setText(kProgramName);
   banner->setAlignment(Qt::AlignCenter);
-  banner->setStyleSheet(QStringLiteral(
-      "#登录标题 { font-size: 20px; font-weight: bold; color: #ffffff; padding: 14px;"
-      " background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #2bb6a3, stop:1 #17607e); }"));
+  banner->setStyleSheet(
+      QStringLiteral("#登录标题 { font-size: 20px; font-weight: bold; color: #ffffff; padding: 14px;"
+                     " background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #2bb6a3, stop:1 #17607e); }"));
 
   users_ = new QComboBox(this);
   users_->setObjectName(QStringLiteral("组合框1"));

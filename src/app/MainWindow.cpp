@@ -1,7 +1,5 @@
 #include "app/MainWindow.h"
 
-#include <optional>
-
 #include <QAbstractItemView>
 #include <QAction>
 #include <QCloseEvent>
@@ -14,14 +12,15 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <optional>
 
 #include "app/Artwork.h"
 #include "app/Login.h"
@@ -218,9 +217,7 @@ void MainWindow::CreateTrayIcon() {
   tray_->show();
 }
 
-MainWindow* MainWindow::Of(QWidget* widget) {
-  return widget ? qobject_cast<MainWindow*>(widget->window()) : nullptr;
-}
+MainWindow* MainWindow::Of(QWidget* widget) { return widget ? qobject_cast<MainWindow*>(widget->window()) : nullptr; }
 
 QMenu* MainWindow::Menu(const QString& name) const { return menus_.value(name); }
 

@@ -9,12 +9,12 @@ namespace hemulu {
 
 NavigationBar::NavigationBar(QWidget* parent) : QFrame(parent) {
   setObjectName(QStringLiteral("导航栏"));
-  setStyleSheet(QStringLiteral(
-      "#导航栏 { background: #eef4f6; border-right: 1px solid #c9d9df; }"
-      "#导航栏 QToolButton { border: none; border-radius: 6px; padding: 4px 2px; color: #23414d; }"
-      "#导航栏 QToolButton:hover { background: #d9eaf0; }"
-      "#导航栏 QToolButton:checked { background: #bfe0e8; font-weight: bold; }"
-      "#导航栏 QToolButton:focus { border: 1px dotted #4a8a9c; }"));
+  setStyleSheet(
+      QStringLiteral("#导航栏 { background: #eef4f6; border-right: 1px solid #c9d9df; }"
+                     "#导航栏 QToolButton { border: none; border-radius: 6px; padding: 4px 2px; color: #23414d; }"
+                     "#导航栏 QToolButton:hover { background: #d9eaf0; }"
+                     "#导航栏 QToolButton:checked { background: #bfe0e8; font-weight: bold; }"
+                     "#导航栏 QToolButton:focus { border: 1px dotted #4a8a9c; }"));
   layout_ = new QVBoxLayout(this);
   layout_->setContentsMargins(6, 8, 6, 8);
   layout_->setSpacing(2);

@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QMouseEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -12,10 +12,10 @@ namespace hemulu {
 
 NoticePopup::NoticePopup(QWidget* host) : QFrame(host) {
   setObjectName(QStringLiteral("提示窗"));
-  setStyleSheet(QStringLiteral(
-      "#提示窗 { background: #fffbe6; border: 1px solid #d8c27a; border-radius: 8px; }"
-      "#提示标题 { font-weight: bold; color: #6b5412; }"
-      "#提示内容 { color: #3b3b3b; }"));
+  setStyleSheet(
+      QStringLiteral("#提示窗 { background: #fffbe6; border: 1px solid #d8c27a; border-radius: 8px; }"
+                     "#提示标题 { font-weight: bold; color: #6b5412; }"
+                     "#提示内容 { color: #3b3b3b; }"));
   title_ = new QLabel(this);
   title_->setObjectName(QStringLiteral("提示标题"));
   text_ = new QLabel(this);

@@ -2,9 +2,9 @@
 #include <memory>
 #include <vector>
 
+#include "admin/AccountsWindow.h"
 #include "admin/MaintenanceWindow.h"
 #include "admin/SettingsWindow.h"
-#include "admin/AccountsWindow.h"
 #include "app/MainMenus.h"
 #include "app/Program.h"
 #include "money/BankMovementWindow.h"

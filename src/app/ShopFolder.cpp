@@ -11,14 +11,24 @@ namespace {
 
 // Qt's own command-line options, which QApplication takes out of the arguments itself;
 // Qt accepts each with one dash or two.
-const QSet<QString> kQtOptionsWithValue = {
-    QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
-    QStringLiteral("plugin"),   QStringLiteral("qwindowgeometry"),    QStringLiteral("geometry"),
-    QStringLiteral("qwindowtitle"), QStringLiteral("title"),          QStringLiteral("qwindowicon"),
-    QStringLiteral("icon"),     QStringLiteral("session"),            QStringLiteral("style"),
-    QStringLiteral("stylesheet"), QStringLiteral("display"),          QStringLiteral("name")};
-const QSet<QString> kQtFlags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
-                                QStringLiteral("dograb"),  QStringLiteral("sync"),        QStringLiteral("testability")};
+const QSet<QString> kQtOptionsWithValue = {QStringLiteral("platform"),
+                                           QStringLiteral("platformpluginpath"),
+                                           QStringLiteral("platformtheme"),
+                                           QStringLiteral("plugin"),
+                                           QStringLiteral("qwindowgeometry"),
+                                           QStringLiteral("geometry"),
+                                           QStringLiteral("qwindowtitle"),
+                                           QStringLiteral("title"),
+                                           QStringLiteral("qwindowicon"),
+                                           QStringLiteral("icon"),
+                                           QStringLiteral("session"),
+                                           QStringLiteral("style"),
+                                           QStringLiteral("stylesheet"),
+                                           QStringLiteral("display"),
+                                           QStringLiteral("name")};
+const QSet<QString> kQtFlags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                QStringLiteral("nograb"),  QStringLiteral("dograb"),
+                                QStringLiteral("sync"),    QStringLiteral("testability")};
 
 // The Qt option an argument is, without its dashes and any "=value"; empty when it is none.
 QString QtOptionName(const QString& argument) {
@@ -37,10 +47,10 @@ CommandLine Refuse(const QString& chinese, const QString& english) {
   return line;
 }
 
-const QStringList kSystemCommandFolders = {
-    QStringLiteral("/usr/bin"),       QStringLiteral("/usr/sbin"),      QStringLiteral("/usr/local/bin"),
-    QStringLiteral("/usr/local/sbin"), QStringLiteral("/bin"),          QStringLiteral("/sbin"),
-    QStringLiteral("/usr/games"),     QStringLiteral("/usr/local/games")};
+const QStringList kSystemCommandFolders = {QStringLiteral("/usr/bin"),       QStringLiteral("/usr/sbin"),
+                                           QStringLiteral("/usr/local/bin"), QStringLiteral("/usr/local/sbin"),
+                                           QStringLiteral("/bin"),           QStringLiteral("/sbin"),
+                                           QStringLiteral("/usr/games"),     QStringLiteral("/usr/local/games")};
 
 // Creates the folder when missing; the last level private to its owner, as a shop's
 // books are. False when it cannot be made (or a file stands in its place).
@@ -83,8 +93,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
       return Refuse(QStringLiteral("未知的选项：") + arg + QStringLiteral("（可用的选项见 hemulu --help）"),
                     QStringLiteral("unknown option: ") + arg + QStringLiteral(" (see hemulu --help)"));
     } else {
-      return Refuse(QStringLiteral("多余的参数：") + arg + QStringLiteral("（要打开另一个数据文件夹，请用 --data）"),
-                    QStringLiteral("unexpected argument: ") + arg + QStringLiteral(" (to open another folder, use --data)"));
+      return Refuse(
+          QStringLiteral("多余的参数：") + arg + QStringLiteral("（要打开另一个数据文件夹，请用 --data）"),
+          QStringLiteral("unexpected argument: ") + arg + QStringLiteral(" (to open another folder, use --data)"));
     }
   }
   if (help)

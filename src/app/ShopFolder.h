@@ -36,7 +36,7 @@ struct ShopFolderInputs {
   QString data_option;    // --data, or empty
   QString xdg_data_home;  // $XDG_DATA_HOME as found (may be empty or relative: then unused)
   QString home;
-  QString working_dir;    // what a relative --data is taken against
+  QString working_dir;  // what a relative --data is taken against
   std::function<bool(const QString&)> can_create_files = CanCreateFilesIn;
 };
 

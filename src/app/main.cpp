@@ -18,7 +18,8 @@
 
 namespace hemulu {
 QString AlreadyRunningText(const QString& folder) {
-  return QStringLiteral("禾木鹭进销存已经在运行。\n\n同一个数据文件夹只能同时由一个程序打开，请使用已经打开的窗口。\n") +
+  return QStringLiteral(
+             "禾木鹭进销存已经在运行。\n\n同一个数据文件夹只能同时由一个程序打开，请使用已经打开的窗口。\n") +
          folder;
 }
 
@@ -49,10 +50,10 @@ int main(int argc, char** argv) {
       break;
   }
   const auto shop = hemulu::ChooseShopFolder({.program_dir = hemulu::ProgramFolder(argv[0]),
-                                               .data_option = command.data_dir,
-                                               .xdg_data_home = qEnvironmentVariable("XDG_DATA_HOME"),
-                                               .home = QDir::homePath(),
-                                               .working_dir = QDir::currentPath()});
+                                              .data_option = command.data_dir,
+                                              .xdg_data_home = qEnvironmentVariable("XDG_DATA_HOME"),
+                                              .home = QDir::homePath(),
+                                              .working_dir = QDir::currentPath()});
   if (!shop) {
     std::fprintf(stderr, "%s\n", qUtf8Printable(shop.error().Describe()));
     // Whoever typed --data reads the terminal; a start from the menu needs a window.

@@ -7,15 +7,19 @@ namespace hemulu {
 
 ActionError DatabaseActionError(const DbError& e) {
   if (e.Unavailable())
-    return {.kind = ActionError::Kind::Unavailable, .message = kDatabaseUnavailableText, .reason = e.message,
+    return {.kind = ActionError::Kind::Unavailable,
+            .message = kDatabaseUnavailableText,
+            .reason = e.message,
             .db_kind = e.kind};
-  return {.kind = ActionError::Kind::Database, .message = WriteFailureText(e.kind), .reason = e.message,
-          .db_kind = e.kind};
+  return {
+      .kind = ActionError::Kind::Database, .message = WriteFailureText(e.kind), .reason = e.message, .db_kind = e.kind};
 }
 
 ActionError ReadActionError(const DbError& e) {
   if (e.Unavailable()) return DatabaseActionError(e);
-  return {.kind = ActionError::Kind::Database, .message = kReadFailedText + ReadFailureReason(e), .reason = e.message,
+  return {.kind = ActionError::Kind::Database,
+          .message = kReadFailedText + ReadFailureReason(e),
+          .reason = e.message,
           .db_kind = e.kind};
 }
 

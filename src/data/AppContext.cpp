@@ -17,12 +17,7 @@ AppContext::AppContext(const QString& dir, Prompter& p, Clock& c, Notifier& n)
       notifier(n) {}
 
 AppContext::AppContext(const QString& dir, const ServerAddress& server, Prompter& p, Clock& c, Notifier& n)
-    : shop_dir(dir),
-      db(server),
-      settings(QDir(dir).filePath(kConfigFileName)),
-      prompter(p),
-      clock(c),
-      notifier(n) {}
+    : shop_dir(dir), db(server), settings(QDir(dir).filePath(kConfigFileName)), prompter(p), clock(c), notifier(n) {}
 
 std::expected<void, DbError> AppContext::EnsureDatabaseOpen() {
   if (db.IsOpen()) return {};
@@ -65,7 +60,8 @@ void AppContext::ReportWriteError(const WriteError& error) {
     ReportDatabaseUnavailable(error.detail);
     return;
   }
-  if (!error.detail.isEmpty()) std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(db.Path()), qUtf8Printable(error.detail));
+  if (!error.detail.isEmpty())
+    std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(db.Path()), qUtf8Printable(error.detail));
   ShowMessage(error.Message(), MessageKind::Stop);
 }
 

@@ -3,14 +3,13 @@
 // and handed to every window by reference.
 
 #include <QString>
+#include <expected>
 
 #include "data/Clock.h"
 #include "data/Database.h"
 #include "data/IniFile.h"
 #include "data/Prompter.h"
 #include "data/Session.h"
-
-#include <expected>
 
 namespace hemulu {
 

@@ -22,17 +22,27 @@ DbError::Kind KindOfEngineCode(int code) {
   switch (code & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-    case SQLITE_PROTOCOL: return DbError::Kind::Busy;
-    case SQLITE_FULL: return DbError::Kind::Full;
-    case SQLITE_CONSTRAINT: return DbError::Kind::Constraint;
-    case SQLITE_CORRUPT: return DbError::Kind::Corrupt;
+    case SQLITE_PROTOCOL:
+      return DbError::Kind::Busy;
+    case SQLITE_FULL:
+      return DbError::Kind::Full;
+    case SQLITE_CONSTRAINT:
+      return DbError::Kind::Constraint;
+    case SQLITE_CORRUPT:
+      return DbError::Kind::Corrupt;
     case SQLITE_PERM:
-    case SQLITE_AUTH: return DbError::Kind::Refused;
-    case SQLITE_NOTADB: return DbError::Kind::NotADatabase;
-    case SQLITE_READONLY: return DbError::Kind::ReadOnly;
-    case SQLITE_IOERR: return DbError::Kind::IoError;
-    case SQLITE_CANTOPEN: return DbError::Kind::CannotOpen;
-    default: return DbError::Kind::Other;
+    case SQLITE_AUTH:
+      return DbError::Kind::Refused;
+    case SQLITE_NOTADB:
+      return DbError::Kind::NotADatabase;
+    case SQLITE_READONLY:
+      return DbError::Kind::ReadOnly;
+    case SQLITE_IOERR:
+      return DbError::Kind::IoError;
+    case SQLITE_CANTOPEN:
+      return DbError::Kind::CannotOpen;
+    default:
+      return DbError::Kind::Other;
   }
 }
 
@@ -440,7 +450,8 @@ std::expected<void, DbError> Database::ConvertLegacyFile(sqlite3* legacy) {
   const QString user_version = QueryText(legacy, "PRAGMA user_version").value_or(QStringLiteral("0"));
 
   // Connections open without CREATE, and an attached file inherits that: start it empty.
-  if (QFile empty(temp); !empty.open(QIODevice::WriteOnly)) return fail(MakeError(SQLITE_CANTOPEN, empty.errorString()));
+  if (QFile empty(temp); !empty.open(QIODevice::WriteOnly))
+    return fail(MakeError(SQLITE_CANTOPEN, empty.errorString()));
   {
     sqlite3_stmt* attach = nullptr;
     int rc = sqlite3_prepare_v2(legacy, "ATTACH DATABASE ? AS conv KEY ?", -1, &attach, nullptr);
@@ -619,17 +630,27 @@ std::expected<void, DbError> Transaction::Commit() {
 QString EngineFailureText(DbError::Kind kind) {
   using K = DbError::Kind;
   switch (kind) {
-    case K::Busy: return QStringLiteral("数据库正被其他程序使用，请关闭其他程序或稍后再试");
-    case K::Full: return QStringLiteral("磁盘空间不足");
-    case K::IoError: return QStringLiteral("读写磁盘时出错，请检查磁盘或U盘是否连接正常");
-    case K::Corrupt: return QStringLiteral("数据库文件已损坏");
-    case K::NotADatabase: return QStringLiteral("该文件不是本程序的数据库，或者密码不符");
-    case K::ReadOnly: return QStringLiteral("数据库文件是只读的，无法写入");
-    case K::Refused: return QStringLiteral("没有访问数据库文件的权限");
+    case K::Busy:
+      return QStringLiteral("数据库正被其他程序使用，请关闭其他程序或稍后再试");
+    case K::Full:
+      return QStringLiteral("磁盘空间不足");
+    case K::IoError:
+      return QStringLiteral("读写磁盘时出错，请检查磁盘或U盘是否连接正常");
+    case K::Corrupt:
+      return QStringLiteral("数据库文件已损坏");
+    case K::NotADatabase:
+      return QStringLiteral("该文件不是本程序的数据库，或者密码不符");
+    case K::ReadOnly:
+      return QStringLiteral("数据库文件是只读的，无法写入");
+    case K::Refused:
+      return QStringLiteral("没有访问数据库文件的权限");
     case K::Unavailable:
-    case K::CannotOpen: return QStringLiteral("无法打开数据库文件，请检查文件是否存在、是否有读写权限");
-    case K::Constraint: return QStringLiteral("数据不符合数据库的约束");
-    case K::Other: break;
+    case K::CannotOpen:
+      return QStringLiteral("无法打开数据库文件，请检查文件是否存在、是否有读写权限");
+    case K::Constraint:
+      return QStringLiteral("数据不符合数据库的约束");
+    case K::Other:
+      break;
   }
   return QStringLiteral("数据库正在使用中或出错，请关闭其他窗口后再试");
 }

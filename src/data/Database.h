@@ -110,24 +110,28 @@ class Statement {
   // column must be one of the result's (0 <= column < ColumnCount()).
   // The UTF-8 bytes of a text cell, valid until the next Step(); empty for NULL.
   std::span<const unsigned char> CellBytes(int column) const {
-    if (server_) [[unlikely]] return ServerBytes(column);
+    if (server_) [[unlikely]]
+      return ServerBytes(column);
     const unsigned char* p = sqlite3_column_text(stmt_, column);
     if (!p) return {};
     return {p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))};
   }
   double CellDouble(int column) const {
-    if (server_) [[unlikely]] return ServerDouble(column);
+    if (server_) [[unlikely]]
+      return ServerDouble(column);
     return sqlite3_column_double(stmt_, column);
   }
   qint64 CellInt(int column) const {
-    if (server_) [[unlikely]] return ServerInt(column);
+    if (server_) [[unlikely]]
+      return ServerInt(column);
     return sqlite3_column_int64(stmt_, column);
   }
   bool CellIsNull(int column) const { return CellStored(column) == Stored::Null; }
   // What a cell holds as stored, for code that checks the stored values themselves.
   enum class Stored { Integer = 1, Real, Text, Blob, Null };
   Stored CellStored(int column) const {
-    if (server_) [[unlikely]] return ServerStored(column);
+    if (server_) [[unlikely]]
+      return ServerStored(column);
     return static_cast<Stored>(sqlite3_column_type(stmt_, column));
   }
 
@@ -140,7 +144,7 @@ class Statement {
 
   sqlite3* db_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
-  int bind_error_ = 0;  // the engine's result of a failed bind, for Step()
+  int bind_error_ = 0;             // the engine's result of a failed bind, for Step()
   PgStatement* server_ = nullptr;  // a statement on a PostgreSQL server instead
 };
 

@@ -48,8 +48,7 @@ class KeyedFile {
   [[nodiscard]] std::expected<QString, DbError> Value(const char* sql);
   enum class Rows { All, FirstOnly };
   // One column of the rows, as text.
-  [[nodiscard]] std::expected<std::vector<QString>, DbError> Column(const char* sql, int column,
-                                                                    Rows rows = Rows::All);
+  [[nodiscard]] std::expected<std::vector<QString>, DbError> Column(const char* sql, int column, Rows rows = Rows::All);
   bool Exec(const char* sql);
   // Calls `busy` now and then while a statement runs; false interrupts the statement.
   // The callback must outlive the statements it watches.

@@ -59,8 +59,9 @@ namespace {
 // of this folder runs, so none of them is still being written.
 void RemoveCutShortDatabaseCopies(const QDir& dir) {
   const QString pattern = QFileInfo(PartFileTemplate(dir.filePath(kDatabaseFileName))).fileName();
-  const QStringList names = dir.entryList({QString(pattern).replace(QStringLiteral("XXXXXX"), QStringLiteral("??????"))},
-                                          QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+  const QStringList names =
+      dir.entryList({QString(pattern).replace(QStringLiteral("XXXXXX"), QStringLiteral("??????"))},
+                    QDir::Files | QDir::Hidden | QDir::NoSymLinks);
   for (const QString& name : names) QFile::remove(dir.filePath(name));
 }
 

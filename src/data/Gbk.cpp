@@ -1,7 +1,8 @@
 #include "data/Gbk.h"
 
-#include <QtGlobal>
 #include <iconv.h>
+
+#include <QtGlobal>
 
 #include "data/Utf8.h"
 
@@ -62,8 +63,8 @@ Iconv& FromGbk() {
 
 std::optional<QByteArray> Convert(Iconv& cd, const QByteArray& in) {
   QByteArray out(in.size() * 4 + 16, Qt::Uninitialized);
-  const auto n = cd.Convert(in.constData(), static_cast<std::size_t>(in.size()), out.data(),
-                            static_cast<std::size_t>(out.size()));
+  const auto n =
+      cd.Convert(in.constData(), static_cast<std::size_t>(in.size()), out.data(), static_cast<std::size_t>(out.size()));
   if (!n) return std::nullopt;
   out.truncate(static_cast<qsizetype>(*n));
   return out;

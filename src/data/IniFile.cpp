@@ -152,8 +152,6 @@ bool IniFile::Write(const QString& section, const QString& key, const QString& v
   return out.commit();
 }
 
-QString SettingNotSavedMessage(const QString& path) {
-  return QStringLiteral("设置没有保存：无法写入文件\n") + path;
-}
+QString SettingNotSavedMessage(const QString& path) { return QStringLiteral("设置没有保存：无法写入文件\n") + path; }
 
 }  // namespace hemulu

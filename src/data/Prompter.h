@@ -32,9 +32,11 @@ class Prompter {
   // A message box with an OK button.
   virtual void Message(const QString& text, const QString& caption, MessageKind kind) = 0;
   // OK and Cancel; true for OK.
-  virtual bool Confirm(const QString& text, const QString& caption, ConfirmDefault default_button = ConfirmDefault::Ok) = 0;
+  virtual bool Confirm(const QString& text, const QString& caption,
+                       ConfirmDefault default_button = ConfirmDefault::Ok) = 0;
   // A one-line input box; nullopt when cancelled.
-  virtual std::optional<QString> AskText(const QString& prompt, const QString& title, TextEcho echo = TextEcho::Shown) = 0;
+  virtual std::optional<QString> AskText(const QString& prompt, const QString& title,
+                                         TextEcho echo = TextEcho::Shown) = 0;
   // A folder browser opening in `folder` (the working folder when empty); nullopt when
   // cancelled.
   virtual std::optional<QString> ChooseFolder(const QString& title, const QString& folder) = 0;

@@ -15,9 +15,9 @@
 namespace hemulu {
 
 struct WriteError {
-  QString code;    // the failing field's code, empty when the database refused the row
-  QString detail;  // the database's own words when it refused the row, for the log only
-  bool unavailable = false;  // the database did not open: nothing was tried
+  QString code;                               // the failing field's code, empty when the database refused the row
+  QString detail;                             // the database's own words when it refused the row, for the log only
+  bool unavailable = false;                   // the database did not open: nothing was tried
   DbError::Kind kind = DbError::Kind::Other;  // how the database refused the row
   // "错误代码 [099]" for a field, or a plain explanation of the database failure.
   QString Message() const;

@@ -34,12 +34,12 @@ DbError NotConnected() { return DbError{DbError::Kind::Unavailable, QStringLiter
 
 DbError::Kind KindOfSqlState(std::string_view state) {
   using K = DbError::Kind;
-  if (state == "53100") return K::Full;  // disk full
+  if (state == "53100") return K::Full;                                          // disk full
   if (state == "55P03" || state == "40P01" || state == "40001") return K::Busy;  // lock wait, deadlock, serialization
   if (state.starts_with("23")) return K::Constraint;
   if (state.starts_with("08") || state == "57P01" || state == "57P02" || state == "57P03") return K::Unavailable;
   if (state == "42501" || state.starts_with("28")) return K::Refused;  // privilege, authorization
-  if (state == "25006") return K::ReadOnly;  // read-only transaction (a standby)
+  if (state == "25006") return K::ReadOnly;                            // read-only transaction (a standby)
   if (state == "XX001" || state == "XX002") return K::Corrupt;
   if (state.starts_with("58")) return K::IoError;
   return K::Other;
@@ -60,7 +60,8 @@ DbError ServerError(const PgConnection& c, const PGresult* result) {
     return DbError{DbError::Kind::Other, words, 0};
   }
   QString words = Trimmed(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
-  if (const char* detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)) words += QStringLiteral(" (") + Trimmed(detail) + QLatin1Char(')');
+  if (const char* detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL))
+    words += QStringLiteral(" (") + Trimmed(detail) + QLatin1Char(')');
   words += QStringLiteral(" [SQLSTATE ") + QString::fromLatin1(state) + QLatin1Char(']');
   return DbError{KindOfSqlState(state), words, PackedSqlState(state)};
 }
@@ -159,9 +160,14 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
                    database = server.database.toUtf8(), user = server.user.toUtf8(), ssl = server.sslmode.toUtf8();
   // extra_float_digits: every double prints as the shortest text that reads back as
   // exactly itself. The lock timeout matches the file's busy timeout.
-  std::vector<const char*> keys{"host", "port", "dbname", "client_encoding", "application_name", "connect_timeout",
+  std::vector<const char*> keys{"host",   "port", "dbname", "client_encoding", "application_name", "connect_timeout",
                                 "options"};
-  std::vector<const char*> values{host.constData(), port.constData(), database.constData(), "UTF8", "hemulu", "10",
+  std::vector<const char*> values{host.constData(),
+                                  port.constData(),
+                                  database.constData(),
+                                  "UTF8",
+                                  "hemulu",
+                                  "10",
                                   "-c extra_float_digits=3 -c lock_timeout=3000"};
   if (!user.isEmpty()) {
     keys.push_back("user");
@@ -178,7 +184,8 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
   c->conn = PQconnectdbParams(keys.data(), values.data(), 0);
   if (!c->conn) return std::unexpected(DbError{DbError::Kind::Unavailable, QStringLiteral("内存不足"), 0});
   if (PQstatus(c->conn) != CONNECTION_OK)
-    return std::unexpected(DbError{DbError::Kind::Unavailable, Trimmed(PQerrorMessage(c->conn)), PackedSqlState("08001")});
+    return std::unexpected(
+        DbError{DbError::Kind::Unavailable, Trimmed(PQerrorMessage(c->conn)), PackedSqlState("08001")});
 
   // Our tables, made once: the first program takes the lock and creates them in one
   // transaction; one that waited finds them there.
@@ -261,8 +268,8 @@ bool PgStatement::Run() const {
   }
   std::vector<const char*> values(values_.size());
   for (std::size_t i = 0; i < values_.size(); ++i) values[i] = bound_[i] ? values_[i].c_str() : nullptr;
-  result_ = PQexecParams(c.conn, sql_.c_str(), static_cast<int>(values.size()), types_.data(), values.data(),
-                         nullptr, nullptr, 0);
+  result_ = PQexecParams(c.conn, sql_.c_str(), static_cast<int>(values.size()), types_.data(), values.data(), nullptr,
+                         nullptr, 0);
   const ExecStatusType status = PQresultStatus(result_);
   if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
     run_error_ = ServerError(c, result_);
@@ -361,12 +368,16 @@ Statement::Stored PgStatement::Stored(int column) const {
     case kInt2Oid:
     case kInt4Oid:
     case kInt8Oid:
-    case kOidOid: return Statement::Stored::Integer;
+    case kOidOid:
+      return Statement::Stored::Integer;
     case kFloat4Oid:
     case kFloat8Oid:
-    case kNumericOid: return Statement::Stored::Real;
-    case kByteaOid: return Statement::Stored::Blob;
-    default: return Statement::Stored::Text;
+    case kNumericOid:
+      return Statement::Stored::Real;
+    case kByteaOid:
+      return Statement::Stored::Blob;
+    default:
+      return Statement::Stored::Text;
   }
 }
 

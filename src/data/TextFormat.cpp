@@ -273,8 +273,8 @@ std::optional<QDateTime> ParseDateCellText(const QString& text) {
 
 QString DateFieldText(QStringView stored) {
   const QByteArray utf8 = stored.toUtf8();
-  const auto d = ReadStoredDate(reinterpret_cast<const unsigned char*>(utf8.constData()),
-                                static_cast<std::size_t>(utf8.size()));
+  const auto d =
+      ReadStoredDate(reinterpret_cast<const unsigned char*>(utf8.constData()), static_cast<std::size_t>(utf8.size()));
   return d ? DateCellText(*d) : stored.toString();
 }
 
@@ -289,7 +289,8 @@ std::optional<QDateTime> ParseDateSqlText(const QString& text) {
     const bool digit = t[i] >= '0' && t[i] <= '9';
     if ((kLong[i] == '0') != digit || (!digit && t[i] != kLong[i])) return std::nullopt;
   }
-  const auto d = ReadStoredDate(reinterpret_cast<const unsigned char*>(t.constData()), static_cast<std::size_t>(t.size()));
+  const auto d =
+      ReadStoredDate(reinterpret_cast<const unsigned char*>(t.constData()), static_cast<std::size_t>(t.size()));
   if (!d) return std::nullopt;
   return ToDateTime(*d);
 }

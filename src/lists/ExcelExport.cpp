@@ -20,7 +20,8 @@ constexpr int kMaxExcelCols = 16384;
 constexpr qsizetype kMaxCellChars = 32767;
 
 QString FailureText(const QString& file) {
-  return QStringLiteral("导出Excel文件失败：无法写入文件“%1”。\r\n请确认文件夹存在、有写入权限，且该文件没有被其他程序打开。")
+  return QStringLiteral(
+             "导出Excel文件失败：无法写入文件“%1”。\r\n请确认文件夹存在、有写入权限，且该文件没有被其他程序打开。")
       .arg(QDir::toNativeSeparators(file));
 }
 
@@ -47,7 +48,8 @@ constexpr const char* kDateTimeNumberFormat = "yyyy\"年\"m\"月\"d\"日\"h\"时
 std::optional<lxw_datetime> SheetDate(const QString& text) {
   const std::optional<DateParts> parts = ReadCellDate(text);
   if (!parts || parts->year < 1900 || parts->year > 9999) return std::nullopt;
-  return lxw_datetime{parts->year, parts->month, parts->day, parts->hour, parts->minute, static_cast<double>(parts->second)};
+  return lxw_datetime{parts->year, parts->month,  parts->day,
+                      parts->hour, parts->minute, static_cast<double>(parts->second)};
 }
 
 // The first failure of the library's calls; later calls are skipped once one failed.
@@ -144,8 +146,7 @@ class Writer {
           lxw_format* date_format = date_formats_[bold ? 1 : 0][timed ? 1 : 0];
           lxw_datetime when = *date;
           check([&] { return worksheet_write_datetime(sheet, sheet_row, col, &when, date_format); });
-        }
-        else
+        } else
           check([&] { return worksheet_write_string(sheet, sheet_row, col, CellBytes(text).constData(), format); });
       }
     }
@@ -183,9 +184,9 @@ class Writer {
     // padding cells there yet, so it is recorded unformatted (no padding) and its first
     // cell is then written with the format.
     const bool one_row = row1 == row2;
-    const lxw_error merged = worksheet_merge_range(sheet, row1, static_cast<lxw_col_t>(first), row2,
-                                                   static_cast<lxw_col_t>(last), bytes.constData(),
-                                                   one_row ? format : nullptr);
+    const lxw_error merged =
+        worksheet_merge_range(sheet, row1, static_cast<lxw_col_t>(first), row2, static_cast<lxw_col_t>(last),
+                              bytes.constData(), one_row ? format : nullptr);
     if (merged != LXW_NO_ERROR || one_row || !format) return merged;
     return worksheet_write_string(sheet, row1, static_cast<lxw_col_t>(first), bytes.constData(), format);
   }
@@ -264,7 +265,9 @@ SheetWrite WriteLayout(lxw_workbook* book, lxw_worksheet* sheet, const SheetLayo
 
   Checked check;
   if (layout.column_width > 0)
-    check([&] { return worksheet_set_column(sheet, 0, static_cast<lxw_col_t>(widest - 1), layout.column_width, nullptr); });
+    check([&] {
+      return worksheet_set_column(sheet, 0, static_cast<lxw_col_t>(widest - 1), layout.column_width, nullptr);
+    });
   lxw_row_t row = 0;
   const auto steps = static_cast<std::int64_t>(layout.blocks.size());
   for (std::size_t b = 0; b < layout.blocks.size() && check.Ok(); ++b) {
@@ -294,7 +297,8 @@ SheetWrite WriteLayout(lxw_workbook* book, lxw_worksheet* sheet, const SheetLayo
 
 }  // namespace
 
-std::expected<void, QString> ExportSheetLayout(const SheetLayout& layout, const QString& file, const Progress& progress) {
+std::expected<void, QString> ExportSheetLayout(const SheetLayout& layout, const QString& file,
+                                               const Progress& progress) {
   return WriteWorkbookFile(file, CellMemory::Whole, layout.sheet_name, [&](lxw_workbook* book, lxw_worksheet* sheet) {
     return WriteLayout(book, sheet, layout, progress);
   });
@@ -308,10 +312,11 @@ std::expected<void, QString> ExportToExcel(const GridStore& store, const ExportP
 
   // Each finished row goes to a temporary file, so a 100,000-row list does not hold
   // every cell in memory a second time.
-  auto written = WriteWorkbookFile(file, CellMemory::RowByRow, QString(), [&writer](lxw_workbook* book, lxw_worksheet* sheet) {
-    const lxw_error error = writer.Write(book, sheet);
-    return SheetWrite{error, writer.Cancelled()};
-  });
+  auto written =
+      WriteWorkbookFile(file, CellMemory::RowByRow, QString(), [&writer](lxw_workbook* book, lxw_worksheet* sheet) {
+        const lxw_error error = writer.Write(book, sheet);
+        return SheetWrite{error, writer.Cancelled()};
+      });
   if (!written) return written;
   if (progress) (void)progress(writer.ReportedSteps(), writer.ReportedSteps());  // written: too late to stop
   return {};

@@ -238,8 +238,7 @@ void GridPrintDocument::PaintPage(QPainter& p, int index) const {
   p.drawText(QRectF(0, 0, width_, title_height_), Qt::AlignCenter, heading_.title);
   if (heading_line_height_ > 0) {
     p.setFont(footer_font_);
-    p.drawText(QRectF(0, title_height_, width_, heading_line_height_), Qt::AlignLeft | Qt::AlignVCenter,
-               HeadingLine());
+    p.drawText(QRectF(0, title_height_, width_, heading_line_height_), Qt::AlignLeft | Qt::AlignVCenter, HeadingLine());
   }
 
   double top = DrawHeader(p, title_height_ + heading_line_height_);

@@ -5,8 +5,8 @@
 #include <QLocale>
 #include <algorithm>
 #include <bit>
-#include <utility>
 #include <cmath>
+#include <utility>
 
 #include "data/TextFormat.h"
 
@@ -245,8 +245,8 @@ void GridStore::AddRow(QStringView text, std::span<const CellSpan> cells, int fi
   for (int c = 0; c < cols_; ++c) {
     const auto i = static_cast<std::size_t>(c - first_col);
     // A span outside the text would read past the row: it is taken as empty.
-    const bool inside = c >= first_col && i < cells.size() && cells[i].begin <= size &&
-                        cells[i].length <= size - cells[i].begin;
+    const bool inside =
+        c >= first_col && i < cells.size() && cells[i].begin <= size && cells[i].length <= size - cells[i].begin;
     spans[c] = inside ? cells[i] : CellSpan{};
   }
   rows_.push_back(row);
@@ -334,7 +334,7 @@ void GridStore::ChangeStyles(CellRange range, const std::function<void(CellStyle
     for (int c = range.col1; c <= range.col2; ++c) styles[c] = map(styles[c]);
   }
   // Data rows change by look: every row of one look takes the same new look, made once.
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> made;  // old look → new look
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> made;   // old look → new look
   std::unordered_map<std::uint32_t, std::uint32_t> made_many;  // when there are many looks
   std::uint32_t from_look = 0xFFFFFFFF, to_look = 0;
   for (int r = std::max(range.row1, fixed); r <= range.row2; ++r) {
@@ -430,12 +430,13 @@ CellKind GridStore::SortByColumn(int col, CellKind kind) {
     for (QStringView t : texts) keys.push_back(collator.sortKey(t.toString()));
     std::vector<std::uint32_t> by_key(texts.size());
     for (std::size_t k = 0; k < by_key.size(); ++k) by_key[k] = static_cast<std::uint32_t>(k);
-    std::sort(by_key.begin(), by_key.end(), [&](std::uint32_t a, std::uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+    std::sort(by_key.begin(), by_key.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return keys[a].compare(keys[b]) < 0; });
     // Texts that collate equal share a rank, so their rows keep their order.
     std::vector<std::uint32_t> rank(texts.size());
     for (std::size_t k = 0; k < by_key.size(); ++k)
       rank[by_key[k]] = k > 0 && keys[by_key[k - 1]].compare(keys[by_key[k]]) == 0 ? rank[by_key[k - 1]]
-                                                                                     : static_cast<std::uint32_t>(k);
+                                                                                   : static_cast<std::uint32_t>(k);
     std::stable_sort(order.begin(), order.end(),
                      [&](std::uint32_t a, std::uint32_t b) { return rank[text_of[a]] < rank[text_of[b]]; });
   } else {

@@ -161,11 +161,11 @@ class GridStore {
 
  private:
   struct DataRow {
-    std::uint32_t chunk = 0;   // the row's text: a run in one chunk of the pool
+    std::uint32_t chunk = 0;  // the row's text: a run in one chunk of the pool
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
-    std::uint32_t slot = 0;    // where the row's spans are
-    std::uint32_t look = 0;    // the styles of its cells
+    std::uint32_t slot = 0;  // where the row's spans are
+    std::uint32_t look = 0;  // the styles of its cells
   };
   struct HeaderRow {
     std::vector<QString> text;
@@ -208,13 +208,13 @@ class GridStore {
   std::vector<HeaderRow> header_;
   std::vector<DataRow> rows_;
   std::vector<std::unique_ptr<CellSpan[]>> span_blocks_;  // kBlockRows × Cols() spans each
-  std::uint32_t used_slots_ = 0;  // slots handed out; kept blocks are reused after a clear
+  std::uint32_t used_slots_ = 0;                          // slots handed out; kept blocks are reused after a clear
   std::vector<std::unique_ptr<char16_t[]>> text_chunks_;  // row texts; chunks after the current one are free
   std::vector<std::size_t> chunk_chars_;
   std::size_t text_chunk_ = 0;  // the chunk being filled
   std::size_t text_used_ = 0;   // characters used in it
   std::vector<CellStyle> palette_;
-  std::vector<std::uint16_t> look_styles_;                   // Cols() palette indexes per look
+  std::vector<std::uint16_t> look_styles_;                        // Cols() palette indexes per look
   std::unordered_multimap<std::size_t, std::uint32_t> look_ids_;  // a look's hash → the look
   std::vector<std::uint16_t> look_scratch_;
   std::vector<CellRange> merges_;

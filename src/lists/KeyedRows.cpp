@@ -44,7 +44,8 @@ const KeyedRows::Page& KeyedRows::PageOf(int row) const {
   if (pages_.size() < kMaxPages) {
     page = &pages_.emplace_back();
   } else {
-    page = &*std::min_element(pages_.begin(), pages_.end(), [](const Page& a, const Page& b) { return a.used < b.used; });
+    page =
+        &*std::min_element(pages_.begin(), pages_.end(), [](const Page& a, const Page& b) { return a.used < b.used; });
   }
   page->first = first;
   page->used = clock_;
@@ -124,7 +125,8 @@ bool KeyedRows::TakeFailureToTell() const {
 QString KeyedRows::Text(int row, int col) const {
   if (row < 0 || row >= Count() || col < 1 || static_cast<std::size_t>(col) > plan_.fields.size()) return {};
   const Page& page = PageOf(row);
-  return page.cells[static_cast<std::size_t>(row - page.first) * plan_.fields.size() + static_cast<std::size_t>(col - 1)];
+  return page
+      .cells[static_cast<std::size_t>(row - page.first) * plan_.fields.size() + static_cast<std::size_t>(col - 1)];
 }
 
 const CellStyle& KeyedRows::Style(int row, int col) const {
@@ -143,7 +145,8 @@ void KeyedRows::Remove(int row) {
 }
 
 int KeyedRows::FindRow(int col, QStringView text) const {
-  if (col != 1 || plan_.fields.empty() || plan_.fields[0].kind != FieldKind::Number) return RowSource::FindRow(col, text);
+  if (col != 1 || plan_.fields.empty() || plan_.fields[0].kind != FieldKind::Number)
+    return RowSource::FindRow(col, text);
   // The key column shows each key as number text: compare values, then the text itself.
   const std::optional<double> value = ParseNumber(text);
   if (!value) return -1;
@@ -159,7 +162,8 @@ int KeyedRows::RowOfKey(std::int64_t key) const {
 }
 
 std::optional<std::vector<std::pair<std::int64_t, QString>>> KeyedRows::ReadColumnByKey(const ListField& field) const {
-  auto st = ctx_.Query("select " + Quoted(plan_.fields[0].column) + "," + FieldSql(field) + " from (" + plan_.sql + ")");
+  auto st =
+      ctx_.Query("select " + Quoted(plan_.fields[0].column) + "," + FieldSql(field) + " from (" + plan_.sql + ")");
   if (!st) {
     Failed(st.error());
     return std::nullopt;
@@ -247,7 +251,7 @@ struct PassField {
 // the totals, the filter and a sort by values, in the order `ListPlan::keys_sql` names.
 struct KeyPass {
   std::string sql;
-  std::vector<PassField> totals;             // each total's field
+  std::vector<PassField> totals;                     // each total's field
   std::vector<std::optional<PassField>> conditions;  // each total's condition's field
   std::optional<PassField> filter;
   std::optional<PassField> sort;

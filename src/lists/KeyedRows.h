@@ -25,8 +25,7 @@ class KeyedRows final : public RowSource {
  public:
   // `styles[k]`: the cells' styles of a row that no colour rule (k = 0) or rule k
   // (k ≥ 1) colours.
-  KeyedRows(AppContext& ctx, ListPlan plan, std::vector<std::int64_t> keys,
-            std::vector<std::vector<CellStyle>> styles);
+  KeyedRows(AppContext& ctx, ListPlan plan, std::vector<std::int64_t> keys, std::vector<std::vector<CellStyle>> styles);
 
   int Count() const override { return static_cast<int>(keys_.size()); }
   QString Text(int row, int col) const override;
@@ -49,7 +48,7 @@ class KeyedRows final : public RowSource {
   static constexpr std::size_t kMaxPages = 24;
   struct Page {
     int first = 0;
-    std::vector<QString> cells;     // kPageRows × fields
+    std::vector<QString> cells;      // kPageRows × fields
     std::vector<std::uint8_t> look;  // which styles the row takes
     std::uint64_t used = 0;
   };

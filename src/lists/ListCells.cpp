@@ -14,9 +14,8 @@ namespace {
 template <class Write>
 void AppendUnits(std::u16string& out, std::size_t most, Write write) {
   const std::size_t size = out.size();
-  out.resize_and_overwrite(size + most, [&](char16_t* text, std::size_t) {
-    return static_cast<std::size_t>(write(text + size) - text);
-  });
+  out.resize_and_overwrite(
+      size + most, [&](char16_t* text, std::size_t) { return static_cast<std::size_t>(write(text + size) - text); });
 }
 
 // The UTF-8 bytes as UTF-16; a tab becomes a space and a malformed sequence U+FFFD.
@@ -54,7 +53,8 @@ char16_t* WriteUtf8(char16_t* d, const unsigned char* p, const unsigned char* en
 void AppendUtf8(std::u16string& out, std::span<const unsigned char> bytes) {
   if (bytes.empty()) return;
   // Never more units than bytes.
-  AppendUnits(out, bytes.size(), [&](char16_t* at) { return WriteUtf8(at, bytes.data(), bytes.data() + bytes.size()); });
+  AppendUnits(out, bytes.size(),
+              [&](char16_t* at) { return WriteUtf8(at, bytes.data(), bytes.data() + bytes.size()); });
 }
 
 void AppendNumber(std::u16string& out, double value, bool& exact) {

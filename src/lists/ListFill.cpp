@@ -75,7 +75,8 @@ TotalsRow TotalsRowOf(const ListPlan& plan, int back_colour, const std::vector<d
   totals.first_col = plan.totals_first_col;
   totals.last_col = plan.totals_last_col;
   if (plan.label_column >= 0) totals.cells.emplace_back(plan.label_column, plan.total_label);
-  for (std::size_t t = 0; t < plan.totals.size(); ++t) totals.cells.emplace_back(plan.totals[t].column, NumberText(sums[t]));
+  for (std::size_t t = 0; t < plan.totals.size(); ++t)
+    totals.cells.emplace_back(plan.totals[t].column, NumberText(sums[t]));
   return totals;
 }
 
@@ -204,7 +205,7 @@ class ListFiller {
 
   // The plan's tests that apply, looked up once.
   struct Total {
-    int field = -1;                      // -1: a field the plan has not got, nothing summed
+    int field = -1;                     // -1: a field the plan has not got, nothing summed
     const FieldTest* counts = nullptr;  // null: every record counts
   };
 

@@ -41,9 +41,9 @@ void ApplyLineStyle(GridStore& store, GridLook& look, const QString& line, int f
                     int last_col);
 
 struct TotalsRow {
-  int back_colour = 0;      // lastcolor
+  int back_colour = 0;  // lastcolor
   int first_col = 2;
-  int last_col = -1;        // -1: the last column
+  int last_col = -1;                           // -1: the last column
   std::vector<std::pair<int, QString>> cells;  // column → text (label and totals)
 };
 // Freezes the store's last row and gives it the totals row's look and texts.
@@ -52,12 +52,12 @@ void DecorateTotalsRow(GridStore& store, const TotalsRow& totals);
 TotalsRow TotalsRowOf(const ListPlan& plan, int back_colour, const std::vector<double>& sums);
 
 struct FillResult {
-  int records = 0;            // records read
-  int rows = 0;               // rows shown (without the totals row)
-  std::vector<double> totals;  // in the order of plan.totals
+  int records = 0;               // records read
+  int rows = 0;                  // rows shown (without the totals row)
+  std::vector<double> totals;    // in the order of plan.totals
   std::optional<DbError> error;  // the query failed: no rows, zero totals
-  GridLook look;               // the list's colours, for the grid that shows it
-  int sorted_column = -1;      // the column the rows were sorted by, -1 for none
+  GridLook look;                 // the list's colours, for the grid that shows it
+  int sorted_column = -1;        // the column the rows were sorted by, -1 for none
 };
 
 // Where a number field's cell (never empty) goes in a sort: by the value when its text
@@ -73,8 +73,8 @@ SortKey NumberSortKey(double value);
 // ---- What every fill does before and after reading (the keyed fill's too) ----
 
 struct FillStart {
-  ListSettings settings;   // read afresh, so a settings change shows at the next fill
-  bool sorts = false;      // beepview is on and the plan has a sort column
+  ListSettings settings;      // read afresh, so a settings change shows at the next fill
+  bool sorts = false;         // beepview is on and the plan has a sort column
   int value_sort_field = -1;  // with `sorts`: ValueSortField(plan)
 };
 // Reads the settings, drops every data row and frozen row, gives the plan's columns

@@ -7,10 +7,13 @@ namespace hemulu {
 CellKind KindOf(FieldKind kind) {
   switch (kind) {
     case FieldKind::Number:
-    case FieldKind::OptionalNumber: return CellKind::Number;
+    case FieldKind::OptionalNumber:
+      return CellKind::Number;
     case FieldKind::Date:
-    case FieldKind::Day: return CellKind::Date;
-    case FieldKind::Text: return CellKind::Text;
+    case FieldKind::Day:
+      return CellKind::Date;
+    case FieldKind::Text:
+      return CellKind::Text;
   }
   return CellKind::Auto;
 }

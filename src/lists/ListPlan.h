@@ -67,22 +67,22 @@ struct ListTotal {
 };
 
 struct ListPlan {
-  std::string sql;                // values go in `values`, bound to its ? marks
+  std::string sql;  // values go in `values`, bound to its ? marks
   std::vector<QVariant> values;
   std::vector<ListField> fields;  // the record's ID first
   FieldTest row_filter;           // not set: every record is shown
   std::vector<RowColourRule> colour_rules;
-  int colour_first_col = 1;       // row colours cover these columns
-  int colour_last_col = -1;       // (-1: the last column)
+  int colour_first_col = 1;  // row colours cover these columns
+  int colour_last_col = -1;  // (-1: the last column)
   std::vector<ListTotal> totals;
   QString total_label = QStringLiteral("合计：");
-  int label_column = -1;          // -1: no label
-  int sort_column = -1;           // sorted ascending when beepview is on; -1: never
-  int totals_first_col = 2;       // back colour and bold of the totals row
+  int label_column = -1;     // -1: no label
+  int sort_column = -1;      // sorted ascending when beepview is on; -1: never
+  int totals_first_col = 2;  // back colour and bold of the totals row
   int totals_last_col = -1;
-  int line_first_col = 2;         // line-style range, from the first data row to the totals row
+  int line_first_col = 2;  // line-style range, from the first data row to the totals row
   int line_last_col = -1;
-  bool plain_last_row = false;    // a list without totals: its last, empty row is not coloured or frozen
+  bool plain_last_row = false;  // a list without totals: its last, empty row is not coloured or frozen
 
   // Read by key (FillKeyedList) only.
   std::string table;  // the rows are read from it by fields[0], its integer key

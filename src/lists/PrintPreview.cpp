@@ -1,7 +1,10 @@
 #include "lists/PrintPreview.h"
 
+#include <malloc.h>
+
 #include <QAction>
 #include <QActionGroup>
+#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -9,7 +12,6 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -19,7 +21,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <malloc.h>
 
 #include "data/Prompter.h"
 #include "lists/PagedDocument.h"

@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "data/Database.h"
-
 #include "lists/GridStore.h"
 #include "lists/Progress.h"
 

@@ -28,7 +28,8 @@ MoneyQuery AllBankQuery() { return {QStringLiteral("select * from bank"), {}}; }
 
 MoneyQuery SearchBankQuery(const QString& bank_text) {
   if (bank_text.isEmpty()) return AllBankQuery();
-  return {QStringLiteral("select * from bank where 银行 like ? escape '\\'"), {ContainsPattern(bank_text)},
+  return {QStringLiteral("select * from bank where 银行 like ? escape '\\'"),
+          {ContainsPattern(bank_text)},
           SearchScope(QStringLiteral("银行"), bank_text)};
 }
 
@@ -39,7 +40,8 @@ MoneyQuery BankByDateQuery(const QDate& first, const QDate& last) {
 }
 
 MoneyQuery BankSummaryQuery() {
-  return {QStringLiteral("select 银行,账户,sum(金额) as 总计 from bank group by 银行,账户"), {},
+  return {QStringLiteral("select 银行,账户,sum(金额) as 总计 from bank group by 银行,账户"),
+          {},
           QStringLiteral("各银行账户余额")};
 }
 
@@ -85,8 +87,10 @@ std::expected<qint64, WriteError> InsertBankMovement(AppContext& ctx, const Bank
 }
 
 std::expected<void, ActionError> UpdateBankMovement(AppContext& ctx, qint64 id, const BankForm& f) {
-  if (auto problem = ValidateBankForm(f)) return std::unexpected(ActionError{ActionError::Kind::Invalid, problem->message});
-  if (id <= 0) return std::unexpected(ActionError{ActionError::Kind::Invalid, QStringLiteral("没有选中要修改的存取记录。")});
+  if (auto problem = ValidateBankForm(f))
+    return std::unexpected(ActionError{ActionError::Kind::Invalid, problem->message});
+  if (id <= 0)
+    return std::unexpected(ActionError{ActionError::Kind::Invalid, QStringLiteral("没有选中要修改的存取记录。")});
   const QString kind = KindText(f.kind_index);
   // The same checks as an insertion, with its code, so the two windows answer alike.
   for (const QString* text : {&f.bank, &f.account, &kind})
@@ -95,11 +99,11 @@ std::expected<void, ActionError> UpdateBankMovement(AppContext& ctx, qint64 id, 
   if (!f.date.isValid())
     return std::unexpected(ActionError{ActionError::Kind::Invalid, WriteError{kCode, QString()}.Message()});
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
-  auto changed = ctx.db.Execute("update bank set 银行=?,账户=?,方式=?,金额=?,日期=?,备注=? where ID=?", f.bank, f.account,
-                                kind, StoredAmount(f), DateSqlText(QDateTime(f.date, QTime(0, 0))), f.note, id);
+  auto changed =
+      ctx.db.Execute("update bank set 银行=?,账户=?,方式=?,金额=?,日期=?,备注=? where ID=?", f.bank, f.account, kind,
+                     StoredAmount(f), DateSqlText(QDateTime(f.date, QTime(0, 0))), f.note, id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
-  if (*changed == 0)
-    return std::unexpected(ActionError{ActionError::Kind::Gone, kMovementGoneText});
+  if (*changed == 0) return std::unexpected(ActionError{ActionError::Kind::Gone, kMovementGoneText});
   return {};
 }
 

@@ -12,8 +12,8 @@
 
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
-#include "lists/GridPrinter.h"
 #include "lists/GridExport.h"
+#include "lists/GridPrinter.h"
 #include "money/BankMovementWindow.h"
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
@@ -49,9 +49,7 @@ BankPage::BankPage(AppContext& ctx, QMenu* menu, QWidget* parent) : QWidget(pare
 
 BankPage::~BankPage() = default;
 
-QString BankPage::ViewFlag() const {
-  return view_ == View::Detail ? QStringLiteral("细节") : QStringLiteral("汇总");
-}
+QString BankPage::ViewFlag() const { return view_ == View::Detail ? QStringLiteral("细节") : QStringLiteral("汇总"); }
 
 QWidget* BankPage::BuildToolBar() {
   auto* bar = new QWidget(this);
@@ -142,7 +140,8 @@ void BankPage::ShowBankSummary() {
 
 void BankPage::Refill() {
   // After a change the view that shows is reloaded: the balances, or every movement.
-  if (ReportFill(view_ == View::Summary ? FillBankSummaryGrid(ctx_, *grid_) : FillBankGrid(ctx_, *grid_, AllBankQuery())))
+  if (ReportFill(view_ == View::Summary ? FillBankSummaryGrid(ctx_, *grid_)
+                                        : FillBankGrid(ctx_, *grid_, AllBankQuery())))
     print_scope_ = (view_ == View::Summary ? BankSummaryQuery() : AllBankQuery()).scope;
   RefillBankNames();
 }
@@ -221,10 +220,13 @@ void BankPage::DeleteBankMovement() {
 }
 
 void BankPage::Export() {
-  ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("存款管理.xlsx")),
-                  [this](const QString& path, const Progress& progress) { return ExportMoneyGrid(*grid_, path, progress); });
+  ExportAndNotify(
+      ctx_, this, ctx_.FilePath(QStringLiteral("存款管理.xlsx")),
+      [this](const QString& path, const Progress& progress) { return ExportMoneyGrid(*grid_, path, progress); });
 }
 
-void BankPage::Print() { PrintGrid(*grid_, {QStringLiteral("存款管理"), print_scope_, ctx_.clock.Now()}, ctx_.prompter, this); }
+void BankPage::Print() {
+  PrintGrid(*grid_, {QStringLiteral("存款管理"), print_scope_, ctx_.clock.Now()}, ctx_.prompter, this);
+}
 
 }  // namespace hemulu

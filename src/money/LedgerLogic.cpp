@@ -10,10 +10,14 @@ namespace {
 
 const char* SearchColumn(LedgerSearchField field) {
   switch (field) {
-    case LedgerSearchField::Type: return "类型";
-    case LedgerSearchField::Number: return "编号";
-    case LedgerSearchField::Item: return "项目";
-    case LedgerSearchField::Note: return "备注";
+    case LedgerSearchField::Type:
+      return "类型";
+    case LedgerSearchField::Number:
+      return "编号";
+    case LedgerSearchField::Item:
+      return "项目";
+    case LedgerSearchField::Note:
+      return "备注";
   }
   return "类型";
 }
@@ -32,7 +36,8 @@ MoneyQuery AllLedgerQuery() { return {QStringLiteral("select * from other"), {}}
 MoneyQuery SearchLedgerQuery(LedgerSearchField field, const QString& text) {
   if (text.isEmpty()) return AllLedgerQuery();
   const QString column = QString::fromUtf8(SearchColumn(field));
-  return {QStringLiteral("select * from other where %1 like ? escape '\\'").arg(column), {ContainsPattern(text)},
+  return {QStringLiteral("select * from other where %1 like ? escape '\\'").arg(column),
+          {ContainsPattern(text)},
           SearchScope(column, text)};
 }
 
@@ -54,8 +59,8 @@ QString NewEntryNumber(const QDateTime& now, LedgerKind kind) {
   // cannot mix two moments in one number.
   const QDate d = now.date();
   const QTime t = now.time();
-  QString number = QString::number(d.year()) + QString::number(d.month()) + QString::number(d.day()) +
-                   QString::number(t.hour());
+  QString number =
+      QString::number(d.year()) + QString::number(d.month()) + QString::number(d.day()) + QString::number(t.hour());
   if (kind == LedgerKind::Income)
     number += QString::number(t.minute()) + QString::number(t.second());
   else
@@ -71,7 +76,8 @@ QString LiveAmountText(const QString& quantity, const QString& price) {
 std::optional<LedgerProblem> ValidateLedgerForm(LedgerKind kind, const LedgerForm& form) {
   const bool income = kind == LedgerKind::Income;
   if (form.item.isEmpty())
-    return LedgerProblem{LedgerFormField::Item, income ? QStringLiteral("收入项目必须填写") : QStringLiteral("支出项目必须填写")};
+    return LedgerProblem{LedgerFormField::Item,
+                         income ? QStringLiteral("收入项目必须填写") : QStringLiteral("支出项目必须填写")};
   if (form.number.isEmpty())
     return LedgerProblem{LedgerFormField::Number,
                          income ? QStringLiteral("收入编号必须填写") : QStringLiteral("支出编号必须填写")};

@@ -57,7 +57,8 @@ std::optional<LedgerProblem> ValidateLedgerForm(LedgerKind kind, const LedgerFor
 // Inserts the entry field by field with the codes [099] … [093]. An empty quantity
 // stores none; a quantity, price or amount that is not a number fails its own code
 // ([096], [095], [094]); an empty price counts as 0.
-[[nodiscard]] std::expected<qint64, WriteError> RecordLedgerEntry(AppContext& ctx, LedgerKind kind, const LedgerForm& form);
+[[nodiscard]] std::expected<qint64, WriteError> RecordLedgerEntry(AppContext& ctx, LedgerKind kind,
+                                                                  const LedgerForm& form);
 
 // Deletes an entry; refused to operators.
 [[nodiscard]] std::expected<void, ActionError> DeleteLedgerEntry(AppContext& ctx, qint64 id);

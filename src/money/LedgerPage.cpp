@@ -13,8 +13,8 @@
 
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
-#include "lists/GridPrinter.h"
 #include "lists/GridExport.h"
+#include "lists/GridPrinter.h"
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
 #include "ui/NamedWidgets.h"
@@ -116,8 +116,8 @@ QWidget* LedgerPage::BuildEntryForm(LedgerKind kind, EntryForm& form) {
   connect(form.price, &QLineEdit::textChanged, this, live);
   connect(form.record, &QPushButton::clicked, this, [this, kind] { Record(kind); });
   // Enter in any box of the form records it.
-  for (QLineEdit* edit : {form.item->lineEdit(), form.number, form.quantity, form.price, form.amount,
-                          form.note->lineEdit()})
+  for (QLineEdit* edit :
+       {form.item->lineEdit(), form.number, form.quantity, form.price, form.amount, form.note->lineEdit()})
     connect(edit, &QLineEdit::returnPressed, this, [this, kind] { Record(kind); });
   return box;
 }
@@ -193,7 +193,9 @@ void LedgerPage::FillLedgerPickLists() {
   for (QComboBox* list : {expense_.note, income_.note, note_search_}) FillComboKeepingText(list, notes);
 }
 
-void LedgerPage::Search(LedgerSearchField field, const QString& text) { FillLedgerList(SearchLedgerQuery(field, text)); }
+void LedgerPage::Search(LedgerSearchField field, const QString& text) {
+  FillLedgerList(SearchLedgerQuery(field, text));
+}
 
 void LedgerPage::ClearConditions() {
   for (QComboBox* box : {type_search_, item_search_, note_search_}) {
@@ -272,10 +274,13 @@ void LedgerPage::DeleteSelectedEntry() {
 }
 
 void LedgerPage::Export() {
-  ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("其他收支.xlsx")),
-                  [this](const QString& path, const Progress& progress) { return ExportMoneyGrid(*grid_, path, progress); });
+  ExportAndNotify(
+      ctx_, this, ctx_.FilePath(QStringLiteral("其他收支.xlsx")),
+      [this](const QString& path, const Progress& progress) { return ExportMoneyGrid(*grid_, path, progress); });
 }
 
-void LedgerPage::Print() { PrintGrid(*grid_, {QStringLiteral("其他收支"), print_scope_, ctx_.clock.Now()}, ctx_.prompter, this); }
+void LedgerPage::Print() {
+  PrintGrid(*grid_, {QStringLiteral("其他收支"), print_scope_, ctx_.clock.Now()}, ctx_.prompter, this);
+}
 
 }  // namespace hemulu

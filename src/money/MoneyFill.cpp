@@ -22,15 +22,20 @@ ListPlan LedgerListPlan(const MoneyQuery& query) {
   ListPlan plan;
   plan.sql = query.sql.toStdString();
   plan.values.assign(query.params.begin(), query.params.end());
-  plan.fields = {{"ID", FieldKind::Number},   {"类型"},
-                 {"编号"},                    {"项目"},
-                 {"数量", FieldKind::OptionalNumber}, {"单价", FieldKind::Number},
-                 {"金额", FieldKind::Number}, {"日期", FieldKind::Date},
+  plan.fields = {{"ID", FieldKind::Number},
+                 {"类型"},
+                 {"编号"},
+                 {"项目"},
+                 {"数量", FieldKind::OptionalNumber},
+                 {"单价", FieldKind::Number},
+                 {"金额", FieldKind::Number},
+                 {"日期", FieldKind::Date},
                  {"备注"}};
   const FieldTest expense = TextTest(kLType, IsExpenseType);
-  plan.totals = {{kLAmount, kLedgerItemCol, TextTest(kLType, IsIncomeType)},
-                 {kLAmount, kLedgerAmountCol, expense},
-                 {kLAmount, kLedgerNoteCol, TextTest(kLType, [](QStringView type) { return !LedgerKindOfType(type); })}};
+  plan.totals = {
+      {kLAmount, kLedgerItemCol, TextTest(kLType, IsIncomeType)},
+      {kLAmount, kLedgerAmountCol, expense},
+      {kLAmount, kLedgerNoteCol, TextTest(kLType, [](QStringView type) { return !LedgerKindOfType(type); })}};
   plan.colour_rules.push_back({QStringLiteral("outcolor"), expense});
   plan.colour_first_col = 5;
   plan.colour_last_col = 7;

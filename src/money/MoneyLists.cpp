@@ -1,8 +1,8 @@
 #include "money/MoneyLists.h"
 
 #include "data/TextFormat.h"
-#include "lists/GridExport.h"
 #include "lists/Grid.h"
+#include "lists/GridExport.h"
 #include "lists/GridFill.h"
 
 namespace hemulu {

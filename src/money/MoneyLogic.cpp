@@ -28,7 +28,8 @@ std::expected<void, ActionError> DeleteMoneyRow(AppContext& ctx, const char* tab
   if (!ctx.session.IsSuperAdministrator())
     return std::unexpected(
         ActionError{ActionError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能删除记录。")});
-  if (id <= 0) return std::unexpected(ActionError{ActionError::Kind::Invalid, QStringLiteral("没有选中要删除的记录。")});
+  if (id <= 0)
+    return std::unexpected(ActionError{ActionError::Kind::Invalid, QStringLiteral("没有选中要删除的记录。")});
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto changed = ctx.db.Execute(std::string("delete from ") + table + " where ID=?", id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));

@@ -14,9 +14,9 @@ const std::vector<MenuItem<LedgerCommand>>& LedgerMenuItems() {
 const std::vector<MenuItem<BankCommand>>& BankMenuItems() {
   using enum BankCommand;
   static const std::vector<MenuItem<BankCommand>> items = {
-      {"新建存取", New},     {"修改存取", Edit},    {"删除存取", Delete, kSuperOnly},
-      {kMenuSeparator},      {"存取细节", Details}, {"存取汇总", Summary},
-      {kMenuSeparator},      {"导出Excel", Export}, {"打印", Print}};
+      {"新建存取", New}, {"修改存取", Edit},    {"删除存取", Delete, kSuperOnly},
+      {kMenuSeparator},  {"存取细节", Details}, {"存取汇总", Summary},
+      {kMenuSeparator},  {"导出Excel", Export}, {"打印", Print}};
   return items;
 }
 

@@ -22,8 +22,8 @@ namespace hemulu {
 class BarChartView : public QWidget, public BarChartRecord {
   Q_OBJECT
  public:
-  BarChartView(const QString& object_name, const QString& title, const QString& category_caption,
-               const QString& unit, QWidget* parent = nullptr);
+  BarChartView(const QString& object_name, const QString& title, const QString& category_caption, const QString& unit,
+               QWidget* parent = nullptr);
   ~BarChartView() override;
 
   // Draws the chart from what it has been told since.

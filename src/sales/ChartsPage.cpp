@@ -53,7 +53,8 @@ void FitColumns(QTableWidget* table) {
   int needed = 0;
   for (int c = 0; c < cols; ++c) {
     int w = 0;
-    if (const QTableWidgetItem* h = table->horizontalHeaderItem(c)) w = header->fontMetrics().horizontalAdvance(h->text());
+    if (const QTableWidgetItem* h = table->horizontalHeaderItem(c))
+      w = header->fontMetrics().horizontalAdvance(h->text());
     if (const QTableWidgetItem* item = table->item(0, c))
       w = std::max(w, QFontMetrics(item->font()).horizontalAdvance(item->text()));
     widths[static_cast<std::size_t>(c)] = w + kPadding;
@@ -80,9 +81,12 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
   setObjectName(QStringLiteral("销售图表页面"));
 
   monthly_year_ = MakeList(QStringLiteral("组合框1"), this);
-  auto* monthly_amount = NamedButton(QStringLiteral("查询销售额"), QStringLiteral("按钮10"), this, EnterOnButton::Presses);
-  auto* monthly_profit = NamedButton(QStringLiteral("查 询 利 润"), QStringLiteral("按钮11"), this, EnterOnButton::Presses);
-  auto* export_button = NamedButton(QStringLiteral("导出Excel"), QStringLiteral("图表导出按钮"), this, EnterOnButton::Presses);
+  auto* monthly_amount =
+      NamedButton(QStringLiteral("查询销售额"), QStringLiteral("按钮10"), this, EnterOnButton::Presses);
+  auto* monthly_profit =
+      NamedButton(QStringLiteral("查 询 利 润"), QStringLiteral("按钮11"), this, EnterOnButton::Presses);
+  auto* export_button =
+      NamedButton(QStringLiteral("导出Excel"), QStringLiteral("图表导出按钮"), this, EnterOnButton::Presses);
   export_button->setToolTip(QStringLiteral("把两个图表中的数字导出到数据文件夹中的“销售图表.xlsx”"));
   monthly_chart_ = new BarChartView(QStringLiteral("月销售统计柱状图控件"), QStringLiteral("月销售统计表"),
                                     QStringLiteral("月份"), QStringLiteral("元"), this);
@@ -92,7 +96,8 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
   daily_month_ = MakeList(QStringLiteral("组合框3"), this);
   for (int m = 1; m <= 12; ++m) daily_month_->addItem(QString::number(m));
   auto* daily_amount = NamedButton(QStringLiteral("查询销售额"), QStringLiteral("按钮9"), this, EnterOnButton::Presses);
-  auto* daily_profit = NamedButton(QStringLiteral("查 询 利 润"), QStringLiteral("按钮8"), this, EnterOnButton::Presses);
+  auto* daily_profit =
+      NamedButton(QStringLiteral("查 询 利 润"), QStringLiteral("按钮8"), this, EnterOnButton::Presses);
   daily_chart_ = new BarChartView(QStringLiteral("日销售统计柱状图控件"), QStringLiteral("日销售统计表"),
                                   QStringLiteral("日"), QStringLiteral("元"), this);
   daily_table_ = MakeTable(QStringLiteral("日销售统计表格"), this);
@@ -145,7 +150,6 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
   connect(daily_amount, &QPushButton::clicked, this, [this] { QueryDaily(SalesFigure::Amount); });
   connect(daily_profit, &QPushButton::clicked, this, [this] { QueryDaily(SalesFigure::Profit); });
   connect(export_button, &QPushButton::clicked, this, [this] { Export(); });
-
 }
 
 ChartsPage::~ChartsPage() = default;

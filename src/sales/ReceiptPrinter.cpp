@@ -1,9 +1,9 @@
 #include "sales/ReceiptPrinter.h"
 
+#include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
-#include <QFontMetricsF>
 #include <algorithm>
 #include <cmath>
 
@@ -31,9 +31,7 @@ QPageLayout ReceiptPageLayout(double text_height_mm) {
                      QPageLayout::Millimeter);
 }
 
-Qt::Alignment LineAlignment(bool title) {
-  return (title ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
-}
+Qt::Alignment LineAlignment(bool title) { return (title ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter; }
 
 QFont ReceiptFont(double points, QFont::Weight weight) {
   QFont f;

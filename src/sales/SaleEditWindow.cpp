@@ -12,8 +12,7 @@
 
 namespace hemulu {
 
-SaleEditWindow::SaleEditWindow(AppContext& ctx, const Grid& grid, int row, QWidget* owner)
-    : QDialog(owner), ctx_(ctx) {
+SaleEditWindow::SaleEditWindow(AppContext& ctx, const Grid& grid, int row, QWidget* owner) : QDialog(owner), ctx_(ctx) {
   setAttribute(Qt::WA_DeleteOnClose);
   setModal(false);
   sale_id_ = static_cast<qint64>(NumberValue(grid.CellText(row, kSaleIdCol)));

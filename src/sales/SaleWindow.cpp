@@ -183,8 +183,8 @@ void SaleWindow::FillFrom(const SaleGoods& goods) {
   date_->setDate(now.date());
   customer_number_->setText(CustomerNumber(now));
   std::optional<DbError> failure;
-  for (auto [list, values] : {std::pair{customer_name_, CustomerNameValues(ctx_)},
-                              std::pair{address_, CustomerAddressValues(ctx_)}}) {
+  for (auto [list, values] :
+       {std::pair{customer_name_, CustomerNameValues(ctx_)}, std::pair{address_, CustomerAddressValues(ctx_)}}) {
     if (!values && !failure) failure = values.error();
     const QSignalBlocker block(list);
     list->clear();

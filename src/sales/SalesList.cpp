@@ -9,8 +9,8 @@ namespace hemulu {
 
 namespace {
 
-const std::vector<double> kShares = {0,     0,     0,     0.1,   0.065, 0.06,  0.06,  0.055, 0.055,
-                                     0.085, 0.09,  0.065, 0.085, 0.035, 0.045, 0.045, 0.06,  0.06};
+const std::vector<double> kShares = {0,     0,    0,     0.1,   0.065, 0.06,  0.06,  0.055, 0.055,
+                                     0.085, 0.09, 0.065, 0.085, 0.035, 0.045, 0.045, 0.06,  0.06};
 
 }  // namespace
 
@@ -37,7 +37,7 @@ void LayOutSalesGrid(Grid& grid) {
     grid.SetCellText(0, g.first, QString::fromUtf8(g.caption));
   }
   grid.SetCellAlignment(0, 7, Qt::AlignCenter);
-  const char* captions[] = {"名称", "型号", "编码", "类型", "单价", "数量", "金额", "日期",
+  const char* captions[] = {"名称",   "型号",   "编码", "类型", "单价", "数量", "金额", "日期",
                             "欠款额", "净利润", "编号", "名称", "电话", "地址", "备注"};
   int col = 3;
   for (const char* caption : captions) grid.SetCellText(1, col++, QString::fromUtf8(caption));
@@ -45,7 +45,8 @@ void LayOutSalesGrid(Grid& grid) {
     grid.SetColumnAlignment(c, kRight);
     grid.SetCellAlignment(1, c, Qt::AlignCenter);
   }
-  for (int c : {kSalePriceCol, kSaleAmountCol, kSaleDebtCol, kSaleProfitCol}) grid.SetColumnMask(c, ColumnMask::Value, 1);
+  for (int c : {kSalePriceCol, kSaleAmountCol, kSaleDebtCol, kSaleProfitCol})
+    grid.SetColumnMask(c, ColumnMask::Value, 1);
   grid.SetColumnMask(kSaleQuantityCol, ColumnMask::Value);
   grid.EndUpdate();
 }

@@ -89,8 +89,7 @@ std::optional<ActionError> CheckFigure(const QString& text, const char* what) {
 std::expected<qint64, ActionError> RecordSale(AppContext& ctx, qint64 goods_id, const SaleForm& form) {
   const double quantity = NumberValue(form.quantity);
   if (std::fabs(quantity) <= kTolerance) return std::unexpected(QuantityRefused(QStringLiteral("销售数量不能是0")));
-  if (quantity - NumberValue(form.shown_stock) > kTolerance)
-    return std::unexpected(QuantityRefused(kStockTooLowText));
+  if (quantity - NumberValue(form.shown_stock) > kTolerance) return std::unexpected(QuantityRefused(kStockTooLowText));
   for (const auto& [text, what] : {std::pair{&form.actual_price, "实际零售价"}, std::pair{&form.amount, "销售金额"},
                                    std::pair{&form.debt, "欠款金额"}})
     if (auto bad = CheckFigure(*text, what)) return std::unexpected(*bad);
@@ -230,12 +229,18 @@ SalesQuery SearchSalesRows(SalesSearchField field, const QString& text) {
 
 const char* SearchedWhat(SalesSearchField field) {
   switch (field) {
-    case SalesSearchField::Initials: return "商品名称首拼";
-    case SalesSearchField::Code: return "商品编码";
-    case SalesSearchField::Model: return "规格型号";
-    case SalesSearchField::Category: return "类别";
-    case SalesSearchField::Customer: return "客户名称";
-    case SalesSearchField::Note: return "备注";
+    case SalesSearchField::Initials:
+      return "商品名称首拼";
+    case SalesSearchField::Code:
+      return "商品编码";
+    case SalesSearchField::Model:
+      return "规格型号";
+    case SalesSearchField::Category:
+      return "类别";
+    case SalesSearchField::Customer:
+      return "客户名称";
+    case SalesSearchField::Note:
+      return "备注";
   }
   return "";
 }
@@ -281,9 +286,9 @@ std::expected<void, ActionError> UpdateSale(AppContext& ctx, qint64 sale_id, con
     if (CharacterCount(*text) > schema::kTextLimit)
       return std::unexpected(Refused(QString::fromUtf8(what) + QStringLiteral("最多%1个字符").arg(schema::kTextLimit)));
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
-  auto changed = ctx.db.Execute("update sell set 欠款额=?,客户名称=?,联系方式=?,客户地址=?,备注=? where ID=?",
-                                NumberValue(edit.debt), edit.customer_name, edit.contact, edit.address, edit.note,
-                                sale_id);
+  auto changed =
+      ctx.db.Execute("update sell set 欠款额=?,客户名称=?,联系方式=?,客户地址=?,备注=? where ID=?",
+                     NumberValue(edit.debt), edit.customer_name, edit.contact, edit.address, edit.note, sale_id);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
   if (*changed == 0) return std::unexpected(ActionError{ActionError::Kind::Gone, kSaleGoneText});
   return {};

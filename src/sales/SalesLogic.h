@@ -49,7 +49,6 @@ struct SaleForm {
   QString customer_number, customer_name, contact, address, note;
 };
 
-
 // The sale window's quantity box, which takes the focus when the quantity is refused.
 inline const QString kSaleQuantityBox = QStringLiteral("销售数量框");
 

@@ -11,8 +11,8 @@
 
 #include "data/TextFormat.h"
 #include "lists/ColumnShares.h"
-#include "lists/GridExport.h"
 #include "lists/Grid.h"
+#include "lists/GridExport.h"
 #include "lists/GridPrinter.h"
 #include "sales/ReceiptPrinter.h"
 #include "sales/SaleWindow.h"
@@ -26,20 +26,23 @@ namespace {
 // The columns each display item hides.
 std::vector<int> ColumnsOf(SalesDisplayItem item) {
   switch (item) {
-    case SalesDisplayItem::Price: return {kSalePriceCol};
-    case SalesDisplayItem::Date: return {kSaleDateCol};
-    case SalesDisplayItem::Debt: return {kSaleDebtCol};
-    case SalesDisplayItem::Profit: return {kSaleProfitCol};
-    case SalesDisplayItem::Customer: return {13, 14, 15, 16, 17};
+    case SalesDisplayItem::Price:
+      return {kSalePriceCol};
+    case SalesDisplayItem::Date:
+      return {kSaleDateCol};
+    case SalesDisplayItem::Debt:
+      return {kSaleDebtCol};
+    case SalesDisplayItem::Profit:
+      return {kSaleProfitCol};
+    case SalesDisplayItem::Customer:
+      return {13, 14, 15, 16, 17};
   }
   return {};
 }
 
 const std::pair<SalesCommand, SalesDisplayItem> kDisplayItems[] = {
-    {SalesCommand::HideSellPrice, SalesDisplayItem::Price},
-    {SalesCommand::HideSaleDate, SalesDisplayItem::Date},
-    {SalesCommand::HideDebt, SalesDisplayItem::Debt},
-    {SalesCommand::HideProfit, SalesDisplayItem::Profit},
+    {SalesCommand::HideSellPrice, SalesDisplayItem::Price},   {SalesCommand::HideSaleDate, SalesDisplayItem::Date},
+    {SalesCommand::HideDebt, SalesDisplayItem::Debt},         {SalesCommand::HideProfit, SalesDisplayItem::Profit},
     {SalesCommand::HideCustomer, SalesDisplayItem::Customer},
 };
 
@@ -222,8 +225,7 @@ void SalesPage::DeleteCurrentSale() {
     if (auto refused = DeleteSale(ctx_, sale_id); !refused) ShowActionError(ctx_, refused.error());
     return;
   }
-  if (!ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle))
-    return;
+  if (!ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle)) return;
   const auto done = DeleteSale(ctx_, sale_id);
   if (!done) {
     ShowActionError(ctx_, done.error());

@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "sales/SaleEditWindow.h"
-#include "sales/SalesMenus.h"
 #include "sales/SalesLogic.h"
+#include "sales/SalesMenus.h"
 
 class QComboBox;
 class QDateEdit;

@@ -36,10 +36,10 @@ int KeyNumber(const QString& key, int pos) {
 // The largest single value of the figure within [lower, upper) of the day keys; 0 when none.
 std::expected<double, DbError> LargestSale(AppContext& ctx, SalesFigure figure, const QString& lower,
                                            const QString& upper) {
-  auto st = ctx.Query(figure == SalesFigure::Amount
-                          ? "SELECT max(最大销售金额) FROM sell_day WHERE 日期 >= ? AND 日期 < ?"
-                          : "SELECT max(最大净利润) FROM sell_day WHERE 日期 >= ? AND 日期 < ?",
-                      lower, upper);
+  auto st =
+      ctx.Query(figure == SalesFigure::Amount ? "SELECT max(最大销售金额) FROM sell_day WHERE 日期 >= ? AND 日期 < ?"
+                                              : "SELECT max(最大净利润) FROM sell_day WHERE 日期 >= ? AND 日期 < ?",
+                lower, upper);
   if (!st) return std::unexpected(st.error());
   auto row = st->Step();
   if (!row) return std::unexpected(row.error());
@@ -50,9 +50,8 @@ std::expected<double, DbError> LargestSale(AppContext& ctx, SalesFigure figure, 
 // (month at 5, day at 8), buckets 1..size.
 std::expected<void, DbError> SumDays(AppContext& ctx, SalesFigure figure, const QString& lower, const QString& upper,
                                      int pos, std::vector<double>& buckets) {
-  auto st = ctx.Query(figure == SalesFigure::Amount
-                          ? "SELECT 日期, 销售金额 FROM sell_day WHERE 日期 >= ? AND 日期 < ?"
-                          : "SELECT 日期, 净利润 FROM sell_day WHERE 日期 >= ? AND 日期 < ?",
+  auto st = ctx.Query(figure == SalesFigure::Amount ? "SELECT 日期, 销售金额 FROM sell_day WHERE 日期 >= ? AND 日期 < ?"
+                                                    : "SELECT 日期, 净利润 FROM sell_day WHERE 日期 >= ? AND 日期 < ?",
                       lower, upper);
   if (!st) return std::unexpected(st.error());
   for (;;) {
@@ -60,7 +59,8 @@ std::expected<void, DbError> SumDays(AppContext& ctx, SalesFigure figure, const 
     if (!row) return std::unexpected(row.error());
     if (!*row) return {};
     const int n = KeyNumber(st->Text(0), pos);
-    if (n >= 1 && static_cast<std::size_t>(n) <= buckets.size()) buckets[static_cast<std::size_t>(n - 1)] += st->Double(1);
+    if (n >= 1 && static_cast<std::size_t>(n) <= buckets.size())
+      buckets[static_cast<std::size_t>(n - 1)] += st->Double(1);
   }
 }
 
@@ -100,7 +100,8 @@ std::expected<BarReport, DbError> MonthlyReport(AppContext& ctx, SalesFigure fig
   report.values.assign(12, 0.0);
   if (auto summed = SumDays(ctx, figure, lower, upper, 5, report.values); !summed)
     return std::unexpected(summed.error());
-  report.title = figure == SalesFigure::Amount ? QStringLiteral("月销售金额统计报表") : QStringLiteral("月销售利润统计报表");
+  report.title =
+      figure == SalesFigure::Amount ? QStringLiteral("月销售金额统计报表") : QStringLiteral("月销售利润统计报表");
   report.category_caption = QStringLiteral("月份");
   report.year = year;
   report.colour = kMonthlyChartColour;
@@ -122,7 +123,8 @@ std::expected<BarReport, DbError> DailyReport(AppContext& ctx, SalesFigure figur
     return std::unexpected(summed.error());
   auto largest = LargestSale(ctx, figure, lower, upper);
   if (!largest) return std::unexpected(largest.error());
-  report.title = figure == SalesFigure::Amount ? QStringLiteral("日销售金额统计报表") : QStringLiteral("日销净利润统计报表");
+  report.title =
+      figure == SalesFigure::Amount ? QStringLiteral("日销售金额统计报表") : QStringLiteral("日销净利润统计报表");
   report.year = year;
   report.month = month;
   report.colour = kDailyChartColour;
@@ -189,11 +191,15 @@ std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& 
     for (std::size_t c = 0; c < report->values.size(); ++c) {
       const auto i = static_cast<qsizetype>(c);
       labels.push_back({.text = i < report->labels.size() ? report->labels[i] : QString(),
-                        .number = std::nullopt, .boxed = true, .centred = true});
+                        .number = std::nullopt,
+                        .boxed = true,
+                        .centred = true});
       figures.push_back({.text = QString(), .number = report->values[c], .boxed = true, .centred = false});
     }
-    labels.push_back(
-        {.text = QStringLiteral("合计（%1）").arg(report->unit), .number = std::nullopt, .boxed = true, .centred = true});
+    labels.push_back({.text = QStringLiteral("合计（%1）").arg(report->unit),
+                      .number = std::nullopt,
+                      .boxed = true,
+                      .centred = true});
     figures.push_back({.text = QString(), .number = report->Total(), .boxed = true, .centred = false});
   }
   return ExportSheetLayout(layout, file, progress);

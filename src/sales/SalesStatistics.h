@@ -19,7 +19,7 @@ class BarChart;
 
 enum class SalesFigure { Amount, Profit };  // 销售金额, 净利润
 
-inline constexpr int kMonthlyChartColour = 255;   // red
+inline constexpr int kMonthlyChartColour = 255;  // red
 inline constexpr int kDailyChartColour = 55512;  // red 216, green 216, blue 0
 inline constexpr int kChartDivisions = 10;
 
@@ -75,7 +75,7 @@ void ShowReport(const BarReport& report, BarChart& chart);
 // month), a row of labels with "合计", a row of values with the total. The file appears
 // whole or not at all; on failure returns the message for the user, an empty one when
 // `progress` (one step a report) stopped it.
-[[nodiscard]] std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& reports, const QString& file,
-                                                         const Progress& progress = {});
+[[nodiscard]] std::expected<void, QString> ExportReports(const std::vector<const BarReport*>& reports,
+                                                         const QString& file, const Progress& progress = {});
 
 }  // namespace hemulu

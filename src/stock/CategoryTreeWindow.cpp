@@ -18,12 +18,10 @@ CategoryTreeWindow::CategoryTreeWindow(AppContext& ctx, QWidget* main_window)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(tree_);
   resize(180, 420);
-  connect(tree_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-    emit CategoryChosen(item ? item->text(0) : QString());
-  });
-  connect(tree_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-    emit CategoryChosen(item ? item->text(0) : QString());
-  });
+  connect(tree_, &QTreeWidget::itemClicked, this,
+          [this](QTreeWidgetItem* item) { emit CategoryChosen(item ? item->text(0) : QString()); });
+  connect(tree_, &QTreeWidget::itemActivated, this,
+          [this](QTreeWidgetItem* item) { emit CategoryChosen(item ? item->text(0) : QString()); });
   FillCategoryTree();
   if (main_window_) main_window_->installEventFilter(this);
   DockBeside();
@@ -34,8 +32,7 @@ void CategoryTreeWindow::FillCategoryTree() {
   auto* root = new QTreeWidgetItem(tree_, QStringList{kAllGoodsItem});
   const auto categories = PickListValues(ctx_, PickField::Category);
   if (!categories && categories.error().Unavailable()) ctx_.ReportDatabaseUnavailable(categories.error().message);
-  for (const QString& category : categories.value_or(QStringList()))
-    new QTreeWidgetItem(root, QStringList{category});
+  for (const QString& category : categories.value_or(QStringList())) new QTreeWidgetItem(root, QStringList{category});
   root->setExpanded(true);
 }
 

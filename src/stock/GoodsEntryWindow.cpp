@@ -82,7 +82,7 @@ GoodsEntryWindow::GoodsEntryWindow(AppContext& ctx, Mode mode, qint64 goods_id, 
   if (mode_ == Mode::Restock) {
     // Only the quantity is entered when restocking.
     for (QWidget* w : std::initializer_list<QWidget*>{category_, name_, model_, code_, supplier_, buy_price_,
-                                                       sell_price_, note_, date_})
+                                                      sell_price_, note_, date_})
       w->setEnabled(false);
     findChild<QWidget*>(QStringLiteral("进货单价调节器"))->setEnabled(false);
     findChild<QWidget*>(QStringLiteral("销售单价调节器"))->setEnabled(false);
@@ -113,7 +113,8 @@ void GoodsEntryWindow::BuildControls() {
   form->addRow(QStringLiteral("入库日期："), date_);
   form->addRow(QStringLiteral("进货单价："),
                NumberBox(QStringLiteral("进货单价框"), QStringLiteral("进货单价调节器"), &buy_price_, this));
-  form->addRow(QStringLiteral("数    量："), NumberBox(QStringLiteral("数量框"), QStringLiteral("数量调节器"), &quantity_, this));
+  form->addRow(QStringLiteral("数    量："),
+               NumberBox(QStringLiteral("数量框"), QStringLiteral("数量调节器"), &quantity_, this));
   form->addRow(QStringLiteral("销售单价："),
                NumberBox(QStringLiteral("销售单价框"), QStringLiteral("销售单价调节器"), &sell_price_, this));
   form->addRow(QStringLiteral("供 货 商："), supplier_);
@@ -138,8 +139,8 @@ void GoodsEntryWindow::BuildControls() {
   layout->addLayout(buttons);
   // Tab goes down the form as it reads; the number boxes were made after the supplier
   // and the note, and Tab from the date jumped to the supplier.
-  QWidget* const order[] = {category_, name_, model_, code_, date_, buy_price_, quantity_, sell_price_,
-                            supplier_, note_, save_, clear_};
+  QWidget* const order[] = {category_, name_,       model_,    code_, date_, buy_price_,
+                            quantity_, sell_price_, supplier_, note_, save_, clear_};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(save_, &QPushButton::clicked, this, &GoodsEntryWindow::Save);
@@ -195,15 +196,24 @@ GoodsForm GoodsEntryWindow::ReadForm() const {
 
 QWidget* GoodsEntryWindow::ControlFor(GoodsFormField field) const {
   switch (field) {
-    case GoodsFormField::Category: return category_;
-    case GoodsFormField::Name: return name_;
-    case GoodsFormField::Code: return code_;
-    case GoodsFormField::BuyPrice: return buy_price_;
-    case GoodsFormField::Quantity: return quantity_;
-    case GoodsFormField::SellPrice: return sell_price_;
-    case GoodsFormField::Model: return model_;
-    case GoodsFormField::Supplier: return supplier_;
-    case GoodsFormField::Note: return note_;
+    case GoodsFormField::Category:
+      return category_;
+    case GoodsFormField::Name:
+      return name_;
+    case GoodsFormField::Code:
+      return code_;
+    case GoodsFormField::BuyPrice:
+      return buy_price_;
+    case GoodsFormField::Quantity:
+      return quantity_;
+    case GoodsFormField::SellPrice:
+      return sell_price_;
+    case GoodsFormField::Model:
+      return model_;
+    case GoodsFormField::Supplier:
+      return supplier_;
+    case GoodsFormField::Note:
+      return note_;
   }
   return category_;
 }

@@ -14,26 +14,35 @@ namespace {
 
 const char* SearchColumn(GoodsSearchField field) {
   switch (field) {
-    case GoodsSearchField::Code: return "编码";
-    case GoodsSearchField::Initials: return "首拼";
-    case GoodsSearchField::Model: return "型号";
-    case GoodsSearchField::Category: return "类型";
-    case GoodsSearchField::Supplier: return "供货商";
+    case GoodsSearchField::Code:
+      return "编码";
+    case GoodsSearchField::Initials:
+      return "首拼";
+    case GoodsSearchField::Model:
+      return "型号";
+    case GoodsSearchField::Category:
+      return "类型";
+    case GoodsSearchField::Supplier:
+      return "供货商";
   }
   return "编码";
 }
 
 const char* PickColumn(PickField field) {
   switch (field) {
-    case PickField::Category: return "类型";
-    case PickField::Name: return "名称";
-    case PickField::Model: return "型号";
-    case PickField::Code: return "编码";
-    case PickField::Supplier: return "供货商";
+    case PickField::Category:
+      return "类型";
+    case PickField::Name:
+      return "名称";
+    case PickField::Model:
+      return "型号";
+    case PickField::Code:
+      return "编码";
+    case PickField::Supplier:
+      return "供货商";
   }
   return "类型";
 }
-
 
 GoodsQuery ContainsQuery(const char* column, const QString& text, const char* what) {
   if (text.isEmpty()) return AllGoodsQuery();
@@ -42,7 +51,8 @@ GoodsQuery ContainsQuery(const char* column, const QString& text, const char* wh
           SearchScope(QString::fromUtf8(what), text)};
 }
 
-const ActionError kNotAllowed{ActionError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能修改或删除商品。")};
+const ActionError kNotAllowed{ActionError::Kind::NotAllowed,
+                              QStringLiteral("对不起，只有超级管理员才能修改或删除商品。")};
 const ActionError kGone{ActionError::Kind::Gone, kGoodsGoneMessage};
 
 }  // namespace
@@ -184,13 +194,14 @@ std::expected<void, ActionError> UpdateGoods(AppContext& ctx, qint64 id, const G
   if (!ctx.session.IsSuperAdministrator()) return std::unexpected(kNotAllowed);
   if (auto problem = ValidateGoodsForm(f))
     return std::unexpected(ActionError{ActionError::Kind::Invalid, problem->message});
-  const std::pair<const QString*, const char*> texts[] = {{&f.name, "商品名称"}, {&f.model, "规格型号"},
-                                                          {&f.code, "商品编码"}, {&f.category, "商品类别"},
+  const std::pair<const QString*, const char*> texts[] = {{&f.name, "商品名称"},
+                                                          {&f.model, "规格型号"},
+                                                          {&f.code, "商品编码"},
+                                                          {&f.category, "商品类别"},
                                                           {&f.supplier, "供货商"}};
   for (const auto& [text, label] : texts)
     if (CharacterCount(*text) > schema::kTextLimit)
-      return std::unexpected(ActionError{ActionError::Kind::Field,
-                                        QString::fromUtf8(label) + kTooLongSuffix});
+      return std::unexpected(ActionError{ActionError::Kind::Field, QString::fromUtf8(label) + kTooLongSuffix});
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
 
   auto tx = Transaction::Begin(ctx.db);
@@ -204,16 +215,17 @@ std::expected<void, ActionError> UpdateGoods(AppContext& ctx, qint64 id, const G
   if (!found) return std::unexpected(DatabaseActionError(found.error()));
   if (!*found) return std::unexpected(kGone);
   if (std::fabs(current->Double(0) - sold) > kTolerance)
-    return std::unexpected(ActionError{ActionError::Kind::Changed,
-                                      QStringLiteral("该商品在窗口打开后又有销售，数据已变化。\n请关闭窗口，重新打开后再修改。")});
+    return std::unexpected(
+        ActionError{ActionError::Kind::Changed,
+                    QStringLiteral("该商品在窗口打开后又有销售，数据已变化。\n请关闭窗口，重新打开后再修改。")});
   current = Statement();
 
   const double q = NumberValue(f.quantity), p = NumberValue(f.buy_price), r = NumberValue(f.sell_price);
   auto changed = ctx.db.Execute(
       "update buy set 名称=?,型号=?,编码=?,类型=?,进货数量=?,进货单价=?,进货金额=?,销售数量=?,销售单价=?,销售金额=?,"
       "存货数量=?,存货金额=?,供货商=?,备注=?,首拼=? where ID=?",
-      f.name, f.model, f.code, f.category, q, p, q * p, sold, r, sold * r, q - sold, p * (q - sold), f.supplier,
-      f.note, NameInitials(f.name), id);
+      f.name, f.model, f.code, f.category, q, p, q * p, sold, r, sold * r, q - sold, p * (q - sold), f.supplier, f.note,
+      NameInitials(f.name), id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
   if (auto c = tx->Commit(); !c) return std::unexpected(DatabaseActionError(c.error()));
   return {};

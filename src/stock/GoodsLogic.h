@@ -11,8 +11,8 @@
 
 #include "data/ActionError.h"
 #include "data/AppContext.h"
-#include "data/TextFormat.h"
 #include "data/RowWriter.h"
+#include "data/TextFormat.h"
 
 namespace hemulu {
 
@@ -39,7 +39,7 @@ GoodsQuery CategoryTreeQuery(const QString& item_text);
 // The goods rows whose 编码 is exactly the text (a scanned barcode), at most `limit`.
 // A failed read comes back for the page to report.
 [[nodiscard]] std::expected<std::vector<qint64>, DbError> GoodsIdsWithCode(AppContext& ctx, const QString& code,
-                                                                          int limit);
+                                                                           int limit);
 
 // Values offered by the drop-down lists.
 enum class PickField { Category, Name, Model, Code, Supplier };
@@ -91,12 +91,14 @@ inline const QString kAllGoodsItem = QStringLiteral("全部信息");
 // Adds the quantity at the row's own purchase price to the row's purchase and stock
 // figures. The figures are raised where they stand, so a sale made while the window
 // was open is kept.
-[[nodiscard]] std::expected<void, ActionError> RestockGoods(AppContext& ctx, qint64 id, double quantity, double buy_price);
+[[nodiscard]] std::expected<void, ActionError> RestockGoods(AppContext& ctx, qint64 id, double quantity,
+                                                            double buy_price);
 
 // Rewrites the row from the form, recomputing amounts and stock from the sold quantity
 // taken when the window opened. Refused to operators; refused when the row was sold
 // from or deleted meanwhile.
-[[nodiscard]] std::expected<void, ActionError> UpdateGoods(AppContext& ctx, qint64 id, const GoodsForm& form, double sold);
+[[nodiscard]] std::expected<void, ActionError> UpdateGoods(AppContext& ctx, qint64 id, const GoodsForm& form,
+                                                           double sold);
 
 // Deletes the row; its sales rows stay. Refused to operators.
 [[nodiscard]] std::expected<void, ActionError> DeleteGoods(AppContext& ctx, qint64 id);

@@ -21,11 +21,10 @@ struct Level1Start {
   char letter;
 };
 constexpr std::array<Level1Start, 23> kLevel1Starts{{
-  {0xB0A1, 'A'}, {0xB0C5, 'B'}, {0xB2C1, 'C'}, {0xB4EE, 'D'}, {0xB6EA, 'E'},
-  {0xB7A2, 'F'}, {0xB8C1, 'G'}, {0xB9FE, 'H'}, {0xBBF7, 'J'}, {0xBFA6, 'K'},
-  {0xC0AC, 'L'}, {0xC2E8, 'M'}, {0xC4C3, 'N'}, {0xC5B6, 'O'}, {0xC5BE, 'P'},
-  {0xC6DA, 'Q'}, {0xC8BB, 'R'}, {0xC8F6, 'S'}, {0xCBFA, 'T'}, {0xCDDA, 'W'},
-  {0xCEF4, 'X'}, {0xD1B9, 'Y'}, {0xD4D1, 'Z'},
+    {0xB0A1, 'A'}, {0xB0C5, 'B'}, {0xB2C1, 'C'}, {0xB4EE, 'D'}, {0xB6EA, 'E'}, {0xB7A2, 'F'},
+    {0xB8C1, 'G'}, {0xB9FE, 'H'}, {0xBBF7, 'J'}, {0xBFA6, 'K'}, {0xC0AC, 'L'}, {0xC2E8, 'M'},
+    {0xC4C3, 'N'}, {0xC5B6, 'O'}, {0xC5BE, 'P'}, {0xC6DA, 'Q'}, {0xC8BB, 'R'}, {0xC8F6, 'S'},
+    {0xCBFA, 'T'}, {0xCDDA, 'W'}, {0xCEF4, 'X'}, {0xD1B9, 'Y'}, {0xD4D1, 'Z'},
 }};
 constexpr unsigned kLevel1Last = 0xD7F9;  // 0xD7FA-0xD7FE are unassigned
 
@@ -77,8 +76,7 @@ void AppendGbk(const char* bytes, std::size_t n, QString& out) {
       if (b != 0) out.append(QChar(b));
       ++i;
     } else if (i + 1 < n) {
-      if (const char c = HanziInitial(b, static_cast<unsigned char>(bytes[i + 1])))
-        out.append(QChar(c));
+      if (const char c = HanziInitial(b, static_cast<unsigned char>(bytes[i + 1]))) out.append(QChar(c));
       i += 2;
     } else {
       ++i;  // a lead byte without its trail byte is no character

@@ -13,20 +13,42 @@ namespace {
 
 // Field numbers of the stock list's records (field i lands in grid column i + 1).
 enum StockField {
-  kId, kName, kModel, kCode, kCategory, kBought, kBuyPrice, kBoughtAmount, kSold, kSellPrice, kSoldAmount,
-  kStock, kStockAmount, kDate, kSupplier, kNote
+  kId,
+  kName,
+  kModel,
+  kCode,
+  kCategory,
+  kBought,
+  kBuyPrice,
+  kBoughtAmount,
+  kSold,
+  kSellPrice,
+  kSoldAmount,
+  kStock,
+  kStockAmount,
+  kDate,
+  kSupplier,
+  kNote
 };
 
 const std::vector<ListField>& StockFields() {
   static const std::vector<ListField> fields = {
-      {"ID", FieldKind::Number},       {"名称"},
-      {"型号"},                        {"编码"},
-      {"类型"},                        {"进货数量", FieldKind::Number},
-      {"进货单价", FieldKind::Number}, {"进货金额", FieldKind::Number},
-      {"销售数量", FieldKind::Number}, {"销售单价", FieldKind::Number},
-      {"销售金额", FieldKind::Number}, {"存货数量", FieldKind::Number},
-      {"存货金额", FieldKind::Number}, {"入库日期", FieldKind::Date},
-      {"供货商"},                      {"备注"},
+      {"ID", FieldKind::Number},
+      {"名称"},
+      {"型号"},
+      {"编码"},
+      {"类型"},
+      {"进货数量", FieldKind::Number},
+      {"进货单价", FieldKind::Number},
+      {"进货金额", FieldKind::Number},
+      {"销售数量", FieldKind::Number},
+      {"销售单价", FieldKind::Number},
+      {"销售金额", FieldKind::Number},
+      {"存货数量", FieldKind::Number},
+      {"存货金额", FieldKind::Number},
+      {"入库日期", FieldKind::Date},
+      {"供货商"},
+      {"备注"},
   };
   return fields;
 }
@@ -73,9 +95,9 @@ ListPlan StockListPlan(const GoodsQuery& query, int warning_quantity, bool show_
   plan.fields = StockFields();
   AddStockRules(plan, kStock, warning_quantity, show_zero_stock);
   plan.colour_last_col = kStockNoteCol;
-  plan.totals = {{kBought, kStockBoughtCol},         {kBoughtAmount, kStockBuyAmountCol},
-                 {kSold, kStockSoldCol},             {kSoldAmount, kStockSoldAmountCol},
-                 {kStock, kStockQuantityCol},        {kStockAmount, kStockStockAmountCol}};
+  plan.totals = {{kBought, kStockBoughtCol},  {kBoughtAmount, kStockBuyAmountCol},
+                 {kSold, kStockSoldCol},      {kSoldAmount, kStockSoldAmountCol},
+                 {kStock, kStockQuantityCol}, {kStockAmount, kStockStockAmountCol}};
   plan.label_column = kStockCategoryCol;
   plan.sort_column = kStockQuantityCol;
   plan.totals_first_col = kStockNameCol;
@@ -86,16 +108,32 @@ ListPlan StockListPlan(const GoodsQuery& query, int warning_quantity, bool show_
 }
 
 ListPlan SummaryListPlan(int warning_quantity, bool show_zero_stock) {
-  enum { kSId, kSName, kSModel, kSCode, kSCategory, kSBought, kSBoughtAmount, kSSold, kSSoldAmount, kSStock,
-         kSStockAmount };
+  enum {
+    kSId,
+    kSName,
+    kSModel,
+    kSCode,
+    kSCategory,
+    kSBought,
+    kSBoughtAmount,
+    kSSold,
+    kSSoldAmount,
+    kSStock,
+    kSStockAmount
+  };
   ListPlan plan;
   plan.table = "buy";
   plan.sql = "select * from buy";
-  plan.fields = {{"ID", FieldKind::Number},       {"名称"},
-                 {"型号"},                        {"编码"},
-                 {"类型"},                        {"进货数量", FieldKind::Number},
-                 {"进货金额", FieldKind::Number}, {"销售数量", FieldKind::Number},
-                 {"销售金额", FieldKind::Number}, {"存货数量", FieldKind::Number},
+  plan.fields = {{"ID", FieldKind::Number},
+                 {"名称"},
+                 {"型号"},
+                 {"编码"},
+                 {"类型"},
+                 {"进货数量", FieldKind::Number},
+                 {"进货金额", FieldKind::Number},
+                 {"销售数量", FieldKind::Number},
+                 {"销售金额", FieldKind::Number},
+                 {"存货数量", FieldKind::Number},
                  {"存货金额", FieldKind::Number}};
   AddStockRules(plan, kSStock, warning_quantity, show_zero_stock);
   plan.colour_last_col = kSummaryStockAmountCol;
@@ -111,8 +149,7 @@ ListPlan SummaryListPlan(int warning_quantity, bool show_zero_stock) {
   return plan;
 }
 
-ListPlan StockListPlan(const Session& session, const GoodsQuery& query, int warning_quantity,
-                            bool show_zero_stock) {
+ListPlan StockListPlan(const Session& session, const GoodsQuery& query, int warning_quantity, bool show_zero_stock) {
   ListPlan plan = StockListPlan(query, warning_quantity, show_zero_stock);
   WithholdFromOperators(session, plan, {kBuyPrice, kBoughtAmount, kSoldAmount, kStockAmount});
   return plan;

@@ -57,8 +57,7 @@ ListPlan SummaryListPlan(int warning_quantity, bool show_zero_stock);
 
 // The same lists for the logged-in user: an operator gets no purchase price, purchase
 // amount, sales amount or stock value (cells empty, totals 0).
-ListPlan StockListPlan(const Session& session, const GoodsQuery& query, int warning_quantity,
-                            bool show_zero_stock);
+ListPlan StockListPlan(const Session& session, const GoodsQuery& query, int warning_quantity, bool show_zero_stock);
 ListPlan SummaryListPlan(const Session& session, int warning_quantity, bool show_zero_stock);
 
 }  // namespace hemulu

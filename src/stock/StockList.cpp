@@ -2,9 +2,9 @@
 
 #include "data/TextFormat.h"
 #include "lists/ColumnShares.h"
+#include "lists/Grid.h"
 #include "lists/GridExport.h"
 #include "lists/GridKeyedFill.h"
-#include "lists/Grid.h"
 
 namespace hemulu {
 
@@ -45,9 +45,9 @@ void LayOutGoodsHeader(Grid& grid, int cols, std::initializer_list<HeaderGroup> 
 }
 
 // Shares of the host width per column (column 0 is fixed, the last column takes the rest).
-const std::vector<double> kSuperShares = {0,     0,    0.075, 0.05,  0.05,  0.06, 0.045, 0.06, 0.075,
-                                          0.045, 0.055, 0.075, 0.045, 0.075, 0.085, 0.07, -1};
-const std::vector<double> kOperatorShares = {0,    0,    0.13,  0.09, 0.09, 0.07, 0.07, 0,   0,
+const std::vector<double> kSuperShares = {0,     0,     0.075, 0.05,  0.05,  0.06,  0.045, 0.06, 0.075,
+                                          0.045, 0.055, 0.075, 0.045, 0.075, 0.085, 0.07,  -1};
+const std::vector<double> kOperatorShares = {0,    0,     0.13, 0.09, 0.09, 0.07, 0.07, 0, 0,
                                              0.07, 0.055, 0,    0.09, 0,    0.1,  0.12, -1};
 
 const std::vector<double> kSummaryShares = {0, 0, 0.15, 0.1, 0.1, 0.1, 0.065, 0.09, 0.065, 0.09, 0.065, 0.09};
@@ -56,11 +56,12 @@ const std::vector<double> kSummaryShares = {0, 0, 0.15, 0.1, 0.1, 0.1, 0.065, 0.
 
 void LayOutStockGrid(Grid& grid) {
   grid.BeginUpdate();
-  LayOutGoodsHeader(grid, kStockCols,
-                    {{2, 5, "商品信息"}, {6, 8, "进货信息"}, {9, 11, "销售信息"}, {12, 13, "存货信息"}, {14, 16, "备注信息"}},
-                    {"名称", "型号", "编码", "类型", "数量", "单价", "金额", "数量", "单价", "金额", "数量", "金额",
-                     "入库日期", "供货商", "备注"},
-                    kStockDateCol);
+  LayOutGoodsHeader(
+      grid, kStockCols,
+      {{2, 5, "商品信息"}, {6, 8, "进货信息"}, {9, 11, "销售信息"}, {12, 13, "存货信息"}, {14, 16, "备注信息"}},
+      {"名称", "型号", "编码", "类型", "数量", "单价", "金额", "数量", "单价", "金额", "数量", "金额", "入库日期",
+       "供货商", "备注"},
+      kStockDateCol);
   for (int c : {kStockBuyPriceCol, kStockBuyAmountCol, kStockSellPriceCol, kStockSoldAmountCol, kStockStockAmountCol})
     grid.SetColumnMask(c, ColumnMask::Value, 1);
   grid.SetColumnKind(kStockDateCol, CellKind::Date);
@@ -68,8 +69,8 @@ void LayOutStockGrid(Grid& grid) {
 }
 
 FillResult FillStockGrid(AppContext& ctx, Grid& grid, const GoodsQuery& query, int warning_quantity) {
-  return FillGridKeyed(ctx, grid,
-                       StockListPlan(ctx.session, query, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
+  return FillGridKeyed(
+      ctx, grid, StockListPlan(ctx.session, query, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
 }
 
 const std::vector<double>& StockShares(bool super_administrator) {
@@ -100,13 +101,15 @@ void SetStockColumnHidden(ColumnShares& shares, bool super_administrator, int co
 
 void LayOutSummaryGrid(Grid& grid) {
   grid.BeginUpdate();
-  LayOutGoodsHeader(grid, kSummaryCols, {{2, 5, "商品信息"}, {6, 7, "进货信息"}, {8, 9, "销售信息"}, {10, 11, "存货信息"}},
+  LayOutGoodsHeader(grid, kSummaryCols,
+                    {{2, 5, "商品信息"}, {6, 7, "进货信息"}, {8, 9, "销售信息"}, {10, 11, "存货信息"}},
                     {"名称", "型号", "编码", "类型", "数量", "金额", "数量", "金额", "数量", "金额"}, kSummaryCols - 1);
   grid.EndUpdate();
 }
 
 FillResult FillSummaryGrid(AppContext& ctx, Grid& grid, int warning_quantity) {
-  return FillGridKeyed(ctx, grid, SummaryListPlan(ctx.session, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
+  return FillGridKeyed(ctx, grid,
+                       SummaryListPlan(ctx.session, warning_quantity, ctx.settings.SetupFlag(QStringLiteral("zero"))));
 }
 
 std::vector<double> SummaryShares(bool super_administrator) {

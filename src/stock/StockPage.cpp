@@ -12,8 +12,8 @@
 
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
-#include "lists/GridPrinter.h"
 #include "lists/GridExport.h"
+#include "lists/GridPrinter.h"
 #include "stock/CategoryTreeWindow.h"
 #include "stock/GoodsEntryWindow.h"
 #include "stock/StockList.h"
@@ -35,9 +35,8 @@ StockPage::StockPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection, St
   layout->addWidget(grid_, 1);
   layout->addWidget(BuildToolBar());
 
-  connect(grid_, &Grid::DoubleClicked, this, [this](Qt::MouseButton, int row, int col, const QPoint&) {
-    ActivateCell(row, col);
-  });
+  connect(grid_, &Grid::DoubleClicked, this,
+          [this](Qt::MouseButton, int row, int col, const QPoint&) { ActivateCell(row, col); });
   // The keyboard's menu key (or Shift+F10) opens the menu for the chosen row.
   connect(grid_, &Grid::MenuKeyPressed, this, [this](int row, const QPoint& pos) {
     if (QMenu* m = PrepareMenuFor(row, row >= 0 ? kStockNameCol : -1)) m->popup(pos);
@@ -167,7 +166,8 @@ void StockPage::RefillPickLists() {
 void StockPage::SaveSetting(const QString& key, const QString& value) {
   if (ctx_.settings.WriteSetupValue(key, value)) return;
   // The page goes on with the new value; the user hears once that it will not last.
-  std::fprintf(stderr, "hemulu: %s: [setup] %s not written\n", qUtf8Printable(ctx_.settings.Path()), qUtf8Printable(key));
+  std::fprintf(stderr, "hemulu: %s: [setup] %s not written\n", qUtf8Printable(ctx_.settings.Path()),
+               qUtf8Printable(key));
   if (setting_failure_shown_) return;
   setting_failure_shown_ = true;
   ctx_.ShowMessage(SettingNotSavedMessage(ctx_.settings.Path()), MessageKind::Exclamation);
@@ -305,8 +305,7 @@ void StockPage::DeleteCurrentGoods() {
     ctx_.ShowMessage(GoodsNotAllowedMessage(), MessageKind::Stop);
     return;
   }
-  if (!ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle))
-    return;
+  if (!ctx_.prompter.Confirm(kDeleteQuestion, kWarningTitle)) return;
   if (auto done = DeleteGoods(ctx_, chosen.GoodsId()); !done) {
     ShowActionError(ctx_, done.error());
     return;
@@ -320,11 +319,11 @@ void StockPage::DeleteCurrentGoods() {
 }
 
 void StockPage::ShowPurchasePrice() {
-  if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,默认超管密码"), QStringLiteral("超管"))) return;
+  if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,默认超管密码"), QStringLiteral("超管")))
+    return;
   // Read from the goods row itself: an operator's list holds no purchase prices.
-  const QString id = selection_.row >= 0 && selection_.row < grid_->Rows()
-                         ? grid_->CellText(selection_.row, kStockIdCol)
-                         : QString();
+  const QString id =
+      selection_.row >= 0 && selection_.row < grid_->Rows() ? grid_->CellText(selection_.row, kStockIdCol) : QString();
   const double number = NumberValue(id);
   QString price;
   if (number > kTolerance) {
@@ -340,8 +339,9 @@ void StockPage::ShowPurchasePrice() {
 
 void StockPage::Export() {
   if (!selection_.HasGoods()) return;  // exported from a chosen goods row only
-  ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("my.xlsx")),
-                  [this](const QString& path, const Progress& progress) { return ExportStockGrid(*grid_, path, progress); });
+  ExportAndNotify(
+      ctx_, this, ctx_.FilePath(QStringLiteral("my.xlsx")),
+      [this](const QString& path, const Progress& progress) { return ExportStockGrid(*grid_, path, progress); });
 }
 
 void StockPage::Print() {

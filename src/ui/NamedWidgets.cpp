@@ -1,7 +1,5 @@
 #include "ui/NamedWidgets.h"
 
-#include <algorithm>
-
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
@@ -9,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 namespace hemulu {
 
@@ -43,8 +42,8 @@ class FormDateEdit final : public QDateEdit {
   // swallowed.
   void keyPressEvent(QKeyEvent* event) override {
     const QString text = event->text();
-    const bool separator = text.size() == 1 && !text[0].isLetterOrNumber() && !text[0].isSpace() &&
-                           displayFormat().contains(text[0]);
+    const bool separator =
+        text.size() == 1 && !text[0].isLetterOrNumber() && !text[0].isSpace() && displayFormat().contains(text[0]);
     if (separator && moved_on_by_typing_) {
       moved_on_by_typing_ = false;
       event->accept();
@@ -173,8 +172,6 @@ void SearchBarLayout::AddAll(int row, std::initializer_list<QWidget*> controls) 
   for (QWidget* control : controls) Add(row, QString(), control);
 }
 
-void SearchBarLayout::StretchAfterLast() {
-  grid_->setColumnStretch(std::max(columns_[0], columns_[1]), 1);
-}
+void SearchBarLayout::StretchAfterLast() { grid_->setColumnStretch(std::max(columns_[0], columns_[1]), 1); }
 
 }  // namespace hemulu

@@ -53,8 +53,8 @@ std::vector<UntypedMenuItem> Untyped(const std::vector<MenuItem<Command>>& items
   out.reserve(items.size());
   for (const MenuItem<Command>& item : items) {
     const bool command = item.sub_items.empty() && item.caption != kMenuSeparator;
-    out.push_back({item.caption, command ? static_cast<int>(item.command) : -1, item.super_only,
-                   Untyped(item.sub_items)});
+    out.push_back(
+        {item.caption, command ? static_cast<int>(item.command) : -1, item.super_only, Untyped(item.sub_items)});
   }
   return out;
 }

@@ -10,9 +10,9 @@
 #include <QTest>
 
 #include "TestSupport.h"
+#include "admin/AccountsWindow.h"
 #include "admin/MaintenanceWindow.h"
 #include "admin/SettingsWindow.h"
-#include "admin/AccountsWindow.h"
 #include "lists/Grid.h"
 #include "ui/SuperAdministratorGate.h"
 
@@ -30,7 +30,9 @@ W* Child(QWidget& window, const char* name) {
   return w;
 }
 
-void Click(QWidget& window, const char* button) { QTest::mouseClick(Child<QPushButton>(window, button), Qt::LeftButton); }
+void Click(QWidget& window, const char* button) {
+  QTest::mouseClick(Child<QPushButton>(window, button), Qt::LeftButton);
+}
 
 void Type(QWidget& window, const char* box, const QString& text) {
   auto* edit = Child<QLineEdit>(window, box);
@@ -274,7 +276,8 @@ TEST(MaintenanceWindow, ReinitialisationAndRestoreSitBehindTheSuperAdministrator
   Click(f.window, "恢复备份数据库");
   // The restore asks first, naming both sides, with Cancel as the default; no changes nothing.
   const QString question = QStringLiteral(
-      "当前数据：商品 0 种，销售 0 笔\n备份文件：商品 1 种，销售 0 笔\n\n恢复后当前数据将被备份文件替换，确定要恢复吗？");
+      "当前数据：商品 0 种，销售 0 笔\n备份文件：商品 1 种，销售 0 "
+      "笔\n\n恢复后当前数据将被备份文件替换，确定要恢复吗？");
   prompter.AnswerFile(backup);
   prompter.AnswerText(QStringLiteral("735"));
   prompter.AnswerConfirm(false);

@@ -1,15 +1,14 @@
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <cerrno>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <cerrno>
 
 #include "TestSupport.h"
 #include "admin/MaintenanceLogic.h"
@@ -26,8 +25,8 @@ using Kind = MaintenanceError::Kind;
 
 qint64 InsertSale(Database& db, const QString& customer, const QString& date = QStringLiteral("2026-12-01 10:00:00")) {
   auto r = db.Execute(
-      "insert into sell (名称, 销售数量, 销售金额, 客户名称, UID, 销售日期) values ('可口可乐', 1, 3, ?, 1, ?)", customer,
-      date);
+      "insert into sell (名称, 销售数量, 销售金额, 客户名称, UID, 销售日期) values ('可口可乐', 1, 3, ?, 1, ?)",
+      customer, date);
   EXPECT_TRUE(r.has_value());
   return db.LastInsertId();
 }
@@ -166,7 +165,8 @@ TEST(Backup, AReaderOfAnOlderSnapshotStillGivesTheLatestCommittedData) {
 
 TEST(Backup, RefusesTheDatabaseItselfAndLeavesNothingOnFailure) {
   TestApp app;
-  for (const QString& name : {QStringLiteral("data.db"), QStringLiteral("data.db-wal"), QStringLiteral("data.db-shm")}) {
+  for (const QString& name :
+       {QStringLiteral("data.db"), QStringLiteral("data.db-wal"), QStringLiteral("data.db-shm")}) {
     auto r = BackUpDatabase(app.ctx(), app.FilePath(name));
     ASSERT_FALSE(r.has_value()) << name.toStdString();
     EXPECT_EQ(r.error().kind, Kind::Refused);
@@ -264,7 +264,8 @@ TEST(Reinitialisation, EmptiesEveryTableAndRestoresTheDefaultPassword) {
   EXPECT_EQ(st->Text(1), QStringLiteral("735"));
   EXPECT_FALSE(*st->Step());
   EXPECT_TRUE(Leftovers(app.Dir()).isEmpty());
-  EXPECT_EQ(QFile::permissions(app.FilePath(QStringLiteral("data.db"))), QFile::permissions(app.FilePath(QStringLiteral("config.ini"))));
+  EXPECT_EQ(QFile::permissions(app.FilePath(QStringLiteral("data.db"))),
+            QFile::permissions(app.FilePath(QStringLiteral("config.ini"))));
 }
 
 TEST(Restore, PutsTheBackupBackAndKeepsThePreviousDatabase) {
@@ -385,9 +386,9 @@ TEST(Backup, RemovesThePartFilesOfAKilledBackupToTheSameFileAndNothingElse) {
   // and the companions the engine writes beside it.
   const QString part = QFileInfo(PartFileTemplate(target)).fileName();
   ASSERT_EQ(part, QStringLiteral(".BackupData.db.part-XXXXXX"));
-  QStringList abandoned = {QStringLiteral(".BackupData.db.part-a1B2c3"), QStringLiteral(".BackupData.db.part-a1B2c3-wal"),
-                           QStringLiteral(".BackupData.db.part-a1B2c3-shm"),
-                           QStringLiteral(".BackupData.db.part-ZZZZZZ-journal")};
+  QStringList abandoned = {
+      QStringLiteral(".BackupData.db.part-a1B2c3"), QStringLiteral(".BackupData.db.part-a1B2c3-wal"),
+      QStringLiteral(".BackupData.db.part-a1B2c3-shm"), QStringLiteral(".BackupData.db.part-ZZZZZZ-journal")};
   {
     // As the part files of earlier versions were made.
     QTemporaryFile earlier(PartFileTemplate(target));
@@ -396,16 +397,19 @@ TEST(Backup, RemovesThePartFilesOfAKilledBackupToTheSameFileAndNothingElse) {
     abandoned << QFileInfo(earlier.fileName()).fileName();
   }
   // Everything else is someone's file, however alike.
-  const QStringList kept = {QStringLiteral(".BackupData.db.part-a1B2c"),    QStringLiteral(".BackupData.db.part-a1B2c3d"),
-                            QStringLiteral(".BackupData.db.part-a1B2c!"),   QStringLiteral(".BackupData.db.part-a1B2c3-old"),
-                            QStringLiteral("BackupData.db.part-a1B2c3"),    QStringLiteral(".Other.db.part-a1B2c3"),
-                            QStringLiteral(".BackupData.db.part-a1B2c3.db"), QStringLiteral("BackupData.db.bak"),
-                            QStringLiteral(".BackupData.db.part-In0use")};
+  const QStringList kept = {
+      QStringLiteral(".BackupData.db.part-a1B2c"),     QStringLiteral(".BackupData.db.part-a1B2c3d"),
+      QStringLiteral(".BackupData.db.part-a1B2c!"),    QStringLiteral(".BackupData.db.part-a1B2c3-old"),
+      QStringLiteral("BackupData.db.part-a1B2c3"),     QStringLiteral(".Other.db.part-a1B2c3"),
+      QStringLiteral(".BackupData.db.part-a1B2c3.db"), QStringLiteral("BackupData.db.bak"),
+      QStringLiteral(".BackupData.db.part-In0use")};
   for (const QString& name : abandoned + kept) make(name);
   // A link of that name may point anywhere: it is not followed and not removed.
-  ASSERT_TRUE(QFile::link(app.FilePath(QStringLiteral("config.ini")), out.filePath(QStringLiteral(".BackupData.db.part-L1nk00"))));
+  ASSERT_TRUE(QFile::link(app.FilePath(QStringLiteral("config.ini")),
+                          out.filePath(QStringLiteral(".BackupData.db.part-L1nk00"))));
   // Another program still writing its backup into the folder holds its part file locked.
-  const int writer = ::open(QFile::encodeName(out.filePath(QStringLiteral(".BackupData.db.part-In0use"))).constData(), O_RDWR);
+  const int writer =
+      ::open(QFile::encodeName(out.filePath(QStringLiteral(".BackupData.db.part-In0use"))).constData(), O_RDWR);
   ASSERT_GE(writer, 0);
   ASSERT_EQ(::flock(writer, LOCK_EX), 0);
 
@@ -473,8 +477,10 @@ TEST(Restore, AsksWithWhatBothSidesHoldAndARefusalChangesNothing) {
   EXPECT_TRUE(Leftovers(app.Dir()).isEmpty());
 
   // An empty side names no sale date; an unreadable one says so.
-  EXPECT_EQ(RestoreQuestion(std::nullopt, BackupContents{}),
-            QStringLiteral("当前数据：无法读取\n备份文件：商品 0 种，销售 0 笔\n\n恢复后当前数据将被备份文件替换，确定要恢复吗？"));
+  EXPECT_EQ(
+      RestoreQuestion(std::nullopt, BackupContents{}),
+      QStringLiteral(
+          "当前数据：无法读取\n备份文件：商品 0 种，销售 0 笔\n\n恢复后当前数据将被备份文件替换，确定要恢复吗？"));
 
   auto agreed = RestoreDatabase(app.ctx(), backup, {}, FreeSpaceIn, [](const BackupContents&) { return true; });
   ASSERT_TRUE(agreed.has_value()) << agreed.error().reason.toStdString();

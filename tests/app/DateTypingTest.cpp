@@ -30,7 +30,7 @@ QStringList OtherBoxes(QWidget* window, const QWidget* date) {
   for (QWidget* w : window->findChildren<QWidget*>()) {
     if (w == date || !w->isVisible()) continue;
     if (auto* line = qobject_cast<QLineEdit*>(w); line && !qobject_cast<QAbstractSpinBox*>(line->parentWidget()) &&
-                                                   !qobject_cast<QComboBox*>(line->parentWidget()))
+                                                  !qobject_cast<QComboBox*>(line->parentWidget()))
       texts << w->objectName() + '=' + line->text();
     else if (auto* combo = qobject_cast<QComboBox*>(w))
       texts << w->objectName() + '=' + combo->currentText();
@@ -112,8 +112,8 @@ TEST(DateTyping, EveryPageTakesATypedDate) {
   InsertGoods(app.ctx().db, GoodsRow{});
   MainWindow window(app.ctx(), ProgramParts(app.ctx()));
   window.resize(1400, 860);
-  for (auto [page, boxes] : {std::pair{kStockPage, 2}, std::pair{kSalesPage, 2}, std::pair{kLedgerPage, 4},
-                             std::pair{kBankPage, 2}}) {
+  for (auto [page, boxes] :
+       {std::pair{kStockPage, 2}, std::pair{kSalesPage, 2}, std::pair{kLedgerPage, 4}, std::pair{kBankPage, 2}}) {
     SCOPED_TRACE(page);
     window.ShowPage(page);
     TypeIntoEveryDateBox(&window, boxes);

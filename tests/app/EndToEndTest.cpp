@@ -1,5 +1,6 @@
 // Starts the real program in an empty folder, as a shop owner would after copying it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -7,7 +8,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <unistd.h>
 
 #include "app/ShopFolder.h"
 #include "data/Database.h"
@@ -36,7 +36,8 @@ bool HasFileOpen(qint64 pid, const QString& path) {
 class ProgramRun {
  public:
   ProgramRun(const QString& program_dir, const QString& home,
-             QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel, const QStringList& arguments = {}) {
+             QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel,
+             const QStringList& arguments = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("LANG", "C.UTF-8");
@@ -197,7 +198,9 @@ Finished RunWithoutDisplay(const QString& program, const QStringList& arguments,
   return result;
 }
 
-QStringList Entries(const QString& dir) { return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+QStringList Entries(const QString& dir) {
+  return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
 
 }  // namespace
 
@@ -227,7 +230,8 @@ TEST(EndToEnd, VersionHelpAndRefusedCommandLinesNeedNoDisplayAndWriteNothing) {
   const QString impossible = home.filePath("plain-file/shop");
   run = RunWithoutDisplay(exe, {"--data", impossible}, home.path());
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_TRUE(run.err.contains(("无法创建或写入 --data 给出的数据文件夹：" + impossible).toUtf8())) << run.err.toStdString();
+  EXPECT_TRUE(run.err.contains(("无法创建或写入 --data 给出的数据文件夹：" + impossible).toUtf8()))
+      << run.err.toStdString();
   EXPECT_TRUE(run.err.contains(("cannot create or write to the --data folder: " + impossible).toUtf8()));
 
   EXPECT_EQ(Entries(program_dir.path()), QStringList{"hemulu"});

@@ -4,9 +4,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
-#include <QScreen>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -41,9 +41,8 @@ QStringList Outline(const QMenu* menu, const QString& prefix = {}) {
 }
 
 const std::vector<std::pair<QString, QString>> kOperatorHidden = {
-    {kStockMenu, "修改(退货)"},   {kStockMenu, "删除"},         {kStockMenu, "隐藏进货单价"},
-    {kStockMenu, "隐藏进货金额"}, {kStockMenu, "隐藏存货金额"}, {kSalesMenu, "删除数据"},
-    {kLedgerMenu, "删 除 数 据"}, {kBankMenu, "删除存取"}};
+    {kStockMenu, "修改(退货)"},   {kStockMenu, "删除"},     {kStockMenu, "隐藏进货单价"}, {kStockMenu, "隐藏进货金额"},
+    {kStockMenu, "隐藏存货金额"}, {kSalesMenu, "删除数据"}, {kLedgerMenu, "删 除 数 据"}, {kBankMenu, "删除存取"}};
 
 }  // namespace
 
@@ -106,8 +105,8 @@ TEST(MainWindow, BuildsAllSevenMenusWithTheirItemsInOrder) {
       {kSystemMenu, {"系统设置", "用户管理", "数据备份", "—", "官方网站", "关于我们", "—", "退出程序"}},
       {kHelpMenu, {"最新特性", "—", "使用帮助", "在线帮助"}},
       {kStockMenu,
-       {"商品入库", "—", "商品续存", "修改(退货)", "删除", "—", "查看记录>", "查看记录>销售记录", "查看记录>汇总统计", "—", "刷新显示",
-        "导出Excel", "打印", "—", "显示模式>", "显示模式>隐藏进货单价", "显示模式>隐藏进货金额",
+       {"商品入库", "—", "商品续存", "修改(退货)", "删除", "—", "查看记录>", "查看记录>销售记录", "查看记录>汇总统计",
+        "—", "刷新显示", "导出Excel", "打印", "—", "显示模式>", "显示模式>隐藏进货单价", "显示模式>隐藏进货金额",
         "显示模式>隐藏存货金额", "显示模式>查看进货单价"}},
       {kSalesMenu,
        {"修改数据", "—", "删除数据", "—", "小票打印", "—", "输出Excel", "—", "打印销售", "设置显示信息>",
@@ -318,8 +317,9 @@ TEST(MainWindow, OpensOnMostOfTheScreenAndRemembersItsPlace) {
   {
     MainWindow window(app.ctx());
     available = window.screen()->availableGeometry();
-    const QSize expected =
-        QSize(available.width() * 19 / 20, available.height() * 9 / 10).expandedTo(QSize(1240, 690)).boundedTo(available.size());
+    const QSize expected = QSize(available.width() * 19 / 20, available.height() * 9 / 10)
+                               .expandedTo(QSize(1240, 690))
+                               .boundedTo(available.size());
     EXPECT_EQ(window.size(), expected);
     window.show();
     window.setGeometry(available.x() + 10, available.y() + 20, 700, 500);

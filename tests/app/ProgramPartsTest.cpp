@@ -14,8 +14,8 @@
 #include <QTimer>
 
 #include "TestSupport.h"
-#include "admin/MaintenanceWindow.h"
 #include "admin/MaintenanceLogic.h"
+#include "admin/MaintenanceWindow.h"
 #include "app/MainMenus.h"
 #include "app/MainWindow.h"
 #include "app/NoticePopup.h"
@@ -79,10 +79,12 @@ TEST(ProgramParts, ReplacedDataClosesTheWindowsThatHoldOldRowsAndSaysSoOnce) {
   TestApp app;
   Database& db = app.ctx().db;
   const qint64 goods = InsertGoods(db, GoodsRow{});
-  ASSERT_TRUE(db.Execute("insert into sell (名称, 销售数量, 销售金额, UID, 销售日期) values ('可口可乐', 1, 3, 1, "
-                         "'2026-12-01 10:00:00')"));
-  ASSERT_TRUE(db.Execute("insert into bank (银行, 账户, 方式, 金额, 日期) values ('工商银行', '1', '存款', 5, "
-                         "'2026-12-01 10:00:00')"));
+  ASSERT_TRUE(
+      db.Execute("insert into sell (名称, 销售数量, 销售金额, UID, 销售日期) values ('可口可乐', 1, 3, 1, "
+                 "'2026-12-01 10:00:00')"));
+  ASSERT_TRUE(
+      db.Execute("insert into bank (银行, 账户, 方式, 金额, 日期) values ('工商银行', '1', '存款', 5, "
+                 "'2026-12-01 10:00:00')"));
   const qint64 movement_id = db.LastInsertId();
   MainWindow window(app.ctx(), ProgramParts(app.ctx()));
   window.ShowPage(kSalesPage);

@@ -3,9 +3,9 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QPointer>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -33,8 +33,10 @@ void WhenDialogShows(std::function<void(QWidget*)> answer) {
     answer(dialog);
     if (guard && guard->isVisible()) {
       ADD_FAILURE() << "the answer left the dialog open";
-      if (auto* box = qobject_cast<QDialog*>(guard.data())) box->reject();
-      else guard->close();
+      if (auto* box = qobject_cast<QDialog*>(guard.data()))
+        box->reject();
+      else
+        guard->close();
     }
   });
   timer->start();

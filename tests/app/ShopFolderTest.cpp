@@ -39,7 +39,9 @@ struct Folders {
   }
 };
 
-QStringList Entries(const QString& dir) { return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+QStringList Entries(const QString& dir) {
+  return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
 
 }  // namespace
 
@@ -60,7 +62,7 @@ TEST(ShopFolder, AProgramFolderThatCannotBeWrittenSendsTheShopToTheUsersDataFold
   ASSERT_EQ(chosen, expected);
   EXPECT_TRUE(QFileInfo(expected).isDir());
   EXPECT_EQ(QFileInfo(expected).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
-                                                  QFile::WriteOther | QFile::ExeGroup | QFile::ExeOther),
+                                                 QFile::WriteOther | QFile::ExeGroup | QFile::ExeOther),
             QFile::Permissions());
   EXPECT_TRUE(Entries(f.program.path()).isEmpty());
 
@@ -157,7 +159,8 @@ TEST(ShopFolder, CommandLine) {
   EXPECT_EQ(Parse({"-h"}).action, Action::PrintHelp);
   EXPECT_EQ(Parse({"--version", "--help"}).action, Action::PrintHelp);
   EXPECT_TRUE(VersionText().contains("hemulu 1."));
-  EXPECT_TRUE(HelpText().contains("--data") && HelpText().contains("--version") && HelpText().contains("~/.local/share/hemulu"));
+  EXPECT_TRUE(HelpText().contains("--data") && HelpText().contains("--version") &&
+              HelpText().contains("~/.local/share/hemulu"));
 
   for (const QStringList& args : {QStringList{"--data", "/tmp/二号店"}, QStringList{"--data=/tmp/二号店"}}) {
     const CommandLine line = Parse(args);
@@ -165,17 +168,20 @@ TEST(ShopFolder, CommandLine) {
     EXPECT_EQ(line.data_dir, "/tmp/二号店");
   }
   // Qt's own options, with one dash or two, with their values, go on to Qt.
-  const CommandLine qt = Parse({"-platform", "offscreen", "--style", "fusion", "-stylesheet=a.qss", "-reverse",
-                                "--data", "shop"});
+  const CommandLine qt =
+      Parse({"-platform", "offscreen", "--style", "fusion", "-stylesheet=a.qss", "-reverse", "--data", "shop"});
   EXPECT_EQ(qt.action, Action::Run);
   EXPECT_EQ(qt.data_dir, "shop");
 
   // Refused, each with a Chinese line and an English line naming what is wrong.
-  const std::vector<std::pair<QStringList, QString>> refused = {
-      {{"--frobnicate"}, "--frobnicate"},   {{"-x"}, "-x"},
-      {{"shop"}, "shop"},                   {{"--data"}, "--data"},
-      {{"--data="}, "--data"},              {{"--data", "--version"}, "--data"},
-      {{"--data", "a", "--data", "b"}, "--data"}, {{"--version", "--bogus"}, "--bogus"}};
+  const std::vector<std::pair<QStringList, QString>> refused = {{{"--frobnicate"}, "--frobnicate"},
+                                                                {{"-x"}, "-x"},
+                                                                {{"shop"}, "shop"},
+                                                                {{"--data"}, "--data"},
+                                                                {{"--data="}, "--data"},
+                                                                {{"--data", "--version"}, "--data"},
+                                                                {{"--data", "a", "--data", "b"}, "--data"},
+                                                                {{"--version", "--bogus"}, "--bogus"}};
   for (const auto& [args, named] : refused) {
     const CommandLine line = Parse(args);
     EXPECT_EQ(line.action, Action::Refuse) << args.join(' ').toStdString();

@@ -4,10 +4,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "data/Engine.h"
 #include "EngineSupport.h"
 #include "TestSupport.h"
 #include "data/EmbeddedFiles.h"
+#include "data/Engine.h"
 #include "data/Schema.h"
 
 using namespace hemulu;
@@ -76,8 +76,9 @@ TEST(Database, TemplateHoldsTheFiveTablesAndTheBuiltInAccount) {
   auto mode = db.Prepare("PRAGMA journal_mode");
   ASSERT_TRUE(mode && mode->Step().value_or(false));
   EXPECT_EQ(mode->Text(0), "wal");
-  auto indexes = db.Prepare("select count(*) from sqlite_master where type='index' and name in "
-                            "('UID','sell_销售日期','other_日期','bank_日期','buy_入库日期')");
+  auto indexes = db.Prepare(
+      "select count(*) from sqlite_master where type='index' and name in "
+      "('UID','sell_销售日期','other_日期','bank_日期','buy_入库日期')");
   ASSERT_TRUE(indexes && indexes->Step().value_or(false));
   EXPECT_EQ(indexes->Int(0), 5);
 }
@@ -105,8 +106,8 @@ TEST(Database, TemplateIsWrittenByteForByteAndNeverReplaced) {
 TEST(Database, StartUpRemovesOnlyCutShortPartFilesOfDataDb) {
   QTemporaryDir dir;
   const QString part = QFileInfo(PartFileTemplate(dir.filePath("data.db"))).fileName().replace("XXXXXX", "a1B2c3");
-  const QStringList kept{".data.db.backup", ".data.db.part-a1B2c3d", "data.db.before-restore", ".BackupData.db.part-a1B2c3",
-                         "data.db.part-a1B2c3"};
+  const QStringList kept{".data.db.backup", ".data.db.part-a1B2c3d", "data.db.before-restore",
+                         ".BackupData.db.part-a1B2c3", "data.db.part-a1B2c3"};
   for (const QString& name : kept + QStringList{part}) {
     QFile f(dir.filePath(name));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));

@@ -186,19 +186,21 @@ TEST_P(Engines, DailyTotalsEqualTheSalesUnderTwoWriters) {
       switch (rng() % 4) {
         case 0:
           // A sale moves to another day, and its amount changes.
-          r = conn->Execute("UPDATE \"sell\" SET \"销售日期\" = ?, \"销售金额\" = \"销售金额\" + 1 WHERE \"ID\" = "
-                            "(SELECT min(\"ID\") FROM \"sell\" WHERE \"销售日期\" NOT LIKE ?)",
-                            date, day + QLatin1Char('%'));
+          r = conn->Execute(
+              "UPDATE \"sell\" SET \"销售日期\" = ?, \"销售金额\" = \"销售金额\" + 1 WHERE \"ID\" = "
+              "(SELECT min(\"ID\") FROM \"sell\" WHERE \"销售日期\" NOT LIKE ?)",
+              date, day + QLatin1Char('%'));
           break;
         case 1:
-          r = conn->Execute("DELETE FROM \"sell\" WHERE \"ID\" = (SELECT max(\"ID\") FROM \"sell\" WHERE "
-                            "\"销售日期\" LIKE ?)",
-                            day + QLatin1Char('%'));
+          r = conn->Execute(
+              "DELETE FROM \"sell\" WHERE \"ID\" = (SELECT max(\"ID\") FROM \"sell\" WHERE "
+              "\"销售日期\" LIKE ?)",
+              day + QLatin1Char('%'));
           break;
         default:
-          r = conn->Execute("INSERT INTO \"sell\" (\"名称\", \"销售日期\", \"销售金额\", \"净利润\") VALUES (?, ?, ?, ?)",
-                            QStringLiteral("商品"), date, static_cast<double>(rng() % 100),
-                            static_cast<double>(rng() % 50) - 10);
+          r = conn->Execute(
+              "INSERT INTO \"sell\" (\"名称\", \"销售日期\", \"销售金额\", \"净利润\") VALUES (?, ?, ?, ?)",
+              QStringLiteral("商品"), date, static_cast<double>(rng() % 100), static_cast<double>(rng() % 50) - 10);
       }
       if (!r) {
         fail(r.error());

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -76,9 +75,9 @@ TEST(IniFile, WriteKeepsEveryOtherLineAndLineEnd) {
   ASSERT_TRUE(ini.WriteSetupValue("beep", "2.9"));
   ASSERT_TRUE(ini.WriteSetupValue("name", "老王's 小店"));
   ASSERT_TRUE(ini.Write("Skin", "style", "1"));
-  EXPECT_EQ(ReadBytes(path),
-            QByteArray("; shop settings\r\n[setup]\r\nbeep=2.9\r\n\r\nzero=false\r\nname=") + QString("老王's 小店").toUtf8() +
-                "\r\n\r\n[System]\r\nVersion=1.0\n[Skin]\r\nstyle=1\r\n");
+  EXPECT_EQ(ReadBytes(path), QByteArray("; shop settings\r\n[setup]\r\nbeep=2.9\r\n\r\nzero=false\r\nname=") +
+                                 QString("老王's 小店").toUtf8() +
+                                 "\r\n\r\n[System]\r\nVersion=1.0\n[Skin]\r\nstyle=1\r\n");
   EXPECT_EQ(ini.ReadSetupValue("BEEP"), "2.9");  // names compare without case
   EXPECT_EQ(ini.ReadSetupValue("name"), "老王's 小店");
   EXPECT_EQ(ini.Read("skin", "style"), "1");

@@ -9,8 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "data/Engine.h"
 #include "TestSupport.h"
+#include "data/Engine.h"
 #include "data/Schema.h"
 
 using namespace hemulu;
@@ -18,7 +18,9 @@ using namespace hemulu::test;
 
 namespace {
 
-bool Exec(sqlite3* db, const std::string& sql) { return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK; }
+bool Exec(sqlite3* db, const std::string& sql) {
+  return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
 
 // A database as the program wrote it before the page size changed: 1 KiB pages, WAL,
 // 300 goods (one with quotes), a deleted row (so AUTOINCREMENT's counter matters) and,
@@ -32,7 +34,8 @@ QString WriteLegacyDatabase(const QString& dir) {
   EXPECT_TRUE(Exec(db, "BEGIN;" + schema::CreateSql() + "COMMIT;"));
   EXPECT_TRUE(Exec(db, "BEGIN"));
   for (int i = 0; i < 300; ++i)
-    EXPECT_TRUE(Exec(db, "insert into buy (名称, 存货数量) values ('商品" + std::to_string(i) + "', " + std::to_string(i) + ")"));
+    EXPECT_TRUE(Exec(
+        db, "insert into buy (名称, 存货数量) values ('商品" + std::to_string(i) + "', " + std::to_string(i) + ")"));
   EXPECT_TRUE(Exec(db, "insert into buy (名称) values ('O''Brien''s \"茶\"')"));
   EXPECT_TRUE(Exec(db, "insert into buy (名称) values ('deleted')"));
   EXPECT_TRUE(Exec(db, "delete from buy where 名称='deleted'"));

@@ -75,6 +75,7 @@ TEST(RowWriter, DatabaseRefusalIsReportedNotSwallowed) {
   EXPECT_TRUE(r.error().code.isEmpty());
   // The engine's words go to the log; the user reads ours.
   EXPECT_TRUE(r.error().detail.contains("full"));
-  EXPECT_TRUE(r.error().Message().startsWith(QStringLiteral("数据没有保存：数据库写入失败。"))) << r.error().Message().toStdString();
+  EXPECT_TRUE(r.error().Message().startsWith(QStringLiteral("数据没有保存：数据库写入失败。")))
+      << r.error().Message().toStdString();
   EXPECT_FALSE(r.error().Message().contains("full"));
 }

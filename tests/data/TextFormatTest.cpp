@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -48,8 +48,9 @@ TEST(TextFormat, CellDatesShowTheTimeOnlyWhenNotMidnight) {
   EXPECT_EQ(DateCellText(QDateTime(QDate(2012, 3, 4), QTime(9, 0, 0))), "2012年3月4日9时");
   EXPECT_EQ(DateCellText(QDateTime(QDate(2012, 3, 4), QTime(0, 0, 5))), "2012年3月4日0时0分5秒");
 
-  for (const QDateTime& dt : {QDateTime(QDate(2012, 3, 4), QTime(0, 0)), QDateTime(QDate(2026, 12, 31), QTime(23, 59, 1)),
-                              QDateTime(QDate(2026, 1, 9), QTime(9, 30)), QDateTime(QDate(2026, 1, 9), QTime(0, 0, 5))})
+  for (const QDateTime& dt :
+       {QDateTime(QDate(2012, 3, 4), QTime(0, 0)), QDateTime(QDate(2026, 12, 31), QTime(23, 59, 1)),
+        QDateTime(QDate(2026, 1, 9), QTime(9, 30)), QDateTime(QDate(2026, 1, 9), QTime(0, 0, 5))})
     EXPECT_EQ(ParseDateCellText(DateCellText(dt)), dt) << DateCellText(dt).toStdString();
   EXPECT_FALSE(ParseDateCellText("2026年2月30日"));
   EXPECT_FALSE(ParseDateCellText("合计："));
@@ -57,14 +58,15 @@ TEST(TextFormat, CellDatesShowTheTimeOnlyWhenNotMidnight) {
 
 TEST(TextFormat, SqlDatesSortAsText) {
   EXPECT_EQ(DateSqlText(QDateTime(QDate(2012, 3, 4), QTime(5, 6, 7))), "2012-03-04 05:06:07");
-  EXPECT_LT(DateSqlText(QDateTime(QDate(2026, 9, 30), QTime(0, 0))), DateSqlText(QDateTime(QDate(2026, 10, 1), QTime(0, 0))));
+  EXPECT_LT(DateSqlText(QDateTime(QDate(2026, 9, 30), QTime(0, 0))),
+            DateSqlText(QDateTime(QDate(2026, 10, 1), QTime(0, 0))));
   EXPECT_EQ(ParseDateSqlText("2012-03-04"), QDateTime(QDate(2012, 3, 4), QTime(0, 0)));
   EXPECT_FALSE(ParseDateSqlText("yesterday"));
 }
 
 TEST(TextFormat, FastNumberTextMatchesTheGeneralForm) {
-  std::vector<double> values = {0.0,       -0.0,     1,       -1,        3.0,       12.5,          0.1 + 0.2,
-                                2468000.5, 0.0001,   0.00012, 0.00001,   1e13,      9999999999999, 9999999999999.5,
+  std::vector<double> values = {0.0,       -0.0,     1,       -1,          3.0,     12.5,          0.1 + 0.2,
+                                2468000.5, 0.0001,   0.00012, 0.00001,     1e13,    9999999999999, 9999999999999.5,
                                 1e20,      -1234.56, 0.05,    123456.7891, 1.0 / 3, 2.675,         1e-300};
   std::mt19937 rng(7);
   for (int i = 0; i < 200000; ++i) {
@@ -101,8 +103,9 @@ TEST(TextFormat, EveryDateReaderRefusesDaysTheCalendarHasNot) {
   EXPECT_TRUE(stored(" 2026-3-4T5:06:07 "));
   EXPECT_TRUE(stored("2026-3-4 5:06"));
   EXPECT_TRUE(stored("2026-12-31 23:59:59"));
-  for (const char* impossible : {"2026/12/31 23:59:59", "2026-12-31 23:59:5x", "2026-02-29 00:00:00", "2026-02-30", "2025-02-29", "1900-02-29", "2026-04-31 00:00:00", "2026-13-01",
-                                 "2026-00-10", "2026-01-00", "2026-01-01 24:00:00", "2026-01-01 10:60:00"})
+  for (const char* impossible :
+       {"2026/12/31 23:59:59", "2026-12-31 23:59:5x", "2026-02-29 00:00:00", "2026-02-30", "2025-02-29", "1900-02-29",
+        "2026-04-31 00:00:00", "2026-13-01", "2026-00-10", "2026-01-00", "2026-01-01 24:00:00", "2026-01-01 10:60:00"})
     EXPECT_FALSE(stored(impossible)) << impossible;
 
   EXPECT_TRUE(ReadCellDate(u"2024年2月29日"));

@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(f.write(bytes) == bytes.size());
   }
   hemulu::IniFile ini(path);
-  FUZZ_CHECK(ini.ReadSetupValue(QStringLiteral("name")) == hemulu::ReadIniText(bytes, QStringLiteral("setup"), QStringLiteral("name")));
+  FUZZ_CHECK(ini.ReadSetupValue(QStringLiteral("name")) ==
+             hemulu::ReadIniText(bytes, QStringLiteral("setup"), QStringLiteral("name")));
   const QString value = QStringLiteral("禾木鹭 12'\"");
   FUZZ_CHECK(ini.WriteSetupValue(QStringLiteral("name"), value));
   FUZZ_CHECK(ini.ReadSetupValue(QStringLiteral(" NAME ")) == value);

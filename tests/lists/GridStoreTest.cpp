@@ -31,7 +31,7 @@ std::uint32_t Fore(const GridStore& store, int row, int col) {
 
 TEST(GridStore, RowStylesFollowTheirRowsThroughSortsColumnsAndHeaderRows) {
   GridStore store = FourRows();
-  store.SetRangeForeColor(CellRange{3, 1, 3, 2}, kRed);  // 丁
+  store.SetRangeForeColor(CellRange{3, 1, 3, 2}, kRed);   // 丁
   store.SetRangeForeColor(CellRange{1, 2, 1, 2}, kBlue);  // 丙, its name only
   store.SetRangeFontBold(CellRange{0, 1, 0, 3}, true);    // the header row
   store.SetRangeBorders(CellRange{1, 1, 4, 3}, kInsideVertical);
@@ -124,9 +124,9 @@ TEST(GridStore, SortByKeysOrdersAsTheTextSortDoes) {
   // texts that are not numbers.
   GridStore by_text, by_keys;
   const std::vector<std::pair<QString, SortKey>> cells = {
-      {"5", {5, 1}},    {"", {0, 0}},      {"-0", {-0.0, 1}}, {"x", {0, 2}},  {"0", {0, 1}},
-      {"-7.5", {-7.5, 1}}, {"5", {5, 1}}, {"1e300", {1e300, 1}}, {"", {0, 0}}, {"inf", {0, 2}},
-      {"0.25", {0.25, 1}}, {"-1e-300", {-1e-300, 1}}};
+      {"5", {5, 1}}, {"", {0, 0}},        {"-0", {-0.0, 1}},   {"x", {0, 2}},
+      {"0", {0, 1}}, {"-7.5", {-7.5, 1}}, {"5", {5, 1}},       {"1e300", {1e300, 1}},
+      {"", {0, 0}},  {"inf", {0, 2}},     {"0.25", {0.25, 1}}, {"-1e-300", {-1e-300, 1}}};
   std::vector<SortKey> keys;
   for (GridStore* s : {&by_text, &by_keys}) {
     s->SetCols(3);

@@ -222,12 +222,12 @@ TEST(Grid, LockedHiddenColumnCannotBeDraggedOpen) {
   QHeaderView* header = grid.Header();
   QWidget* vp = header->viewport();
   const int edge = header->sectionViewportPosition(6) + header->sectionSize(6) - 1;  // where 7 would start
-  const int y = 30;                                                                   // in the caption row
+  const int y = 30;                                                                  // in the caption row
   QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(edge, y));
   QTest::mouseMove(vp, QPoint(edge + 40, y));
   QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(edge + 40, y));
   EXPECT_EQ(grid.ColumnWidth(7), 0);
-  EXPECT_EQ(grid.ColumnWidth(6), 100);  // the drag itself worked, on the column left of the edge
+  EXPECT_EQ(grid.ColumnWidth(6), 100);                // the drag itself worked, on the column left of the edge
   EXPECT_EQ(grid.FooterView()->columnWidth(6), 100);  // the totals row follows
 
   // The header's own resize path refuses too.
@@ -303,8 +303,9 @@ TEST(Grid, MouseEventsCarryGridRowsAndColumns) {
   EXPECT_EQ(grid.HitTest(body->viewport()->mapTo(&grid, CellCentre(body, 2, 3))), std::make_pair(4, 3));
   EXPECT_EQ(grid.HitTest(grid.FooterView()->viewport()->mapTo(&grid, CellCentre(grid.FooterView(), 0, 1))),
             std::make_pair(7, 1));
-  EXPECT_EQ(grid.HitTest(grid.Header()->viewport()->mapTo(&grid, QPoint(grid.Header()->sectionViewportPosition(4) + 5, 3))),
-            std::make_pair(0, 4));
+  EXPECT_EQ(
+      grid.HitTest(grid.Header()->viewport()->mapTo(&grid, QPoint(grid.Header()->sectionViewportPosition(4) + 5, 3))),
+      std::make_pair(0, 4));
 
   releases.clear();
   QTableView* footer = grid.FooterView();

@@ -20,7 +20,8 @@ constexpr int kLastColour = 33023, kRed = 255;
 class FruitFill : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(app.ctx().db.ExecScript("create table fruit (ID integer primary key, 名称 text, 数量 double, 日期 text)"));
+    ASSERT_TRUE(
+        app.ctx().db.ExecScript("create table fruit (ID integer primary key, 名称 text, 数量 double, 日期 text)"));
     store.SetCols(5);
     store.SetFixedRows(1);
     store.SetText(0, 2, QStringLiteral("名称"));
@@ -182,8 +183,9 @@ TEST_F(FruitFill, TheKeyedFillRunsTextTestsAndConditionalTotalsAsTheCommonFill) 
   ListPlan plan = Plan();
   plan.table = "fruit";
   plan.row_filter = TextTest(1, [](QStringView name) { return name != u"坏果"; });
-  plan.colour_rules = {{QStringLiteral("beepcolor"), TextTest(1, [](QStringView name) { return name.endsWith(u"苹果"); })},
-                       {QStringLiteral("zerocolor"), NumberTest(2, [](double count) { return count == 0; })}};
+  plan.colour_rules = {
+      {QStringLiteral("beepcolor"), TextTest(1, [](QStringView name) { return name.endsWith(u"苹果"); })},
+      {QStringLiteral("zerocolor"), NumberTest(2, [](double count) { return count == 0; })}};
   plan.totals = {{2, 3}, {2, 4, TextTest(1, [](QStringView name) { return name == u"梨"; })}};
   for (const char* beepview : {"ture", "false"}) {
     SCOPED_TRACE(beepview);
@@ -202,8 +204,9 @@ TEST_F(FruitFill, TheKeyedFillRunsTextTestsAndConditionalTotalsAsTheCommonFill) 
     for (int i = 0; i < by_key.rows->Count(); ++i) {
       const QString name = by_key.rows->Text(i, 2);
       const CellStyle& style = by_key.rows->Style(i, 2);
-      EXPECT_EQ((style.flags & CellStyle::kHasFore) ? style.fore : 0,
-                name.endsWith(u"苹果") ? RgbFromWin(kRed) : name == u"桃" ? RgbFromWin(8421504) : 0)
+      EXPECT_EQ((style.flags & CellStyle::kHasFore) ? style.fore : 0, name.endsWith(u"苹果") ? RgbFromWin(kRed)
+                                                                      : name == u"桃"        ? RgbFromWin(8421504)
+                                                                                             : 0)
           << name.toStdString();
     }
   }

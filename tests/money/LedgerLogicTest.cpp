@@ -110,7 +110,7 @@ TEST(LedgerLogic, BadValuesFailTheirOwnCodeAndWriteNothing) {
   }
   EXPECT_EQ(CountRows(app.ctx().db, "other"), 0);
   // 50 characters and a quote are fine.
-  auto ok = RecordLedgerEntry(app.ctx(), LedgerKind::Income, Form(QString(50, QChar(u'字')) .left(49) + "'"));
+  auto ok = RecordLedgerEntry(app.ctx(), LedgerKind::Income, Form(QString(50, QChar(u'字')).left(49) + "'"));
   EXPECT_TRUE(ok);
 }
 
@@ -128,8 +128,10 @@ TEST(LedgerLogic, SearchesMatchTheirOwnColumnLiterally) {
   EXPECT_EQ(QueryIds(ctx, SearchLedgerQuery(LedgerSearchField::Item, "'")), (std::vector<qint64>{odd}));
   EXPECT_EQ(QueryIds(ctx, SearchLedgerQuery(LedgerSearchField::Number, "1")).size(), 3u);
   // Date ranges include both days; a one-day range is that day.
-  EXPECT_EQ(SortedIds(ctx, LedgerByDateQuery(QDate(2026, 12, 1), QDate(2026, 12, 8))), (std::vector<qint64>{income, odd}));
-  EXPECT_EQ(SortedIds(ctx, LedgerByDateQuery(QDate(2026, 11, 30), QDate(2026, 11, 30))), (std::vector<qint64>{expense}));
+  EXPECT_EQ(SortedIds(ctx, LedgerByDateQuery(QDate(2026, 12, 1), QDate(2026, 12, 8))),
+            (std::vector<qint64>{income, odd}));
+  EXPECT_EQ(SortedIds(ctx, LedgerByDateQuery(QDate(2026, 11, 30), QDate(2026, 11, 30))),
+            (std::vector<qint64>{expense}));
   EXPECT_EQ(SortedIds(ctx, LedgerOfDayQuery(QDate(2026, 12, 8))), (std::vector<qint64>{income}));
   EXPECT_EQ(SortedIds(ctx, LedgerOfMonthQuery(QDateTime(QDate(2026, 12, 31), QTime(23, 59)))),
             (std::vector<qint64>{income, odd}));

@@ -2,16 +2,16 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLayout>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPdfWriter>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "GridClicks.h"

@@ -12,9 +12,10 @@
 namespace hemulu::test {
 
 // Inserts an `other` row as the table holds it; a null quantity stores none.
-inline qint64 InsertLedgerRow(Database& db, const QString& type, double amount, const QString& date = "2026-12-01 00:00:00",
-                              const QString& item = QStringLiteral("房租"), const QString& note = QString(),
-                              const QVariant& quantity = QVariant(), const QString& number = QStringLiteral("1")) {
+inline qint64 InsertLedgerRow(Database& db, const QString& type, double amount,
+                              const QString& date = "2026-12-01 00:00:00", const QString& item = QStringLiteral("房租"),
+                              const QString& note = QString(), const QVariant& quantity = QVariant(),
+                              const QString& number = QStringLiteral("1")) {
   auto st = db.Prepare("insert into other (类型,编号,项目,数量,单价,金额,日期,备注) values (?,?,?,?,?,?,?,?)");
   EXPECT_TRUE(st.has_value());
   st->BindAll(type, number, item);
@@ -28,9 +29,10 @@ inline qint64 InsertLedgerRow(Database& db, const QString& type, double amount, 
 }
 
 inline qint64 InsertBankRow(Database& db, const QString& bank, const QString& account, const QString& kind,
-                            double amount, const QString& date = "2026-12-01 00:00:00", const QString& note = QString()) {
-  auto r = db.Execute("insert into bank (银行,账户,方式,金额,日期,备注) values (?,?,?,?,?,?)", bank, account, kind, amount,
-                      date, note);
+                            double amount, const QString& date = "2026-12-01 00:00:00",
+                            const QString& note = QString()) {
+  auto r = db.Execute("insert into bank (银行,账户,方式,金额,日期,备注) values (?,?,?,?,?,?)", bank, account, kind,
+                      amount, date, note);
   EXPECT_TRUE(r.has_value());
   return db.LastInsertId();
 }

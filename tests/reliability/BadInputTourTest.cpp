@@ -29,15 +29,15 @@
 
 #include "../money/MoneyTestSupport.h"
 #include "TestSupport.h"
+#include "admin/AccountsWindow.h"
 #include "admin/MaintenanceWindow.h"
 #include "admin/SettingsLogic.h"
 #include "admin/SettingsWindow.h"
-#include "admin/AccountsWindow.h"
 #include "app/Login.h"
 #include "app/LoginWindow.h"
 #include "app/MainMenus.h"
-#include "data/IniFile.h"
 #include "data/EmbeddedFiles.h"
+#include "data/IniFile.h"
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
 #include "money/BankMovementWindow.h"
@@ -171,7 +171,8 @@ Snapshot Take(Database& db) {
 // Goods figures that add up: bought − sold = stock, and sold = the sales of the row.
 void ExpectStockAddsUp(Database& db, const std::string& where) {
   auto st = db.Prepare(
-      "select ID, 进货数量, 销售数量, 存货数量, (select coalesce(sum(销售数量),0) from sell where UID=buy.ID) from buy");
+      "select ID, 进货数量, 销售数量, 存货数量, (select coalesce(sum(销售数量),0) from sell where UID=buy.ID) from "
+      "buy");
   ASSERT_TRUE(st.has_value());
   while (st->Step().value_or(false)) {
     EXPECT_NEAR(st->Double(1) - st->Double(2), st->Double(3), 1e-6) << where << " goods " << st->Int(0);
@@ -210,8 +211,8 @@ qint64 HighestId(Database& db, const char* table) {
 // (a run of four Latin letters that the user did not type).
 void ExpectClearMessage(const QString& message, const QString& typed, const std::string& where) {
   EXPECT_FALSE(message.trimmed().isEmpty()) << where;
-  const bool chinese =
-      std::any_of(message.begin(), message.end(), [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
+  const bool chinese = std::any_of(message.begin(), message.end(),
+                                   [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
   EXPECT_TRUE(chinese) << where << ": " << message.toStdString();
   QString rest = message;
   if (!typed.isEmpty()) rest.remove(typed);
@@ -284,7 +285,7 @@ struct Box {
   const char* name;    // object name
   const char* column;  // where the save stores it; nullptr when it is not stored as such
   Kind kind = Kind::Text;
-  bool trimmed = false;     // stored without its surrounding blanks
+  bool trimmed = false;        // stored without its surrounding blanks
   bool empty_is_null = false;  // an empty number box stores none
 };
 
@@ -295,7 +296,7 @@ struct WindowTour {
   std::vector<Box> boxes;
   std::function<void(QWidget*)> save;
   const char* table;
-  bool new_row;             // a save adds a row; otherwise it changes `row`
+  bool new_row;  // a save adds a row; otherwise it changes `row`
   qint64 row = 0;
   std::set<QString> also = {};  // tables a save may change besides `table`
   std::vector<QString> success_messages = {};
@@ -433,14 +434,18 @@ TEST(BadInputTour, GoodsEntryRestockAndChange) {
                                   {"备注框", "备注"}};
   const auto save = [](QWidget* w) { static_cast<GoodsEntryWindow*>(w)->Save(); };
 
-  WindowTour entry{"新建入库",
-                   [&] { return new GoodsEntryWindow(app.ctx(), GoodsEntryWindow::Mode::NewGoods, 0, nullptr); },
-                   fill, boxes, save, "buy", true};
+  WindowTour entry{
+      "新建入库", [&] { return new GoodsEntryWindow(app.ctx(), GoodsEntryWindow::Mode::NewGoods, 0, nullptr); },
+      fill,       boxes,
+      save,       "buy",
+      true};
   const TourCounts new_goods = RunTour(app, entry);
 
-  WindowTour change{"修改商品",
-                    [&] { return new GoodsEntryWindow(app.ctx(), GoodsEntryWindow::Mode::Edit, goods, nullptr); },
-                    fill, boxes, save, "buy", false, goods};
+  WindowTour change{
+      "修改商品", [&] { return new GoodsEntryWindow(app.ctx(), GoodsEntryWindow::Mode::Edit, goods, nullptr); },
+      fill,       boxes,
+      save,       "buy",
+      false,      goods};
   const TourCounts changed = RunTour(app, change);
 
   // Restocking takes the quantity only; it is added to what was bought.
@@ -549,8 +554,8 @@ TEST(BadInputTour, LedgerIncomeAndExpenseForms) {
   for (const QString& what : {QStringLiteral("收入"), QStringLiteral("支出")}) {
     const QByteArray w = what.toUtf8();
     const auto name = [&](const char* box) { return std::string(w.constData()) + box; };
-    const std::string item = name("项目框"), number = name("编号框"), quantity = name("数量框"),
-                      price = name("单价框"), amount = name("金额框"), note = name("备注框");
+    const std::string item = name("项目框"), number = name("编号框"), quantity = name("数量框"), price = name("单价框"),
+                      amount = name("金额框"), note = name("备注框");
     WindowTour form{"记录" + std::string(w.constData()),
                     [&]() -> QWidget* { return &page; },
                     [&](QWidget* p, int seq) {
@@ -577,10 +582,10 @@ TEST(BadInputTour, LedgerIncomeAndExpenseForms) {
   }
 }
 
-
 TEST(BadInputTour, BankMovementNewAndChange) {
   TourApp app;
-  const qint64 movement = InsertBankRow(app.db(), QStringLiteral("工商银行"), QStringLiteral("6222"), QStringLiteral("存款"), 50);
+  const qint64 movement =
+      InsertBankRow(app.db(), QStringLiteral("工商银行"), QStringLiteral("6222"), QStringLiteral("存款"), 50);
   InsertBankRow(app.db(), kQuoted, kQuoted, QStringLiteral("存款"), 50, "2026-12-01 00:00:00", kQuoted);
   const auto fill = [](QWidget* w, int) {
     static_cast<QComboBox*>(w->findChild<QWidget*>(QStringLiteral("类型组合框")))->setCurrentIndex(0);
@@ -592,8 +597,8 @@ TEST(BadInputTour, BankMovementNewAndChange) {
   const std::vector<Box> boxes = {
       {"名称组合框", "银行"}, {"账户组合框", "账户"}, {"金额框", "金额", Kind::Number}, {"备注框", "备注"}};
   const auto save = [](QWidget* w) { static_cast<BankMovementWindow*>(w)->Save(); };
-  const TourCounts added = RunTour(
-      app, {"新建存取操作", [&] { return new BankMovementWindow(app.ctx(), nullptr); }, fill, boxes, save, "bank", true});
+  const TourCounts added = RunTour(app, {"新建存取操作", [&] { return new BankMovementWindow(app.ctx(), nullptr); },
+                                         fill, boxes, save, "bank", true});
   const TourCounts changed = RunTour(app, {"修改存取操作",
                                            [&]() -> QWidget* {
                                              auto m = LoadBankMovement(app.ctx(), movement);
@@ -613,42 +618,42 @@ TEST(BadInputTour, UserManagement) {
   const qint64 clerk = app.db().LastInsertId();
   AccountsWindow window(app.ctx());
   window.show();
-  const TourCounts added = RunTour(app, {"添加用户",
-                                         [&]() -> QWidget* { return &window; },
-                                         [](QWidget* w, int seq) {
-                                           SetBox(w, "新用户名框", QStringLiteral("店员%1").arg(seq));
-                                           SetBox(w, "新密码框", QStringLiteral("pw%1").arg(seq));
-                                         },
-                                         {{"新用户名框", "用户名", Kind::Text, true}, {"新密码框", "密码", Kind::Text, true}},
-                                         [](QWidget* w) { ClickButton(w, QStringLiteral("添加用户")); },
-                                         "UserName",
-                                         true,
-                                         0,
-                                         {},
-                                         {QStringLiteral("添加用户成功")},
-                                         false});
-  const TourCounts changed = RunTour(app, {"修改用户",
-                                           [&]() -> QWidget* { return &window; },
-                                           [&](QWidget* w, int seq) {
-                                             auto* um = static_cast<AccountsWindow*>(w);
-                                             um->FillUserGrid();
-                                             Grid* g = um->UserGrid();
-                                             for (int r = g->FixedRows(); r < g->Rows(); ++r)
-                                               if (g->CellText(r, AccountsWindow::kIdCol) == QString::number(clerk))
-                                                 um->SelectRow(r);
-                                             EXPECT_EQ(QString::number(clerk), um->SelectedId());
-                                             SetBox(w, "修改用户名框", QStringLiteral("店员乙%1").arg(seq));
-                                             SetBox(w, "修改密码框", QStringLiteral("pw"));
-                                           },
-                                           {{"修改用户名框", "用户名", Kind::Text, true},
-                                            {"修改密码框", "密码", Kind::Text, true}},
-                                           [](QWidget* w) { ClickButton(w, QStringLiteral("修改用户")); },
-                                           "UserName",
-                                           false,
-                                           clerk,
-                                           {},
-                                           {QStringLiteral("修改数据完成")},
-                                           false});
+  const TourCounts added =
+      RunTour(app, {"添加用户",
+                    [&]() -> QWidget* { return &window; },
+                    [](QWidget* w, int seq) {
+                      SetBox(w, "新用户名框", QStringLiteral("店员%1").arg(seq));
+                      SetBox(w, "新密码框", QStringLiteral("pw%1").arg(seq));
+                    },
+                    {{"新用户名框", "用户名", Kind::Text, true}, {"新密码框", "密码", Kind::Text, true}},
+                    [](QWidget* w) { ClickButton(w, QStringLiteral("添加用户")); },
+                    "UserName",
+                    true,
+                    0,
+                    {},
+                    {QStringLiteral("添加用户成功")},
+                    false});
+  const TourCounts changed =
+      RunTour(app, {"修改用户",
+                    [&]() -> QWidget* { return &window; },
+                    [&](QWidget* w, int seq) {
+                      auto* um = static_cast<AccountsWindow*>(w);
+                      um->FillUserGrid();
+                      Grid* g = um->UserGrid();
+                      for (int r = g->FixedRows(); r < g->Rows(); ++r)
+                        if (g->CellText(r, AccountsWindow::kIdCol) == QString::number(clerk)) um->SelectRow(r);
+                      EXPECT_EQ(QString::number(clerk), um->SelectedId());
+                      SetBox(w, "修改用户名框", QStringLiteral("店员乙%1").arg(seq));
+                      SetBox(w, "修改密码框", QStringLiteral("pw"));
+                    },
+                    {{"修改用户名框", "用户名", Kind::Text, true}, {"修改密码框", "密码", Kind::Text, true}},
+                    [](QWidget* w) { ClickButton(w, QStringLiteral("修改用户")); },
+                    "UserName",
+                    false,
+                    clerk,
+                    {},
+                    {QStringLiteral("修改数据完成")},
+                    false});
   for (const TourCounts& c : {added, changed}) {
     EXPECT_GT(c.refused, 0);
     EXPECT_GT(c.stored, 0);
@@ -707,7 +712,9 @@ TEST(BadInputTour, DisplaySettings) {
       ++stored;
       // Read afresh from the file, as the next start reads it.
       const DisplaySettings s = LoadDisplaySettings(IniFile(app.ctx().settings.Path()));
-      const QString& back = QByteArray(name).endsWith('1') ? s.name : QByteArray(name).endsWith('2') ? s.adress : s.tell;
+      const QString& back = QByteArray(name).endsWith('1')   ? s.name
+                            : QByteArray(name).endsWith('2') ? s.adress
+                                                             : s.tell;
       EXPECT_EQ(held.toStdString(), back.toStdString()) << where;
     }
   }
@@ -880,8 +887,9 @@ TEST(BadInputTour, SearchBoxes) {
 
   LedgerPage ledger(app.ctx(), menus.value(kLedgerMenu), &owner);
   ledger.resize(1200, 500);
-  TourSearchBoxes(app, &ledger, *ledger.LedgerGrid(), "other",
-                  {{"其他类型查询框", "类型"}, {"其他编号查询框", "编号"}, {"其他项目查询框", "项目"}, {"其他备注查询框", "备注"}});
+  TourSearchBoxes(
+      app, &ledger, *ledger.LedgerGrid(), "other",
+      {{"其他类型查询框", "类型"}, {"其他编号查询框", "编号"}, {"其他项目查询框", "项目"}, {"其他备注查询框", "备注"}});
 
   BankPage bank(app.ctx(), menus.value(kBankMenu), &owner);
   bank.resize(1200, 500);
@@ -896,7 +904,8 @@ TEST(BadInputTour, SearchBoxes) {
     TypeInto(warning, bad.text);
     for (const QString& m : app.prompter.messages) ExpectClearMessage(m, bad.text, bad.label);
     const double typed = std::trunc(NumberValue(warning->text()));
-    const double expected = std::clamp(typed, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max()));
+    const double expected =
+        std::clamp(typed, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max()));
     EXPECT_EQ(expected, StoredWarningQuantity(app.ctx().settings)) << bad.label;
   }
 }

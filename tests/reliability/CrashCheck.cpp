@@ -27,7 +27,11 @@ QStringList CheckSalesFolder(const QString& dir, double initial_stock, const std
     if (!*row) break;
     const double left = stock->Double(1), sold = stock->Double(2);
     if (std::fabs(left + sold - initial_stock) > 1e-9)
-      faults << QStringLiteral("goods %1: stock %2 + sold %3 != %4").arg(stock->Int(0)).arg(left).arg(sold).arg(initial_stock);
+      faults << QStringLiteral("goods %1: stock %2 + sold %3 != %4")
+                    .arg(stock->Int(0))
+                    .arg(left)
+                    .arg(sold)
+                    .arg(initial_stock);
   }
 
   auto sale = ctx.db.Prepare("select count(*) from sell where ID=?");
@@ -35,7 +39,8 @@ QStringList CheckSalesFolder(const QString& dir, double initial_stock, const std
   for (qint64 id : acknowledged) {
     sale->Reset();
     sale->BindAll(id);
-    if (!sale->Step().value_or(false) || sale->Int(0) != 1) faults << QStringLiteral("acknowledged sale %1 is missing").arg(id);
+    if (!sale->Step().value_or(false) || sale->Int(0) != 1)
+      faults << QStringLiteral("acknowledged sale %1 is missing").arg(id);
   }
   return faults;
 }

@@ -14,14 +14,14 @@
 
 #include <QDir>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "ChildProcess.h"
 #include "TestSupport.h"
-#include "admin/MaintenanceWindow.h"
 #include "admin/MaintenanceLogic.h"
+#include "admin/MaintenanceWindow.h"
 #include "money/LedgerLogic.h"
 #include "sales/SalesLogic.h"
 #include "stock/GoodsLogic.h"
@@ -91,15 +91,22 @@ TEST(DiskFull, SaleGoodsAndLedgerEntriesFailWholeWithAMessage) {
     EXPECT_FALSE(sale.error().message.contains(QRegularExpression(QStringLiteral("[A-Za-z]{2,}"))))
         << sale.error().message.toStdString();
 
-    GoodsForm form{QStringLiteral("饮料"), QStringLiteral("雪碧"), QStringLiteral("330ml"), QStringLiteral("XB330"),
-                   QString(), QString(), QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("3"),
+    GoodsForm form{QStringLiteral("饮料"),
+                   QStringLiteral("雪碧"),
+                   QStringLiteral("330ml"),
+                   QStringLiteral("XB330"),
+                   QString(),
+                   QString(),
+                   QStringLiteral("2"),
+                   QStringLiteral("5"),
+                   QStringLiteral("3"),
                    QDate(2026, 12, 8)};
     auto entered = InsertNewGoods(app.ctx(), form);
     ASSERT_FALSE(entered.has_value());
     EXPECT_TRUE(entered.error().Message().startsWith(failed)) << entered.error().Message().toStdString();
 
-    LedgerForm entry{QStringLiteral("房租"), QStringLiteral("1"), QString(), QString(), QStringLiteral("100"),
-                     QString(), QDate(2026, 12, 8)};
+    LedgerForm entry{QStringLiteral("房租"), QStringLiteral("1"), QString(),         QString(),
+                     QStringLiteral("100"),  QString(),           QDate(2026, 12, 8)};
     auto recorded = RecordLedgerEntry(app.ctx(), LedgerKind::Expense, entry);
     ASSERT_FALSE(recorded.has_value());
     EXPECT_TRUE(recorded.error().Message().startsWith(failed)) << recorded.error().Message().toStdString();
@@ -153,7 +160,8 @@ bool HasChinese(const QString& text) {
 // A backup made while `full` stands: the logic fails with a reason in Chinese (returned),
 // the window shows "备份数据库失败了" with it, the backup made before is untouched, and
 // no part file is left beside it.
-QString BackupFailsWhole(TestApp& app, const QString& folder, const std::function<std::unique_ptr<void, void (*)(void*)>()>& full) {
+QString BackupFailsWhole(TestApp& app, const QString& folder,
+                         const std::function<std::unique_ptr<void, void (*)(void*)>()>& full) {
   const QString target = QDir(folder).filePath(QStringLiteral("BackupData.db"));
   EXPECT_TRUE(BackUpDatabase(app.ctx(), target).has_value());  // the earlier backup
   const QByteArray earlier = ReadAll(target);

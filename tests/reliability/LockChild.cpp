@@ -84,8 +84,10 @@ int main(int argc, char** argv) {
   const QString dir = QString::fromLocal8Bit(argv[1]);
   const bool broken = std::string(argv[2]) == "broken";
   std::unique_ptr<Prompter> prompter;
-  if (broken) prompter = std::make_unique<SilentPrompter>();
-  else prompter = std::make_unique<QtPrompter>();
+  if (broken)
+    prompter = std::make_unique<SilentPrompter>();
+  else
+    prompter = std::make_unique<QtPrompter>();
   SystemClock clock;
   SilentNotifier notifier;
   AppContext ctx(dir, *prompter, clock, notifier);
@@ -98,8 +100,10 @@ int main(int argc, char** argv) {
 
   CloseWhenListed closer(dir);
   const QString title = QStringLiteral("请选择要备份到的目录");
-  if (broken) (void)QFileDialog::getExistingDirectory(nullptr, title, dir);
-  else (void)prompter->ChooseFolder(title, dir);
+  if (broken)
+    (void)QFileDialog::getExistingDirectory(nullptr, title, dir);
+  else
+    (void)prompter->ChooseFolder(title, dir);
   AnswerLine(-1);
 
   // Another client reads the database now; the parent says when it is done.

@@ -6,6 +6,7 @@
 // The real dialogs run here (offscreen), on a real program folder with its database
 // open in WAL mode, behind the program's own prompter.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -28,7 +29,6 @@
 #include <QTimer>
 #include <functional>
 #include <set>
-#include <sys/stat.h>
 
 #include "TestSupport.h"
 #include "admin/MaintenanceWindow.h"

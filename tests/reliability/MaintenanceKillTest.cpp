@@ -13,8 +13,8 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 
 #include "ChildProcess.h"
@@ -89,7 +89,7 @@ struct KillRun {
   std::size_t rounds = 0;  // finished maintenance runs over all kills
   int leftovers = 0;       // files other than the program's own left after a start
   qint64 ms = 0;
-  QStringList faults;      // of the first kill that had any
+  QStringList faults;  // of the first kill that had any
 };
 
 KillRun KillMaintenance(const char* mode, int kills, quint32 seed, const std::function<bool(const QString&)>& prepare,
@@ -145,7 +145,8 @@ KillRun KillMaintenance(const char* mode, int kills, quint32 seed, const std::fu
 
 void Report(const char* what, int kills, quint32 seed, const KillRun& r) {
   std::printf(
-      "kills during %s: %d kills (%d while it ran), %zu finished, %lld faults, %d files left behind, %lld ms (seed %u)\n",
+      "kills during %s: %d kills (%d while it ran), %zu finished, %lld faults, %d files left behind, %lld ms (seed "
+      "%u)\n",
       what, r.kills, r.inside, r.rounds, static_cast<long long>(r.faults.size()), r.leftovers,
       static_cast<long long>(r.ms), seed);
   EXPECT_EQ(kills, r.kills);

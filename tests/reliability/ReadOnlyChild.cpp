@@ -35,7 +35,8 @@ void Answer(int code, const QString& message = QString()) {
 
 // The message the user would be shown: the write-failure text or the unavailable one.
 int Refusal(const QString& message, bool unavailable) {
-  return unavailable || message.startsWith(WriteFailureText(DbError::Kind::Other).section(QLatin1Char('\n'), 0, 0)) ? 2 : 9;
+  return unavailable || message.startsWith(WriteFailureText(DbError::Kind::Other).section(QLatin1Char('\n'), 0, 0)) ? 2
+                                                                                                                    : 9;
 }
 
 }  // namespace
@@ -69,20 +70,33 @@ int main(int argc, char** argv) {
       form.debt = QStringLiteral("0");
       form.date = QDate(2026, 12, 8);
       auto id = RecordSale(ctx, goods_id, form);
-      if (id) Answer(1);
-      else Answer(Refusal(id.error().message, id.error().kind == ActionError::Kind::Unavailable), id.error().message);
+      if (id)
+        Answer(1);
+      else
+        Answer(Refusal(id.error().message, id.error().kind == ActionError::Kind::Unavailable), id.error().message);
     } else if (c == 'g') {
-      GoodsForm form{QStringLiteral("饮料"), QStringLiteral("只读后%1").arg(++entered), QStringLiteral("330ml"),
-                     QStringLiteral("ZDH%1").arg(entered), QString(), QString(), QStringLiteral("2"),
-                     QStringLiteral("5"), QStringLiteral("3"), QDate(2026, 12, 8)};
+      GoodsForm form{QStringLiteral("饮料"),
+                     QStringLiteral("只读后%1").arg(++entered),
+                     QStringLiteral("330ml"),
+                     QStringLiteral("ZDH%1").arg(entered),
+                     QString(),
+                     QString(),
+                     QStringLiteral("2"),
+                     QStringLiteral("5"),
+                     QStringLiteral("3"),
+                     QDate(2026, 12, 8)};
       auto id = InsertNewGoods(ctx, form);
-      if (id) Answer(1);
-      else Answer(Refusal(id.error().Message(), id.error().unavailable), id.error().Message());
+      if (id)
+        Answer(1);
+      else
+        Answer(Refusal(id.error().Message(), id.error().unavailable), id.error().Message());
     } else if (c == 'r') {
       ctx.db.Close();
       auto open = ctx.EnsureDatabaseOpen();
-      if (open) Answer(1);
-      else Answer(2, open.error().message);
+      if (open)
+        Answer(1);
+      else
+        Answer(2, open.error().message);
     }
   }
   return 0;

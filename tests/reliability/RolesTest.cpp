@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "admin/AccountsLogic.h"
 #include "app/Login.h"
+#include "data/TextFormat.h"
 #include "lists/Grid.h"
 #include "money/BankLogic.h"
 #include "money/LedgerLogic.h"
@@ -16,7 +17,6 @@
 #include "stock/GoodsLogic.h"
 #include "stock/StockFill.h"
 #include "stock/StockList.h"
-#include "data/TextFormat.h"
 
 namespace hemulu::test {
 namespace {
@@ -36,10 +36,18 @@ TEST_P(OperatorRoles, PrivilegedActionsAreRefusedAndChangeNothing) {
   const qint64 goods = InsertGoods(db, GoodsRow{});
   const qint64 sale = InsertSaleRow(db, goods);
   const qint64 entry = InsertLedgerRow(db, QStringLiteral("支出"), 100);
-  const qint64 movement = InsertBankRow(db, QStringLiteral("工商银行"), QStringLiteral("6222"), QStringLiteral("存入"), 50);
+  const qint64 movement =
+      InsertBankRow(db, QStringLiteral("工商银行"), QStringLiteral("6222"), QStringLiteral("存入"), 50);
 
-  GoodsForm form{QStringLiteral("饮料"), QStringLiteral("改过的名字"), QStringLiteral("1L"), QStringLiteral("X"),
-                 QString(), QString(), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"),
+  GoodsForm form{QStringLiteral("饮料"),
+                 QStringLiteral("改过的名字"),
+                 QStringLiteral("1L"),
+                 QStringLiteral("X"),
+                 QString(),
+                 QString(),
+                 QStringLiteral("1"),
+                 QStringLiteral("1"),
+                 QStringLiteral("1"),
                  QDate(2026, 12, 8)};
   auto updated = UpdateGoods(app.ctx(), goods, form, 0);
   ASSERT_FALSE(updated.has_value());
@@ -116,8 +124,10 @@ TEST_P(OperatorRoles, ListsHoldNoPurchaseFiguresOrProfit) {
   g.bought_amount = g.stock_amount = 27.5;
   g.sold_amount = 13.25;
   const qint64 goods = InsertGoods(app.ctx().db, g);
-  ASSERT_TRUE(app.ctx().db.Execute("insert into sell (名称,销售数量,销售金额,净利润,UID) values ('可口可乐',1,3,0.25,?)", goods)
-                  .has_value());
+  ASSERT_TRUE(
+      app.ctx()
+          .db.Execute("insert into sell (名称,销售数量,销售金额,净利润,UID) values ('可口可乐',1,3,0.25,?)", goods)
+          .has_value());
 
   Grid stock;
   LayOutStockGrid(stock);
@@ -146,8 +156,8 @@ TEST_P(OperatorRoles, ListsHoldNoPurchaseFiguresOrProfit) {
   EXPECT_EQ("3", sales.CellText(sales.FixedRows(), kSaleAmountCol).toStdString());
 
   // The charts: the profit reports are refused, the sales amounts are not.
-  for (auto report : {MonthlyReport(app.ctx(), SalesFigure::Profit, 2026),
-                      DailyReport(app.ctx(), SalesFigure::Profit, 2026, 12)}) {
+  for (auto report :
+       {MonthlyReport(app.ctx(), SalesFigure::Profit, 2026), DailyReport(app.ctx(), SalesFigure::Profit, 2026, 12)}) {
     ASSERT_FALSE(report.has_value());
     EXPECT_EQ(DbError::Kind::Refused, report.error().kind);
     EXPECT_EQ(kProfitRefusedText.toStdString(), report.error().message.toStdString());
@@ -170,10 +180,9 @@ TEST(SuperAdministratorRole, ThePrivilegedActionsWork) {
   EXPECT_TRUE(DeleteSale(app.ctx(), sale).has_value());
   EXPECT_TRUE(DeleteGoods(app.ctx(), goods).has_value());
   EXPECT_TRUE(DeleteLedgerEntry(app.ctx(), InsertLedgerRow(db, QStringLiteral("支出"), 100)).has_value());
-  EXPECT_TRUE(
-      DeleteBankMovement(app.ctx(), InsertBankRow(db, QStringLiteral("工商银行"), QStringLiteral("6222"),
-                                                  QStringLiteral("存入"), 50))
-          .has_value());
+  EXPECT_TRUE(DeleteBankMovement(app.ctx(), InsertBankRow(db, QStringLiteral("工商银行"), QStringLiteral("6222"),
+                                                          QStringLiteral("存入"), 50))
+                  .has_value());
   for (const char* table : {"buy", "sell", "other", "bank"}) EXPECT_EQ(0, CountRows(db, table)) << table;
 
   auto added = AddAccount(app.ctx(), QStringLiteral("店员乙"), QStringLiteral("2"));
@@ -191,8 +200,10 @@ TEST(SuperAdministratorRole, ListsHoldPurchaseFiguresAndProfit) {
   g.buy_price = 2.75;
   g.bought_amount = g.stock_amount = 27.5;
   const qint64 goods = InsertGoods(app.ctx().db, g);
-  ASSERT_TRUE(app.ctx().db.Execute("insert into sell (名称,销售数量,销售金额,净利润,UID) values ('可口可乐',1,3,0.25,?)", goods)
-                  .has_value());
+  ASSERT_TRUE(
+      app.ctx()
+          .db.Execute("insert into sell (名称,销售数量,销售金额,净利润,UID) values ('可口可乐',1,3,0.25,?)", goods)
+          .has_value());
   Grid stock;
   LayOutStockGrid(stock);
   ASSERT_FALSE(FillStockGrid(app.ctx(), stock, AllGoodsQuery(), 0).error.has_value());

@@ -36,8 +36,8 @@ std::expected<qint64, DbError> SplitSale(Database& db, qint64 goods_id, double q
   {
     auto tx = Transaction::Begin(db);
     if (!tx) return std::unexpected(tx.error());
-    auto done = db.Execute("update buy set 存货数量=存货数量-?,销售数量=销售数量+? where ID=?", quantity, quantity,
-                           goods_id);
+    auto done =
+        db.Execute("update buy set 存货数量=存货数量-?,销售数量=销售数量+? where ID=?", quantity, quantity, goods_id);
     if (!done) return std::unexpected(done.error());
     if (auto c = tx->Commit(); !c) return std::unexpected(c.error());
   }

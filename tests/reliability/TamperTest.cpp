@@ -116,9 +116,10 @@ TEST(Tamper, EveryFlippedByteIsFoundAndTheFileIsLeftAsItWas) {
     }
     EXPECT_TRUE(ReadAll(dir.path() + "/data.db") == bytes) << "the failed open changed the file";
   }
-  std::printf("tamper: %d flips, %d refused by the open, %d found by the first read, %d in page padding read "
-              "back unchanged (seed %u)\n",
-              flips, at_open, at_read, in_padding, seed);
+  std::printf(
+      "tamper: %d flips, %d refused by the open, %d found by the first read, %d in page padding read "
+      "back unchanged (seed %u)\n",
+      flips, at_open, at_read, in_padding, seed);
   EXPECT_EQ(flips, at_open + at_read + in_padding);
 }
 

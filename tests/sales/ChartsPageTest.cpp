@@ -1,18 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
-#include <QToolButton>
-#include <QBarSeries>
-#include <QApplication>
 #include <QComboBox>
-#include <QHeaderView>
 #include <QFile>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolButton>
 
 #include "TestSupport.h"
 #include "app/MainWindow.h"
@@ -27,8 +27,9 @@ using namespace hemulu::test;
 namespace {
 
 void InsertSale(Database& db, const QString& date, double amount, double profit) {
-  auto done = db.Execute("INSERT INTO sell (名称, 销售数量, 销售金额, 销售日期, 净利润, UID) VALUES ('可乐', 1, ?, ?, ?, 1)",
-                         amount, date, profit);
+  auto done =
+      db.Execute("INSERT INTO sell (名称, 销售数量, 销售金额, 销售日期, 净利润, UID) VALUES ('可乐', 1, ?, ?, ?, 1)",
+                 amount, date, profit);
   ASSERT_TRUE(done) << done.error().message.toStdString();
 }
 
@@ -188,9 +189,9 @@ TEST(ChartsPage, ChartsShowEveryBarWholeWithItsValue) {
   QStringList texts = daily->ValueTexts();
   ASSERT_EQ(texts.size(), 31);
   EXPECT_EQ(texts[2], "749.9");
-  EXPECT_EQ(texts[3], "20.13");  // two decimals on the bar,
+  EXPECT_EQ(texts[3], "20.13");                       // two decimals on the bar,
   EXPECT_EQ(daily->ToolTipText(3), "4日：20.126元");  // the exact figure in the tooltip
-  EXPECT_EQ(texts.count(QString()), 29);  // no text on empty days
+  EXPECT_EQ(texts.count(QString()), 29);              // no text on empty days
   EXPECT_EQ(qobject_cast<QBarSeries*>(daily->Chart()->series().front())->barSets().front()->count(), 31);
   EXPECT_EQ(qobject_cast<QBarSeries*>(daily->Chart()->series().front())->barSets().front()->color(),
             QColor(216, 216, 0));
@@ -202,9 +203,9 @@ TEST(ChartsPage, ChartsShowEveryBarWholeWithItsValue) {
     for (QTableWidget* table : {page.MonthlyTable(), page.DailyTable()}) {
       for (int c = 0; c < table->columnCount(); ++c) {
         const QTableWidgetItem* item = table->item(0, c);
-        const int text = std::max(QFontMetrics(item->font()).horizontalAdvance(item->text()),
-                                  table->horizontalHeader()->fontMetrics().horizontalAdvance(
-                                      table->horizontalHeaderItem(c)->text()));
+        const int text = std::max(
+            QFontMetrics(item->font()).horizontalAdvance(item->text()),
+            table->horizontalHeader()->fontMetrics().horizontalAdvance(table->horizontalHeaderItem(c)->text()));
         EXPECT_GE(table->horizontalHeader()->sectionSize(c), text) << width << " " << c;
       }
     }

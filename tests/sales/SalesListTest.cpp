@@ -40,12 +40,12 @@ void AddManySales(Database& db, int count) {
     const QVariant date = rng() % 9 == 0 ? QVariant() : QVariant(QString::fromUtf8(dates[rng() % 5]));
     const QVariant price = rng() % 11 == 0 ? QVariant() : QVariant(static_cast<double>(rng() % 7) * 0.5);
     const double debt = rng() % 4 == 0 ? static_cast<double>(rng() % 3) - 1.0 : (rng() % 5 == 0 ? 0.00000005 : 0.0);
-    auto r = db.Execute("insert into sell (名称,首拼,客户编号,销售单价,销售数量,销售金额,销售日期,欠款额,净利润,客户名称,UID) "
-                        "values (?,?,?,?,?,?,?,?,?,?,?)",
-                        name, i == count - 5 ? QStringLiteral("QQXYZ") : QStringLiteral("ZS"),
-                        QString::number(rng() % 13), price, static_cast<double>(rng() % 5), i * 0.25, date, debt,
-                        static_cast<double>(rng() % 9) - 3.0, QStringLiteral("客户%1").arg(rng() % 6),
-                        static_cast<qint64>(rng() % 4));
+    auto r = db.Execute(
+        "insert into sell (名称,首拼,客户编号,销售单价,销售数量,销售金额,销售日期,欠款额,净利润,客户名称,UID) "
+        "values (?,?,?,?,?,?,?,?,?,?,?)",
+        name, i == count - 5 ? QStringLiteral("QQXYZ") : QStringLiteral("ZS"), QString::number(rng() % 13), price,
+        static_cast<double>(rng() % 5), i * 0.25, date, debt, static_cast<double>(rng() % 9) - 3.0,
+        QStringLiteral("客户%1").arg(rng() % 6), static_cast<qint64>(rng() % 4));
     ASSERT_TRUE(r.has_value());
   }
   ASSERT_TRUE(tx->Commit().has_value());
@@ -65,9 +65,9 @@ TEST(SalesList, KeyedRowsEqualTheFullListThroughSortsTiesAndRemovals) {
   ASSERT_TRUE(app.ctx().settings.WriteSetupValue("line", "1"));
   ASSERT_TRUE(app.ctx().settings.WriteSetupValue("rmbcolor", "255"));
 
-  for (const SalesQuery& query : {AllSalesQuery(), SearchSalesQuery(SalesSearchField::Customer, "客户1"),
-                                  SearchSalesQuery(SalesSearchField::Initials, "Z"),
-                                  SalesBetweenQuery(QDate(2024, 1, 1), QDate(2026, 12, 31))}) {
+  for (const SalesQuery& query :
+       {AllSalesQuery(), SearchSalesQuery(SalesSearchField::Customer, "客户1"),
+        SearchSalesQuery(SalesSearchField::Initials, "Z"), SalesBetweenQuery(QDate(2024, 1, 1), QDate(2026, 12, 31))}) {
     SCOPED_TRACE(query.sql.toStdString());
     const ListPlan plan = SalesListPlan(query);
     GridStore full, keyed;
@@ -102,7 +102,8 @@ TEST(SalesList, TotalsAreTheSumsAndAFailedQueryShowsNothing) {
   GridStore keyed;
   LayOut(keyed);
   KeyedFill fill = FillKeyedList(app.ctx(), keyed, SalesListPlan(AllSalesQuery()));
-  auto st = app.ctx().db.Prepare("select count(*), total(销售数量), total(销售金额), total(欠款额), total(净利润) from sell");
+  auto st =
+      app.ctx().db.Prepare("select count(*), total(销售数量), total(销售金额), total(欠款额), total(净利润) from sell");
   ASSERT_TRUE(st.has_value());
   ASSERT_TRUE(st->Step().value_or(false));
   EXPECT_EQ(fill.rows->Count(), st->Int(0));

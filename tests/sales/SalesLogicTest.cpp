@@ -60,9 +60,10 @@ int Rows(AppContext& ctx, const SalesQuery& q) {
 
 qint64 AddSale(Database& db, const QString& initials, const QString& date, double debt,
                const QString& customer = QString(), const QString& note = QString()) {
-  auto r = db.Execute("insert into sell (名称,首拼,销售日期,欠款额,客户名称,备注,销售数量,销售金额,净利润) "
-                      "values ('货',?,?,?,?,?,1,10,2)",
-                      initials, date, debt, customer, note);
+  auto r = db.Execute(
+      "insert into sell (名称,首拼,销售日期,欠款额,客户名称,备注,销售数量,销售金额,净利润) "
+      "values ('货',?,?,?,?,?,1,10,2)",
+      initials, date, debt, customer, note);
   EXPECT_TRUE(r.has_value());
   return db.LastInsertId();
 }
@@ -165,8 +166,9 @@ TEST(RecordSale, FailureAfterTheGoodsUpdateLeavesBothTablesAsTheyWere) {
   EXPECT_EQ(r.error().kind, ActionError::Kind::Field);
 
   // The database refuses the sale row itself.
-  ASSERT_TRUE(app.ctx().db.ExecScript("CREATE TEMP TRIGGER refuse BEFORE INSERT ON sell BEGIN "
-                                      "SELECT RAISE(ABORT, 'injected'); END;"));
+  ASSERT_TRUE(
+      app.ctx().db.ExecScript("CREATE TEMP TRIGGER refuse BEFORE INSERT ON sell BEGIN "
+                              "SELECT RAISE(ABORT, 'injected'); END;"));
   r = RecordSale(app.ctx(), id, FormFor(g, "3", "40"));
   ASSERT_FALSE(r.has_value());
   EXPECT_EQ(r.error().kind, ActionError::Kind::Database);
@@ -213,7 +215,7 @@ TEST(SalesQueries, FiltersByDayMonthRangeDebtAndText) {
   EXPECT_EQ(Rows(ctx, SalesOfMonthQuery(QDate(2026, 12, 8))), 3);
   EXPECT_EQ(Rows(ctx, SalesBetweenQuery(QDate(2026, 11, 30), QDate(2026, 12, 1))), 2);  // both ends
   EXPECT_EQ(Rows(ctx, SalesBetweenQuery(QDate(2026, 12, 8), QDate(2026, 12, 1))), 0);   // reversed
-  EXPECT_EQ(Rows(ctx, DebtSalesQuery()), 2);  // 20 and 0.00000005
+  EXPECT_EQ(Rows(ctx, DebtSalesQuery()), 2);                                            // 20 and 0.00000005
 
   EXPECT_EQ(Rows(ctx, SearchSalesQuery(SalesSearchField::Initials, "zs")), 2);
   EXPECT_EQ(Rows(ctx, SearchSalesQuery(SalesSearchField::Initials, "")), 5);
@@ -231,8 +233,9 @@ TEST(SalesQueries, FiltersByDayMonthRangeDebtAndText) {
 TEST(SalesQueries, AnOlderFileGetsTheSearchIndexesAtOpen) {
   TestApp app;
   // A file of the version before: the one-column 首拼 index, none of the wide ones.
-  ASSERT_TRUE(app.ctx().db.ExecScript("DROP INDEX \"sell_首拼_合计\"; DROP INDEX \"sell_客户名称_合计\"; "
-                                      "DROP INDEX \"sell_客户名称\"; CREATE INDEX \"sell_首拼\" ON sell(首拼);"));
+  ASSERT_TRUE(
+      app.ctx().db.ExecScript("DROP INDEX \"sell_首拼_合计\"; DROP INDEX \"sell_客户名称_合计\"; "
+                              "DROP INDEX \"sell_客户名称\"; CREATE INDEX \"sell_首拼\" ON sell(首拼);"));
   app.ctx().db.Close();
   ASSERT_TRUE(app.ctx().db.Open());
   auto st = app.ctx().db.Prepare(

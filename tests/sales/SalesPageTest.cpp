@@ -13,8 +13,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "GridClicks.h"
@@ -37,10 +37,12 @@ using namespace hemulu::test;
 
 namespace {
 
-qint64 AddSale(Database& db, const QString& name, double debt, double profit, const QString& date = "2026-12-08 00:00:00") {
-  auto r = db.Execute("insert into sell (名称,型号,首拼,销售日期,欠款额,净利润,销售单价,销售数量,销售金额,客户名称,UID) "
-                      "values (?,'M','ZS',?,?,?,10,2,20,'客户',7)",
-                      name, date, debt, profit);
+qint64 AddSale(Database& db, const QString& name, double debt, double profit,
+               const QString& date = "2026-12-08 00:00:00") {
+  auto r = db.Execute(
+      "insert into sell (名称,型号,首拼,销售日期,欠款额,净利润,销售单价,销售数量,销售金额,客户名称,UID) "
+      "values (?,'M','ZS',?,?,?,10,2,20,'客户',7)",
+      name, date, debt, profit);
   EXPECT_TRUE(r.has_value());
   return db.LastInsertId();
 }
@@ -110,9 +112,12 @@ TEST(SalesPage, ColumnsTotalsAndDebtColour) {
 TEST(SalesPage, ATimedSaleShowsItsDayInTheListAndTheExportAndPrintsWhole) {
   TestApp app;
   const qint64 id = AddSale(app.ctx().db, "茶杯", 0, 1, "2026-10-05 14:30:15");
-  ASSERT_TRUE(app.ctx().db.Execute("update sell set 编码='6901234567890',客户编号='20261051430',"
-                                   "联系方式='13912345678',客户地址='北京市海淀区中关村大街1号' where ID=?",
-                                   id).has_value());
+  ASSERT_TRUE(app.ctx()
+                  .db
+                  .Execute("update sell set 编码='6901234567890',客户编号='20261051430',"
+                           "联系方式='13912345678',客户地址='北京市海淀区中关村大街1号' where ID=?",
+                           id)
+                  .has_value());
   PageFixture f(app);
   Grid& g = f.G();
   const int row = f.RowOf(id);

@@ -15,8 +15,9 @@ namespace {
 using test::TestApp;
 
 void InsertSale(Database& db, const QString& date, double amount, double profit) {
-  auto done = db.Execute("INSERT INTO sell (名称, 销售数量, 销售金额, 销售日期, 净利润, UID) VALUES ('可乐', 1, ?, ?, ?, 1)",
-                         amount, date, profit);
+  auto done =
+      db.Execute("INSERT INTO sell (名称, 销售数量, 销售金额, 销售日期, 净利润, UID) VALUES ('可乐', 1, ?, ?, ?, 1)",
+                 amount, date, profit);
   ASSERT_TRUE(done) << done.error().message.toStdString();
 }
 
@@ -228,8 +229,9 @@ TEST(SalesStatistics, DailyTotalsBuiltOnceForAnOlderFileAndPresentInTheTemplate)
   InsertSale(db, "2025-03-01 10:00:00", 50, 5);
   InsertSale(db, "2024-11-11 10:00:00", 70, 7);
   // A file from before the totals existed.
-  ASSERT_TRUE(db.ExecScript(
-      "DROP TRIGGER sell_day_insert; DROP TRIGGER sell_day_delete; DROP TRIGGER sell_day_update; DROP TABLE sell_day;"));
+  ASSERT_TRUE(
+      db.ExecScript("DROP TRIGGER sell_day_insert; DROP TRIGGER sell_day_delete; DROP TRIGGER sell_day_update; DROP "
+                    "TABLE sell_day;"));
   db.Close();
   ASSERT_TRUE(db.Open());
   ExpectDailyTotalsMatchSales(db);
@@ -309,13 +311,15 @@ TEST(SalesStatistics, ExportWritesBothReportsWithTotals) {
   // The layout: each block a bold title, a row of labels ending in the total's caption
   // and a row of figures ending in the total, one empty row between blocks; the columns
   // of the widest block share one width.
-  for (const char* cell : {"<c r=\"A1\" s=\"1\" t=\"s\">", "<c r=\"A2\" s=\"2\" t=\"s\">", "<c r=\"M2\" s=\"2\" t=\"s\">",
-                           "<c r=\"M3\" s=\"3\"><v>49.5</v>", "<c r=\"I3\" s=\"3\"><v>42.5</v>",
-                           "<c r=\"A5\" s=\"1\" t=\"s\">", "<c r=\"AE6\" s=\"2\" t=\"s\">", "<c r=\"AE7\" s=\"3\"><v>42.5</v>"})
+  for (const char* cell :
+       {"<c r=\"A1\" s=\"1\" t=\"s\">", "<c r=\"A2\" s=\"2\" t=\"s\">", "<c r=\"M2\" s=\"2\" t=\"s\">",
+        "<c r=\"M3\" s=\"3\"><v>49.5</v>", "<c r=\"I3\" s=\"3\"><v>42.5</v>", "<c r=\"A5\" s=\"1\" t=\"s\">",
+        "<c r=\"AE6\" s=\"2\" t=\"s\">", "<c r=\"AE7\" s=\"3\"><v>42.5</v>"})
     EXPECT_TRUE(sheet.contains(cell)) << cell;
   EXPECT_FALSE(sheet.contains("r=\"A4\""));
   EXPECT_FALSE(sheet.contains("r=\"A8\""));
-  EXPECT_TRUE(sheet.contains("<col min=\"1\" max=\"31\" width=\"11.7109375\" customWidth=\"1\"/>")) << sheet.left(600).toStdString();
+  EXPECT_TRUE(sheet.contains("<col min=\"1\" max=\"31\" width=\"11.7109375\" customWidth=\"1\"/>"))
+      << sheet.left(600).toStdString();
   // A folder that does not exist: a message, and no file.
   auto refused = ExportReports({&monthly}, app.FilePath(QStringLiteral("无此文件夹/图表.xlsx")));
   ASSERT_FALSE(refused);

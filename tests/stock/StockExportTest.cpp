@@ -3,17 +3,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProgressDialog>
 #include <QMap>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QXmlStreamReader>
 
-#include "stock/StockList.h"
 #include "TestSupport.h"
-#include "lists/GridExport.h"
 #include "lists/Grid.h"
+#include "lists/GridExport.h"
 #include "lists/GridKeyedFill.h"
 #include "lists/WorkProgress.h"
+#include "stock/StockList.h"
 
 using namespace hemulu;
 
@@ -113,7 +113,7 @@ TEST(ExcelExport, WritesHeaderMergesRowsInOrderAndNumbersAsNumbers) {
   for (int c = 0; c < grid.Cols(); ++c) grid.SetColumnWidth(c, 60);
   grid.SetColumnLockedHidden(1, false);  // the ID column, merely narrow: exported, hidden
   grid.SetColumnWidth(1, 0);
-  grid.SetColumnLockedHidden(7, true);   // the purchase price: left out
+  grid.SetColumnLockedHidden(7, true);                                             // the purchase price: left out
   (void)FillGridKeyed(app.ctx(), grid, StockListPlan(AllGoodsQuery(), 2, false));  // sorted by stock
 
   const QString file = app.FilePath("my.xlsx");
@@ -204,8 +204,8 @@ TEST(ExcelExport, ProgressRisesAndACancelledExportLeavesNoFile) {
   // an earlier export is not spoilt.
   const qint64 earlier = QFileInfo(file).size();
   for (const std::int64_t stop_at : {heard[1].first, heard[heard.size() - 2].first}) {
-    const auto cancelled = ExportGridToExcel(grid, file, kWholeGrid,
-                                             [&](std::int64_t done, std::int64_t) { return done < stop_at; });
+    const auto cancelled =
+        ExportGridToExcel(grid, file, kWholeGrid, [&](std::int64_t done, std::int64_t) { return done < stop_at; });
     ASSERT_FALSE(cancelled.has_value());
     EXPECT_TRUE(cancelled.error().isEmpty()) << cancelled.error().toStdString();
     EXPECT_FALSE(QFile::exists(app.FilePath(".my.xlsx.part")));

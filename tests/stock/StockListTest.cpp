@@ -6,7 +6,6 @@
 #include <cmath>
 #include <random>
 
-#include "stock/StockList.h"
 #include "KeyedListSupport.h"
 #include "TestSupport.h"
 #include "data/IniFile.h"
@@ -14,12 +13,13 @@
 #include "lists/Grid.h"
 #include "lists/GridKeyedFill.h"
 #include "lists/Withheld.h"
+#include "stock/StockList.h"
 
 using namespace hemulu;
+using hemulu::test::ExpectSameList;
 using hemulu::test::GoodsRow;
 using hemulu::test::InsertGoods;
 using hemulu::test::TestApp;
-using hemulu::test::ExpectSameList;
 
 namespace {
 
@@ -39,7 +39,8 @@ class StockFill : public ::testing::Test {
   void SetUp() override { LayOutStockGrid(grid); }
   void Set(const char* key, const QString& value) { ASSERT_TRUE(app.ctx().settings.WriteSetupValue(key, value)); }
   FillResult Fill(int warning = 2, bool show_zero = false, std::string sql = "select * from buy") {
-    return FillGridKeyed(app.ctx(), grid, StockListPlan(GoodsQuery{QString::fromStdString(sql), {}}, warning, show_zero));
+    return FillGridKeyed(app.ctx(), grid,
+                         StockListPlan(GoodsQuery{QString::fromStdString(sql), {}}, warning, show_zero));
   }
   int TotalsRow() const { return grid.Rows() - 1; }
   std::vector<QString> Names() const {
@@ -72,13 +73,14 @@ TEST_F(StockFill, RowsCarryTheFieldsAsTextInColumnOrder) {
   EXPECT_EQ(grid.CellText(2, 14), "2026年3月4日13时5分");
   EXPECT_EQ(grid.CellText(2, 15), "供货商甲");
   EXPECT_EQ(grid.CellText(2, 16), "含 制表符");  // a stored tab cannot shift the columns
-  EXPECT_EQ(grid.CellText(0, 2), "商品信息");  // header rows survive the fill
+  EXPECT_EQ(grid.CellText(0, 2), "商品信息");    // header rows survive the fill
 }
 
 TEST_F(StockFill, DamagedTextShowsReplacementCharactersAndTheRestOfTheRow) {
   // C0 B0 is an overlong form, then a lone continuation byte, then 中 and 😀.
-  ASSERT_TRUE(app.ctx().db.ExecScript("insert into buy (名称, 型号, 存货数量) values "
-                                      "(CAST(X'C0B0E4B8AD' AS TEXT), CAST(X'F09F9880' AS TEXT), 5)"));
+  ASSERT_TRUE(
+      app.ctx().db.ExecScript("insert into buy (名称, 型号, 存货数量) values "
+                              "(CAST(X'C0B0E4B8AD' AS TEXT), CAST(X'F09F9880' AS TEXT), 5)"));
   Fill();
   ASSERT_EQ(grid.Rows(), 4);
   EXPECT_EQ(grid.CellText(2, 2), QString::fromUtf8("\xEF\xBF\xBD\xEF\xBF\xBD中"));
@@ -182,10 +184,10 @@ TEST_F(StockFill, ZeroFilterLeavesRowsOutButTotalsThem) {
   EXPECT_EQ(hidden.records, 5);
   EXPECT_EQ(hidden.rows, 3);
   EXPECT_EQ(Names(), (std::vector<QString>{"存5", "存1", "存2"}));
-  EXPECT_EQ(grid.CellText(TotalsRow(), 12), "5");  // 5 + 0 − 3 + 1 + 2
-  EXPECT_FALSE(grid.CellForeColor(2, 2).isValid());  // 5: enough
+  EXPECT_EQ(grid.CellText(TotalsRow(), 12), "5");          // 5 + 0 − 3 + 1 + 2
+  EXPECT_FALSE(grid.CellForeColor(2, 2).isValid());        // 5: enough
   EXPECT_EQ(grid.CellForeColor(3, 2), QColor(255, 0, 0));  // 1 < 2: beepcolor
-  EXPECT_FALSE(grid.CellForeColor(4, 2).isValid());  // 2: not below the warning quantity
+  EXPECT_FALSE(grid.CellForeColor(4, 2).isValid());        // 2: not below the warning quantity
 
   // Every record, and zero stock takes zerocolor over beepcolor.
   const FillResult all = Fill(2, true);
@@ -280,7 +282,6 @@ TEST(ListFillPieces, SettingsReadNumbersOrZero) {
   EXPECT_EQ(DateFieldText(u"not a date"), "not a date");
 }
 
-
 namespace {
 
 // More goods than the keyed list keeps pages of, with stock quantities that tie, sit on
@@ -295,12 +296,12 @@ void AddManyGoods(Database& db, int count) {
   ASSERT_TRUE(tx.has_value());
   for (int i = 0; i < count; ++i) {
     const QVariant stock = rng() % 13 == 0 ? QVariant() : QVariant(stocks[rng() % 12]);
-    auto r = db.Execute("insert into buy (名称,首拼,进货数量,进货单价,进货金额,销售金额,存货数量,存货金额,入库日期) "
-                        "values (?,?,?,?,?,?,?,?,?)",
-                        QString::fromUtf8(names[rng() % 7]), i == count - 4 ? QStringLiteral("QQXYZ") : QStringLiteral("KL"),
-                        static_cast<double>(rng() % 9), static_cast<double>(rng() % 5) * 0.25, i * 0.5,
-                        static_cast<double>(rng() % 7), stock, static_cast<double>(rng() % 4) - 1.0,
-                        QString::fromUtf8(dates[rng() % 4]));
+    auto r = db.Execute(
+        "insert into buy (名称,首拼,进货数量,进货单价,进货金额,销售金额,存货数量,存货金额,入库日期) "
+        "values (?,?,?,?,?,?,?,?,?)",
+        QString::fromUtf8(names[rng() % 7]), i == count - 4 ? QStringLiteral("QQXYZ") : QStringLiteral("KL"),
+        static_cast<double>(rng() % 9), static_cast<double>(rng() % 5) * 0.25, i * 0.5, static_cast<double>(rng() % 7),
+        stock, static_cast<double>(rng() % 4) - 1.0, QString::fromUtf8(dates[rng() % 4]));
     ASSERT_TRUE(r.has_value());
   }
   ASSERT_TRUE(tx->Commit().has_value());

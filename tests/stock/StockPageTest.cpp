@@ -5,15 +5,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFontMetricsF>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
-#include <QProcess>
 #include <QPdfWriter>
-#include <QTemporaryDir>
+#include <QProcess>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "StoredGoods.h"
@@ -23,8 +23,8 @@
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
 #include "lists/GridPrinter.h"
-#include "stock/GoodsEntryWindow.h"
 #include "stock/CategoryTreeWindow.h"
+#include "stock/GoodsEntryWindow.h"
 #include "stock/StockList.h"
 #include "stock/StockPage.h"
 #include "stock/SummaryPage.h"
@@ -48,7 +48,9 @@ struct PageFixture {
     }
     return *page;
   }
-  QAction* Item(const char* caption) { return menus.value(kStockMenu)->findChild<QAction*>(QString::fromUtf8(caption)); }
+  QAction* Item(const char* caption) {
+    return menus.value(kStockMenu)->findChild<QAction*>(QString::fromUtf8(caption));
+  }
   Grid& G() { return *Page().StockGrid(); }
   // The grid row showing a goods ID, -1 when none does.
   int RowOf(qint64 id) {
@@ -145,7 +147,8 @@ TEST(StockPage, MenuItemsFollowTheRowAndTheUser) {
   f.Page().PrepareMenuFor(row, 3);
   f.Page().PrepareMenuFor(-1, -1);
   EXPECT_TRUE(f.selection.id.isEmpty());
-  for (const char* item : {"商品续存", "修改(退货)", "删除", "查看进货单价"}) EXPECT_FALSE(f.Item(item)->isVisible()) << item;
+  for (const char* item : {"商品续存", "修改(退货)", "删除", "查看进货单价"})
+    EXPECT_FALSE(f.Item(item)->isVisible()) << item;
   for (const char* item : {"商品入库", "刷新显示", "导出Excel"}) EXPECT_TRUE(f.Item(item)->isVisible()) << item;
 }
 
@@ -347,7 +350,8 @@ TEST(StockPage, PrintingPaginatesTheVisibleColumns) {
   const QString cut = PrintedCellText(metrics, long_text, narrow);
   EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
   EXPECT_LE(metrics.horizontalAdvance(cut), narrow);
-  EXPECT_EQ(PrintedCellText(metrics, "2026年11月20日", metrics.horizontalAdvance("2026年11月20日") + 1), "2026年11月20日");
+  EXPECT_EQ(PrintedCellText(metrics, "2026年11月20日", metrics.horizontalAdvance("2026年11月20日") + 1),
+            "2026年11月20日");
   EXPECT_TRUE(PrintedCellText(metrics, long_text, -5).isEmpty());
 }
 

@@ -4,9 +4,9 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "stock/StockList.h"
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
+#include "stock/StockList.h"
 
 using namespace hemulu;
 

@@ -16,8 +16,8 @@ namespace {
 PGconn* ConnectMaintenance(const ServerAddress& cluster) {
   const QByteArray host = cluster.host.toUtf8(), port = QByteArray::number(cluster.port), user = cluster.user.toUtf8();
   const char* keys[] = {"host", "port", "user", "dbname", "connect_timeout", nullptr};
-  const char* values[] = {host.constData(), port.constData(), user.isEmpty() ? nullptr : user.constData(), "postgres",
-                          "10", nullptr};
+  const char* values[] = {
+      host.constData(), port.constData(), user.isEmpty() ? nullptr : user.constData(), "postgres", "10", nullptr};
   return PQconnectdbParams(keys, values, 0);
 }
 
@@ -26,7 +26,8 @@ QString Run(PGconn* conn, const QByteArray& sql) {
   PGresult* r = PQexec(conn, sql.constData());
   const ExecStatusType status = PQresultStatus(r);
   QString error;
-  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+    error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
   PQclear(r);
   return error;
 }
@@ -36,7 +37,8 @@ QString Run(PGconn* conn, const QByteArray& sql) {
 std::optional<ServerAddress> TestCluster(QString* why_not) {
   const QString host = qEnvironmentVariable("HEMULU_PG_HOST");
   if (host.isEmpty()) {
-    if (why_not) *why_not = QStringLiteral("no test cluster: HEMULU_PG_HOST is not set (run under scripts/with-pg-cluster)");
+    if (why_not)
+      *why_not = QStringLiteral("no test cluster: HEMULU_PG_HOST is not set (run under scripts/with-pg-cluster)");
     return std::nullopt;
   }
   ServerAddress a;
@@ -98,7 +100,8 @@ void EngineTest::SetUp() {
     ctx_ = std::make_unique<AppContext>(dir_.path(), prompter, clock, notifier);
   }
   ctx_->session.SetUser(kSuperAdministrator, QStringLiteral("735"));
-  if (auto open = ctx_->EnsureDatabaseOpen(); !open) FAIL() << "database does not open: " << open.error().message.toStdString();
+  if (auto open = ctx_->EnsureDatabaseOpen(); !open)
+    FAIL() << "database does not open: " << open.error().message.toStdString();
 }
 
 void EngineTest::TearDown() {

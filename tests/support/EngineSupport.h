@@ -75,7 +75,6 @@ inline void PrintTo(Engine engine, std::ostream* os) { *os << (engine == Engine:
 
 }  // namespace hemulu::test
 
-#define HEMULU_ON_BOTH_ENGINES(Suite)                                                                       \
-  INSTANTIATE_TEST_SUITE_P(Engines, Suite,                                                                  \
-                           testing::Values(hemulu::test::Engine::File, hemulu::test::Engine::Server),      \
+#define HEMULU_ON_BOTH_ENGINES(Suite)                                                                                 \
+  INSTANTIATE_TEST_SUITE_P(Engines, Suite, testing::Values(hemulu::test::Engine::File, hemulu::test::Engine::Server), \
                            hemulu::test::EngineName)

@@ -13,7 +13,8 @@
 namespace hemulu::test {
 
 ScriptedPrompter::~ScriptedPrompter() {
-  for (const QString& text : expected_messages_) ADD_FAILURE() << "expected message never shown: " << text.toStdString();
+  for (const QString& text : expected_messages_)
+    ADD_FAILURE() << "expected message never shown: " << text.toStdString();
   for (std::size_t i = 0; i < confirms_.size(); ++i) ADD_FAILURE() << "a confirmation answer was never asked for";
   for (std::size_t i = 0; i < texts_.size(); ++i) ADD_FAILURE() << "an input box answer was never asked for";
   for (std::size_t i = 0; i < folders_.size(); ++i) ADD_FAILURE() << "a folder answer was never asked for";

@@ -36,7 +36,8 @@ class ScriptedPrompter final : public Prompter {
  public:
   ~ScriptedPrompter() override;
   void Message(const QString& text, const QString& caption, MessageKind kind) override;
-  bool Confirm(const QString& text, const QString& caption, ConfirmDefault default_button = ConfirmDefault::Ok) override;
+  bool Confirm(const QString& text, const QString& caption,
+               ConfirmDefault default_button = ConfirmDefault::Ok) override;
   std::optional<QString> AskText(const QString& prompt, const QString& title, TextEcho echo = TextEcho::Shown) override;
   std::optional<QString> ChooseFolder(const QString& title, const QString& folder) override;
   std::optional<QString> ChooseFile(const QString& title, const QString& folder, const QString& filter) override;
@@ -44,12 +45,16 @@ class ScriptedPrompter final : public Prompter {
   void ExpectMessage(const QString& text) { expected_messages_.push_back(text); }
   void AnswerConfirm(bool ok) { confirms_.push_back(ok); }
   // nullopt answers "cancel".
-  void AnswerText(const std::optional<QString>& text) { texts_.push_back({text.has_value(), text.value_or(QString())}); }
+  void AnswerText(const std::optional<QString>& text) {
+    texts_.push_back({text.has_value(), text.value_or(QString())});
+  }
   void AnswerFolder(const std::optional<QString>& folder) {
     folders_.push_back({folder.has_value(), folder.value_or(QString())});
   }
 
-  void AnswerFile(const std::optional<QString>& file) { files_.push_back({file.has_value(), file.value_or(QString())}); }
+  void AnswerFile(const std::optional<QString>& file) {
+    files_.push_back({file.has_value(), file.value_or(QString())});
+  }
 
   const std::vector<Prompt>& Prompts() const { return prompts_; }
   // Texts of the message boxes shown so far.
