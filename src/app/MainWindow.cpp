@@ -45,7 +45,10 @@ std::optional<PageIndex> PageOfItem(int item_index) {
   return std::nullopt;
 }
 
-int ItemOfPage(PageIndex page_index) { return page_index == kAboutPage ? kAboutItem : page_index; }
+int ItemOfPage(PageIndex page_index) {
+  // The pages' items stand at their page's index; only the about page's does not.
+  return page_index == kAboutPage ? static_cast<int>(kAboutItem) : static_cast<int>(page_index);
+}
 
 // One line of plain text that never widens its window: too long for its width, it loses
 // its middle to "…" (a deep folder); the tool tip holds it whole.
