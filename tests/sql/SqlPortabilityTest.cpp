@@ -184,8 +184,7 @@ std::vector<Finding> Findings(const std::string& src) {
       std::size_t k = static_cast<std::size_t>(it->position() + it->length());
       int depth = 1;
       for (; k < lower_words.size() && depth; ++k) depth += lower_words[k] == '(' ? 1 : lower_words[k] == ')' ? -1 : 0;
-      std::string rest = depth ? (n + 1 < literals.size() ? Lower(literals[n + 1].text) : "")
-                               : lower_words.substr(k);
+      std::string rest = depth ? (n + 1 < literals.size() ? Lower(literals[n + 1].text) : "") : lower_words.substr(k);
       if (depth) {
         if (!rest.starts_with(")")) {
           add("a sub-query without its closing parenthesis");
