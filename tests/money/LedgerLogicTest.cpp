@@ -148,18 +148,18 @@ TEST_P(LedgerLogicOn, PickListsSkipEmptyValues) {
   EXPECT_EQ(LedgerPickValues(ctx(), LedgerPick::Note).value().size(), 2);
 }
 
-TEST(LedgerLogic, DeleteIsForTheSuperAdministratorAndReportsAMissingRow) {
-  TestApp operator_app(QStringLiteral("小王"));
-  const qint64 id = InsertLedgerRow(operator_app.ctx().db, "收入", 1);
-  auto refused = DeleteLedgerEntry(operator_app.ctx(), id);
+TEST_P(LedgerLogicOn, DeleteIsForTheSuperAdministratorAndReportsAMissingRow) {
+  ctx().session.SetUser(QStringLiteral("小王"), QStringLiteral("735"));
+  const qint64 id = InsertLedgerRow(ctx().db, "收入", 1);
+  auto refused = DeleteLedgerEntry(ctx(), id);
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.error().kind, ActionError::Kind::NotAllowed);
-  EXPECT_EQ(CountRows(operator_app.ctx().db, "other"), 1);
+  EXPECT_EQ(CountRows(ctx().db, "other"), 1);
 
-  TestApp app;
-  const qint64 own = InsertLedgerRow(app.ctx().db, "收入", 1);
-  EXPECT_TRUE(DeleteLedgerEntry(app.ctx(), own));
-  auto again = DeleteLedgerEntry(app.ctx(), own);
+  ctx().session.SetUser(kSuperAdministrator, QStringLiteral("735"));
+  const qint64 own = InsertLedgerRow(ctx().db, "收入", 1);
+  EXPECT_TRUE(DeleteLedgerEntry(ctx(), own));
+  auto again = DeleteLedgerEntry(ctx(), own);
   ASSERT_FALSE(again);
   EXPECT_EQ(again.error().kind, ActionError::Kind::Gone);
   EXPECT_EQ(IdOfText("12"), 12);
