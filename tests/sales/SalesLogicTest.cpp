@@ -238,6 +238,7 @@ TEST_P(SalesQueriesOn, FiltersByDayMonthRangeDebtAndText) {
   EXPECT_FALSE(names.contains(QString()));
 }
 
+// File only: an older file's upgrade and the file planner's choice of index.
 TEST(SalesQueries, AnOlderFileGetsTheSearchIndexesAtOpen) {
   TestApp app;
   // A file of the version before: the one-column 首拼 index, none of the wide ones.

@@ -220,6 +220,7 @@ TEST_P(SalesStatisticsOn, DailyTotalsFollowEveryChangeOfTheSales) {
   EXPECT_EQ(test::CountRows(db, "sell_day"), 0);
 }
 
+// File only: the upgrade of a file from before the per-day totals.
 TEST(SalesStatistics, DailyTotalsBuiltOnceForAnOlderFileAndPresentInTheTemplate) {
   TestApp app;
   Database& db = app.ctx().db;
