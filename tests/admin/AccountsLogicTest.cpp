@@ -116,6 +116,22 @@ TEST_P(AccountsLogicOn, OperatorsAreRefusedInTheLogicToo) {
   EXPECT_EQ(**SuperAdministratorPassword(ctx()), QStringLiteral("735"));
 }
 
+// The login list shows the newest account first, also after an older one was changed,
+// and a login finds the account by its name.
+TEST_P(AccountsLogicOn, LoginListIsNewestFirstAndLoginFindsTheAccount) {
+  ASSERT_TRUE(AddAccount(ctx(), QStringLiteral("张三"), QStringLiteral("1")));
+  ASSERT_TRUE(AddAccount(ctx(), QStringLiteral("李四"), QStringLiteral("2")));
+  ASSERT_TRUE(ChangeAccount(ctx(), 2, QStringLiteral("张三"), QStringLiteral("9")));
+  auto list = ReadUserList(ctx());
+  ASSERT_TRUE(list);
+  QStringList names;
+  for (const UserListItem& item : *list) names << item.name;
+  EXPECT_EQ(names, (QStringList{"李四", "张三", "超级管理员"}));
+  EXPECT_EQ(AttemptLogin(ctx(), QStringLiteral("张三"), QStringLiteral("1")), LoginOutcome::WrongPassword);
+  EXPECT_EQ(AttemptLogin(ctx(), QStringLiteral("张三"), QStringLiteral("9")), LoginOutcome::Accepted);
+  EXPECT_EQ(AttemptLogin(ctx(), QStringLiteral("王五"), QStringLiteral("9")), LoginOutcome::UnknownAccount);
+}
+
 TEST_P(AccountsLogicOn, SuperAdministratorPasswordRefusesWhatTheLoginCouldNeverMatch) {
   ASSERT_TRUE(ctx().settings.WriteSetupValue(QStringLiteral("password"), QStringLiteral("false")));
   for (const QString& bad : {QString(), QStringLiteral("   "), QStringLiteral(" 12"), QString(51, QLatin1Char('1'))})

@@ -203,6 +203,21 @@ TEST_P(GoodsLogicOn, SearchesFoldAsciiLettersOnly) {
   EXPECT_EQ(Ids(ctx(), SearchGoodsQuery(F::Code, "bc")), (std::vector{ids[0], ids[3], ids[4]}));
 }
 
+// A scanned code's goods come oldest first, however their rows were changed since (the
+// server keeps no insertion order: a changed row moves), and no more than asked for.
+TEST_P(GoodsLogicOn, GoodsWithACodeComeInIdOrderUpToTheLimit) {
+  GoodsRow row, other;
+  row.code = "690";
+  other.code = "6901";
+  const qint64 a = InsertGoods(ctx().db, row), b = InsertGoods(ctx().db, row);
+  InsertGoods(ctx().db, other);
+  const qint64 c = InsertGoods(ctx().db, row);
+  ASSERT_TRUE(RestockGoods(ctx(), a, 1, 2));
+  EXPECT_EQ(GoodsIdsWithCode(ctx(), "690", 2).value(), (std::vector{a, b}));
+  EXPECT_EQ(GoodsIdsWithCode(ctx(), "690", 10).value(), (std::vector{a, b, c}));
+  EXPECT_TRUE(GoodsIdsWithCode(ctx(), "", 10).value().empty());
+}
+
 TEST_P(GoodsLogicOn, DateRangeIncludesBothDays) {
   Database& db = ctx().db;
   GoodsRow a, b, c;
