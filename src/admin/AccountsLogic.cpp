@@ -39,7 +39,7 @@ std::expected<void, ActionError> Ready(AppContext& ctx) {
 
 // True when another account than `except_id` carries the name.
 std::expected<bool, ActionError> NameTaken(AppContext& ctx, const QString& name, qint64 except_id) {
-  auto st = ctx.db.Prepare("select ID from UserName where 用户名=? and ID<>?");
+  auto st = ctx.db.Prepare("select \"ID\" from \"UserName\" where 用户名=? and \"ID\"<>?");
   if (!st) return std::unexpected(DatabaseFailure(st.error()));
   st->BindAll(name, except_id);
   auto row = st->Step();
@@ -51,7 +51,7 @@ std::expected<bool, ActionError> NameTaken(AppContext& ctx, const QString& name,
 
 std::expected<std::vector<AccountRow>, ActionError> ListOperatorAccounts(AppContext& ctx) {
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(Unavailable(open.error()));
-  auto st = ctx.db.Prepare("select ID, 用户名, 密码, 权限 from UserName order by ID");
+  auto st = ctx.db.Prepare("select \"ID\", 用户名, 密码, 权限 from \"UserName\" order by \"ID\"");
   if (!st) return std::unexpected(DatabaseFailure(st.error()));
   std::vector<AccountRow> rows;
   for (;;) {
@@ -114,7 +114,7 @@ std::expected<void, ActionError> CheckAccountChange(AppContext& ctx, qint64 id, 
 std::expected<void, ActionError> ChangeAccount(AppContext& ctx, qint64 id, const QString& typed_name,
                                                const QString& typed_password) {
   if (auto ok = CheckAccountChange(ctx, id, typed_name, typed_password); !ok) return ok;
-  auto changed = ctx.db.Execute("update UserName set 用户名=?, 密码=?, 权限=? where ID=? and 用户名<>?",
+  auto changed = ctx.db.Execute("update \"UserName\" set 用户名=?, 密码=?, 权限=? where \"ID\"=? and 用户名<>?",
                                 typed_name.trimmed(), typed_password.trimmed(), kOperatorRole, id, kSuperAdministrator);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
   if (*changed == 0) return std::unexpected(Info(QStringLiteral("该用户已不存在，可能已被删除。"), {}, Kind::Gone));
@@ -123,7 +123,7 @@ std::expected<void, ActionError> ChangeAccount(AppContext& ctx, qint64 id, const
 
 std::expected<void, ActionError> DeleteAccount(AppContext& ctx, qint64 id) {
   if (auto ok = Ready(ctx); !ok) return ok;
-  auto deleted = ctx.db.Execute("delete from UserName where ID=? and 用户名<>?", id, kSuperAdministrator);
+  auto deleted = ctx.db.Execute("delete from \"UserName\" where \"ID\"=? and 用户名<>?", id, kSuperAdministrator);
   if (!deleted) return std::unexpected(DatabaseFailure(deleted.error()));
   return {};
 }
@@ -141,7 +141,7 @@ std::expected<void, ActionError> CheckNewSuperAdministratorPassword(const QStrin
 std::expected<void, ActionError> SetSuperAdministratorPassword(AppContext& ctx, const QString& password) {
   if (auto ok = CheckNewSuperAdministratorPassword(password); !ok) return ok;
   if (auto ok = Ready(ctx); !ok) return ok;
-  auto changed = ctx.db.Execute("update UserName set 密码=? where 用户名=?", password, kSuperAdministrator);
+  auto changed = ctx.db.Execute("update \"UserName\" set 密码=? where 用户名=?", password, kSuperAdministrator);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
   if (*changed == 0) return std::unexpected(Stop(kNoSuperAdministratorMessage, {}, Kind::Gone));
   // Only the login window's hint follows this flag; the password itself is stored.

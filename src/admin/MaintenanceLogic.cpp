@@ -19,6 +19,7 @@
 #include "data/DatabaseFiles.h"
 #include "data/DatabaseKey.h"
 #include "data/EmbeddedFiles.h"
+#include "data/EngineSql.h"
 #include "data/Schema.h"
 #include "data/TextFormat.h"
 
@@ -177,9 +178,10 @@ enum class PageSizes { OursOnly, OldToo };
 // stops it as cancelled.
 std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString& path, Check check, PageSizes sizes,
                                                                   const CopyProgress& busy = {}) {
-  const char* check_sql = check == Check::Full    ? "PRAGMA integrity_check"
-                          : check == Check::Pages ? "PRAGMA quick_check"
-                                                  : "select 'ok' from (select count(*) from sqlite_master)";
+  const char* check_sql = check == Check::Full ? FileOnlySql("PRAGMA integrity_check")
+                          : check == Check::Pages
+                              ? FileOnlySql("PRAGMA quick_check")
+                              : FileOnlySql("select 'ok' from (select count(*) from sqlite_master)");
   const QString foreign = QStringLiteral("该文件不是本程序的数据库备份，或者密码不符");
   KeyedFile c;
   if (!c.Open(path)) return Fail(Kind::Refused, foreign);
@@ -203,7 +205,7 @@ std::expected<BackupContents, MaintenanceError> CheckDatabaseFile(const QString&
   if (*integrity != QStringLiteral("ok")) return Fail(Kind::Refused, QStringLiteral("文件已损坏，完整性检查未通过"));
   // The five tables with every column the program reads.
   for (const schema::Table& t : schema::Tables()) {
-    const std::string sql = std::string("PRAGMA table_info(\"") + t.name + "\")";
+    const std::string sql = std::string(FileOnlySql("PRAGMA table_info(\"")) + t.name + "\")";
     const auto names = c.Column(sql.c_str(), 1);
     if (!names) return Fail(Kind::Refused, QStringLiteral("文件无法读取"));
     std::size_t found = 0;
@@ -263,11 +265,11 @@ bool PinSnapshotInFile(KeyedFile& c) {
   for (int attempt = 0; attempt < 5; ++attempt) {
     // data_version moves when a read starts on another snapshot than the last one this
     // connection saw, and also when the checkpoint below found a newer log than that.
-    const auto before = c.Value("PRAGMA data_version");
+    const auto before = c.Value(FileOnlySql("PRAGMA data_version"));
     if (!before) return false;
     if (!write_back()) continue;
     if (!c.Exec("BEGIN")) return false;
-    const auto after = c.Value("PRAGMA data_version");
+    const auto after = c.Value(FileOnlySql("PRAGMA data_version"));
     if (after && *after == *before) return true;
     c.Exec("ROLLBACK");
   }
@@ -465,7 +467,7 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
   KeyedFile source;
   if (!source.Open(source_path)) return Fail(Kind::Failed, kDatabaseUnavailableText);
   const bool exact = PinSnapshotInFile(source);
-  if (!exact && (!source.Exec("BEGIN") || !source.Value("select count(*) from sqlite_master")))
+  if (!exact && (!source.Exec("BEGIN") || !source.Value(FileOnlySql("select count(*) from sqlite_master"))))
     return Fail(Kind::Failed, kDatabaseUnavailableText);
 
   const LockedPartFile part(target.absoluteFilePath());

@@ -162,8 +162,8 @@ int KeyedRows::RowOfKey(std::int64_t key) const {
 }
 
 std::optional<std::vector<std::pair<std::int64_t, QString>>> KeyedRows::ReadColumnByKey(const ListField& field) const {
-  auto st =
-      ctx_.Query("select " + Quoted(plan_.fields[0].column) + "," + FieldSql(field) + " from (" + plan_.sql + ")");
+  auto st = ctx_.Query("select " + Quoted(plan_.fields[0].column) + "," + FieldSql(field) + " from (" +
+                       plan_.SqlFor(ctx_.db) + ") as plan_rows");
   if (!st) {
     Failed(st.error());
     return std::nullopt;
@@ -256,9 +256,9 @@ struct KeyPass {
   std::optional<PassField> filter;
   std::optional<PassField> sort;
 
-  KeyPass(const ListPlan& plan, int sort_field) {
+  KeyPass(const ListPlan& plan, int sort_field, const Database& db) {
     const std::size_t fields = plan.fields.size();
-    std::string select = Quoted(plan.fields.empty() ? std::string("rowid") : plan.fields[0].column);
+    std::string select = Quoted(plan.fields.empty() ? std::string("ID") : plan.fields[0].column);
     int next = 1;
     // The next column of the pass, holding `field` (NULL for a field the plan has not got).
     const auto take = [&](int field) {
@@ -274,7 +274,8 @@ struct KeyPass {
     for (const ListTotal& t : plan.totals)
       conditions.push_back(t.counts.IsSetFor(fields) ? std::optional(take(t.counts.field)) : std::nullopt);
     if (sort_field >= 0) sort = take(sort_field);
-    sql = plan.keys_sql.empty() ? "select " + select + " from (" + plan.sql + ")" : plan.keys_sql;
+    const std::string& keys_sql = plan.KeysSqlFor(db);
+    sql = keys_sql.empty() ? "select " + select + " from (" + plan.SqlFor(db) + ") as plan_rows" : keys_sql;
   }
 };
 
@@ -282,7 +283,7 @@ struct KeyPass {
 // values; counts the records and adds up the totals into `result`.
 std::expected<std::vector<std::int64_t>, DbError> ReadKeys(AppContext& ctx, const ListPlan& plan, int sort_field,
                                                            FillResult& result) {
-  const KeyPass pass(plan, sort_field);
+  const KeyPass pass(plan, sort_field, ctx.db);
   auto st = ctx.Query(pass.sql);
   if (!st) return std::unexpected(st.error());
   for (std::size_t i = 0; i < plan.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan.values[i]);

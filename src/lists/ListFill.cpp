@@ -228,7 +228,7 @@ FillResult FillList(AppContext& ctx, GridStore& store, const ListPlan& plan) {
   result.totals.assign(plan.totals.size(), 0.0);
   const FillStart start = StartFill(ctx, store, plan);
   bool sorted = false;
-  if (auto st = ctx.Query(plan.sql); !st) {
+  if (auto st = ctx.Query(plan.SqlFor(ctx.db)); !st) {
     result.error = st.error();
   } else {
     for (std::size_t i = 0; i < plan.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan.values[i]);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "data/Database.h"
 #include "lists/GridStore.h"
 
 namespace hemulu {
@@ -91,6 +92,17 @@ struct ListPlan {
   // filter's field (with a filter), each total condition's field (with a condition) and
   // the sort field (when the fill sorts by values), in that order.
   std::string keys_sql;
+
+  // The server's own texts of `sql` and `keys_sql` where the two engines need different
+  // ones (data/EngineSql.h); empty: the same text serves both.
+  std::string server_sql;
+  std::string server_keys_sql;
+  const std::string& SqlFor(const Database& db) const {
+    return db.IsServer() && !server_sql.empty() ? server_sql : sql;
+  }
+  const std::string& KeysSqlFor(const Database& db) const {
+    return db.IsServer() && !server_sql.empty() ? server_keys_sql : keys_sql;
+  }
 };
 
 // The one rule both fills sort by: a sort column whose field is a number field is

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "data/EngineSql.h"
 #include "data/Schema.h"
 #include "data/TextFormat.h"
 
@@ -24,23 +25,25 @@ double SignedAmount(int kind_index, double typed) { return kind_index == 0 || ki
 
 bool IsOutgoingKind(QStringView kind) { return kind == u"取款" || kind == u"转出"; }
 
-MoneyQuery AllBankQuery() { return {QStringLiteral("select * from bank"), {}}; }
+MoneyQuery AllBankQuery() { return {QStringLiteral("select * from bank order by \"ID\""), {}}; }
 
 MoneyQuery SearchBankQuery(const QString& bank_text) {
   if (bank_text.isEmpty()) return AllBankQuery();
-  return {QStringLiteral("select * from bank where 银行 like ? escape '\\'"),
-          {ContainsPattern(bank_text)},
-          SearchScope(QStringLiteral("银行"), bank_text)};
+  return {
+      QString::fromUtf8(FileSql("select * from bank where 银行 like ? escape '\\'")),
+      {ContainsPattern(bank_text)},
+      SearchScope(QStringLiteral("银行"), bank_text),
+      QString::fromUtf8(ServerSql("select * from bank where 银行 COLLATE \"C\" ilike ? escape '\\' order by \"ID\""))};
 }
 
 MoneyQuery BankByDateQuery(const QDate& first, const QDate& last) {
-  return {QStringLiteral("select * from bank where 日期>=? and 日期<?"),
+  return {QStringLiteral("select * from bank where 日期>=? and 日期<? order by 日期, \"ID\""),
           {DateSqlText(QDateTime(first, QTime(0, 0))), DateSqlText(QDateTime(last.addDays(1), QTime(0, 0)))},
           PeriodText(first, last)};
 }
 
 MoneyQuery BankSummaryQuery() {
-  return {QStringLiteral("select 银行,账户,sum(金额) as 总计 from bank group by 银行,账户"),
+  return {QStringLiteral("select 银行,账户,sum(金额) as 总计 from bank group by 银行,账户 order by 银行,账户"),
           {},
           QStringLiteral("各银行账户余额")};
 }
@@ -100,8 +103,8 @@ std::expected<void, ActionError> UpdateBankMovement(AppContext& ctx, qint64 id, 
     return std::unexpected(ActionError{ActionError::Kind::Invalid, WriteError{kCode, QString()}.Message()});
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto changed =
-      ctx.db.Execute("update bank set 银行=?,账户=?,方式=?,金额=?,日期=?,备注=? where ID=?", f.bank, f.account, kind,
-                     StoredAmount(f), DateSqlText(QDateTime(f.date, QTime(0, 0))), f.note, id);
+      ctx.db.Execute("update bank set 银行=?,账户=?,方式=?,金额=?,日期=?,备注=? where \"ID\"=?", f.bank, f.account,
+                     kind, StoredAmount(f), DateSqlText(QDateTime(f.date, QTime(0, 0))), f.note, id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
   if (*changed == 0) return std::unexpected(ActionError{ActionError::Kind::Gone, kMovementGoneText});
   return {};
@@ -114,7 +117,7 @@ std::expected<void, ActionError> DeleteBankMovement(AppContext& ctx, qint64 id) 
 std::expected<std::optional<BankMovement>, DbError> LoadBankMovement(AppContext& ctx, qint64 id) {
   if (id <= 0) return std::nullopt;
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
-  auto st = ctx.db.Prepare("select * from bank where ID=?");
+  auto st = ctx.db.Prepare("select * from bank where \"ID\"=?");
   if (!st) return std::unexpected(st.error());
   st->BindAll(id);
   auto row = st->Step();

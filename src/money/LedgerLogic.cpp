@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "data/EngineSql.h"
 #include "data/TextFormat.h"
 
 namespace hemulu {
@@ -24,21 +25,24 @@ const char* SearchColumn(LedgerSearchField field) {
 
 // Entries dated on or after `from` and before `until` (stored dates compare as text).
 MoneyQuery DateRangeQuery(const QDate& from, const QDate& until) {
-  return {QStringLiteral("select * from other where 日期>=? and 日期<?"),
+  return {QStringLiteral("select * from other where 日期>=? and 日期<? order by 日期, \"ID\""),
           {DateSqlText(QDateTime(from, QTime(0, 0))), DateSqlText(QDateTime(until, QTime(0, 0)))},
           PeriodText(from, until.addDays(-1))};
 }
 
 }  // namespace
 
-MoneyQuery AllLedgerQuery() { return {QStringLiteral("select * from other"), {}}; }
+MoneyQuery AllLedgerQuery() { return {QStringLiteral("select * from other order by \"ID\""), {}}; }
 
 MoneyQuery SearchLedgerQuery(LedgerSearchField field, const QString& text) {
   if (text.isEmpty()) return AllLedgerQuery();
   const QString column = QString::fromUtf8(SearchColumn(field));
-  return {QStringLiteral("select * from other where %1 like ? escape '\\'").arg(column),
+  // The server's LIKE minds case; ILIKE under "C" folds ASCII letters only, as the file's LIKE does.
+  return {QString::fromUtf8(FileSql("select * from other where %1 like ? escape '\\'")).arg(column),
           {ContainsPattern(text)},
-          SearchScope(column, text)};
+          SearchScope(column, text),
+          QString::fromUtf8(ServerSql("select * from other where %1 COLLATE \"C\" ilike ? escape '\\' order by \"ID\""))
+              .arg(column)};
 }
 
 MoneyQuery LedgerByDateQuery(const QDate& first, const QDate& last) { return DateRangeQuery(first, last.addDays(1)); }

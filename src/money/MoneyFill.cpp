@@ -21,6 +21,7 @@ std::optional<LedgerKind> LedgerKindOfType(QStringView type) {
 ListPlan LedgerListPlan(const MoneyQuery& query) {
   ListPlan plan;
   plan.sql = query.sql.toStdString();
+  plan.server_sql = query.server_sql.toStdString();
   plan.values.assign(query.params.begin(), query.params.end());
   plan.fields = {{"ID", FieldKind::Number},
                  {"类型"},
@@ -56,6 +57,7 @@ LedgerSums LedgerSumsOf(const std::vector<double>& totals) {
 ListPlan BankDetailListPlan(const MoneyQuery& query) {
   ListPlan plan;
   plan.sql = query.sql.toStdString();
+  plan.server_sql = query.server_sql.toStdString();
   plan.values.assign(query.params.begin(), query.params.end());
   plan.fields = {{"ID", FieldKind::Number}, {"银行"}, {"账户"}, {"方式"}, {"金额", FieldKind::Number},
                  {"日期", FieldKind::Date}, {"备注"}};
@@ -72,6 +74,7 @@ ListPlan BankSummaryListPlan() {
   ListPlan plan;
   const MoneyQuery query = BankSummaryQuery();
   plan.sql = query.sql.toStdString();
+  plan.server_sql = query.server_sql.toStdString();
   plan.values.assign(query.params.begin(), query.params.end());
   plan.fields = {{"银行"}, {"账户"}, {"总计", FieldKind::Number}};
   plan.sort_column = kBankBalanceCol;

@@ -10,7 +10,8 @@ namespace hemulu {
 std::expected<QStringList, DbError> GroupedValues(AppContext& ctx, const char* table, const char* column) {
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
   // Only our own table and column names go into the text.
-  const std::string sql = std::string("select max(") + column + ") as exp from " + table + " group by " + column;
+  const std::string sql =
+      std::string("select max(") + column + ") as exp from " + table + " group by " + column + " order by " + column;
   auto st = ctx.db.Prepare(sql);
   if (!st) return std::unexpected(st.error());
   QStringList values;
@@ -31,7 +32,7 @@ std::expected<void, ActionError> DeleteMoneyRow(AppContext& ctx, const char* tab
   if (id <= 0)
     return std::unexpected(ActionError{ActionError::Kind::Invalid, QStringLiteral("没有选中要删除的记录。")});
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
-  auto changed = ctx.db.Execute(std::string("delete from ") + table + " where ID=?", id);
+  auto changed = ctx.db.Execute(std::string("delete from ") + table + " where \"ID\"=?", id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
   if (*changed == 0)
     return std::unexpected(ActionError{ActionError::Kind::Gone, QStringLiteral("该记录已不存在，可能已被删除。")});

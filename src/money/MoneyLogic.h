@@ -19,6 +19,8 @@ struct MoneyQuery {
   QVariantList params;
   // What the list covers, for its printed heading.
   QString scope = kAllRecordsScope;
+  // The server's own text where it must differ from `sql` (same values); empty: `sql`.
+  QString server_sql = {};
 };
 
 // "select max(c) as exp from t group by c": each non-empty value once, in the order

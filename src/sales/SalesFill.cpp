@@ -32,6 +32,8 @@ ListPlan SalesListPlan(const SalesQuery& query) {
   plan.table = "sell";
   plan.sql = query.sql.toStdString();
   plan.keys_sql = query.keys_sql.toStdString();
+  plan.server_sql = query.server_sql.toStdString();
+  plan.server_keys_sql = query.server_keys_sql.toStdString();
   plan.values.assign(query.params.begin(), query.params.end());
   plan.fields = {{"ID", FieldKind::Number},
                  {"UID", FieldKind::Number},

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "data/EngineSql.h"
 #include "data/RowWriter.h"
 #include "data/TextFormat.h"
 
@@ -48,7 +49,7 @@ const QString kNoSuchGoodsText = QStringLiteral("错误代码 [083]");
 
 std::expected<SaleGoods, ActionError> LoadSaleGoods(AppContext& ctx, qint64 goods_id) {
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
-  auto st = ctx.db.Prepare("select ID,名称,型号,编码,类型,首拼,销售单价,进货单价,存货数量 from buy where ID=?");
+  auto st = ctx.db.Prepare("select \"ID\",名称,型号,编码,类型,首拼,销售单价,进货单价,存货数量 from buy where \"ID\"=?");
   if (!st) return std::unexpected(DatabaseActionError(st.error()));
   st->BindAll(goods_id);
   const auto row = st->Step();
@@ -102,7 +103,7 @@ std::expected<qint64, ActionError> RecordSale(AppContext& ctx, qint64 goods_id, 
   double buy_price = 0, sold = 0, sold_amount = 0, stock = 0;
   QString initials;
   {
-    auto st = ctx.db.Prepare("select ID,进货单价,销售数量,销售金额,存货数量,存货金额,首拼 from buy where ID=?");
+    auto st = ctx.db.Prepare("select \"ID\",进货单价,销售数量,销售金额,存货数量,存货金额,首拼 from buy where \"ID\"=?");
     if (!st) return std::unexpected(DatabaseFailure(st.error()));
     st->BindAll(goods_id);
     const auto row = st->Step();
@@ -124,7 +125,7 @@ std::expected<qint64, ActionError> RecordSale(AppContext& ctx, qint64 goods_id, 
   const double amount = NumberValue(form.amount);
   const double new_stock = stock - quantity;
   const double new_stock_amount = new_stock * buy_price;
-  auto updated = ctx.db.Execute("update buy set 销售数量=?,销售金额=?,存货数量=?,存货金额=? where ID=?",
+  auto updated = ctx.db.Execute("update buy set 销售数量=?,销售金额=?,存货数量=?,存货金额=? where \"ID\"=?",
                                 sold + quantity, sold_amount + amount, new_stock, new_stock_amount, goods_id);
   if (!updated) return std::unexpected(DatabaseFailure(updated.error()));
 
@@ -177,13 +178,13 @@ std::expected<QStringList, DbError> PickValues(AppContext& ctx, const char* sql)
 
 // The groupings read the (客户名称, 客户地址) and 类型 indexes, not the whole table.
 std::expected<QStringList, DbError> CustomerNameValues(AppContext& ctx) {
-  return PickValues(ctx, "select max(客户名称) as exp from sell group by 客户名称");
+  return PickValues(ctx, "select max(客户名称) as exp from sell group by 客户名称 order by 客户名称");
 }
 std::expected<QStringList, DbError> CustomerAddressValues(AppContext& ctx) {
-  return PickValues(ctx, "select max(客户地址) as exp from sell group by 客户名称");
+  return PickValues(ctx, "select max(客户地址) as exp from sell group by 客户名称 order by 客户名称");
 }
 std::expected<QStringList, DbError> SaleCategoryValues(AppContext& ctx) {
-  return PickValues(ctx, "select max(类型) as exp from sell group by 类型");
+  return PickValues(ctx, "select max(类型) as exp from sell group by 类型 order by 类型");
 }
 
 // ---- Queries ----
@@ -194,35 +195,47 @@ QString DayStart(const QDate& d) { return DateSqlText(QDateTime(d, QTime(0, 0)))
 
 }  // namespace
 
-SalesQuery AllSalesQuery() { return {QStringLiteral("select * from sell"), {}}; }
+SalesQuery AllSalesQuery() { return {QStringLiteral("select * from sell order by \"ID\""), {}}; }
 
 namespace {
 
+// The server's LIKE minds case; ILIKE under "C" folds ASCII letters only, as the file's
+// LIKE does. The file is told which index to read; the server's planner picks its own.
+SalesQuery ContainsQuery(const char* file_sql, const char* column, const QString& text,
+                         const char* file_keys_sql = nullptr) {
+  SalesQuery q{QString::fromUtf8(file_sql), {ContainsPattern(text)}};
+  if (file_keys_sql) q.keys_sql = QString::fromUtf8(file_keys_sql);
+  q.server_sql =
+      QString::fromUtf8(ServerSql("select * from sell where %1 COLLATE \"C\" ilike ? escape '\\' order by \"ID\""))
+          .arg(QString::fromUtf8(column));
+  return q;
+}
+
 SalesQuery SearchSalesRows(SalesSearchField field, const QString& text) {
-  const QVariantList pattern{ContainsPattern(text)};
   switch (field) {
     // The two busiest searches find their IDs in an index that also holds the four
     // totalled figures, so the list's keys and totals never touch the table.
     case SalesSearchField::Initials:
-      return {QStringLiteral("select * from sell where ID in (select ID from sell indexed by \"sell_首拼_合计\" "
-                             "where 首拼 like ? escape '\\')"),
-              pattern,
-              QStringLiteral("select ID,销售数量,销售金额,欠款额,净利润 from sell indexed by \"sell_首拼_合计\" "
-                             "where 首拼 like ? escape '\\' order by ID")};
+      return ContainsQuery(
+          FileSql("select * from sell where \"ID\" in (select \"ID\" from sell indexed by "
+                  "\"sell_首拼_合计\" where 首拼 like ? escape '\\')"),
+          "首拼", text,
+          FileSql("select \"ID\",销售数量,销售金额,欠款额,净利润 from sell indexed by \"sell_首拼_合计\" "
+                  "where 首拼 like ? escape '\\' order by \"ID\""));
     case SalesSearchField::Customer:
-      return {QStringLiteral("select * from sell where ID in (select ID from sell indexed by \"sell_客户名称_合计\" "
-                             "where 客户名称 like ? escape '\\')"),
-              pattern,
-              QStringLiteral("select ID,销售数量,销售金额,欠款额,净利润 from sell indexed by \"sell_客户名称_合计\" "
-                             "where 客户名称 like ? escape '\\' order by ID")};
+      return ContainsQuery(FileSql("select * from sell where \"ID\" in (select \"ID\" from sell indexed by "
+                                   "\"sell_客户名称_合计\" where 客户名称 like ? escape '\\')"),
+                           "客户名称", text,
+                           FileSql("select \"ID\",销售数量,销售金额,欠款额,净利润 from sell indexed by "
+                                   "\"sell_客户名称_合计\" where 客户名称 like ? escape '\\' order by \"ID\""));
     case SalesSearchField::Code:
-      return {QStringLiteral("select * from sell where 编码 like ? escape '\\'"), pattern};
+      return ContainsQuery(FileSql("select * from sell where 编码 like ? escape '\\'"), "编码", text);
     case SalesSearchField::Model:
-      return {QStringLiteral("select * from sell where 型号 like ? escape '\\'"), pattern};
+      return ContainsQuery(FileSql("select * from sell where 型号 like ? escape '\\'"), "型号", text);
     case SalesSearchField::Category:
-      return {QStringLiteral("select * from sell where 类型 like ? escape '\\'"), pattern};
+      return ContainsQuery(FileSql("select * from sell where 类型 like ? escape '\\'"), "类型", text);
     case SalesSearchField::Note:
-      return {QStringLiteral("select * from sell where 备注 like ? escape '\\'"), pattern};
+      return ContainsQuery(FileSql("select * from sell where 备注 like ? escape '\\'"), "备注", text);
   }
   return AllSalesQuery();
 }
@@ -258,7 +271,7 @@ SalesQuery SearchSalesQuery(SalesSearchField field, const QString& text) {
 SalesQuery SalesOfDayQuery(const QDate& day) { return SalesBetweenQuery(day, day); }
 
 SalesQuery SalesBetweenQuery(const QDate& first, const QDate& last) {
-  return {QStringLiteral("select * from sell where 销售日期>=? and 销售日期<?"),
+  return {QStringLiteral("select * from sell where 销售日期>=? and 销售日期<? order by 销售日期, \"ID\""),
           {DayStart(first), DayStart(last.addDays(1))},
           {},
           PeriodText(first, last)};
@@ -270,7 +283,7 @@ SalesQuery SalesOfMonthQuery(const QDate& today) {
 }
 
 SalesQuery DebtSalesQuery() {
-  return {QStringLiteral("select * from sell where 欠款额>0"), {}, {}, QStringLiteral("有欠款的销售")};
+  return {QStringLiteral("select * from sell where 欠款额>0 order by \"ID\""), {}, {}, QStringLiteral("有欠款的销售")};
 }
 
 // ---- Edit and delete ----
@@ -287,7 +300,7 @@ std::expected<void, ActionError> UpdateSale(AppContext& ctx, qint64 sale_id, con
       return std::unexpected(Refused(QString::fromUtf8(what) + QStringLiteral("最多%1个字符").arg(schema::kTextLimit)));
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto changed =
-      ctx.db.Execute("update sell set 欠款额=?,客户名称=?,联系方式=?,客户地址=?,备注=? where ID=?",
+      ctx.db.Execute("update sell set 欠款额=?,客户名称=?,联系方式=?,客户地址=?,备注=? where \"ID\"=?",
                      NumberValue(edit.debt), edit.customer_name, edit.contact, edit.address, edit.note, sale_id);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
   if (*changed == 0) return std::unexpected(ActionError{ActionError::Kind::Gone, kSaleGoneText});
@@ -299,7 +312,7 @@ std::expected<void, ActionError> DeleteSale(AppContext& ctx, qint64 sale_id) {
     return std::unexpected(
         ActionError{ActionError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能删除销售记录。")});
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
-  auto changed = ctx.db.Execute("delete from sell where ID=?", sale_id);
+  auto changed = ctx.db.Execute("delete from sell where \"ID\"=?", sale_id);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
   if (*changed == 0) return std::unexpected(ActionError{ActionError::Kind::Gone, kSaleGoneText});
   return {};
@@ -307,7 +320,8 @@ std::expected<void, ActionError> DeleteSale(AppContext& ctx, qint64 sale_id) {
 
 std::expected<Receipt, ActionError> LoadReceipt(AppContext& ctx, qint64 sale_id) {
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
-  auto st = ctx.db.Prepare("select 客户编号,销售日期,名称,型号,销售数量,销售单价,销售金额,欠款额 from sell where ID=?");
+  auto st =
+      ctx.db.Prepare("select 客户编号,销售日期,名称,型号,销售数量,销售单价,销售金额,欠款额 from sell where \"ID\"=?");
   if (!st) return std::unexpected(DatabaseActionError(st.error()));
   st->BindAll(sale_id);
   const auto row = st->Step();

@@ -73,6 +73,10 @@ struct SalesQuery {
   QString keys_sql = {};
   // What the list covers, for its printed heading.
   QString scope = kAllRecordsScope;
+  // The server's own texts where they must differ from `sql` and `keys_sql` (same
+  // values); empty: `sql`, and the keys read from it.
+  QString server_sql = {};
+  QString server_keys_sql = {};
 };
 
 SalesQuery AllSalesQuery();

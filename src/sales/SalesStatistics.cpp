@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "data/AppContext.h"
+#include "data/EngineSql.h"
 #include "data/TextFormat.h"
 #include "lists/ExcelExport.h"
 #include "sales/BarChart.h"
@@ -136,9 +137,11 @@ std::expected<BarReport, DbError> DailyReport(AppContext& ctx, SalesFigure figur
 
 std::expected<std::vector<int>, DbError> SalesYears(AppContext& ctx, int current_year) {
   int first = current_year, last = current_year;
-  auto st = ctx.Query(
-      "SELECT substr(min(日期), 1, 4), substr(max(日期), 1, 4) FROM sell_day "
-      "WHERE 日期 GLOB '[0-9][0-9][0-9][0-9]-*'");
+  auto st = ctx.Query(ForEngine(ctx.db,
+                                FileSql("SELECT substr(min(日期), 1, 4), substr(max(日期), 1, 4) FROM sell_day "
+                                        "WHERE 日期 GLOB '[0-9][0-9][0-9][0-9]-*'"),
+                                ServerSql("SELECT substr(min(日期), 1, 4), substr(max(日期), 1, 4) FROM sell_day "
+                                          "WHERE 日期 ~ '^[0-9]{4}-'")));
   if (!st) return std::unexpected(st.error());
   auto row = st->Step();
   if (!row) return std::unexpected(row.error());

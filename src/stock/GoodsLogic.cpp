@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "data/EngineSql.h"
 #include "data/TextFormat.h"
 #include "stock/NameInitials.h"
 
@@ -46,9 +47,13 @@ const char* PickColumn(PickField field) {
 
 GoodsQuery ContainsQuery(const char* column, const QString& text, const char* what) {
   if (text.isEmpty()) return AllGoodsQuery();
-  return {QStringLiteral("select * from buy where %1 like ? escape '\\'").arg(QString::fromUtf8(column)),
+  // The server's LIKE minds case; ILIKE under "C" folds ASCII letters only, as the file's LIKE does.
+  const QString name = QString::fromUtf8(column);
+  return {QString::fromUtf8(FileSql("select * from buy where %1 like ? escape '\\'")).arg(name),
           {ContainsPattern(text)},
-          SearchScope(QString::fromUtf8(what), text)};
+          SearchScope(QString::fromUtf8(what), text),
+          QString::fromUtf8(ServerSql("select * from buy where %1 COLLATE \"C\" ilike ? escape '\\' order by \"ID\""))
+              .arg(name)};
 }
 
 const ActionError kNotAllowed{ActionError::Kind::NotAllowed,
@@ -59,7 +64,7 @@ const ActionError kGone{ActionError::Kind::Gone, kGoodsGoneMessage};
 
 QString GoodsNotAllowedMessage() { return kNotAllowed.message; }
 
-GoodsQuery AllGoodsQuery() { return {QStringLiteral("select * from buy"), {}}; }
+GoodsQuery AllGoodsQuery() { return {QStringLiteral("select * from buy order by \"ID\""), {}}; }
 
 GoodsQuery SearchGoodsQuery(GoodsSearchField field, const QString& text) {
   const char* what = field == GoodsSearchField::Code       ? "商品编码"
@@ -71,7 +76,7 @@ GoodsQuery SearchGoodsQuery(GoodsSearchField field, const QString& text) {
 }
 
 GoodsQuery GoodsByDateQuery(const QDate& first, const QDate& last) {
-  return {QStringLiteral("select * from buy where 入库日期>=? and 入库日期<=?"),
+  return {QStringLiteral("select * from buy where 入库日期>=? and 入库日期<=? order by 入库日期, \"ID\""),
           {DateSqlText(QDateTime(first, QTime(0, 0))), DateSqlText(QDateTime(last, QTime(23, 59, 59)))},
           PeriodText(first, last)};
 }
@@ -84,7 +89,7 @@ GoodsQuery CategoryTreeQuery(const QString& item_text) {
 std::expected<std::vector<qint64>, DbError> GoodsIdsWithCode(AppContext& ctx, const QString& code, int limit) {
   std::vector<qint64> ids;
   if (code.isEmpty()) return ids;
-  auto st = ctx.Query("select ID from buy where 编码=? limit ?", code, limit);
+  auto st = ctx.Query("select \"ID\" from buy where 编码=? order by \"ID\" limit ?", code, limit);
   if (!st) return std::unexpected(st.error());
   for (;;) {
     auto row = st->Step();
@@ -103,7 +108,7 @@ void SortByPinyin(QStringList& values) {
 
 std::expected<QStringList, DbError> PickListValues(AppContext& ctx, PickField field) {
   const QString column = QString::fromUtf8(PickColumn(field));
-  auto st = ctx.Query(QStringLiteral("select %1 as exp from buy group by %1").arg(column).toStdString());
+  auto st = ctx.Query(QStringLiteral("select %1 as exp from buy group by %1 order by %1").arg(column).toStdString());
   if (!st) return std::unexpected(st.error());
   QStringList values;
   while (true) {
@@ -129,7 +134,7 @@ std::optional<FormProblem> ValidateGoodsForm(const GoodsForm& f) {
 }
 
 std::expected<std::optional<GoodsRecord>, DbError> LoadGoods(AppContext& ctx, qint64 id) {
-  auto st = ctx.Query("select * from buy where ID=?", id);
+  auto st = ctx.Query("select * from buy where \"ID\"=?", id);
   if (!st) return std::unexpected(st.error());
   auto found = st->Step();
   if (!found) return std::unexpected(found.error());
@@ -183,8 +188,9 @@ std::expected<void, ActionError> RestockGoods(AppContext& ctx, qint64 id, double
     return std::unexpected(ActionError{ActionError::Kind::Invalid, kQuantityMissingMessage});
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto changed = ctx.db.Execute(
-      "update buy set 进货数量=进货数量+?, 进货金额=进货金额+?, 存货数量=存货数量+?, 存货金额=存货金额+? where ID=?", q,
-      q * p, q, q * p, id);
+      "update buy set 进货数量=进货数量+?, 进货金额=进货金额+?, 存货数量=存货数量+?, 存货金额=存货金额+? where "
+      "\"ID\"=?",
+      q, q * p, q, q * p, id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
   if (*changed == 0) return std::unexpected(kGone);
   return {};
@@ -208,7 +214,7 @@ std::expected<void, ActionError> UpdateGoods(AppContext& ctx, qint64 id, const G
   if (!tx) return std::unexpected(DatabaseActionError(tx.error()));
   // The amounts rest on the sold quantity shown when the window opened; if a sale has
   // changed it since, saving would lose that sale.
-  auto current = ctx.db.Prepare("select 销售数量 from buy where ID=?");
+  auto current = ctx.db.Prepare("select 销售数量 from buy where \"ID\"=?");
   if (!current) return std::unexpected(DatabaseActionError(current.error()));
   current->BindAll(id);
   auto found = current->Step();
@@ -223,7 +229,7 @@ std::expected<void, ActionError> UpdateGoods(AppContext& ctx, qint64 id, const G
   const double q = NumberValue(f.quantity), p = NumberValue(f.buy_price), r = NumberValue(f.sell_price);
   auto changed = ctx.db.Execute(
       "update buy set 名称=?,型号=?,编码=?,类型=?,进货数量=?,进货单价=?,进货金额=?,销售数量=?,销售单价=?,销售金额=?,"
-      "存货数量=?,存货金额=?,供货商=?,备注=?,首拼=? where ID=?",
+      "存货数量=?,存货金额=?,供货商=?,备注=?,首拼=? where \"ID\"=?",
       f.name, f.model, f.code, f.category, q, p, q * p, sold, r, sold * r, q - sold, p * (q - sold), f.supplier, f.note,
       NameInitials(f.name), id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
@@ -234,7 +240,7 @@ std::expected<void, ActionError> UpdateGoods(AppContext& ctx, qint64 id, const G
 std::expected<void, ActionError> DeleteGoods(AppContext& ctx, qint64 id) {
   if (!ctx.session.IsSuperAdministrator()) return std::unexpected(kNotAllowed);
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
-  auto changed = ctx.db.Execute("delete from buy where ID=?", id);
+  auto changed = ctx.db.Execute("delete from buy where \"ID\"=?", id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
   return {};
 }

@@ -22,6 +22,8 @@ struct GoodsQuery {
   QVariantList params;
   // What the list covers, for its printed heading.
   QString scope = kAllRecordsScope;
+  // The server's own text where it must differ from `sql` (same values); empty: `sql`.
+  QString server_sql = {};
 };
 
 GoodsQuery AllGoodsQuery();

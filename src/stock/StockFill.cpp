@@ -91,6 +91,7 @@ ListPlan StockListPlan(const GoodsQuery& query, int warning_quantity, bool show_
   ListPlan plan;
   plan.table = "buy";
   plan.sql = query.sql.toStdString();
+  plan.server_sql = query.server_sql.toStdString();
   plan.values.assign(query.params.begin(), query.params.end());
   plan.fields = StockFields();
   AddStockRules(plan, kStock, warning_quantity, show_zero_stock);
@@ -123,7 +124,7 @@ ListPlan SummaryListPlan(int warning_quantity, bool show_zero_stock) {
   };
   ListPlan plan;
   plan.table = "buy";
-  plan.sql = "select * from buy";
+  plan.sql = "select * from buy order by \"ID\"";
   plan.fields = {{"ID", FieldKind::Number},
                  {"名称"},
                  {"型号"},

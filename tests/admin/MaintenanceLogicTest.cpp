@@ -1,3 +1,5 @@
+// File only by nature: backups, restores, integrity checks and page sizes are whole-file
+// work, meaningless on a server.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>

@@ -23,6 +23,11 @@ LedgerForm Form(QString item = QStringLiteral("房租"), QString quantity = "2",
 
 }  // namespace
 
+namespace {
+class LedgerLogicOn : public test::EngineTest {};
+HEMULU_ON_BOTH_ENGINES(LedgerLogicOn);
+}  // namespace
+
 TEST(LedgerLogic, EntryNumbersPutTheExpenseSecondBeforeTheMinute) {
   const QDateTime at(QDate(2012, 11, 4), QTime(9, 5, 30));
   EXPECT_EQ(NewEntryNumber(at, LedgerKind::Expense), "20121149305");
@@ -58,11 +63,10 @@ TEST(LedgerLogic, ChecksInOrderNameTheirBox) {
   EXPECT_FALSE(ValidateLedgerForm(LedgerKind::Income, f));
 }
 
-TEST(LedgerLogic, RecordStoresTheEntryAndAnEmptyQuantityAsNone) {
-  TestApp app;
-  auto id = RecordLedgerEntry(app.ctx(), LedgerKind::Expense, Form("进货运费", "", "", "12.5"));
+TEST_P(LedgerLogicOn, RecordStoresTheEntryAndAnEmptyQuantityAsNone) {
+  auto id = RecordLedgerEntry(ctx(), LedgerKind::Expense, Form("进货运费", "", "", "12.5"));
   ASSERT_TRUE(id) << id.error().Message().toStdString();
-  auto st = app.ctx().db.Prepare("select 类型,编号,项目,数量,单价,金额,日期,备注 from other where ID=?");
+  auto st = ctx().db.Prepare("select 类型,编号,项目,数量,单价,金额,日期,备注 from other where \"ID\"=?");
   st->BindAll(*id);
   ASSERT_TRUE(st->Step().value_or(false));
   EXPECT_EQ(st->Text(0), "支出");
@@ -74,17 +78,16 @@ TEST(LedgerLogic, RecordStoresTheEntryAndAnEmptyQuantityAsNone) {
   EXPECT_EQ(st->Text(6), "2026-12-08 00:00:00");
   EXPECT_EQ(st->Text(7), "十二月");
 
-  auto income = RecordLedgerEntry(app.ctx(), LedgerKind::Income, Form("房租", "2", "1.5", "3"));
+  auto income = RecordLedgerEntry(ctx(), LedgerKind::Income, Form("房租", "2", "1.5", "3"));
   ASSERT_TRUE(income);
-  st = app.ctx().db.Prepare("select 类型,数量 from other where ID=?");
+  st = ctx().db.Prepare("select 类型,数量 from other where \"ID\"=?");
   st->BindAll(*income);
   ASSERT_TRUE(st->Step().value_or(false));
   EXPECT_EQ(st->Text(0), "收入");
   EXPECT_EQ(st->Double(1), 2.0);
 }
 
-TEST(LedgerLogic, BadValuesFailTheirOwnCodeAndWriteNothing) {
-  TestApp app;
+TEST_P(LedgerLogicOn, BadValuesFailTheirOwnCodeAndWriteNothing) {
   struct Case {
     LedgerForm form;
     const char* code;
@@ -104,23 +107,22 @@ TEST(LedgerLogic, BadValuesFailTheirOwnCodeAndWriteNothing) {
       {long_note, "093"},
   };
   for (const Case& c : cases) {
-    auto r = RecordLedgerEntry(app.ctx(), LedgerKind::Income, c.form);
+    auto r = RecordLedgerEntry(ctx(), LedgerKind::Income, c.form);
     ASSERT_FALSE(r) << c.code;
     EXPECT_EQ(r.error().Message(), QStringLiteral("错误代码 [") + c.code + "]");
   }
-  EXPECT_EQ(CountRows(app.ctx().db, "other"), 0);
+  EXPECT_EQ(CountRows(ctx().db, "other"), 0);
   // 50 characters and a quote are fine.
-  auto ok = RecordLedgerEntry(app.ctx(), LedgerKind::Income, Form(QString(50, QChar(u'字')).left(49) + "'"));
+  auto ok = RecordLedgerEntry(ctx(), LedgerKind::Income, Form(QString(50, QChar(u'字')).left(49) + "'"));
   EXPECT_TRUE(ok);
 }
 
-TEST(LedgerLogic, SearchesMatchTheirOwnColumnLiterally) {
-  TestApp app;
-  Database& db = app.ctx().db;
+TEST_P(LedgerLogicOn, SearchesMatchTheirOwnColumnLiterally) {
+  Database& db = ctx().db;
   const qint64 income = InsertLedgerRow(db, "收入", 10, "2026-12-08 00:00:00", "房租", "50%折扣");
   const qint64 expense = InsertLedgerRow(db, "支出", 20, "2026-11-30 00:00:00", "电费", "100_x");
   const qint64 odd = InsertLedgerRow(db, "收入 ", 5, "2026-12-01 00:00:00", "收款'", "");
-  AppContext& ctx = app.ctx();
+  AppContext& ctx = this->ctx();
   EXPECT_EQ(QueryIds(ctx, SearchLedgerQuery(LedgerSearchField::Type, "收")), (std::vector<qint64>{income, odd}));
   EXPECT_EQ(QueryIds(ctx, SearchLedgerQuery(LedgerSearchField::Type, "")), (std::vector<qint64>{income, expense, odd}));
   EXPECT_EQ(QueryIds(ctx, SearchLedgerQuery(LedgerSearchField::Note, "%")), (std::vector<qint64>{income}));
@@ -138,27 +140,26 @@ TEST(LedgerLogic, SearchesMatchTheirOwnColumnLiterally) {
   EXPECT_EQ(SortedIds(ctx, LedgerOfMonthQuery(QDateTime(QDate(2025, 12, 8), QTime(9, 0)))).size(), 0u);
 }
 
-TEST(LedgerLogic, PickListsSkipEmptyValues) {
-  TestApp app;
-  InsertLedgerRow(app.ctx().db, "收入", 1, "2026-12-01 00:00:00", "房租", "");
-  InsertLedgerRow(app.ctx().db, "支出", 1, "2026-12-01 00:00:00", "房租", "现金");
-  InsertLedgerRow(app.ctx().db, "支出", 1, "2026-12-01 00:00:00", "", "转账");
-  EXPECT_EQ(LedgerPickValues(app.ctx(), LedgerPick::Item).value(), QStringList{"房租"});
-  EXPECT_EQ(LedgerPickValues(app.ctx(), LedgerPick::Note).value().size(), 2);
+TEST_P(LedgerLogicOn, PickListsSkipEmptyValues) {
+  InsertLedgerRow(ctx().db, "收入", 1, "2026-12-01 00:00:00", "房租", "");
+  InsertLedgerRow(ctx().db, "支出", 1, "2026-12-01 00:00:00", "房租", "现金");
+  InsertLedgerRow(ctx().db, "支出", 1, "2026-12-01 00:00:00", "", "转账");
+  EXPECT_EQ(LedgerPickValues(ctx(), LedgerPick::Item).value(), QStringList{"房租"});
+  EXPECT_EQ(LedgerPickValues(ctx(), LedgerPick::Note).value().size(), 2);
 }
 
-TEST(LedgerLogic, DeleteIsForTheSuperAdministratorAndReportsAMissingRow) {
-  TestApp operator_app(QStringLiteral("小王"));
-  const qint64 id = InsertLedgerRow(operator_app.ctx().db, "收入", 1);
-  auto refused = DeleteLedgerEntry(operator_app.ctx(), id);
+TEST_P(LedgerLogicOn, DeleteIsForTheSuperAdministratorAndReportsAMissingRow) {
+  ctx().session.SetUser(QStringLiteral("小王"), QStringLiteral("735"));
+  const qint64 id = InsertLedgerRow(ctx().db, "收入", 1);
+  auto refused = DeleteLedgerEntry(ctx(), id);
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.error().kind, ActionError::Kind::NotAllowed);
-  EXPECT_EQ(CountRows(operator_app.ctx().db, "other"), 1);
+  EXPECT_EQ(CountRows(ctx().db, "other"), 1);
 
-  TestApp app;
-  const qint64 own = InsertLedgerRow(app.ctx().db, "收入", 1);
-  EXPECT_TRUE(DeleteLedgerEntry(app.ctx(), own));
-  auto again = DeleteLedgerEntry(app.ctx(), own);
+  ctx().session.SetUser(kSuperAdministrator, QStringLiteral("735"));
+  const qint64 own = InsertLedgerRow(ctx().db, "收入", 1);
+  EXPECT_TRUE(DeleteLedgerEntry(ctx(), own));
+  auto again = DeleteLedgerEntry(ctx(), own);
   ASSERT_FALSE(again);
   EXPECT_EQ(again.error().kind, ActionError::Kind::Gone);
   EXPECT_EQ(IdOfText("12"), 12);

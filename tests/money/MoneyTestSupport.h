@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "EngineSupport.h"
 #include "TestSupport.h"
 #include "money/BankLogic.h"
 #include "money/MoneyLogic.h"
@@ -40,8 +41,9 @@ inline qint64 InsertBankRow(Database& db, const QString& bank, const QString& ac
 // IDs a query returns, in its order.
 inline std::vector<qint64> QueryIds(AppContext& ctx, const MoneyQuery& q) {
   std::vector<qint64> ids;
-  auto st = ctx.db.Prepare(q.sql.toStdString());
-  EXPECT_TRUE(st.has_value()) << q.sql.toStdString();
+  const QString& sql = ctx.db.IsServer() && !q.server_sql.isEmpty() ? q.server_sql : q.sql;
+  auto st = ctx.db.Prepare(sql.toStdString());
+  EXPECT_TRUE(st.has_value()) << sql.toStdString();
   if (!st) return ids;
   for (int i = 0; i < q.params.size(); ++i) st->Bind(i + 1, q.params[i]);
   while (st->Step().value_or(false)) ids.push_back(st->Int("ID"));

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 
+#include "EngineSupport.h"
 #include "KeyedListSupport.h"
 #include "TestSupport.h"
 #include "data/IniFile.h"
@@ -318,17 +319,21 @@ GridStore GoodsListStore(int cols) {
 
 }  // namespace
 
+namespace {
+class StockListOn : public hemulu::test::EngineTest {};
+HEMULU_ON_BOTH_ENGINES(StockListOn);
+}  // namespace
+
 // The goods lists read only the rows in view: their rows, the zero filter, the warning
 // and zero colours, the stock list's sort by quantity at the fill and the totals must be
 // the full list's, for 超级管理员 and for an operator, however the user sorts afterwards.
-TEST(StockList, KeyedRowsEqualTheFullListWithFilterColoursAndTheQuantitySort) {
-  TestApp app;
-  AddManyGoods(app.ctx().db, 3400);
-  ASSERT_TRUE(app.ctx().settings.WriteSetupValue("line", "1"));
-  ASSERT_TRUE(app.ctx().settings.WriteSetupValue("zerocolor", "255"));
+TEST_P(StockListOn, KeyedRowsEqualTheFullListWithFilterColoursAndTheQuantitySort) {
+  AddManyGoods(ctx().db, 3400);
+  ASSERT_TRUE(ctx().settings.WriteSetupValue("line", "1"));
+  ASSERT_TRUE(ctx().settings.WriteSetupValue("zerocolor", "255"));
   Session operator_session;
   operator_session.SetUser(QStringLiteral("店员"), QString());
-  const Session* const sessions[] = {&app.ctx().session, &operator_session};
+  const Session* const sessions[] = {&ctx().session, &operator_session};
 
   for (const GoodsQuery& query : {AllGoodsQuery(), SearchGoodsQuery(GoodsSearchField::Initials, QStringLiteral("KL"))})
     for (bool show_zero : {false, true})
@@ -337,8 +342,8 @@ TEST(StockList, KeyedRowsEqualTheFullListWithFilterColoursAndTheQuantitySort) {
                      (session->IsSuperAdministrator() ? " super" : " operator"));
         const ListPlan plan = StockListPlan(*session, query, 2, show_zero);
         GridStore full = GoodsListStore(kStockCols), keyed = GoodsListStore(kStockCols);
-        const FillResult eager = FillList(app.ctx(), full, plan);
-        KeyedFill fill = FillKeyedList(app.ctx(), keyed, plan);
+        const FillResult eager = FillList(ctx(), full, plan);
+        KeyedFill fill = FillKeyedList(ctx(), keyed, plan);
         ASSERT_FALSE(fill.result.error.has_value());
         EXPECT_EQ(fill.result.totals, eager.totals);
         EXPECT_EQ(fill.result.records, eager.records);
@@ -364,8 +369,8 @@ TEST(StockList, KeyedRowsEqualTheFullListWithFilterColoursAndTheQuantitySort) {
                    (session->IsSuperAdministrator() ? " super" : " operator"));
       const ListPlan plan = SummaryListPlan(*session, 2, show_zero);
       GridStore full = GoodsListStore(kSummaryCols), keyed = GoodsListStore(kSummaryCols);
-      const FillResult eager = FillList(app.ctx(), full, plan);
-      KeyedFill fill = FillKeyedList(app.ctx(), keyed, plan);
+      const FillResult eager = FillList(ctx(), full, plan);
+      KeyedFill fill = FillKeyedList(ctx(), keyed, plan);
       EXPECT_EQ(fill.result.totals, eager.totals);
       EXPECT_EQ(fill.result.sorted_column, -1);
       ASSERT_GT(fill.rows->Count(), 100);
@@ -379,12 +384,11 @@ TEST(StockList, KeyedRowsEqualTheFullListWithFilterColoursAndTheQuantitySort) {
 
 // A goods row is found by its ID without reading the list's rows, also far down and
 // after a removal; a text that is not an ID as the list shows it finds nothing.
-TEST(StockList, FindRowFindsAGoodsIdOnAKeyedList) {
-  TestApp app;
-  AddManyGoods(app.ctx().db, 3400);
+TEST_P(StockListOn, FindRowFindsAGoodsIdOnAKeyedList) {
+  AddManyGoods(ctx().db, 3400);
   Grid grid;
   LayOutStockGrid(grid);
-  ASSERT_FALSE(FillStockGrid(app.ctx(), grid, AllGoodsQuery(), 2).error.has_value());
+  ASSERT_FALSE(FillStockGrid(ctx(), grid, AllGoodsQuery(), 2).error.has_value());
   const int last = grid.Rows() - 2;
   const QString id = grid.CellText(last, kStockIdCol);
   EXPECT_EQ(grid.FindRow(kStockIdCol, id), last);

@@ -106,7 +106,7 @@ qint64 InsertGoods(Database& db, const GoodsRow& r) {
 }
 
 qint64 CountRows(Database& db, const char* table) {
-  auto st = db.Prepare(std::string("select count(*) from ") + table);
+  auto st = db.Prepare(std::string("select count(*) from \"") + table + "\"");
   if (!st) return -1;
   auto row = st->Step();
   return row && *row ? st->Int(0) : -1;
