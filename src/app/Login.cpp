@@ -3,7 +3,7 @@
 namespace hemulu {
 
 std::expected<std::vector<UserListItem>, DbError> ReadUserList(AppContext& ctx) {
-  auto st = ctx.Query("select ID, 用户名 from UserName order by ID desc");
+  auto st = ctx.Query("select \"ID\", \"用户名\" from \"UserName\" order by \"ID\" desc");
   if (!st) return std::unexpected(st.error());
   std::vector<UserListItem> users;
   while (true) {
@@ -16,7 +16,7 @@ std::expected<std::vector<UserListItem>, DbError> ReadUserList(AppContext& ctx) 
 }
 
 std::expected<bool, DbError> LookUpUser(AppContext& ctx, const QString& name) {
-  auto st = ctx.Query("select 用户名, 密码 from UserName where 用户名=? order by ID", name);
+  auto st = ctx.Query("select \"用户名\", \"密码\" from \"UserName\" where \"用户名\"=? order by \"ID\"", name);
   if (!st) return std::unexpected(st.error());
   auto row = st->Step();
   if (!row) return std::unexpected(row.error());
@@ -51,7 +51,7 @@ QString LoginRefusalText(LoginOutcome outcome) {
 }
 
 std::expected<std::optional<QString>, DbError> SuperAdministratorPassword(AppContext& ctx) {
-  auto st = ctx.Query("select 密码 from UserName where 用户名=?", kSuperAdministrator);
+  auto st = ctx.Query("select \"密码\" from \"UserName\" where \"用户名\"=?", kSuperAdministrator);
   if (!st) return std::unexpected(st.error());
   auto row = st->Step();
   if (!row) return std::unexpected(row.error());
