@@ -96,3 +96,26 @@ TEST_F(ServerStart, AChosenServerIsOpenedAtStartAndItsAccountLogsIn) {
     EXPECT_EQ(users->front().name, kSuperAdministrator);
   }
 }
+
+TEST_F(ServerStart, TheServerSectionIsReadAsWrittenAndABadPortReachesNoServer) {
+  IniFile ini(ConfigPath());
+  EXPECT_FALSE(ServerChoice(ini));
+  ASSERT_TRUE(ini.Write("Server", "Host", " 192.168.1.20 "));
+  ASSERT_TRUE(ini.Write("server", "dbname", "shop"));
+  ASSERT_TRUE(ini.Write("server", "user", "till1"));
+  ASSERT_TRUE(ini.Write("server", "sslmode", "require"));
+  auto a = ServerChoice(ini);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->host, "192.168.1.20");
+  EXPECT_EQ(a->port, 5432);
+  EXPECT_EQ(a->database, "shop");
+  EXPECT_EQ(a->user, "till1");
+  EXPECT_EQ(a->sslmode, "require");
+  EXPECT_TRUE(a->password.isEmpty());
+  for (const char* bad : {"54x32", "0", "70000"}) {
+    ASSERT_TRUE(ini.Write("server", "port", bad));
+    EXPECT_EQ(ServerChoice(ini)->port, -1) << bad;
+  }
+  ASSERT_TRUE(ini.Write("server", "port", "6432"));
+  EXPECT_EQ(ServerChoice(ini)->port, 6432);
+}
