@@ -362,9 +362,13 @@ TEST_P(ServerOnly, ASingleWriteLostOnTheWayIsUnknownButALostReadOrTransactionIsU
     ASSERT_TRUE(t);
     ASSERT_TRUE(db().Execute("INSERT INTO \"other\" (\"类型\") VALUES ('收入')"));
     CutConnection(db(), *other);
-    auto lost = db().Execute("UPDATE \"other\" SET \"类型\" = '支出'");
+    auto lost = RowWriter(db(), "other").Set("类型", "支出", "01").Insert();
     ASSERT_FALSE(lost);
-    EXPECT_EQ(lost.error().kind, DbError::Kind::Unavailable) << lost.error().message.toStdString();
+    EXPECT_EQ(lost.error().kind, DbError::Kind::Unavailable) << lost.error().detail.toStdString();
+    // The user hears of the server, not of a file that did not open.
+    prompter.ExpectMessage(ServerUnavailableText(DbError{DbError::Kind::Unavailable, QString()}));
+    ctx().ReportWriteError(lost.error());
+    EXPECT_TRUE(prompter.Messages().back().startsWith(kServerUnavailableText));
   }
   ASSERT_TRUE(ctx().EnsureDatabaseOpen());
   EXPECT_EQ(CountRows(db(), "other"), before);
