@@ -132,6 +132,18 @@ bool QtPrompter::Confirm(const QString& text, const QString& caption, ConfirmDef
   return box.exec() == QMessageBox::Ok;
 }
 
+bool QtPrompter::ChooseBetween(const QString& text, const QString& caption, const QString& first,
+                               const QString& second) {
+  QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, DialogParent());
+  box.setTextFormat(Qt::PlainText);
+  QPushButton* yes = box.addButton(first, QMessageBox::AcceptRole);
+  QPushButton* no = box.addButton(second, QMessageBox::RejectRole);
+  box.setDefaultButton(yes);
+  box.setEscapeButton(no);
+  box.exec();
+  return box.clickedButton() == yes;
+}
+
 std::optional<QString> QtPrompter::AskText(const QString& prompt, const QString& title, TextEcho echo) {
   QInputDialog dialog(DialogParent());
   dialog.setWindowTitle(title);

@@ -17,6 +17,7 @@ class QtPrompter final : public Prompter {
   void Message(const QString& text, const QString& caption, MessageKind kind) override;
   bool Confirm(const QString& text, const QString& caption,
                ConfirmDefault default_button = ConfirmDefault::Ok) override;
+  bool ChooseBetween(const QString& text, const QString& caption, const QString& first, const QString& second) override;
   std::optional<QString> AskText(const QString& prompt, const QString& title, TextEcho echo = TextEcho::Shown) override;
   std::optional<QString> ChooseFolder(const QString& title, const QString& folder) override;
   std::optional<QString> ChooseFile(const QString& title, const QString& folder, const QString& filter) override;

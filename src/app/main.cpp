@@ -11,6 +11,7 @@
 #include "app/Program.h"
 #include "app/QtNotifier.h"
 #include "app/QtPrompter.h"
+#include "app/ServerStart.h"
 #include "app/ShopFolder.h"
 #include "data/AppContext.h"
 #include "data/Clock.h"
@@ -98,7 +99,9 @@ int main(int argc, char** argv) {
 
   hemulu::SystemClock clock;
   hemulu::QtNotifier notifier;
-  hemulu::AppContext ctx(shop_dir, prompter, clock, notifier);
+  // The server chosen in config.ini, connected before the login; or the shop's file.
+  const std::unique_ptr<hemulu::AppContext> context = hemulu::MakeShopContext(shop_dir, prompter, clock, notifier);
+  hemulu::AppContext& ctx = *context;
 
   hemulu::Program program(ctx, hemulu::ProgramParts(ctx), &notifier);
   QObject::connect(&program, &hemulu::Program::Finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -19,19 +19,46 @@ AppContext::AppContext(const QString& dir, Prompter& p, Clock& c, Notifier& n)
 AppContext::AppContext(const QString& dir, const ServerAddress& server, Prompter& p, Clock& c, Notifier& n)
     : shop_dir(dir), db(server), settings(QDir(dir).filePath(kConfigFileName)), prompter(p), clock(c), notifier(n) {}
 
+std::optional<ServerAddress> ServerChoice(const IniFile& settings) {
+  const QString host = settings.Read(kServerSection, QStringLiteral("host")).trimmed();
+  if (host.isEmpty()) return std::nullopt;
+  ServerAddress a;
+  a.host = host;
+  const QString port = settings.Read(kServerSection, QStringLiteral("port")).trimmed();
+  if (!port.isEmpty()) {
+    bool ok = false;
+    a.port = port.toInt(&ok);
+    // A port that is no port fails to connect, with the reason, rather than reaching
+    // some other server on the default one.
+    if (!ok || a.port <= 0 || a.port > 65535) a.port = -1;
+  }
+  a.database = settings.Read(kServerSection, QStringLiteral("dbname")).trimmed();
+  a.user = settings.Read(kServerSection, QStringLiteral("user")).trimmed();
+  a.sslmode = settings.Read(kServerSection, QStringLiteral("sslmode")).trimmed();
+  return a;
+}
+
 std::expected<void, DbError> AppContext::EnsureDatabaseOpen() {
   if (db.IsOpen()) return {};
   if (auto opened = db.Open(); !opened) {
     DbError error = opened.error();
     error.kind = DbError::Kind::Unavailable;
+    if (db.IsServer()) connect_failure_ = error;
     return std::unexpected(std::move(error));
   }
+  connect_failure_.reset();
   return {};
+}
+
+QString AppContext::DatabaseUnavailableText() const {
+  if (!db.IsServer()) return kDatabaseUnavailableText;
+  // No failed connection: the one in use was lost.
+  return ServerUnavailableText(connect_failure_.value_or(DbError{DbError::Kind::Unavailable, QString()}));
 }
 
 void AppContext::ReportDatabaseUnavailable(const QString& reason) {
   std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(db.Path()), qUtf8Printable(reason));
-  prompter.Message(kDatabaseUnavailableText, kHintTitle, MessageKind::Stop);
+  prompter.Message(DatabaseUnavailableText(), kHintTitle, MessageKind::Stop);
 }
 
 QString ReadFailureReason(const DbError& error) {
@@ -56,7 +83,8 @@ void AppContext::ReportReadFailure(const DbError& error, const QString& what) {
 }
 
 void AppContext::ReportWriteError(const WriteError& error) {
-  if (error.unavailable) {
+  // A connection lost during the write: nothing was kept, as when none opened.
+  if (error.unavailable || error.kind == DbError::Kind::Unavailable) {
     ReportDatabaseUnavailable(error.detail);
     return;
   }

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <expected>
+#include <optional>
 
 #include "data/Clock.h"
 #include "data/Database.h"
@@ -26,6 +27,12 @@ inline const QString kNotPrintedText = QStringLiteral("读取数据失败，没�
 QString ReadFailureReason(const DbError& error);
 // Writes a failure's own words to standard error, beside the file they are about.
 void LogDbFailure(const QString& path, const DbError& error);
+
+// The server chosen in config.ini's [server] section (host, port, dbname, user,
+// sslmode), or nullopt when there is none: the shop's own file. The password is never
+// in the file.
+std::optional<ServerAddress> ServerChoice(const IniFile& settings);
+inline const QString kServerSection = QStringLiteral("server");
 
 struct AppContext {
   // `shop_dir`: the folder that holds data.db and config.ini (see app/ShopFolder.h).
@@ -50,9 +57,11 @@ struct AppContext {
   // ---- For windows only: logic never shows anything ----
   // The program's message box (caption "禾木鹭进销存").
   void ShowMessage(const QString& text, MessageKind kind) { prompter.ShowMessage(text, kind); }
-  // "打开数据库失败！" (caption "提示", stop icon); the reason goes to standard error,
-  // where a bug report can quote it.
+  // "打开数据库失败！" (caption "提示", stop icon), or on a server "无法连接数据库服务器"
+  // and why; the reason goes to standard error, where a bug report can quote it.
   void ReportDatabaseUnavailable(const QString& reason);
+  // The text of that message.
+  QString DatabaseUnavailableText() const;
   // A failed read: "打开数据库失败！" when the database did not open, else `what`
   // (kListNotUpdatedText, …) with the reason in the user's words; the engine's words go
   // to standard error.
@@ -70,6 +79,10 @@ struct AppContext {
   Prompter& prompter;
   Clock& clock;
   Notifier& notifier;
+
+ private:
+  // Why the last connection to the server failed, until one succeeds.
+  std::optional<DbError> connect_failure_;
 };
 
 }  // namespace hemulu

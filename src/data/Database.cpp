@@ -368,6 +368,10 @@ void Database::Close() {
   }
 }
 
+void Database::SetServerPassword(const QString& password) {
+  if (server_) server_->password = password;
+}
+
 bool Database::ServerConnected() const { return pg_ && pg_->Alive(); }
 
 std::expected<void, DbError> Database::Open() {
@@ -649,6 +653,10 @@ QString EngineFailureText(DbError::Kind kind) {
       return QStringLiteral("无法打开数据库文件，请检查文件是否存在、是否有读写权限");
     case K::Constraint:
       return QStringLiteral("数据不符合数据库的约束");
+    case K::OutcomeUnknown:
+      return QStringLiteral("结果未知，请刷新后核对");
+    case K::TimedOut:
+      return QStringLiteral("数据库服务器长时间没有完成操作，操作已停止，请稍后再试");
     case K::Other:
       break;
   }

@@ -47,6 +47,10 @@ struct DbError {
     ReadOnly,      // the file cannot be written
     IoError,       // reading or writing the disk failed
     CannotOpen,    // the file could not be opened (missing, no access)
+    // The connection to the server broke while a write was being made final (COMMIT, or
+    // a single write outside a transaction): it may or may not have been saved.
+    OutcomeUnknown,
+    TimedOut,  // the server took too long over a statement and stopped it
     Other,
   };
   Kind kind = Kind::Other;
@@ -59,6 +63,14 @@ struct DbError {
 // damaged, not our database, read-only, no permission, ...). Never the engine's own
 // English, which goes to standard error.
 QString EngineFailureText(DbError::Kind kind);
+
+// The server could not be reached or was lost: "无法连接数据库服务器" and why, in the
+// user's words.
+inline const QString kServerUnavailableText = QStringLiteral("无法连接数据库服务器");
+QString ServerUnavailableText(const DbError& error);
+// A failed connection that wants a password (none was given), or refused the one given.
+bool NeedsPassword(const DbError& error);
+bool PasswordRefused(const DbError& error);
 
 // A statement of either engine. Which one is fixed when it is prepared; the cell
 // readers below test it with one well-predicted branch and stay inline for the file.
@@ -156,6 +168,8 @@ struct ServerAddress {
   QString database;
   QString user;
   QString sslmode;
+  // Asked at start when ~/.pgpass has none; held in memory only, never written.
+  QString password;
 };
 
 // The moments of the one-time conversion of a file with the old page size at which a
@@ -183,6 +197,10 @@ class Database {
   [[nodiscard]] std::expected<void, DbError> AttachKeyed(const QString& path, const char* alias);
   bool IsOpen() const { return db_ != nullptr || (server_ && ServerConnected()); }
   bool IsServer() const { return server_.has_value(); }
+  // The password for the next connections to the server (none for a file).
+  void SetServerPassword(const QString& password);
+  // The server's address; null for a file.
+  const ServerAddress* Server() const { return server_ ? &*server_ : nullptr; }
   void Close();
 
   [[nodiscard]] std::expected<Statement, DbError> Prepare(std::string_view sql);

@@ -47,6 +47,13 @@ class Prompter {
     return std::nullopt;
   }
 
+  // A question with two named answers (as "重试" / "打开本机数据文件"); true for the
+  // first. A prompter without named buttons asks it as a confirmation, OK for the first.
+  virtual bool ChooseBetween(const QString& text, const QString& caption, const QString& /*first*/,
+                             const QString& /*second*/) {
+    return Confirm(text, caption);
+  }
+
   // The program's own message box, with its caption.
   void ShowMessage(const QString& text, MessageKind kind) { Message(text, kMessageCaption, kind); }
   void ShowMessage(const QString& text, int kind) { ShowMessage(text, static_cast<MessageKind>(kind)); }

@@ -8,6 +8,10 @@
 namespace hemulu {
 
 QString WriteFailureText(DbError::Kind kind) {
+  // Never "not saved" when it may well have been.
+  if (kind == DbError::Kind::OutcomeUnknown)
+    return QStringLiteral("与数据库服务器的连接在保存时中断，数据可能已经保存，也可能没有保存。\n") +
+           EngineFailureText(kind);
   return QStringLiteral("数据没有保存：数据库写入失败。\n") + EngineFailureText(kind);
 }
 

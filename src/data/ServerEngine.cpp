@@ -1,5 +1,6 @@
 #include "data/ServerEngine.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -28,6 +29,27 @@ int PackedSqlState(std::string_view state) {
 
 QString Trimmed(const char* text) { return QString::fromUtf8(text ? text : "").trimmed(); }
 
+// The connection broke while the server may have been making a write final: whether it
+// was saved cannot be known here. Any other error stays as it is.
+DbError LostWhileFinal(const PgConnection& c, DbError e) {
+  if (c.conn && PQstatus(c.conn) == CONNECTION_OK) return e;
+  e.kind = DbError::Kind::OutcomeUnknown;
+  return e;
+}
+
+// A statement that changes rows; outside a transaction it is its own COMMIT.
+bool Writes(std::string_view sql) {
+  std::size_t i = 0;
+  while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+  auto starts = [&](std::string_view word) {
+    if (sql.size() - i < word.size()) return false;
+    for (std::size_t k = 0; k < word.size(); ++k)
+      if (std::tolower(static_cast<unsigned char>(sql[i + k])) != word[k]) return false;
+    return true;
+  };
+  return starts("insert") || starts("update") || starts("delete");
+}
+
 DbError NotConnected() { return DbError{DbError::Kind::Unavailable, QStringLiteral("数据库未连接")}; }
 
 }  // namespace
@@ -41,6 +63,7 @@ DbError::Kind KindOfSqlState(std::string_view state) {
   if (state == "42501" || state.starts_with("28")) return K::Refused;  // privilege, authorization
   if (state == "25006") return K::ReadOnly;                            // read-only transaction (a standby)
   if (state == "XX001" || state == "XX002") return K::Corrupt;
+  if (state == "57014") return K::TimedOut;  // stopped by statement_timeout
   if (state.starts_with("58")) return K::IoError;
   return K::Other;
 }
@@ -67,6 +90,22 @@ DbError ServerError(const PgConnection& c, const PGresult* result) {
 }
 
 PgConnection::~PgConnection() { PQfinish(conn); }
+
+bool NeedsPassword(const DbError& error) { return error.engine_code == PackedSqlState(kNeedsPasswordState); }
+bool PasswordRefused(const DbError& error) { return error.engine_code == PackedSqlState(kPasswordRefusedState); }
+
+QString ServerUnavailableText(const DbError& error) {
+  QString reason;
+  if (NeedsPassword(error))
+    reason = QStringLiteral("服务器要求输入密码");
+  else if (PasswordRefused(error))
+    reason = QStringLiteral("服务器没有接受这个用户名和密码");
+  else if (error.engine_code == PackedSqlState("08001"))
+    reason = QStringLiteral("服务器没有响应或拒绝了连接，请检查服务器地址、端口、数据库名称和网络");
+  else
+    reason = QStringLiteral("与服务器的连接已断开，刚才的操作没有完成，请检查网络后重试");
+  return kServerUnavailableText + QStringLiteral("：") + reason;
+}
 
 std::string ServerPlaceholders(std::string_view sql, int* count) {
   std::string out;
@@ -145,7 +184,7 @@ std::expected<void, DbError> ServerCommit(PgConnection& c) {
   const bool rolled_back = done && std::strcmp(PQcmdStatus(r), "ROLLBACK") == 0;
   std::optional<DbError> e;
   if (!done)
-    e = ServerError(c, r);
+    e = LostWhileFinal(c, ServerError(c, r));
   else if (rolled_back)
     // A statement inside failed, so the server threw the whole transaction away.
     e = DbError{DbError::Kind::Other, QStringLiteral("事务中有语句失败，服务器已撤销整个事务"), 0};
@@ -155,27 +194,40 @@ std::expected<void, DbError> ServerCommit(PgConnection& c) {
   return std::unexpected(std::move(*e));
 }
 
+std::vector<std::pair<std::string, std::string>> ConnectionParameters(const ServerAddress& server) {
+  std::vector<std::pair<std::string, std::string>> p{
+      {"host", server.host.toStdString()},
+      {"port", std::to_string(server.port)},
+      {"dbname", server.database.toStdString()},
+      {"client_encoding", "UTF8"},
+      {"application_name", "hemulu"},
+      // A server that does not answer is told within seconds, not after the system's
+      // minutes: the connection attempt, an idle connection (keep-alives) and data sent
+      // but never acknowledged (tcp_user_timeout) each give up after a few seconds.
+      {"connect_timeout", std::to_string(kConnectTimeoutSeconds)},
+      {"keepalives", "1"},
+      {"keepalives_idle", "5"},
+      {"keepalives_interval", "2"},
+      {"keepalives_count", "3"},
+      {"tcp_user_timeout", std::to_string(kTcpUserTimeoutMs)},
+      // extra_float_digits: every double prints as the shortest text that reads back as
+      // exactly itself. The lock timeout matches the file's busy timeout; no statement
+      // of ours runs for long, one that does is stopped rather than holding the window.
+      {"options",
+       "-c extra_float_digits=3 -c lock_timeout=3000 -c statement_timeout=" + std::to_string(kStatementTimeoutMs)},
+  };
+  if (!server.user.isEmpty()) p.emplace_back("user", server.user.toStdString());
+  if (!server.sslmode.isEmpty()) p.emplace_back("sslmode", server.sslmode.toStdString());
+  if (!server.password.isEmpty()) p.emplace_back("password", server.password.toStdString());
+  return p;
+}
+
 std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const ServerAddress& server) {
-  const QByteArray host = server.host.toUtf8(), port = QByteArray::number(server.port),
-                   database = server.database.toUtf8(), user = server.user.toUtf8(), ssl = server.sslmode.toUtf8();
-  // extra_float_digits: every double prints as the shortest text that reads back as
-  // exactly itself. The lock timeout matches the file's busy timeout.
-  std::vector<const char*> keys{"host",   "port", "dbname", "client_encoding", "application_name", "connect_timeout",
-                                "options"};
-  std::vector<const char*> values{host.constData(),
-                                  port.constData(),
-                                  database.constData(),
-                                  "UTF8",
-                                  "hemulu",
-                                  "10",
-                                  "-c extra_float_digits=3 -c lock_timeout=3000"};
-  if (!user.isEmpty()) {
-    keys.push_back("user");
-    values.push_back(user.constData());
-  }
-  if (!ssl.isEmpty()) {
-    keys.push_back("sslmode");
-    values.push_back(ssl.constData());
+  const auto parameters = ConnectionParameters(server);
+  std::vector<const char*> keys, values;
+  for (const auto& [key, value] : parameters) {
+    keys.push_back(key.c_str());
+    values.push_back(value.c_str());
   }
   keys.push_back(nullptr);
   values.push_back(nullptr);
@@ -183,9 +235,14 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
   auto c = std::make_shared<PgConnection>();
   c->conn = PQconnectdbParams(keys.data(), values.data(), 0);
   if (!c->conn) return std::unexpected(DbError{DbError::Kind::Unavailable, QStringLiteral("内存不足"), 0});
-  if (PQstatus(c->conn) != CONNECTION_OK)
+  if (PQstatus(c->conn) != CONNECTION_OK) {
+    // libpq tells only whether a password was wanted or tried; the rest is in its words.
+    const char* state = PQconnectionNeedsPassword(c->conn)  ? kNeedsPasswordState
+                        : PQconnectionUsedPassword(c->conn) ? kPasswordRefusedState
+                                                            : "08001";
     return std::unexpected(
-        DbError{DbError::Kind::Unavailable, Trimmed(PQerrorMessage(c->conn)), PackedSqlState("08001")});
+        DbError{DbError::Kind::Unavailable, Trimmed(PQerrorMessage(c->conn)), PackedSqlState(state)});
+  }
 
   // Our tables, made once: the first program takes the lock and creates them in one
   // transaction; one that waited finds them there.
@@ -268,11 +325,13 @@ bool PgStatement::Run() const {
   }
   std::vector<const char*> values(values_.size());
   for (std::size_t i = 0; i < values_.size(); ++i) values[i] = bound_[i] ? values_[i].c_str() : nullptr;
+  const bool own_commit = PQtransactionStatus(c.conn) == PQTRANS_IDLE && Writes(sql_);
   result_ = PQexecParams(c.conn, sql_.c_str(), static_cast<int>(values.size()), types_.data(), values.data(), nullptr,
                          nullptr, 0);
   const ExecStatusType status = PQresultStatus(result_);
   if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
     run_error_ = ServerError(c, result_);
+    if (own_commit) run_error_ = LostWhileFinal(c, *run_error_);
     c.last_error = *run_error_;
     PQclear(result_);
     result_ = nullptr;

@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "data/Database.h"
@@ -24,6 +25,18 @@ DbError::Kind KindOfSqlState(std::string_view state);
 // `sql` with each `?` (or `?NNN`) outside string literals, quoted names and comments
 // written as the server's `$n`; `count` gets the highest parameter number.
 std::string ServerPlaceholders(std::string_view sql, int* count);
+
+// How long the server may stay silent before the user is told.
+inline constexpr int kConnectTimeoutSeconds = 5;
+inline constexpr int kTcpUserTimeoutMs = 8000;
+inline constexpr int kStatementTimeoutMs = 20000;
+// The codes a failed connection carries in DbError::engine_code (packed, see
+// ServerError): a password is wanted and none was given; the one given was refused.
+inline constexpr const char* kNeedsPasswordState = "28000";
+inline constexpr const char* kPasswordRefusedState = "28P01";
+
+// The connection's parameters, key and value, as libpq takes them.
+std::vector<std::pair<std::string, std::string>> ConnectionParameters(const ServerAddress& server);
 
 // The connection a Database and its statements share: a statement outliving its
 // database's Close() finds no connection rather than a freed one.

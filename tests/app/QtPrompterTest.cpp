@@ -100,3 +100,20 @@ TEST(QtPrompter, EnterKeepsTheDataWhereCancelIsTheDefaultAndPasswordsAreMasked) 
   EXPECT_EQ(prompter.AskText("备注", "备注"), std::optional<QString>("735"));
   EXPECT_EQ(modes, (std::vector<QLineEdit::EchoMode>{QLineEdit::Password, QLineEdit::Normal}));
 }
+
+// The start-up question names its two answers; Enter takes the first, Esc the second.
+TEST(QtPrompter, ATwoAnswerQuestionShowsItsAnswersAndEnterTakesTheFirst) {
+  QtPrompter prompter;
+  QStringList buttons;
+  WhenDialogShows([&](QWidget* dialog) {
+    auto* box = qobject_cast<QMessageBox*>(dialog);
+    ASSERT_NE(box, nullptr);
+    for (QAbstractButton* b : box->buttons()) buttons << b->text();
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  EXPECT_TRUE(prompter.ChooseBetween("无法连接数据库服务器", "禾木鹭进销存", "重试", "打开本机数据文件"));
+  buttons.sort();
+  EXPECT_EQ(buttons, QStringList({"打开本机数据文件", "重试"}));
+  WhenDialogShows([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+  EXPECT_FALSE(prompter.ChooseBetween("无法连接数据库服务器", "禾木鹭进销存", "重试", "打开本机数据文件"));
+}

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <map>
 #include <mutex>
 #include <random>
 #include <thread>
 #include <tuple>
 
 #include "EngineSupport.h"
+#include "data/ActionError.h"
 #include "data/RowWriter.h"
 #include "data/ServerEngine.h"
 
@@ -239,10 +241,13 @@ TEST_P(ServerOnly, ALostConnectionIsUnavailableAndTheNextOpenConnectsAgain) {
   auto other = AnotherConnection();
   ASSERT_TRUE(other->Open());
   ASSERT_TRUE(other->Execute("SELECT pg_terminate_backend(?)", pid->toLongLong()));
-  auto lost = db().Execute("UPDATE \"UserName\" SET \"密码\" = '1'");
+  auto lost = db().Execute("SELECT count(*) FROM \"UserName\"");
   ASSERT_FALSE(lost);
   EXPECT_EQ(lost.error().kind, DbError::Kind::Unavailable) << lost.error().message.toStdString();
   EXPECT_FALSE(db().IsOpen());
+  // The user is told the server was lost, not that a file did not open.
+  EXPECT_EQ(DatabaseActionError(lost.error()).kind, ActionError::Kind::Unavailable);
+  EXPECT_TRUE(ctx().DatabaseUnavailableText().startsWith(kServerUnavailableText));
   ASSERT_TRUE(ctx().EnsureDatabaseOpen());
   EXPECT_EQ(FirstText(db(), "SELECT \"密码\" FROM \"UserName\""), "735");
 }
@@ -300,4 +305,110 @@ TEST_P(ServerOnly, ADatabaseWithOnlySomeOfOurTablesIsRefused) {
   auto opened = again.Open();
   ASSERT_FALSE(opened);
   EXPECT_EQ(opened.error().kind, DbError::Kind::NotADatabase);
+}
+
+namespace {
+
+// Ends `db`'s connection from another one, as a network cut or a server restart would.
+void CutConnection(Database& db, Database& other) {
+  const auto pid = FirstText(db, "SELECT pg_backend_pid()");
+  ASSERT_TRUE(pid);
+  ASSERT_TRUE(other.Open());
+  ASSERT_TRUE(other.Execute("SELECT pg_terminate_backend(?)", pid->toLongLong()));
+}
+
+}  // namespace
+
+// The connection breaks between the last statement and COMMIT: the program cannot know
+// whether the server made the sale final, so it must say neither "saved" nor "not saved".
+TEST_P(ServerOnly, AConnectionLostAtCommitLeavesTheOutcomeUnknown) {
+  auto other = AnotherConnection();
+  std::expected<void, DbError> committed;
+  {
+    auto t = Transaction::Begin(db());
+    ASSERT_TRUE(t);
+    ASSERT_TRUE(db().Execute("INSERT INTO \"other\" (\"类型\") VALUES ('收入')"));
+    CutConnection(db(), *other);
+    committed = t->Commit();
+  }
+  ASSERT_FALSE(committed);
+  EXPECT_EQ(committed.error().kind, DbError::Kind::OutcomeUnknown) << committed.error().message.toStdString();
+  const ActionError action = DatabaseActionError(committed.error());
+  EXPECT_EQ(action.kind, ActionError::Kind::Database);
+  EXPECT_TRUE(action.message.contains(QStringLiteral("结果未知，请刷新后核对"))) << action.message.toStdString();
+  EXPECT_FALSE(action.message.contains(QStringLiteral("没有保存："))) << action.message.toStdString();
+  // The next action connects again.
+  ASSERT_TRUE(ctx().EnsureDatabaseOpen());
+  // Here the server had not yet received the COMMIT.
+  EXPECT_EQ(CountRows(db(), "other"), 0);
+}
+
+// A single write outside a transaction is its own COMMIT: the same holds for it, and
+// for the message of every insertion.
+TEST_P(ServerOnly, ASingleWriteLostOnTheWayIsUnknownButALostReadOrTransactionIsUnavailable) {
+  auto other = AnotherConnection();
+  CutConnection(db(), *other);
+  auto row = RowWriter(db(), "other").Set("类型", "收入", "01").Insert();
+  ASSERT_FALSE(row);
+  EXPECT_EQ(row.error().kind, DbError::Kind::OutcomeUnknown) << row.error().detail.toStdString();
+  EXPECT_TRUE(row.error().Message().contains(QStringLiteral("结果未知，请刷新后核对")));
+  EXPECT_FALSE(row.error().Message().contains(QStringLiteral("没有保存：")));
+
+  // Inside a transaction a lost statement keeps nothing: the server rolls it back.
+  ASSERT_TRUE(ctx().EnsureDatabaseOpen());
+  const int before = CountRows(db(), "other");
+  {
+    auto t = Transaction::Begin(db());
+    ASSERT_TRUE(t);
+    ASSERT_TRUE(db().Execute("INSERT INTO \"other\" (\"类型\") VALUES ('收入')"));
+    CutConnection(db(), *other);
+    auto lost = RowWriter(db(), "other").Set("类型", "支出", "01").Insert();
+    ASSERT_FALSE(lost);
+    EXPECT_EQ(lost.error().kind, DbError::Kind::Unavailable) << lost.error().detail.toStdString();
+    // The user hears of the server, not of a file that did not open.
+    prompter.ExpectMessage(ServerUnavailableText(DbError{DbError::Kind::Unavailable, QString()}));
+    ctx().ReportWriteError(lost.error());
+    EXPECT_TRUE(prompter.Messages().back().startsWith(kServerUnavailableText));
+  }
+  ASSERT_TRUE(ctx().EnsureDatabaseOpen());
+  EXPECT_EQ(CountRows(db(), "other"), before);
+}
+
+// A statement the server stops for taking too long is told as such, not as a busy file.
+TEST_P(ServerOnly, AStatementStoppedByTheServersTimeoutIsTimedOut) {
+  // The connection carries the statement timeout of every till.
+  EXPECT_EQ(FirstText(db(), "SHOW statement_timeout"), QString::number(kStatementTimeoutMs / 1000) + "s");
+  ASSERT_TRUE(db().ExecScript("SET statement_timeout = 200"));
+  auto slow = db().Execute("SELECT pg_sleep(5)");
+  ASSERT_FALSE(slow);
+  EXPECT_EQ(slow.error().kind, DbError::Kind::TimedOut) << slow.error().message.toStdString();
+  EXPECT_TRUE(DatabaseActionError(slow.error()).message.contains(EngineFailureText(DbError::Kind::TimedOut)));
+  // The connection is fit for the next statement.
+  EXPECT_EQ(FirstText(db(), "SELECT 1"), "1");
+}
+
+// A stalled network or server is noticed within seconds, not the system's minutes.
+TEST(ServerConnection, EveryWayOfWaitingGivesUpWithinSeconds) {
+  ServerAddress a;
+  a.host = "till.example";
+  a.database = "shop";
+  std::map<std::string, std::string> p;
+  for (const auto& [key, value] : ConnectionParameters(a)) p[key] = value;
+  for (const char* key :
+       {"connect_timeout", "keepalives_idle", "keepalives_interval", "keepalives_count", "tcp_user_timeout"})
+    ASSERT_TRUE(p.contains(key)) << key;
+  EXPECT_EQ(p["keepalives"], "1");
+  EXPECT_LE(std::stoi(p["connect_timeout"]), 10);
+  // A peer gone silent is given up after idle + interval × count seconds.
+  EXPECT_LE(std::stoi(p["keepalives_idle"]) + std::stoi(p["keepalives_interval"]) * std::stoi(p["keepalives_count"]),
+            15);
+  EXPECT_LE(std::stoi(p["tcp_user_timeout"]), 10000);
+  EXPECT_TRUE(p["options"].find("statement_timeout=") != std::string::npos);
+  EXPECT_TRUE(p["options"].find("lock_timeout=3000") != std::string::npos);
+  // No password of ours unless one was typed; libpq finds ~/.pgpass itself.
+  EXPECT_FALSE(p.contains("password"));
+  a.password = "secret";
+  bool given = false;
+  for (const auto& [key, value] : ConnectionParameters(a)) given |= key == "password" && value == "secret";
+  EXPECT_TRUE(given);
 }
