@@ -8,7 +8,6 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
-#include <regex>
 #include <vector>
 
 #include "data/DatabaseKey.h"
@@ -542,14 +541,41 @@ std::expected<void, DbError> Database::AttachKeyed(const QString& path, const ch
 
 namespace {
 
+// Whether `text` at `at` holds `word` (ASCII, any case) followed by no letter, digit or _.
+bool WordAt(std::string_view text, std::size_t at, std::string_view word) {
+  if (at + word.size() > text.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[at + i])) != word[i]) return false;
+  const std::size_t end = at + word.size();
+  return end == text.size() || !(std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_');
+}
+
+std::size_t SkipSpace(std::string_view text, std::size_t at) {
+  while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+  return at;
+}
+
 // The table an INSERT writes, when it is one of ours with an "ID" of its own and the
 // statement does not return anything yet: such an insert returns its new ID on a server.
-bool InsertsOurRow(const std::string& sql) {
-  static const std::regex insert(R"re(^\s*insert\s+into\s+"?([A-Za-z_]+)"?[\s(])re", std::regex::icase);
-  static const std::regex returning(R"(\breturning\b)", std::regex::icase);
-  std::smatch m;
-  if (!std::regex_search(sql, m, insert) || std::regex_search(sql, returning)) return false;
-  const schema::Table* table = schema::FindTable(m[1].str());
+// (A hand-written reading: this runs at every prepare on a server.)
+bool InsertsOurRow(std::string_view sql) {
+  std::size_t at = SkipSpace(sql, 0);
+  if (!WordAt(sql, at, "insert")) return false;
+  at = SkipSpace(sql, at + 6);
+  if (!WordAt(sql, at, "into")) return false;
+  at = SkipSpace(sql, at + 4);
+  if (at < sql.size() && sql[at] == '"') ++at;
+  const std::size_t name_start = at;
+  while (at < sql.size() && (std::isalpha(static_cast<unsigned char>(sql[at])) || sql[at] == '_')) ++at;
+  if (at == name_start) return false;
+  const std::string name(sql.substr(name_start, at - name_start));
+  if (at < sql.size() && sql[at] == '"') ++at;
+  if (at >= sql.size() || !(std::isspace(static_cast<unsigned char>(sql[at])) || sql[at] == '(')) return false;
+  for (std::size_t i = at; i < sql.size(); ++i) {
+    const bool starts_word = !(std::isalnum(static_cast<unsigned char>(sql[i - 1])) || sql[i - 1] == '_');
+    if (starts_word && WordAt(sql, i, "returning")) return false;
+  }
+  const schema::Table* table = schema::FindTable(name);
   return table && !table->columns.empty() && table->columns[0].type == schema::ColumnType::AutoId;
 }
 
