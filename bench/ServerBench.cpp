@@ -350,7 +350,8 @@ void PgSalesSearch1m(BenchShop& file) {
     const SalesQuery q = SearchSalesQuery(field, text.left(1));
     // The server's own texts where the query has them.
     const QString sql = q.server_sql.isEmpty() ? q.sql : q.server_sql;
-    const QString keys_sql = q.server_keys_sql.isEmpty() ? q.keys_sql : q.server_keys_sql;
+    // Without a keys text of its own the server reads the keys from the rows' query.
+    const QString keys_sql = q.server_sql.isEmpty() ? q.keys_sql : q.server_keys_sql;
     const double bare = ServerBareRead(ctx.db, sql.toUtf8().constData(), q.params);
     const double keys = keys_sql.isEmpty() ? 0 : ServerBareRead(ctx.db, keys_sql.toUtf8().constData(), q.params);
     const QByteArray name = QByteArray("pg_sales_search_1m_") + box_name;
