@@ -123,7 +123,32 @@ double BareRead(sqlite3* db, const char* sql, const QList<QVariant>& values) {
   return ms;
 }
 
+namespace {
+std::vector<std::pair<std::string, double>>& Figures() {
+  static std::vector<std::pair<std::string, double>> figures;
+  return figures;
+}
+}  // namespace
+
+void RecordFigure(const std::string& name, double ms) { Figures().emplace_back(name, ms); }
+
+void PrintEngineComparison() {
+  bool header = false;
+  for (const auto& [name, server_ms] : Figures()) {
+    if (!name.starts_with("pg_")) continue;
+    const std::string file_name = name.substr(3);
+    const auto file =
+        std::find_if(Figures().begin(), Figures().end(), [&](const auto& f) { return f.first == file_name; });
+    if (file == Figures().end()) continue;
+    if (!header) std::printf("# both engines, this run:\n");
+    header = true;
+    std::printf("%s: file %.2f ms | server %.2f ms\n", file_name.c_str(), file->second, server_ms);
+  }
+  std::fflush(stdout);
+}
+
 void PrintCase(const char* name, double ms, std::optional<double> baseline, std::optional<double> plain) {
+  RecordFigure(name, ms);
   std::printf("%s: %.0f ms", name, ms);
   if (baseline) {
     std::printf(" (baseline %.0f ms, ratio %.2f", *baseline, ms / *baseline);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "data/AppContext.h"
@@ -81,6 +82,12 @@ double BareRead(sqlite3* db, const char* sql, const QList<QVariant>& values = {}
 // "name: N ms (baseline M ms, ratio R; plain P ms, ratio Q)"; without a baseline only
 // "name: N ms".
 void PrintCase(const char* name, double ms, std::optional<double> baseline = {}, std::optional<double> plain = {});
+// Keeps a case's figure for the engines' comparison at the end of the run (PrintCase
+// keeps its own).
+void RecordFigure(const std::string& name, double ms);
+// "name: file N ms | server M ms" for every case timed on both engines in this run (the
+// server's named pg_<name>).
+void PrintEngineComparison();
 // "name_memory: peak resident N MB (resident now M MB)".
 void PrintMemory(const char* name);
 

@@ -4,6 +4,9 @@
 //
 //   hemulu-bench            every case
 //   hemulu-bench WORD ...   the cases whose names contain one of the words
+//
+// The pg_ cases time the same shop on a database server (scripts/with-pg-cluster
+// hemulu-bench ...); a run with both engines' cases ends with them side by side.
 
 #include <QApplication>
 #include <algorithm>
@@ -25,5 +28,6 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc && !wanted; ++i) wanted = std::strstr(c.name, argv[i]) != nullptr;
     if (wanted) c.run(shop);
   }
+  PrintEngineComparison();
   return 0;
 }

@@ -1,0 +1,399 @@
+// hemulu-bench on the database server: the same generated shop loaded into a new
+// database of the cluster named by HEMULU_PG_HOST, HEMULU_PG_PORT and HEMULU_PG_USER
+// (scripts/with-pg-cluster sets them), and the stock fill, sales fill, sales search and
+// sale commit timed there as on the file. Without a cluster the cases say so and skip.
+
+#include <libpq-fe.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BenchSupport.h"
+#include "data/EmbeddedFiles.h"
+#include "lists/ColumnShares.h"
+#include "lists/Grid.h"
+#include "lists/GridKeyedFill.h"
+#include "sales/SalesLogic.h"
+#include "sales/SalesPage.h"
+#include "stock/StockList.h"
+#include "stock/StockPage.h"
+
+namespace hemulu::bench {
+namespace {
+
+// Rows per insert statement: a few thousand values each, far under the server's limit
+// of 65,535 parameters, and few round trips.
+constexpr int kRowsPerInsert = 1000;
+
+// One statement on the cluster's maintenance database; the server's words on failure.
+QString RunMaintenance(const ServerAddress& cluster, const QByteArray& sql) {
+  const QByteArray host = cluster.host.toUtf8(), port = QByteArray::number(cluster.port), user = cluster.user.toUtf8();
+  const char* keys[] = {"host", "port", "user", "dbname", "connect_timeout", nullptr};
+  const char* values[] = {
+      host.constData(), port.constData(), user.isEmpty() ? nullptr : user.constData(), "postgres", "10", nullptr};
+  PGconn* conn = PQconnectdbParams(keys, values, 0);
+  QString error;
+  if (PQstatus(conn) != CONNECTION_OK) {
+    error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+  } else {
+    PGresult* r = PQexec(conn, sql.constData());
+    if (PQresultStatus(r) != PGRES_COMMAND_OK) error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    PQclear(r);
+  }
+  PQfinish(conn);
+  return error;
+}
+
+// The shop on the server: a database of its own, dropped when the bench ends.
+class ServerShop {
+ public:
+  explicit ServerShop(ServerAddress cluster) : cluster_(std::move(cluster)) {
+    address_ = cluster_;
+    address_.database = QStringLiteral("hemulu_bench_%1").arg(::getpid());
+    if (const QString e = RunMaintenance(cluster_, "CREATE DATABASE \"" + address_.database.toUtf8() + "\"");
+        !e.isEmpty())
+      Fail("create the server database", e);
+    created_ = true;
+    if (!WriteWorkingFiles(dir_.path(), dir_.path())) std::exit(1);
+    ctx_ = std::make_unique<AppContext>(dir_.path(), address_, prompter_, clock_, notifier_);
+    ctx_->session.SetUser(kSuperAdministrator, QString());
+    if (auto r = ctx_->EnsureDatabaseOpen(); !r) Fail("open the server database", r.error());
+  }
+  ~ServerShop() {
+    ctx_.reset();
+    if (created_)
+      RunMaintenance(cluster_, "DROP DATABASE IF EXISTS \"" + address_.database.toUtf8() + "\" WITH (FORCE)");
+  }
+  AppContext& ctx() { return *ctx_; }
+  Database& db() { return ctx_->db; }
+
+  // The file shop's goods, and its sales, copied here row for row (IDs kept).
+  void EnsureGoods(BenchShop& file) {
+    if (goods_) return;
+    file.EnsureGoods();
+    CopyTable(file, "buy", false);
+    goods_ = true;
+  }
+  void EnsureSales(BenchShop& file) {
+    if (sales_) return;
+    EnsureGoods(file);
+    file.EnsureSales();
+    CopyTable(file, "sell", true);
+    sales_ = true;
+  }
+
+ private:
+  void Exec(const char* what, const std::string& sql) {
+    if (auto r = db().ExecScript(sql.c_str()); !r) Fail(what, r.error());
+  }
+
+  // Multi-row inserts in one transaction, then the table's next ID past the copied ones
+  // and fresh statistics. The sales go in without the per-day trigger, whose row-by-row
+  // work is done once at the end in one statement, as the trigger would have left it.
+  void CopyTable(BenchShop& file, const char* table, bool daily_totals) {
+    QElapsedTimer t;
+    t.start();
+    auto read = file.db().Prepare(std::string("select * from ") + table + " order by ID");
+    if (!read) Fail("read the file's rows", read.error());
+    const int columns = read->ColumnCount();
+    std::string names;
+    {
+      // The column names as the file's result has them.
+      auto info = file.db().Prepare(std::string("PRAGMA table_info(") + table + ")");
+      if (!info) Fail("columns", info.error());
+      while (info->Step().value_or(false))
+        names += (names.empty() ? "\"" : ",\"") + info->Text("name").toStdString() + "\"";
+    }
+    auto insert_for = [&](int rows) {
+      std::string sql = std::string("insert into \"") + table + "\" (" + names + ") values ";
+      std::string row = "(";
+      for (int c = 0; c < columns; ++c) row += c ? ",?" : "?";
+      row += ")";
+      for (int r = 0; r < rows; ++r) (sql += r ? "," : "") += row;
+      return sql;
+    };
+    if (daily_totals) Exec("trigger off", "ALTER TABLE \"sell\" DISABLE TRIGGER \"sell_day_insert\"");
+    auto tx = Transaction::Begin(db());
+    if (!tx) Fail("begin", tx.error());
+    auto full = db().Prepare(insert_for(kRowsPerInsert));
+    if (!full) Fail("prepare insert", full.error());
+    std::vector<QVariant> batch;
+    batch.reserve(static_cast<std::size_t>(kRowsPerInsert * columns));
+    auto flush = [&](Statement& st) {
+      for (std::size_t i = 0; i < batch.size(); ++i) st.Bind(static_cast<int>(i) + 1, batch[i]);
+      if (auto r = st.Run(); !r) Fail("insert", r.error());
+      st.Reset();
+      batch.clear();
+    };
+    int rows = 0;
+    for (;;) {
+      auto step = read->Step();
+      if (!step) Fail("read", step.error());
+      if (!*step) break;
+      for (int c = 0; c < columns; ++c) {
+        switch (read->CellStored(c)) {
+          case Statement::Stored::Null:
+            batch.emplace_back();
+            break;
+          case Statement::Stored::Integer:
+            batch.emplace_back(read->Int(c));
+            break;
+          case Statement::Stored::Real:
+            batch.emplace_back(read->Double(c));
+            break;
+          default:
+            batch.emplace_back(read->Text(c));
+            break;
+        }
+      }
+      if (++rows % kRowsPerInsert == 0) flush(*full);
+    }
+    if (!batch.empty()) {
+      auto rest = db().Prepare(insert_for(static_cast<int>(batch.size()) / columns));
+      if (!rest) Fail("prepare insert", rest.error());
+      flush(*rest);
+    }
+    if (daily_totals)
+      Exec("daily totals",
+           "DELETE FROM \"sell_day\"; INSERT INTO \"sell_day\" SELECT substr(\"销售日期\", 1, 10), "
+           "coalesce(sum(\"销售金额\"), 0), coalesce(sum(\"净利润\"), 0), max(\"销售金额\"), max(\"净利润\"), "
+           "count(*) FROM \"sell\" WHERE \"销售日期\" IS NOT NULL GROUP BY 1");
+    Exec("next ID", std::string("SELECT setval(pg_get_serial_sequence('\"") + table +
+                        "\"', 'ID'), coalesce(max(\"ID\"), 0) + 1, false) FROM \"" + table + "\"");
+    if (auto r = tx->Commit(); !r) Fail("commit", r.error());
+    if (daily_totals) Exec("trigger on", "ALTER TABLE \"sell\" ENABLE TRIGGER \"sell_day_insert\"");
+    Exec("analyze", std::string("ANALYZE \"") + table + "\"" + (daily_totals ? "; ANALYZE \"sell_day\"" : ""));
+    std::printf("# loaded %d %s rows into the server in %lld ms\n", rows, table, static_cast<long long>(t.elapsed()));
+    std::fflush(stdout);
+  }
+
+  ServerAddress cluster_, address_;
+  bool created_ = false;
+  QTemporaryDir dir_;
+  SilentPrompter prompter_;
+  SystemClock clock_;
+  SilentNotifier notifier_;
+  std::unique_ptr<AppContext> ctx_;
+  bool goods_ = false, sales_ = false;
+};
+
+// The server shop of this run, made by the first case that wants it; null (and the
+// reason printed once) without a cluster.
+ServerShop* Server() {
+  static std::unique_ptr<ServerShop> shop;
+  static bool tried = false;
+  if (!tried) {
+    tried = true;
+    const QString host = qEnvironmentVariable("HEMULU_PG_HOST");
+    if (host.isEmpty()) {
+      std::printf(
+          "# server cases skipped: HEMULU_PG_HOST is not set (run under scripts/with-pg-cluster, which sets "
+          "HEMULU_PG_HOST, HEMULU_PG_PORT and HEMULU_PG_USER)\n");
+    } else {
+      ServerAddress cluster;
+      cluster.host = host;
+      cluster.port = qEnvironmentVariableIntValue("HEMULU_PG_PORT");
+      if (cluster.port == 0) cluster.port = 5432;
+      cluster.user = qEnvironmentVariable("HEMULU_PG_USER");
+      shop = std::make_unique<ServerShop>(cluster);
+    }
+  }
+  return shop.get();
+}
+
+// Reads every row and cell of the query on the server as the lists read them.
+double ServerBareRead(Database& db, const char* sql, const QList<QVariant>& values = {}) {
+  QElapsedTimer t;
+  t.start();
+  auto st = db.Prepare(sql);
+  if (!st) Fail("prepare bare read", st.error());
+  for (int i = 0; i < values.size(); ++i) st->Bind(i + 1, values[i]);
+  double checksum = 0;
+  std::size_t chars = 0;
+  bool first = true;
+  int columns = 0;
+  for (;;) {
+    auto row = st->Step();
+    if (!row) Fail("bare read", row.error());
+    if (!*row) break;
+    if (first) columns = st->ColumnCount(), first = false;
+    for (int c = 0; c < columns; ++c) {
+      const Statement::Stored s = st->CellStored(c);
+      if (s == Statement::Stored::Integer || s == Statement::Stored::Real)
+        checksum += st->CellDouble(c);
+      else
+        chars += st->CellBytes(c).size();
+    }
+  }
+  const double ms = t.nsecsElapsed() / 1e6;
+  if (checksum == -1 && chars == 1) std::puts("");  // keeps the reads
+  return ms;
+}
+
+void PgStockFill100k(BenchShop& file) {
+  ServerShop* server = Server();
+  if (!server) return;
+  server->EnsureGoods(file);
+  AppContext& ctx = server->ctx();
+  QWidget window;
+  window.resize(1280, 720);
+  auto* grid = new Grid(&window, QStringLiteral("库管表格"));
+  grid->setGeometry(window.rect());
+  LayOutStockGrid(*grid);
+  new ColumnShares(*grid, window, kStockFirstColWidth, StockShares(true));
+  window.show();
+  QCoreApplication::processEvents();
+  auto fill = [&] {
+    QElapsedTimer t;
+    t.start();
+    const int warning = StoredWarningQuantity(ctx.settings);
+    const bool show_zero = ctx.settings.SetupFlag("zero");
+    const FillResult r = FillGridKeyed(ctx, *grid, StockListPlan(AllGoodsQuery(), warning, show_zero));
+    if (r.error) Fail("fill", *r.error);
+    QCoreApplication::processEvents();
+    grid->repaint();
+    return t.nsecsElapsed() / 1e6;
+  };
+  std::vector<double> base, fills;
+  for (int i = 0; i < 5; ++i) {
+    base.push_back(ServerBareRead(ctx.db, "select * from buy"));
+    fills.push_back(fill());
+  }
+  PrintCase("pg_stock_fill_100k", Median(fills), Median(base));
+}
+HEMULU_BENCH_CASE(900, "pg_stock_fill_100k", PgStockFill100k);
+
+void PgSalesFill1m(BenchShop& file) {
+  ServerShop* server = Server();
+  if (!server) return;
+  server->EnsureSales(file);
+  AppContext& ctx = server->ctx();
+  QWidget window;
+  window.resize(1280, 720);
+  QElapsedTimer t;
+  t.start();
+  auto* page = new SalesPage(ctx, nullptr, &window);
+  page->setGeometry(window.rect());
+  window.show();
+  QCoreApplication::processEvents();
+  Grid& grid = *page->SalesGrid();
+  grid.repaint();
+  std::printf("# first display of the sales page on the server: %.0f ms, %d rows\n", t.nsecsElapsed() / 1e6,
+              grid.Rows() - grid.FixedRows() - 1);
+  std::vector<double> fills, bases;
+  for (int i = 0; i < 3; ++i) {
+    bases.push_back(ServerBareRead(ctx.db, "select * from sell"));
+    QElapsedTimer f;
+    f.start();
+    page->FillSalesList(AllSalesQuery());
+    QCoreApplication::processEvents();
+    grid.repaint();
+    fills.push_back(f.nsecsElapsed() / 1e6);
+  }
+  PrintCase("pg_sales_fill_1m", Median(fills), Median(bases));
+  PrintMemory("pg_sales_fill_1m");
+}
+HEMULU_BENCH_CASE(910, "pg_sales_fill_1m", PgSalesFill1m);
+
+double Keystroke(QWidget* box, Grid& grid, QChar ch) {
+  QElapsedTimer t;
+  t.start();
+  QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+  QCoreApplication::processEvents();
+  grid.repaint();
+  return t.nsecsElapsed() / 1e6;
+}
+
+// The same keys in the same boxes as the file's sales search case.
+void PgSalesSearch1m(BenchShop& file) {
+  ServerShop* server = Server();
+  if (!server) return;
+  server->EnsureSales(file);
+  AppContext& ctx = server->ctx();
+  QWidget window;
+  window.resize(1280, 720);
+  auto* page = new SalesPage(ctx, nullptr, &window);
+  page->setGeometry(window.rect());
+  window.show();
+  QCoreApplication::processEvents();
+  Grid& grid = *page->SalesGrid();
+  for (const auto& [box_name, text, field] :
+       {std::tuple{"销售商品名称框", QStringLiteral("KS"), SalesSearchField::Initials},
+        std::tuple{"销售客户名称框", QStringLiteral("张伟"), SalesSearchField::Customer}}) {
+    QWidget* box = page->findChild<QWidget*>(QString::fromUtf8(box_name));
+    if (auto* combo = qobject_cast<QComboBox*>(box)) box = combo->lineEdit();
+    std::vector<double> firsts, seconds;
+    std::vector<int> rows;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      page->FillSalesList(AllSalesQuery());
+      box->setFocus();
+      rows.clear();
+      firsts.push_back(Keystroke(box, grid, text[0]));
+      rows.push_back(grid.Rows() - grid.FixedRows() - 1);
+      seconds.push_back(Keystroke(box, grid, text[1]));
+      rows.push_back(grid.Rows() - grid.FixedRows() - 1);
+      if (auto* line = qobject_cast<QLineEdit*>(box)) {
+        const QSignalBlocker quiet(line);
+        line->clear();
+      }
+    }
+    const SalesQuery q = SearchSalesQuery(field, text.left(1));
+    // The server's own texts where the query has them.
+    const QString sql = q.server_sql.isEmpty() ? q.sql : q.server_sql;
+    // Without a keys text of its own the server reads the keys from the rows' query.
+    const QString keys_sql = q.server_sql.isEmpty() ? q.keys_sql : q.server_keys_sql;
+    const double bare = ServerBareRead(ctx.db, sql.toUtf8().constData(), q.params);
+    const double keys = keys_sql.isEmpty() ? 0 : ServerBareRead(ctx.db, keys_sql.toUtf8().constData(), q.params);
+    const QByteArray name = QByteArray("pg_sales_search_1m_") + box_name;
+    PrintCase(name.constData(), Median(firsts), bare);
+    std::printf("# %s: first key %d rows; second key %.0f ms, %d rows", box_name, rows[0], Median(seconds), rows[1]);
+    if (!keys_sql.isEmpty()) std::printf("; the keys and totals alone %.0f ms", keys);
+    std::printf("\n");
+  }
+}
+HEMULU_BENCH_CASE(920, "pg_sales_search_1m", PgSalesSearch1m);
+
+// 1,000 sales one after another through the sale logic, each its own transaction.
+void PgSaleCommit(BenchShop& file) {
+  ServerShop* server = Server();
+  if (!server) return;
+  server->EnsureSales(file);
+  AppContext& ctx = server->ctx();
+  if (auto r = ctx.db.Execute("insert into buy (名称,进货单价,销售单价,存货数量,首拼) values ('茶杯',30,50,1e9,'CB')");
+      !r)
+    Fail("goods", r.error());
+  const qint64 goods_id = ctx.db.LastInsertId();
+  SaleForm form;
+  form.name = QStringLiteral("茶杯");
+  form.shown_stock = QStringLiteral("1000000000");
+  form.actual_price = QStringLiteral("40");
+  form.quantity = QStringLiteral("1");
+  form.amount = QStringLiteral("40");
+  form.date = QDate(2026, 12, 8);
+  std::vector<double> commits;
+  for (int i = 0; i < 1000; ++i) {
+    QElapsedTimer c;
+    c.start();
+    if (auto r = RecordSale(ctx, goods_id, form); !r) Fail("sale", r.error().message);
+    commits.push_back(c.nsecsElapsed() / 1e6);
+  }
+  std::printf("pg_sale_commit: %.2f ms (median of 1000 sales; slowest %.2f ms)\n", Median(commits),
+              *std::max_element(commits.begin(), commits.end()));
+  RecordFigure("pg_sale_commit", Median(commits));
+  if (auto r = ctx.db.Execute("delete from sell where \"UID\"=?", goods_id); !r) Fail("clean", r.error());
+  if (auto r = ctx.db.Execute("delete from buy where \"ID\"=?", goods_id); !r) Fail("clean", r.error());
+}
+HEMULU_BENCH_CASE(930, "pg_sale_commit", PgSaleCommit);
+
+}  // namespace
+}  // namespace hemulu::bench
