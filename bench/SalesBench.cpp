@@ -2,12 +2,9 @@
 // each of the two busiest search boxes, and one durable sale.
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
 #include <QTemporaryDir>
-#include <QTest>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +13,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "SalesSearchTiming.h"
 #include "data/AppContext.h"
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
@@ -26,19 +24,7 @@
 using namespace hemulu;
 using namespace hemulu::bench;
 
-namespace {
-
-// Types one character into a box and waits for the list to be painted.
-double Keystroke(QWidget* box, Grid& grid, QChar ch) {
-  QElapsedTimer t;
-  t.start();
-  QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-  QCoreApplication::processEvents();
-  grid.repaint();
-  return t.nsecsElapsed() / 1e6;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 // The sales page's first display as a user meets it after start-up (cold page cache),
 // then refills of "select * from sell" with the cache warm.
@@ -89,40 +75,15 @@ void SalesSearch1m(BenchShop& shop) {
   shop.EnsureSales();
   AppContext& ctx = shop.ctx();
   shop.Reopen();
-  QWidget window;
-  window.resize(1280, 720);
-  auto* page = new SalesPage(ctx, nullptr, &window);
-  page->setGeometry(window.rect());
-  window.show();
-  QCoreApplication::processEvents();
-  Grid& grid = *page->SalesGrid();
-  for (const auto& [box_name, text, field] :
-       {std::tuple{"销售商品名称框", QStringLiteral("KS"), SalesSearchField::Initials},
-        std::tuple{"销售客户名称框", QStringLiteral("张伟"), SalesSearchField::Customer}}) {
-    QWidget* box = page->findChild<QWidget*>(QString::fromUtf8(box_name));
-    if (auto* combo = qobject_cast<QComboBox*>(box)) box = combo->lineEdit();
-    std::vector<double> firsts, seconds;
-    std::vector<int> rows;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      page->FillSalesList(AllSalesQuery());
-      box->setFocus();
-      rows.clear();
-      firsts.push_back(Keystroke(box, grid, text[0]));
-      rows.push_back(grid.Rows() - grid.FixedRows() - 1);
-      seconds.push_back(Keystroke(box, grid, text[1]));
-      rows.push_back(grid.Rows() - grid.FixedRows() - 1);
-      if (auto* line = qobject_cast<QLineEdit*>(box)) {
-        const QSignalBlocker quiet(line);
-        line->clear();
-      }
-    }
-    const SalesQuery q = SearchSalesQuery(field, text.left(1));
+  for (const SalesSearchTiming& t : TimeSalesSearches(ctx)) {
+    const char* box_name = t.box_name;
+    const SalesQuery q = SearchSalesQuery(t.field, t.text.left(1));
     const double bare = BareRead(shop.db().Handle(), q.sql.toUtf8().constData(), q.params);
     const double keys = BareRead(shop.db().Handle(), q.keys_sql.toUtf8().constData(), q.params);
     const QByteArray name = QByteArray("sales_search_1m_") + box_name;
-    PrintCase(name.constData(), Median(firsts), bare);
+    PrintCase(name.constData(), Median(t.firsts), bare);
     std::printf("# %s: first key %d rows; second key %.0f ms, %d rows; the keys and totals alone %.0f ms\n", box_name,
-                rows[0], Median(seconds), rows[1], keys);
+                t.rows[0], Median(t.seconds), t.rows[1], keys);
   }
   PrintMemory("sales_search_1m");
 }

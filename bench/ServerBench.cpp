@@ -7,11 +7,8 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QTemporaryDir>
-#include <QTest>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -19,6 +16,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "SalesSearchTiming.h"
 #include "data/EmbeddedFiles.h"
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
@@ -305,49 +303,15 @@ void PgSalesFill1m(BenchShop& file) {
 }
 HEMULU_BENCH_CASE(910, "pg_sales_fill_1m", PgSalesFill1m);
 
-double Keystroke(QWidget* box, Grid& grid, QChar ch) {
-  QElapsedTimer t;
-  t.start();
-  QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-  QCoreApplication::processEvents();
-  grid.repaint();
-  return t.nsecsElapsed() / 1e6;
-}
-
 // The same keys in the same boxes as the file's sales search case.
 void PgSalesSearch1m(BenchShop& file) {
   ServerShop* server = Server();
   if (!server) return;
   server->EnsureSales(file);
   AppContext& ctx = server->ctx();
-  QWidget window;
-  window.resize(1280, 720);
-  auto* page = new SalesPage(ctx, nullptr, &window);
-  page->setGeometry(window.rect());
-  window.show();
-  QCoreApplication::processEvents();
-  Grid& grid = *page->SalesGrid();
-  for (const auto& [box_name, text, field] :
-       {std::tuple{"销售商品名称框", QStringLiteral("KS"), SalesSearchField::Initials},
-        std::tuple{"销售客户名称框", QStringLiteral("张伟"), SalesSearchField::Customer}}) {
-    QWidget* box = page->findChild<QWidget*>(QString::fromUtf8(box_name));
-    if (auto* combo = qobject_cast<QComboBox*>(box)) box = combo->lineEdit();
-    std::vector<double> firsts, seconds;
-    std::vector<int> rows;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      page->FillSalesList(AllSalesQuery());
-      box->setFocus();
-      rows.clear();
-      firsts.push_back(Keystroke(box, grid, text[0]));
-      rows.push_back(grid.Rows() - grid.FixedRows() - 1);
-      seconds.push_back(Keystroke(box, grid, text[1]));
-      rows.push_back(grid.Rows() - grid.FixedRows() - 1);
-      if (auto* line = qobject_cast<QLineEdit*>(box)) {
-        const QSignalBlocker quiet(line);
-        line->clear();
-      }
-    }
-    const SalesQuery q = SearchSalesQuery(field, text.left(1));
+  for (const SalesSearchTiming& t : TimeSalesSearches(ctx)) {
+    const char* box_name = t.box_name;
+    const SalesQuery q = SearchSalesQuery(t.field, t.text.left(1));
     // The server's own texts where the query has them.
     const QString sql = q.server_sql.isEmpty() ? q.sql : q.server_sql;
     // Without a keys text of its own the server reads the keys from the rows' query.
@@ -355,8 +319,9 @@ void PgSalesSearch1m(BenchShop& file) {
     const double bare = ServerBareRead(ctx.db, sql.toUtf8().constData(), q.params);
     const double keys = keys_sql.isEmpty() ? 0 : ServerBareRead(ctx.db, keys_sql.toUtf8().constData(), q.params);
     const QByteArray name = QByteArray("pg_sales_search_1m_") + box_name;
-    PrintCase(name.constData(), Median(firsts), bare);
-    std::printf("# %s: first key %d rows; second key %.0f ms, %d rows", box_name, rows[0], Median(seconds), rows[1]);
+    PrintCase(name.constData(), Median(t.firsts), bare);
+    std::printf("# %s: first key %d rows; second key %.0f ms, %d rows", box_name, t.rows[0], Median(t.seconds),
+                t.rows[1]);
     if (!keys_sql.isEmpty()) std::printf("; the keys and totals alone %.0f ms", keys);
     std::printf("\n");
   }
