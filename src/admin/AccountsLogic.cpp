@@ -47,6 +47,14 @@ std::expected<bool, ActionError> NameTaken(AppContext& ctx, const QString& name,
   return *row;
 }
 
+// Another till took the name between the check and the write: the server's unique name
+// refused the row, and the user is told as the check would have told them.
+ActionError NameTakenAtWrite(const QString& focus) { return Stop(kNameTakenText, focus); }
+
+ActionError WriteFailure(const DbError& e, const QString& focus) {
+  return e.kind == DbError::Kind::Constraint ? NameTakenAtWrite(focus) : DatabaseFailure(e);
+}
+
 }  // namespace
 
 std::expected<std::vector<AccountRow>, ActionError> ListOperatorAccounts(AppContext& ctx) {
@@ -75,6 +83,10 @@ std::expected<qint64, ActionError> AddAccount(AppContext& ctx, const QString& ty
   }
   if (password.isEmpty()) return std::unexpected(Info(kPasswordMissingText, kNewPasswordBox));
   if (auto ok = Ready(ctx); !ok) return std::unexpected(ok.error());
+  // The check and the write in one transaction: on the file no other writer comes in
+  // between; on the server the schema's unique name refuses the second of two at once.
+  auto tx = Transaction::Begin(ctx.db);
+  if (!tx) return std::unexpected(DatabaseFailure(tx.error()));
   auto taken = NameTaken(ctx, name, 0);
   if (!taken) return std::unexpected(taken.error());
   if (*taken) return std::unexpected(Stop(kNameTakenText, kNewNameBox));
@@ -86,13 +98,17 @@ std::expected<qint64, ActionError> AddAccount(AppContext& ctx, const QString& ty
   auto id = writer.Insert();
   if (!id) {
     const WriteError& e = id.error();
+    if (e.code.isEmpty() && e.kind == DbError::Kind::Constraint) return std::unexpected(NameTakenAtWrite(kNewNameBox));
     return std::unexpected(Stop(e.Message(), {}, e.code.isEmpty() ? Kind::Database : Kind::Field));
   }
+  if (auto done = tx->Commit(); !done) return std::unexpected(WriteFailure(done.error(), kNewNameBox));
   return *id;
 }
 
-std::expected<void, ActionError> CheckAccountChange(AppContext& ctx, qint64 id, const QString& typed_name,
-                                                    const QString& typed_password) {
+namespace {
+
+// The typed name and password of a change, before the database is asked.
+std::expected<void, ActionError> CheckChangeTexts(qint64 id, const QString& typed_name, const QString& typed_password) {
   const QString name = typed_name.trimmed();
   const QString password = typed_password.trimmed();
   if (name.isEmpty()) return std::unexpected(Info(kChooseAccountText, kChangeNameBox));
@@ -104,8 +120,16 @@ std::expected<void, ActionError> CheckAccountChange(AppContext& ctx, qint64 id, 
   if (TooLong(name)) return std::unexpected(Info(QStringLiteral("用户名最多50个字，请重新输入"), kChangeNameBox));
   if (TooLong(password)) return std::unexpected(Info(QStringLiteral("密码最多50个字，请重新输入"), kChangePasswordBox));
   if (id <= 0) return std::unexpected(Info(kChooseAccountText, kChangeNameBox));
+  return {};
+}
+
+}  // namespace
+
+std::expected<void, ActionError> CheckAccountChange(AppContext& ctx, qint64 id, const QString& typed_name,
+                                                    const QString& typed_password) {
+  if (auto ok = CheckChangeTexts(id, typed_name, typed_password); !ok) return ok;
   if (auto ok = Ready(ctx); !ok) return std::unexpected(ok.error());
-  auto taken = NameTaken(ctx, name, id);
+  auto taken = NameTaken(ctx, typed_name.trimmed(), id);
   if (!taken) return std::unexpected(taken.error());
   if (*taken) return std::unexpected(Stop(kNameTakenText, kChangeNameBox));
   return {};
@@ -113,11 +137,20 @@ std::expected<void, ActionError> CheckAccountChange(AppContext& ctx, qint64 id, 
 
 std::expected<void, ActionError> ChangeAccount(AppContext& ctx, qint64 id, const QString& typed_name,
                                                const QString& typed_password) {
-  if (auto ok = CheckAccountChange(ctx, id, typed_name, typed_password); !ok) return ok;
-  auto changed = ctx.db.Execute("update \"UserName\" set 用户名=?, 密码=?, 权限=? where \"ID\"=? and 用户名<>?",
-                                typed_name.trimmed(), typed_password.trimmed(), kOperatorRole, id, kSuperAdministrator);
-  if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
+  if (auto ok = CheckChangeTexts(id, typed_name, typed_password); !ok) return ok;
+  if (auto ok = Ready(ctx); !ok) return std::unexpected(ok.error());
+  // Checked again with the write, in one transaction, as an addition is.
+  auto tx = Transaction::Begin(ctx.db);
+  if (!tx) return std::unexpected(DatabaseFailure(tx.error()));
+  const QString name = typed_name.trimmed();
+  auto taken = NameTaken(ctx, name, id);
+  if (!taken) return std::unexpected(taken.error());
+  if (*taken) return std::unexpected(Stop(kNameTakenText, kChangeNameBox));
+  auto changed = ctx.db.Execute("update \"UserName\" set 用户名=?, 密码=?, 权限=? where \"ID\"=? and 用户名<>?", name,
+                                typed_password.trimmed(), kOperatorRole, id, kSuperAdministrator);
+  if (!changed) return std::unexpected(WriteFailure(changed.error(), kChangeNameBox));
   if (*changed == 0) return std::unexpected(Info(QStringLiteral("该用户已不存在，可能已被删除。"), {}, Kind::Gone));
+  if (auto done = tx->Commit(); !done) return std::unexpected(WriteFailure(done.error(), kChangeNameBox));
   return {};
 }
 

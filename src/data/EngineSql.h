@@ -21,4 +21,19 @@ inline const char* ForEngine(const Database& db, const char* file_sql, const cha
   return db.IsServer() ? server_sql : file_sql;
 }
 
+namespace test_hook {
+// Test hook, never set by the program: the race test's child sets it from its command
+// line to show the double sales that the row lock below prevents.
+inline bool row_locks_off = false;
+}  // namespace test_hook
+
+// A read inside a transaction whose answer decides the write that follows (the stock a
+// sale takes, the sold quantity a goods change keeps). On the server the row stays locked
+// (`for update`) until the transaction ends, so another till's write of it waits and this
+// read sees what that write committed; the file's BEGIN IMMEDIATE already keeps every
+// other writer out, so its text has no lock.
+inline const char* RowLockingRead(const Database& db, const char* file_sql, const char* server_sql) {
+  return db.IsServer() && !test_hook::row_locks_off ? server_sql : file_sql;
+}
+
 }  // namespace hemulu

@@ -103,7 +103,11 @@ std::expected<qint64, ActionError> RecordSale(AppContext& ctx, qint64 goods_id, 
   double buy_price = 0, sold = 0, sold_amount = 0, stock = 0;
   QString initials;
   {
-    auto st = ctx.db.Prepare("select \"ID\",进货单价,销售数量,销售金额,存货数量,存货金额,首拼 from buy where \"ID\"=?");
+    // Locked until the commit: two tills selling the last unit must not both see it.
+    auto st = ctx.db.Prepare(RowLockingRead(
+        ctx.db, FileSql("select \"ID\",进货单价,销售数量,销售金额,存货数量,存货金额,首拼 from buy where \"ID\"=?"),
+        ServerSql(
+            "select \"ID\",进货单价,销售数量,销售金额,存货数量,存货金额,首拼 from buy where \"ID\"=? for update")));
     if (!st) return std::unexpected(DatabaseFailure(st.error()));
     st->BindAll(goods_id);
     const auto row = st->Step();

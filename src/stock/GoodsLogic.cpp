@@ -213,8 +213,10 @@ std::expected<void, ActionError> UpdateGoods(AppContext& ctx, qint64 id, const G
   auto tx = Transaction::Begin(ctx.db);
   if (!tx) return std::unexpected(DatabaseActionError(tx.error()));
   // The amounts rest on the sold quantity shown when the window opened; if a sale has
-  // changed it since, saving would lose that sale.
-  auto current = ctx.db.Prepare("select 销售数量 from buy where \"ID\"=?");
+  // changed it since, saving would lose that sale. Locked until the commit, so a sale on
+  // another till waits for this change or is seen by it.
+  auto current = ctx.db.Prepare(RowLockingRead(ctx.db, FileSql("select 销售数量 from buy where \"ID\"=?"),
+                                               ServerSql("select 销售数量 from buy where \"ID\"=? for update")));
   if (!current) return std::unexpected(DatabaseActionError(current.error()));
   current->BindAll(id);
   auto found = current->Step();

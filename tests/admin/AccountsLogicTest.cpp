@@ -149,5 +149,25 @@ TEST_P(AccountsLogicOn, SuperAdministratorPasswordRefusesWhatTheLoginCouldNeverM
   EXPECT_EQ(missing.error().message, QStringLiteral("没有发现超级管理员账号的存在"));
 }
 
+// A file written by an older program may hold two accounts of one name. It must still
+// open and work (the file has no unique index that would refuse it), and no third one of
+// that name is added.
+TEST(AccountsOfAnOlderFile, DuplicateNamesStillOpenAndNoMoreAreAdded) {
+  TestApp app;
+  const char* add = "insert into \"UserName\" (用户名, 密码, 权限) values ('张三', ?, '操作员')";
+  ASSERT_TRUE(app.ctx().db.Execute(add, QStringLiteral("1")));
+  ASSERT_TRUE(app.ctx().db.Execute(add, QStringLiteral("2")));
+  app.ctx().db.Close();
+  ASSERT_TRUE(app.ctx().EnsureDatabaseOpen());
+  auto listed = ListOperatorAccounts(app.ctx());
+  ASSERT_TRUE(listed);
+  EXPECT_EQ(listed->size(), 2u);
+  auto added = AddAccount(app.ctx(), QStringLiteral("张三"), QStringLiteral("3"));
+  ASSERT_FALSE(added);
+  EXPECT_EQ(added.error().message, QStringLiteral("发现重复用户名，请重新输入"));
+  // Either may be renamed away from the shared name.
+  ASSERT_TRUE(ChangeAccount(app.ctx(), (*listed)[1].id, QStringLiteral("张三二"), QStringLiteral("2")));
+}
+
 }  // namespace
 }  // namespace hemulu
