@@ -43,8 +43,7 @@ qint64 SellOne(AppContext& ctx, qint64 goods_id) {
   auto id = RecordSale(ctx, goods_id, form);
   if (id) return *id;
   if (id.error().kind == ActionError::Kind::Invalid && id.error().message == kStockTooLow) return 0;
-  std::fprintf(stderr, "sale of %lld: %s\n", static_cast<long long>(goods_id),
-               id.error().message.toUtf8().constData());
+  std::fprintf(stderr, "sale of %lld: %s\n", static_cast<long long>(goods_id), id.error().message.toUtf8().constData());
   return -1;
 }
 

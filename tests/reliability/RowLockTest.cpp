@@ -141,6 +141,19 @@ TEST_P(TwoTills, AGoodsChangeWaitsForTheOtherTillsSaleAndIsRefused) {
   }
 }
 
+// A restock adds to the stored figures in its one statement, with no read before it: the
+// other till's sale, committed while the restock waited, is kept.
+TEST_P(TwoTills, ARestockWaitingForTheOtherTillsSaleAddsToWhatItLeft) {
+  const qint64 id = InsertGoods(db(), GoodsRow{});  // 10 in stock
+  auto [restocked, waited] = WhileTheOtherTillWrites([&] { return RestockGoods(ctx(), id, 5, 2); },
+                                                     "update buy set 销售数量=1, 存货数量=9 where \"ID\"=?", id);
+  EXPECT_TRUE(waited);
+  ASSERT_TRUE(restocked);
+  EXPECT_EQ(14, Figure("存货数量", id));
+  EXPECT_EQ(15, Figure("进货数量", id));
+  EXPECT_EQ(1, Figure("销售数量", id));
+}
+
 // The other till adds, or renames an account to, the name this one adds or renames to:
 // the server's unique name refuses the second with the check's own message.
 TEST_P(TwoTills, TwoTillsGivingOneNameAtOnceKeepOneAccountOfIt) {
