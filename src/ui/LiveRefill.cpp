@@ -19,8 +19,8 @@ namespace {
 bool ActionWaitsOnUser() {
   if (QApplication::activePopupWidget()) return true;
   QWidget* modal = QApplication::activeModalWidget();
-  return qobject_cast<QMessageBox*>(modal) || qobject_cast<QInputDialog*>(modal) ||
-         qobject_cast<QFileDialog*>(modal) || qobject_cast<QProgressDialog*>(modal);
+  return qobject_cast<QMessageBox*>(modal) || qobject_cast<QInputDialog*>(modal) || qobject_cast<QFileDialog*>(modal) ||
+         qobject_cast<QProgressDialog*>(modal);
 }
 
 }  // namespace

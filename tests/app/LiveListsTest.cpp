@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -23,6 +24,7 @@
 #include "sales/SalesLogic.h"
 #include "stock/StockFill.h"
 #include "stock/StockPage.h"
+#include "ui/LiveRefill.h"
 
 using namespace hemulu;
 using namespace hemulu::test;
@@ -130,7 +132,9 @@ TEST_P(LiveListsTest, ARefillKeepsTheSearchTheChosenRowAndTheScroll) {
   stock->PrepareMenuFor(row, kStockNameCol);
   QScrollBar* bar = grid.BodyView()->verticalScrollBar();
   ASSERT_GT(bar->maximum(), 10);
-  bar->setValue(bar->maximum() / 2);
+  // Scrolled away from the chosen row, which is out of view: selecting it again must not
+  // bring it back into view.
+  bar->setValue(1);
   const int scrolled = bar->value();
 
   // Another till adds a goods the search finds (at the list's end).
@@ -150,6 +154,30 @@ TEST_P(LiveListsTest, ARefillKeepsTheSearchTheChosenRowAndTheScroll) {
   EXPECT_EQ(bar->value(), scrolled);
 }
 
+// The code that asked a question may still hold a row of the list as it was: the refill
+// waits until the box is closed.
+TEST_P(LiveListsTest, AnOpenMessageBoxHoldsTheRefillUntilItCloses) {
+  const qint64 id = InsertGoods(db(), GoodsRow{});
+  MainWindow window(ctx(), ProgramParts(ctx()));
+  window.show();
+  window.ShowPage(kStockPage);
+  auto* stock = qobject_cast<StockPage*>(window.Page(kStockPage));
+  ASSERT_NE(stock, nullptr);
+  auto* live = stock->findChild<LiveRefill*>();
+  ASSERT_NE(live, nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return StockOf(*stock, id) == QStringLiteral("10") && !live->Pending(); }));
+
+  auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("提示"), QStringLiteral("确定吗？"),
+                              QMessageBox::Yes | QMessageBox::No, &window);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
+  ASSERT_TRUE(WriterDb().Execute("update buy set 存货数量=? where \"ID\"=?", 4.0, id));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return live->Pending(); }, kLiveMs));
+  EXPECT_EQ(StockOf(*stock, id), QStringLiteral("10")) << "refilled under the open box";
+  box->done(QMessageBox::No);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return StockOf(*stock, id) == QStringLiteral("4"); }, kLiveMs));
+}
+
 TEST_P(LiveListsTest, TheLedgerEntryBeingTypedIsNotTouchedByARefill) {
   MainWindow window(ctx(), ProgramParts(ctx()));
   window.show();
@@ -165,8 +193,8 @@ TEST_P(LiveListsTest, TheLedgerEntryBeingTypedIsNotTouchedByARefill) {
   amount->setText(QStringLiteral("12.5"));
 
   ASSERT_TRUE(WriterDb().Execute("insert into other (日期,项目,金额,类型) values (?,?,?,?)",
-                                QStringLiteral("2026-12-08 10:00:00"), QStringLiteral("水费"), 30.0,
-                                QStringLiteral("支出")));
+                                 QStringLiteral("2026-12-08 10:00:00"), QStringLiteral("水费"), 30.0,
+                                 QStringLiteral("支出")));
   ASSERT_TRUE(QTest::qWaitFor([&] { return ledger->findChild<Grid*>()->Rows() > rows_before; }, kLiveMs));
   EXPECT_GE(item->findText(QStringLiteral("水费")), 0) << "the pick list has the new item";
   EXPECT_EQ(item->currentText(), QStringLiteral("房租收入"));
@@ -189,8 +217,8 @@ TEST_P(LiveListsTest, OnlyCommittedWritesAreHeardWithTheTablesTheyChanged) {
     auto tx = Transaction::Begin(writer);
     ASSERT_TRUE(tx.has_value());
     ASSERT_TRUE(writer.Execute("insert into bank (日期,银行,账户,金额) values (?,?,?,?)",
-                               QStringLiteral("2026-12-08 10:00:00"), QStringLiteral("工商银行"),
-                               QStringLiteral("1"), 5.0));
+                               QStringLiteral("2026-12-08 10:00:00"), QStringLiteral("工商银行"), QStringLiteral("1"),
+                               5.0));
     ASSERT_TRUE(writer.Execute("insert into sell (名称,销售日期,销售金额,净利润) values (?,?,?,?)",
                                QStringLiteral("可乐"), QStringLiteral("2026-12-08 10:00:00"), 3.0, 1.0));
     ASSERT_TRUE(tx->Commit().has_value());
