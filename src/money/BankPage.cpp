@@ -163,8 +163,10 @@ void BankPage::ShowBankSummary() {
 void BankPage::Refill() {
   // After a change the view that shows is reloaded: the balances, or every movement.
   if (ReportFill(view_ == View::Summary ? FillBankSummaryGrid(ctx_, *grid_)
-                                        : FillBankGrid(ctx_, *grid_, AllBankQuery())))
+                                        : FillBankGrid(ctx_, *grid_, AllBankQuery()))) {
     print_scope_ = (view_ == View::Summary ? BankSummaryQuery() : AllBankQuery()).scope;
+    if (view_ == View::Detail) last_query_ = AllBankQuery();
+  }
   RefillBankNames();
 }
 

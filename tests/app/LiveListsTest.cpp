@@ -20,6 +20,8 @@
 #include "data/ServerEngine.h"
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
+#include "money/BankLogic.h"
+#include "money/BankPage.h"
 #include "money/LedgerPage.h"
 #include "sales/SalesLogic.h"
 #include "stock/StockFill.h"
@@ -231,6 +233,36 @@ TEST_P(LiveListsTest, OnlyCommittedWritesAreHeardWithTheTablesTheyChanged) {
   ASSERT_EQ(heard.size(), 2u);
   EXPECT_EQ(heard[0], (QSet<QString>{"bank", "sell", "sell_day"}));
   EXPECT_EQ(heard[1], (QSet<QString>{"other"}));
+}
+
+// A live refill shows what the page showed last, whichever way it came to show it.
+TEST_P(LiveListsTest, TheBankPageRefillsTheMovementsItShowsNow) {
+  auto add = [](Database& db, const char* bank) {
+    return db.Execute("insert into bank (银行,账户,方式,金额,日期) values (?,?,?,?,?)", QString::fromUtf8(bank),
+                      QStringLiteral("1"), QStringLiteral("存入"), 100.0, QStringLiteral("2026-12-08 10:00:00"));
+  };
+  ASSERT_TRUE(add(db(), "工商银行"));
+  ASSERT_TRUE(add(db(), "农业银行"));
+  MainWindow window(ctx(), ProgramParts(ctx()));
+  window.show();
+  window.ShowPage(kBankPage);
+  auto* bank = qobject_cast<BankPage*>(window.Page(kBankPage));
+  ASSERT_NE(bank, nullptr);
+  Grid& grid = *bank->findChild<Grid*>();
+  const auto shown = [&grid] { return grid.Rows(); };
+  const int both = shown();
+  bank->FillBankList(SearchBankQuery(QStringLiteral("工商")));
+  ASSERT_EQ(shown(), both - 1);
+  // A movement saved in this program's window: every movement again.
+  bank->NewBankMovement();
+  auto* movement = window.findChild<BankMovementWindow*>();
+  ASSERT_NE(movement, nullptr);
+  emit movement->MovementSaved();
+  movement->close();
+  ASSERT_EQ(shown(), both);
+
+  ASSERT_TRUE(add(WriterDb(), "建设银行"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shown() == both + 1; }, kLiveMs)) << "rows shown: " << shown();
 }
 
 HEMULU_ON_BOTH_ENGINES(LiveListsTest);
