@@ -33,18 +33,9 @@ MainWindowParts ProgramParts(AppContext& ctx) {
       case kStockPage: {
         StockPageHooks hooks;
         hooks.show_page = [main](PageIndex page) { main->ShowPage(page); };
-        hooks.open_sale = [&ctx, main](qint64 goods_id) {
-          SaleWindow* sale = SaleWindow::Open(ctx, goods_id, main);
-          if (!sale) return;
-          // No figure on screen may be stale after a sale.
-          QObject::connect(sale, &SaleWindow::SaleRecorded, main, [main] {
-            if (auto* stock = qobject_cast<StockPage*>(main->Page(kStockPage))) stock->Refill();
-            if (auto* sales = qobject_cast<SalesPage*>(main->Page(kSalesPage))) {
-              sales->Refill();
-              sales->RefillPickLists();
-            }
-          });
-        };
+        // The pages that show the sale's goods and the sales refill themselves when it
+        // commits (ui/LiveRefill.h).
+        hooks.open_sale = [&ctx, main](qint64 goods_id) { SaleWindow::Open(ctx, goods_id, main); };
         return new StockPage(ctx, main->Menu(kStockMenu), *selection, std::move(hooks), parent);
       }
       case kSalesPage:

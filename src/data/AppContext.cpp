@@ -14,10 +14,14 @@ AppContext::AppContext(const QString& dir, Prompter& p, Clock& c, Notifier& n)
       settings(QDir(dir).filePath(kConfigFileName)),
       prompter(p),
       clock(c),
-      notifier(n) {}
+      notifier(n) {
+  db.OnChanges([this](const QSet<QString>& tables) { changes.Note(tables); });
+}
 
 AppContext::AppContext(const QString& dir, const ServerAddress& server, Prompter& p, Clock& c, Notifier& n)
-    : shop_dir(dir), db(server), settings(QDir(dir).filePath(kConfigFileName)), prompter(p), clock(c), notifier(n) {}
+    : shop_dir(dir), db(server), settings(QDir(dir).filePath(kConfigFileName)), prompter(p), clock(c), notifier(n) {
+  db.OnChanges([this](const QSet<QString>& tables) { changes.Note(tables); });
+}
 
 std::optional<ServerAddress> ServerChoice(const IniFile& settings) {
   const QString host = settings.Read(kServerSection, QStringLiteral("host")).trimmed();

@@ -6,6 +6,7 @@
 #include <expected>
 #include <optional>
 
+#include "data/ChangeFeed.h"
 #include "data/Clock.h"
 #include "data/Database.h"
 #include "data/IniFile.h"
@@ -74,6 +75,9 @@ struct AppContext {
 
   const QString shop_dir;
   Database db;
+  // Tables changed by committed writes, of this program or (on a server) of any: pages
+  // refill by it (ui/LiveRefill.h).
+  ChangeFeed changes;
   IniFile settings;
   Session session;
   Prompter& prompter;

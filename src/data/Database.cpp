@@ -3,13 +3,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
+#include "data/ChangeFeed.h"
 #include "data/DatabaseKey.h"
 #include "data/Engine.h"
 #include "data/Schema.h"
@@ -354,12 +359,75 @@ Database::Database(ServerAddress server)
 
 Database::~Database() { Close(); }
 
+// The file's engine names each row a statement changes (its own triggers' rows included,
+// except in tables without a rowid, such as the per-day totals); the tables are told
+// when the transaction commits and forgotten when it rolls back.
+struct FileChangeHooks {
+  static void RowChanged(void* self, int, const char* database, const char* table, sqlite3_int64) {
+    if (!table || !database || std::strcmp(database, "main") != 0) return;
+    auto& written = static_cast<Database*>(self)->file_written_;
+    for (const std::string& t : written)
+      if (t == table) return;
+    written.emplace_back(table);
+  }
+  static int Committing(void* self) {
+    auto* db = static_cast<Database*>(self);
+    if (db->file_written_.empty()) return 0;
+    QSet<QString> tables;
+    for (const std::string& t : db->file_written_) tables.insert(QString::fromUtf8(t));
+    db->file_written_.clear();
+    db->TellChanges(std::move(tables));
+    return 0;  // never turns the commit into a rollback
+  }
+  static void RolledBack(void* self) { static_cast<Database*>(self)->file_written_.clear(); }
+};
+
+void Database::TellChanges(QSet<QString> tables) {
+  // The per-day totals follow the sales through the triggers, on either engine.
+  if (tables.contains(QStringLiteral("sell"))) tables.insert(QStringLiteral("sell_day"));
+  if (on_changes_ && !tables.isEmpty()) on_changes_(tables);
+}
+
+void Database::ListenForChanges() {
+  pg_->heard = [this](std::string_view payload) {
+    QSet<QString> tables;
+    for (const QString& t : QString::fromUtf8(payload.data(), static_cast<qsizetype>(payload.size()))
+                                .split(QLatin1Char(','), Qt::SkipEmptyParts))
+      tables.insert(t);
+    TellChanges(std::move(tables));
+  };
+  // A LISTEN that fails leaves the pages to their own refills; the work goes on.
+  if (auto r = ServerExec(*pg_, (std::string("LISTEN ") + kChangeChannel).c_str()); !r)
+    std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(path_), qUtf8Printable(r.error().message));
+  // Notifications that come while no statement runs wake the event loop. Without one (a
+  // tool of the command line) they are read with the next statement's result only.
+  if (QCoreApplication::instance() && PQsocket(pg_->conn) >= 0) {
+    listener_ = std::make_unique<QSocketNotifier>(PQsocket(pg_->conn), QSocketNotifier::Read);
+    QObject::connect(listener_.get(), &QSocketNotifier::activated, listener_.get(), [this] { ReadNotifications(); });
+  }
+}
+
+void Database::ReadNotifications() {
+  if (!pg_ || !pg_->conn) return;
+  if (!PQconsumeInput(pg_->conn) || PQstatus(pg_->conn) != CONNECTION_OK) {
+    // The connection is gone: its socket would wake us forever. The next use of the
+    // database connects again and listens anew.
+    listener_->setEnabled(false);
+    return;
+  }
+  TakeNotifications(*pg_);
+}
+
 void Database::Close() {
   if (db_) {
     sqlite3_close_v2(db_);
     db_ = nullptr;
   }
+  file_written_.clear();
+  // Before the socket it watches is closed.
+  listener_.reset();
   if (pg_) {
+    pg_->heard = nullptr;
     // Statements still alive share the connection object and find it closed.
     PQfinish(pg_->conn);
     pg_->conn = nullptr;
@@ -381,6 +449,9 @@ std::expected<void, DbError> Database::Open() {
     auto connected = ConnectServer(*server_);
     if (!connected) return std::unexpected(connected.error());
     pg_ = std::move(*connected);
+    ListenForChanges();
+    // What other programs changed while this one was cut off was never heard.
+    if (std::exchange(server_connected_before_, true)) TellChanges(AllTables());
     return {};
   }
   const QFileInfo info(path_);
@@ -428,6 +499,9 @@ std::expected<void, DbError> Database::Open() {
   }
 
   db_ = db;
+  sqlite3_update_hook(db_, &FileChangeHooks::RowChanged, this);
+  sqlite3_commit_hook(db_, &FileChangeHooks::Committing, this);
+  sqlite3_rollback_hook(db_, &FileChangeHooks::RolledBack, this);
   return {};
 }
 
@@ -592,7 +666,8 @@ std::expected<Statement, DbError> Database::Prepare(std::string_view sql) {
         text.pop_back();
       text += " RETURNING \"ID\"";
     }
-    return Statement(new PgStatement(pg_, std::move(text), parameters, returns_id));
+    std::string written = WrittenTable(text);
+    return Statement(new PgStatement(pg_, std::move(text), parameters, returns_id, std::move(written)));
   }
   if (!db_) return std::unexpected(MakeError(SQLITE_MISUSE, QStringLiteral("数据库未打开")));
   sqlite3_stmt* stmt = nullptr;
@@ -633,6 +708,7 @@ std::expected<Transaction, DbError> Transaction::Begin(Database& db) {
     if (!db.ServerConnected())
       return std::unexpected(DbError{DbError::Kind::Unavailable, QStringLiteral("数据库未连接")});
     // The file's writers wait up to its busy timeout; so do the server's for a lock.
+    db.pg_->written.clear();
     if (auto r = ServerExec(*db.pg_, "BEGIN; SET LOCAL lock_timeout = 3000"); !r) return std::unexpected(r.error());
     return Transaction(&db);
   }
@@ -642,7 +718,9 @@ std::expected<Transaction, DbError> Transaction::Begin(Database& db) {
 }
 
 Transaction::~Transaction() {
-  if (db_) (void)db_->ExecScript("ROLLBACK");
+  if (!db_) return;
+  if (db_->pg_) db_->pg_->written.clear();  // nothing to tell of a rollback
+  (void)db_->ExecScript("ROLLBACK");
 }
 
 std::expected<void, DbError> Transaction::Commit() {

@@ -3,6 +3,7 @@
 // server (data/ServerEngine.h). Values are always bound, never pasted into SQL text;
 // errors come back as values and never show a window.
 
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <expected>
@@ -10,9 +11,13 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/DatabaseKey.h"
+
+class QSocketNotifier;
 
 // The engine's own header is private to src/data (data/Engine.h); Statement inlines
 // only these readers of a cell, so that a loop over a million rows pays no call of ours.
@@ -225,8 +230,19 @@ class Database {
   sqlite3* Handle() const { return db_; }
   DbError LastError() const;
 
+  // Called with the names of the tables a write changed once it has committed: on the
+  // file, this connection's; on a server, every program's on the same database (heard
+  // through LISTEN while the event loop runs, this program's own included), and every
+  // table after a reconnection, since changes made meanwhile went unheard. Called inside
+  // the engine's work: it may only take note (see ChangeFeed), never use the database.
+  void OnChanges(std::function<void(const QSet<QString>& tables)> sink) { on_changes_ = std::move(sink); }
+
  private:
   friend class Transaction;
+  friend struct FileChangeHooks;
+  void TellChanges(QSet<QString> tables);
+  void ListenForChanges();
+  void ReadNotifications();
   std::expected<void, DbError> ConvertLegacyFile(sqlite3* legacy);
   bool ServerConnected() const;
 
@@ -235,6 +251,13 @@ class Database {
   std::optional<ServerAddress> server_;
   std::shared_ptr<PgConnection> pg_;
   std::function<void(ConversionStep)> conversion_hook_;
+  std::function<void(const QSet<QString>&)> on_changes_;
+  // The file's tables changed by the open transaction (or the single write), named by
+  // the engine's row hook, told when it commits.
+  std::vector<std::string> file_written_;
+  // The server connection's socket, watched for notifications between statements.
+  std::unique_ptr<QSocketNotifier> listener_;
+  bool server_connected_before_ = false;
 };
 
 // The text as a LIKE pattern that matches it anywhere; its own %, _ and \ taken

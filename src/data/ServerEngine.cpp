@@ -1,5 +1,6 @@
 #include "data/ServerEngine.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "data/ChangeFeed.h"
 #include "data/Schema.h"
 
 namespace hemulu {
@@ -48,6 +50,10 @@ bool Writes(std::string_view sql) {
     return true;
   };
   return starts("insert") || starts("update") || starts("delete");
+}
+
+DbError RolledBackError() {
+  return DbError{DbError::Kind::Other, QStringLiteral("事务中有语句失败，服务器已撤销整个事务"), 0};
 }
 
 DbError NotConnected() { return DbError{DbError::Kind::Unavailable, QStringLiteral("数据库未连接")}; }
@@ -166,6 +172,7 @@ std::string ServerPlaceholders(std::string_view sql, int* count) {
 std::expected<void, DbError> ServerExec(PgConnection& c, const char* sql) {
   if (!c.conn) return std::unexpected(NotConnected());
   PGresult* r = PQexec(c.conn, sql);
+  TakeNotifications(c);
   const ExecStatusType status = PQresultStatus(r);
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY) {
     PQclear(r);
@@ -179,7 +186,24 @@ std::expected<void, DbError> ServerExec(PgConnection& c, const char* sql) {
 
 std::expected<void, DbError> ServerCommit(PgConnection& c) {
   if (!c.conn) return std::unexpected(NotConnected());
-  PGresult* r = PQexec(c.conn, "COMMIT");
+  // The notice of the tables written goes with COMMIT in one round trip: it is
+  // delivered only if the transaction commits, and a connection lost on the way leaves
+  // the outcome unknown as for COMMIT alone.
+  const std::string sql = ChangeNoticeSql(c) + "COMMIT";
+  PGresult* r = PQexec(c.conn, sql.c_str());
+  // Our own notification comes back with COMMIT's result, as other programs' do.
+  TakeNotifications(c);
+  if (PQresultStatus(r) == PGRES_FATAL_ERROR && PQstatus(c.conn) == CONNECTION_OK &&
+      PQtransactionStatus(c.conn) == PQTRANS_INERROR) {
+    // The notice failed and COMMIT never ran: nothing was kept. Failing because a
+    // statement inside had failed, it says so as COMMIT would have.
+    const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+    DbError e = state && std::strcmp(state, "25P02") == 0 ? RolledBackError() : ServerError(c, r);
+    PQclear(r);
+    PQclear(PQexec(c.conn, "ROLLBACK"));
+    c.last_error = e;
+    return std::unexpected(std::move(e));
+  }
   const bool done = PQresultStatus(r) == PGRES_COMMAND_OK;
   const bool rolled_back = done && std::strcmp(PQcmdStatus(r), "ROLLBACK") == 0;
   std::optional<DbError> e;
@@ -187,7 +211,7 @@ std::expected<void, DbError> ServerCommit(PgConnection& c) {
     e = LostWhileFinal(c, ServerError(c, r));
   else if (rolled_back)
     // A statement inside failed, so the server threw the whole transaction away.
-    e = DbError{DbError::Kind::Other, QStringLiteral("事务中有语句失败，服务器已撤销整个事务"), 0};
+    e = RolledBackError();
   PQclear(r);
   if (!e) return {};
   c.last_error = *e;
@@ -269,12 +293,110 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
   return c;
 }
 
+// ---- Change notifications ----
+
+std::string WrittenTable(std::string_view sql) {
+  std::size_t i = 0;
+  auto skip_space = [&] {
+    while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+  };
+  auto word = [&](std::string_view w) {
+    if (sql.size() - i < w.size()) return false;
+    for (std::size_t k = 0; k < w.size(); ++k)
+      if (std::tolower(static_cast<unsigned char>(sql[i + k])) != w[k]) return false;
+    const std::size_t end = i + w.size();
+    if (end < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[end])) || sql[end] == '_')) return false;
+    i = end;
+    return true;
+  };
+  skip_space();
+  if (word("insert")) {
+    skip_space();
+    if (!word("into")) return {};
+  } else if (word("delete")) {
+    skip_space();
+    if (!word("from")) return {};
+  } else if (!word("update")) {
+    return {};
+  }
+  skip_space();
+  if (i < sql.size() && sql[i] == '"') {
+    const std::size_t end = sql.find('"', i + 1);
+    if (end == std::string_view::npos) return {};
+    return std::string(sql.substr(i + 1, end - i - 1));
+  }
+  const std::size_t start = i;
+  while (i < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_')) ++i;
+  return std::string(sql.substr(start, i - start));
+}
+
+void NoteWritten(PgConnection& c, std::string_view table) {
+  auto note = [&c](std::string_view name) {
+    if (std::find(c.written.begin(), c.written.end(), name) == c.written.end()) c.written.emplace_back(name);
+  };
+  note(table);
+  if (table == "sell") note("sell_day");  // kept by the triggers on sell
+}
+
+namespace {
+
+// The tables noted, as the notice's payload; forgets them.
+std::string TakeWrittenPayload(PgConnection& c) {
+  std::string payload;
+  for (const std::string& table : c.written) {
+    // Only names of ours: a payload pasted into SQL text holds nothing else.
+    if (table.empty() || !std::all_of(table.begin(), table.end(), [](char ch) {
+          return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_';
+        }))
+      continue;
+    if (!payload.empty()) payload += ',';
+    payload += table;
+  }
+  c.written.clear();
+  return payload;
+}
+
+}  // namespace
+
+std::string ChangeNoticeSql(PgConnection& c) {
+  const std::string payload = TakeWrittenPayload(c);
+  if (payload.empty()) return {};
+  return std::string("SELECT pg_notify('") + kChangeChannel + "', '" + payload + "'); ";
+}
+
+std::expected<void, DbError> NotifyWritten(PgConnection& c) {
+  const std::string payload = TakeWrittenPayload(c);
+  if (payload.empty()) return {};
+  if (!c.conn) return std::unexpected(NotConnected());
+  const char* values[] = {kChangeChannel, payload.c_str()};
+  PGresult* r = PQexecParams(c.conn, "SELECT pg_notify($1, $2)", 2, nullptr, values, nullptr, nullptr, 0);
+  TakeNotifications(c);
+  if (PQresultStatus(r) == PGRES_TUPLES_OK) {
+    PQclear(r);
+    return {};
+  }
+  DbError e = ServerError(c, r);
+  PQclear(r);
+  c.last_error = e;
+  return std::unexpected(std::move(e));
+}
+
+void TakeNotifications(PgConnection& c) {
+  if (!c.conn) return;
+  while (PGnotify* n = PQnotifies(c.conn)) {
+    if (c.heard && n->relname && std::strcmp(n->relname, kChangeChannel) == 0) c.heard(n->extra ? n->extra : "");
+    PQfreemem(n);
+  }
+}
+
 // ---- PgStatement ----
 
-PgStatement::PgStatement(std::shared_ptr<PgConnection> connection, std::string sql, int parameters, bool returns_id)
+PgStatement::PgStatement(std::shared_ptr<PgConnection> connection, std::string sql, int parameters, bool returns_id,
+                         std::string written_table)
     : connection_(std::move(connection)),
       sql_(std::move(sql)),
       returns_id_(returns_id),
+      written_table_(std::move(written_table)),
       values_(parameters),
       bound_(parameters, 0),
       types_(parameters, 0) {}
@@ -328,6 +450,7 @@ bool PgStatement::Run() const {
   const bool own_commit = PQtransactionStatus(c.conn) == PQTRANS_IDLE && Writes(sql_);
   result_ = PQexecParams(c.conn, sql_.c_str(), static_cast<int>(values.size()), types_.data(), values.data(), nullptr,
                          nullptr, 0);
+  TakeNotifications(c);
   const ExecStatusType status = PQresultStatus(result_);
   if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
     run_error_ = ServerError(c, result_);
@@ -339,6 +462,12 @@ bool PgStatement::Run() const {
   }
   rows_ = PQntuples(result_);
   c.changes = std::atoi(PQcmdTuples(result_));
+  if (!written_table_.empty()) {
+    NoteWritten(c, written_table_);
+    // A single write outside a transaction has committed already: tell it now. Failing
+    // that, the others see the change at their next refill.
+    if (own_commit) (void)NotifyWritten(c);
+  }
   if (returns_id_) {
     // The rows of RETURNING "ID" are ours, not the caller's: the last is the new ID.
     if (rows_ > 0) c.last_insert_id = std::strtoll(PQgetvalue(result_, rows_ - 1, 0), nullptr, 10);

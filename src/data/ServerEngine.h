@@ -7,6 +7,7 @@
 #include <libpq-fe.h>
 
 #include <expected>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -45,6 +46,11 @@ struct PgConnection {
   qint64 last_insert_id = 0;
   int changes = 0;
   DbError last_error;
+  // The tables this connection's writes changed in the open transaction, told to every
+  // listening program (this one included) by NOTIFY just before COMMIT.
+  std::vector<std::string> written;
+  // Called with the payload of each notification heard on this connection.
+  std::function<void(std::string_view payload)> heard;
   ~PgConnection();
   bool Alive() const { return conn && PQstatus(conn) == CONNECTION_OK; }
 };
@@ -61,10 +67,28 @@ std::expected<void, DbError> ServerExec(PgConnection& c, const char* sql);
 // statement inside failed: that is reported, never taken as saved.
 std::expected<void, DbError> ServerCommit(PgConnection& c);
 
+// The table an INSERT, UPDATE or DELETE writes (as named in its text); empty for any
+// other statement.
+std::string WrittenTable(std::string_view sql);
+// Notes a table written on the connection, with the tables the server's triggers keep
+// from it (a sale changes the per-day totals).
+void NoteWritten(PgConnection& c, std::string_view table);
+// The statement that sends the noted tables on the change channel, to run just before
+// COMMIT in the same round trip (empty when none); forgets them.
+std::string ChangeNoticeSql(PgConnection& c);
+// Sends the noted tables on the change channel and forgets them. Inside a transaction
+// the notification is delivered only if it commits.
+std::expected<void, DbError> NotifyWritten(PgConnection& c);
+// Hands every notification libpq has read so far to `heard`. Run after each statement,
+// since libpq reads notifications with a statement's result and keeps them queued.
+void TakeNotifications(PgConnection& c);
+
 // One statement: its values, and the whole result of its last run, read row by row.
 class PgStatement {
  public:
-  PgStatement(std::shared_ptr<PgConnection> connection, std::string sql, int parameters, bool returns_id);
+  // `written_table`: the table the statement writes, empty for a read.
+  PgStatement(std::shared_ptr<PgConnection> connection, std::string sql, int parameters, bool returns_id,
+              std::string written_table = {});
   ~PgStatement();
 
   void Bind(int index, std::string value, Oid type);
@@ -89,6 +113,7 @@ class PgStatement {
   std::shared_ptr<PgConnection> connection_;
   std::string sql_;
   bool returns_id_;
+  std::string written_table_;
   std::vector<std::string> values_;
   std::vector<char> bound_;  // 0 unbound or NULL, 1 bound
   std::vector<Oid> types_;

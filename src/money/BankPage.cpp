@@ -13,10 +13,12 @@
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
 #include "lists/GridExport.h"
+#include "lists/GridPlace.h"
 #include "lists/GridPrinter.h"
 #include "money/BankMovementWindow.h"
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
+#include "ui/LiveRefill.h"
 #include "ui/NamedWidgets.h"
 #include "ui/ShowActionError.h"
 
@@ -45,6 +47,7 @@ BankPage::BankPage(AppContext& ctx, QMenu* menu, QWidget* parent) : QWidget(pare
   ConnectMenu();
   BindInsertKey(this, CommandAction(menu_, BankCommand::New));
   SetUpBankDetail();
+  new LiveRefill(ctx_, this, {QStringLiteral("bank")}, [this] { RefillInPlace(); });
 }
 
 BankPage::~BankPage() = default;
@@ -116,7 +119,10 @@ void BankPage::ShowDetailLayout() {
 
 void BankPage::SetUpBankDetail() {
   ShowDetailLayout();
-  if (ReportFill(FillBankGrid(ctx_, *grid_, AllBankQuery()))) print_scope_ = AllBankQuery().scope;
+  if (ReportFill(FillBankGrid(ctx_, *grid_, AllBankQuery()))) {
+    print_scope_ = AllBankQuery().scope;
+    last_query_ = AllBankQuery();
+  }
   RefillBankNames();
 }
 
@@ -128,7 +134,23 @@ void BankPage::RefillBankNames() {
 void BankPage::FillBankList(const MoneyQuery& query) {
   // Detail rows belong in the detail columns.
   if (view_ != View::Detail) ShowDetailLayout();
-  if (ReportFill(FillBankGrid(ctx_, *grid_, query))) print_scope_ = query.scope;
+  if (ReportFill(FillBankGrid(ctx_, *grid_, query))) {
+    print_scope_ = query.scope;
+    last_query_ = query;
+  }
+}
+
+void BankPage::RefillInPlace() {
+  // The balances' rows have no ID: they are kept by their place.
+  const int key_col = view_ == View::Detail ? kBankIdCol : -1;
+  const GridPlace place = SaveGridPlace(*grid_, key_col);
+  if (view_ == View::Detail) {
+    if (ReportFill(FillBankGrid(ctx_, *grid_, last_query_))) print_scope_ = last_query_.scope;
+  } else if (ReportFill(FillBankSummaryGrid(ctx_, *grid_))) {
+    print_scope_ = BankSummaryQuery().scope;
+  }
+  RefillBankNames();
+  RestoreGridPlace(*grid_, place, key_col);
 }
 
 void BankPage::ShowBankSummary() {
@@ -141,8 +163,10 @@ void BankPage::ShowBankSummary() {
 void BankPage::Refill() {
   // After a change the view that shows is reloaded: the balances, or every movement.
   if (ReportFill(view_ == View::Summary ? FillBankSummaryGrid(ctx_, *grid_)
-                                        : FillBankGrid(ctx_, *grid_, AllBankQuery())))
+                                        : FillBankGrid(ctx_, *grid_, AllBankQuery()))) {
     print_scope_ = (view_ == View::Summary ? BankSummaryQuery() : AllBankQuery()).scope;
+    if (view_ == View::Detail) last_query_ = AllBankQuery();
+  }
   RefillBankNames();
 }
 

@@ -64,6 +64,9 @@ class BankPage : public QWidget {
   void ConnectMenu();
   void ShowDetailLayout();
   void RefillBankNames();
+  // After a change made elsewhere: the view that shows (the search or dates in force, or
+  // the balances) and the bank names again, the chosen row and the scroll kept.
+  void RefillInPlace();
   void Refill();
   bool ReportFill(const FillResult& result);  // false: the fill failed and was reported
 
@@ -72,7 +75,9 @@ class BankPage : public QWidget {
   Grid* grid_ = nullptr;
   ColumnShares* shares_ = nullptr;
   View view_ = View::Detail;
-  QString print_scope_ = kAllRecordsScope;  // what the list shows, for its printed heading
+  QString print_scope_ = kAllRecordsScope;
+  MoneyQuery last_query_ =
+      AllBankQuery();  // what the detail view shows  // what the list shows, for its printed heading
   int selected_row_ = -1;
   QString selected_id_;
   QComboBox* bank_search_ = nullptr;

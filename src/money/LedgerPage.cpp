@@ -14,9 +14,11 @@
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
 #include "lists/GridExport.h"
+#include "lists/GridPlace.h"
 #include "lists/GridPrinter.h"
 #include "money/MoneyLists.h"
 #include "money/MoneyMenus.h"
+#include "ui/LiveRefill.h"
 #include "ui/NamedWidgets.h"
 #include "ui/ShowActionError.h"
 
@@ -66,6 +68,7 @@ LedgerPage::LedgerPage(AppContext& ctx, QMenu* menu, QWidget* parent) : QWidget(
 
   FillLedgerList();
   FillLedgerPickLists();
+  new LiveRefill(ctx_, this, {QStringLiteral("other")}, [this] { RefillInPlace(); });
   const QDateTime now = ctx_.clock.Now();
   income_.number->setText(NewEntryNumber(now, LedgerKind::Income));
   expense_.number->setText(NewEntryNumber(now, LedgerKind::Expense));
@@ -183,6 +186,14 @@ void LedgerPage::FillLedgerList(const MoneyQuery& query) {
   }
   sums_ = *sums;
   print_scope_ = query.scope;
+  last_query_ = query;
+}
+
+void LedgerPage::RefillInPlace() {
+  const GridPlace place = SaveGridPlace(*grid_, kLedgerIdCol);
+  FillLedgerList(last_query_);
+  FillLedgerPickLists();
+  RestoreGridPlace(*grid_, place, kLedgerIdCol);
 }
 
 void LedgerPage::FillLedgerPickLists() {

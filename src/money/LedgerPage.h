@@ -28,6 +28,9 @@ class LedgerPage : public QWidget {
   void FillLedgerList(const MoneyQuery& query);
   void FillLedgerList() { FillLedgerList(AllLedgerQuery()); }
   void FillLedgerPickLists();
+  // After a change made elsewhere: the list (the search or dates in force) and the pick
+  // lists again, the chosen entry and the scroll kept; the entry forms are not touched.
+  void RefillInPlace();
 
   void RecordIncome() { Record(LedgerKind::Income); }
   void RecordExpense() { Record(LedgerKind::Expense); }
@@ -74,7 +77,8 @@ class LedgerPage : public QWidget {
   bool shown_ = false;  // the set-up widths hold until the page has been shown once
   bool resize_shares_ = false;
   LedgerSums sums_;
-  QString print_scope_ = kAllRecordsScope;  // what the list shows, for its printed heading
+  QString print_scope_ = kAllRecordsScope;
+  MoneyQuery last_query_ = AllLedgerQuery();  // what the list shows  // what the list shows, for its printed heading
   int selected_row_ = -1;
   QString selected_id_;
 

@@ -16,6 +16,7 @@
 #include "data/TextFormat.h"
 #include "lists/GridExport.h"
 #include "sales/BarChartView.h"
+#include "ui/LiveRefill.h"
 #include "ui/NamedWidgets.h"
 
 namespace hemulu {
@@ -150,6 +151,7 @@ ChartsPage::ChartsPage(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
   connect(daily_amount, &QPushButton::clicked, this, [this] { QueryDaily(SalesFigure::Amount); });
   connect(daily_profit, &QPushButton::clicked, this, [this] { QueryDaily(SalesFigure::Profit); });
   connect(export_button, &QPushButton::clicked, this, [this] { Export(); });
+  new LiveRefill(ctx_, this, {QStringLiteral("sell_day")}, [this] { RefillInPlace(); });
 }
 
 ChartsPage::~ChartsPage() = default;
@@ -183,8 +185,25 @@ void ChartsPage::Refill() {
     ReportError(monthly ? daily.error() : monthly.error());
     return;
   }
+  monthly_figure_ = daily_figure_ = SalesFigure::Amount;
   Show(monthly_report_ = std::move(*monthly), monthly_chart_, monthly_table_);
   Show(daily_report_ = std::move(*daily), daily_chart_, daily_table_);
+}
+
+void ChartsPage::RefillInPlace() {
+  const int monthly_year = monthly_year_->currentText().toInt();
+  const int daily_year = daily_year_->currentText().toInt();
+  auto years = SalesYears(ctx_, ctx_.clock.Now().date().year());
+  if (!years) {
+    ReportError(years.error());
+    return;
+  }
+  FillYearList(monthly_year_, *years, monthly_year);
+  FillYearList(daily_year_, *years, daily_year);
+  // A list left empty would take the focus from where the user is: skipped instead.
+  if (!monthly_year_->currentText().trimmed().isEmpty()) QueryMonthly(monthly_figure_);
+  if (!daily_year_->currentText().trimmed().isEmpty() && !daily_month_->currentText().trimmed().isEmpty())
+    QueryDaily(daily_figure_);
 }
 
 void ChartsPage::QueryMonthly(SalesFigure figure) {
@@ -198,6 +217,7 @@ void ChartsPage::QueryMonthly(SalesFigure figure) {
     ReportError(report.error());
     return;
   }
+  monthly_figure_ = figure;
   Show(monthly_report_ = std::move(*report), monthly_chart_, monthly_table_);
 }
 
@@ -217,6 +237,7 @@ void ChartsPage::QueryDaily(SalesFigure figure) {
     ReportError(report.error());
     return;
   }
+  daily_figure_ = figure;
   Show(daily_report_ = std::move(*report), daily_chart_, daily_table_);
 }
 

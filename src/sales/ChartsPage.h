@@ -26,6 +26,9 @@ class ChartsPage : public QWidget {
   // chosen, and the sales amounts of the current year by month and of the current month
   // by day computed again.
   void Refill();
+  // After a sale made elsewhere: the same reports again, with the years, month and
+  // figures the user chose (a new year joins the lists).
+  void RefillInPlace();
 
   // 按钮10 / 按钮11 and 按钮9 / 按钮8: the report of the chosen year (and month). An empty
   // list takes the focus and nothing else happens.
@@ -55,6 +58,8 @@ class ChartsPage : public QWidget {
   BarChartView* daily_chart_ = nullptr;
   QTableWidget* monthly_table_ = nullptr;
   QTableWidget* daily_table_ = nullptr;
+  SalesFigure monthly_figure_ = SalesFigure::Amount;  // what each chart shows
+  SalesFigure daily_figure_ = SalesFigure::Amount;
   BarReport monthly_report_;
   BarReport daily_report_;
 };

@@ -13,10 +13,12 @@
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
 #include "lists/GridExport.h"
+#include "lists/GridPlace.h"
 #include "lists/GridPrinter.h"
 #include "sales/ReceiptPrinter.h"
 #include "sales/SaleWindow.h"
 #include "sales/SalesList.h"
+#include "ui/LiveRefill.h"
 #include "ui/NamedWidgets.h"
 
 namespace hemulu {
@@ -80,6 +82,7 @@ SalesPage::SalesPage(AppContext& ctx, QMenu* menu, QWidget* parent) : QWidget(pa
   ConnectMenu();
   FillSalesList(AllSalesQuery());
   RefillPickLists();
+  new LiveRefill(ctx_, this, {QStringLiteral("sell")}, [this] { RefillInPlace(); });
 }
 
 SalesPage::~SalesPage() = default;
@@ -163,6 +166,14 @@ void SalesPage::FillSalesList(const SalesQuery& query) {
 }
 
 void SalesPage::Refill() { FillSalesList(last_query_); }
+
+void SalesPage::RefillInPlace() {
+  const GridPlace place = SaveGridPlace(*grid_, kSaleIdCol);
+  Refill();
+  RefillPickLists();
+  RestoreGridPlace(*grid_, place, kSaleIdCol);
+  if (!current_id_.isEmpty()) current_row_ = grid_->FindRow(kSaleIdCol, current_id_);
+}
 
 void SalesPage::RefillPickLists() {
   // A failed read leaves the lists empty and says nothing: the list's own fill, which

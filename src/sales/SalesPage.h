@@ -36,6 +36,9 @@ class SalesPage : public QWidget {
   // Refills with the query last shown, so a search stays in place.
   void Refill();
   void RefillPickLists();
+  // After a change made elsewhere: the list and the pick lists again, with the search in
+  // force, the chosen sale and the scroll kept.
+  void RefillInPlace();
 
   Grid* SalesGrid() const { return grid_; }
   QFrame* Host() const { return host_; }

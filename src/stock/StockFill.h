@@ -28,6 +28,7 @@ inline constexpr int kStockNoteCol = 16;
 inline constexpr int kStockCols = 17;
 
 // Columns of the summary view.
+inline constexpr int kSummaryIdCol = 1;
 inline constexpr int kSummaryNameCol = 2;
 inline constexpr int kSummaryBoughtAmountCol = 7;
 inline constexpr int kSummarySoldAmountCol = 9;

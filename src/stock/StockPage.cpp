@@ -13,10 +13,12 @@
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
 #include "lists/GridExport.h"
+#include "lists/GridPlace.h"
 #include "lists/GridPrinter.h"
 #include "stock/CategoryTreeWindow.h"
 #include "stock/GoodsEntryWindow.h"
 #include "stock/StockList.h"
+#include "ui/LiveRefill.h"
 #include "ui/NamedWidgets.h"
 #include "ui/ShowActionError.h"
 #include "ui/SuperAdministratorGate.h"
@@ -59,6 +61,7 @@ StockPage::StockPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection, St
   }
   FillStockList();
   RefillPickLists();
+  new LiveRefill(ctx_, this, {QStringLiteral("buy")}, [this] { RefillInPlace(); });
 }
 
 StockPage::~StockPage() = default;
@@ -156,6 +159,15 @@ void StockPage::FillStockList(const GoodsQuery& query) {
     return;
   }
   last_query_ = query;
+}
+
+void StockPage::RefillInPlace() {
+  const GridPlace place = SaveGridPlace(*grid_, kStockIdCol);
+  Refill();
+  RefillPickLists();
+  RestoreGridPlace(*grid_, place, kStockIdCol);
+  // The row of the chosen goods may have moved (or gone, when another till deleted it).
+  if (!selection_.id.isEmpty()) selection_.row = grid_->FindRow(kStockIdCol, selection_.id);
 }
 
 void StockPage::RefillPickLists() {

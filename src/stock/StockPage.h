@@ -47,6 +47,9 @@ class StockPage : public QWidget {
   void Refill() { FillStockList(last_query_); }
   // The stock page's supplier and category lists.
   void RefillPickLists();
+  // After a change made elsewhere: the list and the pick lists again, with the search in
+  // force, the chosen goods and the scroll kept.
+  void RefillInPlace();
 
   Grid* StockGrid() const { return grid_; }
   const GoodsSelection& Selection() const { return selection_; }

@@ -5,8 +5,10 @@
 #include <QVBoxLayout>
 
 #include "lists/Grid.h"
+#include "lists/GridPlace.h"
 #include "stock/StockList.h"
 #include "stock/StockMenus.h"
+#include "ui/LiveRefill.h"
 
 namespace hemulu {
 
@@ -25,6 +27,13 @@ SummaryPage::SummaryPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection
   });
   OnCommand(menu_, SummaryCommand::Refresh, this, [this] { Refill(); });
   Refill();
+  new LiveRefill(ctx_, this, {QStringLiteral("buy")}, [this] { RefillInPlace(); });
+}
+
+void SummaryPage::RefillInPlace() {
+  const GridPlace place = SaveGridPlace(*grid_, kSummaryIdCol);
+  Refill();
+  RestoreGridPlace(*grid_, place, kSummaryIdCol);
 }
 
 void SummaryPage::Refill() {

@@ -18,6 +18,8 @@ class SummaryPage : public QWidget {
   SummaryPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection, QWidget* parent = nullptr);
 
   void Refill();
+  // After a change made elsewhere: the list again, the chosen row and the scroll kept.
+  void RefillInPlace();
   Grid* SummaryGrid() const { return grid_; }
   // A right-click: clears the chosen goods and returns the menu to show.
   QMenu* PrepareMenuFor(int row, int col);
