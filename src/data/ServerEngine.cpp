@@ -273,6 +273,18 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
     if (auto r = ServerExec(*c, schema::ServerCreateSql().c_str()); !r) return fail(r.error());
   } else if (tables != static_cast<int>(schema::Tables().size()) + 1) {
     return fail(DbError{DbError::Kind::NotADatabase, QStringLiteral("数据库缺少数据表"), 0});
+  } else {
+    // A database made before the search indexes gets them now, once.
+    PGresult* indexes = PQexec(c->conn, schema::ServerSearchIndexesPresentSql().c_str());
+    if (PQresultStatus(indexes) != PGRES_TUPLES_OK) {
+      DbError e = ServerError(*c, indexes);
+      PQclear(indexes);
+      return fail(e);
+    }
+    const int present_indexes = std::atoi(PQgetvalue(indexes, 0, 0));
+    PQclear(indexes);
+    if (present_indexes < schema::ServerSearchIndexCount())
+      if (auto r = ServerExec(*c, schema::ServerSearchIndexSql().c_str()); !r) return fail(r.error());
   }
   if (auto r = ServerCommit(*c); !r) return std::unexpected(r.error());
   return c;
