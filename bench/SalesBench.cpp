@@ -14,6 +14,7 @@
 
 #include "BenchSupport.h"
 #include "SalesSearchTiming.h"
+#include "SharedTimings.h"
 #include "data/AppContext.h"
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
@@ -93,30 +94,6 @@ HEMULU_BENCH_CASE(205, "sales_search_1m", SalesSearch1m);
 // row in one transaction, synchronous=FULL.
 void SaleCommit(BenchShop& shop) {
   shop.EnsureSales();
-  AppContext& ctx = shop.ctx();
-  if (auto r = ctx.db.Execute("insert into buy (名称,进货单价,销售单价,存货数量,首拼) values ('茶杯',30,50,1e9,'CB')");
-      !r)
-    Fail("goods", r.error());
-  const qint64 goods_id = ctx.db.LastInsertId();
-  SaleForm form;
-  form.name = QStringLiteral("茶杯");
-  form.shown_stock = QStringLiteral("1000000000");
-  form.actual_price = QStringLiteral("40");
-  form.quantity = QStringLiteral("1");
-  form.amount = QStringLiteral("40");
-  form.date = QDate(2026, 12, 8);
-  std::vector<double> commits;
-  for (int i = 0; i < 1000; ++i) {
-    QElapsedTimer c;
-    c.start();
-    if (auto r = RecordSale(ctx, goods_id, form); !r) Fail("sale", r.error().message);
-    commits.push_back(c.nsecsElapsed() / 1e6);
-  }
-  std::printf("sale_commit: %.2f ms (median of 1000 durable sales; slowest %.2f ms)\n", Median(commits),
-              *std::max_element(commits.begin(), commits.end()));
-  RecordFigure("sale_commit", Median(commits));
-  // The bench's shop goes on without these rows.
-  if (auto r = ctx.db.Execute("delete from sell where UID=?", goods_id); !r) Fail("clean", r.error());
-  if (auto r = ctx.db.Execute("delete from buy where ID=?", goods_id); !r) Fail("clean", r.error());
+  TimeSaleCommits(shop.ctx(), "sale_commit", "durable sales");
 }
 HEMULU_BENCH_CASE(210, "sale_commit", SaleCommit);

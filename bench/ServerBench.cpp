@@ -17,6 +17,7 @@
 
 #include "BenchSupport.h"
 #include "SalesSearchTiming.h"
+#include "SharedTimings.h"
 #include "data/EmbeddedFiles.h"
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
@@ -216,6 +217,7 @@ double ServerBareRead(Database& db, const char* sql, const QList<QVariant>& valu
   auto st = db.Prepare(sql);
   if (!st) Fail("prepare bare read", st.error());
   for (int i = 0; i < values.size(); ++i) st->Bind(i + 1, values[i]);
+  st->ReadInPieces();  // as the lists read
   double checksum = 0;
   std::size_t chars = 0;
   bool first = true;
@@ -243,29 +245,11 @@ void PgStockFill100k(BenchShop& file) {
   if (!server) return;
   server->EnsureGoods(file);
   AppContext& ctx = server->ctx();
-  QWidget window;
-  window.resize(1280, 720);
-  auto* grid = new Grid(&window, QStringLiteral("库管表格"));
-  grid->setGeometry(window.rect());
-  LayOutStockGrid(*grid);
-  new ColumnShares(*grid, window, kStockFirstColWidth, StockShares(true));
-  window.show();
-  QCoreApplication::processEvents();
-  auto fill = [&] {
-    QElapsedTimer t;
-    t.start();
-    const int warning = StoredWarningQuantity(ctx.settings);
-    const bool show_zero = ctx.settings.SetupFlag("zero");
-    const FillResult r = FillGridKeyed(ctx, *grid, StockListPlan(AllGoodsQuery(), warning, show_zero));
-    if (r.error) Fail("fill", *r.error);
-    QCoreApplication::processEvents();
-    grid->repaint();
-    return t.nsecsElapsed() / 1e6;
-  };
+  StockGridWindow stock;
   std::vector<double> base, fills;
   for (int i = 0; i < 5; ++i) {
     base.push_back(ServerBareRead(ctx.db, "select * from buy"));
-    fills.push_back(fill());
+    fills.push_back(TimeStockFill(ctx, *stock.grid));
   }
   PrintCase("pg_stock_fill_100k", Median(fills), Median(base));
 }
@@ -333,30 +317,7 @@ void PgSaleCommit(BenchShop& file) {
   ServerShop* server = Server();
   if (!server) return;
   server->EnsureSales(file);
-  AppContext& ctx = server->ctx();
-  if (auto r = ctx.db.Execute("insert into buy (名称,进货单价,销售单价,存货数量,首拼) values ('茶杯',30,50,1e9,'CB')");
-      !r)
-    Fail("goods", r.error());
-  const qint64 goods_id = ctx.db.LastInsertId();
-  SaleForm form;
-  form.name = QStringLiteral("茶杯");
-  form.shown_stock = QStringLiteral("1000000000");
-  form.actual_price = QStringLiteral("40");
-  form.quantity = QStringLiteral("1");
-  form.amount = QStringLiteral("40");
-  form.date = QDate(2026, 12, 8);
-  std::vector<double> commits;
-  for (int i = 0; i < 1000; ++i) {
-    QElapsedTimer c;
-    c.start();
-    if (auto r = RecordSale(ctx, goods_id, form); !r) Fail("sale", r.error().message);
-    commits.push_back(c.nsecsElapsed() / 1e6);
-  }
-  std::printf("pg_sale_commit: %.2f ms (median of 1000 sales; slowest %.2f ms)\n", Median(commits),
-              *std::max_element(commits.begin(), commits.end()));
-  RecordFigure("pg_sale_commit", Median(commits));
-  if (auto r = ctx.db.Execute("delete from sell where \"UID\"=?", goods_id); !r) Fail("clean", r.error());
-  if (auto r = ctx.db.Execute("delete from buy where \"ID\"=?", goods_id); !r) Fail("clean", r.error());
+  TimeSaleCommits(server->ctx(), "pg_sale_commit", "sales");
 }
 HEMULU_BENCH_CASE(930, "pg_sale_commit", PgSaleCommit);
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "BenchSupport.h"
+#include "SharedTimings.h"
 #include "app/LoginWindow.h"
 #include "data/EmbeddedFiles.h"
 #include "lists/ColumnShares.h"
@@ -47,42 +48,23 @@ void StartUpToLogin(BenchShop&) {
 }
 HEMULU_BENCH_CASE(10, "startup_to_login", StartUpToLogin);
 
-double StockFill(AppContext& ctx, Grid& grid) {
-  QElapsedTimer t;
-  t.start();
-  const int warning = StoredWarningQuantity(ctx.settings);
-  const bool show_zero = ctx.settings.SetupFlag("zero");
-  const FillResult r = FillGridKeyed(ctx, grid, StockListPlan(AllGoodsQuery(), warning, show_zero));
-  if (r.error) Fail("fill", *r.error);
-  QCoreApplication::processEvents();
-  grid.repaint();
-  return t.nsecsElapsed() / 1e6;
-}
-
 // The stock page's grid in a window, with its column shares; the fill as the page runs
 // it, up to the grid painted once. The first fill after opening reads a cold page cache:
 // what a user sees first.
 void StockFill100k(BenchShop& shop) {
   shop.EnsureGoods();
   sqlite3* plain = shop.Plain();
-  QWidget window;
-  window.resize(1280, 720);
-  auto* grid = new Grid(&window, QStringLiteral("库管表格"));
-  grid->setGeometry(window.rect());
-  LayOutStockGrid(*grid);
-  new ColumnShares(*grid, window, kStockFirstColWidth, StockShares(true));
-  window.show();
-  QCoreApplication::processEvents();
-
+  StockGridWindow stock;
+  Grid* grid = stock.grid;
   shop.Reopen();
-  const double cold_fill = StockFill(shop.ctx(), *grid);
+  const double cold_fill = TimeStockFill(shop.ctx(), *grid);
   shop.Reopen();
   const double cold_base = BareRead(shop.db().Handle(), "select * from buy");
   const double plain_read = MedianMs(5, [&] { BareRead(plain, "select * from buy"); });
   std::vector<double> base, fill;
   for (int i = 0; i < 5; ++i) {
     base.push_back(BareRead(shop.db().Handle(), "select * from buy"));
-    fill.push_back(StockFill(shop.ctx(), *grid));
+    fill.push_back(TimeStockFill(shop.ctx(), *grid));
   }
   PrintCase("stock_fill_100k_cold", cold_fill, cold_base, plain_read);
   PrintCase("stock_fill_100k", Median(fill), Median(base), plain_read);

@@ -195,6 +195,11 @@ std::expected<void, DbError> Statement::Run() {
   }
 }
 
+Statement& Statement::ReadInPieces() {
+  if (server_) server_->ReadInPieces();
+  return *this;
+}
+
 void Statement::Reset() {
   if (server_) {
     server_->Reset();

@@ -110,6 +110,11 @@ class Statement {
   // Steps to the end; for statements that return no rows.
   [[nodiscard]] std::expected<void, DbError> Run();
   void Reset();
+  // For a query stepped to its end with no other statement run in between (a list's
+  // fill): a server sends its rows in batches rather than holding the whole result in
+  // memory. Another statement may still run in between; the rows not yet read are then
+  // held at once, as without it. Nothing changes on the file.
+  Statement& ReadInPieces();
 
   int ColumnCount() const;
   // -1 when the result has no column of that name.

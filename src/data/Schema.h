@@ -38,6 +38,16 @@ std::string IndexSql(const char* if_not_exists);
 // sequences set past the built-in rows, the totals kept by PL/pgSQL triggers. One
 // script, run in one transaction by the first program that finds the tables missing.
 std::string ServerCreateSql();
+// The trigram indexes of the contains-searches most used on long tables (the initials,
+// customer and code of the sales, the initials and code of the goods), on the column
+// under "C" as the searches compare it. They need the server's pg_trgm extension, made
+// here when missing (a database's owner may: it is a trusted extension); where it cannot
+// be made, nothing is made and the searches read the whole table, only slower. Safe to
+// run again: what exists is kept.
+std::string ServerSearchIndexSql();
+// The number of those indexes present; the program makes them at connection when fewer.
+int ServerSearchIndexCount();
+std::string ServerSearchIndexesPresentSql();
 // The number of our tables (sell_day included) in the server's current schema.
 inline constexpr const char* kServerTablesPresentSql =
     "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND tablename IN "

@@ -1,6 +1,7 @@
 #include "data/ServerEngine.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -39,17 +40,19 @@ DbError LostWhileFinal(const PgConnection& c, DbError e) {
   return e;
 }
 
-// A statement that changes rows; outside a transaction it is its own COMMIT.
-bool Writes(std::string_view sql) {
+// Whether `sql` begins (after blanks) with `word`, in any case.
+bool StartsWith(std::string_view sql, std::string_view word) {
   std::size_t i = 0;
   while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
-  auto starts = [&](std::string_view word) {
-    if (sql.size() - i < word.size()) return false;
-    for (std::size_t k = 0; k < word.size(); ++k)
-      if (std::tolower(static_cast<unsigned char>(sql[i + k])) != word[k]) return false;
-    return true;
-  };
-  return starts("insert") || starts("update") || starts("delete");
+  if (sql.size() - i < word.size()) return false;
+  for (std::size_t k = 0; k < word.size(); ++k)
+    if (std::tolower(static_cast<unsigned char>(sql[i + k])) != word[k]) return false;
+  return true;
+}
+
+// A statement that changes rows; outside a transaction it is its own COMMIT.
+bool Writes(std::string_view sql) {
+  return StartsWith(sql, "insert") || StartsWith(sql, "update") || StartsWith(sql, "delete");
 }
 
 DbError RolledBackError() {
@@ -169,8 +172,13 @@ std::string ServerPlaceholders(std::string_view sql, int* count) {
   return out;
 }
 
+void PgConnection::Settle() {
+  if (streaming) streaming->ReadRest();
+}
+
 std::expected<void, DbError> ServerExec(PgConnection& c, const char* sql) {
   if (!c.conn) return std::unexpected(NotConnected());
+  c.Settle();
   PGresult* r = PQexec(c.conn, sql);
   TakeNotifications(c);
   const ExecStatusType status = PQresultStatus(r);
@@ -186,6 +194,7 @@ std::expected<void, DbError> ServerExec(PgConnection& c, const char* sql) {
 
 std::expected<void, DbError> ServerCommit(PgConnection& c) {
   if (!c.conn) return std::unexpected(NotConnected());
+  c.Settle();  // a cursor read in pieces ends with the transaction: its rows are read first
   // The notice of the tables written goes with COMMIT in one round trip: it is
   // delivered only if the transaction commits, and a connection lost on the way leaves
   // the outcome unknown as for COMMIT alone.
@@ -288,6 +297,18 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
     if (auto r = ServerExec(*c, schema::ServerCreateSql().c_str()); !r) return fail(r.error());
   } else if (tables != static_cast<int>(schema::Tables().size()) + 1) {
     return fail(DbError{DbError::Kind::NotADatabase, QStringLiteral("数据库缺少数据表"), 0});
+  } else {
+    // A database made before the search indexes gets them now, once.
+    PGresult* indexes = PQexec(c->conn, schema::ServerSearchIndexesPresentSql().c_str());
+    if (PQresultStatus(indexes) != PGRES_TUPLES_OK) {
+      DbError e = ServerError(*c, indexes);
+      PQclear(indexes);
+      return fail(e);
+    }
+    const int present_indexes = std::atoi(PQgetvalue(indexes, 0, 0));
+    PQclear(indexes);
+    if (present_indexes < schema::ServerSearchIndexCount())
+      if (auto r = ServerExec(*c, schema::ServerSearchIndexSql().c_str()); !r) return fail(r.error());
   }
   if (auto r = ServerCommit(*c); !r) return std::unexpected(r.error());
   return c;
@@ -368,6 +389,7 @@ std::expected<void, DbError> NotifyWritten(PgConnection& c) {
   const std::string payload = TakeWrittenPayload(c);
   if (payload.empty()) return {};
   if (!c.conn) return std::unexpected(NotConnected());
+  c.Settle();
   const char* values[] = {kChangeChannel, payload.c_str()};
   PGresult* r = PQexecParams(c.conn, "SELECT pg_notify($1, $2)", 2, nullptr, values, nullptr, nullptr, 0);
   TakeNotifications(c);
@@ -401,9 +423,13 @@ PgStatement::PgStatement(std::shared_ptr<PgConnection> connection, std::string s
       bound_(parameters, 0),
       types_(parameters, 0) {}
 
-PgStatement::~PgStatement() { PQclear(result_); }
+PgStatement::~PgStatement() { Drop(); }
 
 void PgStatement::Drop() const {
+  EndCursor();
+  PQclear(rest_);
+  rest_ = nullptr;
+  rest_error_.reset();
   PQclear(result_);
   result_ = nullptr;
   ran_ = false;
@@ -445,6 +471,8 @@ bool PgStatement::Run() const {
     run_error_ = NotConnected();
     return false;
   }
+  c.Settle();  // a statement read in pieces on this connection makes way
+  if (in_pieces_ && !returns_id_ && StartsWith(sql_, "select")) return RunCursor();
   std::vector<const char*> values(values_.size());
   for (std::size_t i = 0; i < values_.size(); ++i) values[i] = bound_[i] ? values_[i].c_str() : nullptr;
   const bool own_commit = PQtransactionStatus(c.conn) == PQTRANS_IDLE && Writes(sql_);
@@ -476,14 +504,123 @@ bool PgStatement::Run() const {
   return true;
 }
 
-std::expected<bool, DbError> PgStatement::Step() {
-  if (!Run()) return std::unexpected(*run_error_);
-  if (row_ + 1 >= rows_) {
-    row_ = rows_;
+bool PgStatement::RunCursor() const {
+  PgConnection& c = *connection_;
+  // A cursor lives in a transaction: the caller's, or a read-only one of its own that
+  // ends with the last batch.
+  own_transaction_ = PQtransactionStatus(c.conn) == PQTRANS_IDLE;
+  auto fail = [&](PGresult* r) {
+    run_error_ = ServerError(c, r);
+    c.last_error = *run_error_;
+    PQclear(r);
+    if (own_transaction_ && c.Alive()) PQclear(PQexec(c.conn, "ROLLBACK"));
+    own_transaction_ = false;
+    return false;
+  };
+  if (own_transaction_) {
+    PGresult* r = PQexec(c.conn, "BEGIN");
+    if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+      own_transaction_ = false;
+      return fail(r);
+    }
+    PQclear(r);
+  }
+  static std::atomic<unsigned> cursors{0};
+  const std::string name = "hemulu_rows_" + std::to_string(++cursors);
+  const std::string declare = "DECLARE \"" + name + "\" NO SCROLL CURSOR FOR " + sql_;
+  std::vector<const char*> values(values_.size());
+  for (std::size_t i = 0; i < values_.size(); ++i) values[i] = bound_[i] ? values_[i].c_str() : nullptr;
+  PGresult* r = PQexecParams(c.conn, declare.c_str(), static_cast<int>(values.size()), types_.data(), values.data(),
+                             nullptr, nullptr, 0);
+  if (PQresultStatus(r) != PGRES_COMMAND_OK) return fail(r);
+  PQclear(r);
+  cursor_ = name;
+  c.streaming = const_cast<PgStatement*>(this);
+  batch_rows_ = 0;
+  return FetchBatch();
+}
+
+bool PgStatement::FetchBatch() const {
+  PgConnection& c = *connection_;
+  batch_rows_ = batch_rows_ == 0 ? kFirstBatchRows : std::min(batch_rows_ * 4, kLastBatchRows);
+  const std::string fetch = "FETCH FORWARD " + std::to_string(batch_rows_) + " FROM \"" + cursor_ + "\"";
+  PGresult* r = c.conn ? PQexec(c.conn, fetch.c_str()) : nullptr;
+  // Notifications read with a batch would otherwise wait for the next statement.
+  if (c.conn) TakeNotifications(c);
+  PQclear(result_);
+  result_ = nullptr;
+  rows_ = 0;
+  row_ = -1;
+  if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+    run_error_ = c.conn ? ServerError(c, r) : NotConnected();
+    c.last_error = *run_error_;
+    PQclear(r);
+    EndCursor();
     return false;
   }
-  ++row_;
+  result_ = r;
+  rows_ = PQntuples(r);
+  // A short batch is the last: the connection is free again at once.
+  if (rows_ < batch_rows_) EndCursor();
   return true;
+}
+
+void PgStatement::EndCursor() const {
+  PgConnection& c = *connection_;
+  if (c.streaming == this) c.streaming = nullptr;
+  if (cursor_.empty()) return;
+  if (c.Alive()) {
+    // Our own transaction only read: its end closes the cursor too.
+    const std::string end = own_transaction_ ? std::string("COMMIT") : "CLOSE \"" + cursor_ + "\"";
+    PQclear(PQexec(c.conn, end.c_str()));
+    TakeNotifications(c);
+  }
+  cursor_.clear();
+  own_transaction_ = false;
+}
+
+void PgStatement::ReadRest() {
+  PgConnection& c = *connection_;
+  if (c.streaming == this) c.streaming = nullptr;
+  if (cursor_.empty()) return;
+  const std::string fetch = "FETCH ALL FROM \"" + cursor_ + "\"";
+  PGresult* r = c.conn ? PQexec(c.conn, fetch.c_str()) : nullptr;
+  if (PQresultStatus(r) == PGRES_TUPLES_OK) {
+    PQclear(rest_);
+    rest_ = r;
+  } else {
+    rest_error_ = c.conn ? ServerError(c, r) : NotConnected();
+    PQclear(r);
+  }
+  EndCursor();
+}
+
+std::expected<bool, DbError> PgStatement::Step() {
+  if (!Run()) return std::unexpected(*run_error_);
+  for (;;) {
+    if (row_ + 1 < rows_) {
+      ++row_;
+      return true;
+    }
+    if (rest_) {
+      // The rows read at once when another statement wanted the connection.
+      PQclear(result_);
+      result_ = rest_;
+      rest_ = nullptr;
+      rows_ = PQntuples(result_);
+      row_ = -1;
+      continue;
+    }
+    if (rest_error_) {
+      run_error_ = std::move(rest_error_);
+      rest_error_.reset();
+      return std::unexpected(*run_error_);
+    }
+    if (cursor_.empty()) break;
+    if (!FetchBatch()) return std::unexpected(*run_error_);
+  }
+  row_ = rows_;
+  return false;
 }
 
 void PgStatement::Reset() {

@@ -39,6 +39,8 @@ inline constexpr const char* kPasswordRefusedState = "28P01";
 // The connection's parameters, key and value, as libpq takes them.
 std::vector<std::pair<std::string, std::string>> ConnectionParameters(const ServerAddress& server);
 
+class PgStatement;
+
 // The connection a Database and its statements share: a statement outliving its
 // database's Close() finds no connection rather than a freed one.
 struct PgConnection {
@@ -51,8 +53,13 @@ struct PgConnection {
   std::vector<std::string> written;
   // Called with the payload of each notification heard on this connection.
   std::function<void(std::string_view payload)> heard;
+  // The statement whose result is being read in pieces through a cursor on this
+  // connection, if any: before anything else runs here it reads the rest of its rows.
+  PgStatement* streaming = nullptr;
   ~PgConnection();
   bool Alive() const { return conn && PQstatus(conn) == CONNECTION_OK; }
+  // Frees the connection for another statement (see PgStatement::ReadInPieces).
+  void Settle();
 };
 
 // Connects and, under a lock only one program holds at a time, creates our tables when
@@ -83,13 +90,29 @@ std::expected<void, DbError> NotifyWritten(PgConnection& c);
 // since libpq reads notifications with a statement's result and keeps them queued.
 void TakeNotifications(PgConnection& c);
 
-// One statement: its values, and the whole result of its last run, read row by row.
+// One statement: its values, and the result of its last run, read row by row. The
+// result comes whole at the first step, or for a query marked ReadInPieces in batches
+// through a cursor.
 class PgStatement {
  public:
   // `written_table`: the table the statement writes, empty for a read.
   PgStatement(std::shared_ptr<PgConnection> connection, std::string sql, int parameters, bool returns_id,
               std::string written_table = {});
   ~PgStatement();
+
+  // Rows per batch of a result read in pieces: the first small, so a short result costs
+  // little, then growing to the last, so a long one takes few round trips.
+  static constexpr int kFirstBatchRows = 1000;
+  static constexpr int kLastBatchRows = 32000;
+
+  // The next run of a query reads its rows in batches from a cursor instead of holding
+  // the whole result: memory stays that of one batch. The connection stays free
+  // between steps as before: whatever else wants it first makes this statement read
+  // the rest of its rows at once (Settle), so only a statement stepped to its end
+  // without another in between saves the memory. Not for a statement that writes.
+  void ReadInPieces() { in_pieces_ = true; }
+  // Reads every row not yet read into memory and gives the connection back.
+  void ReadRest();
 
   void Bind(int index, std::string value, Oid type);
   void BindNull(int index);
@@ -108,6 +131,11 @@ class PgStatement {
   // Runs the statement with its values when its result is not there yet (the column
   // names are read before the first step too).
   bool Run() const;
+  bool RunCursor() const;
+  // The next batch of the cursor in result_; false at its end or on an error.
+  bool FetchBatch() const;
+  // Closes the cursor (and ends the transaction opened for it).
+  void EndCursor() const;
   void Drop() const;
 
   std::shared_ptr<PgConnection> connection_;
@@ -123,6 +151,12 @@ class PgStatement {
   mutable std::optional<DbError> run_error_;
   mutable int rows_ = 0;
   mutable int row_ = -1;
+  bool in_pieces_ = false;
+  mutable std::string cursor_;                 // the open cursor's name, empty when none
+  mutable bool own_transaction_ = false;       // the cursor's transaction is ours to end
+  mutable int batch_rows_ = 0;                 // rows asked for in the last batch
+  mutable PGresult* rest_ = nullptr;           // the rows read at once by ReadRest, after result_'s
+  mutable std::optional<DbError> rest_error_;  // reading them failed
 };
 
 }  // namespace hemulu

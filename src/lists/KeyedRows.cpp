@@ -169,6 +169,7 @@ std::optional<std::vector<std::pair<std::int64_t, QString>>> KeyedRows::ReadColu
     return std::nullopt;
   }
   for (std::size_t i = 0; i < plan_.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan_.values[i]);
+  st->ReadInPieces();
   RecordCells cell({field.kind}, {1});
   std::vector<std::pair<std::int64_t, QString>> cells;
   cells.reserve(keys_.size());
@@ -287,6 +288,7 @@ std::expected<std::vector<std::int64_t>, DbError> ReadKeys(AppContext& ctx, cons
   auto st = ctx.Query(pass.sql);
   if (!st) return std::unexpected(st.error());
   for (std::size_t i = 0; i < plan.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan.values[i]);
+  st->ReadInPieces();  // every key of a long list: stepped to the end with nothing in between
   std::vector<std::int64_t> keys;
   std::vector<SortKey> sort_keys;
   std::u16string scratch;

@@ -232,6 +232,7 @@ FillResult FillList(AppContext& ctx, GridStore& store, const ListPlan& plan) {
     result.error = st.error();
   } else {
     for (std::size_t i = 0; i < plan.values.size(); ++i) st->Bind(static_cast<int>(i) + 1, plan.values[i]);
+    st->ReadInPieces();  // stepped to the end with nothing in between
     ListFiller filler(ctx, store, plan, start.value_sort_field, result);
     result.error = filler.ReadRecords(*st);
     if (!result.error && start.value_sort_field >= 0) {

@@ -412,3 +412,129 @@ TEST(ServerConnection, EveryWayOfWaitingGivesUpWithinSeconds) {
   for (const auto& [key, value] : ConnectionParameters(a)) given |= key == "password" && value == "secret";
   EXPECT_TRUE(given);
 }
+
+// ---- Long results read in pieces ----
+
+namespace {
+
+// More rows than the first few batches of a result read in pieces, each with a number,
+// a text and a fraction.
+constexpr int kLongRows = 25000;
+constexpr const char* kLongSql =
+    "select x, 'row ' || cast(x as text) as label, x * 0.25 as quarter from (with recursive n(x) as "
+    "(select 1 union all select x + 1 from n where x < 25000) select x from n) as numbers order by x";
+
+struct LongRow {
+  qint64 number;
+  std::string label;
+  double quarter;
+  bool operator==(const LongRow&) const = default;
+};
+
+LongRow ReadLongRow(const Statement& st) {
+  const auto bytes = st.CellBytes(1);
+  return {st.CellInt(0), std::string(bytes.begin(), bytes.end()), st.CellDouble(2)};
+}
+
+// Every row of the long query, read whole.
+std::vector<LongRow> WholeRead(Database& db) {
+  std::vector<LongRow> rows;
+  auto st = db.Prepare(kLongSql);
+  if (!st) return rows;
+  while (st->Step().value_or(false)) rows.push_back(ReadLongRow(*st));
+  return rows;
+}
+
+}  // namespace
+
+// Batch by batch, the rows and their cells are those of the whole result, and a second
+// statement may still run, read or write, on the connection between two steps: the
+// write is saved at once (another program sees it before the long read ends), and the
+// rows after it still all come, in order.
+TEST_P(Engines, ALongResultReadInPiecesGivesEveryRowAndLetsAnotherStatementRunBetweenSteps) {
+  const std::vector<LongRow> whole = WholeRead(db());
+  ASSERT_EQ(whole.size(), static_cast<std::size_t>(kLongRows));
+  ASSERT_TRUE(whole[41] == (LongRow{42, "row 42", 10.5}));
+
+  {
+    auto st = db().Prepare(kLongSql);
+    ASSERT_TRUE(st);
+    st->ReadInPieces();
+    ASSERT_EQ(st->ColumnCount(), 3);  // known before the first step, as the fills ask
+    std::vector<LongRow> pieces;
+    for (;;) {
+      auto step = st->Step();
+      ASSERT_TRUE(step) << step.error().message.toStdString();
+      if (!*step) break;
+      pieces.push_back(ReadLongRow(*st));
+    }
+    EXPECT_TRUE(pieces == whole);
+  }
+
+  auto other = AnotherConnection();
+  ASSERT_TRUE(other->Open());
+  auto st = db().Prepare(kLongSql);
+  ASSERT_TRUE(st);
+  st->ReadInPieces();
+  std::vector<LongRow> rows;
+  while (rows.size() < 1500 && st->Step().value_or(false)) rows.push_back(ReadLongRow(*st));
+  ASSERT_EQ(rows.size(), 1500u);
+  // Between two steps: a read, a write outside any transaction, then a transaction.
+  EXPECT_EQ(FirstText(db(), "SELECT \"密码\" FROM \"UserName\" WHERE \"ID\" = 1"), "735");
+  EXPECT_TRUE(ReadLongRow(*st) == whole[1499]);  // the present row is still readable
+  ASSERT_TRUE(db().Execute("INSERT INTO bank (银行) VALUES (?)", QStringLiteral("中途写入")));
+  EXPECT_EQ(FirstText(*other, "SELECT \"银行\" FROM bank"), "中途写入");
+  {
+    auto tx = Transaction::Begin(db());
+    ASSERT_TRUE(tx) << tx.error().message.toStdString();
+    ASSERT_TRUE(db().Execute("UPDATE bank SET 银行 = ?", QStringLiteral("事务写入")));
+    ASSERT_TRUE(tx->Commit());
+  }
+  EXPECT_EQ(FirstText(*other, "SELECT \"银行\" FROM bank"), "事务写入");
+  for (;;) {
+    auto step = st->Step();
+    ASSERT_TRUE(step) << step.error().message.toStdString();
+    if (!*step) break;
+    rows.push_back(ReadLongRow(*st));
+  }
+  EXPECT_TRUE(rows == whole);
+
+  // Inside a transaction of the caller, to its end, then a write in the same transaction.
+  auto tx = Transaction::Begin(db());
+  ASSERT_TRUE(tx);
+  auto inside = db().Prepare(kLongSql);
+  ASSERT_TRUE(inside);
+  inside->ReadInPieces();
+  int count = 0;
+  while (inside->Step().value_or(false)) ++count;
+  EXPECT_EQ(count, kLongRows);
+  ASSERT_TRUE(db().Execute("UPDATE bank SET 银行 = ?", QStringLiteral("事务内")));
+  ASSERT_TRUE(tx->Commit());
+  EXPECT_EQ(FirstText(*other, "SELECT \"银行\" FROM bank"), "事务内");
+}
+
+// The contains-searches of the server compare the column under "C": their trigram
+// indexes are made on that expression, so the planner can use them (told here not to
+// read the table whole, so the answer does not hang on its cost estimates for a few
+// rows). A database made before the indexes gets them at its next connection.
+TEST_P(ServerOnly, TheContainsSearchesCanUseTheTrigramIndexesAndAnOldDatabaseGetsThem) {
+  auto plan_of = [&](const char* sql) {
+    std::string plan;
+    auto st = db().Prepare(std::string("EXPLAIN ") + sql);
+    if (!st) return plan;
+    st->Bind(1, QStringLiteral("%张伟明%"));
+    while (st->Step().value_or(false)) plan += st->Text(0).toStdString() + "\n";
+    return plan;
+  };
+  constexpr const char* kSearch = "select * from sell where 客户名称 COLLATE \"C\" ilike ? escape '\\' order by \"ID\"";
+  ASSERT_TRUE(db().ExecScript("DROP INDEX \"sell_客户名称_trgm\"; DROP INDEX \"buy_编码_trgm\""));
+  ASSERT_TRUE(db().ExecScript("SET enable_seqscan = off; SET enable_indexscan = off"));
+  EXPECT_EQ(plan_of(kSearch).find("trgm"), std::string::npos);
+
+  db().Close();
+  ASSERT_TRUE(ctx().EnsureDatabaseOpen());
+  ASSERT_TRUE(db().ExecScript("SET enable_seqscan = off; SET enable_indexscan = off"));
+  const std::string plan = plan_of(kSearch);
+  EXPECT_NE(plan.find("sell_客户名称_trgm"), std::string::npos) << plan;
+  EXPECT_EQ(FirstText(db(), "SELECT count(*) FROM pg_indexes WHERE indexname LIKE '%\\_trgm'"), "5");
+}

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "EngineSupport.h"
 #include "StoredGoods.h"
 #include "TestSupport.h"
 #include "app/MainMenus.h"
@@ -36,14 +37,15 @@ namespace {
 
 // A stock page on a test context with the main window's real menus and role rule.
 struct PageFixture {
-  explicit PageFixture(TestApp& app) : app(app) {
-    menus = BuildMainMenus(&owner, app.ctx().session.IsSuperAdministrator());
+  explicit PageFixture(TestApp& app) : PageFixture(app.ctx()) {}
+  explicit PageFixture(AppContext& ctx) : ctx(ctx) {
+    menus = BuildMainMenus(&owner, ctx.session.IsSuperAdministrator());
     hooks.show_page = [this](PageIndex page) { shown_pages.push_back(page); };
     hooks.open_sale = [this](qint64 id) { sold_ids.push_back(id); };
   }
   StockPage& Page() {
     if (!page) {
-      page = std::make_unique<StockPage>(app.ctx(), menus.value(kStockMenu), selection, hooks, &owner);
+      page = std::make_unique<StockPage>(ctx, menus.value(kStockMenu), selection, hooks, &owner);
       page->resize(1200, 500);
     }
     return *page;
@@ -59,7 +61,7 @@ struct PageFixture {
     return -1;
   }
 
-  TestApp& app;
+  AppContext& ctx;
   QWidget owner;
   QHash<QString, QMenu*> menus;
   GoodsSelection selection;
@@ -77,15 +79,18 @@ GoodsRow Stocked(const char* name, double stock) {
   return r;
 }
 
+// The page's fill and searches, through the list pipeline of each engine.
+class StockPageOnEngines : public EngineTest {};
+HEMULU_ON_BOTH_ENGINES(StockPageOnEngines);
+
 }  // namespace
 
-TEST(StockPage, ZeroFilterAndStockColours) {
-  TestApp app;
-  const qint64 low = InsertGoods(app.ctx().db, Stocked("低", 1));
-  const qint64 zero = InsertGoods(app.ctx().db, Stocked("零", 0));
-  const qint64 normal = InsertGoods(app.ctx().db, Stocked("够", 2));
-  const qint64 negative = InsertGoods(app.ctx().db, Stocked("负", -3));
-  PageFixture f(app);
+TEST_P(StockPageOnEngines, ZeroFilterAndStockColours) {
+  const qint64 low = InsertGoods(db(), Stocked("低", 1));
+  const qint64 zero = InsertGoods(db(), Stocked("零", 0));
+  const qint64 normal = InsertGoods(db(), Stocked("够", 2));
+  const qint64 negative = InsertGoods(db(), Stocked("负", -3));
+  PageFixture f(ctx());
   Grid& g = f.G();
   // zero=false (default): stock 0 and below are left out but still totalled.
   EXPECT_EQ(f.RowOf(zero), -1);
@@ -99,7 +104,7 @@ TEST(StockPage, ZeroFilterAndStockColours) {
   EXPECT_EQ(f.RowOf(low), 2);
 
   f.Page().findChild<QCheckBox*>("库管不显示零库存框")->setChecked(true);
-  EXPECT_EQ(app.ctx().settings.ReadSetupValue("zero"), "ture");
+  EXPECT_EQ(ctx().settings.ReadSetupValue("zero"), "ture");
   ASSERT_NE(f.RowOf(zero), -1);
   EXPECT_EQ(g.CellForeColor(f.RowOf(zero), 2), ColorFromWin(8421504));  // zero wins over low
   EXPECT_EQ(g.CellForeColor(f.RowOf(negative), 16), ColorFromWin(255));
@@ -236,13 +241,11 @@ TEST(StockPage, RestockWindowKeepsItsRowWhenAnotherIsChosen) {
   EXPECT_EQ(f.G().CellText(f.RowOf(a), 12), "7");  // the list was refilled
 }
 
-TEST(StockPage, SearchBoxesAndDoubleClick) {
-  TestApp app;
+TEST_P(StockPageOnEngines, SearchBoxesAndDoubleClick) {
   GoodsRow cola = Stocked("可口可乐", 5), small = Stocked("可乐", 5), tea = Stocked("O'Hara茶", 5);
   cola.initials = "KKKL", small.initials = "KL", tea.initials = "OHC", tea.code = "O'H";
-  const qint64 ic = InsertGoods(app.ctx().db, cola), is = InsertGoods(app.ctx().db, small),
-               it = InsertGoods(app.ctx().db, tea);
-  PageFixture f(app);
+  const qint64 ic = InsertGoods(db(), cola), is = InsertGoods(db(), small), it = InsertGoods(db(), tea);
+  PageFixture f(ctx());
   auto* name_box = f.Page().findChild<QLineEdit*>("库管商品名称框");
   name_box->setFocus();
   TypeText(name_box, "KL");
