@@ -33,9 +33,7 @@ constexpr const char* kDebtSalesSql =
     "where 欠款额<-0.0000001";
 
 std::string DebtorsSql() {
-  return std::string(
-             "select case when d.客户名称='' then '") +
-         kNoCustomerName.toStdString() +
+  return std::string("select case when d.客户名称='' then '") + kNoCustomerName.toStdString() +
          "' else d.客户名称 end as 客户名称,d.联系方式,d.笔数,d.欠款,d.最早欠款,r.最近收款 from "
          "(select 客户名称,联系方式,sum(case when 欠款额>0.0000001 then 1 else 0 end) as 笔数,sum(欠款额) as 欠款,"
          "min(case when 欠款额>0.0000001 then 销售日期 end) as 最早欠款 from (" +
@@ -64,7 +62,7 @@ QVariantList CustomerValues(const DebtCustomer& c) {
 
 template <class... Extra>
 std::expected<Statement, DbError> PrepareFor(AppContext& ctx, const QString& sql, const QVariantList& values,
-                                              const Extra&... extra) {
+                                             const Extra&... extra) {
   auto st = ctx.db.Prepare(sql.toStdString());
   if (!st) return st;
   int i = 1;
@@ -117,8 +115,8 @@ std::expected<qint64, WriteError> InsertRepayment(AppContext& ctx, const DebtCus
 }
 
 std::expected<void, DbError> InsertPart(AppContext& ctx, qint64 repayment_id, qint64 sale_id, double amount) {
-  auto done = ctx.db.Execute("insert into repayment_part (收款号,销售号,金额) values (?,?,?)", repayment_id, sale_id,
-                             amount);
+  auto done =
+      ctx.db.Execute("insert into repayment_part (收款号,销售号,金额) values (?,?,?)", repayment_id, sale_id, amount);
   if (!done) return std::unexpected(done.error());
   return {};
 }
@@ -181,7 +179,8 @@ std::expected<double, DbError> OwedBy(AppContext& ctx, const DebtCustomer& custo
 }
 
 std::expected<qint64, ActionError> RecordRepayment(AppContext& ctx, const RepaymentForm& f) {
-  if (f.amount.trimmed().isEmpty()) return std::unexpected(Refused(QStringLiteral("收款金额必须填写"), kRepaymentAmountBox));
+  if (f.amount.trimmed().isEmpty())
+    return std::unexpected(Refused(QStringLiteral("收款金额必须填写"), kRepaymentAmountBox));
   const auto amount = ParseNumber(f.amount);
   if (!amount || !std::isfinite(*amount))
     return std::unexpected(Refused(QStringLiteral("收款金额必须是数字，请重新填写"), kRepaymentAmountBox));
@@ -191,8 +190,7 @@ std::expected<qint64, ActionError> RecordRepayment(AppContext& ctx, const Repaym
   const bool to_bank = f.to_bank && f.method == kBankMethod;
   if (to_bank && f.bank.trimmed().isEmpty())
     return std::unexpected(Refused(QStringLiteral("存入银行时银行名称必须填写"), kRepaymentBankBox));
-  const std::pair<const QString*, const char*> texts[] = {
-      {&f.note, "备注"}, {&f.bank, "银行"}, {&f.account, "账户"}};
+  const std::pair<const QString*, const char*> texts[] = {{&f.note, "备注"}, {&f.bank, "银行"}, {&f.account, "账户"}};
   for (const auto& [text, what] : texts)
     if (CharacterCount(*text) > schema::kTextLimit)
       return std::unexpected(Refused(QString::fromUtf8(what) + kTooLongSuffix));
@@ -208,11 +206,11 @@ std::expected<qint64, ActionError> RecordRepayment(AppContext& ctx, const Repaym
   double owed = 0;
   for (const OpenSale& s : *sales) owed += s.debt;
   if (Above(*amount, owed))
-    return std::unexpected(
-        Refused(owed > kTolerance ? QStringLiteral("收款金额超过了欠款：%1共欠款%2元。")
-                                        .arg(ShownCustomerName(f.customer.name), NumberText(owed))
-                                  : QStringLiteral("%1没有欠款。").arg(ShownCustomerName(f.customer.name)),
-                kRepaymentAmountBox));
+    return std::unexpected(Refused(owed > kTolerance
+                                       ? QStringLiteral("收款金额超过了欠款：%1共欠款%2元。")
+                                             .arg(ShownCustomerName(f.customer.name), NumberText(owed))
+                                       : QStringLiteral("%1没有欠款。").arg(ShownCustomerName(f.customer.name)),
+                                   kRepaymentAmountBox));
 
   const QDateTime when = RepaymentTime(f.date, ctx.clock.Now());
   qint64 bank_id = 0;
@@ -261,8 +259,7 @@ std::expected<qint64, ActionError> UndoRepayment(AppContext& ctx, qint64 repayme
   QString method;
   qint64 undoes = 0, undone_by = 0, bank_id = 0;
   {
-    auto st = ctx.db.Prepare(
-        "select 客户名称,联系方式,金额,方式,撤销号,撤销记录,存款号 from repayment where \"ID\"=?");
+    auto st = ctx.db.Prepare("select 客户名称,联系方式,金额,方式,撤销号,撤销记录,存款号 from repayment where \"ID\"=?");
     if (!st) return std::unexpected(DatabaseActionError(st.error()));
     st->BindAll(repayment_id);
     auto row = st->Step();
@@ -308,15 +305,15 @@ std::expected<qint64, ActionError> UndoRepayment(AppContext& ctx, qint64 repayme
                      .Set("账户", st->Text(1), code)
                      .Set("方式", QStringLiteral("取款"), code)
                      .Set("金额", -std::fabs(st->Double(2)), code)
-                     .Set("日期", now, code)
+                     .Set("日期", now.date(), code)
                      .Set("备注", QStringLiteral("撤销收款：") + ShownCustomerName(customer.name), code)
                      .Insert();
       if (!out) return std::unexpected(WriteFailure(out.error()));
       withdrawal = *out;
     }
   }
-  auto undo = InsertRepayment(ctx, customer, -amount, now, method,
-                              QStringLiteral("撤销第%1号收款").arg(repayment_id), repayment_id, withdrawal);
+  auto undo = InsertRepayment(ctx, customer, -amount, now, method, QStringLiteral("撤销第%1号收款").arg(repayment_id),
+                              repayment_id, withdrawal);
   if (!undo) return std::unexpected(WriteFailure(undo.error()));
   for (const OpenSale& p : parts) {
     // A sale deleted since has no debt to put back; its part stays with the record.
@@ -326,8 +323,7 @@ std::expected<qint64, ActionError> UndoRepayment(AppContext& ctx, qint64 repayme
     if (auto r = InsertPart(ctx, *undo, p.id, -p.debt); !r) return std::unexpected(DatabaseActionError(r.error()));
   }
   // Marked only while it stands: two tills undoing it at once undo it once.
-  auto marked =
-      ctx.db.Execute("update repayment set 撤销记录=? where \"ID\"=? and 撤销记录=0", *undo, repayment_id);
+  auto marked = ctx.db.Execute("update repayment set 撤销记录=? where \"ID\"=? and 撤销记录=0", *undo, repayment_id);
   if (!marked) return std::unexpected(DatabaseActionError(marked.error()));
   if (*marked == 0) return std::unexpected(Refused(QStringLiteral("这笔收款已经撤销过了。")));
   if (auto done = tx->Commit(); !done) return std::unexpected(DatabaseActionError(done.error()));
@@ -350,10 +346,11 @@ std::expected<std::vector<StatementLine>, DbError> LoadStatement(AppContext& ctx
   {
     auto st = PrepareFor(
         ctx,
-        QStringLiteral("select s.\"ID\",s.销售日期,s.名称,s.型号,s.销售数量,s.销售金额,"
-                       "s.欠款额+coalesce(p.已收,0) from sell s left join "
-                       "(select 销售号,sum(金额) as 已收 from repayment_part group by 销售号) as p on p.销售号=s.\"ID\" "
-                       "where ") +
+        QStringLiteral(
+            "select s.\"ID\",s.销售日期,s.名称,s.型号,s.销售数量,s.销售金额,"
+            "s.欠款额+coalesce(p.已收,0) from sell s left join "
+            "(select 销售号,sum(金额) as 已收 from repayment_part group by 销售号) as p on p.销售号=s.\"ID\" "
+            "where ") +
             CustomerWhere(c, "s") +
             QStringLiteral(" and (s.欠款额>0.0000001 or s.欠款额<-0.0000001 or p.销售号 is not null) "
                            "order by s.销售日期,s.\"ID\""),
@@ -420,6 +417,20 @@ std::expected<std::vector<StatementLine>, DbError> LoadStatement(AppContext& ctx
     l.balance = balance;
   }
   return lines;
+}
+
+std::expected<QStringList, DbError> DepositBankValues(AppContext& ctx, bool accounts) {
+  auto st = ctx.Query(accounts ? "select 账户 from bank where 账户<>'' group by 账户 order by 账户"
+                               : "select 银行 from bank where 银行<>'' group by 银行 order by 银行");
+  if (!st) return std::unexpected(st.error());
+  QStringList out;
+  for (;;) {
+    auto row = st->Step();
+    if (!row) return std::unexpected(row.error());
+    if (!*row) break;
+    out << st->Text(0);
+  }
+  return out;
 }
 
 QString StatementFileName(const DebtCustomer& customer) {

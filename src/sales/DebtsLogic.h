@@ -97,6 +97,10 @@ inline const QString kRepaymentGoneText = QStringLiteral("该收款记录已不�
 [[nodiscard]] std::expected<void, DbError> RecordDebtEdit(AppContext& ctx, qint64 sale_id, double old_debt,
                                                           double new_debt, const DebtCustomer& customer);
 
+// The banks and the accounts already used in the bank page, for the repayment window's
+// lists.
+[[nodiscard]] std::expected<QStringList, DbError> DepositBankValues(AppContext& ctx, bool accounts);
+
 // ---- The statement ----
 
 struct StatementLine {
@@ -104,11 +108,11 @@ struct StatementLine {
   Kind kind = Kind::Sale;
   qint64 id = 0;  // the sale's or the repayment's
   QDateTime date;
-  QString what;        // "销售" / "收款" / "撤销收款" and their details
-  QString detail;      // the goods of a sale; the method and note of a repayment
-  double charged = 0;  // what a sale put on the account
-  double paid = 0;     // what a repayment took off it
-  double balance = 0;  // owed after this line
+  QString what;         // "销售" / "收款" / "撤销收款" and their details
+  QString detail;       // the goods of a sale; the method and note of a repayment
+  double charged = 0;   // what a sale put on the account
+  double paid = 0;      // what a repayment took off it
+  double balance = 0;   // owed after this line
   bool undone = false;  // a repayment undone since
   bool is_undo = false;
 };

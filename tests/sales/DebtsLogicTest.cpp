@@ -161,8 +161,9 @@ TEST_P(DebtsOn, FailureMidAllocationLeavesNothingChanged) {
   const qint64 c = Sale("2026-01-07 09:00:00", 30);
   // The second part is refused by the database.
   const std::string refuse =
-      OnServer() ? std::string("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
-                               "$$BEGIN IF NEW.\"销售号\" = ") +
+      OnServer() ? std::string(
+                       "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                       "$$BEGIN IF NEW.\"销售号\" = ") +
                        std::to_string(b) +
                        " THEN RAISE EXCEPTION 'injected'; END IF; RETURN NEW; END$$; "
                        "CREATE TRIGGER refuse BEFORE INSERT ON repayment_part FOR EACH ROW EXECUTE FUNCTION refuse();"
@@ -223,8 +224,7 @@ TEST_P(DebtsOn, SaleEditsAreRecordedAndTheStatementFollowsEveryChange) {
   EXPECT_EQ(lines->front().kind, StatementLine::Kind::Sale);
   EXPECT_EQ(lines->front().id, a);
   EXPECT_EQ(lines->front().charged, 100);
-  for (std::size_t i = 1; i < lines->size(); ++i)
-    EXPECT_LE((*lines)[i - 1].date.date(), (*lines)[i].date.date());
+  for (std::size_t i = 1; i < lines->size(); ++i) EXPECT_LE((*lines)[i - 1].date.date(), (*lines)[i].date.date());
 
   auto debtors = LoadDebtors(ctx());
   ASSERT_TRUE(debtors.has_value());
