@@ -31,7 +31,7 @@ void LayOutDebtors(Grid& grid) {
   for (int c = 0; c < kDebtorCols; ++c) {
     grid.SetCellText(0, c, QString::fromUtf8(captions[c]));
     grid.SetColumnAlignment(c, c == kDebtorSalesCol || c == kDebtorOwedCol ? Qt::AlignRight | Qt::AlignVCenter
-                                                                            : Qt::AlignLeft | Qt::AlignVCenter);
+                                                                           : Qt::AlignLeft | Qt::AlignVCenter);
   }
   grid.SetColumnMask(kDebtorOwedCol, ColumnMask::Value, 1);
   grid.SetExtendLastCol(true);
@@ -127,8 +127,7 @@ void DebtorsView::OpenStatement() {
 void DebtorsView::Export() {
   ExportAndNotify(ctx_, this, ctx_.FilePath(QStringLiteral("客户欠款.xlsx")),
                   [this](const QString& path, const Progress& progress) {
-                    return ExportGridToExcel(*grid_, path, {.header_rows = true, .row_header_column = false},
-                                             progress);
+                    return ExportGridToExcel(*grid_, path, {.header_rows = true, .row_header_column = false}, progress);
                   });
 }
 

@@ -32,7 +32,9 @@ RepaymentWindow::RepaymentWindow(AppContext& ctx, const DebtCustomer& customer, 
     owed_->setText(QStringLiteral("读取失败"));
   amount_ = NamedLineEdit(kRepaymentAmountBox, this);
   date_ = NamedDateEdit(QStringLiteral("收款日期框"), ctx_.clock.Now().date(), this);
-  method_ = NamedComboBox(QStringLiteral("收款方式框"), this);
+  // One of the three methods, never typed.
+  method_ = new QComboBox(this);
+  method_->setObjectName(QStringLiteral("收款方式框"));
   method_->addItems(RepaymentMethods());
   note_ = NamedLineEdit(QStringLiteral("收款备注框"), this);
   to_bank_ = new QCheckBox(QStringLiteral("同时记入存款管理（存款）"), this);

@@ -28,8 +28,8 @@ void LayOutStatement(Grid& grid) {
   const char* captions[] = {"", "编号", "日期", "类别", "摘要", "欠款", "收款", "余额"};
   for (int c = 0; c < kStatementCols; ++c) {
     grid.SetCellText(0, c, QString::fromUtf8(captions[c]));
-    grid.SetColumnAlignment(c, c >= kStatementChargedCol ? Qt::AlignRight | Qt::AlignVCenter
-                                                         : Qt::AlignLeft | Qt::AlignVCenter);
+    grid.SetColumnAlignment(
+        c, c >= kStatementChargedCol ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
   }
   grid.SetColumnLockedHidden(kStatementIdCol, true);
   grid.SetExtendLastCol(true);
@@ -85,12 +85,7 @@ bool StatementWindow::Refill() {
   for (const StatementLine& l : lines_) {
     const QString date = l.date.isValid() ? DateCellText(QDateTime(l.date.date(), QTime(0, 0))) : QString();
     // A row's text starts at column 1.
-    const QStringList cells = {QString::number(l.id),
-                               date,
-                               l.what,
-                               l.detail,
-                               Money(l.charged),
-                               Money(l.paid),
+    const QStringList cells = {QString::number(l.id), date, l.what, l.detail, Money(l.charged), Money(l.paid),
                                NumberText(l.balance)};
     grid_->AddItem(cells.join(QLatin1Char('\t')));
   }
@@ -109,9 +104,10 @@ void StatementWindow::UndoChosen() {
     return;
   }
   const StatementLine& line = lines_[static_cast<std::size_t>(index)];
-  if (!ctx_.prompter.Confirm(QStringLiteral("确定要撤销这笔收款（%1元）吗？\r\n\r\n撤销后所还的欠款将恢复到各销售单上。")
-                                 .arg(NumberText(line.paid)),
-                             kWarningTitle, ConfirmDefault::Cancel))
+  if (!ctx_.prompter.Confirm(
+          QStringLiteral("确定要撤销这笔收款（%1元）吗？\r\n\r\n撤销后所还的欠款将恢复到各销售单上。")
+              .arg(NumberText(line.paid)),
+          kWarningTitle, ConfirmDefault::Cancel))
     return;
   auto undone = UndoRepayment(ctx_, line.id);
   if (!undone) {
@@ -127,8 +123,7 @@ void StatementWindow::UndoChosen() {
 void StatementWindow::Export() {
   ExportAndNotify(ctx_, this, ctx_.FilePath(StatementFileName(customer_)),
                   [this](const QString& path, const Progress& progress) {
-                    return ExportGridToExcel(*grid_, path, {.header_rows = true, .row_header_column = false},
-                                             progress);
+                    return ExportGridToExcel(*grid_, path, {.header_rows = true, .row_header_column = false}, progress);
                   });
 }
 
