@@ -27,7 +27,8 @@ void DebtorsFill1m(BenchShop& shop) {
   shop.Reopen();
   QWidget window;
   window.resize(1280, 720);
-  auto* view = new DebtorsView(ctx, [](const QString& name) { return NameInitials(name); }, &window);
+  auto* view = new DebtorsView(
+      ctx, [](const QString& name) { return NameInitials(name); }, &window);
   view->setGeometry(window.rect());
   window.show();
   QElapsedTimer first;
@@ -70,11 +71,11 @@ void RepaymentCommit(BenchShop& shop) {
       auto tx = Transaction::Begin(ctx.db);
       if (!tx) Fail("begin", tx.error());
       for (int i = 0; i < 100; ++i)
-        if (auto r = ctx.db.Execute(
-                "insert into sell (名称,销售日期,销售金额,欠款额,客户名称,联系方式,销售数量,净利润) "
-                "values ('茶杯',?,1,1,?,?,1,0)",
-                QStringLiteral("2026-11-%1 10:00:00").arg(1 + i % 28, 2, 10, QLatin1Char('0')), customer.name,
-                customer.contact);
+        if (auto r =
+                ctx.db.Execute("insert into sell (名称,销售日期,销售金额,欠款额,客户名称,联系方式,销售数量,净利润) "
+                               "values ('茶杯',?,1,1,?,?,1,0)",
+                               QStringLiteral("2026-11-%1 10:00:00").arg(1 + i % 28, 2, 10, QLatin1Char('0')),
+                               customer.name, customer.contact);
             !r)
           Fail("sale", r.error());
       if (auto r = tx->Commit(); !r) Fail("commit", r.error());
@@ -84,14 +85,15 @@ void RepaymentCommit(BenchShop& shop) {
     if (auto r = RecordRepayment(ctx, form); !r) Fail("repayment", r.error().message);
     commits.push_back(c.nsecsElapsed() / 1e6);
     // What is left (half of one sale) is settled with the round's sales.
-    if (auto r = ctx.db.Execute("update sell set 欠款额=0 where 客户名称=?", customer.name); !r) Fail("clean", r.error());
+    if (auto r = ctx.db.Execute("update sell set 欠款额=0 where 客户名称=?", customer.name); !r)
+      Fail("clean", r.error());
   }
   std::printf("repayment_commit: %.2f ms (median of 50 durable repayments over 100 open sales; slowest %.2f ms)\n",
               Median(commits), *std::max_element(commits.begin(), commits.end()));
   RecordFigure("repayment_commit", Median(commits));
   // The bench's shop goes on without these rows.
-  for (const char* sql : {"delete from repayment_part", "delete from repayment",
-                          "delete from sell where 客户名称='对账测试客户'"})
+  for (const char* sql :
+       {"delete from repayment_part", "delete from repayment", "delete from sell where 客户名称='对账测试客户'"})
     if (auto r = ctx.db.Execute(sql); !r) Fail("clean", r.error());
 }
 HEMULU_BENCH_CASE(230, "repayment_commit", RepaymentCommit);

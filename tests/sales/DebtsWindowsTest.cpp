@@ -20,7 +20,8 @@ namespace {
 
 qint64 CreditSale(Database& db, const QString& name, const QString& contact, double debt, const char* date) {
   auto r = db.Execute(
-      "insert into sell (名称,销售日期,销售金额,欠款额,客户名称,联系方式,销售数量,净利润) values ('茶杯',?,100,?,?,?,1,20)",
+      "insert into sell (名称,销售日期,销售金额,欠款额,客户名称,联系方式,销售数量,净利润) values "
+      "('茶杯',?,100,?,?,?,1,20)",
       QString::fromUtf8(date), debt, name, contact);
   EXPECT_TRUE(r.has_value());
   return db.LastInsertId();
