@@ -237,8 +237,12 @@ std::expected<qint64, ActionError> RecordRepayment(AppContext& ctx, const Repaym
     // settled is exactly 0, not a rounding remainder.
     const bool whole = !Above(s.debt, left);
     const double part = whole ? s.debt : left;
-    auto updated = ctx.db.Execute("update sell set 欠款额=? where \"ID\"=?", whole ? 0.0 : s.debt - part, s.id);
+    // Only while the debt is still what was read: on a server another till may have
+    // changed it since (its update waits for ours, or ours for its, and then sees it).
+    auto updated = ctx.db.Execute("update sell set 欠款额=? where \"ID\"=? and 欠款额>?-0.000001 and 欠款额<?+0.000001",
+                                  whole ? 0.0 : s.debt - part, s.id, s.debt, s.debt);
     if (!updated) return std::unexpected(DatabaseActionError(updated.error()));
+    if (*updated == 0) return std::unexpected(ActionError{ActionError::Kind::Changed, kDebtChangedText});
     if (auto p = InsertPart(ctx, *id, s.id, part); !p) return std::unexpected(DatabaseActionError(p.error()));
     left -= part;
   }

@@ -83,6 +83,8 @@ inline const QString kRepaymentBankBox = QStringLiteral("收款银行框");
 // all in one transaction. More than is owed is refused with what is owed. Returns the
 // repayment's ID.
 [[nodiscard]] std::expected<qint64, ActionError> RecordRepayment(AppContext& ctx, const RepaymentForm& form);
+// A sale's debt changed between the read and the write (another till): nothing was kept.
+inline const QString kDebtChangedText = QStringLiteral("该客户的欠款刚被其他操作修改，收款没有保存，请重新收款。");
 
 // Puts back what the repayment took off each sale (a sale deleted since is passed
 // over), marks it undone and records the undo as a repayment of the opposite amount

@@ -185,6 +185,28 @@ TEST_P(DebtsOn, FailureMidAllocationLeavesNothingChanged) {
   EXPECT_EQ(CountRows(db(), "bank"), 0);
 }
 
+TEST_P(DebtsOn, ADebtChangedAfterItWasReadStopsTheRepaymentWhole) {
+  const qint64 a = Sale("2026-01-05 09:00:00", 20);
+  const qint64 b = Sale("2026-01-06 09:00:00", 30);
+  // Another change of the first sale lands between the read and the write.
+  const std::string change =
+      OnServer() ? "CREATE FUNCTION meddle() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN UPDATE sell SET "
+                   "\"欠款额\" = \"欠款额\" - 1 WHERE \"ID\" = " +
+                       std::to_string(a) +
+                       "; RETURN NEW; END$$; CREATE TRIGGER meddle AFTER INSERT ON repayment FOR EACH ROW "
+                       "EXECUTE FUNCTION meddle();"
+                 : "CREATE TEMP TRIGGER meddle AFTER INSERT ON repayment BEGIN UPDATE sell SET 欠款额 = 欠款额 - 1 "
+                   "WHERE ID = " +
+                       std::to_string(a) + "; END;";
+  ASSERT_TRUE(db().ExecScript(change.c_str()));
+  auto r = RecordRepayment(ctx(), Form("25"));
+  ASSERT_FALSE(r.has_value());
+  EXPECT_EQ(r.error().kind, ActionError::Kind::Changed);
+  EXPECT_EQ(Debt(a), 20);
+  EXPECT_EQ(Debt(b), 30);
+  EXPECT_EQ(CountRows(db(), "repayment"), 0);
+}
+
 TEST_P(DebtsOn, SaleEditsAreRecordedAndTheStatementFollowsEveryChange) {
   const DebtCustomer wang{QStringLiteral("王五"), QStringLiteral("139")};
   const qint64 a = Sale("2026-01-05 09:00:00", 100);
