@@ -11,10 +11,12 @@
 #include "money/BankPage.h"
 #include "money/LedgerPage.h"
 #include "sales/ChartsPage.h"
+#include "sales/DebtorsView.h"
 #include "sales/SaleEditWindow.h"
 #include "sales/SaleWindow.h"
 #include "sales/SalesPage.h"
 #include "stock/GoodsEntryWindow.h"
+#include "stock/NameInitials.h"
 #include "stock/StockPage.h"
 #include "stock/SummaryPage.h"
 
@@ -38,8 +40,14 @@ MainWindowParts ProgramParts(AppContext& ctx) {
         hooks.open_sale = [&ctx, main](qint64 goods_id) { SaleWindow::Open(ctx, goods_id, main); };
         return new StockPage(ctx, main->Menu(kStockMenu), *selection, std::move(hooks), parent);
       }
-      case kSalesPage:
-        return new SalesPage(ctx, main->Menu(kSalesMenu), parent);
+      case kSalesPage: {
+        SalesPageHooks hooks;
+        hooks.initials_of = [](const QString& name) { return NameInitials(name); };
+        hooks.bank_changed = [main] {
+          if (auto* bank = qobject_cast<BankPage*>(main->Page(kBankPage))) bank->FillBankList();
+        };
+        return new SalesPage(ctx, main->Menu(kSalesMenu), std::move(hooks), parent);
+      }
       case kChartsPage:
         return new ChartsPage(ctx, parent);
       case kLedgerPage:
@@ -69,6 +77,7 @@ MainWindowParts ProgramParts(AppContext& ctx) {
         if (auto* sales = qobject_cast<SalesPage*>(page)) {
           sales->Refill();
           sales->RefillPickLists();
+          if (sales->ShowsDebtors()) (void)sales->Debtors()->Refill();
         }
         break;
       case kLedgerPage:

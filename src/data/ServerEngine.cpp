@@ -309,6 +309,19 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
     PQclear(indexes);
     if (present_indexes < schema::ServerSearchIndexCount())
       if (auto r = ServerExec(*c, schema::ServerSearchIndexSql().c_str()); !r) return fail(r.error());
+    // A database made before repayments were kept gets their tables once.
+    PGresult* later = PQexec(c->conn, schema::kServerRepaymentTablesPresentSql);
+    if (PQresultStatus(later) != PGRES_TUPLES_OK) {
+      DbError e = ServerError(*c, later);
+      PQclear(later);
+      return fail(e);
+    }
+    const int later_tables = std::atoi(PQgetvalue(later, 0, 0));
+    PQclear(later);
+    if (later_tables == 0) {
+      if (auto r = ServerExec(*c, schema::ServerRepaymentTablesSql("IF NOT EXISTS ").c_str()); !r)
+        return fail(r.error());
+    }
   }
   if (auto r = ServerCommit(*c); !r) return std::unexpected(r.error());
   return c;

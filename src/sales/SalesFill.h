@@ -20,6 +20,8 @@ inline constexpr int kSaleDateCol = 10;
 inline constexpr int kSaleDebtCol = 11;
 inline constexpr int kSaleProfitCol = 12;
 inline constexpr int kSaleCustomerFirstCol = 13;
+inline constexpr int kSaleCustomerNameCol = 14;
+inline constexpr int kSaleContactCol = 15;
 inline constexpr int kSaleNoteCol = 17;
 inline constexpr int kSaleCols = 18;
 

@@ -11,6 +11,8 @@ const std::vector<MenuItem<SalesCommand>>& SalesMenuItems() {
       {kMenuSeparator},
       {"小票打印", PrintReceipt},
       {kMenuSeparator},
+      {"客户对账单", Statement},
+      {kMenuSeparator},
       {"输出Excel", Export},
       {kMenuSeparator},
       {"打印销售", Print},

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include "data/TextFormat.h"
@@ -15,9 +16,11 @@
 #include "lists/GridExport.h"
 #include "lists/GridPlace.h"
 #include "lists/GridPrinter.h"
+#include "sales/DebtorsView.h"
 #include "sales/ReceiptPrinter.h"
 #include "sales/SaleWindow.h"
 #include "sales/SalesList.h"
+#include "sales/StatementWindow.h"
 #include "ui/LiveRefill.h"
 #include "ui/NamedWidgets.h"
 
@@ -52,8 +55,12 @@ bool IsSaleId(const QString& id) { return !id.isEmpty() && NumberValue(id) > kTo
 
 }  // namespace
 
-SalesPage::SalesPage(AppContext& ctx, QMenu* menu, QWidget* parent) : QWidget(parent), ctx_(ctx), menu_(menu) {
-  host_ = new QFrame(this);
+SalesPage::SalesPage(AppContext& ctx, QMenu* menu, SalesPageHooks hooks, QWidget* parent)
+    : QWidget(parent), ctx_(ctx), menu_(menu), hooks_(std::move(hooks)) {
+  // The sales list and the debtors view share the page: the debts are the sales' own.
+  views_ = new QStackedWidget(this);
+  sales_view_ = new QWidget(views_);
+  host_ = new QFrame(sales_view_);
   host_->setObjectName(QStringLiteral("销售框架"));
   auto* host_layout = new QVBoxLayout(host_);
   host_layout->setContentsMargins(0, 0, 0, 0);
@@ -62,11 +69,22 @@ SalesPage::SalesPage(AppContext& ctx, QMenu* menu, QWidget* parent) : QWidget(pa
   LayOutSalesGrid(*grid_);
   shares_ = AttachSalesShares(*grid_, *host_, ctx_.session.IsSuperAdministrator());
 
-  auto* layout = new QVBoxLayout(this);
+  auto* layout = new QVBoxLayout(sales_view_);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(2);
   layout->addWidget(host_, 1);
   layout->addWidget(BuildSearchBar());
+  debtors_ = new DebtorsView(ctx_, hooks_.initials_of, views_);
+  views_->addWidget(sales_view_);
+  views_->addWidget(debtors_);
+  auto* page_layout = new QVBoxLayout(this);
+  page_layout->setContentsMargins(0, 0, 0, 0);
+  page_layout->addWidget(views_);
+  connect(debtors_, &DebtorsView::BackToSales, this, &SalesPage::ShowSales);
+  connect(debtors_, &DebtorsView::DebtsChanged, this, [this](bool bank_changed) {
+    Refill();
+    if (bank_changed && hooks_.bank_changed) hooks_.bank_changed();
+  });
 
   connect(grid_, &Grid::DoubleClicked, this,
           [this](Qt::MouseButton, int row, int col, const QPoint&) { ActivateCell(row, col); });
@@ -87,8 +105,21 @@ SalesPage::SalesPage(AppContext& ctx, QMenu* menu, QWidget* parent) : QWidget(pa
 
 SalesPage::~SalesPage() = default;
 
+void SalesPage::ShowDebtors() {
+  views_->setCurrentWidget(debtors_);
+  debtors_->Refill();
+  debtors_->SearchBox()->setFocus();
+}
+
+void SalesPage::ShowSales() {
+  views_->setCurrentWidget(sales_view_);
+  grid_->setFocus();
+}
+
+bool SalesPage::ShowsDebtors() const { return views_->currentWidget() == debtors_; }
+
 QWidget* SalesPage::BuildSearchBar() {
-  auto* bar = new QWidget(this);
+  auto* bar = new QWidget(sales_view_);
   SearchBarLayout layout(bar, QStringLiteral("销售工具栏"));
   name_box_ = SearchLineEdit(QStringLiteral("销售商品名称框"), bar);
   name_box_->setToolTip(QStringLiteral("输入商品名称的拼音首字母，如“可乐”输入 KL"));
@@ -114,7 +145,8 @@ QWidget* SalesPage::BuildSearchBar() {
   layout.Add(0, QStringLiteral("备    注："), note_box_);
   layout.Add(1, QStringLiteral("销售日期："), date_from_);
   layout.Add(1, QStringLiteral("-至-"), date_to_);
-  layout.AddAll(1, {query, all, today_button, month, debts});
+  auto* debtors = NamedButton(QStringLiteral("客户欠款"), QStringLiteral("销售客户欠款按钮"), bar);
+  layout.AddAll(1, {query, all, today_button, month, debts, debtors});
 
   const auto search_on_text = [this](QLineEdit* box, SalesSearchField field) {
     connect(box, &QLineEdit::textChanged, this, [this, box, field](const QString& t) { Search(field, t, box); });
@@ -138,6 +170,7 @@ QWidget* SalesPage::BuildSearchBar() {
           [this] { FillSalesList(SalesOfDayQuery(ctx_.clock.Now().date())); });
   connect(month, &QPushButton::clicked, this, [this] { FillSalesList(SalesOfMonthQuery(ctx_.clock.Now().date())); });
   connect(debts, &QPushButton::clicked, this, [this] { FillSalesList(DebtSalesQuery()); });
+  connect(debtors, &QPushButton::clicked, this, &SalesPage::ShowDebtors);
   return bar;
 }
 
@@ -146,6 +179,7 @@ void SalesPage::ConnectMenu() {
   OnCommand(menu_, SalesCommand::Edit, this, [this] { OpenEdit(); });
   OnCommand(menu_, SalesCommand::Delete, this, [this] { DeleteCurrentSale(); });
   OnCommand(menu_, SalesCommand::PrintReceipt, this, [this] { PrintCurrentReceipt(); });
+  OnCommand(menu_, SalesCommand::Statement, this, [this] { OpenCustomerStatement(); });
   OnCommand(menu_, SalesCommand::Export, this, [this] { Export(); });
   OnCommand(menu_, SalesCommand::Print, this, [this] { Print(); });
   OnCommand(menu_, SalesCommand::ShowAll, this, [this] { ShowAllColumns(); });
@@ -173,6 +207,8 @@ void SalesPage::RefillInPlace() {
   RefillPickLists();
   RestoreGridPlace(*grid_, place, kSaleIdCol);
   if (!current_id_.isEmpty()) current_row_ = grid_->FindRow(kSaleIdCol, current_id_);
+  // The debtors view reads the same sales: shown, it follows them.
+  if (ShowsDebtors()) debtors_->Refill();
 }
 
 void SalesPage::RefillPickLists() {
@@ -206,9 +242,24 @@ QMenu* SalesPage::PrepareMenuFor(int row, int col) {
     current_id_ = grid_->CellText(row, kSaleIdCol);
     if (!IsSaleId(current_id_)) return nullptr;
   }
-  for (SalesCommand command : {SalesCommand::Edit, SalesCommand::Delete, SalesCommand::PrintReceipt})
+  for (SalesCommand command :
+       {SalesCommand::Edit, SalesCommand::Delete, SalesCommand::PrintReceipt, SalesCommand::Statement})
     if (QAction* a = CommandAction(menu_, command)) a->setEnabled(!no_row);
   return menu_;
+}
+
+void SalesPage::OpenCustomerStatement() {
+  if (!IsSaleId(current_id_) || current_row_ < grid_->FixedRows() || current_row_ >= grid_->Rows()) return;
+  // The customer as the sale names it; a settled customer's history is found here too.
+  const DebtCustomer customer{grid_->CellText(current_row_, kSaleCustomerNameCol),
+                              grid_->CellText(current_row_, kSaleContactCol)};
+  StatementWindow window(ctx_, customer, this);
+  bool undone = false;
+  connect(&window, &StatementWindow::RepaymentUndone, this, [&undone] { undone = true; });
+  window.exec();
+  if (!undone) return;
+  Refill();
+  if (hooks_.bank_changed) hooks_.bank_changed();
 }
 
 void SalesPage::OpenEdit() {

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 #include "sales/SaleEditWindow.h"
@@ -15,21 +16,32 @@ class QDateEdit;
 class QFrame;
 class QLineEdit;
 class QMenu;
+class QStackedWidget;
 
 namespace hemulu {
 
 class ColumnShares;
+class DebtorsView;
 class Grid;
 struct ListHeading;
 
 // The items of "设置显示信息" that hide columns.
 enum class SalesDisplayItem { Price, Date, Debt, Profit, Customer };
 
+// What the page needs from other subsystems, wired by ProgramParts.
+struct SalesPageHooks {
+  // A name's initials, for the debtors view's search.
+  std::function<QString(const QString&)> initials_of;
+  // A repayment went into the bank, or an undo took it out.
+  std::function<void()> bank_changed;
+};
+
 class SalesPage : public QWidget {
   Q_OBJECT
  public:
   // `menu` is the main window's 销售快捷菜单; the page connects its items.
-  SalesPage(AppContext& ctx, QMenu* menu, QWidget* parent = nullptr);
+  SalesPage(AppContext& ctx, QMenu* menu, QWidget* parent = nullptr) : SalesPage(ctx, menu, {}, parent) {}
+  SalesPage(AppContext& ctx, QMenu* menu, SalesPageHooks hooks, QWidget* parent = nullptr);
   ~SalesPage() override;
 
   void FillSalesList(const SalesQuery& query);
@@ -58,6 +70,8 @@ class SalesPage : public QWidget {
   // cannot be read.
   std::optional<std::expected<Receipt, ActionError>> CurrentReceipt();
   void PrintCurrentReceipt();
+  // The statement of the chosen sale's customer (where a repayment is undone).
+  void OpenCustomerStatement();
   // Writes the list as shown to sales.xlsx in the shop's folder; the path written.
   std::optional<QString> Export();
   void Print();
@@ -68,6 +82,13 @@ class SalesPage : public QWidget {
   bool IsHidden(SalesDisplayItem item) const { return hidden_[static_cast<int>(item)]; }
 
   SaleEditWindow* EditWindow() const { return edit_window_; }
+
+  // The customer debts view "客户欠款", filled afresh, in place of the sales list; and
+  // the sales list again.
+  void ShowDebtors();
+  void ShowSales();
+  bool ShowsDebtors() const;
+  DebtorsView* Debtors() const { return debtors_; }
 
  private:
   QWidget* BuildSearchBar();
@@ -95,6 +116,10 @@ class SalesPage : public QWidget {
   QDateEdit* date_from_ = nullptr;
   QDateEdit* date_to_ = nullptr;
   QPointer<SaleEditWindow> edit_window_;
+  SalesPageHooks hooks_;
+  QStackedWidget* views_ = nullptr;
+  QWidget* sales_view_ = nullptr;
+  DebtorsView* debtors_ = nullptr;
 };
 
 }  // namespace hemulu

@@ -538,7 +538,9 @@ TEST(BadInputTour, SaleAndSaleEdit) {
                   [](QWidget* w) { static_cast<SaleEditWindow*>(w)->Save(); },
                   "sell",
                   false,
-                  sale_id};
+                  sale_id,
+                  // A changed debt leaves its repayment record.
+                  {"repayment", "repayment_part"}};
   const TourCounts edited = RunTour(app, edit);
   EXPECT_GT(edited.refused, 0);
   EXPECT_GT(edited.stored, 0);
