@@ -1,5 +1,6 @@
 #include "data/Schema.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <iterator>
 
@@ -114,6 +115,14 @@ std::string IndexStatement(const Index& index, const char* if_not_exists, bool s
     if (!first) sql += ", ";
     first = false;
     sql += server ? Quoted(column) : std::string(column);
+  }
+  // The file's every index holds the row's ID (its rowid), so a list's keys and totals
+  // come from the index alone; the server's must be told to carry it.
+  if (server) {
+    const Table* table = FindTable(index.table);
+    if (table && FindColumn(*table, "ID") &&
+        std::ranges::find(index.columns, std::string_view("ID")) == index.columns.end())
+      return sql + ") INCLUDE (\"ID\");\n";
   }
   return sql + ");\n";
 }
