@@ -240,10 +240,18 @@ QWidget* MainWindow::MakePlaceholder(PageIndex page_index, QWidget* host) const 
     about->setAlignment(Qt::AlignCenter);
     // Which shop is open: with several on one computer (--data), or the program run both
     // from a copied folder and from the package, the folder tells them apart.
-    auto* folder = new ElidedLabel(QStringLiteral("数据文件夹：") + QDir::toNativeSeparators(ctx_.shop_dir), page);
+    // A shop on a server keeps only config.ini in the folder: the server is what tells
+    // shops apart there.
+    QString where = QStringLiteral("数据文件夹：") + QDir::toNativeSeparators(ctx_.shop_dir);
+    if (const ServerAddress* server = ctx_.db.Server())
+      where = QStringLiteral("数据库服务器：%1:%2，数据库 %3（设置在 %4）")
+                  .arg(server->host)
+                  .arg(server->port)
+                  .arg(server->database, QDir::toNativeSeparators(ctx_.shop_dir));
+    auto* folder = new ElidedLabel(where, page);
     folder->setObjectName(QStringLiteral("数据文件夹"));
     folder->setAlignment(Qt::AlignCenter);
-    folder->setToolTip(ctx_.shop_dir);
+    folder->setToolTip(ctx_.db.Server() ? where : ctx_.shop_dir);
     folder->setStyleSheet(QStringLiteral("color: #4a5a60;"));
     auto* layout = new QVBoxLayout(page);
     layout->addStretch(1);

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <map>
@@ -45,6 +46,24 @@ const std::vector<std::pair<QString, QString>> kOperatorHidden = {
     {kStockMenu, "隐藏存货金额"}, {kSalesMenu, "删除数据"}, {kLedgerMenu, "删 除 数 据"}, {kBankMenu, "删除存取"}};
 
 }  // namespace
+
+// A shop on a server names the server, not the folder that holds only its config.ini.
+// Nothing connects for this: the line comes from the configured address.
+TEST(MainWindow, AShopOnAServerNamesTheServerUnderTheAboutPicture) {
+  QTemporaryDir dir;
+  ScriptedPrompter prompter;
+  FixedClock clock;
+  RecordingNotifier notifier;
+  ServerAddress server;
+  server.host = QStringLiteral("till-server");
+  server.port = 5433;
+  server.database = QStringLiteral("shop");
+  AppContext ctx(dir.path(), server, prompter, clock, notifier);
+  MainWindow window(ctx);
+  auto* folder = window.findChild<QLabel*>("数据文件夹");
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->text(), "数据库服务器：till-server:5433，数据库 shop（设置在 " + dir.path() + "）");
+}
 
 TEST(MainWindow, OpensOnTheAboutPageWithTitleItemsAndInformationLine) {
   TestApp app;
