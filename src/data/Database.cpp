@@ -426,6 +426,13 @@ std::expected<void, DbError> Database::Open() {
     sqlite3_close_v2(db);
     return std::unexpected(totals.error());
   }
+  // A file written before repayments were kept gets their tables once. A read-only
+  // file goes on without them: only the debts' own windows need them.
+  auto repayments = QueryText(db, schema::kRepaymentTablesPresentSql);
+  if (repayments && repayments->toInt() == 0) {
+    const std::string build = "BEGIN IMMEDIATE;\n" + schema::RepaymentTablesSql("IF NOT EXISTS ") + "COMMIT;";
+    if (auto built = Exec(db, build.c_str()); !built) (void)Exec(db, "ROLLBACK");
+  }
 
   db_ = db;
   return {};

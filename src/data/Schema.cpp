@@ -43,6 +43,28 @@ constexpr Table kTables[] = {
     {"buy", kBuy}, {"sell", kSell}, {"other", kOther}, {"bank", kBank}, {"UserName", kUserName},
 };
 
+// A customer's repayment: who paid (as the sales name them), how much, when and how.
+// 撤销号 is the repayment an undo takes back (0 for a repayment); 撤销记录 is the undo
+// that took this one back (0 while it stands); 存款号 the bank movement it went in with.
+constexpr Column kRepayment[] = {
+    {"ID", AutoId},     {"客户名称", Text50}, {"联系方式", Text50}, {"金额", Double},
+    {"日期", DateTime}, {"方式", Text50},     {"备注", Text50},     {"操作员", Text50},
+    {"撤销号", Long},   {"撤销记录", Long},   {"存款号", Long},
+};
+
+// What a repayment took off each sale's debt.
+constexpr Column kRepaymentPart[] = {
+    {"ID", AutoId},
+    {"收款号", Long},
+    {"销售号", Long},
+    {"金额", Double},
+};
+
+constexpr Table kLaterTableList[] = {
+    {"repayment", kRepayment},
+    {"repayment_part", kRepaymentPart},
+};
+
 struct Index {
   const char* name;
   const char* table;
@@ -65,6 +87,15 @@ const Index kLaterIndexes[] = {
     {"sell_客户名称", "sell", {"客户名称", "客户地址"}},
     {"sell_类型", "sell", {"类型"}},
     {"bank_银行账户", "bank", {"银行", "账户", "金额"}},
+};
+
+// The debtors list reads only the sales that owe, from this index alone; a repayment
+// finds its parts and a sale's history its repayments by the other two.
+const Index kRepaymentIndexes[] = {
+    {"sell_欠款额", "sell", {"欠款额", "客户名称", "联系方式", "销售日期"}},
+    {"repayment_客户", "repayment", {"客户名称", "联系方式", "日期"}},
+    {"repayment_part_收款", "repayment_part", {"收款号"}},
+    {"repayment_part_销售", "repayment_part", {"销售号", "收款号"}},
 };
 
 // The template's one row: the super-administrator account, as SQL literals.
@@ -98,6 +129,19 @@ std::string UserNameRowSql(bool server) {
   for (std::size_t i = 0; i < std::size(kUserNameRow); ++i) {
     if (i) sql += ", ";
     sql += kUserNameRow[i];
+  }
+  return sql + ");\n";
+}
+
+std::string ColumnSql(const Column& c);
+
+std::string TableSql(const Table& t, std::string (*column_sql)(const Column&), bool server) {
+  std::string sql = "CREATE TABLE " + (server ? Quoted(t.name) : "\"" + std::string(t.name) + "\"") + " (";
+  bool first = true;
+  for (const Column& c : t.columns) {
+    if (!first) sql += ", ";
+    first = false;
+    sql += column_sql(c);
   }
   return sql + ");\n";
 }
@@ -171,11 +215,21 @@ std::string IndexSql(const char* if_not_exists) {
 std::string UpgradeSql() { return IndexSql("IF NOT EXISTS ") + "DROP INDEX IF EXISTS \"sell_首拼\";\n"; }
 
 std::span<const Table> Tables() { return kTables; }
+std::span<const Table> LaterTables() { return kLaterTableList; }
 
 const Table* FindTable(std::string_view name) {
   for (const Table& t : kTables)
     if (name == t.name) return &t;
+  for (const Table& t : kLaterTableList)
+    if (name == t.name) return &t;
   return nullptr;
+}
+
+std::string RepaymentTablesSql(const char* if_not_exists) {
+  std::string sql;
+  for (const Table& t : kLaterTableList) sql += TableSql(t, ColumnSql, false);
+  for (const Index& index : kRepaymentIndexes) sql += IndexStatement(index, if_not_exists, false);
+  return sql;
 }
 
 const Column* FindColumn(const Table& table, std::string_view column) {
@@ -201,6 +255,7 @@ std::string CreateSql() {
   for (const Index& index : kFirstIndexes) sql += IndexStatement(index, "", false);
   sql += IndexSql("") + UserNameRowSql(false);
   sql += kDailyTotalsSql;
+  sql += RepaymentTablesSql("");
   return sql;
 }
 
@@ -311,6 +366,14 @@ std::string ServerCreateSql() {
            "false) FROM " +
            Quoted(t.name) + ";\n";
   sql += kServerDailyTotalsSql;
+  sql += ServerRepaymentTablesSql("");
+  return sql;
+}
+
+std::string ServerRepaymentTablesSql(const char* if_not_exists) {
+  std::string sql;
+  for (const Table& t : kLaterTableList) sql += TableSql(t, ServerColumnSql, true);
+  for (const Index& index : kRepaymentIndexes) sql += IndexStatement(index, if_not_exists, true);
   return sql;
 }
 

@@ -24,6 +24,10 @@ struct Table {
 inline constexpr int kTextLimit = 50;
 
 std::span<const Table> Tables();
+// Tables added after the first template (the repayments and their parts): a file or a
+// server database made before them gets them when it is next opened.
+std::span<const Table> LaterTables();
+// Finds a table of either list.
 const Table* FindTable(std::string_view name);
 const Column* FindColumn(const Table& table, std::string_view column);
 
@@ -54,5 +58,16 @@ std::string RebuildDailyTotalsSql();
 inline constexpr const char* kDailyTotalsPresentSql =
     "SELECT count(*) = 4 FROM sqlite_master WHERE name IN "
     "('sell_day', 'sell_day_insert', 'sell_day_delete', 'sell_day_update')";
+
+// The repayment tables and their indexes (with the index of the sales' debts), for the
+// file and for the server; CreateSql and ServerCreateSql end with them.
+std::string RepaymentTablesSql(const char* if_not_exists);
+std::string ServerRepaymentTablesSql(const char* if_not_exists);
+// The number of repayment tables present (0, or 2 once made).
+inline constexpr const char* kRepaymentTablesPresentSql =
+    "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('repayment', 'repayment_part')";
+inline constexpr const char* kServerRepaymentTablesPresentSql =
+    "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND tablename IN "
+    "('repayment', 'repayment_part')";
 
 }  // namespace hemulu::schema

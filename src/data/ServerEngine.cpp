@@ -264,6 +264,20 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
     if (auto r = ServerExec(*c, schema::ServerCreateSql().c_str()); !r) return fail(r.error());
   } else if (tables != static_cast<int>(schema::Tables().size()) + 1) {
     return fail(DbError{DbError::Kind::NotADatabase, QStringLiteral("数据库缺少数据表"), 0});
+  } else {
+    // A database made before repayments were kept gets their tables once.
+    PGresult* later = PQexec(c->conn, schema::kServerRepaymentTablesPresentSql);
+    if (PQresultStatus(later) != PGRES_TUPLES_OK) {
+      DbError e = ServerError(*c, later);
+      PQclear(later);
+      return fail(e);
+    }
+    const int later_tables = std::atoi(PQgetvalue(later, 0, 0));
+    PQclear(later);
+    if (later_tables == 0) {
+      if (auto r = ServerExec(*c, schema::ServerRepaymentTablesSql("IF NOT EXISTS ").c_str()); !r)
+        return fail(r.error());
+    }
   }
   if (auto r = ServerCommit(*c); !r) return std::unexpected(r.error());
   return c;

@@ -5,6 +5,7 @@
 #include "data/EngineSql.h"
 #include "data/RowWriter.h"
 #include "data/TextFormat.h"
+#include "sales/DebtsLogic.h"
 
 namespace hemulu {
 
@@ -44,6 +45,18 @@ double NetProfit(double actual_price, double buy_price, double quantity) {
 const QString kSaleGoneText = QStringLiteral("该销售记录已不存在，可能已被删除。");
 
 namespace {
+
+// The debt a sale has now; nullopt when there is no such sale.
+std::expected<std::optional<double>, DbError> SaleDebt(AppContext& ctx, qint64 sale_id) {
+  auto st = ctx.db.Prepare("select 欠款额 from sell where \"ID\"=?");
+  if (!st) return std::unexpected(st.error());
+  st->BindAll(sale_id);
+  auto row = st->Step();
+  if (!row) return std::unexpected(row.error());
+  if (!*row) return std::nullopt;
+  return st->Double(0);
+}
+
 const QString kNoSuchGoodsText = QStringLiteral("错误代码 [083]");
 }  // namespace
 
@@ -303,11 +316,21 @@ std::expected<void, ActionError> UpdateSale(AppContext& ctx, qint64 sale_id, con
     if (CharacterCount(*text) > schema::kTextLimit)
       return std::unexpected(Refused(QString::fromUtf8(what) + QStringLiteral("最多%1个字符").arg(schema::kTextLimit)));
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
+  // The sale and the record of its debt's change stand or fall together.
+  auto tx = Transaction::Begin(ctx.db);
+  if (!tx) return std::unexpected(DatabaseFailure(tx.error()));
+  auto old_debt = SaleDebt(ctx, sale_id);
+  if (!old_debt) return std::unexpected(DatabaseFailure(old_debt.error()));
   auto changed =
       ctx.db.Execute("update sell set 欠款额=?,客户名称=?,联系方式=?,客户地址=?,备注=? where \"ID\"=?",
                      NumberValue(edit.debt), edit.customer_name, edit.contact, edit.address, edit.note, sale_id);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
   if (*changed == 0) return std::unexpected(ActionError{ActionError::Kind::Gone, kSaleGoneText});
+  if (auto recorded = RecordDebtEdit(ctx, sale_id, old_debt->value_or(0.0), NumberValue(edit.debt),
+                                     {edit.customer_name, edit.contact});
+      !recorded)
+    return std::unexpected(DatabaseFailure(recorded.error()));
+  if (auto done = tx->Commit(); !done) return std::unexpected(DatabaseFailure(done.error()));
   return {};
 }
 
