@@ -8,9 +8,9 @@
 namespace hemulu {
 
 std::expected<std::optional<MovedGoods>, DbError> ReadGoodsForMove(AppContext& ctx, qint64 goods_id) {
-  auto st = ctx.db.Prepare(
-      RowLockingRead(ctx.db, FileSql("select \"ID\",名称,型号,编码,供货商,存货数量,进货单价,进货数量 from buy where \"ID\"=?"),
-                     ServerSql("select \"ID\",名称,型号,编码,供货商,存货数量,进货单价,进货数量 from buy where \"ID\"=? for update")));
+  auto st = ctx.db.Prepare(RowLockingRead(
+      ctx.db, FileSql("select \"ID\",名称,型号,编码,供货商,存货数量,进货单价,进货数量 from buy where \"ID\"=?"),
+      ServerSql("select \"ID\",名称,型号,编码,供货商,存货数量,进货单价,进货数量 from buy where \"ID\"=? for update")));
   if (!st) return std::unexpected(st.error());
   st->BindAll(goods_id);
   auto row = st->Step();
@@ -75,7 +75,8 @@ std::expected<std::vector<StockMismatch>, DbError> Mismatches(AppContext& ctx, c
                filter.isEmpty() ? QString() : QStringLiteral("and ") + filter.arg(QStringLiteral("g.\"ID\"")));
   const QString gone =
       QStringLiteral(
-          "select m.商品号,(select s.名称 from stock_move s where s.商品号=m.商品号 order by s.\"ID\" desc limit 1) as 名称,"
+          "select m.商品号,(select s.名称 from stock_move s where s.商品号=m.商品号 order by s.\"ID\" desc limit 1) as "
+          "名称,"
           "(select s.型号 from stock_move s where s.商品号=m.商品号 order by s.\"ID\" desc limit 1) as 型号,"
           "(select s.编码 from stock_move s where s.商品号=m.商品号 order by s.\"ID\" desc limit 1) as 编码,m.合计 "
           "from (select 商品号,sum(数量) as 合计,max(abs(数量)) as 最大 from stock_move %1 group by 商品号) m "

@@ -91,13 +91,13 @@ class StockMovesOn : public EngineTest {
   // Makes the database refuse every row added to `table` (or changed, for "update").
   void Refuse(const char* table, const char* what = "INSERT") {
     const std::string t = table, w = what;
-    ASSERT_TRUE(db().ExecScript(
-        (OnServer() ? "CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
-                      "$$BEGIN RAISE EXCEPTION 'injected'; END$$; CREATE TRIGGER refuse BEFORE " +
-                          w + " ON \"" + t + "\" FOR EACH ROW EXECUTE FUNCTION refuse();"
-                    : "CREATE TEMP TRIGGER refuse BEFORE " + w + " ON \"" + t +
-                          "\" BEGIN SELECT RAISE(ABORT, 'injected'); END;")
-            .c_str()));
+    ASSERT_TRUE(
+        db().ExecScript((OnServer() ? "CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                                      "$$BEGIN RAISE EXCEPTION 'injected'; END$$; CREATE TRIGGER refuse BEFORE " +
+                                          w + " ON \"" + t + "\" FOR EACH ROW EXECUTE FUNCTION refuse();"
+                                    : "CREATE TEMP TRIGGER refuse BEFORE " + w + " ON \"" + t +
+                                          "\" BEGIN SELECT RAISE(ABORT, 'injected'); END;")
+                            .c_str()));
   }
   void Allow(const char* table) {
     ASSERT_TRUE(db().ExecScript(
