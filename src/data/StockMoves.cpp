@@ -150,4 +150,19 @@ QString StockMismatchMessage(const std::vector<StockMismatch>& mismatches) {
   return text;
 }
 
+std::expected<QString, DbError> StartupStockCheck(AppContext& ctx) {
+  if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
+  bool marked = false;
+  const qint64 mark = ctx.settings.Read(kStockCheckSection, kCleanExitKey).toLongLong(&marked);
+  auto mismatches = FindStockMismatchesSince(ctx, marked && mark > 0 ? mark : 0);
+  if (!mismatches) return std::unexpected(mismatches.error());
+  return mismatches->empty() ? QString() : StockMismatchMessage(*mismatches);
+}
+
+bool MarkCleanExit(AppContext& ctx) {
+  if (!ctx.db.IsOpen()) return false;
+  auto last = LastStockMoveId(ctx);
+  return last && ctx.settings.Write(kStockCheckSection, kCleanExitKey, QString::number(*last));
+}
+
 }  // namespace hemulu

@@ -297,3 +297,25 @@ TEST_P(StockMovesOn, AnOlderDatabaseGetsItsOpeningMovementsAtOpen) {
   EXPECT_EQ(Moves(db()).size(), 3u);
   ExpectAddsUp(ctx());
 }
+
+// At start-up only the goods changed since the last clean exit are checked; without a
+// mark, every goods row. The message names the goods.
+TEST_P(StockMovesOn, TheStartUpCheckLooksAtWhatChangedSinceTheLastCleanExit) {
+  GoodsRow a;
+  a.name = QStringLiteral("甲商品");
+  const qint64 first = InsertGoods(db(), a);
+  ASSERT_TRUE(db().Execute("update buy set 存货数量=3 where \"ID\"=?", first));
+  auto told = StartupStockCheck(ctx());
+  ASSERT_TRUE(told);
+  EXPECT_TRUE(told->contains(QStringLiteral("甲商品"))) << told->toStdString();
+
+  ASSERT_TRUE(MarkCleanExit(ctx()));
+  EXPECT_EQ(ctx().settings.Read(kStockCheckSection, kCleanExitKey), QString::number(*LastStockMoveId(ctx())));
+  EXPECT_EQ(StartupStockCheck(ctx()).value_or(QStringLiteral("failed")), QString());
+  // A restock after the mark (as a run that was then killed) brings the goods back in.
+  ASSERT_TRUE(RestockGoods(ctx(), first, 1, 2));
+  told = StartupStockCheck(ctx());
+  ASSERT_TRUE(told);
+  EXPECT_TRUE(told->contains(QStringLiteral("甲商品"))) << told->toStdString();
+  EXPECT_TRUE(told->contains(QStringLiteral("库存 4，流水合计 11"))) << told->toStdString();
+}
