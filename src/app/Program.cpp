@@ -2,6 +2,8 @@
 
 #include "app/LoginWindow.h"
 #include "app/QtNotifier.h"
+#include "data/Prompter.h"
+#include "data/StockMoves.h"
 
 namespace hemulu {
 
@@ -26,6 +28,13 @@ void Program::OpenMainWindow() {
   // Queued: the request comes from inside the main window's own handlers.
   connect(main_.get(), &MainWindow::LoginNeeded, this, &Program::ReturnToLogin, Qt::QueuedConnection);
   main_->show();
+  // Once a run: the goods changed since the last clean exit must add up to their
+  // movements; a difference is told, never mended here. A failed read is left to the
+  // pages, which report it themselves.
+  if (!stock_checked_) {
+    stock_checked_ = true;
+    if (auto told = StartupStockCheck(ctx_); told && !told->isEmpty()) ctx_.notifier.Notify(kWarningTitle, *told);
+  }
   // The login window is not needed again in this process. It is destroyed once the
   // login button's handler has returned.
   if (login_) {

@@ -40,6 +40,7 @@ class Program : public QObject {
   QtNotifier* notifier_;
   QPointer<LoginWindow> login_;
   std::unique_ptr<MainWindow> main_;
+  bool stock_checked_ = false;
 };
 
 // The subsystems' pages and windows as the program plugs them into the main window.

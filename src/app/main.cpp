@@ -16,6 +16,7 @@
 #include "data/AppContext.h"
 #include "data/Clock.h"
 #include "data/EmbeddedFiles.h"
+#include "data/StockMoves.h"
 
 namespace hemulu {
 QString AlreadyRunningText(const QString& folder) {
@@ -106,5 +107,8 @@ int main(int argc, char** argv) {
   hemulu::Program program(ctx, hemulu::ProgramParts(ctx), &notifier);
   QObject::connect(&program, &hemulu::Program::Finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
   program.Start();
-  return app.exec();
+  const int status = app.exec();
+  // A clean exit: the next start checks only the goods changed after this point.
+  (void)hemulu::MarkCleanExit(ctx);
+  return status;
 }

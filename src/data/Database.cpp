@@ -19,6 +19,7 @@
 #include "data/Engine.h"
 #include "data/Schema.h"
 #include "data/ServerEngine.h"
+#include "data/TextFormat.h"
 
 namespace hemulu {
 
@@ -507,6 +508,15 @@ std::expected<void, DbError> Database::Open() {
   auto repayments = QueryText(db, schema::kRepaymentTablesPresentSql);
   if (repayments && repayments->toInt() == 0) {
     const std::string build = "BEGIN IMMEDIATE;\n" + schema::RepaymentTablesSql("IF NOT EXISTS ") + "COMMIT;";
+    if (auto built = Exec(db, build.c_str()); !built) (void)Exec(db, "ROLLBACK");
+  }
+  // A file written before the movements journal gets it once, with an opening movement
+  // per goods row, in one transaction. A read-only file goes on without it.
+  if (auto moves = QueryText(db, schema::kStockMoveTablePresentSql); moves && moves->toInt() == 0) {
+    const std::string build =
+        "BEGIN IMMEDIATE;\n" +
+        schema::StockMoveTablesSql("IF NOT EXISTS ", DateSqlText(QDateTime::currentDateTime()).toStdString()) +
+        "COMMIT;";
     if (auto built = Exec(db, build.c_str()); !built) (void)Exec(db, "ROLLBACK");
   }
 

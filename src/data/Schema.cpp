@@ -66,6 +66,20 @@ constexpr Table kLaterTableList[] = {
     {"repayment_part", kRepaymentPart},
 };
 
+// The stock movements journal: one row per change of a goods row's stock, written in the
+// change's own transaction. 业务 is the kind (入库, 续存, 修改, 删除, 销售, 删除销售, 退货, 期初);
+// 数量 the change, 结存数量 the goods' stock after it; the goods' texts as they were then.
+// 进货单价 and 供货商 for 入库/续存 (and 修改: the new price), 原数量/新数量 and
+// 原单价/新单价 the purchase quantity and price a 修改 replaced and wrote; 销售号 the sale.
+constexpr Column kStockMove[] = {
+    {"ID", AutoId},       {"日期", DateTime}, {"操作员", Text50}, {"商品号", Long},   {"名称", Text50},
+    {"型号", Text50},     {"编码", Text50},   {"业务", Text50},   {"数量", Double},   {"结存数量", Double},
+    {"进货单价", Double}, {"供货商", Text50}, {"原数量", Double}, {"新数量", Double}, {"原单价", Double},
+    {"新单价", Double},   {"销售号", Long},
+};
+
+constexpr Table kStockMoveTables[] = {{"stock_move", kStockMove}};
+
 struct Index {
   const char* name;
   const char* table;
@@ -98,6 +112,26 @@ const Index kRepaymentIndexes[] = {
     {"repayment_part_收款", "repayment_part", {"收款号"}},
     {"repayment_part_销售", "repayment_part", {"销售号", "收款号"}},
 };
+
+// One goods' history newest first; the purchase records by kind and date.
+const Index kStockMoveIndexes[] = {
+    {"stock_move_商品", "stock_move", {"商品号", "ID"}},
+    {"stock_move_业务", "stock_move", {"业务", "日期"}},
+};
+
+// One INSERT … SELECT over the goods, the same text on both engines: each goods row's
+// stock as one opening movement, so its movements add up to 存货数量 from the start.
+// The date is the program's own stored form (digits, '-', ':' and a space), never typed.
+std::string OpeningMovesSql(const std::string& opening_date) {
+  std::string date;
+  for (char c : opening_date)
+    if ((c >= '0' && c <= '9') || c == '-' || c == ':' || c == ' ') date += c;
+  return std::string(
+             "INSERT INTO \"stock_move\" (\"日期\", \"操作员\", \"商品号\", \"名称\", \"型号\", \"编码\", "
+             "\"业务\", \"数量\", \"结存数量\") SELECT '") +
+         date + "', '', b.\"ID\", b.\"名称\", b.\"型号\", b.\"编码\", '" + kOpeningMoveKind +
+         "', coalesce(b.\"存货数量\", 0), coalesce(b.\"存货数量\", 0) FROM \"buy\" b ORDER BY b.\"ID\";\n";
+}
 
 // The template's one row: the super-administrator account, as SQL literals.
 constexpr const char* kUserNameRow[] = {"1", "'超级管理员'", "'735'", "'超级管理员'"};
@@ -231,6 +265,8 @@ const Table* FindTable(std::string_view name) {
     if (name == t.name) return &t;
   for (const Table& t : kLaterTableList)
     if (name == t.name) return &t;
+  for (const Table& t : kStockMoveTables)
+    if (name == t.name) return &t;
   return nullptr;
 }
 
@@ -239,6 +275,13 @@ std::string RepaymentTablesSql(const char* if_not_exists) {
   for (const Table& t : kLaterTableList) sql += TableSql(t, ColumnSql, false);
   for (const Index& index : kRepaymentIndexes) sql += IndexStatement(index, if_not_exists, false);
   return sql;
+}
+
+std::string StockMoveTablesSql(const char* if_not_exists, const std::string& opening_date) {
+  std::string sql;
+  for (const Table& t : kStockMoveTables) sql += TableSql(t, ColumnSql, false);
+  for (const Index& index : kStockMoveIndexes) sql += IndexStatement(index, if_not_exists, false);
+  return sql + OpeningMovesSql(opening_date);
 }
 
 const Column* FindColumn(const Table& table, std::string_view column) {
@@ -265,6 +308,7 @@ std::string CreateSql() {
   sql += IndexSql("") + UserNameRowSql(false);
   sql += kDailyTotalsSql;
   sql += RepaymentTablesSql("");
+  sql += StockMoveTablesSql("", "");
   return sql;
 }
 
@@ -422,6 +466,7 @@ std::string ServerCreateSql() {
   sql += kServerDailyTotalsSql;
   sql += ServerSearchIndexSql();
   sql += ServerRepaymentTablesSql("");
+  sql += ServerStockMoveTablesSql("", "");
   return sql;
 }
 
@@ -430,6 +475,13 @@ std::string ServerRepaymentTablesSql(const char* if_not_exists) {
   for (const Table& t : kLaterTableList) sql += TableSql(t, ServerColumnSql, true);
   for (const Index& index : kRepaymentIndexes) sql += IndexStatement(index, if_not_exists, true);
   return sql;
+}
+
+std::string ServerStockMoveTablesSql(const char* if_not_exists, const std::string& opening_date) {
+  std::string sql;
+  for (const Table& t : kStockMoveTables) sql += TableSql(t, ServerColumnSql, true);
+  for (const Index& index : kStockMoveIndexes) sql += IndexStatement(index, if_not_exists, true);
+  return sql + OpeningMovesSql(opening_date);
 }
 
 std::string RebuildDailyTotalsSql() {

@@ -80,4 +80,19 @@ inline constexpr const char* kServerRepaymentTablesPresentSql =
     "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND tablename IN "
     "('repayment', 'repayment_part')";
 
+// The stock movements journal and its indexes, for the file and for the server, followed
+// by one opening movement (期初) per goods row already there, bringing each goods' sum to
+// its 存货数量. CreateSql and ServerCreateSql end with them; a file or a server database
+// made before them gets them once when opened.
+// `opening_date` is the stored date form ('YYYY-MM-DD HH:MM:SS') the opening movements carry.
+std::string StockMoveTablesSql(const char* if_not_exists, const std::string& opening_date);
+std::string ServerStockMoveTablesSql(const char* if_not_exists, const std::string& opening_date);
+inline constexpr const char* kStockMoveTable = "stock_move";
+// The kind of the opening movements.
+inline constexpr const char* kOpeningMoveKind = "期初";
+inline constexpr const char* kStockMoveTablePresentSql =
+    "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'stock_move'";
+inline constexpr const char* kServerStockMoveTablePresentSql =
+    "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND tablename = 'stock_move'";
+
 }  // namespace hemulu::schema

@@ -11,6 +11,7 @@
 
 #include "data/ChangeFeed.h"
 #include "data/Schema.h"
+#include "data/TextFormat.h"
 
 namespace hemulu {
 
@@ -321,6 +322,20 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
     if (later_tables == 0) {
       if (auto r = ServerExec(*c, schema::ServerRepaymentTablesSql("IF NOT EXISTS ").c_str()); !r)
         return fail(r.error());
+    }
+    // A database made before the movements journal gets it once, with its opening movements.
+    PGresult* moves = PQexec(c->conn, schema::kServerStockMoveTablePresentSql);
+    if (PQresultStatus(moves) != PGRES_TUPLES_OK) {
+      DbError e = ServerError(*c, moves);
+      PQclear(moves);
+      return fail(e);
+    }
+    const bool moves_present = std::atoi(PQgetvalue(moves, 0, 0)) != 0;
+    PQclear(moves);
+    if (!moves_present) {
+      const std::string build =
+          schema::ServerStockMoveTablesSql("IF NOT EXISTS ", DateSqlText(QDateTime::currentDateTime()).toStdString());
+      if (auto r = ServerExec(*c, build.c_str()); !r) return fail(r.error());
     }
   }
   if (auto r = ServerCommit(*c); !r) return std::unexpected(r.error());

@@ -4,6 +4,7 @@
 
 #include "data/EngineSql.h"
 #include "data/RowWriter.h"
+#include "data/StockMoves.h"
 #include "data/TextFormat.h"
 #include "sales/DebtsLogic.h"
 
@@ -102,6 +103,28 @@ std::optional<ActionError> CheckFigure(const QString& text, const char* what) {
 
 }  // namespace
 
+namespace {
+
+// The sale's movement, or a deleted sale's (no change), read after the goods row's
+// update in the same transaction: the stock after it. A goods row that is gone is
+// named by the sale's own texts, with no stock. A deleted sale keeps its quantity in 原数量.
+std::expected<void, DbError> WriteSaleMove(AppContext& ctx, qint64 goods_id, double change, qint64 sale_id,
+                                           const MovedGoods* sale_texts = nullptr, double deleted_quantity = 0) {
+  auto goods = ReadGoodsForMove(ctx, goods_id);
+  if (!goods) return std::unexpected(goods.error());
+  StockMove move{.kind = sale_texts ? kMoveSaleDeleted : kMoveSale, .change = change, .sale_id = sale_id};
+  if (*goods)
+    move.goods = **goods;
+  else if (sale_texts)
+    move.goods = *sale_texts;
+  move.goods.id = goods_id;
+  if (!*goods) move.goods.stock = 0;
+  if (sale_texts) move.old_quantity = deleted_quantity;
+  return WriteStockMove(ctx, move);
+}
+
+}  // namespace
+
 std::expected<qint64, ActionError> RecordSale(AppContext& ctx, qint64 goods_id, const SaleForm& form) {
   const double quantity = NumberValue(form.quantity);
   if (std::fabs(quantity) <= kTolerance) return std::unexpected(QuantityRefused(QStringLiteral("销售数量不能是0")));
@@ -174,6 +197,8 @@ std::expected<qint64, ActionError> RecordSale(AppContext& ctx, qint64 goods_id, 
     return std::unexpected(
         ActionError{e.code.isEmpty() ? ActionError::Kind::Database : ActionError::Kind::Field, e.Message(), e.detail});
   }
+  if (auto moved = WriteSaleMove(ctx, goods_id, -quantity, *id); !moved)
+    return std::unexpected(DatabaseFailure(moved.error()));
   if (auto done = tx->Commit(); !done) return std::unexpected(DatabaseFailure(done.error()));
   return *id;
 }
@@ -341,9 +366,27 @@ std::expected<void, ActionError> DeleteSale(AppContext& ctx, qint64 sale_id) {
     return std::unexpected(
         ActionError{ActionError::Kind::NotAllowed, QStringLiteral("对不起，只有超级管理员才能删除销售记录。")});
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
+  // The stock stays as it is; the journal still records the deleted sale, with it.
+  auto tx = Transaction::Begin(ctx.db);
+  if (!tx) return std::unexpected(DatabaseFailure(tx.error()));
+  MovedGoods sold;
+  double quantity = 0;
+  {
+    auto st = ctx.db.Prepare("select \"UID\",名称,型号,编码,销售数量 from sell where \"ID\"=?");
+    if (!st) return std::unexpected(DatabaseFailure(st.error()));
+    st->BindAll(sale_id);
+    auto row = st->Step();
+    if (!row) return std::unexpected(DatabaseFailure(row.error()));
+    if (!*row) return std::unexpected(ActionError{ActionError::Kind::Gone, kSaleGoneText});
+    sold = {.id = st->Int(0), .name = st->Text(1), .model = st->Text(2), .code = st->Text(3)};
+    quantity = st->Double(4);
+  }
   auto changed = ctx.db.Execute("delete from sell where \"ID\"=?", sale_id);
   if (!changed) return std::unexpected(DatabaseFailure(changed.error()));
   if (*changed == 0) return std::unexpected(ActionError{ActionError::Kind::Gone, kSaleGoneText});
+  if (auto moved = WriteSaleMove(ctx, sold.id, 0.0, sale_id, &sold, quantity); !moved)
+    return std::unexpected(DatabaseFailure(moved.error()));
+  if (auto done = tx->Commit(); !done) return std::unexpected(DatabaseFailure(done.error()));
   return {};
 }
 

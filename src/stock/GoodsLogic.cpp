@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "data/EngineSql.h"
+#include "data/StockMoves.h"
 #include "data/TextFormat.h"
 #include "stock/NameInitials.h"
 
@@ -160,39 +161,66 @@ std::expected<std::optional<GoodsRecord>, DbError> LoadGoods(AppContext& ctx, qi
   return r;
 }
 
+namespace {
+WriteError DatabaseWriteError(const DbError& e) { return WriteError{QString(), e.message, false, e.kind}; }
+}  // namespace
+
 std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsForm& f) {
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(UnavailableWriteError(open.error()));
   const double q = NumberValue(f.quantity), p = NumberValue(f.buy_price);
-  return RowWriter(ctx.db, "buy")
-      .Set("类型", f.category, QStringLiteral("099"))
-      .Set("名称", f.name, QStringLiteral("098"))
-      .Set("型号", f.model, QStringLiteral("097"))
-      .Set("编码", f.code, QStringLiteral("096"))
-      .Set("进货数量", q, QStringLiteral("095"))
-      .Set("进货单价", p, QStringLiteral("094"))
-      .Set("进货金额", q * p, QStringLiteral("093"))
-      .Set("销售数量", 0.0, QStringLiteral("093"))
-      .Set("销售单价", NumberValue(f.sell_price), QStringLiteral("091"))
-      .Set("销售金额", 0.0, QStringLiteral("090"))
-      .Set("存货数量", q, QStringLiteral("089"))
-      .Set("存货金额", q * p, QStringLiteral("088"))
-      .Set("入库日期", QDateTime(f.date, QTime(0, 0)), QStringLiteral("087"))
-      .Set("供货商", f.supplier, QStringLiteral("086"))
-      .Set("备注", f.note, QStringLiteral("085"))
-      .Set("首拼", NameInitials(f.name), QStringLiteral("085"))
-      .Insert();
+  // The goods row and its first movement stand or fall together.
+  auto tx = Transaction::Begin(ctx.db);
+  if (!tx) return std::unexpected(DatabaseWriteError(tx.error()));
+  auto id = RowWriter(ctx.db, "buy")
+                .Set("类型", f.category, QStringLiteral("099"))
+                .Set("名称", f.name, QStringLiteral("098"))
+                .Set("型号", f.model, QStringLiteral("097"))
+                .Set("编码", f.code, QStringLiteral("096"))
+                .Set("进货数量", q, QStringLiteral("095"))
+                .Set("进货单价", p, QStringLiteral("094"))
+                .Set("进货金额", q * p, QStringLiteral("093"))
+                .Set("销售数量", 0.0, QStringLiteral("093"))
+                .Set("销售单价", NumberValue(f.sell_price), QStringLiteral("091"))
+                .Set("销售金额", 0.0, QStringLiteral("090"))
+                .Set("存货数量", q, QStringLiteral("089"))
+                .Set("存货金额", q * p, QStringLiteral("088"))
+                .Set("入库日期", QDateTime(f.date, QTime(0, 0)), QStringLiteral("087"))
+                .Set("供货商", f.supplier, QStringLiteral("086"))
+                .Set("备注", f.note, QStringLiteral("085"))
+                .Set("首拼", NameInitials(f.name), QStringLiteral("085"))
+                .Insert();
+  if (!id) return id;
+  const StockMove move{.kind = kMoveNewGoods,
+                       .goods = {.id = *id, .name = f.name, .model = f.model, .code = f.code, .stock = q},
+                       .change = q,
+                       .buy_price = p,
+                       .supplier = f.supplier};
+  if (auto moved = WriteStockMove(ctx, move); !moved) return std::unexpected(DatabaseWriteError(moved.error()));
+  if (auto done = tx->Commit(); !done) return std::unexpected(DatabaseWriteError(done.error()));
+  return id;
 }
 
 std::expected<void, ActionError> RestockGoods(AppContext& ctx, qint64 id, double q, double p) {
   if (!std::isfinite(q) || !std::isfinite(p) || q <= kTolerance)
     return std::unexpected(ActionError{ActionError::Kind::Invalid, kQuantityMissingMessage});
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
+  // The restock and its movement stand or fall together.
+  auto tx = Transaction::Begin(ctx.db);
+  if (!tx) return std::unexpected(DatabaseActionError(tx.error()));
   auto changed = ctx.db.Execute(
       "update buy set 进货数量=进货数量+?, 进货金额=进货金额+?, 存货数量=存货数量+?, 存货金额=存货金额+? where "
       "\"ID\"=?",
       q, q * p, q, q * p, id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
   if (*changed == 0) return std::unexpected(kGone);
+  // Read after the update, which holds the row until the commit: the stock after it.
+  auto goods = ReadGoodsForMove(ctx, id);
+  if (!goods) return std::unexpected(DatabaseActionError(goods.error()));
+  if (!*goods) return std::unexpected(kGone);
+  const StockMove move{
+      .kind = kMoveRestock, .goods = **goods, .change = q, .buy_price = p, .supplier = (*goods)->supplier};
+  if (auto moved = WriteStockMove(ctx, move); !moved) return std::unexpected(DatabaseActionError(moved.error()));
+  if (auto done = tx->Commit(); !done) return std::unexpected(DatabaseActionError(done.error()));
   return {};
 }
 
@@ -227,6 +255,9 @@ std::expected<void, ActionError> UpdateGoods(AppContext& ctx, qint64 id, const G
         ActionError{ActionError::Kind::Changed,
                     QStringLiteral("该商品在窗口打开后又有销售，数据已变化。\n请关闭窗口，重新打开后再修改。")});
   current = Statement();
+  auto before = ReadGoodsForMove(ctx, id);
+  if (!before) return std::unexpected(DatabaseActionError(before.error()));
+  if (!*before) return std::unexpected(kGone);
 
   const double q = NumberValue(f.quantity), p = NumberValue(f.buy_price), r = NumberValue(f.sell_price);
   auto changed = ctx.db.Execute(
@@ -235,6 +266,15 @@ std::expected<void, ActionError> UpdateGoods(AppContext& ctx, qint64 id, const G
       f.name, f.model, f.code, f.category, q, p, q * p, sold, r, sold * r, q - sold, p * (q - sold), f.supplier, f.note,
       NameInitials(f.name), id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
+  // The edit's difference in stock is its movement, with what it replaced.
+  const StockMove move{.kind = kMoveEdit,
+                       .goods = {.id = id, .name = f.name, .model = f.model, .code = f.code, .stock = q - sold},
+                       .change = (q - sold) - (*before)->stock,
+                       .old_quantity = (*before)->bought,
+                       .new_quantity = q,
+                       .old_price = (*before)->buy_price,
+                       .new_price = p};
+  if (auto moved = WriteStockMove(ctx, move); !moved) return std::unexpected(DatabaseActionError(moved.error()));
   if (auto c = tx->Commit(); !c) return std::unexpected(DatabaseActionError(c.error()));
   return {};
 }
@@ -242,8 +282,18 @@ std::expected<void, ActionError> UpdateGoods(AppContext& ctx, qint64 id, const G
 std::expected<void, ActionError> DeleteGoods(AppContext& ctx, qint64 id) {
   if (!ctx.session.IsSuperAdministrator()) return std::unexpected(kNotAllowed);
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
+  // The stock that leaves with the row is its movement; both or neither.
+  auto tx = Transaction::Begin(ctx.db);
+  if (!tx) return std::unexpected(DatabaseActionError(tx.error()));
+  auto goods = ReadGoodsForMove(ctx, id);
+  if (!goods) return std::unexpected(DatabaseActionError(goods.error()));
+  if (!*goods) return {};  // already gone: nothing left to delete
   auto changed = ctx.db.Execute("delete from buy where \"ID\"=?", id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
+  StockMove move{.kind = kMoveDelete, .goods = **goods, .change = -(*goods)->stock};
+  move.goods.stock = 0;
+  if (auto moved = WriteStockMove(ctx, move); !moved) return std::unexpected(DatabaseActionError(moved.error()));
+  if (auto done = tx->Commit(); !done) return std::unexpected(DatabaseActionError(done.error()));
   return {};
 }
 

@@ -38,6 +38,7 @@
 #include "app/MainMenus.h"
 #include "data/EmbeddedFiles.h"
 #include "data/IniFile.h"
+#include "data/StockMoves.h"
 #include "data/TextFormat.h"
 #include "lists/Grid.h"
 #include "money/BankMovementWindow.h"
@@ -334,6 +335,11 @@ TourCounts RunTour(TourApp& app, const WindowTour& tour) {
 
       EXPECT_EQ(0, after.non_finite) << where;
       ExpectStockAddsUp(app.db(), where);
+      // Every save that changed stock wrote its movement, and only those.
+      auto mismatches = FindStockMismatches(app.ctx());
+      EXPECT_TRUE(mismatches && mismatches->empty())
+          << where << ": "
+          << (mismatches ? StockMismatchMessage(*mismatches) : mismatches.error().message).toStdString();
       bool refused = false;
       for (const QString& m : app.prompter.messages) {
         if (std::find(tour.success_messages.begin(), tour.success_messages.end(), m) != tour.success_messages.end())
@@ -434,18 +440,26 @@ TEST(BadInputTour, GoodsEntryRestockAndChange) {
                                   {"备注框", "备注"}};
   const auto save = [](QWidget* w) { static_cast<GoodsEntryWindow*>(w)->Save(); };
 
-  WindowTour entry{
-      "新建入库", [&] { return new GoodsEntryWindow(app.ctx(), GoodsEntryWindow::Mode::NewGoods, 0, nullptr); },
-      fill,       boxes,
-      save,       "buy",
-      true};
+  WindowTour entry{"新建入库",
+                   [&] { return new GoodsEntryWindow(app.ctx(), GoodsEntryWindow::Mode::NewGoods, 0, nullptr); },
+                   fill,
+                   boxes,
+                   save,
+                   "buy",
+                   true,
+                   0,
+                   {QStringLiteral("stock_move")}};
   const TourCounts new_goods = RunTour(app, entry);
 
-  WindowTour change{
-      "修改商品", [&] { return new GoodsEntryWindow(app.ctx(), GoodsEntryWindow::Mode::Edit, goods, nullptr); },
-      fill,       boxes,
-      save,       "buy",
-      false,      goods};
+  WindowTour change{"修改商品",
+                    [&] { return new GoodsEntryWindow(app.ctx(), GoodsEntryWindow::Mode::Edit, goods, nullptr); },
+                    fill,
+                    boxes,
+                    save,
+                    "buy",
+                    false,
+                    goods,
+                    {QStringLiteral("stock_move")}};
   const TourCounts changed = RunTour(app, change);
 
   // Restocking takes the quantity only; it is added to what was bought.
@@ -456,7 +470,8 @@ TEST(BadInputTour, GoodsEntryRestockAndChange) {
                      save,
                      "buy",
                      false,
-                     goods};
+                     goods,
+                     {QStringLiteral("stock_move")}};
   const TourCounts restocked = RunTour(app, restock);
   for (const TourCounts& c : {new_goods, changed, restocked}) {
     EXPECT_GT(c.refused, 0);
@@ -505,7 +520,7 @@ TEST(BadInputTour, SaleAndSaleEdit) {
                   "sell",
                   true,
                   0,
-                  {QStringLiteral("buy"), QStringLiteral("sell_day")}};
+                  {QStringLiteral("buy"), QStringLiteral("sell_day"), QStringLiteral("stock_move")}};
   const TourCounts sold = RunTour(app, sale);
   EXPECT_GT(sold.refused, 0);
   EXPECT_GT(sold.stored, 0);

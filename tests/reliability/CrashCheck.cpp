@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "TestSupport.h"
+#include "data/StockMoves.h"
 
 namespace hemulu::test {
 
@@ -33,6 +34,11 @@ QStringList CheckSalesFolder(const QString& dir, double initial_stock, const std
                     .arg(sold)
                     .arg(initial_stock);
   }
+
+  // Every sale's movement went with it: the journal adds up to every goods row's stock.
+  auto mismatches = FindStockMismatches(ctx);
+  if (!mismatches) return faults << QStringLiteral("movements check: ") + mismatches.error().message;
+  if (!mismatches->empty()) faults << StockMismatchMessage(*mismatches);
 
   auto sale = ctx.db.Prepare("select count(*) from sell where ID=?");
   if (!sale) return faults << QStringLiteral("sale query failed");

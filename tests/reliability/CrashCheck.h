@@ -1,6 +1,7 @@
 #pragma once
 // What must hold of a program folder after any kill: the file is whole, no goods row
-// has lost or gained stock against its sales, and every acknowledged sale is there.
+// has lost or gained stock against its sales or its movements, and every acknowledged
+// sale is there.
 
 #include <QString>
 #include <QStringList>

@@ -15,6 +15,7 @@
 #include "EngineSupport.h"
 #include "TestSupport.h"
 #include "data/EmbeddedFiles.h"
+#include "data/StockMoves.h"
 
 namespace hemulu::test {
 namespace {
@@ -119,6 +120,14 @@ RaceResult Race(Database& db, const std::vector<std::string>& child_args, int ro
   return r;
 }
 
+// The goods whose movements do not add up to their stock; -1 when the check failed.
+int MismatchCount(AppContext& ctx) {
+  auto mismatches = FindStockMismatches(ctx);
+  EXPECT_TRUE(mismatches.has_value());
+  if (!mismatches) return -1;
+  return static_cast<int>(mismatches->size());
+}
+
 void Print(const char* what, const RaceResult& r) {
   std::printf("race test, %s: %d rounds, %d double sales, %lld ms\n", what, r.rounds, r.double_sales,
               static_cast<long long>(r.millis));
@@ -169,6 +178,7 @@ TEST_F(ServerRace, TwoTillsSellingTheLastUnitSellItOnce) {
   Print("server", r);
   EXPECT_EQ(0, r.double_sales);
   EXPECT_TRUE(r.faults.isEmpty()) << r.faults.join('\n').toStdString();
+  EXPECT_EQ(MismatchCount(*ctx_), 0);
 }
 
 // The negative control: without the row lock both tills read a stock of 1 and both sell.
@@ -178,6 +188,9 @@ TEST_F(ServerRace, WithoutTheRowLockBothTillsSellTheLastUnit) {
   Print("server without the row lock", r);
   EXPECT_GT(r.double_sales, 0);
   EXPECT_TRUE(r.faults.isEmpty()) << r.faults.join('\n').toStdString();
+  // Each double sale left two movements of -1 on a stock that fell by 1: the check names
+  // every one of those goods.
+  EXPECT_EQ(MismatchCount(*ctx_), r.double_sales);
 }
 
 // On the file, BEGIN IMMEDIATE lets one sale in at a time: the second reads the stock
@@ -194,6 +207,7 @@ TEST(FileRace, TwoProgramsSellingTheLastUnitOfOneFileSellItOnce) {
   Print("file", r);
   EXPECT_EQ(0, r.double_sales);
   EXPECT_TRUE(r.faults.isEmpty()) << r.faults.join('\n').toStdString();
+  EXPECT_EQ(MismatchCount(ctx), 0);
 }
 
 }  // namespace

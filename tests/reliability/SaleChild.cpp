@@ -39,6 +39,11 @@ std::expected<qint64, DbError> SplitSale(Database& db, qint64 goods_id, double q
     auto done =
         db.Execute("update buy set 存货数量=存货数量-?,销售数量=销售数量+? where ID=?", quantity, quantity, goods_id);
     if (!done) return std::unexpected(done.error());
+    // Its movement goes with the stock change, so only the sale row can be lost.
+    auto moved = db.Execute(
+        "insert into stock_move (商品号,业务,数量,结存数量) values (?,'销售',?,(select 存货数量 from buy where ID=?))",
+        goods_id, -quantity, goods_id);
+    if (!moved) return std::unexpected(moved.error());
     if (auto c = tx->Commit(); !c) return std::unexpected(c.error());
   }
   auto tx = Transaction::Begin(db);

@@ -102,7 +102,16 @@ qint64 InsertGoods(Database& db, const GoodsRow& r) {
   st->BindAll(r.name, r.model, r.code, r.category, r.bought, r.buy_price, r.bought_amount, r.sold, r.sell_price,
               r.sold_amount, r.stock, r.stock_amount, DateSqlText(r.date), r.supplier, r.note, r.initials);
   EXPECT_TRUE(st->Run().has_value());
-  return db.LastInsertId();
+  const qint64 id = db.LastInsertId();
+  // Goods that were there before: an opening movement, as an older file gets at open, so
+  // that their movements add up to their stock. (Files made before the journal have no
+  // table to write it to.)
+  if (auto move = db.Prepare("insert into stock_move (日期,操作员,商品号,名称,型号,编码,业务,数量,结存数量) "
+                             "values (?,'',?,?,?,?,'期初',?,?)")) {
+    move->BindAll(DateSqlText(r.date), id, r.name, r.model, r.code, r.stock, r.stock);
+    EXPECT_TRUE(move->Run().has_value());
+  }
+  return id;
 }
 
 qint64 CountRows(Database& db, const char* table) {

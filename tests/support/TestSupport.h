@@ -121,7 +121,7 @@ struct GoodsRow {
   QDateTime date = QDateTime(QDate(2026, 12, 1), QTime(0, 0));
   QString supplier = QStringLiteral("供货商甲"), note, initials = QStringLiteral("KKKL");
 };
-// Inserts the row and returns its ID.
+// Inserts the row with its opening movement and returns its ID.
 qint64 InsertGoods(Database& db, const GoodsRow& row);
 qint64 CountRows(Database& db, const char* table);
 
