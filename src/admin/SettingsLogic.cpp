@@ -1,5 +1,6 @@
 #include "admin/SettingsLogic.h"
 
+#include "data/EmbeddedFiles.h"
 #include "data/TextFormat.h"
 
 namespace hemulu {
@@ -24,13 +25,13 @@ DisplaySettings LoadDisplaySettings(const IniFile& ini) {
   s.line = line >= 0 && line < kLineModeCount ? line : -1;
   s.beepview = ini.SetupFlag(QStringLiteral("beepview"));
   s.zero = ini.SetupFlag(QStringLiteral("zero"));
-  s.beepcolor = IntValue(ini.ReadSetupValue(QStringLiteral("beepcolor")));
-  s.lastcolor = IntValue(ini.ReadSetupValue(QStringLiteral("lastcolor")));
-  s.zerocolor = IntValue(ini.ReadSetupValue(QStringLiteral("zerocolor")));
-  s.rmbcolor = IntValue(ini.ReadSetupValue(QStringLiteral("rmbcolor")));
-  s.outcolor = IntValue(ini.ReadSetupValue(QStringLiteral("outcolor")));
-  s.bgtwo = IntValue(ini.ReadSetupValue(QStringLiteral("bgtwo")));
-  s.bgone = IntValue(ini.ReadSetupValue(QStringLiteral("bgone")));
+  s.beepcolor = IntValue(SetupColourText(ini, QStringLiteral("beepcolor")));
+  s.lastcolor = IntValue(SetupColourText(ini, QStringLiteral("lastcolor")));
+  s.zerocolor = IntValue(SetupColourText(ini, QStringLiteral("zerocolor")));
+  s.rmbcolor = IntValue(SetupColourText(ini, QStringLiteral("rmbcolor")));
+  s.outcolor = IntValue(SetupColourText(ini, QStringLiteral("outcolor")));
+  s.bgtwo = IntValue(SetupColourText(ini, QStringLiteral("bgtwo")));
+  s.bgone = IntValue(SetupColourText(ini, QStringLiteral("bgone")));
   s.name = ini.ReadSetupValue(QStringLiteral("name"));
   s.adress = ini.ReadSetupValue(QStringLiteral("adress"));
   s.tell = ini.ReadSetupValue(QStringLiteral("tell"));

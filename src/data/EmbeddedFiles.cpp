@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "data/IniFile.h"
+#include "data/IniText.h"
+
 namespace hemulu {
 
 namespace embedded {
@@ -87,6 +90,12 @@ std::expected<void, QString> WriteWorkingFiles(const QString& shop_dir, const QS
 QString WorkingFileFailureText(const QString& path) {
   return QStringLiteral("无法写入程序的工作文件，程序不能继续运行。\n") + path +
          QStringLiteral("\n请确认这个文件所在的文件夹可以写入，磁盘也有剩余空间。");
+}
+
+QString SetupColourText(const IniFile& settings, const QString& key) {
+  const QString text = settings.ReadSetupValue(key);
+  if (!text.trimmed().isEmpty()) return text;
+  return ReadIniText(DefaultConfigBytes(QString()), QStringLiteral("setup"), key.trimmed());
 }
 
 }  // namespace hemulu

@@ -16,6 +16,10 @@ std::optional<QByteArray> BlockBytes(const unsigned char* block, std::size_t blo
 QByteArray TemplateDatabaseBytes();
 // The default config.ini text with CR LF line ends, the backup path pointing into `home`.
 QByteArray DefaultConfigBytes(const QString& home);
+class IniFile;
+// A colour of config.ini's [setup] section as text; missing or empty (a hand-made file),
+// the default file's colour: read as 0 it would paint rows black under black text.
+QString SetupColourText(const IniFile& settings, const QString& key);
 
 inline const QString kConfigFileName = QStringLiteral("config.ini");
 inline const QString kDatabaseFileName = QStringLiteral("data.db");

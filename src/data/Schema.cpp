@@ -78,7 +78,11 @@ constexpr Column kStockMove[] = {
     {"新单价", Double},   {"销售号", Long},
 };
 
-constexpr Table kStockMoveTables[] = {{"stock_move", kStockMove}};
+// The journal's last movement ID at the last clean exit (one row): the start-up check
+// looks only at goods changed after it.
+constexpr Column kStockCheck[] = {{"ID", AutoId}, {"流水号", Long}};
+
+constexpr Table kStockMoveTables[] = {{"stock_move", kStockMove}, {"stock_check", kStockCheck}};
 
 struct Index {
   const char* name;
@@ -178,8 +182,10 @@ std::string UserNameRowSql(bool server) {
 
 std::string ColumnSql(const Column& c);
 
-std::string TableSql(const Table& t, std::string (*column_sql)(const Column&), bool server) {
-  std::string sql = "CREATE TABLE " + (server ? Quoted(t.name) : "\"" + std::string(t.name) + "\"") + " (";
+std::string TableSql(const Table& t, std::string (*column_sql)(const Column&), bool server,
+                     const char* if_not_exists = "") {
+  std::string sql = std::string("CREATE TABLE ") + if_not_exists +
+                    (server ? Quoted(t.name) : "\"" + std::string(t.name) + "\"") + " (";
   bool first = true;
   for (const Column& c : t.columns) {
     if (!first) sql += ", ";
@@ -279,7 +285,7 @@ std::string RepaymentTablesSql(const char* if_not_exists) {
 
 std::string StockMoveTablesSql(const char* if_not_exists, const std::string& opening_date) {
   std::string sql;
-  for (const Table& t : kStockMoveTables) sql += TableSql(t, ColumnSql, false);
+  for (const Table& t : kStockMoveTables) sql += TableSql(t, ColumnSql, false, if_not_exists);
   for (const Index& index : kStockMoveIndexes) sql += IndexStatement(index, if_not_exists, false);
   return sql + OpeningMovesSql(opening_date);
 }
@@ -479,7 +485,7 @@ std::string ServerRepaymentTablesSql(const char* if_not_exists) {
 
 std::string ServerStockMoveTablesSql(const char* if_not_exists, const std::string& opening_date) {
   std::string sql;
-  for (const Table& t : kStockMoveTables) sql += TableSql(t, ServerColumnSql, true);
+  for (const Table& t : kStockMoveTables) sql += TableSql(t, ServerColumnSql, true, if_not_exists);
   for (const Index& index : kStockMoveIndexes) sql += IndexStatement(index, if_not_exists, true);
   return sql + OpeningMovesSql(opening_date);
 }

@@ -150,19 +150,39 @@ QString StockMismatchMessage(const std::vector<StockMismatch>& mismatches) {
   return text;
 }
 
+namespace {
+
+// The mark of the last clean exit; 0 when there is none.
+std::expected<qint64, DbError> CleanExitMark(AppContext& ctx) {
+  auto st = ctx.Query("select coalesce(max(流水号),0) from stock_check");
+  if (!st) return std::unexpected(st.error());
+  auto row = st->Step();
+  if (!row) return std::unexpected(row.error());
+  return *row ? st->Int(0) : 0;
+}
+
+}  // namespace
+
 std::expected<QString, DbError> StartupStockCheck(AppContext& ctx) {
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(open.error());
-  bool marked = false;
-  const qint64 mark = ctx.settings.Read(kStockCheckSection, kCleanExitKey).toLongLong(&marked);
-  auto mismatches = FindStockMismatchesSince(ctx, marked && mark > 0 ? mark : 0);
+  auto mark = CleanExitMark(ctx);
+  if (!mark) return std::unexpected(mark.error());
+  auto mismatches = FindStockMismatchesSince(ctx, *mark);
   if (!mismatches) return std::unexpected(mismatches.error());
   return mismatches->empty() ? QString() : StockMismatchMessage(*mismatches);
 }
 
+// Kept in the database, beside the journal it marks: a restored or copied data.db takes
+// its own mark along, and config.ini stays the user's settings alone.
 bool MarkCleanExit(AppContext& ctx) {
   if (!ctx.db.IsOpen()) return false;
   auto last = LastStockMoveId(ctx);
-  return last && ctx.settings.Write(kStockCheckSection, kCleanExitKey, QString::number(*last));
+  if (!last) return false;
+  auto tx = Transaction::Begin(ctx.db);
+  if (!tx) return false;
+  if (!ctx.db.Execute("delete from stock_check")) return false;
+  if (!ctx.db.Execute("insert into stock_check (流水号) values (?)", *last)) return false;
+  return tx->Commit().has_value();
 }
 
 }  // namespace hemulu

@@ -81,14 +81,12 @@ inline constexpr double kMoveRelativeTolerance = 1e-12;
 // What the user is told: the goods named, at most a few, with their figures.
 QString StockMismatchMessage(const std::vector<StockMismatch>& mismatches);
 
-// config.ini's mark of the last clean exit: the journal's last movement ID then.
-inline const QString kStockCheckSection = QStringLiteral("check");
-inline const QString kCleanExitKey = QStringLiteral("moves");
 // At start-up: the goods changed since the last clean exit (every goods row when there
 // is no mark) whose movements do not add up, as the message naming them; empty when
 // they all add up.
 [[nodiscard]] std::expected<QString, DbError> StartupStockCheck(AppContext& ctx);
-// At a clean exit: keeps the mark. False when the journal or config.ini failed.
+// At a clean exit: keeps the mark (the journal's last movement ID, in stock_check).
+// False when the database could not keep it.
 bool MarkCleanExit(AppContext& ctx);
 
 }  // namespace hemulu

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "data/AppContext.h"
+#include "data/EmbeddedFiles.h"
 #include "data/IniFile.h"
 #include "data/TextFormat.h"
 #include "lists/ListCells.h"
@@ -13,7 +14,7 @@ namespace hemulu {
 // ---- Settings and the pieces of a fill ----
 
 int ReadColourSetting(const IniFile& settings, const QString& key) {
-  const double v = NumberValue(settings.ReadSetupValue(key));
+  const double v = NumberValue(SetupColourText(settings, key));
   if (!(v >= 0 && v < 4294967296.0)) return 0;
   return static_cast<int>(static_cast<std::uint32_t>(v) & 0xFFFFFFu);
 }

@@ -53,5 +53,20 @@ TEST(SettingsLogic, OddValuesAreWrittenBackAsTheControlsReportThem) {
   EXPECT_EQ(ini.ReadSetupValue(QStringLiteral("password")), QStringLiteral("ture"));
 }
 
+// A config.ini made by hand without the colours: the window shows, and saves back, the
+// default colours, not black.
+TEST(SettingsLogic, AHandMadeFileWithoutColoursShowsTheDefaultColours) {
+  test::TestApp app;
+  QFile hand_made(app.ctx().FilePath("config.ini"));
+  ASSERT_TRUE(hand_made.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  hand_made.write("[setup]\r\nline=2\r\nzerocolor=\r\n[server]\r\nhost=till\r\n");
+  hand_made.close();
+  const DisplaySettings s = LoadDisplaySettings(app.ctx().settings);
+  EXPECT_EQ(s.bgone, 15527148);
+  EXPECT_EQ(s.lastcolor, 33023);
+  EXPECT_EQ(s.zerocolor, 8421504);
+  EXPECT_EQ(s.rmbcolor, 16711824);
+}
+
 }  // namespace
 }  // namespace hemulu

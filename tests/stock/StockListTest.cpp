@@ -277,6 +277,16 @@ TEST(ListFillPieces, SettingsReadNumbersOrZero) {
   EXPECT_EQ(s.line, "1");
   EXPECT_TRUE(s.beepview);
   EXPECT_EQ(ReadColourSetting(ini, "no_such_key"), 0);
+  // A config.ini written by hand without the colours: the rows keep their default
+  // colours rather than turning black.
+  QFile hand_made(app.ctx().FilePath("config.ini"));
+  ASSERT_TRUE(hand_made.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  hand_made.write("[setup]\r\nline=2\r\nbgtwo=\r\n[server]\r\nhost=till\r\n");
+  hand_made.close();
+  const ListSettings defaults = ReadListSettings(ini);
+  EXPECT_EQ(defaults.bgone, kBgOne);
+  EXPECT_EQ(defaults.bgtwo, kBgTwo);
+  EXPECT_EQ(defaults.lastcolor, kLastColour);
   EXPECT_EQ(DateFieldText(u"2012-03-04 00:00:00"), "2012年3月4日");
   EXPECT_EQ(DateFieldText(u"2012-03-04 05:00:07"), "2012年3月4日5时0分7秒");
   EXPECT_EQ(DateFieldText(u"2012-03-04 05:00:00"), "2012年3月4日5时");

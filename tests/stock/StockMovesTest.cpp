@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <functional>
 
 #include "EngineSupport.h"
@@ -309,8 +310,19 @@ TEST_P(StockMovesOn, TheStartUpCheckLooksAtWhatChangedSinceTheLastCleanExit) {
   ASSERT_TRUE(told);
   EXPECT_TRUE(told->contains(QStringLiteral("甲商品"))) << told->toStdString();
 
+  auto settings = [&] {
+    QFile f(ctx().FilePath(QStringLiteral("config.ini")));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("absent");
+  };
+  const QByteArray settings_before = settings();
   ASSERT_TRUE(MarkCleanExit(ctx()));
-  EXPECT_EQ(ctx().settings.Read(kStockCheckSection, kCleanExitKey), QString::number(*LastStockMoveId(ctx())));
+  ASSERT_TRUE(MarkCleanExit(ctx()));  // twice: still one mark
+  auto marks = db().Prepare("select count(*), max(流水号) from stock_check");
+  ASSERT_TRUE(marks && marks->Step().value_or(false));
+  EXPECT_EQ(marks->Int(0), 1);
+  EXPECT_EQ(marks->Int(1), *LastStockMoveId(ctx()));
+  // The shop's settings are the user's: the mark is not written there.
+  EXPECT_EQ(settings(), settings_before);
   EXPECT_EQ(StartupStockCheck(ctx()).value_or(QStringLiteral("failed")), QString());
   // A restock after the mark (as a run that was then killed) brings the goods back in.
   ASSERT_TRUE(RestockGoods(ctx(), first, 1, 2));
