@@ -35,9 +35,9 @@ struct HistoryTotal {
 struct GoodsHistory {
   // The goods' texts as its newest movement recorded them (the goods row may be gone).
   QString name, model, code;
-  std::vector<HistoryLine> lines;   // newest first
+  std::vector<HistoryLine> lines;    // newest first
   std::vector<HistoryTotal> totals;  // in the journal's order of kinds, present ones only
-  bool with_prices = false;         // the reader may see purchase prices
+  bool with_prices = false;          // the reader may see purchase prices
 };
 
 // Both days included; an unset period reads every movement.

@@ -43,9 +43,7 @@ void LayOutHistory(Grid& grid, bool with_prices) {
   grid.EndUpdate();
 }
 
-QString Signed(double value) {
-  return value > 0 ? QStringLiteral("+") + NumberText(value) : NumberText(value);
-}
+QString Signed(double value) { return value > 0 ? QStringLiteral("+") + NumberText(value) : NumberText(value); }
 
 }  // namespace
 
@@ -144,8 +142,9 @@ void GoodsHistoryWindow::ShowHistory() {
   const int first_total = grid_->Rows();
   for (std::size_t i = 0; i < history_.totals.size(); ++i) {
     const HistoryTotal& t = history_.totals[i];
-    const QStringList cells = {QString(), i == 0 ? QStringLiteral("合计") : QString(), t.kind, Signed(t.change),
-                               QString(),  QString(), QStringLiteral("共%1笔").arg(t.count)};
+    const QStringList cells = {
+        QString(), i == 0 ? QStringLiteral("合计") : QString(), t.kind, Signed(t.change), QString(),
+        QString(), QStringLiteral("共%1笔").arg(t.count)};
     grid_->AddItem(cells.join(QLatin1Char('\t')));
   }
   if (grid_->Rows() > first_total) {
@@ -166,6 +165,8 @@ void GoodsHistoryWindow::Print() {
   const QString scope = GoodsHistoryTitle(history_) + QStringLiteral("，") +
                         (period_ ? PeriodText(period_->first, period_->last) : kAllRecordsScope);
   PrintGrid(*grid_, {kGoodsHistoryTitle, scope, ctx_.clock.Now()}, ctx_.prompter, this);
+  // Back to this window, so that Esc closes it rather than going to the main window.
+  activateWindow();
 }
 
 }  // namespace hemulu

@@ -7,6 +7,7 @@
 #include <QDateEdit>
 #include <QFile>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -54,6 +55,13 @@ SaleForm SaleOf(AppContext& ctx, qint64 goods, const QString& quantity) {
   f.amount = NumberText(2 * NumberValue(quantity));
   f.date = QDate(2026, 12, 3);
   return f;
+}
+
+QByteArray SheetXml(const QString& file) {
+  QProcess unzip;
+  unzip.start("unzip", {"-p", file, "xl/worksheets/sheet1.xml"});
+  if (!unzip.waitForFinished(30000)) return {};
+  return unzip.readAllStandardOutput();
 }
 
 QDateTime Day(int day) { return QDateTime(QDate(2026, 12, day), QTime(9, 0)); }
@@ -175,6 +183,9 @@ struct HistoryFixture {
     Grid& g = *page->StockGrid();
     const int row = g.FindRow(1, QString::number(id));
     EXPECT_GE(row, g.FixedRows());
+    // Offered on a goods row only, not below the rows.
+    page->PrepareMenuFor(-1, -1);
+    EXPECT_FALSE(Item("商品流水")->isVisible());
     page->PrepareMenuFor(row, 3);
     EXPECT_TRUE(Item("商品流水")->isVisible());
     Item("商品流水")->trigger();
@@ -230,8 +241,17 @@ TEST(GoodsHistoryWindow, OpensFromTheStockMenuShowsTheMovesAndClosesOnEsc) {
   w->findChild<QPushButton*>("商品流水查询按钮")->click();
   EXPECT_EQ(w->LineRows(), 2);
 
+  // The export holds the prices and the dates as the spreadsheet's own dates (numbers).
+  w->Export();
+  const QByteArray sheet = SheetXml(app.FilePath("商品流水.xlsx"));
+  EXPECT_TRUE(sheet.contains("进货单价"));
+  EXPECT_TRUE(sheet.contains("<v>1.5</v>"));
+  EXPECT_FALSE(sheet.contains("2026年12月"));
+
   QPointer<GoodsHistoryWindow> alive(w);
-  QTest::keyClick(w, Qt::Key_Escape);
+  // Esc where the keyboard is: in the date box the window starts in.
+  QWidget* focused = w->focusWidget();
+  QTest::keyClick(focused ? focused : w, Qt::Key_Escape);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(alive.isNull());
 }
@@ -247,6 +267,10 @@ TEST(GoodsHistoryWindow, AnOperatorsWindowHasNoPriceColumnNorPricesInItsExport) 
   EXPECT_FALSE(ShownCaptions(g).contains("进货单价"));
   for (int r = 1; r < g.Rows(); ++r) EXPECT_TRUE(g.CellText(r, kHistoryPriceCol).isEmpty()) << r;
   w->Export();
-  EXPECT_TRUE(QFile::exists(app.FilePath("商品流水.xlsx")));
+  const QByteArray sheet = SheetXml(app.FilePath("商品流水.xlsx"));
+  EXPECT_TRUE(sheet.contains("结存数量"));
+  EXPECT_FALSE(sheet.contains("进货单价"));
+  EXPECT_FALSE(sheet.contains("<v>1.2</v>"));
+  EXPECT_FALSE(sheet.contains("<v>1.5</v>"));
   w->close();
 }
