@@ -11,13 +11,16 @@ namespace hemulu {
 
 namespace {
 
+// A goods edit keeps the price it wrote in 新单价: shown as its purchase price.
 // Ordered by ID, not by date: the stock after each movement follows the order the
 // journal was written in, whatever the clock said meanwhile.
 constexpr std::string_view kHistorySql =
-    "select \"ID\", \"日期\", \"业务\", \"数量\", \"结存数量\", \"进货单价\", \"供货商\", \"操作员\", \"销售号\" "
+    "select \"ID\", \"日期\", \"业务\", \"数量\", \"结存数量\", coalesce(\"进货单价\", \"新单价\"), \"供货商\", "
+    "\"操作员\", \"销售号\" "
     "from \"stock_move\" where \"商品号\" = ? order by \"ID\" desc";
 constexpr std::string_view kHistoryPeriodSql =
-    "select \"ID\", \"日期\", \"业务\", \"数量\", \"结存数量\", \"进货单价\", \"供货商\", \"操作员\", \"销售号\" "
+    "select \"ID\", \"日期\", \"业务\", \"数量\", \"结存数量\", coalesce(\"进货单价\", \"新单价\"), \"供货商\", "
+    "\"操作员\", \"销售号\" "
     "from \"stock_move\" where \"商品号\" = ? and \"日期\" >= ? and \"日期\" < ? order by \"ID\" desc";
 constexpr std::string_view kNewestTextsSql =
     "select \"名称\", \"型号\", \"编码\" from \"stock_move\" where \"商品号\" = ? order by \"ID\" desc limit 1";

@@ -109,6 +109,8 @@ TEST_P(GoodsHistoryOn, ListsTheGoodsMovesNewestFirstWithStockAfterAndTotals) {
     EXPECT_EQ(l.date, Day(4 - static_cast<int>(i))) << i;
     EXPECT_EQ(l.user, kSuperAdministrator);
   }
+  EXPECT_EQ(h->lines[0].buy_price, 1.3);  // the price the edit wrote
+  EXPECT_FALSE(h->lines[1].buy_price.has_value());
   EXPECT_EQ(h->lines[2].buy_price, 1.5);
   EXPECT_EQ(h->lines[3].buy_price, 1.2);
   EXPECT_EQ(h->lines[3].supplier, "供货商甲");
