@@ -10,6 +10,7 @@ const std::vector<MenuItem<StockCommand>>& StockMenuItems() {
       {"商品续存", Restock},
       {"修改(退货)", Edit, kSuperOnly},
       {"删除", Delete, kSuperOnly},
+      {"商品流水", ShowHistory},
       {kMenuSeparator},
       {"查看记录", {{"销售记录", ShowSalesRecords}, {"汇总统计", ShowSummary}}},
       {kMenuSeparator},

@@ -16,6 +16,7 @@ enum class StockCommand {
   Restock,
   Edit,
   Delete,
+  ShowHistory,
   ShowSalesRecords,
   ShowSummary,
   Refresh,

@@ -17,6 +17,7 @@
 #include "lists/GridPrinter.h"
 #include "stock/CategoryTreeWindow.h"
 #include "stock/GoodsEntryWindow.h"
+#include "stock/GoodsHistoryWindow.h"
 #include "stock/StockList.h"
 #include "ui/LiveRefill.h"
 #include "ui/NamedWidgets.h"
@@ -136,6 +137,7 @@ void StockPage::ConnectMenu() {
   on(Restock, [this] { OpenRestock(); });
   on(Edit, [this] { OpenEdit(); });
   on(Delete, [this] { DeleteCurrentGoods(); });
+  on(ShowHistory, [this] { OpenHistory(); });
   on(ShowSalesRecords, [this] { ShowPage(kSalesPage); });
   on(ShowSummary, [this] { ShowPage(kSummaryPage); });
   on(Refresh, [this] { FillStockList(); });
@@ -261,11 +263,12 @@ QMenu* StockPage::PrepareMenuFor(int row, int col) {
   if (row < 0 || col < 0) {
     // Below the last row (or beside the columns) there is no row at all: offer only what
     // needs none, instead of items left visible by an earlier right-click.
-    for (StockCommand command : {Restock, Edit, Delete, ShowBuyPrice}) hide(command);
+    for (StockCommand command : {Restock, Edit, Delete, ShowHistory, ShowBuyPrice}) hide(command);
   } else if (row >= grid_->FixedRows() && col >= kStockNameCol) {
     if (selection_.HasGoods()) {
       show(ShowBuyPrice);
       show(Restock);
+      show(ShowHistory);
       if (super) {
         show(Edit);
         show(Delete);
@@ -275,6 +278,7 @@ QMenu* StockPage::PrepareMenuFor(int row, int col) {
       hide(Edit);
       hide(Delete);
       hide(ShowBuyPrice);
+      hide(ShowHistory);
       if (!super) hide(Restock);
     }
   }
@@ -299,6 +303,17 @@ void StockPage::OpenNewGoods() { OpenEntryWindow(static_cast<int>(GoodsEntryWind
 void StockPage::OpenRestock() {
   if (!selection_.HasGoods()) return;
   OpenEntryWindow(static_cast<int>(GoodsEntryWindow::Mode::Restock), selection_.GoodsId());
+}
+
+void StockPage::OpenHistory() {
+  if (!selection_.HasGoods()) return;
+  if (history_window_) history_window_->close();
+  auto* w = new GoodsHistoryWindow(ctx_, selection_.GoodsId(), window());
+  w->setAttribute(Qt::WA_DeleteOnClose);
+  history_window_ = w;
+  w->show();
+  w->raise();
+  w->activateWindow();
 }
 
 void StockPage::OpenEdit() {

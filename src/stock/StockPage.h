@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "stock/CategoryTreeWindow.h"
+#include "stock/GoodsHistoryWindow.h"
 #include "stock/StockList.h"
 #include "stock/StockMenus.h"
 #include "ui/Pages.h"
@@ -60,6 +61,8 @@ class StockPage : public QWidget {
   void OpenNewGoods();
   void OpenRestock();
   void OpenEdit();
+  // The goods history "商品流水" of the chosen goods row.
+  void OpenHistory();
   void DeleteCurrentGoods();
   void ShowPurchasePrice();
   void Export();
@@ -79,6 +82,7 @@ class StockPage : public QWidget {
   // The open entry, restock or edit window, if any.
   QWidget* EntryWindow() const { return entry_window_; }
   CategoryTreeWindow* TreeWindow() const { return tree_window_; }
+  GoodsHistoryWindow* HistoryWindow() const { return history_window_; }
 
  private:
   QWidget* BuildToolBar();
@@ -113,6 +117,7 @@ class StockPage : public QWidget {
   QCheckBox* zero_box_ = nullptr;
   QPointer<QWidget> entry_window_;
   QPointer<CategoryTreeWindow> tree_window_;
+  QPointer<GoodsHistoryWindow> history_window_;
 };
 
 }  // namespace hemulu
