@@ -26,8 +26,7 @@ double BuildJournal(BenchShop& shop) {
     Fail("drop the journal", dropped.error());
   const std::string build =
       "BEGIN IMMEDIATE;\n" +
-      schema::StockMoveTablesSql("IF NOT EXISTS ", DateSqlText(QDateTime::currentDateTime()).toStdString()) +
-      "COMMIT;";
+      schema::StockMoveTablesSql("IF NOT EXISTS ", DateSqlText(QDateTime::currentDateTime()).toStdString()) + "COMMIT;";
   QElapsedTimer t;
   t.start();
   if (auto built = shop.db().ExecScript(build.c_str()); !built) Fail("opening movements", built.error());
