@@ -80,11 +80,10 @@ GoodsEntryWindow::GoodsEntryWindow(AppContext& ctx, Mode mode, qint64 goods_id, 
     }
   }
   if (mode_ == Mode::Restock) {
-    // Only the quantity is entered when restocking.
-    for (QWidget* w : std::initializer_list<QWidget*>{category_, name_, model_, code_, supplier_, buy_price_,
-                                                      sell_price_, note_, date_})
+    // A restock takes this delivery's quantity, price and supplier (offered as the
+    // row's own); the goods themselves are not changed here.
+    for (QWidget* w : std::initializer_list<QWidget*>{category_, name_, model_, code_, sell_price_, note_, date_})
       w->setEnabled(false);
-    findChild<QWidget*>(QStringLiteral("进货单价调节器"))->setEnabled(false);
     findChild<QWidget*>(QStringLiteral("销售单价调节器"))->setEnabled(false);
     clear_->setEnabled(false);
     quantity_->setFocus();
@@ -167,7 +166,6 @@ void GoodsEntryWindow::LoadRecord(const GoodsRecord& r) {
   sell_price_->setText(NumberText(r.sell_price));
   supplier_->setEditText(r.supplier);
   if (r.date.isValid()) date_->setDate(r.date.date());
-  buy_price_at_open_ = r.buy_price;
   sold_at_open_ = r.sold;
   if (mode_ == Mode::Edit) {
     quantity_->setText(NumberText(r.bought));
@@ -231,7 +229,7 @@ void GoodsEntryWindow::ClearBoxes() {
 
 void GoodsEntryWindow::FinishChange(const std::expected<void, ActionError>& done, const QString& notice) {
   if (!done) {
-    ShowActionError(ctx_, done.error());
+    ShowActionError(ctx_, done.error(), this);
     return;
   }
   emit GoodsSaved();
@@ -265,8 +263,9 @@ void GoodsEntryWindow::Save() {
       return;
     }
     case Mode::Restock:
-      FinishChange(RestockGoods(ctx_, goods_id_, NumberValue(form.quantity), buy_price_at_open_),
-                   QStringLiteral("续存商品完成"));
+      FinishChange(
+          RestockGoods(ctx_, goods_id_, NumberValue(form.quantity), NumberValue(form.buy_price), form.supplier),
+          QStringLiteral("续存商品完成"));
       return;
     case Mode::Edit:
       FinishChange(UpdateGoods(ctx_, goods_id_, form, sold_at_open_), QStringLiteral("修改商品完成"));

@@ -52,7 +52,6 @@ class GoodsEntryWindow : public QDialog {
   Mode mode_;
   qint64 goods_id_ = 0;
   double sold_at_open_ = 0;
-  double buy_price_at_open_ = 0;
 
   QComboBox* category_ = nullptr;
   QComboBox* name_ = nullptr;

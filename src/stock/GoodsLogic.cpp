@@ -128,7 +128,7 @@ std::optional<FormProblem> ValidateGoodsForm(const GoodsForm& f) {
   if (f.category.isEmpty()) return FormProblem{Category, QStringLiteral("商品类别必须填写")};
   if (f.name.isEmpty()) return FormProblem{Name, QStringLiteral("商品名称必须填写")};
   if (f.code.isEmpty()) return FormProblem{Code, QStringLiteral("商品编码必须填写")};
-  if (NumberValue(f.buy_price) <= kTolerance) return FormProblem{BuyPrice, QStringLiteral("进货价格必须填写")};
+  if (NumberValue(f.buy_price) <= kTolerance) return FormProblem{BuyPrice, kBuyPriceMissingMessage};
   if (NumberValue(f.quantity) <= kTolerance) return FormProblem{Quantity, kQuantityMissingMessage};
   if (NumberValue(f.sell_price) <= kTolerance) return FormProblem{SellPrice, QStringLiteral("销售价格必须填写")};
   return std::nullopt;
@@ -200,25 +200,34 @@ std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsFor
   return id;
 }
 
-std::expected<void, ActionError> RestockGoods(AppContext& ctx, qint64 id, double q, double p) {
-  if (!std::isfinite(q) || !std::isfinite(p) || q <= kTolerance)
-    return std::unexpected(ActionError{ActionError::Kind::Invalid, kQuantityMissingMessage});
+std::expected<void, ActionError> RestockGoods(AppContext& ctx, qint64 id, double q, double p, const QString& supplier) {
+  if (!std::isfinite(q) || q <= kTolerance)
+    return std::unexpected(
+        ActionError{ActionError::Kind::Invalid, kQuantityMissingMessage, {}, QStringLiteral("数量框")});
+  if (!std::isfinite(p) || p <= kTolerance)
+    return std::unexpected(
+        ActionError{ActionError::Kind::Invalid, kBuyPriceMissingMessage, {}, QStringLiteral("进货单价框")});
+  if (CharacterCount(supplier) > schema::kTextLimit)
+    return std::unexpected(ActionError{
+        ActionError::Kind::Field, QStringLiteral("供货商") + kTooLongSuffix, {}, QStringLiteral("供货商框")});
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   // The restock and its movement stand or fall together.
   auto tx = Transaction::Begin(ctx.db);
   if (!tx) return std::unexpected(DatabaseActionError(tx.error()));
+  // One statement on the row as it stands (the server locks it): the price is the
+  // average cost of what is on hand, kept bit for bit when the delivery costs the same.
   auto changed = ctx.db.Execute(
-      "update buy set 进货数量=进货数量+?, 进货金额=进货金额+?, 存货数量=存货数量+?, 存货金额=存货金额+? where "
-      "\"ID\"=?",
-      q, q * p, q, q * p, id);
+      "update buy set 进货单价=case when 进货单价=? then 进货单价 when coalesce(存货数量,0)<=0 then ? "
+      "else (存货数量*coalesce(进货单价,0)+?*?)/(存货数量+?) end, "
+      "进货数量=进货数量+?, 进货金额=进货金额+?, 存货数量=存货数量+?, 存货金额=存货金额+? where \"ID\"=?",
+      p, p, q, p, q, q, q * p, q, q * p, id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
   if (*changed == 0) return std::unexpected(kGone);
   // Read after the update, which holds the row until the commit: the stock after it.
   auto goods = ReadGoodsForMove(ctx, id);
   if (!goods) return std::unexpected(DatabaseActionError(goods.error()));
   if (!*goods) return std::unexpected(kGone);
-  const StockMove move{
-      .kind = kMoveRestock, .goods = **goods, .change = q, .buy_price = p, .supplier = (*goods)->supplier};
+  const StockMove move{.kind = kMoveRestock, .goods = **goods, .change = q, .buy_price = p, .supplier = supplier};
   if (auto moved = WriteStockMove(ctx, move); !moved) return std::unexpected(DatabaseActionError(moved.error()));
   if (auto done = tx->Commit(); !done) return std::unexpected(DatabaseActionError(done.error()));
   return {};

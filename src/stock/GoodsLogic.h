@@ -90,11 +90,18 @@ inline const QString kAllGoodsItem = QStringLiteral("全部信息");
 // Inserts new goods field by field with the codes [099] … [085].
 [[nodiscard]] std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsForm& form);
 
-// Adds the quantity at the row's own purchase price to the row's purchase and stock
-// figures. The figures are raised where they stand, so a sale made while the window
-// was open is kept.
+// Adds a delivery of `quantity` at `buy_price` from `supplier` to the row: 进货金额 and
+// 存货金额 grow by quantity × buy_price, the quantities by quantity. The row's
+// 进货单价 becomes the average cost of the stock on hand, (stock × old price + quantity ×
+// buy_price) / (stock + quantity), or buy_price when the row held no stock; a delivery
+// at the row's own price leaves it exactly as it was. The row keeps its own 供货商; the
+// movement keeps the delivery's price and supplier. The figures are raised where they
+// stand, so a sale made while the window was open is kept. Refused (nothing written)
+// for a quantity or price that is not a positive finite number, or a supplier over 50
+// characters.
 [[nodiscard]] std::expected<void, ActionError> RestockGoods(AppContext& ctx, qint64 id, double quantity,
-                                                            double buy_price);
+                                                            double buy_price, const QString& supplier);
+inline const QString kBuyPriceMissingMessage = QStringLiteral("进货价格必须填写");
 
 // Rewrites the row from the form, recomputing amounts and stock from the sold quantity
 // taken when the window opened. Refused to operators; refused when the row was sold

@@ -462,11 +462,16 @@ TEST(BadInputTour, GoodsEntryRestockAndChange) {
                     {QStringLiteral("stock_move")}};
   const TourCounts changed = RunTour(app, change);
 
-  // Restocking takes the quantity only; it is added to what was bought.
+  // Restocking takes this delivery's quantity, price and supplier; the movement keeps
+  // the price and supplier, the row its own figures.
   WindowTour restock{"商品续存",
                      [&] { return new GoodsEntryWindow(app.ctx(), GoodsEntryWindow::Mode::Restock, goods, nullptr); },
-                     [](QWidget* w, int) { SetBox(w, "数量框", QStringLiteral("5")); },
-                     {{"数量框", nullptr, Kind::Number}},
+                     [](QWidget* w, int) {
+                       SetBox(w, "数量框", QStringLiteral("5"));
+                       SetBox(w, "进货单价框", QStringLiteral("2.5"));
+                       SetBox(w, "供货商框", QStringLiteral("供货商乙"));
+                     },
+                     {{"数量框", nullptr, Kind::Number}, {"进货单价框", nullptr, Kind::Number}, {"供货商框", nullptr}},
                      save,
                      "buy",
                      false,
@@ -488,7 +493,7 @@ TEST(BadInputTour, SaleAndSaleEdit) {
     auto g = LoadSaleGoods(app.ctx(), goods);
     EXPECT_TRUE(g.has_value());
     if (g && g->stock < 10) {
-      EXPECT_TRUE(RestockGoods(app.ctx(), goods, 1000, g->buy_price).has_value());
+      EXPECT_TRUE(RestockGoods(app.ctx(), goods, 1000, g->buy_price, QStringLiteral("供货商甲")).has_value());
     }
     return new SaleWindow(app.ctx(), *LoadSaleGoods(app.ctx(), goods), nullptr);
   };

@@ -145,8 +145,9 @@ TEST_P(TwoTills, AGoodsChangeWaitsForTheOtherTillsSaleAndIsRefused) {
 // other till's sale, committed while the restock waited, is kept.
 TEST_P(TwoTills, ARestockWaitingForTheOtherTillsSaleAddsToWhatItLeft) {
   const qint64 id = InsertGoods(db(), GoodsRow{});  // 10 in stock
-  auto [restocked, waited] = WhileTheOtherTillWrites([&] { return RestockGoods(ctx(), id, 5, 2); },
-                                                     "update buy set 销售数量=1, 存货数量=9 where \"ID\"=?", id);
+  auto [restocked, waited] =
+      WhileTheOtherTillWrites([&] { return RestockGoods(ctx(), id, 5, 2, QStringLiteral("供货商甲")); },
+                              "update buy set 销售数量=1, 存货数量=9 where \"ID\"=?", id);
   EXPECT_TRUE(waited);
   ASSERT_TRUE(restocked);
   EXPECT_EQ(14, Figure("存货数量", id));

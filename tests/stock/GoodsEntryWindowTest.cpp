@@ -131,9 +131,13 @@ TEST(GoodsEntryWindow, RestockWritesTheRowItOpenedOn) {
   auto* window = new GoodsEntryWindow(app.ctx(), GoodsEntryWindow::Mode::Restock, ia, nullptr);
   EXPECT_EQ(window->windowTitle(), "商品续存");
   EXPECT_FALSE(Child<QComboBox>(window, "名称组合框")->isEnabled());
-  EXPECT_FALSE(Child<QLineEdit>(window, "进货单价框")->isEnabled());
+  EXPECT_FALSE(Child<QLineEdit>(window, "销售单价框")->isEnabled());
+  // This delivery's price and supplier are typed, offered as the row's own.
+  EXPECT_TRUE(Child<QLineEdit>(window, "进货单价框")->isEnabled());
+  EXPECT_TRUE(Child<QComboBox>(window, "供货商框")->isEnabled());
   EXPECT_TRUE(Child<QLineEdit>(window, "数量框")->isEnabled());
   EXPECT_EQ(Child<QLineEdit>(window, "进货单价框")->text(), "2.5");
+  EXPECT_EQ(Child<QComboBox>(window, "供货商框")->currentText(), a.supplier);
   QPointer<GoodsEntryWindow> alive(window);
   window->show();
   // The page's selection moving to another row meanwhile changes nothing here.
@@ -148,6 +152,55 @@ TEST(GoodsEntryWindow, RestockWritesTheRowItOpenedOn) {
   EXPECT_DOUBLE_EQ(r.stock, 7);
   EXPECT_DOUBLE_EQ(r.stock_amount, 17.5);
   EXPECT_DOUBLE_EQ(StoredGoods(app.ctx(), ib).bought, 10);
+}
+
+TEST(GoodsEntryWindow, RestockTakesTheTypedPriceAndSupplierAndRefusesBadOnes) {
+  TestApp app;
+  GoodsRow a;
+  a.bought = 10, a.bought_amount = 12, a.stock = 10, a.stock_amount = 12, a.buy_price = 1.2;
+  a.supplier = QStringLiteral("甲公司");
+  const qint64 ia = InsertGoods(app.ctx().db, a);
+  auto* window = new GoodsEntryWindow(app.ctx(), GoodsEntryWindow::Mode::Restock, ia, nullptr);
+  QPointer<GoodsEntryWindow> alive(window);
+  window->show();
+  Child<QLineEdit>(window, "数量框")->setText("5");
+  const qint64 moves = CountRows(app.ctx().db, "stock_move");
+
+  // Each refusal names the box, takes the focus there and writes nothing.
+  const struct {
+    QString price, supplier;
+    const char* message;
+    const char* focus;
+  } bad[] = {{"abc", "乙公司", "进货价格必须填写", "进货单价框"},
+             {"1e309", "乙公司", "进货价格必须填写", "进货单价框"},
+             {"", "乙公司", "进货价格必须填写", "进货单价框"},
+             {"1.3", QString(51, u'乙'), "供货商不能超过50个字", "供货商框"}};
+  for (const auto& b : bad) {
+    Child<QLineEdit>(window, "进货单价框")->setText(b.price);
+    Child<QComboBox>(window, "供货商框")->setEditText(b.supplier);
+    app.prompter.ExpectMessage(QString::fromUtf8(b.message));
+    window->Save();
+    EXPECT_EQ(app.prompter.Messages().back(), QString::fromUtf8(b.message)) << b.price.toStdString();
+    EXPECT_EQ(window->focusWidget() ? window->focusWidget()->objectName() : QString(), QString::fromUtf8(b.focus));
+    EXPECT_FALSE(alive.isNull());
+    EXPECT_EQ(CountRows(app.ctx().db, "stock_move"), moves);
+    EXPECT_DOUBLE_EQ(StoredGoods(app.ctx(), ia).bought, 10);
+  }
+
+  Child<QLineEdit>(window, "进货单价框")->setText("1.3");
+  Child<QComboBox>(window, "供货商框")->setEditText(QStringLiteral("乙公司"));
+  window->Save();
+  EXPECT_EQ(app.notifier.notices.back().text, "续存商品完成");
+  const GoodsRecord r = StoredGoods(app.ctx(), ia);
+  EXPECT_DOUBLE_EQ(r.bought_amount, 18.5);
+  EXPECT_DOUBLE_EQ(r.stock_amount, 18.5);
+  EXPECT_NEAR(r.buy_price, 18.5 / 15, 1e-12);
+  EXPECT_EQ(r.supplier, "甲公司");
+  auto st = app.ctx().db.Prepare("select 进货单价,供货商,数量 from stock_move where 业务='续存'");
+  ASSERT_TRUE(st && st->Step().value_or(false));
+  EXPECT_EQ(st->Double(0), 1.3);
+  EXPECT_EQ(st->Text(1), "乙公司");
+  EXPECT_EQ(st->Double(2), 5);
 }
 
 TEST(GoodsEntryWindow, EditKeepsItsRowAndReportsFailures) {

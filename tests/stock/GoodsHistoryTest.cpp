@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "EngineSupport.h"
+#include "JournalGoods.h"
 #include "StoredGoods.h"
 #include "TestSupport.h"
 #include "app/MainMenus.h"
@@ -28,33 +29,10 @@ using namespace hemulu::test;
 
 namespace {
 
-GoodsForm Form(const QString& name = QStringLiteral("可口可乐")) {
-  GoodsForm f;
-  f.category = QStringLiteral("饮料");
-  f.name = name;
-  f.model = QStringLiteral("500ml");
-  f.code = QStringLiteral("KKKL500ml");
-  f.quantity = QStringLiteral("5");
-  f.buy_price = QStringLiteral("1.2");
-  f.sell_price = QStringLiteral("2");
-  f.supplier = QStringLiteral("供货商甲");
-  f.date = QDate(2026, 12, 1);
-  return f;
-}
+GoodsForm Form(const QString& name = QStringLiteral("可口可乐")) { return JournalGoodsForm(name, QDate(2026, 12, 1)); }
 
 SaleForm SaleOf(AppContext& ctx, qint64 goods, const QString& quantity) {
-  const SaleGoods g = *LoadSaleGoods(ctx, goods);
-  SaleForm f;
-  f.name = g.name;
-  f.model = g.model;
-  f.code = g.code;
-  f.category = g.category;
-  f.shown_stock = NumberText(g.stock);
-  f.quantity = quantity;
-  f.actual_price = QStringLiteral("2");
-  f.amount = NumberText(2 * NumberValue(quantity));
-  f.date = QDate(2026, 12, 3);
-  return f;
+  return JournalSaleOf(ctx, goods, quantity, QDate(2026, 12, 3));
 }
 
 QByteArray SheetXml(const QString& file) {
@@ -76,7 +54,7 @@ qint64 BuildHistory(AppContext& ctx, FixedClock& clock) {
   EXPECT_TRUE(id);
   EXPECT_TRUE(InsertNewGoods(ctx, Form(QStringLiteral("雪碧"))));
   clock.Set(Day(2));
-  EXPECT_TRUE(RestockGoods(ctx, *id, 3, 1.5));
+  EXPECT_TRUE(RestockGoods(ctx, *id, 3, 1.5, QStringLiteral("供货商甲")));
   clock.Set(Day(3));
   EXPECT_TRUE(RecordSale(ctx, *id, SaleOf(ctx, *id, "2")));
   clock.Set(Day(4));

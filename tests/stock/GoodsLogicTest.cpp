@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineSupport.h"
+#include "JournalGoods.h"
 #include "StoredGoods.h"
 #include "TestSupport.h"
 #include "stock/GoodsLogic.h"
@@ -99,8 +100,9 @@ TEST_P(GoodsLogicOn, RestockRaisesPurchaseAndStockFiguresOnly) {
   row.sold = 6, row.sold_amount = 30;
   const qint64 id = InsertGoods(ctx().db, row);
   const qint64 other = InsertGoods(ctx().db, GoodsRow{});
-  ASSERT_TRUE(RestockGoods(ctx(), id, 3, 2.5));
+  ASSERT_TRUE(RestockGoods(ctx(), id, 3, 2.5, QStringLiteral("供货商甲")));
   const GoodsRecord r = StoredGoods(ctx(), id);
+  EXPECT_EQ(r.buy_price, 2.5);
   EXPECT_DOUBLE_EQ(r.bought, 13);
   EXPECT_DOUBLE_EQ(r.bought_amount, 32.5);
   EXPECT_DOUBLE_EQ(r.stock, 7);
@@ -113,11 +115,81 @@ TEST_P(GoodsLogicOn, RestockRaisesPurchaseAndStockFiguresOnly) {
 
   // A sale made while the window was open is kept.
   ASSERT_TRUE(ctx().db.Execute("update buy set 存货数量=存货数量-2 where \"ID\"=?", id));
-  ASSERT_TRUE(RestockGoods(ctx(), id, 1, 2.5));
+  ASSERT_TRUE(RestockGoods(ctx(), id, 1, 2.5, QStringLiteral("供货商甲")));
   EXPECT_DOUBLE_EQ(StoredGoods(ctx(), id).stock, 6);
 
-  EXPECT_EQ(RestockGoods(ctx(), 999, 1, 1).error().kind, ActionError::Kind::Gone);
-  EXPECT_EQ(RestockGoods(ctx(), id, 0, 1).error().kind, ActionError::Kind::Invalid);
+  EXPECT_EQ(RestockGoods(ctx(), 999, 1, 1, QStringLiteral("供货商甲")).error().kind, ActionError::Kind::Gone);
+  EXPECT_EQ(RestockGoods(ctx(), id, 0, 1, QStringLiteral("供货商甲")).error().kind, ActionError::Kind::Invalid);
+}
+
+TEST_P(GoodsLogicOn, RestockAtAnotherPriceAveragesTheCostAndTheMovementKeepsTheDelivery) {
+  ctx().session.SetUser(kSuperAdministrator, QStringLiteral("735"));
+  auto id = InsertNewGoods(ctx(), JournalGoodsForm());  // 5 at 1.2 from 供货商甲
+  ASSERT_TRUE(id);
+  ASSERT_TRUE(RestockGoods(ctx(), *id, 5, 1.3, QStringLiteral("供货商乙")));
+  GoodsRecord r = StoredGoods(ctx(), *id);
+  EXPECT_DOUBLE_EQ(r.buy_price, 1.25);  // (5 × 1.2 + 5 × 1.3) / 10
+  EXPECT_DOUBLE_EQ(r.bought, 10);
+  EXPECT_DOUBLE_EQ(r.bought_amount, 12.5);
+  EXPECT_DOUBLE_EQ(r.stock, 10);
+  EXPECT_DOUBLE_EQ(r.stock_amount, 12.5);
+  EXPECT_EQ(r.supplier, "供货商甲");  // the row keeps its own supplier
+
+  // Sold out, the next delivery's price is the cost of everything on hand.
+  ASSERT_TRUE(RecordSale(ctx(), *id, JournalSaleOf(ctx(), *id, "10")));
+  ASSERT_TRUE(RestockGoods(ctx(), *id, 8, 1.1, QStringLiteral("供货商丙")));
+  r = StoredGoods(ctx(), *id);
+  EXPECT_EQ(r.buy_price, 1.1);
+  EXPECT_DOUBLE_EQ(r.stock, 8);
+  EXPECT_DOUBLE_EQ(r.stock_amount, 8.8);
+  EXPECT_DOUBLE_EQ(r.bought_amount, 21.3);
+
+  auto st = ctx().db.Prepare("select 进货单价,供货商,数量,结存数量 from stock_move where 业务=? order by \"ID\"");
+  ASSERT_TRUE(st);
+  st->BindAll(kMoveRestock);
+  const struct {
+    double price;
+    const char* supplier;
+    double change, after;
+  } expected[] = {{1.3, "供货商乙", 5, 10}, {1.1, "供货商丙", 8, 8}};
+  for (const auto& e : expected) {
+    ASSERT_TRUE(st->Step().value_or(false));
+    EXPECT_EQ(st->Double(0), e.price);
+    EXPECT_EQ(st->Text(1), QString::fromUtf8(e.supplier));
+    EXPECT_EQ(st->Double(2), e.change);
+    EXPECT_EQ(st->Double(3), e.after);
+  }
+  EXPECT_FALSE(st->Step().value_or(true));
+  st = Statement();
+  ExpectStockMovesAddUp(ctx());
+}
+
+TEST_P(GoodsLogicOn, RestockRefusesABadPriceOrSupplierWritingNothing) {
+  ctx().session.SetUser(kSuperAdministrator, QStringLiteral("735"));
+  auto id = InsertNewGoods(ctx(), JournalGoodsForm());
+  ASSERT_TRUE(id);
+  const struct {
+    double quantity, price;
+    QString supplier;
+    const char* message;
+    const char* focus;
+  } bad[] = {{1, NumberValue("abc"), "乙", "进货价格必须填写", "进货单价框"},
+             {1, std::numeric_limits<double>::infinity(), "乙", "进货价格必须填写", "进货单价框"},
+             {1, std::nan(""), "乙", "进货价格必须填写", "进货单价框"},
+             {1, -1.5, "乙", "进货价格必须填写", "进货单价框"},
+             {std::numeric_limits<double>::infinity(), 1.2, "乙", "进货数量必须填写", "数量框"},
+             {1, 1.2, QString(51, u'乙'), "供货商不能超过50个字", "供货商框"}};
+  for (const auto& b : bad) {
+    auto done = RestockGoods(ctx(), *id, b.quantity, b.price, b.supplier);
+    ASSERT_FALSE(done) << b.message;
+    EXPECT_EQ(done.error().message, QString::fromUtf8(b.message));
+    EXPECT_EQ(done.error().focus, QString::fromUtf8(b.focus));
+  }
+  // 50 characters are taken.
+  ASSERT_TRUE(RestockGoods(ctx(), *id, 1, 1.2, QString(50, u'乙')));
+  EXPECT_EQ(CountRows(db(), "stock_move"), 2);
+  EXPECT_DOUBLE_EQ(StoredGoods(ctx(), *id).stock, 6);
+  EXPECT_EQ(StoredGoods(ctx(), *id).buy_price, 1.2);  // the same price kept exactly
 }
 
 TEST_P(GoodsLogicOn, EditRecomputesFromTheSoldQuantity) {
@@ -212,7 +284,7 @@ TEST_P(GoodsLogicOn, GoodsWithACodeComeInIdOrderUpToTheLimit) {
   const qint64 a = InsertGoods(ctx().db, row), b = InsertGoods(ctx().db, row);
   InsertGoods(ctx().db, other);
   const qint64 c = InsertGoods(ctx().db, row);
-  ASSERT_TRUE(RestockGoods(ctx(), a, 1, 2));
+  ASSERT_TRUE(RestockGoods(ctx(), a, 1, 2, QStringLiteral("供货商甲")));
   EXPECT_EQ(GoodsIdsWithCode(ctx(), "690", 2).value(), (std::vector{a, b}));
   EXPECT_EQ(GoodsIdsWithCode(ctx(), "690", 10).value(), (std::vector{a, b, c}));
   EXPECT_TRUE(GoodsIdsWithCode(ctx(), "", 10).value().empty());

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "EngineSupport.h"
+#include "JournalGoods.h"
 #include "StoredGoods.h"
 #include "TestSupport.h"
 #include "data/Schema.h"
@@ -52,40 +53,11 @@ std::vector<Move> Moves(Database& db) {
   return moves;
 }
 
-GoodsForm Form() {
-  GoodsForm f;
-  f.category = QStringLiteral("饮料");
-  f.name = QStringLiteral("可口可乐");
-  f.model = QStringLiteral("500ml");
-  f.code = QStringLiteral("KKKL500ml");
-  f.quantity = QStringLiteral("5");
-  f.buy_price = QStringLiteral("1.2");
-  f.sell_price = QStringLiteral("2");
-  f.supplier = QStringLiteral("供货商甲");
-  f.date = QDate(2026, 12, 8);
-  return f;
-}
+GoodsForm Form() { return JournalGoodsForm(); }
 
-SaleForm SaleOf(AppContext& ctx, qint64 goods, const QString& quantity) {
-  const SaleGoods g = *LoadSaleGoods(ctx, goods);
-  SaleForm f;
-  f.name = g.name;
-  f.model = g.model;
-  f.code = g.code;
-  f.category = g.category;
-  f.shown_stock = NumberText(g.stock);
-  f.quantity = quantity;
-  f.actual_price = QStringLiteral("2");
-  f.amount = NumberText(2 * NumberValue(quantity));
-  f.date = QDate(2026, 12, 8);
-  return f;
-}
+SaleForm SaleOf(AppContext& ctx, qint64 goods, const QString& quantity) { return JournalSaleOf(ctx, goods, quantity); }
 
-void ExpectAddsUp(AppContext& ctx) {
-  auto mismatches = FindStockMismatches(ctx);
-  ASSERT_TRUE(mismatches.has_value());
-  EXPECT_TRUE(mismatches->empty()) << StockMismatchMessage(*mismatches).toStdString();
-}
+void ExpectAddsUp(AppContext& ctx) { ExpectStockMovesAddUp(ctx); }
 
 class StockMovesOn : public EngineTest {
  protected:
@@ -114,7 +86,7 @@ TEST_P(StockMovesOn, EachChangeWritesOneMovementWithItsFigures) {
   ctx().session.SetUser(kSuperAdministrator, QStringLiteral("735"));
   auto id = InsertNewGoods(ctx(), Form());
   ASSERT_TRUE(id);
-  ASSERT_TRUE(RestockGoods(ctx(), *id, 3, 1.5));
+  ASSERT_TRUE(RestockGoods(ctx(), *id, 3, 1.5, QStringLiteral("供货商乙")));
   auto sale = RecordSale(ctx(), *id, SaleOf(ctx(), *id, "2"));
   ASSERT_TRUE(sale);
   // An edit as a return: 10 bought (was 8 after the restock) at a new price, 2 sold.
@@ -147,7 +119,7 @@ TEST_P(StockMovesOn, EachChangeWritesOneMovementWithItsFigures) {
   EXPECT_EQ(m[1].change, 3);
   EXPECT_EQ(m[1].after, 8);
   EXPECT_EQ(m[1].price, 1.5);
-  EXPECT_EQ(m[1].supplier, "供货商甲");
+  EXPECT_EQ(m[1].supplier, "供货商乙");  // the delivery's, not the row's
 
   EXPECT_EQ(m[2].kind, "销售");
   EXPECT_EQ(m[2].change, -2);
@@ -161,7 +133,7 @@ TEST_P(StockMovesOn, EachChangeWritesOneMovementWithItsFigures) {
   EXPECT_EQ(m[3].name, "可口可乐新");
   EXPECT_EQ(m[3].old_quantity, 8);
   EXPECT_EQ(m[3].new_quantity, 10);
-  EXPECT_EQ(m[3].old_price, 1.2);
+  EXPECT_EQ(m[3].old_price, 1.3125);  // the average cost after the restock: (5 × 1.2 + 3 × 1.5) / 8
   EXPECT_EQ(m[3].new_price, 1.3);
 
   // A deleted sale gives nothing back to the stock, but is recorded with its quantity.
@@ -190,7 +162,7 @@ TEST_P(StockMovesOn, AFailureOnEitherSideLeavesNeither) {
   Refuse("stock_move");
   EXPECT_FALSE(InsertNewGoods(ctx(), Form()));
   EXPECT_EQ(CountRows(db(), "buy"), 1);
-  EXPECT_FALSE(RestockGoods(ctx(), *id, 3, 1.5));
+  EXPECT_FALSE(RestockGoods(ctx(), *id, 3, 1.5, QStringLiteral("供货商甲")));
   EXPECT_FALSE(RecordSale(ctx(), *id, SaleOf(ctx(), *id, "1")));
   EXPECT_EQ(CountRows(db(), "sell"), 1);
   GoodsForm edit = Form();
@@ -205,7 +177,7 @@ TEST_P(StockMovesOn, AFailureOnEitherSideLeavesNeither) {
   Allow("stock_move");
 
   Refuse("buy", "UPDATE");
-  EXPECT_FALSE(RestockGoods(ctx(), *id, 3, 1.5));
+  EXPECT_FALSE(RestockGoods(ctx(), *id, 3, 1.5, QStringLiteral("供货商甲")));
   EXPECT_FALSE(RecordSale(ctx(), *id, SaleOf(ctx(), *id, "1")));
   EXPECT_FALSE(UpdateGoods(ctx(), *id, edit, 1));
   Allow("buy");
@@ -220,7 +192,7 @@ TEST_P(StockMovesOn, AFailureOnEitherSideLeavesNeither) {
   EXPECT_DOUBLE_EQ(StoredGoods(ctx(), *id).stock, 4);
   ExpectAddsUp(ctx());
   // Once the fault is gone the restock goes through once.
-  ASSERT_TRUE(RestockGoods(ctx(), *id, 3, 1.5));
+  ASSERT_TRUE(RestockGoods(ctx(), *id, 3, 1.5, QStringLiteral("供货商甲")));
   EXPECT_EQ(Moves(db()).size(), before + 1);
   ExpectAddsUp(ctx());
 }
@@ -249,8 +221,8 @@ TEST_P(StockMovesOn, TheCheckNamesGoodsWhoseMovementsDoNotAddUp) {
 
   // Nothing moved since the mark: the bounded check has nothing to look at.
   EXPECT_TRUE(FindStockMismatchesSince(ctx(), mark)->empty());
-  ASSERT_TRUE(RestockGoods(ctx(), first, 1, 2));
-  ASSERT_TRUE(RestockGoods(ctx(), second, 1, 2));
+  ASSERT_TRUE(RestockGoods(ctx(), first, 1, 2, QStringLiteral("供货商甲")));
+  ASSERT_TRUE(RestockGoods(ctx(), second, 1, 2, QStringLiteral("供货商甲")));
   auto since = FindStockMismatchesSince(ctx(), mark);
   ASSERT_TRUE(since);
   ASSERT_EQ(since->size(), 1u);
@@ -294,7 +266,7 @@ TEST_P(StockMovesOn, AnOlderDatabaseGetsItsOpeningMovementsAtOpen) {
   // Made once: the next open adds nothing, and the journal carries on from there.
   db().Close();
   ASSERT_TRUE(ctx().EnsureDatabaseOpen());
-  ASSERT_TRUE(RestockGoods(ctx(), first, 1, 2));
+  ASSERT_TRUE(RestockGoods(ctx(), first, 1, 2, QStringLiteral("供货商甲")));
   EXPECT_EQ(Moves(db()).size(), 3u);
   ExpectAddsUp(ctx());
 }
@@ -325,7 +297,7 @@ TEST_P(StockMovesOn, TheStartUpCheckLooksAtWhatChangedSinceTheLastCleanExit) {
   EXPECT_EQ(settings(), settings_before);
   EXPECT_EQ(StartupStockCheck(ctx()).value_or(QStringLiteral("failed")), QString());
   // A restock after the mark (as a run that was then killed) brings the goods back in.
-  ASSERT_TRUE(RestockGoods(ctx(), first, 1, 2));
+  ASSERT_TRUE(RestockGoods(ctx(), first, 1, 2, QStringLiteral("供货商甲")));
   told = StartupStockCheck(ctx());
   ASSERT_TRUE(told);
   EXPECT_TRUE(told->contains(QStringLiteral("甲商品"))) << told->toStdString();
