@@ -56,7 +56,8 @@ const KeyedRows::Page& KeyedRows::PageOf(int row) const {
 std::string KeyedRows::PageSql(int rows) const {
   std::string sql = "select ";
   for (std::size_t i = 0; i < plan_.fields.size(); ++i) sql += (i ? "," : "") + FieldSql(plan_.fields[i]);
-  sql += " from " + Quoted(plan_.table) + " where " + Quoted(plan_.fields[0].column) + " in (";
+  sql += " from " + (plan_.rows_from.empty() ? Quoted(plan_.table) : plan_.rows_from) + " where " +
+         Quoted(plan_.fields[0].column) + " in (";
   for (int i = 0; i < rows; ++i) sql += i ? ",?" : "?";
   return sql + ')';
 }

@@ -87,6 +87,9 @@ struct ListPlan {
 
   // Read by key (FillKeyedList) only.
   std::string table;  // the rows are read from it by fields[0], its integer key
+  // When not empty: what the rows are read from instead of `table`, a named sub-query
+  // over it, for fields worked out rather than stored (an amount of quantity × price).
+  std::string rows_from;
   // When not empty: the same rows as `sql`, in the same order, by a narrower path, with
   // the same ? marks: the key, each total's field (in the order of `totals`), then the
   // filter's field (with a filter), each total condition's field (with a condition) and

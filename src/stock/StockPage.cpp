@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 #include <cstdio>
 
@@ -18,6 +19,7 @@
 #include "stock/CategoryTreeWindow.h"
 #include "stock/GoodsEntryWindow.h"
 #include "stock/GoodsHistoryWindow.h"
+#include "stock/PurchaseRecordsView.h"
 #include "stock/StockList.h"
 #include "ui/LiveRefill.h"
 #include "ui/NamedWidgets.h"
@@ -28,15 +30,26 @@ namespace hemulu {
 
 StockPage::StockPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection, StockPageHooks hooks, QWidget* parent)
     : QWidget(parent), ctx_(ctx), menu_(menu), hooks_(std::move(hooks)), selection_(selection) {
-  grid_ = new Grid(this, QStringLiteral("库管表格"));
+  // The stock list and the purchase records share the page: the deliveries are the
+  // goods' own history of buying.
+  views_ = new QStackedWidget(this);
+  stock_view_ = new QWidget(views_);
+  grid_ = new Grid(stock_view_, QStringLiteral("库管表格"));
   LayOutStockGrid(*grid_);
   shares_ = AttachStockShares(*grid_, ctx_.session.IsSuperAdministrator());
 
-  auto* layout = new QVBoxLayout(this);
+  auto* layout = new QVBoxLayout(stock_view_);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(2);
   layout->addWidget(grid_, 1);
   layout->addWidget(BuildToolBar());
+  purchases_ = new PurchaseRecordsView(ctx_, views_);
+  views_->addWidget(stock_view_);
+  views_->addWidget(purchases_);
+  auto* page_layout = new QVBoxLayout(this);
+  page_layout->setContentsMargins(0, 0, 0, 0);
+  page_layout->addWidget(views_);
+  connect(purchases_, &PurchaseRecordsView::BackToStock, this, &StockPage::ShowStock);
 
   connect(grid_, &Grid::DoubleClicked, this,
           [this](Qt::MouseButton, int row, int col, const QPoint&) { ActivateCell(row, col); });
@@ -68,7 +81,7 @@ StockPage::StockPage(AppContext& ctx, QMenu* menu, GoodsSelection& selection, St
 StockPage::~StockPage() = default;
 
 QWidget* StockPage::BuildToolBar() {
-  auto* bar = new QWidget(this);
+  auto* bar = new QWidget(stock_view_);
   SearchBarLayout layout(bar, QStringLiteral("库管工具栏"));
   code_box_ = SearchLineEdit(QStringLiteral("库管商品编码框"), bar);
   name_box_ = SearchLineEdit(QStringLiteral("库管商品名称框"), bar);
@@ -96,7 +109,13 @@ QWidget* StockPage::BuildToolBar() {
   layout.Add(0, QStringLiteral("供货商："), supplier_box_);
   layout.Add(1, QStringLiteral("入库日期："), date_from_);
   layout.Add(1, QStringLiteral("-至-"), date_to_);
+  // Purchase prices are for 超级管理员 only: no one else is offered the records.
+  auto* purchases = NamedButton(QStringLiteral("进货记录"), QStringLiteral("库管进货记录按钮"), bar);
   layout.AddAll(1, {query, all, clear, tree});
+  if (ctx_.session.IsSuperAdministrator())
+    layout.AddAll(1, {purchases});
+  else
+    purchases->hide();
   layout.Add(1, QStringLiteral("库存报警数量："), warning_box_);
   layout.Add(1, QString(), zero_box_, 2);
 
@@ -118,10 +137,26 @@ QWidget* StockPage::BuildToolBar() {
   connect(all, &QPushButton::clicked, this, [this] { FillStockList(); });
   connect(clear, &QPushButton::clicked, this, &StockPage::ClearConditions);
   connect(tree, &QPushButton::clicked, this, &StockPage::OpenCategoryTree);
+  connect(purchases, &QPushButton::clicked, this, &StockPage::ShowPurchases);
   connect(warning_box_, &QLineEdit::textChanged, this, &StockPage::OnWarningQuantityEdited);
   connect(zero_box_, &QCheckBox::toggled, this, &StockPage::OnZeroStockToggled);
   return bar;
 }
+
+void StockPage::ShowPurchases() {
+  if (!ctx_.session.IsSuperAdministrator()) return;  // the view refuses too
+  views_->setCurrentWidget(purchases_);
+  purchases_->RefillPickList();
+  purchases_->Refill();
+  purchases_->GoodsBox()->setFocus();
+}
+
+void StockPage::ShowStock() {
+  views_->setCurrentWidget(stock_view_);
+  grid_->setFocus();
+}
+
+bool StockPage::ShowsPurchases() const { return views_->currentWidget() == purchases_; }
 
 void StockPage::ShowPage(PageIndex page) {
   if (hooks_.show_page) hooks_.show_page(page);
@@ -170,6 +205,8 @@ void StockPage::RefillInPlace() {
   RestoreGridPlace(*grid_, place, kStockIdCol);
   // The row of the chosen goods may have moved (or gone, when another till deleted it).
   if (!selection_.id.isEmpty()) selection_.row = grid_->FindRow(kStockIdCol, selection_.id);
+  // The purchase records read the same goods: shown, they follow.
+  if (ShowsPurchases()) purchases_->RefillInPlace();
 }
 
 void StockPage::RefillPickLists() {

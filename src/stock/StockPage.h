@@ -17,11 +17,13 @@ class QComboBox;
 class QDateEdit;
 class QLineEdit;
 class QMenu;
+class QStackedWidget;
 
 namespace hemulu {
 
 class CategoryTreeWindow;
 class ColumnShares;
+class PurchaseRecordsView;
 class Grid;
 
 // What the page asks of the rest of the program.
@@ -84,6 +86,13 @@ class StockPage : public QWidget {
   CategoryTreeWindow* TreeWindow() const { return tree_window_; }
   GoodsHistoryWindow* HistoryWindow() const { return history_window_; }
 
+  // The purchase records "进货记录", filled afresh, in place of the stock list (for
+  // 超级管理员 only); and the stock list again.
+  void ShowPurchases();
+  void ShowStock();
+  bool ShowsPurchases() const;
+  PurchaseRecordsView* Purchases() const { return purchases_; }
+
  private:
   QWidget* BuildToolBar();
   void ConnectMenu();
@@ -118,6 +127,9 @@ class StockPage : public QWidget {
   QPointer<QWidget> entry_window_;
   QPointer<CategoryTreeWindow> tree_window_;
   QPointer<GoodsHistoryWindow> history_window_;
+  QStackedWidget* views_ = nullptr;
+  QWidget* stock_view_ = nullptr;
+  PurchaseRecordsView* purchases_ = nullptr;
 };
 
 }  // namespace hemulu
