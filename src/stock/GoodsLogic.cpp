@@ -200,6 +200,15 @@ std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsFor
   return id;
 }
 
+double RestockedBuyPrice(const MovedGoods& row, double q, double p) {
+  if (row.buy_price == p) return row.buy_price;
+  if (!(row.stock > kTolerance) || !std::isfinite(row.buy_price)) return p;
+  const double average = (row.stock * row.buy_price + q * p) / (row.stock + q);
+  // A unit cost to the ten-thousandth: 1.2333, not 1.233333333333 in every list.
+  const double rounded = std::round(average * 10000.0) / 10000.0;
+  return std::isfinite(rounded) ? rounded : average;
+}
+
 std::expected<void, ActionError> RestockGoods(AppContext& ctx, qint64 id, double q, double p, const QString& supplier) {
   if (!std::isfinite(q) || q <= kTolerance)
     return std::unexpected(
@@ -214,16 +223,19 @@ std::expected<void, ActionError> RestockGoods(AppContext& ctx, qint64 id, double
   // The restock and its movement stand or fall together.
   auto tx = Transaction::Begin(ctx.db);
   if (!tx) return std::unexpected(DatabaseActionError(tx.error()));
-  // One statement on the row as it stands (the server locks it): the price is the
-  // average cost of what is on hand, kept bit for bit when the delivery costs the same.
+  // The row as it stands, locked on the server until the commit (the file lets one
+  // writer in at a time): the average cost is worked out from the stock it holds.
+  auto before = ReadGoodsForMove(ctx, id);
+  if (!before) return std::unexpected(DatabaseActionError(before.error()));
+  if (!*before) return std::unexpected(kGone);
+  const double price = RestockedBuyPrice(**before, q, p);
   auto changed = ctx.db.Execute(
-      "update buy set 进货单价=case when 进货单价=? then 进货单价 when coalesce(存货数量,0)<=0 then ? "
-      "else (存货数量*coalesce(进货单价,0)+?*?)/(存货数量+?) end, "
-      "进货数量=进货数量+?, 进货金额=进货金额+?, 存货数量=存货数量+?, 存货金额=存货金额+? where \"ID\"=?",
-      p, p, q, p, q, q, q * p, q, q * p, id);
+      "update buy set 进货单价=?, 进货数量=进货数量+?, 进货金额=进货金额+?, 存货数量=存货数量+?, 存货金额=存货金额+? "
+      "where \"ID\"=?",
+      price, q, q * p, q, q * p, id);
   if (!changed) return std::unexpected(DatabaseActionError(changed.error()));
   if (*changed == 0) return std::unexpected(kGone);
-  // Read after the update, which holds the row until the commit: the stock after it.
+  // Read after the update: the stock after it.
   auto goods = ReadGoodsForMove(ctx, id);
   if (!goods) return std::unexpected(DatabaseActionError(goods.error()));
   if (!*goods) return std::unexpected(kGone);

@@ -12,6 +12,7 @@
 #include "data/ActionError.h"
 #include "data/AppContext.h"
 #include "data/RowWriter.h"
+#include "data/StockMoves.h"
 #include "data/TextFormat.h"
 
 namespace hemulu {
@@ -90,11 +91,15 @@ inline const QString kAllGoodsItem = QStringLiteral("全部信息");
 // Inserts new goods field by field with the codes [099] … [085].
 [[nodiscard]] std::expected<qint64, WriteError> InsertNewGoods(AppContext& ctx, const GoodsForm& form);
 
+// The goods row's 进货单价 after a delivery of `quantity` at `buy_price`: the average
+// cost of the stock on hand, (stock × old price + quantity × buy_price) / (stock +
+// quantity), to the ten-thousandth; buy_price when the row held no stock; the row's own
+// price, exactly, when the delivery costs the same.
+double RestockedBuyPrice(const MovedGoods& row, double quantity, double buy_price);
+
 // Adds a delivery of `quantity` at `buy_price` from `supplier` to the row: 进货金额 and
-// 存货金额 grow by quantity × buy_price, the quantities by quantity. The row's
-// 进货单价 becomes the average cost of the stock on hand, (stock × old price + quantity ×
-// buy_price) / (stock + quantity), or buy_price when the row held no stock; a delivery
-// at the row's own price leaves it exactly as it was. The row keeps its own 供货商; the
+// 存货金额 grow by quantity × buy_price, the quantities by quantity, the row's 进货单价
+// becomes RestockedBuyPrice. The row keeps its own 供货商; the
 // movement keeps the delivery's price and supplier. The figures are raised where they
 // stand, so a sale made while the window was open is kept. Refused (nothing written)
 // for a quantity or price that is not a positive finite number, or a supplier over 50

@@ -25,10 +25,14 @@ std::expected<ListPlan, ActionError> PurchaseRecordsPlan(const Session& session,
         ActionError{ActionError::Kind::NotAllowed, kPurchaseNotAllowedMessage, {}, {}, MessageKind::Information});
   ListPlan plan;
   plan.values = {kMoveNewGoods, kMoveRestock};
-  // The kinds first: the journal's (业务, 日期) index then gives the deliveries of the
-  // days asked for without reading the sales.
-  std::string file = std::string("select ") + kColumns + " where 业务 in (?,?)";
-  std::string server = file;
+  // Days asked for: the journal's (业务, 日期) index gives their deliveries without
+  // reading the sales. Every day: the file reads the journal in its own order, which
+  // is the list's, rather than look up each of a million deliveries by the index and
+  // sort them (3.2 s against 1 s); the server plans it by its statistics.
+  const bool days = filter.first_day || filter.last_day;
+  std::string file =
+      std::string("select ") + kColumns + (days ? " where 业务 in (?,?)" : FileSql(" where 业务||'' in (?,?)"));
+  std::string server = std::string("select ") + kColumns + " where 业务 in (?,?)";
   if (filter.first_day) {
     file += " and 日期>=?";
     server += " and 日期>=?";
@@ -56,7 +60,7 @@ std::expected<ListPlan, ActionError> PurchaseRecordsPlan(const Session& session,
     plan.values.emplace_back(ContainsPattern(filter.supplier));
   }
   plan.sql = file + " order by \"ID\"";
-  if (server != file) plan.server_sql = server + " order by \"ID\"";
+  plan.server_sql = server + " order by \"ID\"";
   plan.table = "stock_move";
   plan.rows_from = std::string("(select ") + kColumns + ") as purchase_rows";
   plan.fields = {{"ID", FieldKind::Number},

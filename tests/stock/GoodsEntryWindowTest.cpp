@@ -194,7 +194,7 @@ TEST(GoodsEntryWindow, RestockTakesTheTypedPriceAndSupplierAndRefusesBadOnes) {
   const GoodsRecord r = StoredGoods(app.ctx(), ia);
   EXPECT_DOUBLE_EQ(r.bought_amount, 18.5);
   EXPECT_DOUBLE_EQ(r.stock_amount, 18.5);
-  EXPECT_NEAR(r.buy_price, 18.5 / 15, 1e-12);
+  EXPECT_EQ(r.buy_price, 1.2333);  // 18.5 / 15, to the ten-thousandth
   EXPECT_EQ(r.supplier, "甲公司");
   auto st = app.ctx().db.Prepare("select 进货单价,供货商,数量 from stock_move where 业务='续存'");
   ASSERT_TRUE(st && st->Step().value_or(false));

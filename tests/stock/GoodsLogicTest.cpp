@@ -164,6 +164,17 @@ TEST_P(GoodsLogicOn, RestockAtAnotherPriceAveragesTheCostAndTheMovementKeepsTheD
   ExpectStockMovesAddUp(ctx());
 }
 
+TEST(RestockedBuyPrice, AveragesWhatIsOnHandToTheTenThousandth) {
+  const auto row = [](double stock, double price) { return MovedGoods{.stock = stock, .buy_price = price}; };
+  EXPECT_EQ(RestockedBuyPrice(row(10, 1.2), 5, 1.3), 1.2333);     // 18.5 / 15
+  EXPECT_EQ(RestockedBuyPrice(row(15, 1.2333), 8, 1.1), 1.1869);  // (18.4995 + 8.8) / 23 = 1.186934…
+  // Nothing (or less than nothing, after an edit below the sold quantity) on hand: the delivery's price.
+  EXPECT_EQ(RestockedBuyPrice(row(0, 1.2), 5, 1.3), 1.3);
+  EXPECT_EQ(RestockedBuyPrice(row(-3, 1.2), 5, 1.3), 1.3);
+  // The same price stays bit for bit, even one that rounding would change.
+  EXPECT_EQ(RestockedBuyPrice(row(7, 0.123456789), 5, 0.123456789), 0.123456789);
+}
+
 TEST_P(GoodsLogicOn, RestockRefusesABadPriceOrSupplierWritingNothing) {
   ctx().session.SetUser(kSuperAdministrator, QStringLiteral("735"));
   auto id = InsertNewGoods(ctx(), JournalGoodsForm());
