@@ -22,7 +22,8 @@ namespace hemulu {
 
 namespace {
 
-const std::vector<double> kPurchaseShares = {0, 0.14, 0.16, 0.1, 0.1, 0.07, 0.07, 0.09, 0.15, 0.1};
+// By column; the ID column (1) is hidden, the operator's column takes what is left.
+const std::vector<double> kPurchaseShares = {0, 0, 0.17, 0.16, 0.1, 0.1, 0.07, 0.08, 0.09, 0.13};
 
 void LayOutPurchaseGrid(Grid& grid) {
   constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
@@ -77,10 +78,9 @@ QWidget* PurchaseRecordsView::BuildToolBar() {
   auto* back = NamedButton(QStringLiteral("返回商品库"), QStringLiteral("返回商品库按钮"), bar);
   layout.Add(0, QStringLiteral("商品名称："), goods_box_);
   layout.Add(0, QStringLiteral("供货商："), supplier_box_);
-  layout.Add(0, QStringLiteral("进货日期："), date_from_);
-  layout.Add(0, QStringLiteral("-至-"), date_to_);
-  layout.AddAll(0, {query, all});
-  layout.AddAll(1, {print, export_button, back});
+  layout.Add(1, QStringLiteral("进货日期："), date_from_);
+  layout.Add(1, QStringLiteral("-至-"), date_to_);
+  layout.AddAll(1, {query, all, print, export_button, back});
   layout.StretchAfterLast();
 
   connect(goods_box_, &QLineEdit::textChanged, this, [this] { Refill(); });
