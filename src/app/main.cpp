@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
   // Everything of this run is gone (the database closed, the folder's lock released)
   // before a restart asked for by the server set-up starts the program again.
   bool restart = false;
+  QByteArray restart_path;
   int status = 0;
   {
     QApplication app(argc, argv);
@@ -120,9 +121,11 @@ int main(int argc, char** argv) {
     // A clean exit: the next start checks only the goods changed after this point.
     (void)hemulu::MarkCleanExit(ctx);
     restart = program.RestartRequested();
+    // Its real name, so the new run is "hemulu" to the system, not "exe".
+    restart_path = QFile::encodeName(QCoreApplication::applicationFilePath());
   }
   if (restart) {
-    ::execv("/proc/self/exe", argv);
+    ::execv(restart_path.constData(), argv);
     std::fprintf(stderr, "hemulu: cannot start again: %s\n", std::strerror(errno));
   }
   return status;
