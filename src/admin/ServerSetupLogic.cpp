@@ -10,6 +10,13 @@ const QString kHostKey = QStringLiteral("host");
 const QString kPortKey = QStringLiteral("port");
 const QString kDatabaseKey = QStringLiteral("dbname");
 const QString kUserKey = QStringLiteral("user");
+const QString kSslKey = QStringLiteral("sslmode");
+const QString kRequireTls = QStringLiteral("require");
+
+// The modes that refuse a connection without encryption.
+bool Encrypts(const QString& mode) {
+  return mode == kRequireTls || mode == QStringLiteral("verify-ca") || mode == QStringLiteral("verify-full");
+}
 
 // A control character would end config.ini's line or the password file's; none belongs
 // in a server's name, a database's or a user's.
@@ -43,6 +50,8 @@ std::expected<ServerAddress, QString> ReadServerForm(const ServerForm& form) {
     if (!ok || a.port < 1 || a.port > 65535) return std::unexpected(QStringLiteral("端口必须是1到65535之间的整数"));
   }
   a.password = form.password;
+  // Unticked: libpq's default, which encrypts when the server offers it.
+  if (form.encrypted) a.sslmode = Encrypts(form.sslmode) ? form.sslmode : kRequireTls;
   return a;
 }
 
@@ -53,6 +62,8 @@ ServerForm LoadServerForm(const IniFile& settings) {
   if (form.port.isEmpty()) form.port = QStringLiteral("5432");
   form.database = settings.Read(kServerSection, kDatabaseKey).trimmed();
   form.user = settings.Read(kServerSection, kUserKey).trimmed();
+  form.sslmode = settings.Read(kServerSection, kSslKey).trimmed();
+  form.encrypted = Encrypts(form.sslmode);
   return form;
 }
 
@@ -61,7 +72,9 @@ bool SaveServerChoice(IniFile& settings, const ServerAddress& server) {
   // server with another's port.
   return settings.Write(kServerSection, kPortKey, QString::number(server.port)) &&
          settings.Write(kServerSection, kDatabaseKey, server.database) &&
-         settings.Write(kServerSection, kUserKey, server.user) && settings.Write(kServerSection, kHostKey, server.host);
+         settings.Write(kServerSection, kUserKey, server.user) &&
+         settings.Write(kServerSection, kSslKey, server.sslmode) &&
+         settings.Write(kServerSection, kHostKey, server.host);
 }
 
 bool ClearServerChoice(IniFile& settings) {

@@ -14,6 +14,10 @@ namespace hemulu {
 // The boxes as typed.
 struct ServerForm {
   QString host, port, database, user, password;
+  // "要求加密连接": the connection refused unless encrypted. `sslmode` is the stored mode,
+  // kept when it already asks for more (a check of the server's certificate).
+  bool encrypted = false;
+  QString sslmode = {};
 };
 
 // The longest text a box takes: a host name is at most 253 characters.
@@ -24,7 +28,7 @@ inline constexpr int kServerFieldLimit = 253;
 [[nodiscard]] std::expected<ServerAddress, QString> ReadServerForm(const ServerForm& form);
 // The boxes as config.ini's [server] section fills them (the password empty).
 ServerForm LoadServerForm(const IniFile& settings);
-// Writes host, port, dbname and user; false when config.ini could not be written.
+// Writes host, port, dbname, user and sslmode; false when config.ini could not be written.
 [[nodiscard]] bool SaveServerChoice(IniFile& settings, const ServerAddress& server);
 // Back to the local file: the host emptied (the rest kept for the next time).
 [[nodiscard]] bool ClearServerChoice(IniFile& settings);

@@ -55,6 +55,10 @@ ServerSetupWindow::ServerSetupWindow(AppContext& ctx, std::function<void()> rest
   password_->setPlaceholderText(QStringLiteral("不记住时，每次启动询问"));
   remember_ = new QCheckBox(QStringLiteral("记住密码（保存在本机用户的 ~/.pgpass，只有本用户可读）"), this);
   remember_->setObjectName(QStringLiteral("记住密码"));
+  encrypted_ = new QCheckBox(QStringLiteral("要求加密连接（服务器在另一台电脑上时请勾选）"), this);
+  encrypted_->setObjectName(QStringLiteral("要求加密连接"));
+  encrypted_->setChecked(saved.encrypted);
+  stored_sslmode_ = saved.sslmode;
 
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("服务器地址："), host_);
@@ -63,6 +67,7 @@ ServerSetupWindow::ServerSetupWindow(AppContext& ctx, std::function<void()> rest
   form->addRow(QStringLiteral("用户："), user_);
   form->addRow(QStringLiteral("密码："), password_);
   form->addRow(QString(), remember_);
+  form->addRow(QString(), encrypted_);
 
   result_ = new QLabel(this);
   result_->setObjectName(QStringLiteral("测试结果标签"));
@@ -95,7 +100,8 @@ ServerSetupWindow::ServerSetupWindow(AppContext& ctx, std::function<void()> rest
 }
 
 ServerForm ServerSetupWindow::Form() const {
-  return {host_->text(), port_->text(), database_->text(), user_->text(), password_->text()};
+  return {host_->text(),     port_->text(),           database_->text(), user_->text(),
+          password_->text(), encrypted_->isChecked(), stored_sslmode_};
 }
 
 std::optional<ServerAddress> ServerSetupWindow::CheckedAddress() {

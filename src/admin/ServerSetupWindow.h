@@ -38,6 +38,8 @@ class ServerSetupWindow : public QDialog {
   QLabel* current_ = nullptr;
   QLineEdit *host_ = nullptr, *port_ = nullptr, *database_ = nullptr, *user_ = nullptr, *password_ = nullptr;
   QCheckBox* remember_ = nullptr;
+  QCheckBox* encrypted_ = nullptr;
+  QString stored_sslmode_;
   QLabel* result_ = nullptr;
 };
 

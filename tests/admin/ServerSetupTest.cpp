@@ -72,6 +72,18 @@ TEST(ServerChoiceFile, SavedChoiceIsTheOneTheStartReadsAndClearingItLeavesTheRes
   // The display settings beside it are kept.
   EXPECT_FALSE(ini.ReadSetupValue(QStringLiteral("name")).isNull());
 
+  // Encryption asked for: "require", or the stronger mode already kept; unticked: none.
+  ServerForm form_ssl{a.host, QStringLiteral("6543"), a.database, a.user, QString(), true, QString()};
+  ASSERT_TRUE(SaveServerChoice(ini, *ReadServerForm(form_ssl)));
+  EXPECT_EQ(ServerChoice(ini)->sslmode, "require");
+  EXPECT_TRUE(LoadServerForm(ini).encrypted);
+  ASSERT_TRUE(ini.Write(kServerSection, QStringLiteral("sslmode"), QStringLiteral("verify-full")));
+  ASSERT_TRUE(SaveServerChoice(ini, *ReadServerForm(LoadServerForm(ini))));
+  EXPECT_EQ(ServerChoice(ini)->sslmode, "verify-full");
+  form_ssl.encrypted = false;
+  ASSERT_TRUE(SaveServerChoice(ini, *ReadServerForm(form_ssl)));
+  EXPECT_EQ(ServerChoice(ini)->sslmode, "");
+
   ASSERT_TRUE(ClearServerChoice(ini));
   EXPECT_FALSE(ServerChoice(ini));
   const ServerForm form = LoadServerForm(ini);
