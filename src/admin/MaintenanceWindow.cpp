@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "admin/ServerSetupWindow.h"
 #include "data/EmbeddedFiles.h"
 #include "ui/NamedWidgets.h"
 #include "ui/SuperAdministratorGate.h"
@@ -85,7 +86,14 @@ MaintenanceWindow::MaintenanceWindow(AppContext& ctx, std::function<void()> data
   auto* restore_button = CaptionButton(QStringLiteral("恢复备份数据库"), restore_group);
   body->addWidget(restore_button, 0, Qt::AlignRight);
 
+  auto* server_group =
+      MakeGroup(QStringLiteral("数据库服务器"),
+                QStringLiteral("几台收银电脑共用一个数据库时，设置数据库服务器，或改回本机数据库。"), this, body);
+  auto* server_button = CaptionButton(QStringLiteral("设置数据库服务器"), server_group);
+  body->addWidget(server_button, 0, Qt::AlignRight);
+
   auto* close_button = CaptionButton(QStringLiteral("关闭"), this);
+  connect(server_button, &QPushButton::clicked, this, &MaintenanceWindow::SetUpServer);
   connect(init_button, &QPushButton::clicked, this, &MaintenanceWindow::Reinitialise);
   connect(compact_button, &QPushButton::clicked, this, &MaintenanceWindow::Compact);
   connect(choose_button, &QPushButton::clicked, this, &MaintenanceWindow::ChooseBackupFolder);
@@ -99,6 +107,7 @@ MaintenanceWindow::MaintenanceWindow(AppContext& ctx, std::function<void()> data
   layout->addWidget(compact_group);
   layout->addWidget(backup_group);
   layout->addWidget(restore_group);
+  layout->addWidget(server_group);
   layout->addWidget(close_button, 0, Qt::AlignRight);
   resize(640, sizeHint().height());
 
@@ -187,6 +196,19 @@ void MaintenanceWindow::Compact() {
     return;
   }
   ctx_.ShowMessage(QStringLiteral("压缩数据库成功"), MessageKind::Information);
+}
+
+void MaintenanceWindow::SetUpServer() {
+  if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能设置数据库服务器"),
+                              QStringLiteral("数据库服务器")))
+    return;
+  bool restart = false;
+  ServerSetupWindow window(
+      ctx_, [&restart] { restart = true; }, this);
+  window.exec();
+  if (!restart) return;
+  reject();
+  if (restart_) restart_();
 }
 
 void MaintenanceWindow::Reinitialise() {

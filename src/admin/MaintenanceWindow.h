@@ -25,6 +25,10 @@ class MaintenanceWindow : public QDialog {
   void Compact();
   void Reinitialise();
   void Restore();
+  // The set-up window of the database server, behind the password.
+  void SetUpServer();
+  // Ends the run so that the program starts again with a changed database choice.
+  void SetRestart(std::function<void()> restart) { restart_ = std::move(restart); }
 
   // Stands in for the free-space query of the disk (tests fill a disk this way).
   void SetFreeSpaceProbe(FreeSpaceProbe probe) { free_space_ = std::move(probe); }
@@ -38,6 +42,7 @@ class MaintenanceWindow : public QDialog {
   AppContext& ctx_;
   std::function<void()> data_replaced_;
   FreeSpaceProbe free_space_ = FreeSpaceIn;
+  std::function<void()> restart_;
   QLineEdit* path_box_ = nullptr;
 };
 

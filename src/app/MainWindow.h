@@ -75,6 +75,9 @@ class MainWindow : public QMainWindow {
   explicit MainWindow(AppContext& ctx, MainWindowParts parts = {}, QWidget* parent = nullptr);
   ~MainWindow() override;
 
+  // Asks the program to end this run and start again (a changed database setting).
+  void RequestRestart() { emit RestartNeeded(); }
+
   // The main window that holds `widget`, or nullptr.
   static MainWindow* Of(QWidget* widget);
 
@@ -119,6 +122,7 @@ class MainWindow : public QMainWindow {
   static QString WindowStatePath();
 
  signals:
+  void RestartNeeded();
   // The window has been closed; the program ends.
   void Closed();
   // The logged-in account is gone: the program closes this window and shows the login.

@@ -27,6 +27,7 @@ void Program::OpenMainWindow() {
   connect(main_.get(), &MainWindow::Closed, this, &Program::Finished);
   // Queued: the request comes from inside the main window's own handlers.
   connect(main_.get(), &MainWindow::LoginNeeded, this, &Program::ReturnToLogin, Qt::QueuedConnection);
+  connect(main_.get(), &MainWindow::RestartNeeded, this, &Program::Restart, Qt::QueuedConnection);
   main_->show();
   // Once a run: the goods changed since the last clean exit must add up to their
   // movements; a difference is told, never mended here. A failed read is left to the
@@ -42,6 +43,14 @@ void Program::OpenMainWindow() {
     login_->hide();
     login_->deleteLater();
   }
+}
+
+void Program::Restart() {
+  restart_requested_ = true;
+  if (main_)
+    main_->close();  // ends the run through Finished
+  else
+    emit Finished();
 }
 
 void Program::ReturnToLogin() {

@@ -25,6 +25,10 @@ class Program : public QObject {
   // Closes the main window and shows the login window again (its account is gone).
   void ReturnToLogin();
 
+  // Ends the run so that the program starts again (a changed database takes effect).
+  void Restart();
+  bool RestartRequested() const { return restart_requested_; }
+
   LoginWindow* Login() const { return login_; }
   MainWindow* Main() const { return main_.get(); }
 
@@ -41,6 +45,7 @@ class Program : public QObject {
   QPointer<LoginWindow> login_;
   std::unique_ptr<MainWindow> main_;
   bool stock_checked_ = false;
+  bool restart_requested_ = false;
 };
 
 // The subsystems' pages and windows as the program plugs them into the main window.

@@ -135,8 +135,14 @@ MainWindowParts ProgramParts(AppContext& ctx) {
           if (shown) shown->reject();
         },
         parent);
+    bool restart = false;
+    window.SetRestart([&restart] { restart = true; });
     shown = &window;
     window.exec();
+    if (restart && main) {
+      main->RequestRestart();
+      return;
+    }
     if (account_gone && main) main->ReturnToLogin();
   };
   return parts;

@@ -1,11 +1,15 @@
 // hemulu: bookkeeping for a small shop.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLockFile>
 #include <QTranslator>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/Artwork.h"
 #include "app/Program.h"
@@ -62,53 +66,67 @@ int main(int argc, char** argv) {
     if (shop.error().from_option) return 1;
   }
 
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("hemulu"));
-  // The menu entry's name: the desktop matches the window to its entry and icon.
-  QApplication::setDesktopFileName(QStringLiteral("hemulu"));
-  QApplication::setWindowIcon(hemulu::ProgramIcon());
-  // Qt's own texts (dialog buttons, the folder browser, edit menus) in Chinese, where
-  // the system has Qt's translations.
-  QTranslator qt_texts;
-  if (qt_texts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qt_texts);
-  // Closing a window of ours ends the run only through Program::Finished.
-  QApplication::setQuitOnLastWindowClosed(false);
+  // Everything of this run is gone (the database closed, the folder's lock released)
+  // before a restart asked for by the server set-up starts the program again.
+  bool restart = false;
+  QByteArray restart_path;
+  int status = 0;
+  {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("hemulu"));
+    // The menu entry's name: the desktop matches the window to its entry and icon.
+    QApplication::setDesktopFileName(QStringLiteral("hemulu"));
+    QApplication::setWindowIcon(hemulu::ProgramIcon());
+    // Qt's own texts (dialog buttons, the folder browser, edit menus) in Chinese, where
+    // the system has Qt's translations.
+    QTranslator qt_texts;
+    if (qt_texts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+      QApplication::installTranslator(&qt_texts);
+    // Closing a window of ours ends the run only through Program::Finished.
+    QApplication::setQuitOnLastWindowClosed(false);
 
-  hemulu::QtPrompter prompter;
-  if (!shop) {
-    prompter.ShowMessage(hemulu::ShopFolderFailureText(shop.error().folder), hemulu::MessageKind::Stop);
-    return 1;
-  }
-  const QString& shop_dir = *shop;
-  // One program per folder: two would each sell from figures the other has changed.
-  // The lock is taken before anything is written, so a second start touches nothing; a
-  // lock left by a killed program names a process that no longer runs and is taken over.
-  QLockFile lock(QDir(shop_dir).filePath(QStringLiteral("hemulu.lock")));
-  lock.setStaleLockTime(0);
-  if (!lock.tryLock(0) && lock.error() == QLockFile::LockFailedError) {
-    std::fprintf(stderr, "hemulu: already running in %s\n", qUtf8Printable(shop_dir));
-    prompter.ShowMessage(hemulu::AlreadyRunningText(shop_dir), hemulu::MessageKind::Information);
-    return 1;
-  }
-  if (auto written = hemulu::WriteWorkingFiles(shop_dir, QDir::homePath()); !written) {
-    std::fprintf(stderr, "hemulu: cannot write %s\n", qUtf8Printable(written.error()));
-    prompter.ShowMessage(hemulu::WorkingFileFailureText(written.error()), hemulu::MessageKind::Stop);
-    return 1;
-  }
+    hemulu::QtPrompter prompter;
+    if (!shop) {
+      prompter.ShowMessage(hemulu::ShopFolderFailureText(shop.error().folder), hemulu::MessageKind::Stop);
+      return 1;
+    }
+    const QString& shop_dir = *shop;
+    // One program per folder: two would each sell from figures the other has changed.
+    // The lock is taken before anything is written, so a second start touches nothing; a
+    // lock left by a killed program names a process that no longer runs and is taken over.
+    QLockFile lock(QDir(shop_dir).filePath(QStringLiteral("hemulu.lock")));
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0) && lock.error() == QLockFile::LockFailedError) {
+      std::fprintf(stderr, "hemulu: already running in %s\n", qUtf8Printable(shop_dir));
+      prompter.ShowMessage(hemulu::AlreadyRunningText(shop_dir), hemulu::MessageKind::Information);
+      return 1;
+    }
+    if (auto written = hemulu::WriteWorkingFiles(shop_dir, QDir::homePath()); !written) {
+      std::fprintf(stderr, "hemulu: cannot write %s\n", qUtf8Printable(written.error()));
+      prompter.ShowMessage(hemulu::WorkingFileFailureText(written.error()), hemulu::MessageKind::Stop);
+      return 1;
+    }
 
-  hemulu::SystemClock clock;
-  hemulu::QtNotifier notifier;
-  // The server chosen in config.ini, connected before the login; or the shop's file.
-  const std::unique_ptr<hemulu::AppContext> context = hemulu::MakeShopContext(shop_dir, prompter, clock, notifier);
-  hemulu::AppContext& ctx = *context;
+    hemulu::SystemClock clock;
+    hemulu::QtNotifier notifier;
+    // The server chosen in config.ini, connected before the login; or the shop's file.
+    const std::unique_ptr<hemulu::AppContext> context = hemulu::MakeShopContext(shop_dir, prompter, clock, notifier);
+    hemulu::AppContext& ctx = *context;
 
-  hemulu::Program program(ctx, hemulu::ProgramParts(ctx), &notifier);
-  QObject::connect(&program, &hemulu::Program::Finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-  program.Start();
-  const int status = app.exec();
-  // A clean exit: the next start checks only the goods changed after this point.
-  (void)hemulu::MarkCleanExit(ctx);
+    hemulu::Program program(ctx, hemulu::ProgramParts(ctx), &notifier);
+    QObject::connect(&program, &hemulu::Program::Finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    program.Start();
+    status = app.exec();
+    // A clean exit: the next start checks only the goods changed after this point.
+    (void)hemulu::MarkCleanExit(ctx);
+    restart = program.RestartRequested();
+    // Its real name, so the new run is "hemulu" to the system, not "exe".
+    restart_path = QFile::encodeName(QCoreApplication::applicationFilePath());
+  }
+  if (restart) {
+    ::execv(restart_path.constData(), argv);
+    std::fprintf(stderr, "hemulu: cannot start again: %s\n", std::strerror(errno));
+  }
   return status;
 }

@@ -256,7 +256,7 @@ std::vector<std::pair<std::string, std::string>> ConnectionParameters(const Serv
   return p;
 }
 
-std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const ServerAddress& server) {
+std::expected<std::shared_ptr<PgConnection>, DbError> OpenServerConnection(const ServerAddress& server) {
   const auto parameters = ConnectionParameters(server);
   std::vector<const char*> keys, values;
   for (const auto& [key, value] : parameters) {
@@ -277,6 +277,13 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
     return std::unexpected(
         DbError{DbError::Kind::Unavailable, Trimmed(PQerrorMessage(c->conn)), PackedSqlState(state)});
   }
+  return c;
+}
+
+std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const ServerAddress& server) {
+  auto opened = OpenServerConnection(server);
+  if (!opened) return std::unexpected(opened.error());
+  std::shared_ptr<PgConnection> c = std::move(*opened);
 
   // Our tables, made once: the first program takes the lock and creates them in one
   // transaction; one that waited finds them there.

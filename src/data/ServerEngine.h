@@ -65,6 +65,8 @@ struct PgConnection {
 // Connects and, under a lock only one program holds at a time, creates our tables when
 // the database has none of them.
 std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const ServerAddress& server);
+// Connects and nothing more: no table is made or read.
+std::expected<std::shared_ptr<PgConnection>, DbError> OpenServerConnection(const ServerAddress& server);
 
 // The error a failed result (or a connection that failed without one) stands for.
 DbError ServerError(const PgConnection& c, const PGresult* result);

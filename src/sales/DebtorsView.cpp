@@ -9,6 +9,7 @@
 #include "lists/Grid.h"
 #include "lists/GridExport.h"
 #include "lists/GridFill.h"
+#include "lists/GridPlace.h"
 #include "lists/GridPrinter.h"
 #include "sales/RepaymentWindow.h"
 #include "sales/StatementWindow.h"
@@ -80,10 +81,24 @@ QWidget* DebtorsView::BuildToolBar() {
 }
 
 bool DebtorsView::Refill() {
+  // A repayment or a search typed keeps the customer chosen, while listed, and the scroll.
+  const GridPlace place = SaveGridPlace(*grid_, kDebtorNameCol);
+  const auto chosen = ChosenCustomer();
   const FillResult result = FillGrid(ctx_, *grid_, DebtorsListPlan(search_->text().trimmed(), initials_of_));
   if (result.error) {
     ctx_.ReportReadFailure(*result.error);
     return false;
+  }
+  const int row = RestoreGridPlace(*grid_, place, kDebtorNameCol);
+  // Two customers of one name are told apart by their contact; one paid up is chosen no more.
+  if (chosen && row >= 0 && grid_->CellText(row, kDebtorContactCol) != chosen->contact) {
+    const QString name = grid_->CellText(row, kDebtorNameCol);
+    grid_->ClearSelection();
+    for (int r = grid_->FixedRows(); r < grid_->Rows() - 1; ++r)
+      if (grid_->CellText(r, kDebtorNameCol) == name && grid_->CellText(r, kDebtorContactCol) == chosen->contact) {
+        grid_->SelectRow(r);
+        break;
+      }
   }
   return true;
 }

@@ -216,3 +216,19 @@ TEST(ProgramParts, NoticesCoverNoControlOfAnyPage) {
     }
   }
 }
+
+TEST(Program, ARestartAskedByTheMainWindowEndsTheRunMarkedForAStartAgain) {
+  TestApp app("");
+  Program program(app.ctx(), ProgramParts(app.ctx()));
+  QSignalSpy finished(&program, &Program::Finished);
+  program.Start();
+  auto* password = program.Login()->findChild<QLineEdit*>("编辑框2");
+  TypeText(password, "735");
+  QTest::keyClick(password, Qt::Key_Return);
+  ASSERT_TRUE(program.Main());
+  EXPECT_FALSE(program.RestartRequested());
+  program.Main()->RequestRestart();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(finished.count(), 1);
+  EXPECT_TRUE(program.RestartRequested());
+}

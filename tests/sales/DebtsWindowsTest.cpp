@@ -73,6 +73,27 @@ TEST(DebtorsView, ListsEachCustomerMostOwedFirstWithTotalsAndFindsByInitials) {
   EXPECT_FALSE(view.ChosenCustomer().has_value());
 }
 
+TEST(DebtorsView, ARefillKeepsTheChosenCustomerWhileListedTellingNamesApartByContact) {
+  TestApp app;
+  Database& db = app.ctx().db;
+  CreditSale(db, "张三", "138", 300, "2026-11-01 10:00:00");
+  const qint64 other = CreditSale(db, "张三", "136", 200, "2026-11-02 10:00:00");
+  CreditSale(db, "李四", "139", 100, "2026-11-02 10:00:00");
+  DebtorsView view(app.ctx(), [](const QString& name) { return NameInitials(name); });
+  ASSERT_TRUE(view.Refill());
+  Grid& grid = *view.DebtorsGrid();
+  ASSERT_EQ(Column(grid, kDebtorContactCol), (QStringList{"138", "136", "139", "合计："}));
+  grid.SelectRow(2);  // 张三 of 136
+  // A repayment of part of it: still listed, still chosen though another 张三 comes first.
+  ASSERT_TRUE(db.Execute("update sell set 欠款额=50 where \"ID\"=?", other));
+  ASSERT_TRUE(view.Refill());
+  EXPECT_EQ(*view.ChosenCustomer(), (DebtCustomer{"张三", "136"}));
+  // Paid in full: gone from the list, and nobody else is chosen in its place.
+  ASSERT_TRUE(db.Execute("update sell set 欠款额=0 where \"ID\"=?", other));
+  ASSERT_TRUE(view.Refill());
+  EXPECT_FALSE(view.ChosenCustomer().has_value());
+}
+
 TEST(RepaymentWindow, RefusesOverpaymentKeepingWhatWasTypedAndDepositsWhenTicked) {
   TestApp app;
   Database& db = app.ctx().db;

@@ -1,0 +1,120 @@
+#include "data/ServerSetup.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+
+#include "data/Schema.h"
+#include "data/ServerEngine.h"
+
+namespace hemulu {
+
+namespace {
+
+// One row's first columns of a query that must answer, as texts.
+std::expected<QStringList, DbError> ReadRow(PgConnection& c, const char* sql) {
+  PGresult* r = PQexec(c.conn, sql);
+  if (PQresultStatus(r) != PGRES_TUPLES_OK || PQntuples(r) < 1) {
+    DbError e = ServerError(c, r);
+    PQclear(r);
+    return std::unexpected(e);
+  }
+  QStringList values;
+  for (int i = 0; i < PQnfields(r); ++i) values.push_back(QString::fromUtf8(PQgetvalue(r, 0, i)));
+  PQclear(r);
+  return values;
+}
+
+// A field of a password-file line: its colons and backslashes escaped.
+QString PassField(const QString& text) {
+  QString out = text;
+  out.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+  out.replace(QLatin1Char(':'), QStringLiteral("\\:"));
+  return out;
+}
+
+// The first four fields of a line as written, for finding an older line of the same server.
+QString PassKey(const ServerAddress& s) {
+  return PassField(s.host) + QLatin1Char(':') + QString::number(s.port) + QLatin1Char(':') + PassField(s.database) +
+         QLatin1Char(':') + PassField(s.user) + QLatin1Char(':');
+}
+
+QString SystemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+}  // namespace
+
+std::expected<ServerFacts, DbError> ProbeServer(const ServerAddress& server) {
+  auto opened = OpenServerConnection(server);
+  if (!opened) return std::unexpected(opened.error());
+  PgConnection& c = **opened;
+  ServerFacts facts;
+  auto version = ReadRow(c, "SHOW server_version");
+  if (!version) return std::unexpected(version.error());
+  facts.version = version->value(0);
+  auto tables = ReadRow(c, schema::kServerTablesPresentSql);
+  if (!tables) return std::unexpected(tables.error());
+  const int present = tables->value(0).toInt();
+  const int all = static_cast<int>(schema::Tables().size()) + 1;
+  if (present != 0 && present != all)
+    return std::unexpected(DbError{DbError::Kind::NotADatabase, QStringLiteral("数据库缺少数据表"), 0});
+  facts.tables_present = present == all;
+  if (facts.tables_present) {
+    auto counts = ReadRow(c, "SELECT (SELECT count(*) FROM buy), (SELECT count(*) FROM sell)");
+    if (!counts) return std::unexpected(counts.error());
+    facts.goods = counts->value(0).toLongLong();
+    facts.sales = counts->value(1).toLongLong();
+  }
+  return facts;
+}
+
+QString PasswordFilePath() {
+  const QByteArray set = qgetenv("PGPASSFILE");
+  if (!set.isEmpty()) return QString::fromLocal8Bit(set);
+  return QDir::home().filePath(QStringLiteral(".pgpass"));
+}
+
+std::expected<void, QString> RememberServerPassword(const ServerAddress& server, const QString& password) {
+  // A line break would end the line and start another libpq reads as a server of its own.
+  if (password.contains(QLatin1Char('\n')) || password.contains(QLatin1Char('\r')))
+    return std::unexpected(QStringLiteral("密码不能包含换行"));
+  const QString path = PasswordFilePath();
+  const QString key = PassKey(server);
+  QByteArray text;
+  if (QFile old(path); old.exists()) {
+    if (!old.open(QIODevice::ReadOnly)) return std::unexpected(old.errorString());
+    for (const QByteArray& line : old.readAll().split('\n')) {
+      if (line.isEmpty() || QString::fromUtf8(line).startsWith(key)) continue;
+      text += line + '\n';
+    }
+  }
+  text += (key + PassField(password)).toUtf8() + '\n';
+
+  // Made 0600 from its first byte: libpq ignores a password file others may read.
+  const QByteArray part = QFile::encodeName(path + QStringLiteral(".part"));
+  const int fd = ::open(part.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return std::unexpected(SystemText(errno));
+  bool ok = ::fchmod(fd, 0600) == 0;
+  for (qsizetype done = 0; ok && done < text.size();) {
+    const ssize_t n = ::write(fd, text.constData() + done, static_cast<size_t>(text.size() - done));
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += n;
+  }
+  const int write_error = errno;
+  ok = ok && ::fsync(fd) == 0;
+  ::close(fd);
+  if (!ok || ::rename(part.constData(), QFile::encodeName(path).constData()) != 0) {
+    const int error = ok ? errno : write_error;
+    ::unlink(part.constData());
+    return std::unexpected(SystemText(error));
+  }
+  return {};
+}
+
+}  // namespace hemulu
