@@ -67,10 +67,9 @@ TEST(BasketArithmetic, DebtSpreadAddsUpToTheCent) {
   EXPECT_EQ(parts[2], 3.34);
 
   // Many small lines each rounding up must not push the last below 0.
-  std::vector<double> amounts(7, 0.15);
-  amounts.push_back(0.01);
-  parts = SpreadDebt(0.35, amounts);
-  EXPECT_EQ(CentsOf(parts), 35);
+  // (8 cents over five lines of 1 and one of 0.01: each share of 1.6 rounds to 2.)
+  parts = SpreadDebt(0.08, {1, 1, 1, 1, 1, 0.01});
+  EXPECT_EQ(CentsOf(parts), 8);
   for (double p : parts) EXPECT_GE(p, 0);
 
   // A line of amount 0 carries nothing, even when it is last.
