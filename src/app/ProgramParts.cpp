@@ -11,11 +11,13 @@
 #include "money/BankPage.h"
 #include "money/LedgerPage.h"
 #include "sales/ChartsPage.h"
+#include "sales/CheckoutWindow.h"
 #include "sales/DebtorsView.h"
 #include "sales/SaleEditWindow.h"
 #include "sales/SaleWindow.h"
 #include "sales/SalesPage.h"
 #include "stock/GoodsEntryWindow.h"
+#include "stock/GoodsHistoryWindow.h"
 #include "stock/NameInitials.h"
 #include "stock/StockPage.h"
 #include "stock/SummaryPage.h"
@@ -121,6 +123,18 @@ MainWindowParts ProgramParts(AppContext& ctx) {
   parts.open_user_management = [&ctx](QWidget* parent) {
     AccountsWindow window(ctx, parent);
     window.exec();
+  };
+  parts.open_checkout = [&ctx](QWidget* parent) {
+    CheckoutHooks hooks;
+    // The goods history belongs to the stock subsystem: opened from here.
+    hooks.open_history = [&ctx](qint64 goods_id, QWidget* owner) {
+      auto* w = new GoodsHistoryWindow(ctx, goods_id, owner);
+      w->setAttribute(Qt::WA_DeleteOnClose);
+      w->show();
+      w->raise();
+      w->activateWindow();
+    };
+    CheckoutWindow::Open(ctx, parent, std::move(hooks));
   };
   parts.open_data_maintenance = [&ctx](QWidget* parent) {
     MainWindow* main = MainWindow::Of(parent);
