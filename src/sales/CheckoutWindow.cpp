@@ -537,7 +537,7 @@ bool CheckoutWindow::CheckOut() {
   if (!recorded) {
     // Nothing was written: the basket stays for another try.
     ShowActionError(ctx_, recorded.error(), this);
-    if (recorded.error().focus.isEmpty()) BackToCodeBox();
+    if (recorded.error().focus.isEmpty() || !findChild<QWidget*>(recorded.error().focus)) BackToCodeBox();
     return false;
   }
   last_receipt_ = recorded->receipt_number;
