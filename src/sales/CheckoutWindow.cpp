@@ -134,11 +134,15 @@ void CheckoutWindow::BuildControls() {
                           QAbstractItemView::AnyKeyPressed);
   table_->setContextMenuPolicy(Qt::CustomContextMenu);
   table_->verticalHeader()->setDefaultSectionSize(26);
+  // Tab leaves the table (for 实收) instead of walking its cells.
+  table_->setTabKeyNavigation(false);
   QHeaderView* header = table_->horizontalHeader();
-  header->setSectionResizeMode(QHeaderView::Stretch);
+  header->setMinimumSectionSize(72);
+  header->setSectionResizeMode(QHeaderView::Interactive);
   header->setSectionResizeMode(kLineNameCol, QHeaderView::Stretch);
-  for (int c : {kLineStockCol, kLinePriceCol, kLineDiscountCol, kLineActualCol, kLineQuantityCol})
-    header->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+  for (int c : {kLineModelCol, kLineCodeCol}) header->resizeSection(c, 150);
+  for (int c : {kLineStockCol, kLinePriceCol, kLineDiscountCol, kLineActualCol, kLineQuantityCol, kLineAmountCol})
+    header->resizeSection(c, 86);
   outer->addWidget(table_, 1);
 
   // Totals.
@@ -227,13 +231,14 @@ void CheckoutWindow::BuildControls() {
   keys->setWordWrap(true);
   outer->addWidget(keys);
 
-  setTabOrder(code_, table_);
-  setTabOrder(table_, paid_);
+  // From the code box the next stop is 实收, the one thing typed after the scans.
+  setTabOrder(code_, paid_);
   setTabOrder(paid_, customer_name_);
   setTabOrder(customer_name_, contact_);
   setTabOrder(contact_, address_);
   setTabOrder(address_, note_);
-  setTabOrder(note_, auto_print_);
+  setTabOrder(note_, table_);
+  setTabOrder(table_, auto_print_);
   setTabOrder(auto_print_, checkout_);
 
   connect(checkout_, &QPushButton::clicked, this, [this] { CheckOut(); });

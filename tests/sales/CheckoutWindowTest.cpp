@@ -205,7 +205,12 @@ TEST(CheckoutWindow, DiscountAndQuantityTypedInPlaceAndBadTextRefused) {
   EXPECT_EQ(c.Cell(0, kLineQuantityCol), "4");
   EXPECT_EQ(c.window->LinesTable()->item(0, kLineNameCol)->toolTip(), "库存不足");
   EXPECT_TRUE(c.window->LinesTable()->item(1, kLineNameCol)->toolTip().isEmpty());
-  c.window->findChild<QLineEdit*>("收银实收框")->setText("200");
+  // Tab from the code box goes straight to 实收.
+  c.Code()->setFocus();
+  QTest::keyClick(c.Code(), Qt::Key_Tab);
+  auto* paid = c.window->findChild<QLineEdit*>("收银实收框");
+  ASSERT_EQ(QApplication::focusWidget(), paid);
+  QTest::keyClicks(paid, "200");
   EXPECT_EQ(c.Figure("收银找零"), "80元");
   EXPECT_EQ(c.Figure("收银欠款"), "0元");
 
