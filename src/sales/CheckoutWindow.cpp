@@ -113,7 +113,8 @@ void CheckoutWindow::BuildControls() {
   message_ = new QLabel(this);
   message_->setObjectName(QStringLiteral("收银提示"));
   message_->setTextFormat(Qt::PlainText);
-  message_->setWordWrap(true);
+  // One line that never widens the window, whatever it says.
+  message_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   message_->setMinimumHeight(message_->fontMetrics().height() + 4);
   outer->addWidget(message_);
 
@@ -405,7 +406,9 @@ void CheckoutWindow::ShowLines() {
                                              NumberText(LineAmount(line))};
     const bool over = LineOverStock(line);
     for (int c = 0; c < kLineColumnCount; ++c) {
-      auto* item = Cell(cells[c], c == kLineDiscountCol || c == kLineQuantityCol);
+      // The chosen row's highlight hides a background: the stock cell says it in words too.
+      auto* item = Cell(over && c == kLineStockCol ? cells[c] + QStringLiteral(" 不足") : cells[c],
+                        c == kLineDiscountCol || c == kLineQuantityCol);
       if (c >= kLineStockCol) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       if (over) {
         item->setBackground(kOverStockColor);

@@ -204,6 +204,8 @@ TEST(CheckoutWindow, DiscountAndQuantityTypedInPlaceAndBadTextRefused) {
   c.TypeInCell(0, kLineQuantityCol, "4");
   EXPECT_EQ(c.Cell(0, kLineQuantityCol), "4");
   EXPECT_EQ(c.window->LinesTable()->item(0, kLineNameCol)->toolTip(), "库存不足");
+  EXPECT_EQ(c.Cell(0, kLineStockCol), "3 不足");
+  EXPECT_EQ(c.Cell(1, kLineStockCol), "5");
   EXPECT_TRUE(c.window->LinesTable()->item(1, kLineNameCol)->toolTip().isEmpty());
   // Tab from the code box goes straight to 实收.
   c.Code()->setFocus();
