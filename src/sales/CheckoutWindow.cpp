@@ -513,6 +513,15 @@ void CheckoutWindow::ClearBasket() {
   ShowLines();
 }
 
+bool CheckoutWindow::ForgetBasket() {
+  const bool had = !lines_.empty();
+  ClearBasket();
+  last_receipt_.clear();
+  Say(QString(), false);
+  if (had) hide();
+  return had;
+}
+
 void CheckoutWindow::SetCheckout(const Checkout& checkout) {
   lines_ = checkout.lines;
   paid_->setText(checkout.paid);

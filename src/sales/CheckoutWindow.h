@@ -86,6 +86,10 @@ class CheckoutWindow final : public QDialog {
   // "商品流水" of the chosen line.
   void OpenCurrentHistory();
 
+  // The data was replaced as a whole: a basket of the old goods rows is dropped without
+  // a question and the counter closed. True when there was one.
+  bool ForgetBasket();
+
   const std::vector<BasketLine>& Lines() const { return lines_; }
   Checkout Form() const;
   QLineEdit* CodeBox() const { return code_; }

@@ -416,3 +416,20 @@ TEST(CheckoutWindow, F2FromAnyPageOpensTheCounter) {
   EXPECT_EQ(main.findChild<CheckoutWindow*>(), counter);
   EXPECT_TRUE(counter->isVisible());
 }
+
+TEST(CheckoutWindow, ReplacedDataDropsABasketOfTheOldGoods) {
+  TestApp app;
+  AddGoods(app, "茶杯", "C1", 20, 3);
+  MainWindow main(app.ctx(), ProgramParts(app.ctx()));
+  main.show();
+  main.OpenCheckout();
+  auto* counter = main.findChild<CheckoutWindow*>();
+  ASSERT_NE(counter, nullptr);
+  QTest::keyClicks(counter->CodeBox(), "C1");
+  QTest::keyClick(counter->CodeBox(), Qt::Key_Return);
+  ASSERT_EQ(counter->Lines().size(), 1u);
+  app.prompter.ExpectMessage(kRowWindowsClosedText);
+  EXPECT_TRUE(main.DataReplaced());
+  EXPECT_TRUE(counter->Lines().empty());
+  EXPECT_FALSE(counter->isVisible());
+}
