@@ -109,6 +109,9 @@ MainWindowParts ProgramParts(AppContext& ctx) {
     for (auto* w : main->findChildren<BankMovementWindow*>())
       if (w->MovementId() != 0) stale.push_back(w);
     int closed = 0;
+    // A basket holds goods IDs of the old data too.
+    for (auto* w : main->findChildren<CheckoutWindow*>())
+      if (w->ForgetBasket()) ++closed;
     for (QWidget* w : stale) {
       if (!w->isVisible()) continue;
       w->close();
