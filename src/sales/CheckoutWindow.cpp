@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "data/TextFormat.h"
 #include "sales/ReceiptPrinter.h"
