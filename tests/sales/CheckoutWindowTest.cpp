@@ -4,12 +4,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -19,6 +23,7 @@
 #include "app/MainWindow.h"
 #include "app/Program.h"
 #include "lists/Grid.h"
+#include "lists/PrintPreview.h"
 #include "sales/CheckoutWindow.h"
 #include "sales/ReceiptPrinter.h"
 #include "sales/SalesFill.h"
@@ -361,7 +366,7 @@ TEST(CheckoutWindow, ReturnOfOneLineAndTooMuchRefused) {
   EXPECT_EQ(c.Stock(cup), 2);
 }
 
-TEST(CheckoutWindow, SalesPageFindsAReceiptByItsNumber) {
+TEST(CheckoutWindow, SalesPageFindsAReceiptByItsNumberAndPrintsItWhole) {
   TestApp app;
   AddGoods(app, "茶杯", "C1", 20, 3);
   AddGoods(app, "茶壶", "C2", 50, 5);
@@ -394,6 +399,36 @@ TEST(CheckoutWindow, SalesPageFindsAReceiptByItsNumber) {
   app.prompter.AnswerText(QStringLiteral("没有这张"));
   app.prompter.ExpectMessage("没有找到小票号为 没有这张 的销售记录");
   find->trigger();
+
+  // "小票打印" on one row of the basket prints the whole receipt: its paper is longer by
+  // far than the receipt of the sale that stands alone on its number.
+  page.FillSalesList(AllSalesQuery());
+  QTemporaryDir dir;
+  const auto paper_mm = [&](int row) {
+    const QString pdf = dir.filePath(QStringLiteral("r%1.pdf").arg(row));
+    WhenDialogShows([&](QWidget* dialog) {
+      auto* preview = qobject_cast<PrintPreview*>(dialog);
+      ASSERT_NE(preview, nullptr);
+      preview->SetPrinterChooser([&](QPrinter& printer, int, int) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+      });
+      preview->Print();
+      preview->reject();
+    });
+    EXPECT_NE(page.PrepareMenuFor(row, kSaleNameCol), nullptr);
+    FindMenuItem(menus.value(kSalesMenu), "小票打印")->trigger();
+    QFile file(pdf);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto box =
+        QRegularExpression(R"(/MediaBox \[0 0 [0-9.]+ ([0-9.]+))").match(QString::fromLatin1(file.readAll()));
+    return box.hasMatch() ? box.captured(1).toDouble() * 25.4 / 72 : 0.0;
+  };
+  const double alone = paper_mm(grid.FixedRows());
+  const double basket = paper_mm(grid.FixedRows() + 2);
+  EXPECT_GT(alone, 40);
+  EXPECT_GT(basket, alone + 20);
 }
 
 TEST(CheckoutWindow, F2FromAnyPageOpensTheCounter) {
