@@ -520,6 +520,14 @@ std::expected<void, DbError> Database::Open() {
     if (auto built = Exec(db, build.c_str()); !built) (void)Exec(db, "ROLLBACK");
   }
 
+  // A file written before the checkout counter gets its tables once. A read-only file
+  // goes on without them: only the counter needs them.
+  if (auto counter = QueryText(db, schema::kCounterTablesPresentSql);
+      counter && counter->toInt() < schema::kCounterTableCount) {
+    const std::string build = "BEGIN IMMEDIATE;\n" + schema::CounterTablesSql("IF NOT EXISTS ") + "COMMIT;";
+    if (auto built = Exec(db, build.c_str()); !built) (void)Exec(db, "ROLLBACK");
+  }
+
   db_ = db;
   sqlite3_update_hook(db_, &FileChangeHooks::RowChanged, this);
   sqlite3_commit_hook(db_, &FileChangeHooks::Committing, this);

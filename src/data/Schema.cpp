@@ -61,10 +61,40 @@ constexpr Column kRepaymentPart[] = {
     {"金额", Double},
 };
 
-constexpr Table kLaterTableList[] = {
-    {"repayment", kRepayment},
-    {"repayment_part", kRepaymentPart},
+// One counter receipt's payment, written with its sales: a reprint shows what was paid
+// and given back. A return's receipt has negative figures and names the receipt it
+// takes back in 原小票号.
+constexpr Column kReceipt[] = {
+    {"ID", AutoId},   {"小票号", Text50}, {"时间", DateTime}, {"操作员", Text50},   {"合计金额", Double},
+    {"实收", Double}, {"找零", Double},   {"欠款", Double},   {"原小票号", Text50},
 };
+
+// Which sale a return's sale row gives back: the count of what is already returned rests
+// on it, never on a text a user may edit.
+constexpr Column kReturnLine[] = {
+    {"ID", AutoId},
+    {"销售号", Long},
+    {"原销售号", Long},
+};
+
+// A basket put aside at the counter (挂单) and its lines in their order; 实收 as typed.
+constexpr Column kHeldBasket[] = {
+    {"ID", AutoId},       {"时间", DateTime},   {"操作员", Text50}, {"客户名称", Text50},
+    {"联系方式", Text50}, {"客户地址", Text50}, {"备注", Text50},   {"实收", Text50},
+};
+constexpr Column kHeldBasketLine[] = {
+    {"ID", AutoId},   {"挂单号", Long},     {"行号", Long},   {"商品号", Long}, {"名称", Text50},
+    {"编码", Text50}, {"销售单价", Double}, {"折扣", Double}, {"数量", Double},
+};
+
+// The repayment tables first, then the counter's.
+constexpr Table kLaterTableList[] = {
+    {"repayment", kRepayment},    {"repayment_part", kRepaymentPart}, {"receipt", kReceipt},
+    {"return_line", kReturnLine}, {"held_basket", kHeldBasket},       {"held_basket_line", kHeldBasketLine},
+};
+constexpr std::size_t kRepaymentTableCount = 2;
+std::span<const Table> RepaymentTables() { return std::span(kLaterTableList).first(kRepaymentTableCount); }
+std::span<const Table> CounterTables() { return std::span(kLaterTableList).subspan(kRepaymentTableCount); }
 
 // The stock movements journal: one row per change of a goods row's stock, written in the
 // change's own transaction. 业务 is the kind (入库, 续存, 修改, 删除, 销售, 删除销售, 退货, 期初);
@@ -88,6 +118,7 @@ struct Index {
   const char* name;
   const char* table;
   std::initializer_list<const char*> columns;
+  bool unique = false;
 };
 
 // Lists and reports filter and group by these; without them every report is a full scan.
@@ -115,6 +146,18 @@ const Index kRepaymentIndexes[] = {
     {"repayment_客户", "repayment", {"客户名称", "联系方式", "日期"}},
     {"repayment_part_收款", "repayment_part", {"收款号"}},
     {"repayment_part_销售", "repayment_part", {"销售号", "收款号"}},
+};
+
+// The counter finds a scanned code's goods, a receipt's sales and payment, a held
+// basket's lines and a sale's returns without reading a whole table.
+const Index kCounterIndexes[] = {
+    {"buy_编码", "buy", {"编码"}},
+    {"sell_客户编号", "sell", {"客户编号"}},
+    // Two tills taking one number at the same second: the second waits for the first
+    // and is refused rather than sharing it.
+    {"receipt_小票号", "receipt", {"小票号"}, true},
+    {"return_line_原销售号", "return_line", {"原销售号"}},
+    {"held_basket_line_挂单", "held_basket_line", {"挂单号", "行号"}},
 };
 
 // One goods' history newest first; the purchase records by kind and date.
@@ -146,7 +189,8 @@ std::string Quoted(const char* name) { return std::string("\"") + name + "\""; }
 // schema text is part of every file); the server's quote every name, since it folds
 // unquoted ones to lower case.
 std::string IndexStatement(const Index& index, const char* if_not_exists, bool server) {
-  std::string sql = std::string("CREATE INDEX ") + if_not_exists + Quoted(index.name) + " ON " +
+  std::string sql = std::string(index.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + if_not_exists +
+                    Quoted(index.name) + " ON " +
                     (server ? Quoted(index.table) + " (" : std::string(index.table) + "(");
   bool first = true;
   for (const char* column : index.columns) {
@@ -278,8 +322,15 @@ const Table* FindTable(std::string_view name) {
 
 std::string RepaymentTablesSql(const char* if_not_exists) {
   std::string sql;
-  for (const Table& t : kLaterTableList) sql += TableSql(t, ColumnSql, false);
+  for (const Table& t : RepaymentTables()) sql += TableSql(t, ColumnSql, false);
   for (const Index& index : kRepaymentIndexes) sql += IndexStatement(index, if_not_exists, false);
+  return sql;
+}
+
+std::string CounterTablesSql(const char* if_not_exists) {
+  std::string sql;
+  for (const Table& t : CounterTables()) sql += TableSql(t, ColumnSql, false, if_not_exists);
+  for (const Index& index : kCounterIndexes) sql += IndexStatement(index, if_not_exists, false);
   return sql;
 }
 
@@ -315,6 +366,7 @@ std::string CreateSql() {
   sql += kDailyTotalsSql;
   sql += RepaymentTablesSql("");
   sql += StockMoveTablesSql("", "");
+  sql += CounterTablesSql("");
   return sql;
 }
 
@@ -473,13 +525,21 @@ std::string ServerCreateSql() {
   sql += ServerSearchIndexSql();
   sql += ServerRepaymentTablesSql("");
   sql += ServerStockMoveTablesSql("", "");
+  sql += ServerCounterTablesSql("");
   return sql;
 }
 
 std::string ServerRepaymentTablesSql(const char* if_not_exists) {
   std::string sql;
-  for (const Table& t : kLaterTableList) sql += TableSql(t, ServerColumnSql, true);
+  for (const Table& t : RepaymentTables()) sql += TableSql(t, ServerColumnSql, true);
   for (const Index& index : kRepaymentIndexes) sql += IndexStatement(index, if_not_exists, true);
+  return sql;
+}
+
+std::string ServerCounterTablesSql(const char* if_not_exists) {
+  std::string sql;
+  for (const Table& t : CounterTables()) sql += TableSql(t, ServerColumnSql, true, if_not_exists);
+  for (const Index& index : kCounterIndexes) sql += IndexStatement(index, if_not_exists, true);
   return sql;
 }
 

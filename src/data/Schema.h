@@ -24,8 +24,9 @@ struct Table {
 inline constexpr int kTextLimit = 50;
 
 std::span<const Table> Tables();
-// Tables added after the first template (the repayments and their parts): a file or a
-// server database made before them gets them when it is next opened.
+// Tables added after the first template (the repayments and their parts, the checkout
+// counter's): a file or a server database made before them gets them when it is next
+// opened.
 std::span<const Table> LaterTables();
 // Finds a table of either list.
 const Table* FindTable(std::string_view name);
@@ -79,6 +80,20 @@ inline constexpr const char* kRepaymentTablesPresentSql =
 inline constexpr const char* kServerRepaymentTablesPresentSql =
     "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND tablename IN "
     "('repayment', 'repayment_part')";
+
+// The checkout counter's tables (receipts' payments, returns' links, held baskets and
+// their lines) and their indexes, with the index of the goods' codes and of the sales'
+// receipt numbers. CreateSql and ServerCreateSql end with them; a file or a server
+// database made before them gets them when opened (fewer than all present).
+std::string CounterTablesSql(const char* if_not_exists);
+std::string ServerCounterTablesSql(const char* if_not_exists);
+inline constexpr int kCounterTableCount = 4;
+inline constexpr const char* kCounterTablesPresentSql =
+    "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+    "('receipt', 'return_line', 'held_basket', 'held_basket_line')";
+inline constexpr const char* kServerCounterTablesPresentSql =
+    "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema() AND tablename IN "
+    "('receipt', 'return_line', 'held_basket', 'held_basket_line')";
 
 // The stock movements journal and its indexes, for the file and for the server, followed
 // by one opening movement (期初) per goods row already there, bringing each goods' sum to

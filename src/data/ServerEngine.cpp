@@ -337,6 +337,17 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
           schema::ServerStockMoveTablesSql("IF NOT EXISTS ", DateSqlText(QDateTime::currentDateTime()).toStdString());
       if (auto r = ServerExec(*c, build.c_str()); !r) return fail(r.error());
     }
+    // A database made before the checkout counter gets its tables once.
+    PGresult* counter = PQexec(c->conn, schema::kServerCounterTablesPresentSql);
+    if (PQresultStatus(counter) != PGRES_TUPLES_OK) {
+      DbError e = ServerError(*c, counter);
+      PQclear(counter);
+      return fail(e);
+    }
+    const int counter_tables = std::atoi(PQgetvalue(counter, 0, 0));
+    PQclear(counter);
+    if (counter_tables < schema::kCounterTableCount)
+      if (auto r = ServerExec(*c, schema::ServerCounterTablesSql("IF NOT EXISTS ").c_str()); !r) return fail(r.error());
   }
   if (auto r = ServerCommit(*c); !r) return std::unexpected(r.error());
   return c;

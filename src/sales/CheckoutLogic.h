@@ -27,16 +27,13 @@ struct CounterGoods {
 };
 
 // The goods whose 编码 is exactly `code` (several goods may share one), by ID.
-[[nodiscard]] std::expected<std::vector<CounterGoods>, DbError> FindGoodsByCode(AppContext& ctx,
-                                                                               const QString& code);
+[[nodiscard]] std::expected<std::vector<CounterGoods>, DbError> FindGoodsByCode(AppContext& ctx, const QString& code);
 // The goods whose name initials, name or code contain `text` as typed (quotes, % and _
 // taken literally), at most `limit`, by name then ID.
-[[nodiscard]] std::expected<std::vector<CounterGoods>, DbError> SearchCounterGoods(AppContext& ctx,
-                                                                                  const QString& text,
-                                                                                  int limit = 50);
+[[nodiscard]] std::expected<std::vector<CounterGoods>, DbError> SearchCounterGoods(AppContext& ctx, const QString& text,
+                                                                                   int limit = 50);
 // One goods row as it is now; nullopt when it is gone.
-[[nodiscard]] std::expected<std::optional<CounterGoods>, DbError> LoadCounterGoods(AppContext& ctx,
-                                                                                  qint64 goods_id);
+[[nodiscard]] std::expected<std::optional<CounterGoods>, DbError> LoadCounterGoods(AppContext& ctx, qint64 goods_id);
 
 // ---- The basket's arithmetic ----
 
@@ -123,8 +120,8 @@ struct HeldBasket {
 // Every held basket, oldest first.
 [[nodiscard]] std::expected<std::vector<HeldBasket>, ActionError> HeldBaskets(AppContext& ctx);
 struct RecalledBasket {
-  Checkout checkout = {};     // the lines with the goods as they are now
-  QStringList changes = {};   // what changed since it was held: prices, stock, goods gone
+  Checkout checkout = {};    // the lines with the goods as they are now
+  QStringList changes = {};  // what changed since it was held: prices, stock, goods gone
 };
 // Takes a held basket back out of the database, its lines re-read against the goods rows.
 [[nodiscard]] std::expected<RecalledBasket, ActionError> RecallBasket(AppContext& ctx, qint64 held_id);
@@ -138,7 +135,7 @@ struct ReturnableLine {
 };
 // The lines of a receipt with what has already been returned of each.
 [[nodiscard]] std::expected<std::vector<ReturnableLine>, ActionError> ReturnableLines(AppContext& ctx,
-                                                                                     const QString& receipt_number);
+                                                                                      const QString& receipt_number);
 struct ReturnRequest {
   qint64 sale_id = 0;
   double quantity = 0;  // given back, positive

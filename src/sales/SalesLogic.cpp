@@ -44,6 +44,7 @@ double NetProfit(double actual_price, double buy_price, double quantity) {
 }
 
 const QString kSaleGoneText = QStringLiteral("该销售记录已不存在，可能已被删除。");
+const QString kStockTooLowText = QStringLiteral("库存不足，无法销售");
 
 namespace {
 
@@ -92,7 +93,6 @@ ActionError QuantityRefused(const QString& text) {
   return {.kind = ActionError::Kind::Invalid, .message = text, .focus = kSaleQuantityBox};
 }
 ActionError DatabaseFailure(const DbError& e) { return DatabaseActionError(e); }
-const QString kStockTooLowText = QStringLiteral("库存不足，无法销售");
 
 // A typed figure that is not empty must read as a number: a slip of the finger must not
 // record a price or a debt of 0.
@@ -105,9 +105,9 @@ std::optional<ActionError> CheckFigure(const QString& text, const char* what) {
 
 namespace {
 
-// The sale's movement, or a deleted sale's (no change), read after the goods row's
-// update in the same transaction: the stock after it. A goods row that is gone is
-// named by the sale's own texts, with no stock. A deleted sale keeps its quantity in 原数量.
+// A deleted sale's movement (no change), read in the delete's transaction: the stock as
+// it is. A goods row that is gone is named by the sale's own texts, with no stock. The
+// deleted sale's quantity goes in 原数量.
 std::expected<void, DbError> WriteSaleMove(AppContext& ctx, qint64 goods_id, double change, qint64 sale_id,
                                            const MovedGoods* sale_texts = nullptr, double deleted_quantity = 0) {
   auto goods = ReadGoodsForMove(ctx, goods_id);
@@ -125,6 +125,71 @@ std::expected<void, DbError> WriteSaleMove(AppContext& ctx, qint64 goods_id, dou
 
 }  // namespace
 
+std::expected<qint64, ActionError> WriteSaleLine(AppContext& ctx, const SaleLine& line) {
+  // Locked until the commit: two tills selling the last unit must not both see it. The
+  // movement is written from this read too: no second read of the row.
+  auto st = ctx.db.Prepare(RowLockingRead(
+      ctx.db,
+      FileSql("select \"ID\",进货单价,销售数量,销售金额,存货数量,首拼,名称,型号,编码,类型 from buy where \"ID\"=?"),
+      ServerSql("select \"ID\",进货单价,销售数量,销售金额,存货数量,首拼,名称,型号,编码,类型 from buy where \"ID\"=? "
+                "for update")));
+  if (!st) return std::unexpected(DatabaseFailure(st.error()));
+  st->BindAll(line.goods_id);
+  const auto found = st->Step();
+  if (!found) return std::unexpected(DatabaseFailure(found.error()));
+  if (!*found) return std::unexpected(ActionError{ActionError::Kind::Gone, kNoSuchGoodsText});
+  if (std::fabs(static_cast<double>(st->Int(0) - line.goods_id)) > kTolerance)
+    return std::unexpected(Refused(QStringLiteral("未知错误,错误代码[000]")));
+  const double buy_price = st->Double(1);
+  const double sold = st->Double(2);
+  const double sold_amount = st->Double(3);
+  const double stock = st->Double(4);
+  const QString initials = st->Text(5);
+  const QStringList stored = {st->Text(6), st->Text(7), st->Text(8), st->Text(9)};
+  const QStringList& labels = line.labels && line.labels->size() == 4 ? *line.labels : stored;
+
+  // The stored stock decides, not the figure the window showed: another window or a
+  // stale list may have sold from it meanwhile.
+  if (line.quantity - stock > kTolerance) return std::unexpected(QuantityRefused(kStockTooLowText));
+
+  const double new_stock = stock - line.quantity;
+  auto updated =
+      ctx.db.Execute("update buy set 销售数量=?,销售金额=?,存货数量=?,存货金额=? where \"ID\"=?", sold + line.quantity,
+                     sold_amount + line.amount, new_stock, new_stock * buy_price, line.goods_id);
+  if (!updated) return std::unexpected(DatabaseFailure(updated.error()));
+
+  RowWriter row(ctx.db, "sell");
+  row.Set("名称", labels[0], QStringLiteral("084"))
+      .Set("型号", labels[1], QStringLiteral("083"))
+      .Set("编码", labels[2], QStringLiteral("082"))
+      .Set("类型", labels[3], QStringLiteral("081"))
+      .Set("进货单价", buy_price, QStringLiteral("0801"))
+      .Set("存货数量", new_stock, QStringLiteral("0802"))
+      .Set("销售单价", line.actual_price, QStringLiteral("0803"))
+      .Set("销售数量", line.quantity, QStringLiteral("079"))
+      .Set("销售金额", line.amount, QStringLiteral("078"))
+      .Set("销售日期", line.date, QStringLiteral("077"))
+      .Set("欠款额", line.debt, QStringLiteral("076"))
+      .Set("净利润", NetProfit(line.actual_price, buy_price, line.quantity), QStringLiteral("075"))
+      .Set("客户编号", line.customer_number, QStringLiteral("0755"))
+      .Set("客户名称", line.customer_name, QStringLiteral("074"))
+      .Set("联系方式", line.contact, QStringLiteral("073"))
+      .Set("客户地址", line.address, QStringLiteral("072"))
+      .Set("备注", line.note, QStringLiteral("071"))
+      .Set("首拼", initials, QStringLiteral("0701"))
+      .Set("UID", line.goods_id, QStringLiteral("07010"));
+  auto id = row.Insert();
+  if (!id) {
+    const WriteError& e = id.error();
+    return std::unexpected(
+        ActionError{e.code.isEmpty() ? ActionError::Kind::Database : ActionError::Kind::Field, e.Message(), e.detail});
+  }
+  StockMove move{.kind = line.is_return ? kMoveReturn : kMoveSale, .change = -line.quantity, .sale_id = *id};
+  move.goods = {.id = line.goods_id, .name = stored[0], .model = stored[1], .code = stored[2], .stock = new_stock};
+  if (auto moved = WriteStockMove(ctx, move); !moved) return std::unexpected(DatabaseFailure(moved.error()));
+  return *id;
+}
+
 std::expected<qint64, ActionError> RecordSale(AppContext& ctx, qint64 goods_id, const SaleForm& form) {
   const double quantity = NumberValue(form.quantity);
   if (std::fabs(quantity) <= kTolerance) return std::unexpected(QuantityRefused(QStringLiteral("销售数量不能是0")));
@@ -137,68 +202,19 @@ std::expected<qint64, ActionError> RecordSale(AppContext& ctx, qint64 goods_id, 
   // The goods update and the sale row stand or fall together.
   auto tx = Transaction::Begin(ctx.db);
   if (!tx) return std::unexpected(DatabaseFailure(tx.error()));
-
-  double buy_price = 0, sold = 0, sold_amount = 0, stock = 0;
-  QString initials;
-  {
-    // Locked until the commit: two tills selling the last unit must not both see it.
-    auto st = ctx.db.Prepare(RowLockingRead(
-        ctx.db, FileSql("select \"ID\",进货单价,销售数量,销售金额,存货数量,存货金额,首拼 from buy where \"ID\"=?"),
-        ServerSql(
-            "select \"ID\",进货单价,销售数量,销售金额,存货数量,存货金额,首拼 from buy where \"ID\"=? for update")));
-    if (!st) return std::unexpected(DatabaseFailure(st.error()));
-    st->BindAll(goods_id);
-    const auto row = st->Step();
-    if (!row) return std::unexpected(DatabaseFailure(row.error()));
-    if (!*row) return std::unexpected(ActionError{ActionError::Kind::Gone, kNoSuchGoodsText});
-    if (std::fabs(static_cast<double>(st->Int(0) - goods_id)) > kTolerance)
-      return std::unexpected(Refused(QStringLiteral("未知错误,错误代码[000]")));
-    buy_price = st->Double(1);
-    sold = st->Double(2);
-    sold_amount = st->Double(3);
-    stock = st->Double(4);
-    initials = st->Text(6);
-  }
-  // The stored stock decides, not the figure the window showed: another window or a
-  // stale list may have sold from it meanwhile.
-  if (quantity - stock > kTolerance) return std::unexpected(QuantityRefused(kStockTooLowText));
-
-  const double actual_price = NumberValue(form.actual_price);
-  const double amount = NumberValue(form.amount);
-  const double new_stock = stock - quantity;
-  const double new_stock_amount = new_stock * buy_price;
-  auto updated = ctx.db.Execute("update buy set 销售数量=?,销售金额=?,存货数量=?,存货金额=? where \"ID\"=?",
-                                sold + quantity, sold_amount + amount, new_stock, new_stock_amount, goods_id);
-  if (!updated) return std::unexpected(DatabaseFailure(updated.error()));
-
-  RowWriter row(ctx.db, "sell");
-  row.Set("名称", form.name, QStringLiteral("084"))
-      .Set("型号", form.model, QStringLiteral("083"))
-      .Set("编码", form.code, QStringLiteral("082"))
-      .Set("类型", form.category, QStringLiteral("081"))
-      .Set("进货单价", buy_price, QStringLiteral("0801"))
-      .Set("存货数量", new_stock, QStringLiteral("0802"))
-      .Set("销售单价", actual_price, QStringLiteral("0803"))
-      .Set("销售数量", quantity, QStringLiteral("079"))
-      .Set("销售金额", amount, QStringLiteral("078"))
-      .Set("销售日期", form.date, QStringLiteral("077"))
-      .Set("欠款额", NumberValue(form.debt), QStringLiteral("076"))
-      .Set("净利润", NetProfit(actual_price, buy_price, quantity), QStringLiteral("075"))
-      .Set("客户编号", form.customer_number, QStringLiteral("0755"))
-      .Set("客户名称", form.customer_name, QStringLiteral("074"))
-      .Set("联系方式", form.contact, QStringLiteral("073"))
-      .Set("客户地址", form.address, QStringLiteral("072"))
-      .Set("备注", form.note, QStringLiteral("071"))
-      .Set("首拼", initials, QStringLiteral("0701"))
-      .Set("UID", goods_id, QStringLiteral("07010"));
-  auto id = row.Insert();
-  if (!id) {
-    const WriteError& e = id.error();
-    return std::unexpected(
-        ActionError{e.code.isEmpty() ? ActionError::Kind::Database : ActionError::Kind::Field, e.Message(), e.detail});
-  }
-  if (auto moved = WriteSaleMove(ctx, goods_id, -quantity, *id); !moved)
-    return std::unexpected(DatabaseFailure(moved.error()));
+  auto id = WriteSaleLine(ctx, {.goods_id = goods_id,
+                                .quantity = quantity,
+                                .actual_price = NumberValue(form.actual_price),
+                                .amount = NumberValue(form.amount),
+                                .debt = NumberValue(form.debt),
+                                .date = form.date,
+                                .labels = QStringList{form.name, form.model, form.code, form.category},
+                                .customer_number = form.customer_number,
+                                .customer_name = form.customer_name,
+                                .contact = form.contact,
+                                .address = form.address,
+                                .note = form.note});
+  if (!id) return std::unexpected(id.error());
   if (auto done = tx->Commit(); !done) return std::unexpected(DatabaseFailure(done.error()));
   return *id;
 }

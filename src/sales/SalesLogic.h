@@ -57,6 +57,25 @@ inline const QString kSaleQuantityBox = QStringLiteral("销售数量框");
 // the sale row. Returns the new sale's ID; on any failure both tables are unchanged.
 [[nodiscard]] std::expected<qint64, ActionError> RecordSale(AppContext& ctx, qint64 goods_id, const SaleForm& form);
 
+// One sale row's writes, inside the caller's transaction: the goods row read (locked on
+// the server until the transaction ends), the quantity checked against its stored stock,
+// its figures updated, the sell row and its movement written. The sale window's sale and
+// every line of a counter basket or return go through it. A negative quantity (a return)
+// puts the stock back and takes the sale's figures off the goods row.
+struct SaleLine {
+  qint64 goods_id = 0;
+  double quantity = 0, actual_price = 0, amount = 0, debt = 0;
+  QDate date = {};
+  // The sell row's 名称, 型号, 编码, 类型: as the sale window shows them; nullopt: the goods
+  // row's own, as read.
+  std::optional<QStringList> labels = std::nullopt;
+  QString customer_number = {}, customer_name = {}, contact = {}, address = {}, note = {};
+  bool is_return = false;  // the movement's kind: 退货 rather than 销售
+};
+[[nodiscard]] std::expected<qint64, ActionError> WriteSaleLine(AppContext& ctx, const SaleLine& line);
+// What WriteSaleLine says when the stored stock is below the quantity.
+extern const QString kStockTooLowText;
+
 // The customer pick lists of the sale window and the sales page: each non-empty value
 // once, or the read's failure for the window to report.
 [[nodiscard]] std::expected<QStringList, DbError> CustomerNameValues(AppContext& ctx);

@@ -14,6 +14,7 @@
 #include "TestSupport.h"
 #include "admin/AccountsLogic.h"
 #include "data/EngineSql.h"
+#include "sales/CheckoutLogic.h"
 #include "sales/SalesLogic.h"
 #include "stock/GoodsLogic.h"
 
@@ -181,6 +182,60 @@ TEST_P(TwoTills, TwoTillsGivingOneNameAtOnceKeepOneAccountOfIt) {
   QStringList stored;
   while (names->Step().value_or(false)) stored << names->Text(0);
   EXPECT_EQ(stored, (QStringList{QStringLiteral("张三"), QStringLiteral("李四"), QStringLiteral("王五")}));
+}
+
+// The other till is selling the last unit of the basket's second line: the whole basket
+// waits for it and is refused, its first line with it.
+TEST_P(TwoTills, ABasketWaitsForTheOtherTillsSaleOfTheLastUnitAndIsRefusedWhole) {
+  for (const bool locks : {true, false}) {
+    SCOPED_TRACE(locks ? "row lock" : "no row lock");
+    test_hook::row_locks_off = !locks;
+    const qint64 plenty = InsertGoods(db(), GoodsRow{});
+    GoodsRow last;
+    last.name = QStringLiteral("雪碧");
+    last.bought = last.stock = 1;
+    const qint64 id = InsertGoods(db(), last);
+    Checkout basket;
+    for (qint64 goods : {plenty, id}) {
+      auto g = LoadCounterGoods(ctx(), goods);
+      ASSERT_TRUE(g && *g);
+      basket.lines.push_back({.goods = **g, .quantity = 1});
+    }
+    auto [sold, waited] = WhileTheOtherTillWrites([&] { return RecordBasket(ctx(), basket); },
+                                                  "update buy set 存货数量=0, 销售数量=1 where \"ID\"=?", id);
+    EXPECT_TRUE(waited);
+    if (locks) {
+      ASSERT_FALSE(sold);
+      EXPECT_EQ(sold.error().message, QStringLiteral("第2行（雪碧）：库存不足，无法销售"));
+      EXPECT_EQ(0, SalesOf(id));
+      EXPECT_EQ(0, SalesOf(plenty));
+      EXPECT_EQ(10, Figure("存货数量", plenty));
+    } else {
+      EXPECT_TRUE(sold);
+      EXPECT_EQ(1, SalesOf(id));
+    }
+  }
+}
+
+// The other till took this second's receipt number and has not committed yet: this one
+// waits for it and is refused rather than sharing the number.
+TEST_P(TwoTills, TwoBasketsAtTheSameSecondNeverShareAReceiptNumber) {
+  const qint64 id = InsertGoods(db(), GoodsRow{});
+  auto g = LoadCounterGoods(ctx(), id);
+  ASSERT_TRUE(g && *g);
+  Checkout basket;
+  basket.lines.push_back({.goods = **g, .quantity = 1});
+  auto [sold, waited] =
+      WhileTheOtherTillWrites([&] { return RecordBasket(ctx(), basket); },
+                              "insert into receipt (小票号,合计金额) values (?,3)", CustomerNumber(clock.Now()));
+  EXPECT_TRUE(waited);
+  ASSERT_FALSE(sold);
+  EXPECT_EQ(sold.error().message, QStringLiteral("另一台收银机刚用了同一个小票号，请再结账一次。"));
+  EXPECT_EQ(0, SalesOf(id));
+  // Tried again: the next second's number.
+  auto again = RecordBasket(ctx(), basket);
+  ASSERT_TRUE(again) << again.error().message.toStdString();
+  EXPECT_EQ(again->receipt_number, CustomerNumber(clock.Now().addSecs(1)));
 }
 
 }  // namespace
