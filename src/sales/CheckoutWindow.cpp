@@ -867,7 +867,7 @@ ReturnDialog::ReturnDialog(AppContext& ctx, QWidget* parent) : QDialog(parent), 
   layout->addWidget(table_, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  auto* confirm = new QPushButton(QStringLiteral("确认退货"), this);
+  auto* confirm = new QPushButton(QStringLiteral("确认退货 (F12)"), this);
   confirm->setObjectName(QStringLiteral("确认退货按钮"));
   confirm->setAutoDefault(false);
   auto* cancel = new QPushButton(QStringLiteral("取消"), this);
@@ -914,6 +914,14 @@ bool ReturnDialog::LoadReceipt(const QString& typed) {
     table_->setFocus();
   }
   return true;
+}
+
+void ReturnDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F12) {
+    Confirm();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 bool ReturnDialog::Confirm() {

@@ -175,6 +175,10 @@ class ReturnDialog final : public QDialog {
   QTableWidget* Table() const { return table_; }
   const std::optional<RecordedBasket>& Recorded() const { return recorded_; }
 
+ protected:
+  // F12 confirms, as 结账 does at the counter.
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   AppContext& ctx_;
   QString loaded_;
