@@ -69,12 +69,14 @@ constexpr Column kReceipt[] = {
     {"实收", Double}, {"找零", Double},   {"欠款", Double},   {"原小票号", Text50},
 };
 
-// Which sale a return's sale row gives back: the count of what is already returned rests
-// on it, never on a text a user may edit.
+// Which sale a return's sale row gives back, and how much: the count of what is already
+// returned rests on it, never on a text a user may edit, and stays when the return's
+// sale row is deleted (the stock it put back stays too).
 constexpr Column kReturnLine[] = {
     {"ID", AutoId},
     {"销售号", Long},
     {"原销售号", Long},
+    {"数量", Double},
 };
 
 // A basket put aside at the counter (挂单) and its lines in their order; 实收 as typed.

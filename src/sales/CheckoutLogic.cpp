@@ -487,15 +487,14 @@ ActionError NoSuchReceipt(const QString& number) {
   return {ActionError::Kind::Gone, QStringLiteral("没有找到小票号为 %1 的销售记录").arg(number)};
 }
 
-// What has been given back of one sale: the return rows linked to it that still exist.
+// What has been given back of one sale.
 std::expected<double, DbError> ReturnedOf(AppContext& ctx, qint64 sale_id) {
-  auto st = ctx.db.Prepare(
-      "select coalesce(sum(t.销售数量), 0) from return_line l join sell t on t.\"ID\"=l.销售号 where l.原销售号=?");
+  auto st = ctx.db.Prepare("select coalesce(sum(数量), 0) from return_line where 原销售号=?");
   if (!st) return std::unexpected(st.error());
   st->BindAll(sale_id);
   auto row = st->Step();
   if (!row) return std::unexpected(row.error());
-  return *row ? -st->Double(0) : 0.0;
+  return *row ? st->Double(0) : 0.0;
 }
 
 }  // namespace
@@ -505,7 +504,7 @@ std::expected<std::vector<ReturnableLine>, ActionError> ReturnableLines(AppConte
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
   auto st = ctx.db.Prepare(
       "select s.\"ID\",s.\"UID\",s.名称,s.型号,s.编码,s.销售数量,s.销售单价,coalesce(r.退回, 0) as 退回 from sell s "
-      "left join (select l.原销售号, sum(-t.销售数量) as 退回 from return_line l join sell t on t.\"ID\"=l.销售号 "
+      "left join (select l.原销售号, sum(l.数量) as 退回 from return_line l "
       "group by l.原销售号) r on r.原销售号=s.\"ID\" where s.客户编号=? and s.销售数量>0 order by s.\"ID\"");
   if (!st) return std::unexpected(ReadActionError(st.error()));
   st->BindAll(receipt_number);
@@ -609,7 +608,8 @@ std::expected<RecordedBasket, ActionError> RecordReturn(AppContext& ctx, const Q
                                   .note = note.left(schema::kTextLimit),
                                   .is_return = true});
     if (!id) return std::unexpected(OnLine(i, s.labels[0], id.error(), QStringLiteral("该商品已被删除，无法退货")));
-    auto linked = ctx.db.Execute("insert into return_line (销售号,原销售号) values (?,?)", *id, requests[i].sale_id);
+    auto linked = ctx.db.Execute("insert into return_line (销售号,原销售号,数量) values (?,?,?)", *id,
+                                 requests[i].sale_id, s.quantity);
     if (!linked) return std::unexpected(DatabaseActionError(linked.error()));
     recorded.sale_ids.push_back(*id);
   }

@@ -448,6 +448,12 @@ TEST_P(CheckoutOn, AReturnPutsTheStockBackAndIsRefusedBeyondWhatWasSold) {
   EXPECT_EQ((*lines)[0].price, 40);
   EXPECT_EQ((*lines)[1].returned, 0);
 
+  // Deleting the return's sale row keeps the stock it put back: it stays returned.
+  ASSERT_TRUE(DeleteSale(ctx(), row).has_value());
+  lines = ReturnableLines(ctx(), number);
+  ASSERT_TRUE(lines.has_value());
+  EXPECT_EQ((*lines)[0].returned, 2);
+
   // After the partial return only 1 is left.
   refused = RecordReturn(ctx(), number, {{cup_sale, 1.5}});
   ASSERT_FALSE(refused.has_value());
