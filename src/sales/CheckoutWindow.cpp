@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "data/TextFormat.h"
 #include "sales/ReceiptPrinter.h"
@@ -93,6 +94,13 @@ CheckoutWindow::CheckoutWindow(AppContext& ctx, CheckoutHooks hooks, QWidget* ow
   FillPickLists();
   ShowLines();
   resize(1080, 660);
+}
+
+CheckoutWindow::~CheckoutWindow() {
+  if (lines_.empty()) return;
+  // Nothing to show it on any more: a failure goes to standard error.
+  if (const auto held = HoldBasket(ctx_, Form()); !held)
+    std::fprintf(stderr, "hemulu: the counter's basket was not held: %s\n", qUtf8Printable(held.error().message));
 }
 
 void CheckoutWindow::BuildControls() {

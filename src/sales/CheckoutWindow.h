@@ -63,6 +63,8 @@ class CheckoutWindow final : public QDialog {
   // The counter of `owner`'s window, made the first time and brought to the front.
   static CheckoutWindow* Open(AppContext& ctx, QWidget* owner, CheckoutHooks hooks = {});
   CheckoutWindow(AppContext& ctx, CheckoutHooks hooks, QWidget* owner);
+  // The program ends (or the login) with a basket on the counter: it is held, not lost.
+  ~CheckoutWindow() override;
 
   // Code + Enter: a line for the goods of exactly that code, else a search by name
   // initials, name or code.

@@ -477,3 +477,21 @@ TEST(CheckoutWindow, ReplacedDataDropsABasketOfTheOldGoods) {
   EXPECT_TRUE(counter->Lines().empty());
   EXPECT_FALSE(counter->isVisible());
 }
+
+TEST(CheckoutWindow, ABasketLeftOnTheCounterWhenTheProgramEndsIsHeld) {
+  TestApp app;
+  AddGoods(app, "茶杯", "C1", 20, 3);
+  {
+    Counter c(app);
+    c.Scan("C1");
+    c.Scan("C1");
+  }
+  const auto held = HeldBaskets(app.ctx());
+  ASSERT_TRUE(held.has_value());
+  ASSERT_EQ(held->size(), 1u);
+  ASSERT_EQ(held->front().checkout.lines.size(), 1u);
+  EXPECT_EQ(held->front().checkout.lines[0].quantity, 2);
+  // An empty counter leaves nothing behind.
+  { Counter empty(app); }
+  EXPECT_EQ(HeldBaskets(app.ctx()).value_or(std::vector<HeldBasket>{}).size(), 1u);
+}
