@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
@@ -169,6 +170,24 @@ QWidget* MainWindow::BuildHeader() {
       make_menu_button(QStringLiteral("系统按钮"), QStringLiteral("系统"), SystemMenuIcon(), Menu(kSystemMenu));
   QToolButton* help_button =
       make_menu_button(QStringLiteral("帮助按钮"), QStringLiteral("帮助"), HelpMenuIcon(), Menu(kHelpMenu));
+  // The counter is what a shop opens most: one click in the header, F2 from anywhere.
+  auto* checkout_button = new QToolButton(header);
+  checkout_button->setObjectName(QStringLiteral("收银台按钮"));
+  checkout_button->setText(QStringLiteral("收银台 (F2)"));
+  checkout_button->setIcon(NavigationIcon(kSalesItem));
+  checkout_button->setIconSize(QSize(22, 22));
+  checkout_button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  checkout_button->setToolTip(QStringLiteral("打开收银台：扫码收银、挂单取单、退货"));
+  connect(checkout_button, &QToolButton::clicked, this, &MainWindow::OpenCheckout);
+  auto* checkout_key = new QAction(QStringLiteral("收银台"), this);
+  checkout_key->setObjectName(QStringLiteral("收银台快捷键"));
+  checkout_key->setShortcut(QKeySequence(Qt::Key_F2));
+  checkout_key->setShortcutContext(Qt::ApplicationShortcut);
+  connect(checkout_key, &QAction::triggered, this, [this] {
+    // Not over a modal window's head: that window has the user's attention.
+    if (!QApplication::activeModalWidget()) OpenCheckout();
+  });
+  addAction(checkout_key);
 
   auto* layout = new QHBoxLayout(header);
   layout->setContentsMargins(12, 8, 12, 8);
@@ -179,6 +198,8 @@ QWidget* MainWindow::BuildHeader() {
   titles->addWidget(name);
   titles->addWidget(information_);
   layout->addLayout(titles, 1);
+  layout->addWidget(checkout_button);
+  layout->addSpacing(8);
   layout->addWidget(system_button);
   layout->addWidget(help_button);
   return header;
@@ -365,6 +386,10 @@ void MainWindow::ShowHelp(const QString& section) {
   help_window_->show();
   help_window_->raise();
   help_window_->activateWindow();
+}
+
+void MainWindow::OpenCheckout() {
+  if (parts_.open_checkout) parts_.open_checkout(this);
 }
 
 void MainWindow::Restore() {

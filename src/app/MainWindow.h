@@ -51,6 +51,8 @@ struct MainWindowParts {
   std::function<void(QWidget* parent)> open_settings;
   std::function<void(QWidget* parent)> open_user_management;
   std::function<void(QWidget* parent)> open_data_maintenance;
+  // The checkout counter (the header's "收银台" button and F2 from any page).
+  std::function<void(QWidget* parent)> open_checkout;
   // Refills a page that has been created (with `page` as create_page returned it) after
   // data.db was replaced as a whole, by a re-initialisation or a restore. Each subsystem
   // refills its own pages and forgets any chosen row; pages it does not know are left.
@@ -115,6 +117,8 @@ class MainWindow : public QMainWindow {
   // False when the logged-in account is not in the new data: the caller leaves its
   // modal window and calls ReturnToLogin.
   bool DataReplaced();
+  // The checkout counter, in front.
+  void OpenCheckout();
   // Ends this login: the program shows the login window again (LoginNeeded).
   void ReturnToLogin() { emit LoginNeeded(); }
 

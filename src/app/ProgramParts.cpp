@@ -11,11 +11,13 @@
 #include "money/BankPage.h"
 #include "money/LedgerPage.h"
 #include "sales/ChartsPage.h"
+#include "sales/CheckoutWindow.h"
 #include "sales/DebtorsView.h"
 #include "sales/SaleEditWindow.h"
 #include "sales/SaleWindow.h"
 #include "sales/SalesPage.h"
 #include "stock/GoodsEntryWindow.h"
+#include "stock/GoodsHistoryWindow.h"
 #include "stock/NameInitials.h"
 #include "stock/StockPage.h"
 #include "stock/SummaryPage.h"
@@ -107,6 +109,9 @@ MainWindowParts ProgramParts(AppContext& ctx) {
     for (auto* w : main->findChildren<BankMovementWindow*>())
       if (w->MovementId() != 0) stale.push_back(w);
     int closed = 0;
+    // A basket holds goods IDs of the old data too.
+    for (auto* w : main->findChildren<CheckoutWindow*>())
+      if (w->ForgetBasket()) ++closed;
     for (QWidget* w : stale) {
       if (!w->isVisible()) continue;
       w->close();
@@ -121,6 +126,18 @@ MainWindowParts ProgramParts(AppContext& ctx) {
   parts.open_user_management = [&ctx](QWidget* parent) {
     AccountsWindow window(ctx, parent);
     window.exec();
+  };
+  parts.open_checkout = [&ctx](QWidget* parent) {
+    CheckoutHooks hooks;
+    // The goods history belongs to the stock subsystem: opened from here.
+    hooks.open_history = [&ctx](qint64 goods_id, QWidget* owner) {
+      auto* w = new GoodsHistoryWindow(ctx, goods_id, owner);
+      w->setAttribute(Qt::WA_DeleteOnClose);
+      w->show();
+      w->raise();
+      w->activateWindow();
+    };
+    CheckoutWindow::Open(ctx, parent, std::move(hooks));
   };
   parts.open_data_maintenance = [&ctx](QWidget* parent) {
     MainWindow* main = MainWindow::Of(parent);

@@ -61,8 +61,42 @@ QStringList ReceiptLines(const Receipt& r) {
   return lines;
 }
 
-ReceiptDocument::ReceiptDocument(const Receipt& receipt)
-    : lines_(ReceiptLines(receipt)),
+QStringList BasketReceiptLines(const BasketReceipt& r) {
+  const QString rule = QStringLiteral("--------------------------------");
+  const auto money = [](double value) { return NumberText(value) + QStringLiteral("元"); };
+  QStringList lines;
+  lines << (r.shop_name.isEmpty() ? QStringLiteral("销售小票") : r.shop_name);
+  if (!r.shop_address.isEmpty()) lines << QStringLiteral("地址：") + r.shop_address;
+  if (!r.shop_phone.isEmpty()) lines << QStringLiteral("电话：") + r.shop_phone;
+  lines << rule;
+  lines << QStringLiteral("小票号：") + r.receipt_number;
+  lines << QStringLiteral("时间：") + r.date_time;
+  lines << QStringLiteral("收银员：") + r.operator_name;
+  lines << rule;
+  for (const BasketReceipt::Line& line : r.lines) {
+    lines << (line.model.isEmpty() ? line.name : line.name + QStringLiteral("  ") + line.model);
+    lines << QStringLiteral("    %1 × %2 = %3")
+                 .arg(NumberText(line.quantity), NumberText(line.price), money(line.amount));
+  }
+  lines << rule;
+  lines << QStringLiteral("件数：") + NumberText(r.pieces);
+  lines << QStringLiteral("合计：") + money(r.total);
+  lines << QStringLiteral("实收：") + money(r.paid);
+  lines << QStringLiteral("找零：") + money(r.change);
+  lines << QStringLiteral("欠款：") + money(r.debt);
+  if (!r.customer_name.isEmpty()) lines << QStringLiteral("客户：") + r.customer_name;
+  if (!r.note.isEmpty()) lines << QStringLiteral("备注：") + r.note;
+  lines << rule;
+  lines << QStringLiteral("谢谢惠顾，欢迎再次光临！");
+  return lines;
+}
+
+ReceiptDocument::ReceiptDocument(const Receipt& receipt) : ReceiptDocument(ReceiptLines(receipt)) {}
+
+ReceiptDocument::ReceiptDocument(const BasketReceipt& receipt) : ReceiptDocument(BasketReceiptLines(receipt)) {}
+
+ReceiptDocument::ReceiptDocument(QStringList lines)
+    : lines_(std::move(lines)),
       title_font_(ReceiptFont(11, QFont::Bold)),
       line_font_(ReceiptFont(9, QFont::Normal)),
       layout_(ReceiptPageLayout(0)) {
@@ -102,6 +136,11 @@ void RenderReceipt(const Receipt& receipt, QPagedPaintDevice& device) {
 }
 
 void PrintReceipt(const Receipt& receipt, Prompter& prompter, QWidget* parent) {
+  ReceiptDocument document(receipt);
+  ShowPrintPreview(document, QStringLiteral("小票打印"), prompter, parent, PageView::Fit::WholePage, QSize(760, 820));
+}
+
+void PrintBasketReceipt(const BasketReceipt& receipt, Prompter& prompter, QWidget* parent) {
   ReceiptDocument document(receipt);
   ShowPrintPreview(document, QStringLiteral("小票打印"), prompter, parent, PageView::Fit::WholePage, QSize(760, 820));
 }

@@ -10,6 +10,7 @@ const std::vector<MenuItem<SalesCommand>>& SalesMenuItems() {
       {"删除数据", Delete, kSuperOnly},
       {kMenuSeparator},
       {"小票打印", PrintReceipt},
+      {"按小票号查询", FindReceipt},
       {kMenuSeparator},
       {"客户对账单", Statement},
       {kMenuSeparator},

@@ -13,6 +13,7 @@ enum class SalesCommand {
   Edit,
   Delete,
   PrintReceipt,
+  FindReceipt,
   Statement,
   Export,
   Print,

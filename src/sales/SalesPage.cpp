@@ -18,6 +18,7 @@
 #include "lists/GridPrinter.h"
 #include "sales/DebtorsView.h"
 #include "sales/ReceiptPrinter.h"
+#include "sales/ReceiptQuery.h"
 #include "sales/SaleWindow.h"
 #include "sales/SalesList.h"
 #include "sales/StatementWindow.h"
@@ -179,6 +180,7 @@ void SalesPage::ConnectMenu() {
   OnCommand(menu_, SalesCommand::Edit, this, [this] { OpenEdit(); });
   OnCommand(menu_, SalesCommand::Delete, this, [this] { DeleteCurrentSale(); });
   OnCommand(menu_, SalesCommand::PrintReceipt, this, [this] { PrintCurrentReceipt(); });
+  OnCommand(menu_, SalesCommand::FindReceipt, this, [this] { FindReceipt(); });
   OnCommand(menu_, SalesCommand::Statement, this, [this] { OpenCustomerStatement(); });
   OnCommand(menu_, SalesCommand::Export, this, [this] { Export(); });
   OnCommand(menu_, SalesCommand::Print, this, [this] { Print(); });
@@ -189,14 +191,15 @@ void SalesPage::ConnectMenu() {
   }
 }
 
-void SalesPage::FillSalesList(const SalesQuery& query) {
+bool SalesPage::FillSalesList(const SalesQuery& query) {
   const FillResult result = FillSalesGrid(ctx_, *grid_, query);
   shares_->Apply();
   if (result.error) {  // the list shown before stays, and so does what it covers
     ctx_.ReportReadFailure(*result.error);
-    return;
+    return false;
   }
   last_query_ = query;
+  return true;
 }
 
 void SalesPage::Refill() { FillSalesList(last_query_); }
@@ -309,6 +312,18 @@ std::optional<std::expected<Receipt, ActionError>> SalesPage::CurrentReceipt() {
 
 void SalesPage::PrintCurrentReceipt() {
   if (!IsSaleId(current_id_)) return;
+  int row = current_row_;
+  if (row < grid_->FixedRows() || row >= grid_->Rows() || grid_->CellText(row, kSaleIdCol) != current_id_)
+    row = grid_->FindRow(kSaleIdCol, current_id_);
+  const QString number = row >= grid_->FixedRows() ? grid_->CellText(row, kSaleCustomerFirstCol).trimmed() : QString();
+  if (!number.isEmpty()) {
+    // A counter's receipt holds several rows under one number: all of them are printed.
+    const auto whole = LoadBasketReceipt(ctx_, number);
+    if (whole && whole->lines.size() > 1) {
+      PrintBasketReceipt(*whole, ctx_.prompter, window());
+      return;
+    }
+  }
   const auto receipt = CurrentReceipt();
   if (!receipt) return;
   if (!*receipt) {
@@ -316,6 +331,20 @@ void SalesPage::PrintCurrentReceipt() {
     return;
   }
   PrintReceipt(**receipt, ctx_.prompter, window());
+}
+
+void SalesPage::FindReceipt() {
+  const auto typed = ctx_.prompter.AskText(QStringLiteral("请输入小票号："), QStringLiteral("按小票号查询"));
+  if (!typed) return;
+  const QString number = typed->trimmed();
+  if (number.isEmpty()) {
+    ctx_.ShowMessage(QStringLiteral("请输入小票号"), MessageKind::Information);
+    return;
+  }
+  if (ShowsDebtors()) ShowSales();
+  if (!FillSalesList(ReceiptSalesQuery(number))) return;
+  if (grid_->Rows() - grid_->FixedRows() - grid_->FrozenBottomRows() <= 0)
+    ctx_.ShowMessage(QStringLiteral("没有找到小票号为 %1 的销售记录").arg(number), MessageKind::Information);
 }
 
 std::optional<QString> SalesPage::Export() {

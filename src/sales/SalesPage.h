@@ -44,7 +44,8 @@ class SalesPage : public QWidget {
   SalesPage(AppContext& ctx, QMenu* menu, SalesPageHooks hooks, QWidget* parent = nullptr);
   ~SalesPage() override;
 
-  void FillSalesList(const SalesQuery& query);
+  // False when the read failed (reported; the list shown before stays).
+  bool FillSalesList(const SalesQuery& query);
   // Refills with the query last shown, so a search stays in place.
   void Refill();
   void RefillPickLists();
@@ -69,7 +70,11 @@ class SalesPage : public QWidget {
   // The receipt of the chosen sale; nullopt when no sale is chosen, an error when it
   // cannot be read.
   std::optional<std::expected<Receipt, ActionError>> CurrentReceipt();
+  // The whole receipt the chosen sale belongs to (every row of its 客户编号); a sale
+  // alone on its number prints as the single sale's receipt.
   void PrintCurrentReceipt();
+  // "按小票号查询": asks a receipt number and lists that receipt's rows.
+  void FindReceipt();
   // The statement of the chosen sale's customer (where a repayment is undone).
   void OpenCustomerStatement();
   // Writes the list as shown to sales.xlsx in the shop's folder; the path written.

@@ -150,6 +150,7 @@ TEST(MainWindow, BuildsAllSevenMenusWithTheirItemsInOrder) {
         "删除数据",
         "—",
         "小票打印",
+        "按小票号查询",
         "—",
         "客户对账单",
         "—",
