@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "data/EmbeddedFiles.h"
+#include "lists/WorkProgress.h"
 #include "ui/NamedWidgets.h"
 #include "ui/SuperAdministratorGate.h"
 
@@ -85,7 +86,23 @@ MaintenanceWindow::MaintenanceWindow(AppContext& ctx, std::function<void()> data
   auto* restore_button = CaptionButton(QStringLiteral("恢复备份数据库"), restore_group);
   body->addWidget(restore_button, 0, Qt::AlignRight);
 
+  auto* server_group = MakeGroup(
+      QStringLiteral("数据库服务器"),
+      QStringLiteral("把本机数据整体复制到「数据库服务器」中设置的服务器，或者把服务器上的数据复制回本机（原文件另存为 "
+                     "%1%2）。")
+          .arg(kDatabaseFileName, kBeforeDownloadSuffix),
+      this, body);
+  auto* upload_button = CaptionButton(QStringLiteral("把本机数据上传到服务器"), server_group);
+  auto* download_button = CaptionButton(QStringLiteral("把服务器数据下载到本机"), server_group);
+  auto* server_row = new QHBoxLayout;
+  server_row->addStretch(1);
+  server_row->addWidget(upload_button);
+  server_row->addWidget(download_button);
+  body->addLayout(server_row);
+
   auto* close_button = CaptionButton(QStringLiteral("关闭"), this);
+  connect(upload_button, &QPushButton::clicked, this, &MaintenanceWindow::Upload);
+  connect(download_button, &QPushButton::clicked, this, &MaintenanceWindow::Download);
   connect(init_button, &QPushButton::clicked, this, &MaintenanceWindow::Reinitialise);
   connect(compact_button, &QPushButton::clicked, this, &MaintenanceWindow::Compact);
   connect(choose_button, &QPushButton::clicked, this, &MaintenanceWindow::ChooseBackupFolder);
@@ -99,6 +116,7 @@ MaintenanceWindow::MaintenanceWindow(AppContext& ctx, std::function<void()> data
   layout->addWidget(compact_group);
   layout->addWidget(backup_group);
   layout->addWidget(restore_group);
+  layout->addWidget(server_group);
   layout->addWidget(close_button, 0, Qt::AlignRight);
   resize(640, sizeHint().height());
 
@@ -262,6 +280,85 @@ void MaintenanceWindow::Restore() {
           .arg(kDatabaseFileName, kBeforeRestoreSuffix),
       MessageKind::Information);
   if (data_replaced_) data_replaced_();
+}
+
+std::expected<void, MaintenanceError> MaintenanceWindow::WithServer(
+    ServerAddress& server, const std::function<std::expected<void, MaintenanceError>(const ServerAddress&)>& work) {
+  for (;;) {
+    auto done = work(server);
+    if (done || !done.error().wants_password) return done;
+    const auto password =
+        ctx_.prompter.AskText(done.error().reason + QStringLiteral("\n\n请输入服务器用户 %1 的密码：").arg(server.user),
+                              QStringLiteral("数据库服务器"), TextEcho::Masked);
+    if (!password || password->isEmpty()) return done;
+    server.password = *password;
+  }
+}
+
+void MaintenanceWindow::Upload() {
+  const QString title = QStringLiteral("把本机数据上传到服务器");
+  auto server = TransferServer(ctx_);
+  if (!server) {
+    ctx_.ShowMessage(QStringLiteral("请先在「数据库服务器」中设置服务器"), MessageKind::Information);
+    return;
+  }
+  if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能上传数据"), title)) return;
+  WorkProgress progress(QStringLiteral("正在把本机数据上传到服务器……"), this);
+  const Progress report = progress.Reporter();
+  const auto done = WithServer(*server, [&](const ServerAddress& to) {
+    return UploadToServer(
+        ctx_, to,
+        [&](const ServerShopSize& on_server) {
+          // Replacing the server's shop touches every till: Enter keeps it.
+          return ctx_.prompter.Confirm(ReplaceServerQuestion(on_server), title, ConfirmDefault::Cancel);
+        },
+        [&](qint64 copied, qint64 total) { return report(copied, total); });
+  });
+  if (progress.Dialog()) progress.Dialog()->close();
+  if (!done && done.error().kind == MaintenanceError::Kind::Cancelled) {
+    ctx_.ShowMessage(QStringLiteral("已取消上传，服务器上的数据未作改动"), MessageKind::Information);
+    return;
+  }
+  if (!done) {
+    Failed(QStringLiteral("上传数据失败了，服务器上的数据未作改动"), done.error());
+    return;
+  }
+  ctx_.ShowMessage(QStringLiteral("上传完成！本机数据已复制到服务器，核对无误。\n本机数据文件未作改动。"),
+                   MessageKind::Information);
+}
+
+void MaintenanceWindow::Download() {
+  const QString title = QStringLiteral("把服务器数据下载到本机");
+  auto server = TransferServer(ctx_);
+  if (!server) {
+    ctx_.ShowMessage(QStringLiteral("请先在「数据库服务器」中设置服务器"), MessageKind::Information);
+    return;
+  }
+  if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能下载数据"), title)) return;
+  if (!ctx_.prompter.Confirm(
+          QStringLiteral("本机数据文件 %1 将被服务器上的数据替换，原文件另存为 %1%2。\n\n确定要下载吗？")
+              .arg(kDatabaseFileName, kBeforeDownloadSuffix),
+          title, ConfirmDefault::Cancel))
+    return;
+  const bool replaces_open_file = !ctx_.db.IsServer();
+  WorkProgress progress(QStringLiteral("正在把服务器数据下载到本机……"), this);
+  const Progress report = progress.Reporter();
+  const auto done = WithServer(*server, [&](const ServerAddress& from) {
+    return DownloadFromServer(ctx_, from, [&](qint64 copied, qint64 total) { return report(copied, total); });
+  });
+  if (progress.Dialog()) progress.Dialog()->close();
+  if (!done && done.error().kind == MaintenanceError::Kind::Cancelled) {
+    ctx_.ShowMessage(QStringLiteral("已取消下载，本机数据文件未作改动"), MessageKind::Information);
+    return;
+  }
+  if (!done) {
+    Failed(QStringLiteral("下载数据失败了，本机数据文件未作改动"), done.error());
+    return;
+  }
+  ctx_.ShowMessage(QStringLiteral("下载完成！服务器上的数据已复制到本机，核对无误。\n原数据文件已另存为 %1%2")
+                       .arg(kDatabaseFileName, kBeforeDownloadSuffix),
+                   MessageKind::Information);
+  if (replaces_open_file && data_replaced_) data_replaced_();
 }
 
 }  // namespace hemulu
