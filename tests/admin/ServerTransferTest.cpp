@@ -4,12 +4,16 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
 #include <memory>
 
 #include "EngineSupport.h"
 #include "TestSupport.h"
 #include "admin/MaintenanceLogic.h"
+#include "admin/MaintenanceWindow.h"
 #include "data/DatabaseFiles.h"
 #include "data/Schema.h"
 #include "data/StockMoves.h"
@@ -306,6 +310,8 @@ TEST_F(ServerTransfer, ARestoreReplacesTheServersShopInOneTransaction) {
   auto watcher = OnServer();
   // A reader that would wait for the load stops at once instead: it must never get rows.
   ASSERT_TRUE(watcher->ExecScript("SET lock_timeout = 50"));
+  std::vector<QSet<QString>> heard;
+  watcher->OnChanges([&](const QSet<QString>& tables) { heard.push_back(tables); });
   int looked = 0;
   std::optional<BackupContents> confirmed;
   auto restored = RestoreDatabase(
@@ -335,6 +341,11 @@ TEST_F(ServerTransfer, ARestoreReplacesTheServersShopInOneTransaction) {
   EXPECT_EQ(confirmed->sales, 1);
   EXPECT_EQ(Dump(shop->db), backed_up);
   EXPECT_NE(Dump(shop->db), old_shop);
+  // Every till refills every page: each table is named in the notice of the commit.
+  QSet<QString> every{QString::fromUtf8(schema::kDailyTotalsTable)};
+  for (const schema::Table* t : schema::StoredTables()) every.insert(QString::fromUtf8(t->name));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return std::ranges::any_of(heard, [&](const QSet<QString>& h) { return h.contains(every); }); }, 2000));
   auto mismatches = FindStockMismatches(*shop);
   ASSERT_TRUE(mismatches.has_value());
   EXPECT_TRUE(mismatches->empty());
@@ -366,6 +377,57 @@ TEST_F(ServerTransfer, ARestoreTheUserDeclinesChangesNothing) {
   ASSERT_FALSE(r);
   EXPECT_EQ(r.error().kind, Kind::Refused);
   EXPECT_EQ(Dump(shop->db), old_shop);
+}
+
+void Click(QWidget& window, const QString& button) {
+  auto* b = window.findChild<QPushButton*>(button);
+  ASSERT_NE(b, nullptr) << button.toStdString();
+  QTest::mouseClick(b, Qt::LeftButton);
+}
+
+TEST_F(ServerTransfer, TheMaintenanceWindowMovesTheShopToTheServerChosenInTheSettingsAndBack) {
+  test::TestApp app;
+  FillShop(app.ctx().db);
+  int replaced = 0;
+  MaintenanceWindow window(app.ctx(), [&] { ++replaced; });
+  auto& prompter = app.prompter;
+
+  // No server chosen yet: said before any password is asked.
+  prompter.ExpectMessage(QStringLiteral("请先在「数据库服务器」中设置服务器"));
+  Click(window, QStringLiteral("把本机数据上传到服务器"));
+  EXPECT_EQ(prompter.Prompts().size(), 1u);
+
+  ASSERT_TRUE(app.ctx().settings.Write(kServerSection, QStringLiteral("host"), server().host));
+  ASSERT_TRUE(app.ctx().settings.Write(kServerSection, QStringLiteral("port"), QString::number(server().port)));
+  ASSERT_TRUE(app.ctx().settings.Write(kServerSection, QStringLiteral("dbname"), server().database));
+  ASSERT_TRUE(app.ctx().settings.Write(kServerSection, QStringLiteral("user"), server().user));
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.ExpectMessage(QStringLiteral("上传完成！本机数据已复制到服务器，核对无误。\n本机数据文件未作改动。"));
+  Click(window, QStringLiteral("把本机数据上传到服务器"));
+  auto db = OnServer();
+  EXPECT_EQ(Dump(*db), Dump(app.ctx().db));
+
+  // A second upload finds the shop there: Enter (Cancel) keeps it.
+  ASSERT_TRUE(db->Execute("insert into \"buy\" (\"名称\", \"存货数量\") values ('只在服务器上', 0)"));
+  const std::vector<QString> on_server = Dump(*db);
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerConfirm(false);
+  prompter.ExpectMessage(QStringLiteral("已取消上传，服务器上的数据未作改动"));
+  Click(window, QStringLiteral("把本机数据上传到服务器"));
+  const test::Prompt& asked = prompter.Prompts()[prompter.Prompts().size() - 2];
+  EXPECT_TRUE(asked.text.startsWith(QStringLiteral("服务器上已有数据：商品 3 种，销售 3 笔")))
+      << asked.text.toStdString();
+  EXPECT_EQ(asked.default_button, ConfirmDefault::Cancel);
+  EXPECT_EQ(Dump(*db), on_server);
+
+  // Back to the file: the server's row is in data.db now, and the pages are told.
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerConfirm(true);
+  prompter.ExpectMessage(
+      QStringLiteral("下载完成！服务器上的数据已复制到本机，核对无误。\n原数据文件已另存为 data.db.before-download"));
+  Click(window, QStringLiteral("把服务器数据下载到本机"));
+  EXPECT_EQ(Dump(app.ctx().db), on_server);
+  EXPECT_EQ(replaced, 1);
 }
 
 }  // namespace
