@@ -79,10 +79,13 @@ MaintenanceWindow::MaintenanceWindow(AppContext& ctx, std::function<void()> data
   auto* backup_button = CaptionButton(QStringLiteral("备份当前数据库"), backup_group);
   body->addWidget(backup_button, 0, Qt::AlignRight);
 
-  auto* restore_group = MakeGroup(
-      QStringLiteral("恢复备份数据库"),
-      QStringLiteral("用备份文件替换当前数据库，当前数据库另存为 %1%2。").arg(kDatabaseFileName, kBeforeRestoreSuffix),
-      this, body);
+  // A shop on a server keeps no previous file: the server's own backups stand for it.
+  auto* restore_group =
+      MakeGroup(QStringLiteral("恢复备份数据库"),
+                ctx_.db.IsServer() ? QStringLiteral("用备份文件替换服务器上的全部数据，所有收银台随之更新。")
+                                   : QStringLiteral("用备份文件替换当前数据库，当前数据库另存为 %1%2。")
+                                         .arg(kDatabaseFileName, kBeforeRestoreSuffix),
+                this, body);
   auto* restore_button = CaptionButton(QStringLiteral("恢复备份数据库"), restore_group);
   body->addWidget(restore_button, 0, Qt::AlignRight);
 
@@ -252,7 +255,8 @@ void MaintenanceWindow::Restore() {
       free_space_,
       [this, &progress, &declined](const BackupContents& backup) {
         // Everything is replaced: the user sees both sides first, and Enter keeps the data.
-        progress.close();
+        // Hidden, not closed: closing counts as 取消, and a server's load reports on after it.
+        progress.hide();
         const auto current = CurrentContents(ctx_);
         if (!current)
           std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(ctx_.db.Path()),
@@ -272,12 +276,14 @@ void MaintenanceWindow::Restore() {
     Failed(QStringLiteral("恢复备份数据库失败了，当前数据库未作改动"), done.error());
     return;
   }
+  const QString restored = QStringLiteral("恢复备份数据库完成！\n\n备份文件：%1\n其中有商品 %2 种，销售记录 %3 条。\n")
+                               .arg(QFileInfo(*file).absoluteFilePath())
+                               .arg(done->goods)
+                               .arg(done->sales);
   ctx_.ShowMessage(
-      QStringLiteral("恢复备份数据库完成！\n\n备份文件：%1\n其中有商品 %2 种，销售记录 %3 条。\n原数据库已另存为 %4%5")
-          .arg(QFileInfo(*file).absoluteFilePath())
-          .arg(done->goods)
-          .arg(done->sales)
-          .arg(kDatabaseFileName, kBeforeRestoreSuffix),
+      restored + (ctx_.db.IsServer()
+                      ? QStringLiteral("服务器上的数据已替换，各收银台的页面随之更新。")
+                      : QStringLiteral("原数据库已另存为 %1%2").arg(kDatabaseFileName, kBeforeRestoreSuffix)),
       MessageKind::Information);
   if (data_replaced_) data_replaced_();
 }

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -427,6 +428,40 @@ TEST_F(ServerTransfer, TheMaintenanceWindowMovesTheShopToTheServerChosenInTheSet
       QStringLiteral("下载完成！服务器上的数据已复制到本机，核对无误。\n原数据文件已另存为 data.db.before-download"));
   Click(window, QStringLiteral("把服务器数据下载到本机"));
   EXPECT_EQ(Dump(app.ctx().db), on_server);
+  EXPECT_EQ(replaced, 1);
+}
+
+TEST_F(ServerTransfer, TheMaintenanceWindowBacksUpAServerShopAndRestoresItThere) {
+  test::TestApp app;
+  FillShop(app.ctx().db);
+  ASSERT_TRUE(UploadToServer(app.ctx(), server(), Never()));
+  auto shop = ServerShop();
+  const std::vector<QString> whole = Dump(shop->db);
+  int replaced = 0;
+  MaintenanceWindow window(*shop, [&] { ++replaced; });
+
+  QTemporaryDir out;
+  const QString backup = out.filePath(QStringLiteral("BackupData.db"));
+  window.findChild<QLineEdit*>(QStringLiteral("编辑框1"))->setText(backup);
+  prompter.ExpectMessage(QStringLiteral("备份数据库完成！"));
+  Click(window, QStringLiteral("备份当前数据库"));
+
+  auto till = OnServer();
+  ASSERT_TRUE(till->Execute("delete from \"buy\" where \"名称\" = ?", QStringLiteral("康师傅")));
+  ASSERT_NE(Dump(shop->db), whole);
+  prompter.AnswerFile(backup);
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerConfirm(true);
+  prompter.ExpectMessage(
+      QStringLiteral("恢复备份数据库完成！\n\n备份文件：%1\n其中有商品 2 种，销售记录 3 条。\n服务器上的数据已替换，"
+                     "各收银台的页面随之更新。")
+          .arg(backup));
+  Click(window, QStringLiteral("恢复备份数据库"));
+  // The question named both sides: the server's shop as it is now, and the backup's.
+  const test::Prompt& asked = prompter.Prompts()[prompter.Prompts().size() - 2];
+  EXPECT_TRUE(asked.text.startsWith(QStringLiteral("当前数据：商品 1 种，销售 3 笔"))) << asked.text.toStdString();
+  EXPECT_EQ(Dump(shop->db), whole);
+  EXPECT_EQ(Dump(*till), whole);
   EXPECT_EQ(replaced, 1);
 }
 
