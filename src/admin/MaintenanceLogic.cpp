@@ -414,6 +414,14 @@ std::expected<BackupContents, MaintenanceError> RestoreIntoServer(AppContext& ct
   auto contents = CheckDatabaseFile(*temp, Check::Full, PageSizes::OldToo, busy);
   if (!contents) return std::unexpected(contents.error());
   if (confirm && !confirm(*contents)) return Fail(Kind::Cancelled, QString());
+  // Opened as data.db is opened, a backup of an older program gets the tables added
+  // since (and the current page size) before it goes to the server, as a local restore's
+  // does at its first open.
+  {
+    Database copy(*temp);
+    if (auto opened = copy.Open(); !opened)
+      return Fail(Kind::Failed, kCheckFailed + EngineFailureText(opened.error().kind), opened.error().message);
+  }
   // The user has agreed to replace the server's shop: no second question.
   auto loaded = CopyFileToServer(
       *temp, *ctx.db.Server(), [](const ServerShopSize&) { return true; }, busy);

@@ -352,6 +352,36 @@ TEST_F(ServerTransfer, ARestoreReplacesTheServersShopInOneTransaction) {
   EXPECT_TRUE(mismatches->empty());
 }
 
+TEST_F(ServerTransfer, ABackupOfAnOlderProgramIsRestoredIntoTheServerWithTheTablesAddedSince) {
+  test::TestApp app;
+  FillShop(app.ctx().db);
+  ASSERT_TRUE(UploadToServer(app.ctx(), server(), Never()));
+  auto shop = ServerShop();
+  test::TestApp older;
+  test::GoodsRow goods;
+  goods.name = QStringLiteral("旧版本的商品");
+  goods.stock = 4;
+  test::InsertGoods(older.ctx().db, goods);
+  QTemporaryDir out;
+  const QString file = out.filePath(QStringLiteral("BackupData.db"));
+  ASSERT_TRUE(BackUpDatabase(older.ctx(), file));
+  {
+    // Written before repayments and the movements journal were kept.
+    KeyedFile f;
+    ASSERT_TRUE(f.Open(file));
+    ASSERT_TRUE(
+        f.Exec("DROP TABLE repayment; DROP TABLE repayment_part; DROP TABLE stock_move; DROP TABLE stock_check"));
+  }
+  auto r = RestoreDatabase(*shop, file, {}, FreeSpaceIn, [](const BackupContents&) { return true; });
+  ASSERT_TRUE(r) << r.error().reason.toStdString();
+  EXPECT_EQ(test::CountRows(shop->db, "buy"), 1);
+  // The goods' stock became its opening movement, as at an older file's first open.
+  auto mismatches = FindStockMismatches(*shop);
+  ASSERT_TRUE(mismatches.has_value());
+  EXPECT_TRUE(mismatches->empty());
+  EXPECT_EQ(test::CountRows(shop->db, "stock_move"), 1);
+}
+
 TEST_F(ServerTransfer, ARestoreTheUserDeclinesChangesNothing) {
   test::TestApp app;
   FillShop(app.ctx().db);

@@ -228,6 +228,10 @@ TEST_F(TransferKill, AKilledDownloadLeavesTheOldOrTheNewFile) {
   const int kills = EnvCount("HEMULU_TRANSFER_KILLS", 5);
   const quint32 seed = EnvSeed("HEMULU_TRANSFER_SEED");
   ASSERT_TRUE(Upload(b_.path()));
+  QFile original(a_.filePath(QStringLiteral("data.db")));
+  ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+  const QByteArray shop_a = original.readAll();
+  original.close();
   const KillRun r = Kill("download", kills, seed, [&](KillRun& run) -> QStringList {
     // Started as the program starts: the part file of a cut-short download goes.
     const QString dir = a_.path();
@@ -245,9 +249,18 @@ TEST_F(TransferKill, AKilledDownloadLeavesTheOldOrTheNewFile) {
     const int which = Which(found);
     if (which < 0) return {QStringLiteral("data.db holds neither shop: ") + found.Text()};
     ++run.seen[which];
+    ctx.db.Close();
+    // The next child starts from shop A again, so that every kill can tell old from new.
+    for (const char* suffix : {"", "-wal", "-shm", ".before-download"})
+      QFile::remove(a_.filePath(QStringLiteral("data.db") + QString::fromLatin1(suffix)));
+    QFile restored(a_.filePath(QStringLiteral("data.db")));
+    if (!restored.open(QIODevice::WriteOnly) || restored.write(shop_a) != shop_a.size())
+      return {QStringLiteral("shop A could not be put back")};
     return {};
   });
   Report("downloads", kills, seed, r);
+  EXPECT_GT(r.seen[0], 0);
+  EXPECT_GT(r.seen[1], 0);
 }
 
 }  // namespace
