@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include "BenchSupport.h"
 #include "SalesSearchTiming.h"
 #include "SharedTimings.h"
+#include "admin/MaintenanceLogic.h"
 #include "data/EmbeddedFiles.h"
 #include "lists/ColumnShares.h"
 #include "lists/Grid.h"
@@ -380,7 +383,101 @@ void PgMovementsFill1m(BenchShop& file) {
   PrintCase("pg_movements_fill_1m_month", Median(months));
   std::printf("# pg_movements_fill_1m_month: %d deliveries\n", grid.Rows() - grid.FixedRows() - 1);
 }
-HEMULU_BENCH_CASE(940, "pg_movements_fill_1m", PgMovementsFill1m);
+HEMULU_BENCH_CASE(935, "pg_movements_fill_1m", PgMovementsFill1m);
+
+// The file shop moved whole onto an empty database of its own, and backed up from there.
+class UploadedShop {
+ public:
+  explicit UploadedShop(ServerAddress cluster) : cluster_(std::move(cluster)) {
+    address_ = cluster_;
+    address_.database = QStringLiteral("hemulu_bench_upload_%1").arg(::getpid());
+    if (const QString e = RunMaintenance(cluster_, "CREATE DATABASE \"" + address_.database.toUtf8() + "\"");
+        !e.isEmpty())
+      Fail("create the upload database", e);
+  }
+  ~UploadedShop() {
+    ctx_.reset();
+    RunMaintenance(cluster_, "DROP DATABASE IF EXISTS \"" + address_.database.toUtf8() + "\" WITH (FORCE)");
+  }
+  const ServerAddress& Address() const { return address_; }
+  // A program on the uploaded shop, made once it is there.
+  AppContext& ctx() {
+    if (!ctx_) {
+      if (!WriteWorkingFiles(dir_.path(), dir_.path())) std::exit(1);
+      ctx_ = std::make_unique<AppContext>(dir_.path(), address_, prompter_, clock_, notifier_);
+      if (auto r = ctx_->EnsureDatabaseOpen(); !r) Fail("open the uploaded shop", r.error());
+    }
+    return *ctx_;
+  }
+  bool uploaded = false;
+
+ private:
+  ServerAddress cluster_, address_;
+  QTemporaryDir dir_;
+  SilentPrompter prompter_;
+  SystemClock clock_;
+  SilentNotifier notifier_;
+  std::unique_ptr<AppContext> ctx_;
+};
+
+UploadedShop* Uploaded(BenchShop& file) {
+  static std::unique_ptr<UploadedShop> shop;
+  if (!Server()) return nullptr;
+  if (!shop) shop = std::make_unique<UploadedShop>(*Server()->ctx().db.Server());
+  file.EnsureSales();
+  return shop.get();
+}
+
+// The local backup of the same shop, beside the server's figures.
+double LocalBackupMs(BenchShop& file) {
+  static double ms = -1;
+  if (ms >= 0) return ms;
+  const QString target = file.FilePath(QStringLiteral("LocalBackup.db"));
+  QFile::remove(target);
+  QElapsedTimer t;
+  t.start();
+  if (auto r = BackUpDatabase(file.ctx(), target); !r) Fail("local backup", r.error().reason);
+  ms = t.nsecsElapsed() / 1e6;
+  QFile::remove(target);
+  return ms;
+}
+
+void PgUpload1m(BenchShop& file) {
+  UploadedShop* shop = Uploaded(file);
+  if (!shop) return;
+  QElapsedTimer t;
+  t.start();
+  auto r = UploadToServer(file.ctx(), shop->Address(), [](const ServerShopSize&) { return true; });
+  if (!r) Fail("upload", r.error().reason + QStringLiteral(" ") + r.error().detail);
+  const double ms = t.nsecsElapsed() / 1e6;
+  shop->uploaded = true;
+  PrintCase("pg_upload_1m", ms, LocalBackupMs(file));
+}
+HEMULU_BENCH_CASE(940, "pg_upload_1m", PgUpload1m);
+
+void PgBackup1m(BenchShop& file) {
+  UploadedShop* shop = Uploaded(file);
+  if (!shop) return;
+  if (!shop->uploaded) {
+    if (auto r = UploadToServer(file.ctx(), shop->Address(), [](const ServerShopSize&) { return true; }); !r)
+      Fail("upload", r.error().reason + QStringLiteral(" ") + r.error().detail);
+    shop->uploaded = true;
+  }
+  const QString target = file.FilePath(QStringLiteral("ServerBackup.db"));
+  std::vector<double> runs;
+  for (int i = 0; i < 3; ++i) {
+    QFile::remove(target);
+    QElapsedTimer t;
+    t.start();
+    if (auto r = BackUpDatabase(shop->ctx(), target); !r)
+      Fail("server backup", r.error().reason + QStringLiteral(" ") + r.error().detail);
+    runs.push_back(t.nsecsElapsed() / 1e6);
+    std::printf("# pg_backup_1m run %d: %.0f ms, %.0f MB\n", i + 1, runs.back(), QFileInfo(target).size() / 1048576.0);
+  }
+  QFile::remove(target);
+  PrintCase("pg_backup_1m", Median(runs), LocalBackupMs(file));
+}
+HEMULU_BENCH_CASE(950, "pg_backup_1m", PgBackup1m);
 
 }  // namespace
 }  // namespace hemulu::bench

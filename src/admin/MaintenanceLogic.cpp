@@ -21,6 +21,7 @@
 #include "data/EmbeddedFiles.h"
 #include "data/EngineSql.h"
 #include "data/Schema.h"
+#include "data/ServerTransfer.h"
 #include "data/TextFormat.h"
 
 namespace hemulu {
@@ -348,6 +349,86 @@ std::expected<void, MaintenanceError> CopyThroughEngine(KeyedFile& source, const
   return {};
 }
 
+MaintenanceError FromTransfer(const TransferError& e) {
+  switch (e.kind) {
+    case TransferError::Kind::Cancelled:
+      return {Kind::Cancelled, e.reason, e.detail};
+    case TransferError::Kind::Refused:
+      return {Kind::Refused, e.reason, e.detail};
+    default:
+      return {Kind::Failed, e.reason, e.detail, e.wants_password};
+  }
+}
+
+// The backup of a shop on a server: the same keyed file as a local backup, written from
+// one read-only snapshot of the server (other tills go on selling), then checked page by
+// page and renamed over the target.
+std::expected<void, MaintenanceError> BackUpServerShop(AppContext& ctx, const QFileInfo& target,
+                                                       const CopyProgress& progress) {
+  const LockedPartFile part(target.absoluteFilePath());
+  if (!part.Created()) return std::unexpected(WriteFailure(errno));
+  const QString& temp = part.Path();
+  auto discard = [&](const MaintenanceError& error) {
+    RemoveWithCompanions(temp);
+    return std::unexpected(error);
+  };
+  if (auto copied = CopyServerToFile(*ctx.db.Server(), temp, progress); !copied)
+    return discard(FromTransfer(copied.error()));
+  // Only its owner reads a backup of the shop's data.
+  QFile::setPermissions(temp, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  if (!SyncFile(temp)) return discard({Kind::Failed, kWriteFailed});
+  QFile head(temp);
+  QByteArray first;
+  if (head.open(QIODevice::ReadOnly)) first = head.read(16);
+  head.close();
+  if (first.startsWith("SQLite format 3")) return discard({Kind::Failed, QStringLiteral("备份文件未加密")});
+  if (auto check = CheckDatabaseFile(temp, Check::Pages, PageSizes::OursOnly); !check)
+    return discard({Kind::Failed, kCheckFailed + check.error().reason});
+  QFile::remove(temp + QStringLiteral("-wal"));
+  QFile::remove(temp + QStringLiteral("-shm"));
+  QFile::remove(temp + QStringLiteral("-journal"));
+  if (!RenameOver(temp, target.absoluteFilePath())) return discard({Kind::Failed, kWriteFailed});
+  SyncFolder(target.absolutePath());
+  return {};
+}
+
+// The restore of a shop on a server: the backup copied beside data.db and checked as a
+// local restore checks it, the counts confirmed, then loaded into the server in one
+// transaction.
+std::expected<BackupContents, MaintenanceError> RestoreIntoServer(AppContext& ctx, const QFileInfo& backup,
+                                                                  const CopyProgress& busy,
+                                                                  const FreeSpaceProbe& free_space,
+                                                                  const RestoreConfirmation& confirm) {
+  const QString local = LocalDatabasePath(ctx);
+  const qint64 free = free_space(QFileInfo(local).absolutePath());
+  if (free >= 0 && free < backup.size() + (1 << 20)) return Fail(Kind::Failed, kNoRoom);
+  const auto temp = NewTemporaryBeside(local);
+  if (!temp) return Fail(Kind::Failed, kWriteFailed);
+  struct Remove {
+    QString path;
+    ~Remove() { RemoveWithCompanions(path); }
+  } remove{*temp};
+  QFile::remove(*temp);
+  if (!QFile::copy(backup.absoluteFilePath(), *temp)) return Fail(Kind::Failed, QStringLiteral("无法读取该备份文件"));
+  QFile::setPermissions(*temp, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  auto contents = CheckDatabaseFile(*temp, Check::Full, PageSizes::OldToo, busy);
+  if (!contents) return std::unexpected(contents.error());
+  if (confirm && !confirm(*contents)) return Fail(Kind::Cancelled, QString());
+  // Opened as data.db is opened, a backup of an older program gets the tables added
+  // since (and the current page size) before it goes to the server, as a local restore's
+  // does at its first open.
+  {
+    Database copy(*temp);
+    if (auto opened = copy.Open(); !opened)
+      return Fail(Kind::Failed, kCheckFailed + EngineFailureText(opened.error().kind), opened.error().message);
+  }
+  // The user has agreed to replace the server's shop: no second question.
+  auto loaded = CopyFileToServer(
+      *temp, *ctx.db.Server(), [](const ServerShopSize&) { return true; }, busy);
+  if (!loaded) return std::unexpected(FromTransfer(loaded.error()));
+  return *contents;
+}
+
 }  // namespace
 
 QString SystemFailureText(int error) {
@@ -457,6 +538,7 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
   // What a backup killed mid-copy left here would otherwise stay for good, and take
   // the room this copy needs.
   RemoveAbandonedPartFiles(target.absoluteFilePath());
+  if (ctx.db.IsServer()) return BackUpServerShop(ctx, target, progress);
   const QString source_path = ctx.db.Path();
   const qint64 needed = SizeOf(source_path) + SizeOf(source_path + QStringLiteral("-wal"));
   const qint64 free = free_space(target.absolutePath());
@@ -566,6 +648,7 @@ std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx,
   const QFileInfo info(backup_path);
   if (backup_path.trimmed().isEmpty() || !info.isFile()) return Fail(Kind::Refused, QStringLiteral("找不到该备份文件"));
   if (IsDatabaseFile(ctx, backup_path)) return Fail(Kind::Refused, QStringLiteral("该文件就是正在使用的数据库"));
+  if (ctx.db.IsServer()) return RestoreIntoServer(ctx, info, busy, free_space, confirm);
   const QString path = ctx.db.Path();
   const QString folder = QFileInfo(path).absolutePath();
   const qint64 free = free_space(folder);
@@ -617,6 +700,83 @@ std::expected<BackupContents, MaintenanceError> RestoreDatabase(AppContext& ctx,
     return std::unexpected(r.error());
   }
   return *contents;
+}
+
+}  // namespace hemulu
+
+namespace hemulu {
+
+QString LocalDatabasePath(const AppContext& ctx) {
+  return ctx.db.IsServer() ? QFileInfo(ctx.FilePath(kDatabaseFileName)).absoluteFilePath() : ctx.db.Path();
+}
+
+std::optional<ServerAddress> TransferServer(const AppContext& ctx) {
+  if (const ServerAddress* server = ctx.db.Server()) return *server;
+  return ServerChoice(ctx.settings);
+}
+
+QString ReplaceServerQuestion(const ServerShopSize& on_server) {
+  return QStringLiteral(
+             "服务器上已有数据：商品 %1 种，销售 %2 笔。\n\n上传后服务器上的这些数据将被本机数据替换，"
+             "确定要上传吗？")
+      .arg(on_server.goods)
+      .arg(on_server.sales);
+}
+
+std::expected<void, MaintenanceError> UploadToServer(AppContext& ctx, const ServerAddress& server,
+                                                     const ReplaceServerShop& replace, const CopyProgress& progress) {
+  const QString local = LocalDatabasePath(ctx);
+  if (!QFileInfo(local).isFile()) return Fail(Kind::Refused, QStringLiteral("找不到本机数据文件 %1").arg(local));
+  if (auto copied = CopyFileToServer(local, server, replace, progress); !copied)
+    return std::unexpected(FromTransfer(copied.error()));
+  return {};
+}
+
+std::expected<void, MaintenanceError> DownloadFromServer(AppContext& ctx, const ServerAddress& server,
+                                                         const CopyProgress& progress) {
+  const QString path = LocalDatabasePath(ctx);
+  const QString folder = QFileInfo(path).absolutePath();
+  const auto temp = NewTemporaryBeside(path);
+  if (!temp) return Fail(Kind::Failed, kWriteFailed);
+  auto discard = [&](const MaintenanceError& error) {
+    RemoveWithCompanions(*temp);
+    return std::unexpected(error);
+  };
+  if (auto copied = CopyServerToFile(server, *temp, progress); !copied) return discard(FromTransfer(copied.error()));
+  if (QFileInfo(path).exists()) QFile::setPermissions(*temp, QFile::permissions(path));
+  if (auto check = CheckDatabaseFile(*temp, Check::Pages, PageSizes::OursOnly); !check)
+    return discard({Kind::Failed, kCheckFailed + check.error().reason});
+  QFile::remove(*temp + QStringLiteral("-wal"));
+  QFile::remove(*temp + QStringLiteral("-shm"));
+  QFile::remove(*temp + QStringLiteral("-journal"));
+  if (!SyncFile(*temp)) return discard({Kind::Failed, kWriteFailed});
+
+  const bool in_use = !ctx.db.IsServer();
+  if (in_use) {
+    if (auto r = ReleaseDatabase(ctx); !r) return discard(r.error());
+  }
+  auto reopen = [&] {
+    if (in_use) (void)Reopen(ctx);
+  };
+  // The file being replaced stays as data.db.before-download: a second name for it, so
+  // data.db exists at every moment.
+  const QString kept = path + kBeforeDownloadSuffix;
+  if (QFileInfo(path).exists()) {
+    RemoveWithCompanions(kept);
+    const QByteArray path_bytes = QFile::encodeName(path), kept_bytes = QFile::encodeName(kept);
+    if (::link(path_bytes.constData(), kept_bytes.constData()) != 0 && (!QFile::copy(path, kept) || !SyncFile(kept))) {
+      QFile::remove(kept);
+      reopen();
+      return discard({Kind::Failed, QStringLiteral("无法保存本机原有数据文件的副本，数据文件未作改动")});
+    }
+  }
+  if (!RenameOver(*temp, path)) {
+    reopen();
+    return discard({Kind::Failed, kWriteFailed});
+  }
+  SyncFolder(folder);
+  if (in_use) return Reopen(ctx);
+  return {};
 }
 
 }  // namespace hemulu

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "data/AppContext.h"
+#include "data/ServerTransfer.h"
 
 namespace hemulu {
 
@@ -20,6 +21,9 @@ struct MaintenanceError {
   } kind = Kind::Failed;
   QString reason;       // plain words for the user, in Chinese; empty when cancelled
   QString detail = {};  // the engine's or the system's own words, for standard error only
+  // The server wants a password (none was given) or refused the one given: asking for
+  // one and trying again may succeed.
+  bool wants_password = false;
 };
 
 // What the user is told for a failure of the system, by its errno (the database's own
@@ -97,5 +101,32 @@ inline const QString kBeforeRestoreSuffix = QStringLiteral(".before-restore");
 [[nodiscard]] std::expected<BackupContents, MaintenanceError> RestoreDatabase(
     AppContext& ctx, const QString& backup_path, const CopyProgress& busy = {},
     const FreeSpaceProbe& free_space = FreeSpaceIn, const RestoreConfirmation& confirm = {});
+
+// ---- A shop on a database server ----
+// A shop moves to the server and back whole: the server is written in one transaction,
+// a local file is written beside data.db and renamed into place. On a server shop the
+// backup and the restore above read and write the server instead of data.db.
+
+// The shop's own file beside the program, whichever database the program runs on.
+QString LocalDatabasePath(const AppContext& ctx);
+// The server to move the shop to or from: the one the program runs on, else config.ini's
+// [server] section; nullopt when neither.
+std::optional<ServerAddress> TransferServer(const AppContext& ctx);
+// The question asked before the server's shop is replaced by an upload.
+QString ReplaceServerQuestion(const ServerShopSize& on_server);
+
+// Copies the local data.db (left as it was) into the server's database; a shop already
+// there is replaced only when `replace` agrees.
+[[nodiscard]] std::expected<void, MaintenanceError> UploadToServer(AppContext& ctx, const ServerAddress& server,
+                                                                   const ReplaceServerShop& replace,
+                                                                   const CopyProgress& progress = {});
+
+// The name under which a download keeps the data.db it replaces.
+inline const QString kBeforeDownloadSuffix = QStringLiteral(".before-download");
+// Copies the server's shop into a new data.db: written and checked beside it, the old
+// one kept as data.db.before-download, then renamed into place (old or new, never
+// none). When the program runs on data.db it is open again afterwards.
+[[nodiscard]] std::expected<void, MaintenanceError> DownloadFromServer(AppContext& ctx, const ServerAddress& server,
+                                                                       const CopyProgress& progress = {});
 
 }  // namespace hemulu

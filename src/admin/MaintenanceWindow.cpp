@@ -16,6 +16,7 @@
 
 #include "admin/ServerSetupWindow.h"
 #include "data/EmbeddedFiles.h"
+#include "lists/WorkProgress.h"
 #include "ui/NamedWidgets.h"
 #include "ui/SuperAdministratorGate.h"
 
@@ -79,21 +80,36 @@ MaintenanceWindow::MaintenanceWindow(AppContext& ctx, std::function<void()> data
   auto* backup_button = CaptionButton(QStringLiteral("备份当前数据库"), backup_group);
   body->addWidget(backup_button, 0, Qt::AlignRight);
 
-  auto* restore_group = MakeGroup(
-      QStringLiteral("恢复备份数据库"),
-      QStringLiteral("用备份文件替换当前数据库，当前数据库另存为 %1%2。").arg(kDatabaseFileName, kBeforeRestoreSuffix),
-      this, body);
+  // A shop on a server keeps no previous file: the server's own backups stand for it.
+  auto* restore_group =
+      MakeGroup(QStringLiteral("恢复备份数据库"),
+                ctx_.db.IsServer() ? QStringLiteral("用备份文件替换服务器上的全部数据，所有收银台随之更新。")
+                                   : QStringLiteral("用备份文件替换当前数据库，当前数据库另存为 %1%2。")
+                                         .arg(kDatabaseFileName, kBeforeRestoreSuffix),
+                this, body);
   auto* restore_button = CaptionButton(QStringLiteral("恢复备份数据库"), restore_group);
   body->addWidget(restore_button, 0, Qt::AlignRight);
 
-  auto* server_group =
-      MakeGroup(QStringLiteral("数据库服务器"),
-                QStringLiteral("几台收银电脑共用一个数据库时，设置数据库服务器，或改回本机数据库。"), this, body);
+  auto* server_group = MakeGroup(
+      QStringLiteral("数据库服务器"),
+      QStringLiteral("几台收银电脑共用一个数据库时，设置数据库服务器，或改回本机数据库；把本机数据整体复制到服务器，"
+                     "或者把服务器上的数据复制回本机（原文件另存为 %1%2）。")
+          .arg(kDatabaseFileName, kBeforeDownloadSuffix),
+      this, body);
   auto* server_button = CaptionButton(QStringLiteral("设置数据库服务器"), server_group);
-  body->addWidget(server_button, 0, Qt::AlignRight);
+  auto* upload_button = CaptionButton(QStringLiteral("把本机数据上传到服务器"), server_group);
+  auto* download_button = CaptionButton(QStringLiteral("把服务器数据下载到本机"), server_group);
+  auto* server_row = new QHBoxLayout;
+  server_row->addStretch(1);
+  server_row->addWidget(server_button);
+  server_row->addWidget(upload_button);
+  server_row->addWidget(download_button);
+  body->addLayout(server_row);
 
   auto* close_button = CaptionButton(QStringLiteral("关闭"), this);
   connect(server_button, &QPushButton::clicked, this, &MaintenanceWindow::SetUpServer);
+  connect(upload_button, &QPushButton::clicked, this, &MaintenanceWindow::Upload);
+  connect(download_button, &QPushButton::clicked, this, &MaintenanceWindow::Download);
   connect(init_button, &QPushButton::clicked, this, &MaintenanceWindow::Reinitialise);
   connect(compact_button, &QPushButton::clicked, this, &MaintenanceWindow::Compact);
   connect(choose_button, &QPushButton::clicked, this, &MaintenanceWindow::ChooseBackupFolder);
@@ -256,7 +272,8 @@ void MaintenanceWindow::Restore() {
       free_space_,
       [this, &progress, &declined](const BackupContents& backup) {
         // Everything is replaced: the user sees both sides first, and Enter keeps the data.
-        progress.close();
+        // Hidden, not closed: closing counts as 取消, and a server's load reports on after it.
+        progress.hide();
         const auto current = CurrentContents(ctx_);
         if (!current)
           std::fprintf(stderr, "hemulu: %s: %s\n", qUtf8Printable(ctx_.db.Path()),
@@ -276,14 +293,95 @@ void MaintenanceWindow::Restore() {
     Failed(QStringLiteral("恢复备份数据库失败了，当前数据库未作改动"), done.error());
     return;
   }
+  const QString restored = QStringLiteral("恢复备份数据库完成！\n\n备份文件：%1\n其中有商品 %2 种，销售记录 %3 条。\n")
+                               .arg(QFileInfo(*file).absoluteFilePath())
+                               .arg(done->goods)
+                               .arg(done->sales);
   ctx_.ShowMessage(
-      QStringLiteral("恢复备份数据库完成！\n\n备份文件：%1\n其中有商品 %2 种，销售记录 %3 条。\n原数据库已另存为 %4%5")
-          .arg(QFileInfo(*file).absoluteFilePath())
-          .arg(done->goods)
-          .arg(done->sales)
-          .arg(kDatabaseFileName, kBeforeRestoreSuffix),
+      restored + (ctx_.db.IsServer()
+                      ? QStringLiteral("服务器上的数据已替换，各收银台的页面随之更新。")
+                      : QStringLiteral("原数据库已另存为 %1%2").arg(kDatabaseFileName, kBeforeRestoreSuffix)),
       MessageKind::Information);
   if (data_replaced_) data_replaced_();
+}
+
+std::expected<void, MaintenanceError> MaintenanceWindow::WithServer(
+    ServerAddress& server, const std::function<std::expected<void, MaintenanceError>(const ServerAddress&)>& work) {
+  for (;;) {
+    auto done = work(server);
+    if (done || !done.error().wants_password) return done;
+    const auto password =
+        ctx_.prompter.AskText(done.error().reason + QStringLiteral("\n\n请输入服务器用户 %1 的密码：").arg(server.user),
+                              QStringLiteral("数据库服务器"), TextEcho::Masked);
+    if (!password || password->isEmpty()) return done;
+    server.password = *password;
+  }
+}
+
+void MaintenanceWindow::Upload() {
+  const QString title = QStringLiteral("把本机数据上传到服务器");
+  auto server = TransferServer(ctx_);
+  if (!server) {
+    ctx_.ShowMessage(QStringLiteral("请先在「数据库服务器」中设置服务器"), MessageKind::Information);
+    return;
+  }
+  if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能上传数据"), title)) return;
+  WorkProgress progress(QStringLiteral("正在把本机数据上传到服务器……"), this);
+  const Progress report = progress.Reporter();
+  const auto done = WithServer(*server, [&](const ServerAddress& to) {
+    return UploadToServer(
+        ctx_, to,
+        [&](const ServerShopSize& on_server) {
+          // Replacing the server's shop touches every till: Enter keeps it.
+          return ctx_.prompter.Confirm(ReplaceServerQuestion(on_server), title, ConfirmDefault::Cancel);
+        },
+        [&](qint64 copied, qint64 total) { return report(copied, total); });
+  });
+  if (progress.Dialog()) progress.Dialog()->close();
+  if (!done && done.error().kind == MaintenanceError::Kind::Cancelled) {
+    ctx_.ShowMessage(QStringLiteral("已取消上传，服务器上的数据未作改动"), MessageKind::Information);
+    return;
+  }
+  if (!done) {
+    Failed(QStringLiteral("上传数据失败了，服务器上的数据未作改动"), done.error());
+    return;
+  }
+  ctx_.ShowMessage(QStringLiteral("上传完成！本机数据已复制到服务器，核对无误。\n本机数据文件未作改动。"),
+                   MessageKind::Information);
+}
+
+void MaintenanceWindow::Download() {
+  const QString title = QStringLiteral("把服务器数据下载到本机");
+  auto server = TransferServer(ctx_);
+  if (!server) {
+    ctx_.ShowMessage(QStringLiteral("请先在「数据库服务器」中设置服务器"), MessageKind::Information);
+    return;
+  }
+  if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能下载数据"), title)) return;
+  if (!ctx_.prompter.Confirm(
+          QStringLiteral("本机数据文件 %1 将被服务器上的数据替换，原文件另存为 %1%2。\n\n确定要下载吗？")
+              .arg(kDatabaseFileName, kBeforeDownloadSuffix),
+          title, ConfirmDefault::Cancel))
+    return;
+  const bool replaces_open_file = !ctx_.db.IsServer();
+  WorkProgress progress(QStringLiteral("正在把服务器数据下载到本机……"), this);
+  const Progress report = progress.Reporter();
+  const auto done = WithServer(*server, [&](const ServerAddress& from) {
+    return DownloadFromServer(ctx_, from, [&](qint64 copied, qint64 total) { return report(copied, total); });
+  });
+  if (progress.Dialog()) progress.Dialog()->close();
+  if (!done && done.error().kind == MaintenanceError::Kind::Cancelled) {
+    ctx_.ShowMessage(QStringLiteral("已取消下载，本机数据文件未作改动"), MessageKind::Information);
+    return;
+  }
+  if (!done) {
+    Failed(QStringLiteral("下载数据失败了，本机数据文件未作改动"), done.error());
+    return;
+  }
+  ctx_.ShowMessage(QStringLiteral("下载完成！服务器上的数据已复制到本机，核对无误。\n原数据文件已另存为 %1%2")
+                       .arg(kDatabaseFileName, kBeforeDownloadSuffix),
+                   MessageKind::Information);
+  if (replaces_open_file && data_replaced_) data_replaced_();
 }
 
 }  // namespace hemulu

@@ -29,6 +29,9 @@ class MaintenanceWindow : public QDialog {
   void SetUpServer();
   // Ends the run so that the program starts again with a changed database choice.
   void SetRestart(std::function<void()> restart) { restart_ = std::move(restart); }
+  // The shop's data moved to the server chosen in config.ini, and back.
+  void Upload();
+  void Download();
 
   // Stands in for the free-space query of the disk (tests fill a disk this way).
   void SetFreeSpaceProbe(FreeSpaceProbe probe) { free_space_ = std::move(probe); }
@@ -36,6 +39,10 @@ class MaintenanceWindow : public QDialog {
  private:
   // The failure message; the error's detail goes to standard error.
   void Failed(const QString& text, const MaintenanceError& error, MessageKind kind = MessageKind::Stop);
+  // Runs a transfer to or from the server; asks for the server's password and tries
+  // again when the server wants one. The error of the last try, if any.
+  std::expected<void, MaintenanceError> WithServer(
+      ServerAddress& server, const std::function<std::expected<void, MaintenanceError>(const ServerAddress&)>& work);
   // Puts a path into the box, widening the window so that the whole path shows.
   void SetBackupPath(const QString& path);
 

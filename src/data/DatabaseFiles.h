@@ -61,6 +61,8 @@ class KeyedFile {
   // a descriptor of our own would drop every lock this process holds on the file.
   std::optional<qint64> FileSize();
   bool ReadBytes(char* into, qint64 size, qint64 offset);
+  // The engine's connection, for the data layer's own whole-shop copies.
+  sqlite3* Handle() const { return db_; }
 
  private:
   friend std::expected<void, EngineCopyError> BackupThroughEngine(KeyedFile&, KeyedFile&, const EngineProgress&);

@@ -343,6 +343,14 @@ std::string StockMoveTablesSql(const char* if_not_exists, const std::string& ope
   return sql + OpeningMovesSql(opening_date);
 }
 
+std::vector<const Table*> StoredTables() {
+  std::vector<const Table*> tables;
+  for (const Table& t : kTables) tables.push_back(&t);
+  for (const Table& t : kLaterTableList) tables.push_back(&t);
+  for (const Table& t : kStockMoveTables) tables.push_back(&t);
+  return tables;
+}
+
 const Column* FindColumn(const Table& table, std::string_view column) {
   for (const Column& c : table.columns)
     if (column == c.name) return &c;

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hemulu::schema {
 
@@ -30,6 +31,9 @@ std::span<const Table> Tables();
 std::span<const Table> LaterTables();
 // Finds a table of either list.
 const Table* FindTable(std::string_view name);
+// Every table that holds the shop's own rows, whichever list it is in (not the per-day
+// totals, which are derived from the sales): what a whole shop's copy carries.
+std::vector<const Table*> StoredTables();
 const Column* FindColumn(const Table& table, std::string_view column);
 
 // Statements that create the tables and their indexes and insert the built-in account.

@@ -21,9 +21,6 @@ namespace {
 constexpr Oid kBoolOid = 16, kByteaOid = 17, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23, kOidOid = 26,
               kFloat4Oid = 700, kFloat8Oid = 701, kNumericOid = 1700;
 
-// Our tables are made by one program at a time: the others wait here, then find them.
-constexpr const char* kSchemaLockSql = "SELECT pg_advisory_xact_lock(1751477622)";
-
 // SQLSTATE packed into an int for DbError::engine_code, six bits a character.
 int PackedSqlState(std::string_view state) {
   int code = 0;
@@ -280,7 +277,8 @@ std::expected<std::shared_ptr<PgConnection>, DbError> OpenServerConnection(const
   return c;
 }
 
-std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const ServerAddress& server) {
+std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const ServerAddress& server,
+                                                                    MissingTables missing) {
   auto opened = OpenServerConnection(server);
   if (!opened) return std::unexpected(opened.error());
   std::shared_ptr<PgConnection> c = std::move(*opened);
@@ -302,6 +300,11 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
   const int tables = std::atoi(PQgetvalue(present, 0, 0));
   PQclear(present);
   if (tables == 0) {
+    // The caller makes them inside its own transaction, with what it puts in them.
+    if (missing == MissingTables::Leave) {
+      if (auto r = ServerExec(*c, "ROLLBACK"); !r) return std::unexpected(r.error());
+      return c;
+    }
     if (auto r = ServerExec(*c, schema::ServerCreateSql().c_str()); !r) return fail(r.error());
   } else if (tables != static_cast<int>(schema::Tables().size()) + 1) {
     return fail(DbError{DbError::Kind::NotADatabase, QStringLiteral("数据库缺少数据表"), 0});

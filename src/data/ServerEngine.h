@@ -62,9 +62,15 @@ struct PgConnection {
   void Settle();
 };
 
+// What ConnectServer does in a database without our tables: creates them, or leaves
+// them to the caller (a whole shop's copy makes them in its own transaction).
+enum class MissingTables { Create, Leave };
 // Connects and, under a lock only one program holds at a time, creates our tables when
-// the database has none of them.
-std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const ServerAddress& server);
+// the database has none of them (brings an older set of them up to date in any case).
+std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const ServerAddress& server,
+                                                                    MissingTables missing = MissingTables::Create);
+// Taken by the transaction that creates our tables, so that two programs never both do.
+inline constexpr const char* kSchemaLockSql = "SELECT pg_advisory_xact_lock(1751477622)";
 // Connects and nothing more: no table is made or read.
 std::expected<std::shared_ptr<PgConnection>, DbError> OpenServerConnection(const ServerAddress& server);
 

@@ -1,0 +1,718 @@
+#include "data/ServerTransfer.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/DatabaseFiles.h"
+#include "data/EmbeddedFiles.h"
+#include "data/Engine.h"
+#include "data/Schema.h"
+#include "data/ServerEngine.h"
+
+namespace hemulu {
+
+namespace {
+
+using Kind = TransferError::Kind;
+using schema::ColumnType;
+using schema::Table;
+
+std::unexpected<TransferError> Fail(Kind kind, const QString& reason, const QString& detail = {}) {
+  return std::unexpected(TransferError{kind, reason, detail});
+}
+
+const QString kServerFailed = QStringLiteral("服务器操作失败：");
+const QString kFileFailed = QStringLiteral("读写本机数据文件失败：");
+
+std::unexpected<TransferError> ServerFailure(const DbError& e) {
+  if (e.kind == DbError::Kind::Unavailable || e.kind == DbError::Kind::OutcomeUnknown)
+    return std::unexpected(
+        TransferError{Kind::Failed, ServerUnavailableText(e), e.message, NeedsPassword(e) || PasswordRefused(e)});
+  return Fail(Kind::Failed, kServerFailed + EngineFailureText(e.kind), e.message);
+}
+
+std::unexpected<TransferError> FileFailure(sqlite3* db, int rc) {
+  const DbError e = EngineError(db, rc);
+  return Fail(Kind::Failed, kFileFailed + EngineFailureText(e.kind), e.message);
+}
+
+// Rows between two calls of the progress callback.
+constexpr qint64 kProgressRows = 4096;
+// Bytes of COPY data handed to libpq at once.
+constexpr std::size_t kCopyChunk = std::size_t(1) << 20;
+
+std::string Quoted(const char* name) { return std::string("\"") + name + "\""; }
+
+std::string ColumnList(const Table& t) {
+  std::string list;
+  for (const schema::Column& c : t.columns) {
+    if (!list.empty()) list += ", ";
+    list += Quoted(c.name);
+  }
+  return list;
+}
+
+bool HasId(const Table& t) { return schema::FindColumn(t, "ID") != nullptr; }
+
+// What is compared between the two sides: a table's rows, and per money column the sum
+// and the sum of magnitudes (the latter bounds the rounding two engines may differ by).
+struct Figures {
+  qint64 rows = 0;
+  std::vector<double> sums;
+  std::vector<double> magnitudes;
+};
+
+std::string FiguresSql(const Table& t, bool server) {
+  std::string sql = "SELECT count(*)";
+  for (const schema::Column& c : t.columns) {
+    if (c.type != ColumnType::Double) continue;
+    const std::string q = Quoted(c.name);
+    sql += server ? ", coalesce(sum(" + q + "), 0), coalesce(sum(abs(" + q + ")), 0)"
+                  : ", total(" + q + "), total(abs(" + q + "))";
+  }
+  return sql + " FROM " + Quoted(t.name);
+}
+
+double ParseDouble(const char* text) {
+  if (!text) return 0;
+  double v = 0;
+  std::from_chars(text, text + std::strlen(text), v);
+  return v;
+}
+
+std::expected<Figures, DbError> FileFigures(sqlite3* db, const Table& t) {
+  const std::string sql = FiguresSql(t, false);
+  sqlite3_stmt* st = nullptr;
+  int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+  Figures f;
+  if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+    f.rows = sqlite3_column_int64(st, 0);
+    for (int i = 1; i + 1 < sqlite3_column_count(st); i += 2) {
+      f.sums.push_back(sqlite3_column_double(st, i));
+      f.magnitudes.push_back(sqlite3_column_double(st, i + 1));
+    }
+    rc = SQLITE_OK;
+  }
+  sqlite3_finalize(st);
+  if (rc != SQLITE_OK) return std::unexpected(EngineError(db, rc));
+  return f;
+}
+
+std::expected<Figures, DbError> ServerFigures(PgConnection& c, const Table& t) {
+  const std::string sql = FiguresSql(t, true);
+  PGresult* r = PQexec(c.conn, sql.c_str());
+  if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+    DbError e = ServerError(c, r);
+    PQclear(r);
+    return std::unexpected(e);
+  }
+  Figures f;
+  f.rows = std::atoll(PQgetvalue(r, 0, 0));
+  for (int i = 1; i + 1 < PQnfields(r); i += 2) {
+    f.sums.push_back(ParseDouble(PQgetvalue(r, 0, i)));
+    f.magnitudes.push_back(ParseDouble(PQgetvalue(r, 0, i + 1)));
+  }
+  PQclear(r);
+  return f;
+}
+
+// Whether two sums of the same values, added in different orders, agree: each addition
+// may round by half an ulp of the running magnitude, and no more.
+bool SameSum(double a, double b, double magnitude, qint64 rows) {
+  const double bound = static_cast<double>(rows + 2) * 2.3e-16 * magnitude + 1e-6;
+  return std::fabs(a - b) <= bound;
+}
+
+// The first difference between the two sides, in words; empty when they agree.
+QString Difference(const Table& t, const Figures& source, const Figures& copy, const QString& source_name,
+                   const QString& copy_name) {
+  const QString table = QString::fromUtf8(t.name);
+  if (source.rows != copy.rows)
+    return QStringLiteral("数据表 %1 的行数不同（%2 %3 行，%4 %5 行）")
+        .arg(table, source_name)
+        .arg(source.rows)
+        .arg(copy_name)
+        .arg(copy.rows);
+  std::size_t k = 0;
+  for (const schema::Column& c : t.columns) {
+    if (c.type != ColumnType::Double) continue;
+    if (k >= source.sums.size() || k >= copy.sums.size()) break;
+    const double magnitude = std::max(source.magnitudes[k], copy.magnitudes[k]);
+    if (!SameSum(source.sums[k], copy.sums[k], magnitude, source.rows))
+      return QStringLiteral("数据表 %1 的「%2」合计不同（%3 %4，%5 %6）")
+          .arg(table, QString::fromUtf8(c.name), source_name)
+          .arg(source.sums[k], 0, 'g', 17)
+          .arg(copy_name)
+          .arg(copy.sums[k], 0, 'g', 17);
+    ++k;
+  }
+  return {};
+}
+
+// ---- COPY text: one row a line, cells split by tabs, \N for NULL ----
+
+void AppendEscaped(std::string& out, const unsigned char* text, int size) {
+  for (int i = 0; i < size; ++i) {
+    const char ch = static_cast<char>(text[i]);
+    switch (ch) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out += ch;
+    }
+  }
+}
+
+void AppendDouble(std::string& out, double v) {
+  if (std::isnan(v)) {
+    out += "NaN";
+  } else if (std::isinf(v)) {
+    out += v > 0 ? "Infinity" : "-Infinity";
+  } else {
+    char buf[40];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+  }
+}
+
+// One cell of the file, as the server's COPY reads it. What a file stores in a column
+// of the wrong kind goes as it is: the server refuses what its column cannot hold, and
+// the whole copy with it.
+void AppendFileCell(std::string& out, sqlite3_stmt* st, int i) {
+  switch (sqlite3_column_type(st, i)) {
+    case SQLITE_NULL:
+      out += "\\N";
+      break;
+    case SQLITE_INTEGER: {
+      char buf[24];
+      const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(sqlite3_column_int64(st, i)));
+      out.append(buf, r.ptr);
+      break;
+    }
+    case SQLITE_FLOAT:
+      AppendDouble(out, sqlite3_column_double(st, i));
+      break;
+    default:
+      AppendEscaped(out, sqlite3_column_text(st, i), sqlite3_column_bytes(st, i));
+  }
+}
+
+// Splits one COPY line into its cells, unescaped; a NULL cell is nullopt.
+void SplitCopyLine(const char* line, int size, std::vector<std::optional<std::string>>& cells) {
+  cells.clear();
+  if (size > 0 && line[size - 1] == '\n') --size;
+  std::string cell;
+  bool escaped_any = false;
+  auto finish = [&] {
+    if (!escaped_any && cell == "\\N")
+      cells.emplace_back(std::nullopt);
+    else
+      cells.emplace_back(cell);
+    cell.clear();
+    escaped_any = false;
+  };
+  for (int i = 0; i < size; ++i) {
+    const char ch = line[i];
+    if (ch == '\t') {
+      finish();
+      continue;
+    }
+    if (ch != '\\' || i + 1 >= size) {
+      cell += ch;
+      continue;
+    }
+    const char next = line[i + 1];
+    if (next == 'N') {  // NULL: left as the two characters, told apart in finish()
+      cell += "\\N";
+      ++i;
+      continue;
+    }
+    escaped_any = true;
+    ++i;
+    switch (next) {
+      case 'b':
+        cell += '\b';
+        break;
+      case 'f':
+        cell += '\f';
+        break;
+      case 'n':
+        cell += '\n';
+        break;
+      case 'r':
+        cell += '\r';
+        break;
+      case 't':
+        cell += '\t';
+        break;
+      case 'v':
+        cell += '\v';
+        break;
+      case 'x': {
+        int value = 0, digits = 0;
+        while (digits < 2 && i + 1 < size && std::isxdigit(static_cast<unsigned char>(line[i + 1]))) {
+          const char d = line[++i];
+          value = value * 16 + (d <= '9' ? d - '0' : (d | 0x20) - 'a' + 10);
+          ++digits;
+        }
+        cell += static_cast<char>(value);
+        break;
+      }
+      default:
+        if (next >= '0' && next <= '7') {
+          int value = next - '0';
+          for (int digits = 1; digits < 3 && i + 1 < size && line[i + 1] >= '0' && line[i + 1] <= '7'; ++digits)
+            value = value * 8 + (line[++i] - '0');
+          cell += static_cast<char>(value);
+        } else {
+          cell += next;
+        }
+    }
+  }
+  finish();
+}
+
+// Binds one cell read from the server to the file's statement, as the column stores it.
+int BindServerCell(sqlite3_stmt* st, int index, ColumnType type, const std::optional<std::string>& cell) {
+  if (!cell) return sqlite3_bind_null(st, index);
+  const std::string& v = *cell;
+  const char* end = v.data() + v.size();
+  switch (type) {
+    case ColumnType::AutoId:
+    case ColumnType::Long: {
+      long long n = 0;
+      const auto r = std::from_chars(v.data(), end, n);
+      if (r.ec == std::errc() && r.ptr == end) return sqlite3_bind_int64(st, index, n);
+      break;
+    }
+    case ColumnType::Double: {
+      double d = 0;
+      const auto r = std::from_chars(v.data(), end, d);
+      if (r.ec == std::errc() && r.ptr == end) return sqlite3_bind_double(st, index, d);
+      if (v == "Infinity") return sqlite3_bind_double(st, index, HUGE_VAL);
+      if (v == "-Infinity") return sqlite3_bind_double(st, index, -HUGE_VAL);
+      break;
+    }
+    default:
+      break;
+  }
+  return sqlite3_bind_text(st, index, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+}
+
+// ---- The server's side ----
+
+std::expected<qint64, DbError> ServerCount(PgConnection& c, const char* sql) {
+  PGresult* r = PQexec(c.conn, sql);
+  if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+    DbError e = ServerError(c, r);
+    PQclear(r);
+    return std::unexpected(e);
+  }
+  const qint64 n = PQntuples(r) > 0 ? std::atoll(PQgetvalue(r, 0, 0)) : 0;
+  PQclear(r);
+  return n;
+}
+
+// Ends a COPY FROM STDIN: `error` set aborts it. The error of the copy, if any.
+std::expected<void, DbError> EndCopyIn(PgConnection& c, const char* error) {
+  if (PQputCopyEnd(c.conn, error) != 1) return std::unexpected(ServerError(c, nullptr));
+  std::optional<DbError> failure;
+  while (PGresult* r = PQgetResult(c.conn)) {
+    if (PQresultStatus(r) != PGRES_COMMAND_OK && !failure) failure = ServerError(c, r);
+    PQclear(r);
+  }
+  if (failure) return std::unexpected(*failure);
+  return {};
+}
+
+// The indexes of our schema that no constraint owns: the statements that drop them all
+// and make them again as they are.
+struct IndexScripts {
+  std::string drop, create;
+};
+std::expected<IndexScripts, DbError> ServerIndexes(PgConnection& c, const std::vector<const Table*>& tables) {
+  // Our table names are fixed identifiers of the schema, never typed by anyone.
+  std::string names = std::string("'") + schema::kDailyTotalsTable + "'";
+  for (const Table* t : tables) names += std::string(", '") + t->name + "'";
+  const std::string sql =
+      "SELECT quote_ident(n.nspname) || '.' || quote_ident(x.relname), pg_get_indexdef(i.indexrelid) "
+      "FROM pg_catalog.pg_index i JOIN pg_catalog.pg_class x ON x.oid = i.indexrelid "
+      "JOIN pg_catalog.pg_class t ON t.oid = i.indrelid "
+      "JOIN pg_catalog.pg_namespace n ON n.oid = x.relnamespace "
+      "WHERE n.nspname = current_schema() AND t.relname IN (" +
+      names + ") AND NOT EXISTS (SELECT 1 FROM pg_catalog.pg_constraint k WHERE k.conindid = i.indexrelid)";
+  PGresult* r = PQexec(c.conn, sql.c_str());
+  if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+    DbError e = ServerError(c, r);
+    PQclear(r);
+    return std::unexpected(e);
+  }
+  IndexScripts scripts;
+  for (int i = 0; i < PQntuples(r); ++i) {
+    scripts.drop += std::string("DROP INDEX ") + PQgetvalue(r, i, 0) + ";\n";
+    scripts.create += std::string(PQgetvalue(r, i, 1)) + ";\n";
+  }
+  PQclear(r);
+  return scripts;
+}
+
+// The per-day totals rebuilt from the sales, as the server's triggers keep them.
+constexpr const char* kServerDailyTotalsFill =
+    "INSERT INTO \"sell_day\" SELECT substr(\"销售日期\", 1, 10), coalesce(sum(\"销售金额\"), 0), "
+    "coalesce(sum(\"净利润\"), 0), max(\"销售金额\"), max(\"净利润\"), count(*) FROM \"sell\" "
+    "WHERE \"销售日期\" IS NOT NULL GROUP BY substr(\"销售日期\", 1, 10)";
+
+// Opens a file of ours for reading, of either page size (an older file's is converted
+// only when it becomes data.db); one read transaction pins its snapshot.
+bool OpenSource(KeyedFile& source, const QString& file) {
+  for (int page_size : {kCipherPageSize, kLegacyCipherPageSize}) {
+    if (!source.Open(file, page_size)) continue;
+    if (source.Exec("BEGIN") && source.Value("select count(*) from sqlite_master")) return true;
+    source.Close();
+  }
+  return false;
+}
+
+}  // namespace
+
+std::expected<void, TransferError> CopyFileToServer(const QString& file, const ServerAddress& server,
+                                                    const ReplaceServerShop& replace,
+                                                    const TransferProgress& progress) {
+  KeyedFile source;
+  if (!OpenSource(source, file))
+    return Fail(Kind::Refused, QStringLiteral("本机数据文件无法读取，或者不是本程序的数据库"));
+  sqlite3* const db = source.Handle();
+  const std::vector<const Table*> tables = schema::StoredTables();
+  std::vector<Figures> source_figures;
+  qint64 total = 0;
+  for (const Table* t : tables) {
+    auto f = FileFigures(db, *t);
+    if (!f) return Fail(Kind::Refused, QStringLiteral("本机数据文件中缺少数据表 %1").arg(t->name), f.error().message);
+    total += f->rows;
+    source_figures.push_back(*f);
+  }
+  if (progress && !progress(0, total)) return Fail(Kind::Cancelled, QString());
+
+  auto connected = ConnectServer(server, MissingTables::Leave);
+  if (!connected) return ServerFailure(connected.error());
+  PgConnection& c = **connected;
+  auto fail = [&](const DbError& e) {
+    (void)ServerExec(c, "ROLLBACK");
+    return ServerFailure(e);
+  };
+  // A million rows take longer than a till's statement may; another till's open sale
+  // is waited for a while, not failed at once.
+  if (auto r = ServerExec(c, "BEGIN; SET LOCAL statement_timeout = 0; SET LOCAL lock_timeout = '30s'"); !r)
+    return ServerFailure(r.error());
+  if (auto r = ServerExec(c, kSchemaLockSql); !r) return fail(r.error());
+  auto present = ServerCount(c, schema::kServerTablesPresentSql);
+  if (!present) return fail(present.error());
+  if (*present == 0) {
+    if (auto r = ServerExec(c, schema::ServerCreateSql().c_str()); !r) return fail(r.error());
+  } else {
+    auto goods = ServerCount(c, "SELECT count(*) FROM \"buy\"");
+    if (!goods) return fail(goods.error());
+    auto sales = ServerCount(c, "SELECT count(*) FROM \"sell\"");
+    if (!sales) return fail(sales.error());
+    if ((*goods > 0 || *sales > 0) && (!replace || !replace(ServerShopSize{*goods, *sales}))) {
+      (void)ServerExec(c, "ROLLBACK");
+      return Fail(Kind::Cancelled, QString());
+    }
+  }
+  // Every other till waits at these tables until the end: it sees the old shop or the
+  // new one. The per-day totals are filled once at the end, not row by row.
+  std::string clear = "TRUNCATE ";
+  for (const Table* t : tables) clear += Quoted(t->name) + ", ";
+  clear += Quoted(schema::kDailyTotalsTable);
+  clear += "; ALTER TABLE \"sell\" DISABLE TRIGGER USER";
+  if (auto r = ServerExec(c, clear.c_str()); !r) return fail(r.error());
+  // The indexes are built again after the rows, each in one pass: kept row by row, the
+  // search indexes alone cost several times the copy.
+  auto indexes = ServerIndexes(c, tables);
+  if (!indexes) return fail(indexes.error());
+  if (!indexes->drop.empty())
+    if (auto r = ServerExec(c, indexes->drop.c_str()); !r) return fail(r.error());
+
+  qint64 done = 0;
+  std::string buffer;
+  buffer.reserve(kCopyChunk + 4096);
+  for (const Table* t : tables) {
+    const std::string columns = ColumnList(*t);
+    const std::string copy = "COPY " + Quoted(t->name) + " (" + columns + ") FROM STDIN";
+    PGresult* started = PQexec(c.conn, copy.c_str());
+    if (PQresultStatus(started) != PGRES_COPY_IN) {
+      DbError e = ServerError(c, started);
+      PQclear(started);
+      return fail(e);
+    }
+    PQclear(started);
+    const std::string select = "SELECT " + columns + " FROM " + Quoted(t->name) + (HasId(*t) ? " ORDER BY \"ID\"" : "");
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db, select.c_str(), -1, &st, nullptr);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
+    if (rc != SQLITE_OK) {
+      (void)EndCopyIn(c, "source failed");
+      (void)ServerExec(c, "ROLLBACK");
+      return FileFailure(db, rc);
+    }
+    const int n = sqlite3_column_count(st);
+    bool cancelled = false;
+    bool sent = true;
+    buffer.clear();
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+      for (int i = 0; i < n; ++i) {
+        if (i) buffer += '\t';
+        AppendFileCell(buffer, st, i);
+      }
+      buffer += '\n';
+      if (buffer.size() >= kCopyChunk) {
+        if (PQputCopyData(c.conn, buffer.data(), static_cast<int>(buffer.size())) != 1) {
+          sent = false;
+          break;
+        }
+        buffer.clear();
+      }
+      if (++done % kProgressRows == 0 && progress && !progress(done, total)) {
+        cancelled = true;
+        break;
+      }
+    }
+    if (!sent) return fail(ServerError(c, nullptr));
+    if (cancelled || (rc != SQLITE_DONE && rc != SQLITE_ROW)) {
+      (void)EndCopyIn(c, cancelled ? "cancelled" : "source failed");
+      (void)ServerExec(c, "ROLLBACK");
+      if (cancelled) return Fail(Kind::Cancelled, QString());
+      return FileFailure(db, rc);
+    }
+    if (!buffer.empty() && PQputCopyData(c.conn, buffer.data(), static_cast<int>(buffer.size())) != 1)
+      return fail(ServerError(c, nullptr));
+    if (auto r = EndCopyIn(c, nullptr); !r) return fail(r.error());
+    if (progress && !progress(done, total)) {
+      (void)ServerExec(c, "ROLLBACK");
+      return Fail(Kind::Cancelled, QString());
+    }
+  }
+
+  std::string finish = "SET LOCAL maintenance_work_mem = '256MB';\n" + indexes->create;
+  finish += "ALTER TABLE \"sell\" ENABLE TRIGGER USER;\n";
+  finish += kServerDailyTotalsFill;
+  finish += ";\n";
+  // An insert that sets "ID" itself does not move the table's sequence.
+  for (const Table* t : tables)
+    if (HasId(*t))
+      finish += "SELECT setval(pg_get_serial_sequence('" + Quoted(t->name) +
+                "', 'ID'), coalesce(max(\"ID\"), 0) + 1, false) FROM " + Quoted(t->name) + ";\n";
+  if (auto r = ServerExec(c, finish.c_str()); !r) return fail(r.error());
+
+  for (std::size_t i = 0; i < tables.size(); ++i) {
+    auto copied = ServerFigures(c, *tables[i]);
+    if (!copied) return fail(copied.error());
+    const QString difference =
+        Difference(*tables[i], source_figures[i], *copied, QStringLiteral("本机"), QStringLiteral("服务器"));
+    if (!difference.isEmpty()) {
+      (void)ServerExec(c, "ROLLBACK");
+      return Fail(Kind::Mismatch, QStringLiteral("上传后核对不一致，服务器上的数据未作改动：") + difference);
+    }
+  }
+  // Every till refills every page once this commits.
+  for (const Table* t : tables) NoteWritten(c, t->name);
+  NoteWritten(c, schema::kDailyTotalsTable);
+  if (auto r = ServerCommit(c); !r) return ServerFailure(r.error());
+  if (progress) progress(total, total);
+  return {};
+}
+
+std::expected<void, TransferError> CopyServerToFile(const ServerAddress& server, const QString& file,
+                                                    const TransferProgress& progress) {
+  {
+    const QByteArray bytes = TemplateDatabaseBytes();
+    QFile out(file);
+    if (bytes.isEmpty() || !out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size() ||
+        !out.flush())
+      return Fail(Kind::Failed, QStringLiteral("无法写入文件，请检查目录是否存在、是否有写入权限"));
+  }
+  // Opened as the program opens data.db: the template gets every later table.
+  Database dest(file);
+  if (auto r = dest.Open(); !r)
+    return Fail(Kind::Failed, kFileFailed + EngineFailureText(r.error().kind), r.error().message);
+  sqlite3* const db = dest.Handle();
+  // The file is new and is thrown away on any failure: no journal to keep it whole.
+  if (int rc = sqlite3_exec(
+          db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-131072; PRAGMA threads=2", nullptr,
+          nullptr, nullptr);
+      rc != SQLITE_OK)
+    return FileFailure(db, rc);
+
+  auto connected = ConnectServer(server, MissingTables::Leave);
+  if (!connected) return ServerFailure(connected.error());
+  PgConnection& c = **connected;
+  // One snapshot for every table; other tills' sales after it are not in the copy.
+  if (auto r = ServerExec(c, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; SET LOCAL statement_timeout = 0"); !r)
+    return ServerFailure(r.error());
+  auto end_read = [&] { (void)ServerExec(c, "ROLLBACK"); };
+  auto present = ServerCount(c, schema::kServerTablesPresentSql);
+  if (!present) {
+    end_read();
+    return ServerFailure(present.error());
+  }
+  if (*present == 0) {
+    end_read();
+    return Fail(Kind::Refused, QStringLiteral("服务器上的数据库中没有本程序的数据"));
+  }
+  const std::vector<const Table*> tables = schema::StoredTables();
+  std::vector<Figures> source_figures;
+  qint64 total = 0;
+  for (const Table* t : tables) {
+    auto f = ServerFigures(c, *t);
+    if (!f) {
+      end_read();
+      return ServerFailure(f.error());
+    }
+    total += f->rows;
+    source_figures.push_back(*f);
+  }
+  if (progress && !progress(0, total)) {
+    end_read();
+    return Fail(Kind::Cancelled, QString());
+  }
+
+  // The file's indexes are made again after the rows, and the per-day totals from them:
+  // both cost a fraction of keeping them row by row.
+  std::string prepare =
+      "BEGIN;\n"
+      "DROP TRIGGER IF EXISTS sell_day_insert;\n"
+      "DROP TRIGGER IF EXISTS sell_day_delete;\n"
+      "DROP TRIGGER IF EXISTS sell_day_update;\n"
+      "DELETE FROM sqlite_sequence;\n";
+  for (const Table* t : tables) prepare += "DELETE FROM " + Quoted(t->name) + ";\n";
+  if (int rc = sqlite3_exec(db, prepare.c_str(), nullptr, nullptr, nullptr); rc != SQLITE_OK) {
+    end_read();
+    return FileFailure(db, rc);
+  }
+  std::vector<std::string> indexes;
+  {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL", -1, &st,
+                       nullptr);
+    std::vector<std::string> names;
+    while (st && sqlite3_step(st) == SQLITE_ROW) {
+      names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+      indexes.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
+    }
+    sqlite3_finalize(st);
+    std::string drop;
+    for (const std::string& name : names) drop += "DROP INDEX \"" + name + "\";\n";
+    if (int rc = sqlite3_exec(db, drop.c_str(), nullptr, nullptr, nullptr); rc != SQLITE_OK) {
+      end_read();
+      return FileFailure(db, rc);
+    }
+  }
+
+  qint64 done = 0;
+  std::vector<std::optional<std::string>> cells;
+  for (const Table* t : tables) {
+    const std::string columns = ColumnList(*t);
+    std::string marks;
+    for (std::size_t i = 0; i < t->columns.size(); ++i) marks += i ? ", ?" : "?";
+    const std::string insert = "INSERT INTO " + Quoted(t->name) + " (" + columns + ") VALUES (" + marks + ")";
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db, insert.c_str(), -1, &st, nullptr);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
+    if (rc != SQLITE_OK) {
+      end_read();
+      return FileFailure(db, rc);
+    }
+    const std::string copy =
+        "COPY (SELECT " + columns + " FROM " + Quoted(t->name) + (HasId(*t) ? " ORDER BY \"ID\"" : "") + ") TO STDOUT";
+    PGresult* started = PQexec(c.conn, copy.c_str());
+    if (PQresultStatus(started) != PGRES_COPY_OUT) {
+      DbError e = ServerError(c, started);
+      PQclear(started);
+      end_read();
+      return ServerFailure(e);
+    }
+    PQclear(started);
+    std::optional<std::unexpected<TransferError>> failure;
+    for (;;) {
+      char* line = nullptr;
+      const int size = PQgetCopyData(c.conn, &line, 0);
+      if (size < 0) break;  // -1: done (its result follows), -2: failed
+      if (!failure) {
+        SplitCopyLine(line, size, cells);
+        if (cells.size() != t->columns.size()) {
+          failure = Fail(Kind::Failed, kServerFailed + QStringLiteral("读到的数据格式不对"));
+        } else {
+          for (std::size_t i = 0; i < cells.size() && rc == SQLITE_OK; ++i)
+            rc = BindServerCell(st, static_cast<int>(i) + 1, t->columns[i].type, cells[i]);
+          if (rc == SQLITE_OK) rc = sqlite3_step(st);
+          if (rc == SQLITE_DONE) rc = SQLITE_OK;
+          sqlite3_reset(st);
+          if (rc != SQLITE_OK) failure = FileFailure(db, rc);
+          if (++done % kProgressRows == 0 && progress && !progress(done, total))
+            failure = Fail(Kind::Cancelled, QString());
+        }
+      }
+      PQfreemem(line);
+    }
+    std::optional<DbError> server_failure;
+    while (PGresult* r = PQgetResult(c.conn)) {
+      if (PQresultStatus(r) != PGRES_COMMAND_OK && !server_failure) server_failure = ServerError(c, r);
+      PQclear(r);
+    }
+    if (server_failure) {
+      end_read();
+      return ServerFailure(*server_failure);
+    }
+    if (failure) {
+      end_read();
+      return *failure;
+    }
+  }
+
+  std::string finish;
+  for (const std::string& index : indexes) finish += index + ";\n";
+  finish += schema::RebuildDailyTotalsSql();
+  finish += "COMMIT;\n";
+  if (int rc = sqlite3_exec(db, finish.c_str(), nullptr, nullptr, nullptr); rc != SQLITE_OK) {
+    end_read();
+    return FileFailure(db, rc);
+  }
+  for (std::size_t i = 0; i < tables.size(); ++i) {
+    auto copied = FileFigures(db, *tables[i]);
+    if (!copied) {
+      end_read();
+      return FileFailure(db, copied.error().engine_code);
+    }
+    const QString difference =
+        Difference(*tables[i], source_figures[i], *copied, QStringLiteral("服务器"), QStringLiteral("本机"));
+    if (!difference.isEmpty()) {
+      end_read();
+      return Fail(Kind::Mismatch, QStringLiteral("下载后核对不一致：") + difference);
+    }
+  }
+  end_read();
+  dest.Close();
+  if (progress) progress(total, total);
+  return {};
+}
+
+}  // namespace hemulu
