@@ -277,6 +277,23 @@ std::expected<std::shared_ptr<PgConnection>, DbError> OpenServerConnection(const
   return c;
 }
 
+namespace {
+
+// The one number a catalogue query answers.
+std::expected<int, DbError> CountOf(PgConnection& c, const char* sql) {
+  PGresult* r = PQexec(c.conn, sql);
+  if (PQresultStatus(r) != PGRES_TUPLES_OK || PQntuples(r) < 1) {
+    DbError e = ServerError(c, r);
+    PQclear(r);
+    return std::unexpected(e);
+  }
+  const int count = std::atoi(PQgetvalue(r, 0, 0));
+  PQclear(r);
+  return count;
+}
+
+}  // namespace
+
 std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const ServerAddress& server,
                                                                     MissingTables missing) {
   auto opened = OpenServerConnection(server);
@@ -291,73 +308,46 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
   };
   if (auto r = ServerExec(*c, "BEGIN"); !r) return std::unexpected(r.error());
   if (auto r = ServerExec(*c, kSchemaLockSql); !r) return fail(r.error());
-  PGresult* present = PQexec(c->conn, schema::kServerTablesPresentSql);
-  if (PQresultStatus(present) != PGRES_TUPLES_OK) {
-    DbError e = ServerError(*c, present);
-    PQclear(present);
-    return fail(e);
-  }
-  const int tables = std::atoi(PQgetvalue(present, 0, 0));
-  PQclear(present);
-  if (tables == 0) {
+  auto tables = CountOf(*c, schema::kServerTablesPresentSql);
+  if (!tables) return fail(tables.error());
+  if (*tables == 0) {
     // The caller makes them inside its own transaction, with what it puts in them.
     if (missing == MissingTables::Leave) {
       if (auto r = ServerExec(*c, "ROLLBACK"); !r) return std::unexpected(r.error());
       return c;
     }
     if (auto r = ServerExec(*c, schema::ServerCreateSql().c_str()); !r) return fail(r.error());
-  } else if (tables != static_cast<int>(schema::Tables().size()) + 1) {
+  } else if (*tables != static_cast<int>(schema::Tables().size()) + 1) {
     return fail(DbError{DbError::Kind::NotADatabase, QStringLiteral("数据库缺少数据表"), 0});
   } else {
-    // A database made before the search indexes gets them now, once.
-    PGresult* indexes = PQexec(c->conn, schema::ServerSearchIndexesPresentSql().c_str());
-    if (PQresultStatus(indexes) != PGRES_TUPLES_OK) {
-      DbError e = ServerError(*c, indexes);
-      PQclear(indexes);
-      return fail(e);
+    // What a database made by an older program lacks is added once, in this order.
+    const struct {
+      std::string present;  // counts what is there
+      int wanted;           // the count when it is all there
+      std::function<std::string()> build;
+    } steps[] = {
+        // the search indexes
+        {schema::ServerSearchIndexesPresentSql(), schema::ServerSearchIndexCount(),
+         [] { return schema::ServerSearchIndexSql(); }},
+        // the repayments' tables
+        {schema::kServerRepaymentTablesPresentSql, 1,
+         [] { return schema::ServerRepaymentTablesSql("IF NOT EXISTS "); }},
+        // the movements journal, with its opening movements
+        {schema::kServerStockMoveTablePresentSql, 1,
+         [] {
+           return schema::ServerStockMoveTablesSql("IF NOT EXISTS ",
+                                                   DateSqlText(QDateTime::currentDateTime()).toStdString());
+         }},
+        // the checkout counter's tables
+        {schema::kServerCounterTablesPresentSql, schema::kCounterTableCount,
+         [] { return schema::ServerCounterTablesSql("IF NOT EXISTS "); }},
+    };
+    for (const auto& step : steps) {
+      auto present = CountOf(*c, step.present.c_str());
+      if (!present) return fail(present.error());
+      if (*present < step.wanted)
+        if (auto r = ServerExec(*c, step.build().c_str()); !r) return fail(r.error());
     }
-    const int present_indexes = std::atoi(PQgetvalue(indexes, 0, 0));
-    PQclear(indexes);
-    if (present_indexes < schema::ServerSearchIndexCount())
-      if (auto r = ServerExec(*c, schema::ServerSearchIndexSql().c_str()); !r) return fail(r.error());
-    // A database made before repayments were kept gets their tables once.
-    PGresult* later = PQexec(c->conn, schema::kServerRepaymentTablesPresentSql);
-    if (PQresultStatus(later) != PGRES_TUPLES_OK) {
-      DbError e = ServerError(*c, later);
-      PQclear(later);
-      return fail(e);
-    }
-    const int later_tables = std::atoi(PQgetvalue(later, 0, 0));
-    PQclear(later);
-    if (later_tables == 0) {
-      if (auto r = ServerExec(*c, schema::ServerRepaymentTablesSql("IF NOT EXISTS ").c_str()); !r)
-        return fail(r.error());
-    }
-    // A database made before the movements journal gets it once, with its opening movements.
-    PGresult* moves = PQexec(c->conn, schema::kServerStockMoveTablePresentSql);
-    if (PQresultStatus(moves) != PGRES_TUPLES_OK) {
-      DbError e = ServerError(*c, moves);
-      PQclear(moves);
-      return fail(e);
-    }
-    const bool moves_present = std::atoi(PQgetvalue(moves, 0, 0)) != 0;
-    PQclear(moves);
-    if (!moves_present) {
-      const std::string build =
-          schema::ServerStockMoveTablesSql("IF NOT EXISTS ", DateSqlText(QDateTime::currentDateTime()).toStdString());
-      if (auto r = ServerExec(*c, build.c_str()); !r) return fail(r.error());
-    }
-    // A database made before the checkout counter gets its tables once.
-    PGresult* counter = PQexec(c->conn, schema::kServerCounterTablesPresentSql);
-    if (PQresultStatus(counter) != PGRES_TUPLES_OK) {
-      DbError e = ServerError(*c, counter);
-      PQclear(counter);
-      return fail(e);
-    }
-    const int counter_tables = std::atoi(PQgetvalue(counter, 0, 0));
-    PQclear(counter);
-    if (counter_tables < schema::kCounterTableCount)
-      if (auto r = ServerExec(*c, schema::ServerCounterTablesSql("IF NOT EXISTS ").c_str()); !r) return fail(r.error());
   }
   if (auto r = ServerCommit(*c); !r) return std::unexpected(r.error());
   return c;
