@@ -429,6 +429,57 @@ std::expected<BackupContents, MaintenanceError> RestoreIntoServer(AppContext& ct
   return *contents;
 }
 
+// The server keeps its own files: compacting a shop there is VACUUM ANALYZE of our
+// tables (the room of deleted rows made reusable, the planner's figures brought up to
+// date), which the other tills' sales do not wait for.
+std::expected<void, MaintenanceError> CompactServerShop(AppContext& ctx) {
+  if (auto r = ctx.EnsureDatabaseOpen(); !r)
+    return Fail(Kind::Failed, ctx.DatabaseUnavailableText(), r.error().message);
+  // A big table takes longer than a statement of ours is otherwise allowed.
+  if (auto r = ctx.db.Execute(ServerSql("SET statement_timeout = 0")); !r)
+    return std::unexpected(EngineFailure(r.error()));
+  std::vector<std::string> tables;
+  for (const schema::Table* t : schema::StoredTables()) tables.emplace_back(t->name);
+  tables.emplace_back(schema::kDailyTotalsTable);
+  std::optional<MaintenanceError> failure;
+  for (const std::string& table : tables)
+    if (auto r = ctx.db.Execute(std::string(ServerSql("VACUUM ANALYZE \"")) + table + "\""); !r) {
+      failure = EngineFailure(r.error());
+      break;
+    }
+  (void)ctx.db.Execute(ServerSql("RESET statement_timeout"));
+  if (failure) return std::unexpected(*failure);
+  return {};
+}
+
+// A server shop made new: the built-in empty database, brought up to date as data.db is
+// at its open, loaded into the server in one transaction as a restore is — every till
+// sees the old shop or the empty one, and refills.
+std::expected<void, MaintenanceError> ReinitialiseServerShop(AppContext& ctx) {
+  const QByteArray bytes = TemplateDatabaseBytes();
+  if (bytes.isEmpty()) return Fail(Kind::Failed, QStringLiteral("程序内置的空数据库已损坏"));
+  const auto temp = NewTemporaryBeside(LocalDatabasePath(ctx));
+  if (!temp) return Fail(Kind::Failed, kWriteFailed);
+  struct Remove {
+    QString path;
+    ~Remove() { RemoveWithCompanions(path); }
+  } remove{*temp};
+  {
+    QFile out(*temp);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
+      return Fail(Kind::Failed, kWriteFailed);
+  }
+  {
+    Database empty(*temp);
+    if (auto opened = empty.Open(); !opened)
+      return Fail(Kind::Failed, EngineFailureText(opened.error().kind), opened.error().message);
+  }
+  // The super-administrator has confirmed twice: the server's shop is replaced.
+  auto loaded = CopyFileToServer(*temp, *ctx.db.Server(), [](const ServerShopSize&) { return true; }, {});
+  if (!loaded) return std::unexpected(FromTransfer(loaded.error()));
+  return {};
+}
+
 }  // namespace
 
 QString SystemFailureText(int error) {
@@ -583,6 +634,7 @@ std::expected<void, MaintenanceError> BackUpDatabase(AppContext& ctx, const QStr
 }
 
 std::expected<void, MaintenanceError> CompactDatabase(AppContext& ctx, const FreeSpaceProbe& free_space) {
+  if (ctx.db.IsServer()) return CompactServerShop(ctx);
   const QString path = ctx.db.Path();
   if (auto r = ctx.EnsureDatabaseOpen(); !r) return Fail(Kind::Failed, kDatabaseUnavailableText, r.error().message);
   // VACUUM builds the new content beside the old one and passes it through the -wal:
@@ -607,6 +659,7 @@ std::expected<void, MaintenanceError> CompactDatabase(AppContext& ctx, const Fre
 }
 
 std::expected<void, MaintenanceError> ReinitialiseDatabase(AppContext& ctx) {
+  if (ctx.db.IsServer()) return ReinitialiseServerShop(ctx);
   const QString path = ctx.db.Path();
   const QByteArray bytes = TemplateDatabaseBytes();
   if (bytes.isEmpty()) return Fail(Kind::Failed, QStringLiteral("程序内置的空数据库已损坏"));

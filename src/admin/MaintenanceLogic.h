@@ -64,11 +64,14 @@ void RemoveAbandonedPartFiles(const QString& target);
 
 // VACUUM of the keyed database after a check that the disk has room for it. In every
 // case data.db is open again afterwards, with its old content when it failed.
+// On a server: VACUUM ANALYZE of our tables, while the other tills go on.
 [[nodiscard]] std::expected<void, MaintenanceError> CompactDatabase(AppContext& ctx,
                                                                     const FreeSpaceProbe& free_space = FreeSpaceIn);
 
 // Replaces data.db by the built-in empty database (the caller has asked for the
 // super-administrator password). A crash leaves the old or the new file, never none.
+// On a server: the built-in empty database's rows replace the shop in one transaction
+// (every till sees the old shop or the empty one).
 [[nodiscard]] std::expected<void, MaintenanceError> ReinitialiseDatabase(AppContext& ctx);
 
 // What a database file holds.

@@ -231,6 +231,12 @@ void MaintenanceWindow::Reinitialise() {
   if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能进行初始化操作"),
                               QStringLiteral("初始化数据库")))
     return;
+  // On a server the whole shop goes, for every till: asked once more, Cancel first.
+  if (ctx_.db.IsServer() &&
+      !ctx_.prompter.Confirm(QStringLiteral("这是数据库服务器上的数据：初始化会清空所有收银台共用的商品、销售和账目，"
+                                            "每一台收银电脑都会受影响，没有备份就无法找回。\n\n确定要初始化吗？"),
+                             QStringLiteral("初始化数据库"), ConfirmDefault::Cancel))
+    return;
   std::expected<void, MaintenanceError> done;
   {
     BusyCursor busy;
