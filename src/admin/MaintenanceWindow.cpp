@@ -17,6 +17,7 @@
 #include "admin/ServerSetupWindow.h"
 #include "data/EmbeddedFiles.h"
 #include "lists/WorkProgress.h"
+#include "ui/BusyCursor.h"
 #include "ui/NamedWidgets.h"
 #include "ui/SuperAdministratorGate.h"
 
@@ -33,15 +34,6 @@ QGroupBox* MakeGroup(const QString& caption, const QString& hint, QWidget* paren
   body->addWidget(label);
   return group;
 }
-
-// The busy cursor while a whole-file operation runs on the interface thread.
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 }  // namespace
 

@@ -10,22 +10,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/BusyCursor.h"
 #include "ui/NamedWidgets.h"
 
 namespace hemulu {
-
-namespace {
-
-// The busy cursor while the window waits for the server (at most the connect timeout).
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-}  // namespace
 
 ServerSetupWindow::ServerSetupWindow(AppContext& ctx, std::function<void()> restart, QWidget* parent)
     : QDialog(parent), ctx_(ctx), restart_(std::move(restart)) {
@@ -124,7 +112,7 @@ void ServerSetupWindow::TestConnection() {
   result_->setText(QStringLiteral("正在连接……"));
   std::expected<ServerFacts, DbError> facts;
   {
-    WaitCursor wait;
+    BusyCursor wait;
     facts = ProbeServer(*address);
   }
   if (facts)
@@ -138,7 +126,7 @@ void ServerSetupWindow::UseServer() {
   if (!address) return;
   std::expected<ServerFacts, DbError> facts;
   {
-    WaitCursor wait;
+    BusyCursor wait;
     facts = ProbeServer(*address);
   }
   if (facts) {

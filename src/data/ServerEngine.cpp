@@ -277,19 +277,26 @@ std::expected<std::shared_ptr<PgConnection>, DbError> OpenServerConnection(const
   return c;
 }
 
-namespace {
-
-// The one number a catalogue query answers.
-std::expected<int, DbError> CountOf(PgConnection& c, const char* sql) {
+std::expected<QStringList, DbError> ServerRow(PgConnection& c, const char* sql) {
   PGresult* r = PQexec(c.conn, sql);
   if (PQresultStatus(r) != PGRES_TUPLES_OK || PQntuples(r) < 1) {
     DbError e = ServerError(c, r);
     PQclear(r);
     return std::unexpected(e);
   }
-  const int count = std::atoi(PQgetvalue(r, 0, 0));
+  QStringList values;
+  for (int i = 0; i < PQnfields(r); ++i) values.push_back(QString::fromUtf8(PQgetvalue(r, 0, i)));
   PQclear(r);
-  return count;
+  return values;
+}
+
+namespace {
+
+// The one number a catalogue query answers.
+std::expected<int, DbError> CountOf(PgConnection& c, const char* sql) {
+  auto row = ServerRow(c, sql);
+  if (!row) return std::unexpected(row.error());
+  return row->value(0).toInt();
 }
 
 }  // namespace

@@ -76,6 +76,8 @@ std::expected<std::shared_ptr<PgConnection>, DbError> OpenServerConnection(const
 
 // The error a failed result (or a connection that failed without one) stands for.
 DbError ServerError(const PgConnection& c, const PGresult* result);
+// The first row of a query that must answer one, each column as text.
+std::expected<QStringList, DbError> ServerRow(PgConnection& c, const char* sql);
 // Runs a script of statements without values; the error when any fails.
 std::expected<void, DbError> ServerExec(PgConnection& c, const char* sql);
 // Ends a transaction with COMMIT, which the server turns into a rollback when a

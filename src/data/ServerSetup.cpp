@@ -17,20 +17,6 @@ namespace hemulu {
 
 namespace {
 
-// One row's first columns of a query that must answer, as texts.
-std::expected<QStringList, DbError> ReadRow(PgConnection& c, const char* sql) {
-  PGresult* r = PQexec(c.conn, sql);
-  if (PQresultStatus(r) != PGRES_TUPLES_OK || PQntuples(r) < 1) {
-    DbError e = ServerError(c, r);
-    PQclear(r);
-    return std::unexpected(e);
-  }
-  QStringList values;
-  for (int i = 0; i < PQnfields(r); ++i) values.push_back(QString::fromUtf8(PQgetvalue(r, 0, i)));
-  PQclear(r);
-  return values;
-}
-
 // A field of a password-file line: its colons and backslashes escaped.
 QString PassField(const QString& text) {
   QString out = text;
@@ -54,10 +40,10 @@ std::expected<ServerFacts, DbError> ProbeServer(const ServerAddress& server) {
   if (!opened) return std::unexpected(opened.error());
   PgConnection& c = **opened;
   ServerFacts facts;
-  auto version = ReadRow(c, "SHOW server_version");
+  auto version = ServerRow(c, "SHOW server_version");
   if (!version) return std::unexpected(version.error());
   facts.version = version->value(0);
-  auto tables = ReadRow(c, schema::kServerTablesPresentSql);
+  auto tables = ServerRow(c, schema::kServerTablesPresentSql);
   if (!tables) return std::unexpected(tables.error());
   const int present = tables->value(0).toInt();
   const int all = static_cast<int>(schema::Tables().size()) + 1;
@@ -65,7 +51,7 @@ std::expected<ServerFacts, DbError> ProbeServer(const ServerAddress& server) {
     return std::unexpected(DbError{DbError::Kind::NotADatabase, QStringLiteral("数据库缺少数据表"), 0});
   facts.tables_present = present == all;
   if (facts.tables_present) {
-    auto counts = ReadRow(c, "SELECT (SELECT count(*) FROM buy), (SELECT count(*) FROM sell)");
+    auto counts = ServerRow(c, "SELECT (SELECT count(*) FROM buy), (SELECT count(*) FROM sell)");
     if (!counts) return std::unexpected(counts.error());
     facts.goods = counts->value(0).toLongLong();
     facts.sales = counts->value(1).toLongLong();
