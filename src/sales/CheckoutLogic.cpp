@@ -318,6 +318,7 @@ std::expected<BasketReceipt, ActionError> LoadBasketReceipt(AppContext& ctx, con
     r.paid = st->Double(3);
     r.change = st->Double(4);
     r.debt = st->Double(5);
+    r.from_counter = true;
   } else {
     // A sale of the sale window: no payment kept, paid what was not owed.
     const auto at = ParseDateSqlText(first_date);

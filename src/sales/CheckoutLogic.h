@@ -101,6 +101,8 @@ struct BasketReceipt {
   std::vector<Line> lines = {};
   double pieces = 0, total = 0, paid = 0, change = 0, debt = 0;
   QString customer_name = {}, note = {};
+  // Recorded at the counter, with its payment kept (a sale of the sale window has none).
+  bool from_counter = false;
 };
 // Every sale row of one receipt number, by ID, with its payment; "没有找到小票号为 … 的
 // 销售记录" when there is none.

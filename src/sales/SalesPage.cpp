@@ -317,9 +317,10 @@ void SalesPage::PrintCurrentReceipt() {
     row = grid_->FindRow(kSaleIdCol, current_id_);
   const QString number = row >= grid_->FixedRows() ? grid_->CellText(row, kSaleCustomerFirstCol).trimmed() : QString();
   if (!number.isEmpty()) {
-    // A counter's receipt holds several rows under one number: all of them are printed.
+    // A counter's receipt (or several sales under one number): all its rows, and what
+    // the counter kept of the payment, are printed.
     const auto whole = LoadBasketReceipt(ctx_, number);
-    if (whole && whole->lines.size() > 1) {
+    if (whole && (whole->from_counter || whole->lines.size() > 1)) {
       PrintBasketReceipt(*whole, ctx_.prompter, window());
       return;
     }

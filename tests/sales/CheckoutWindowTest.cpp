@@ -393,6 +393,11 @@ TEST(CheckoutWindow, SalesPageFindsAReceiptByItsNumberAndPrintsItWhole) {
     ASSERT_TRUE(c.window->CheckOut());
     number = c.window->LastReceipt();
   }
+  // A sale of the sale window, alone on its number, with no payment kept.
+  ASSERT_TRUE(app.ctx().db.Execute(
+      "insert into sell (名称,型号,客户编号,销售单价,销售数量,销售金额,销售日期) values (?,?,?,?,?,?,?)",
+      QStringLiteral("茶盘"), QStringLiteral("型C3"), QStringLiteral("2026121000"), 5.0, 1.0, 5.0,
+      QStringLiteral("2026-12-01 00:00:00")));
   QWidget owner;
   const auto menus = BuildMainMenus(&owner, true);
   SalesPage page(app.ctx(), menus.value(kSalesMenu), &owner);
@@ -410,7 +415,8 @@ TEST(CheckoutWindow, SalesPageFindsAReceiptByItsNumberAndPrintsItWhole) {
   find->trigger();
 
   // "小票打印" on one row of the basket prints the whole receipt: its paper is longer by
-  // far than the receipt of the sale that stands alone on its number.
+  // far than the receipt of a sale window's sale; a counter's receipt of one line is
+  // printed as the counter printed it, with its payment.
   page.FillSalesList(AllSalesQuery());
   QTemporaryDir dir;
   const auto paper_mm = [&](int row) {
@@ -434,10 +440,12 @@ TEST(CheckoutWindow, SalesPageFindsAReceiptByItsNumberAndPrintsItWhole) {
         QRegularExpression(R"(/MediaBox \[0 0 [0-9.]+ ([0-9.]+))").match(QString::fromLatin1(file.readAll()));
     return box.hasMatch() ? box.captured(1).toDouble() * 25.4 / 72 : 0.0;
   };
-  const double alone = paper_mm(grid.FixedRows());
+  const double alone = paper_mm(grid.FixedRows() + 3);
+  const double counter_one = paper_mm(grid.FixedRows());
   const double basket = paper_mm(grid.FixedRows() + 2);
   EXPECT_GT(alone, 40);
-  EXPECT_GT(basket, alone + 20);
+  EXPECT_GT(counter_one, alone + 10);
+  EXPECT_GT(basket, counter_one + 5);
 }
 
 TEST(CheckoutWindow, F2FromAnyPageOpensTheCounter) {
