@@ -179,6 +179,9 @@ std::expected<QString, DbError> FreeReceiptNumber(AppContext& ctx) {
   }
 }
 
+// Another till took the receipt number between our look and our write.
+const QString kReceiptNumberTakenText = QStringLiteral("另一台收银机刚用了同一个小票号，请再结账一次。");
+
 struct Payment {
   double total = 0, paid = 0, change = 0, debt = 0;
 };
@@ -192,10 +195,13 @@ std::expected<void, ActionError> WriteReceiptRow(AppContext& ctx, const QString&
       DateSqlText(ctx.clock.Now()), ctx.session.UserName(), p.total, p.paid, p.change, p.debt, original);
   if (written) return {};
   ActionError e = DatabaseActionError(written.error());
-  if (written.error().kind == DbError::Kind::Constraint)
-    e.message = QStringLiteral("另一台收银机刚用了同一个小票号，请再结账一次。");
+  if (written.error().kind == DbError::Kind::Constraint) e.message = kReceiptNumberTakenText;
   return std::unexpected(e);
 }
+
+std::expected<RecordedBasket, ActionError> RecordBasketOnce(AppContext& ctx, const Checkout& checkout,
+                                                            const Payment& payment, const std::vector<double>& amounts,
+                                                            const std::vector<double>& debts);
 
 }  // namespace
 
@@ -226,6 +232,22 @@ std::expected<RecordedBasket, ActionError> RecordBasket(AppContext& ctx, const C
   const std::vector<double> debts = SpreadDebt(payment.debt, amounts);
 
   if (auto open = ctx.EnsureDatabaseOpen(); !open) return std::unexpected(DatabaseActionError(open.error()));
+  // Another till that took the same second's number first has committed by the time
+  // ours is refused: the basket, written nowhere, is recorded again under the next free
+  // number. A few times at most: a till does not sell that many baskets a second.
+  std::expected<RecordedBasket, ActionError> recorded = std::unexpected(ActionError{});
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    recorded = RecordBasketOnce(ctx, checkout, payment, amounts, debts);
+    if (recorded || recorded.error().message != kReceiptNumberTakenText) break;
+  }
+  return recorded;
+}
+
+namespace {
+
+std::expected<RecordedBasket, ActionError> RecordBasketOnce(AppContext& ctx, const Checkout& checkout,
+                                                            const Payment& payment, const std::vector<double>& amounts,
+                                                            const std::vector<double>& debts) {
   // Every line, the receipt and the movements stand or fall together.
   auto tx = Transaction::Begin(ctx.db);
   if (!tx) return std::unexpected(DatabaseActionError(tx.error()));
@@ -260,6 +282,8 @@ std::expected<RecordedBasket, ActionError> RecordBasket(AppContext& ctx, const C
   if (auto done = tx->Commit(); !done) return std::unexpected(DatabaseActionError(done.error()));
   return recorded;
 }
+
+}  // namespace
 
 // ---- The receipt ----
 
