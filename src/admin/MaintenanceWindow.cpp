@@ -25,6 +25,8 @@ namespace hemulu {
 
 namespace {
 
+const QString kNoServerChosenText = QStringLiteral("请先按「设置数据库服务器」设置要使用的服务器");
+
 QGroupBox* MakeGroup(const QString& caption, const QString& hint, QWidget* parent, QVBoxLayout*& body) {
   auto* group = new QGroupBox(caption, parent);
   group->setObjectName(caption + QStringLiteral("组"));
@@ -320,7 +322,7 @@ void MaintenanceWindow::Upload() {
   const QString title = QStringLiteral("把本机数据上传到服务器");
   auto server = TransferServer(ctx_);
   if (!server) {
-    ctx_.ShowMessage(QStringLiteral("请先在「数据库服务器」中设置服务器"), MessageKind::Information);
+    ctx_.ShowMessage(kNoServerChosenText, MessageKind::Information);
     return;
   }
   if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能上传数据"), title)) return;
@@ -344,15 +346,24 @@ void MaintenanceWindow::Upload() {
     Failed(QStringLiteral("上传数据失败了，服务器上的数据未作改动"), done.error());
     return;
   }
-  ctx_.ShowMessage(QStringLiteral("上传完成！本机数据已复制到服务器，核对无误。\n本机数据文件未作改动。"),
-                   MessageKind::Information);
+  const QString uploaded = QStringLiteral("上传完成！本机数据已复制到服务器，核对无误。\n本机数据文件未作改动。");
+  // This run still works on the local file: the server's shop is used from the next start.
+  if (!ctx_.db.IsServer() && restart_) {
+    if (ctx_.prompter.Confirm(uploaded + QStringLiteral("\n\n重新启动程序后改用服务器上的数据。现在重新启动吗？"),
+                              title)) {
+      reject();
+      restart_();
+    }
+    return;
+  }
+  ctx_.ShowMessage(uploaded, MessageKind::Information);
 }
 
 void MaintenanceWindow::Download() {
   const QString title = QStringLiteral("把服务器数据下载到本机");
   auto server = TransferServer(ctx_);
   if (!server) {
-    ctx_.ShowMessage(QStringLiteral("请先在「数据库服务器」中设置服务器"), MessageKind::Information);
+    ctx_.ShowMessage(kNoServerChosenText, MessageKind::Information);
     return;
   }
   if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能下载数据"), title)) return;
@@ -376,9 +387,21 @@ void MaintenanceWindow::Download() {
     Failed(QStringLiteral("下载数据失败了，本机数据文件未作改动"), done.error());
     return;
   }
-  ctx_.ShowMessage(QStringLiteral("下载完成！服务器上的数据已复制到本机，核对无误。\n原数据文件已另存为 %1%2")
-                       .arg(kDatabaseFileName, kBeforeDownloadSuffix),
-                   MessageKind::Information);
+  const QString downloaded = QStringLiteral("下载完成！服务器上的数据已复制到本机，核对无误。\n原数据文件已另存为 %1%2")
+                                 .arg(kDatabaseFileName, kBeforeDownloadSuffix);
+  // This run works on the server: the local copy is used once the shop goes back to it.
+  if (!replaces_open_file && restart_) {
+    if (ctx_.prompter.Confirm(downloaded + QStringLiteral("\n\n现在改回本机数据库并重新启动程序吗？"), title)) {
+      if (!ClearServerChoice(ctx_.settings)) {
+        ctx_.ShowMessage(SettingNotSavedMessage(ctx_.settings.Path()), MessageKind::Stop);
+        return;
+      }
+      reject();
+      restart_();
+    }
+    return;
+  }
+  ctx_.ShowMessage(downloaded, MessageKind::Information);
   if (replaces_open_file && data_replaced_) data_replaced_();
 }
 

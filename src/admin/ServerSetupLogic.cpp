@@ -91,13 +91,26 @@ QString ServerFactsText(const ServerFacts& facts) {
   return text + QStringLiteral("数据库里已有本店的数据：商品 %1 种，销售 %2 笔。").arg(facts.goods).arg(facts.sales);
 }
 
-QString CurrentChoiceText(const IniFile& settings) {
-  const auto server = ServerChoice(settings);
-  if (!server) return QStringLiteral("现在使用：本机数据库文件");
-  return QStringLiteral("现在使用：数据库服务器 %1，端口 %2，数据库 %3")
+namespace {
+
+QString DatabaseText(const ServerAddress* server) {
+  if (!server) return QStringLiteral("本机数据库文件");
+  return QStringLiteral("数据库服务器 %1，端口 %2，数据库 %3")
       .arg(server->host)
       .arg(server->port)
       .arg(server->database);
+}
+
+}  // namespace
+
+QString CurrentChoiceText(const IniFile& settings, const ServerAddress* running) {
+  const auto chosen = ServerChoice(settings);
+  const ServerAddress* next = chosen ? &*chosen : nullptr;
+  QString text = QStringLiteral("现在使用：") + DatabaseText(running);
+  const bool same = (!next && !running) || (next && running && next->host == running->host &&
+                                            next->port == running->port && next->database == running->database);
+  if (!same) text += QStringLiteral("\n重新启动程序后使用：") + DatabaseText(next);
+  return text;
 }
 
 }  // namespace hemulu

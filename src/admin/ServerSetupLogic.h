@@ -35,7 +35,9 @@ ServerForm LoadServerForm(const IniFile& settings);
 
 // "连接成功。服务器版本 15.5，……" with what the database holds.
 QString ServerFactsText(const ServerFacts& facts);
-// Which database the shop uses now, as the window's first line says it.
-QString CurrentChoiceText(const IniFile& settings);
+// The window's first lines: the database this run uses (`running`: its server, or
+// nullptr for the local file) and, when config.ini now names another, the one the next
+// start will use.
+QString CurrentChoiceText(const IniFile& settings, const ServerAddress* running);
 
 }  // namespace hemulu

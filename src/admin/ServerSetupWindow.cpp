@@ -21,7 +21,7 @@ ServerSetupWindow::ServerSetupWindow(AppContext& ctx, std::function<void()> rest
   setWindowTitle(QStringLiteral("数据库服务器"));
   setModal(true);
 
-  current_ = new QLabel(CurrentChoiceText(ctx_.settings), this);
+  current_ = new QLabel(CurrentChoiceText(ctx_.settings, ctx_.db.Server()), this);
   current_->setObjectName(QStringLiteral("当前数据库标签"));
   current_->setWordWrap(true);
 
@@ -151,7 +151,7 @@ void ServerSetupWindow::UseServer() {
     ctx_.prompter.ShowMessage(SettingNotSavedMessage(ctx_.settings.Path()), MessageKind::Stop);
     return;
   }
-  current_->setText(CurrentChoiceText(ctx_.settings));
+  current_->setText(CurrentChoiceText(ctx_.settings, ctx_.db.Server()));
   OfferRestart(QStringLiteral("已改为使用数据库服务器 %1。").arg(address->host));
 }
 
@@ -164,8 +164,9 @@ void ServerSetupWindow::UseLocalFile() {
     ctx_.prompter.ShowMessage(SettingNotSavedMessage(ctx_.settings.Path()), MessageKind::Stop);
     return;
   }
-  current_->setText(CurrentChoiceText(ctx_.settings));
-  OfferRestart(QStringLiteral("已改回本机数据库文件（服务器上的数据不会带回本机）。"));
+  current_->setText(CurrentChoiceText(ctx_.settings, ctx_.db.Server()));
+  OfferRestart(
+      QStringLiteral("已改回本机数据库文件。服务器上的数据不会自动带回本机：需要时请先「把服务器数据下载到本机」。"));
 }
 
 void ServerSetupWindow::OfferRestart(const QString& saved) {

@@ -90,7 +90,16 @@ TEST(ServerChoiceFile, SavedChoiceIsTheOneTheStartReadsAndClearingItLeavesTheRes
   EXPECT_EQ(form.host, QString());
   EXPECT_EQ(form.port, "6543");
   EXPECT_EQ(form.database, a.database);
-  EXPECT_EQ(CurrentChoiceText(ini), "现在使用：本机数据库文件");
+  EXPECT_EQ(CurrentChoiceText(ini, nullptr), "现在使用：本机数据库文件");
+  // Chosen but not yet started on: both said.
+  ASSERT_TRUE(SaveServerChoice(ini, a));
+  EXPECT_EQ(CurrentChoiceText(ini, nullptr),
+            "现在使用：本机数据库文件\n重新启动程序后使用：数据库服务器 192.168.1.10，端口 6543，数据库 店");
+  EXPECT_EQ(CurrentChoiceText(ini, &a), "现在使用：数据库服务器 192.168.1.10，端口 6543，数据库 店");
+  ASSERT_TRUE(ClearServerChoice(ini));
+  EXPECT_EQ(CurrentChoiceText(ini, &a),
+            "现在使用：数据库服务器 192.168.1.10，端口 6543，数据库 店\n"
+            "重新启动程序后使用：本机数据库文件");
 }
 
 TEST(PasswordFile, KeptForTheUserAloneReplacingTheSameServersLineAndEscaped) {

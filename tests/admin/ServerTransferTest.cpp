@@ -424,7 +424,7 @@ TEST_F(ServerTransfer, TheMaintenanceWindowMovesTheShopToTheServerChosenInTheSet
   auto& prompter = app.prompter;
 
   // No server chosen yet: said before any password is asked.
-  prompter.ExpectMessage(QStringLiteral("请先在「数据库服务器」中设置服务器"));
+  prompter.ExpectMessage(QStringLiteral("请先按「设置数据库服务器」设置要使用的服务器"));
   Click(window, QStringLiteral("把本机数据上传到服务器"));
   EXPECT_EQ(prompter.Prompts().size(), 1u);
 
@@ -459,6 +459,20 @@ TEST_F(ServerTransfer, TheMaintenanceWindowMovesTheShopToTheServerChosenInTheSet
   Click(window, QStringLiteral("把服务器数据下载到本机"));
   EXPECT_EQ(Dump(app.ctx().db), on_server);
   EXPECT_EQ(replaced, 1);
+
+  // In the program, an upload from the local file offers the restart that puts the
+  // shop on the server.
+  int restarts = 0;
+  window.SetRestart([&restarts] { ++restarts; });
+  window.show();
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerConfirm(true);  // replace the server's shop
+  prompter.AnswerConfirm(true);  // start again now
+  Click(window, QStringLiteral("把本机数据上传到服务器"));
+  EXPECT_TRUE(prompter.Prompts().back().text.endsWith(QStringLiteral("现在重新启动吗？")))
+      << prompter.Prompts().back().text.toStdString();
+  EXPECT_EQ(restarts, 1);
+  EXPECT_FALSE(window.isVisible());
 }
 
 TEST_F(ServerTransfer, TheMaintenanceWindowBacksUpAServerShopAndRestoresItThere) {
