@@ -872,6 +872,8 @@ ReturnDialog::ReturnDialog(AppContext& ctx, QWidget* parent) : QDialog(parent), 
                           QAbstractItemView::AnyKeyPressed);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setSectionResizeMode(kRetName, QHeaderView::Stretch);
+  // The figures get room to be read, not only their digits.
+  table_->horizontalHeader()->setMinimumSectionSize(72);
   layout->addWidget(table_, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
