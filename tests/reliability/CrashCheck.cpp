@@ -19,8 +19,14 @@ QStringList CheckSalesFolder(const QString& dir, double initial_stock, const std
   if (!integrity || !integrity->Step().value_or(false)) return {QStringLiteral("integrity_check did not run")};
   if (integrity->Text(0) != QStringLiteral("ok")) faults << QStringLiteral("integrity_check: ") + integrity->Text(0);
 
+  return faults + CheckSales(ctx, initial_stock, acknowledged);
+}
+
+QStringList CheckSales(AppContext& ctx, double initial_stock, const std::set<qint64>& acknowledged) {
+  QStringList faults;
   auto stock = ctx.db.Prepare(
-      "select b.ID, b.存货数量, (select coalesce(sum(s.销售数量),0) from sell s where s.UID=b.ID) from buy b");
+      "select b.\"ID\", b.存货数量, (select coalesce(sum(s.销售数量),0) from sell s where s.\"UID\"=b.\"ID\") from buy "
+      "b");
   if (!stock) return faults << QStringLiteral("stock query failed");
   while (true) {
     auto row = stock->Step();
@@ -40,7 +46,7 @@ QStringList CheckSalesFolder(const QString& dir, double initial_stock, const std
   if (!mismatches) return faults << QStringLiteral("movements check: ") + mismatches.error().message;
   if (!mismatches->empty()) faults << StockMismatchMessage(*mismatches);
 
-  auto sale = ctx.db.Prepare("select count(*) from sell where ID=?");
+  auto sale = ctx.db.Prepare("select count(*) from sell where \"ID\"=?");
   if (!sale) return faults << QStringLiteral("sale query failed");
   for (qint64 id : acknowledged) {
     sale->Reset();
@@ -48,6 +54,20 @@ QStringList CheckSalesFolder(const QString& dir, double initial_stock, const std
     if (!sale->Step().value_or(false) || sale->Int(0) != 1)
       faults << QStringLiteral("acknowledged sale %1 is missing").arg(id);
   }
+
+  // The per-day totals hold every dated sale once: a sale whose trigger work was lost
+  // (or counted twice) shows here.
+  auto days = ctx.db.Prepare(
+      "select (select count(*) from sell where 销售日期 is not null), (select coalesce(sum(销售金额),0) from sell "
+      "where 销售日期 is not null), (select coalesce(sum(笔数),0) from sell_day), (select coalesce(sum(销售金额),0) "
+      "from sell_day)");
+  if (!days || !days->Step().value_or(false)) return faults << QStringLiteral("per-day totals not read");
+  if (days->Int(0) != days->Int(2) || std::fabs(days->Double(1) - days->Double(3)) > 1e-6)
+    faults << QStringLiteral("sell_day holds %1 sales of %2, sell %3 of %4")
+                  .arg(days->Int(2))
+                  .arg(days->Double(3))
+                  .arg(days->Int(0))
+                  .arg(days->Double(1));
   return faults;
 }
 

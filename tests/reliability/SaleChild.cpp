@@ -5,13 +5,20 @@
 //   hemulu-sale-child <program folder> whole   one transaction per sale (RecordSale)
 //   hemulu-sale-child <program folder> split   the goods update and the sale row in two
 //                                               transactions: the fault the checker must catch
+//   hemulu-sale-child <program folder> whole server <host> <port> <database> <user> [keep-going]
+//                                               a till of a server shop; with keep-going a
+//                                               failed sale is reported on standard error and
+//                                               the next one is tried, as a cashier would
 
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QRandomGenerator>
+#include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "ChildSupport.h"
 #include "data/AppContext.h"
@@ -26,7 +33,7 @@ using namespace hemulu::test;
 
 std::vector<qint64> GoodsIds(Database& db) {
   std::vector<qint64> ids;
-  auto st = db.Prepare("select ID from buy order by ID");
+  auto st = db.Prepare("select \"ID\" from buy order by \"ID\"");
   while (st && st->Step().value_or(false)) ids.push_back(st->Int(0));
   return ids;
 }
@@ -59,16 +66,33 @@ std::expected<qint64, DbError> SplitSale(Database& db, qint64 goods_id, double q
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: hemulu-sale-child <program folder> whole|split\n");
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const bool keep_going = !args.empty() && args.back() == "keep-going";
+  if (keep_going) args.pop_back();
+  const bool server = args.size() == 7 && args[2] == "server";
+  if (args.size() != 2 && !server) {
+    std::fprintf(stderr,
+                 "usage: hemulu-sale-child <program folder> whole|split [server <host> <port> <database> <user> "
+                 "[keep-going]]\n");
     return 2;
   }
-  const QString dir = QString::fromLocal8Bit(argv[1]);
-  const bool split = std::string(argv[2]) == "split";
+  const QString dir = QString::fromLocal8Bit(args[0].c_str());
+  const bool split = args[1] == "split";
   SilentPrompter prompter;
   SystemClock clock;
   SilentNotifier notifier;
-  AppContext ctx(dir, prompter, clock, notifier);
+  std::unique_ptr<AppContext> owned;
+  if (server) {
+    ServerAddress address;
+    address.host = QString::fromStdString(args[3]);
+    address.port = std::stoi(args[4]);
+    address.database = QString::fromStdString(args[5]);
+    address.user = QString::fromStdString(args[6]);
+    owned = std::make_unique<AppContext>(dir, address, prompter, clock, notifier);
+  } else {
+    owned = std::make_unique<AppContext>(dir, prompter, clock, notifier);
+  }
+  AppContext& ctx = *owned;
   ctx.session.SetUser(kSuperAdministrator, QStringLiteral("735"));
   if (auto open = ctx.EnsureDatabaseOpen(); !open) {
     std::fprintf(stderr, "open: %s\n", open.error().message.toUtf8().constData());
@@ -90,6 +114,12 @@ int main(int argc, char** argv) {
       continue;
     }
     auto loaded = LoadSaleGoods(ctx, goods_id);
+    if (!loaded && keep_going) {
+      // The server is away: the till tries again a moment later, over a new connection.
+      std::fprintf(stderr, "load: %s\n", loaded.error().message.toUtf8().constData());
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      continue;
+    }
     if (!loaded) return 7;
     SaleForm form;
     form.name = loaded->name;
@@ -106,7 +136,9 @@ int main(int argc, char** argv) {
     auto id = RecordSale(ctx, goods_id, form);
     if (!id) {
       std::fprintf(stderr, "sale: %s\n", id.error().message.toUtf8().constData());
-      return 6;
+      if (!keep_going) return 6;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      continue;
     }
     AnswerLine(*id);
   }
