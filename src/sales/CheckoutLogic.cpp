@@ -7,9 +7,14 @@
 #include "data/EngineSql.h"
 #include "data/Schema.h"
 #include "data/TextFormat.h"
+#include "sales/DebtsLogic.h"
 #include "sales/SalesLogic.h"
 
 namespace hemulu {
+
+QString NoSuchReceiptText(const QString& number) {
+  return QStringLiteral("没有找到小票号为 %1 的销售记录").arg(number);
+}
 
 // ---- Finding goods ----
 
@@ -135,6 +140,8 @@ std::vector<double> SpreadDebt(double debt, const std::vector<double>& amounts) 
 namespace {
 
 ActionError Invalid(const QString& text) { return {ActionError::Kind::Invalid, text}; }
+
+ActionError NoSuchReceipt(const QString& number) { return {ActionError::Kind::Gone, NoSuchReceiptText(number)}; }
 
 QString LineLabel(std::size_t index, const QString& name) {
   return QStringLiteral("第%1行（%2）：").arg(index + 1).arg(name);
@@ -324,9 +331,7 @@ std::expected<BasketReceipt, ActionError> LoadBasketReceipt(AppContext& ctx, con
       r.lines.push_back(line);
     }
   }
-  if (r.lines.empty())
-    return std::unexpected(
-        ActionError{ActionError::Kind::Gone, QStringLiteral("没有找到小票号为 %1 的销售记录").arg(receipt_number)});
+  if (r.lines.empty()) return std::unexpected(NoSuchReceipt(receipt_number));
 
   auto st = ctx.db.Prepare("select 时间,操作员,合计金额,实收,找零,欠款 from receipt where 小票号=? order by \"ID\"");
   if (!st) return std::unexpected(ReadActionError(st.error()));
@@ -508,10 +513,6 @@ std::expected<RecalledBasket, ActionError> RecallBasket(AppContext& ctx, qint64 
 
 namespace {
 
-ActionError NoSuchReceipt(const QString& number) {
-  return {ActionError::Kind::Gone, QStringLiteral("没有找到小票号为 %1 的销售记录").arg(number)};
-}
-
 // What has been given back of one sale.
 std::expected<double, DbError> ReturnedOf(AppContext& ctx, qint64 sale_id) {
   auto st = ctx.db.Prepare("select coalesce(sum(数量), 0) from return_line where 原销售号=?");
@@ -573,19 +574,20 @@ std::expected<RecordedBasket, ActionError> RecordReturn(AppContext& ctx, const Q
   struct Sold {
     qint64 goods_id = 0;
     QStringList labels;
-    double price = 0, quantity = 0;
+    double price = 0, quantity = 0, buy_price = 0;
+    double debt = 0, debt_off = 0;  // what the sale still owes, and what the return takes off it
     QString customer_name, contact, address;
   };
   std::vector<Sold> sold;
-  double total = 0;
+  double total = 0, debt_off = 0;
   for (std::size_t i = 0; i < requests.size(); ++i) {
     // Locked until the commit: two tills returning the same sale must not both see it whole.
     auto st = ctx.db.Prepare(RowLockingRead(
         ctx.db,
-        FileSql("select \"UID\",名称,型号,编码,类型,销售单价,销售数量,客户名称,联系方式,客户地址,客户编号 from sell "
-                "where \"ID\"=?"),
-        ServerSql("select \"UID\",名称,型号,编码,类型,销售单价,销售数量,客户名称,联系方式,客户地址,客户编号 from "
-                  "sell where \"ID\"=? for update")));
+        FileSql("select \"UID\",名称,型号,编码,类型,销售单价,销售数量,客户名称,联系方式,客户地址,客户编号,欠款额,"
+                "进货单价 from sell where \"ID\"=?"),
+        ServerSql("select \"UID\",名称,型号,编码,类型,销售单价,销售数量,客户名称,联系方式,客户地址,客户编号,欠款额,"
+                  "进货单价 from sell where \"ID\"=? for update")));
     if (!st) return std::unexpected(DatabaseActionError(st.error()));
     st->BindAll(requests[i].sale_id);
     auto row = st->Step();
@@ -596,6 +598,8 @@ std::expected<RecordedBasket, ActionError> RecordReturn(AppContext& ctx, const Q
            .labels = {st->Text(1), st->Text(2), st->Text(3), st->Text(4)},
            .price = st->Double(5),
            .quantity = requests[i].quantity,
+           .buy_price = st->Double(12),
+           .debt = st->Double(11),
            .customer_name = st->Text(7),
            .contact = st->Text(8),
            .address = st->Text(9)};
@@ -605,17 +609,25 @@ std::expected<RecordedBasket, ActionError> RecordReturn(AppContext& ctx, const Q
     const double left = bought - *returned;
     if (s.quantity - left > kTolerance)
       return std::unexpected(
-          Invalid(LineLabel(i, s.labels[0]) + QStringLiteral("退货数量超过可退数量（可退 %1）").arg(NumberText(left))));
-    total -= s.quantity * s.price;
+          Invalid(s.labels[0] + QStringLiteral("：退货数量超过可退数量（可退 %1）").arg(NumberText(left))));
+    // Goods not yet paid for are given back against the debt first: only the rest is
+    // paid out.
+    const double amount = s.quantity * s.price;
+    s.debt_off = s.debt > kTolerance ? std::min(s.debt, amount) : 0.0;
+    total -= amount;
+    debt_off += s.debt_off;
     sold.push_back(s);
   }
 
   auto number = FreeReceiptNumber(ctx);
   if (!number) return std::unexpected(DatabaseActionError(number.error()));
-  const Payment payment{.total = total, .paid = total};
+  // The return's receipt: its total negative, what was paid out, and the debt it took off
+  // (negative: owed less).
+  const double refund = std::min(0.0, total + debt_off);
+  const Payment payment{.total = total, .paid = refund, .debt = -debt_off};
   if (auto receipt = WriteReceiptRow(ctx, *number, payment, receipt_number); !receipt)
     return std::unexpected(receipt.error());
-  RecordedBasket recorded{.receipt_number = *number, .total = total, .paid = total};
+  RecordedBasket recorded{.receipt_number = *number, .total = total, .paid = refund, .debt = -debt_off};
   const QDate date = ctx.clock.Now().date();
   const QString note = QStringLiteral("退货，原小票 ") + receipt_number;
   for (std::size_t i = 0; i < sold.size(); ++i) {
@@ -631,8 +643,18 @@ std::expected<RecordedBasket, ActionError> RecordReturn(AppContext& ctx, const Q
                                   .contact = s.contact,
                                   .address = s.address,
                                   .note = note.left(schema::kTextLimit),
-                                  .is_return = true});
+                                  .is_return = true,
+                                  .buy_price = s.buy_price});
     if (!id) return std::unexpected(OnLine(i, s.labels[0], id.error(), QStringLiteral("该商品已被删除，无法退货")));
+    if (s.debt_off > kTolerance) {
+      const double left_owed = s.debt - s.debt_off;
+      auto lowered = ctx.db.Execute("update sell set 欠款额=? where \"ID\"=?", left_owed, requests[i].sale_id);
+      if (!lowered) return std::unexpected(DatabaseActionError(lowered.error()));
+      if (auto noted = RecordDebtEdit(ctx, requests[i].sale_id, s.debt, left_owed, {s.customer_name, s.contact},
+                                      kReturnDebtNote);
+          !noted)
+        return std::unexpected(DatabaseActionError(noted.error()));
+    }
     auto linked = ctx.db.Execute("insert into return_line (销售号,原销售号,数量) values (?,?,?)", *id,
                                  requests[i].sale_id, s.quantity);
     if (!linked) return std::unexpected(DatabaseActionError(linked.error()));

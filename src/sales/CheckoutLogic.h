@@ -106,6 +106,8 @@ struct BasketReceipt {
 };
 // Every sale row of one receipt number, by ID, with its payment; "没有找到小票号为 … 的
 // 销售记录" when there is none.
+// "没有找到小票号为 … 的销售记录".
+QString NoSuchReceiptText(const QString& number);
 [[nodiscard]] std::expected<BasketReceipt, ActionError> LoadBasketReceipt(AppContext& ctx,
                                                                           const QString& receipt_number);
 

@@ -335,10 +335,10 @@ std::expected<qint64, ActionError> UndoRepayment(AppContext& ctx, qint64 repayme
 }
 
 std::expected<void, DbError> RecordDebtEdit(AppContext& ctx, qint64 sale_id, double old_debt, double new_debt,
-                                            const DebtCustomer& customer) {
+                                            const DebtCustomer& customer, const QString& note) {
   const double change = old_debt - new_debt;
   if (std::fabs(change) <= kTolerance) return {};
-  auto id = InsertRepayment(ctx, customer, change, ctx.clock.Now(), QStringLiteral("其他"), kSaleEditNote, 0, 0);
+  auto id = InsertRepayment(ctx, customer, change, ctx.clock.Now(), QStringLiteral("其他"), note, 0, 0);
   if (!id) return std::unexpected(DbError{id.error().kind, id.error().detail, 0});
   return InsertPart(ctx, *id, sale_id, change);
 }

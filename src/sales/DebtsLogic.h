@@ -97,7 +97,10 @@ inline const QString kRepaymentGoneText = QStringLiteral("该收款记录已不�
 // repayment of that sale (negative when the debt was raised), noted kSaleEditNote.
 // Nothing when the debt did not change. Runs inside the caller's transaction.
 [[nodiscard]] std::expected<void, DbError> RecordDebtEdit(AppContext& ctx, qint64 sale_id, double old_debt,
-                                                          double new_debt, const DebtCustomer& customer);
+                                                          double new_debt, const DebtCustomer& customer,
+                                                          const QString& note = kSaleEditNote);
+// The note of the debt a return at the counter took off its sale.
+inline const QString kReturnDebtNote = QStringLiteral("退货抵扣欠款");
 
 // The banks and the accounts already used in the bank page, for the repayment window's
 // lists.

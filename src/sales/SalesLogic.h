@@ -71,6 +71,10 @@ struct SaleLine {
   std::optional<QStringList> labels = std::nullopt;
   QString customer_number = {}, customer_name = {}, contact = {}, address = {}, note = {};
   bool is_return = false;  // the movement's kind: 退货 rather than 销售
+  // The purchase price the row's 进货单价 and 净利润 are worked from; nullopt: the goods
+  // row's own. A return gives the price of the sale it takes back, so that the two
+  // profits cancel whatever the goods have cost since.
+  std::optional<double> buy_price = std::nullopt;
 };
 [[nodiscard]] std::expected<qint64, ActionError> WriteSaleLine(AppContext& ctx, const SaleLine& line);
 // What WriteSaleLine says when the stored stock is below the quantity.

@@ -345,7 +345,7 @@ void SalesPage::FindReceipt() {
   if (ShowsDebtors()) ShowSales();
   if (!FillSalesList(ReceiptSalesQuery(number))) return;
   if (grid_->Rows() - grid_->FixedRows() - grid_->FrozenBottomRows() <= 0)
-    ctx_.ShowMessage(QStringLiteral("没有找到小票号为 %1 的销售记录").arg(number), MessageKind::Information);
+    ctx_.ShowMessage(NoSuchReceiptText(number), MessageKind::Information);
 }
 
 std::optional<QString> SalesPage::Export() {

@@ -467,6 +467,50 @@ TEST_P(CheckoutOn, AReturnPutsTheStockBackAndIsRefusedBeyondWhatWasSold) {
   ExpectMovesAddUp();
 }
 
+// Goods bought on credit and brought back: the debt goes first, only the rest is paid
+// out; and the return's profit cancels the sale's, whatever the goods cost since.
+TEST_P(CheckoutOn, AReturnOfGoodsNotYetPaidForTakesTheDebtOffFirstAndCancelsTheProfit) {
+  const qint64 cup = InsertGoods(db(), Cup());  // costs 30, sells at 50
+  Checkout c;
+  c.lines = {LineOf(cup, 2)};
+  c.paid = QStringLiteral("30");
+  c.customer_name = QStringLiteral("张三");
+  auto sold = RecordBasket(ctx(), c);
+  ASSERT_TRUE(sold.has_value()) << sold.error().message.toStdString();
+  const qint64 sale = sold->sale_ids[0];
+  ASSERT_EQ(Figure("sell", "欠款额", sale), 70);
+  ASSERT_EQ(Figure("sell", "净利润", sale), 40);
+  // Bought in since at another price: the goods' cost moves.
+  ASSERT_TRUE(db().Execute("update buy set 进货单价=45 where \"ID\"=?", cup));
+
+  clock.Set(clock.Now().addSecs(60));
+  auto back = RecordReturn(ctx(), sold->receipt_number, {{sale, 1}});
+  ASSERT_TRUE(back.has_value()) << back.error().message.toStdString();
+  EXPECT_EQ(back->total, -50);
+  EXPECT_EQ(back->paid, 0);  // nothing paid out: the 50 comes off the 70 owed
+  EXPECT_EQ(back->debt, -50);
+  EXPECT_EQ(Figure("sell", "欠款额", sale), 20);
+  EXPECT_EQ(Figure("sell", "净利润", back->sale_ids[0]), -20);
+  // The debt's change is on the customer's record, as a repayment is.
+  auto noted = db().Prepare("select sum(金额) from repayment_part where 销售号=?");
+  noted->BindAll(sale);
+  ASSERT_TRUE(noted->Step().value_or(false));
+  EXPECT_EQ(noted->Double(0), 50);
+
+  // The second: 20 still owed, 30 paid out.
+  auto rest = RecordReturn(ctx(), sold->receipt_number, {{sale, 1}});
+  ASSERT_TRUE(rest.has_value()) << rest.error().message.toStdString();
+  EXPECT_EQ(rest->paid, -30);
+  EXPECT_EQ(rest->debt, -20);
+  EXPECT_EQ(Figure("sell", "欠款额", sale), 0);
+  // Sold and brought back whole: no profit left, no debt, the stock as before.
+  auto profit = db().Prepare("select sum(净利润) from sell");
+  ASSERT_TRUE(profit && profit->Step().value_or(false));
+  EXPECT_EQ(profit->Double(0), 0);
+  EXPECT_EQ(Figure("buy", "存货数量", cup), 10);
+  ExpectMovesAddUp();
+}
+
 TEST_P(CheckoutOn, ADatabaseWithoutTheCountersTablesGetsThemAtConnection) {
   ASSERT_TRUE(db().ExecScript("DROP TABLE held_basket; DROP TABLE held_basket_line; DROP TABLE receipt;"));
   auto other = AnotherConnection();
