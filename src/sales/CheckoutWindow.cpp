@@ -672,7 +672,8 @@ void CheckoutWindow::OpenReturn() {
   if (dialog.exec() == QDialog::Accepted && dialog.Recorded()) {
     const RecordedBasket& r = *dialog.Recorded();
     const QString done =
-        QStringLiteral("退货完成：退货单号 %1，退款 %2").arg(r.receipt_number, Money(std::abs(r.total)));
+        QStringLiteral("退货完成：退货单号 %1，退款 %2").arg(r.receipt_number, Money(std::abs(r.paid))) +
+        (r.debt < -kTolerance ? QStringLiteral("，抵扣欠款 %1").arg(Money(-r.debt)) : QString());
     Say(done, false);
     ctx_.notifier.Notify(kHintTitle, done);
   }
@@ -935,6 +936,9 @@ void ReturnDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 bool ReturnDialog::Confirm() {
+  // A quantity still being typed in its cell (F12 pressed in the editor) is taken as
+  // shown: the editor hands its text to the cell as it loses the focus.
+  table_->setFocus();
   if (loaded_.isEmpty()) {
     ctx_.ShowMessage(QStringLiteral("请先输入小票号并查询"), MessageKind::Information);
     number_->setFocus();
