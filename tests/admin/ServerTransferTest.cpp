@@ -211,6 +211,34 @@ TEST_F(ServerTransfer, UploadThenDownloadKeepsEveryRowAndLeavesTheFileAsItWas) {
   EXPECT_EQ(reopened.Value("PRAGMA integrity_check").value_or(QString()), QStringLiteral("ok"));
 }
 
+// A new row taking a deleted one's ID would inherit what still names it: a deleted
+// goods' movements and sales, a deleted sale's returns.
+TEST_F(ServerTransfer, IdsOfDeletedRowsAreNotGivenAgainAfterAMoveEitherWay) {
+  test::TestApp app;
+  FillShop(app.ctx().db);
+  const qint64 last_goods = test::InsertGoods(app.ctx().db, test::GoodsRow{});
+  const qint64 last_sale = Sale(app.ctx().db, QStringLiteral("赵六"), 1, QStringLiteral("2026-12-05 08:00:00"));
+  ASSERT_TRUE(app.ctx().db.Execute("delete from buy where ID = ?", last_goods));
+  ASSERT_TRUE(app.ctx().db.Execute("delete from sell where ID = ?", last_sale));
+
+  ASSERT_TRUE(UploadToServer(app.ctx(), server(), Never()));
+  qint64 server_goods = 0, server_sale = 0;
+  {
+    auto db = OnServer();
+    server_goods = test::InsertGoods(*db, test::GoodsRow{});
+    server_sale = Sale(*db, QStringLiteral("新客户"), 5, QStringLiteral("2026-12-05 09:00:00"));
+    EXPECT_GT(server_goods, last_goods);
+    EXPECT_GT(server_sale, last_sale);
+    ASSERT_TRUE(db->Execute("delete from buy where \"ID\" = ?", server_goods));
+    ASSERT_TRUE(db->Execute("delete from sell where \"ID\" = ?", server_sale));
+  }
+
+  test::TestApp other;
+  ASSERT_TRUE(DownloadFromServer(other.ctx(), server()));
+  EXPECT_GT(test::InsertGoods(other.ctx().db, test::GoodsRow{}), server_goods);
+  EXPECT_GT(Sale(other.ctx().db, QStringLiteral("新客户"), 5, QStringLiteral("2026-12-05 10:00:00")), server_sale);
+}
+
 TEST_F(ServerTransfer, AShopOnTheServerIsReplacedOnlyWhenTheUserAgrees) {
   test::TestApp app;
   FillShop(app.ctx().db);
