@@ -410,6 +410,33 @@ TEST_F(ServerTransfer, ABackupOfAnOlderProgramIsRestoredIntoTheServerWithTheTabl
   EXPECT_EQ(test::CountRows(shop->db, "stock_move"), 1);
 }
 
+TEST_F(ServerTransfer, AFileOfAnOlderProgramIsUploadedWithTheTablesAddedSince) {
+  test::TestApp app;
+  test::GoodsRow goods;
+  goods.name = QStringLiteral("旧版本的商品");
+  goods.stock = 4;
+  test::InsertGoods(app.ctx().db, goods);
+  app.ctx().db.Close();
+  {
+    // Written before repayments and the movements journal were kept.
+    KeyedFile f;
+    ASSERT_TRUE(f.Open(app.FilePath(QStringLiteral("data.db"))));
+    ASSERT_TRUE(
+        f.Exec("DROP TABLE repayment; DROP TABLE repayment_part; DROP TABLE stock_move; DROP TABLE stock_check"));
+  }
+  // The program runs on the server; the older file waits beside it to be uploaded.
+  AppContext ctx(app.Dir(), server(), prompter, clock, notifier);
+  auto r = UploadToServer(ctx, server(), Never());
+  ASSERT_TRUE(r) << r.error().reason.toStdString();
+  auto shop = ServerShop();
+  EXPECT_EQ(test::CountRows(shop->db, "buy"), 1);
+  // The goods' stock became its opening movement, as at an older file's first open.
+  auto mismatches = FindStockMismatches(*shop);
+  ASSERT_TRUE(mismatches.has_value());
+  EXPECT_TRUE(mismatches->empty());
+  EXPECT_EQ(test::CountRows(shop->db, "stock_move"), 1);
+}
+
 TEST_F(ServerTransfer, ARestoreTheUserDeclinesChangesNothing) {
   test::TestApp app;
   FillShop(app.ctx().db);
