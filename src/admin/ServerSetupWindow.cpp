@@ -106,6 +106,23 @@ std::optional<ServerAddress> ServerSetupWindow::CheckedAddress() {
   return std::nullopt;
 }
 
+namespace {
+
+// A server switched off or out of reach may be the right one later; one that answers
+// but cannot hold the shop (some of our tables only, no access) will not mend itself.
+bool Unreachable(const DbError& e) {
+  return e.kind == DbError::Kind::Unavailable || e.kind == DbError::Kind::OutcomeUnknown;
+}
+
+QString ProbeFailureText(const DbError& e) {
+  if (Unreachable(e)) return ServerUnavailableText(e);
+  // The set-up's own finding, already in words the user reads.
+  if (e.kind == DbError::Kind::NotADatabase) return e.message;
+  return EngineFailureText(e.kind);
+}
+
+}  // namespace
+
 void ServerSetupWindow::TestConnection() {
   const auto address = CheckedAddress();
   if (!address) return;
@@ -118,7 +135,7 @@ void ServerSetupWindow::TestConnection() {
   if (facts)
     result_->setText(ServerFactsText(*facts));
   else
-    result_->setText(QStringLiteral("连接失败：") + ServerUnavailableText(facts.error()));
+    result_->setText(QStringLiteral("连接失败：") + ProbeFailureText(facts.error()));
 }
 
 void ServerSetupWindow::UseServer() {
@@ -132,7 +149,12 @@ void ServerSetupWindow::UseServer() {
   if (facts) {
     result_->setText(ServerFactsText(*facts));
   } else {
-    result_->setText(QStringLiteral("连接失败：") + ServerUnavailableText(facts.error()));
+    result_->setText(QStringLiteral("连接失败：") + ProbeFailureText(facts.error()));
+    if (!Unreachable(facts.error())) {
+      ctx_.prompter.ShowMessage(QStringLiteral("不能使用这个数据库：%1").arg(ProbeFailureText(facts.error())),
+                                MessageKind::Stop);
+      return;
+    }
     // A server switched off for now may still be the right one.
     if (!ctx_.prompter.Confirm(QStringLiteral("现在连接不上这个服务器：\n%1\n\n仍然改用这个服务器吗？")
                                    .arg(ServerUnavailableText(facts.error())),

@@ -200,6 +200,29 @@ TEST_F(ServerSetupWindowTest, TestingAnEmptyServerMakesNoTableAndUsingItAsksToSt
   EXPECT_EQ(restarts, 1);
 }
 
+TEST_F(ServerSetupWindowTest, ADatabaseWithOnlySomeOfTheShopsTablesIsToldAsSuchAndNotOfferedForUse) {
+  QString why_not;
+  auto cluster = ClusterOrSkip(&why_not);
+  if (!cluster) GTEST_SKIP() << why_not.toStdString();
+  ScratchServerDatabase scratch(*cluster);
+  ASSERT_TRUE(scratch.Address()) << scratch.Error().toStdString();
+  const ServerAddress& a = *scratch.Address();
+  {
+    Database shop(a);
+    ASSERT_TRUE(shop.Open());
+    ASSERT_TRUE(shop.Execute("DROP TABLE bank"));
+  }
+  TypeAddress(a);
+  window.TestConnection();
+  EXPECT_EQ(Result(), QStringLiteral("连接失败：数据库缺少数据表"));
+
+  // Not the question for a server switched off: the reason, and nothing kept.
+  app.prompter.ExpectMessage(QStringLiteral("不能使用这个数据库：数据库缺少数据表"));
+  window.UseServer();
+  EXPECT_FALSE(ServerChoice(app.ctx().settings));
+  EXPECT_EQ(restarts, 0);
+}
+
 TEST_F(ServerSetupWindowTest, AServerThatDoesNotAnswerIsKeptOnlyWhenTheUserInsists) {
   QTemporaryDir nowhere;  // a socket folder with no server in it
   TypeAddress(Address(nowhere.path(), 5432, QStringLiteral("shop"), QStringLiteral("u")));
