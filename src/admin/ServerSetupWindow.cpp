@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "admin/MaintenanceLogic.h"
 #include "ui/BusyCursor.h"
 #include "ui/NamedWidgets.h"
 
@@ -141,6 +142,12 @@ void ServerSetupWindow::TestConnection() {
 void ServerSetupWindow::UseServer() {
   const auto address = CheckedAddress();
   if (!address) return;
+  // The password file's line names the user: without one it would fit no connection.
+  if (remember_->isChecked() && !address->password.isEmpty() && address->user.isEmpty()) {
+    ctx_.prompter.ShowMessage(QStringLiteral("记住密码时请填写用户名"), MessageKind::Exclamation);
+    user_->setFocus();
+    return;
+  }
   std::expected<ServerFacts, DbError> facts;
   {
     BusyCursor wait;
@@ -163,9 +170,11 @@ void ServerSetupWindow::UseServer() {
   }
   if (remember_->isChecked() && !address->password.isEmpty()) {
     if (auto kept = RememberServerPassword(*address, address->password); !kept) {
-      ctx_.prompter.ShowMessage(
-          QStringLiteral("密码没有保存到 %1：%2").arg(QDir::toNativeSeparators(PasswordFilePath()), kept.error()),
-          MessageKind::Stop);
+      ctx_.prompter.ShowMessage(QStringLiteral("密码没有保存到 %1：%2")
+                                    .arg(QDir::toNativeSeparators(PasswordFilePath()),
+                                         kept.error().line_break ? QStringLiteral("密码不能包含换行")
+                                                                 : SystemFailureText(kept.error().system_error)),
+                                MessageKind::Stop);
       return;
     }
   }
