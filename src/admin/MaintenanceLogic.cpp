@@ -780,6 +780,15 @@ std::expected<void, MaintenanceError> UploadToServer(AppContext& ctx, const Serv
                                                      const ReplaceServerShop& replace, const CopyProgress& progress) {
   const QString local = LocalDatabasePath(ctx);
   if (!QFileInfo(local).isFile()) return Fail(Kind::Refused, QStringLiteral("找不到本机数据文件 %1").arg(local));
+  // A file an older program wrote gets the tables added since, as data.db does at its
+  // first open. A shop running on the file has it open and current already: its bytes
+  // stay as they are.
+  if (ctx.db.IsServer()) {
+    Database file(local);
+    if (auto opened = file.Open(); !opened)
+      return Fail(Kind::Failed, QStringLiteral("本机数据文件无法打开：") + EngineFailureText(opened.error().kind),
+                  opened.error().message);
+  }
   if (auto copied = CopyFileToServer(local, server, replace, progress); !copied)
     return std::unexpected(FromTransfer(copied.error()));
   return {};

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "admin/MaintenanceLogic.h"
 #include "ui/BusyCursor.h"
 #include "ui/NamedWidgets.h"
 
@@ -106,6 +107,23 @@ std::optional<ServerAddress> ServerSetupWindow::CheckedAddress() {
   return std::nullopt;
 }
 
+namespace {
+
+// A server switched off or out of reach may be the right one later; one that answers
+// but cannot hold the shop (some of our tables only, no access) will not mend itself.
+bool Unreachable(const DbError& e) {
+  return e.kind == DbError::Kind::Unavailable || e.kind == DbError::Kind::OutcomeUnknown;
+}
+
+QString ProbeFailureText(const DbError& e) {
+  if (Unreachable(e)) return ServerUnavailableText(e);
+  // The set-up's own finding, already in words the user reads.
+  if (e.kind == DbError::Kind::NotADatabase) return e.message;
+  return EngineFailureText(e.kind);
+}
+
+}  // namespace
+
 void ServerSetupWindow::TestConnection() {
   const auto address = CheckedAddress();
   if (!address) return;
@@ -118,12 +136,18 @@ void ServerSetupWindow::TestConnection() {
   if (facts)
     result_->setText(ServerFactsText(*facts));
   else
-    result_->setText(QStringLiteral("连接失败：") + ServerUnavailableText(facts.error()));
+    result_->setText(QStringLiteral("连接失败：") + ProbeFailureText(facts.error()));
 }
 
 void ServerSetupWindow::UseServer() {
   const auto address = CheckedAddress();
   if (!address) return;
+  // The password file's line names the user: without one it would fit no connection.
+  if (remember_->isChecked() && !address->password.isEmpty() && address->user.isEmpty()) {
+    ctx_.prompter.ShowMessage(QStringLiteral("记住密码时请填写用户名"), MessageKind::Exclamation);
+    user_->setFocus();
+    return;
+  }
   std::expected<ServerFacts, DbError> facts;
   {
     BusyCursor wait;
@@ -132,7 +156,12 @@ void ServerSetupWindow::UseServer() {
   if (facts) {
     result_->setText(ServerFactsText(*facts));
   } else {
-    result_->setText(QStringLiteral("连接失败：") + ServerUnavailableText(facts.error()));
+    result_->setText(QStringLiteral("连接失败：") + ProbeFailureText(facts.error()));
+    if (!Unreachable(facts.error())) {
+      ctx_.prompter.ShowMessage(QStringLiteral("不能使用这个数据库：%1").arg(ProbeFailureText(facts.error())),
+                                MessageKind::Stop);
+      return;
+    }
     // A server switched off for now may still be the right one.
     if (!ctx_.prompter.Confirm(QStringLiteral("现在连接不上这个服务器：\n%1\n\n仍然改用这个服务器吗？")
                                    .arg(ServerUnavailableText(facts.error())),
@@ -141,9 +170,11 @@ void ServerSetupWindow::UseServer() {
   }
   if (remember_->isChecked() && !address->password.isEmpty()) {
     if (auto kept = RememberServerPassword(*address, address->password); !kept) {
-      ctx_.prompter.ShowMessage(
-          QStringLiteral("密码没有保存到 %1：%2").arg(QDir::toNativeSeparators(PasswordFilePath()), kept.error()),
-          MessageKind::Stop);
+      ctx_.prompter.ShowMessage(QStringLiteral("密码没有保存到 %1：%2")
+                                    .arg(QDir::toNativeSeparators(PasswordFilePath()),
+                                         kept.error().line_break ? QStringLiteral("密码不能包含换行")
+                                                                 : SystemFailureText(kept.error().system_error)),
+                                MessageKind::Stop);
       return;
     }
   }

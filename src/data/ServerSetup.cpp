@@ -31,7 +31,9 @@ QString PassKey(const ServerAddress& s) {
          QLatin1Char(':') + PassField(s.user) + QLatin1Char(':');
 }
 
-QString SystemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+std::unexpected<PasswordNotKept> SystemFailure(int error) {
+  return std::unexpected(PasswordNotKept{false, error != 0 ? error : EIO});
+}
 
 }  // namespace
 
@@ -65,26 +67,27 @@ QString PasswordFilePath() {
   return QDir::home().filePath(QStringLiteral(".pgpass"));
 }
 
-std::expected<void, QString> RememberServerPassword(const ServerAddress& server, const QString& password) {
+std::expected<void, PasswordNotKept> RememberServerPassword(const ServerAddress& server, const QString& password) {
   // A line break would end the line and start another libpq reads as a server of its own.
   if (password.contains(QLatin1Char('\n')) || password.contains(QLatin1Char('\r')))
-    return std::unexpected(QStringLiteral("密码不能包含换行"));
+    return std::unexpected(PasswordNotKept{true, 0});
   const QString path = PasswordFilePath();
   const QString key = PassKey(server);
-  QByteArray text;
+  // First: a wildcard line above it (any database, any user) would be taken instead.
+  QByteArray text = (key + PassField(password)).toUtf8() + '\n';
   if (QFile old(path); old.exists()) {
-    if (!old.open(QIODevice::ReadOnly)) return std::unexpected(old.errorString());
+    errno = 0;
+    if (!old.open(QIODevice::ReadOnly)) return SystemFailure(errno);
     for (const QByteArray& line : old.readAll().split('\n')) {
       if (line.isEmpty() || QString::fromUtf8(line).startsWith(key)) continue;
       text += line + '\n';
     }
   }
-  text += (key + PassField(password)).toUtf8() + '\n';
 
   // Made 0600 from its first byte: libpq ignores a password file others may read.
   const QByteArray part = QFile::encodeName(path + QStringLiteral(".part"));
   const int fd = ::open(part.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return std::unexpected(SystemText(errno));
+  if (fd < 0) return SystemFailure(errno);
   bool ok = ::fchmod(fd, 0600) == 0;
   for (qsizetype done = 0; ok && done < text.size();) {
     const ssize_t n = ::write(fd, text.constData() + done, static_cast<size_t>(text.size() - done));
@@ -92,13 +95,19 @@ std::expected<void, QString> RememberServerPassword(const ServerAddress& server,
     ok = n > 0;
     if (ok) done += n;
   }
-  const int write_error = errno;
-  ok = ok && ::fsync(fd) == 0;
+  int error = ok ? 0 : errno;
+  if (ok && ::fsync(fd) != 0) {
+    ok = false;
+    error = errno;
+  }
   ::close(fd);
-  if (!ok || ::rename(part.constData(), QFile::encodeName(path).constData()) != 0) {
-    const int error = ok ? errno : write_error;
+  if (ok && ::rename(part.constData(), QFile::encodeName(path).constData()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
     ::unlink(part.constData());
-    return std::unexpected(SystemText(error));
+    return SystemFailure(error);
   }
   return {};
 }

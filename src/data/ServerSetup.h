@@ -24,8 +24,15 @@ struct ServerFacts {
 QString PasswordFilePath();
 // Keeps the password for `server` in the password file (one line for its host, port,
 // database and user, replacing an older one for the same four), readable by the user
-// alone (0600). The file is written beside itself and renamed into place. False, with
-// the reason, when it cannot be written.
-[[nodiscard]] std::expected<void, QString> RememberServerPassword(const ServerAddress& server, const QString& password);
+// alone (0600). The file is written beside itself and renamed into place. The new line
+// comes first: libpq takes the first line that fits the connection. When the file
+// cannot be written, why: the password holds a line break, or the system's error
+// number (for the layer that shows it to put in words).
+struct PasswordNotKept {
+  bool line_break = false;
+  int system_error = 0;
+};
+[[nodiscard]] std::expected<void, PasswordNotKept> RememberServerPassword(const ServerAddress& server,
+                                                                          const QString& password);
 
 }  // namespace hemulu

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -410,6 +411,16 @@ std::expected<void, TransferError> CopyFileToServer(const QString& file, const S
     total += f->rows;
     source_figures.push_back(*f);
   }
+  // The last ID each table has given, deleted rows' too: the server goes on past it, so
+  // a new row never takes the ID (and with it the movements or returns) of a deleted one.
+  std::map<std::string, qint64> given;
+  {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name, seq FROM sqlite_sequence", -1, &st, nullptr) == SQLITE_OK)
+      while (sqlite3_step(st) == SQLITE_ROW)
+        given[reinterpret_cast<const char*>(sqlite3_column_text(st, 0))] = sqlite3_column_int64(st, 1);
+    sqlite3_finalize(st);
+  }
   if (progress && !progress(0, total)) return Fail(Kind::Cancelled, QString());
 
   auto connected = ConnectServer(server, MissingTables::Leave);
@@ -518,9 +529,12 @@ std::expected<void, TransferError> CopyFileToServer(const QString& file, const S
   finish += ";\n";
   // An insert that sets "ID" itself does not move the table's sequence.
   for (const Table* t : tables)
-    if (HasId(*t))
-      finish += "SELECT setval(pg_get_serial_sequence('" + Quoted(t->name) +
-                "', 'ID'), coalesce(max(\"ID\"), 0) + 1, false) FROM " + Quoted(t->name) + ";\n";
+    if (HasId(*t)) {
+      const auto last = given.find(t->name);
+      finish +=
+          "SELECT setval(pg_get_serial_sequence('" + Quoted(t->name) + "', 'ID'), greatest(coalesce(max(\"ID\"), 0), " +
+          std::to_string(last == given.end() ? 0 : last->second) + ") + 1, false) FROM " + Quoted(t->name) + ";\n";
+    }
   if (auto r = ServerExec(c, finish.c_str()); !r) return fail(r.error());
 
   for (std::size_t i = 0; i < tables.size(); ++i) {
@@ -695,6 +709,26 @@ std::expected<void, TransferError> CopyServerToFile(const ServerAddress& server,
   std::string finish;
   for (const std::string& index : indexes) finish += index + ";\n";
   finish += schema::RebuildDailyTotalsSql();
+  // The file goes on where the server's sequence is, past deleted rows' IDs as well.
+  for (const Table* t : tables) {
+    if (!HasId(*t)) continue;
+    const std::string name = Quoted(t->name);
+    auto sequence = ServerRow(c, ("SELECT pg_get_serial_sequence('" + name + "', 'ID')").c_str());
+    if (!sequence) {
+      end_read();
+      return ServerFailure(sequence.error());
+    }
+    auto state = ServerRow(c, ("SELECT last_value, is_called FROM " + sequence->value(0).toStdString()).c_str());
+    if (!state) {
+      end_read();
+      return ServerFailure(state.error());
+    }
+    // Not yet called, the sequence's value is the next ID it gives.
+    const qint64 last = state->at(0).toLongLong() - (state->at(1) == QStringLiteral("t") ? 0 : 1);
+    finish += "DELETE FROM sqlite_sequence WHERE name = '" + std::string(t->name) + "';\n";
+    finish += "INSERT INTO sqlite_sequence (name, seq) SELECT '" + std::string(t->name) + "', max(" +
+              std::to_string(last) + ", coalesce(max(\"ID\"), 0)) FROM " + name + ";\n";
+  }
   finish += "COMMIT;\n";
   if (int rc = sqlite3_exec(db, finish.c_str(), nullptr, nullptr, nullptr); rc != SQLITE_OK) {
     end_read();

@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 
 #include "EngineSupport.h"
 #include "TestSupport.h"
+#include "admin/MaintenanceLogic.h"
 #include "admin/ServerSetupWindow.h"
 
 namespace hemulu::test {
@@ -109,19 +111,28 @@ TEST(PasswordFile, KeptForTheUserAloneReplacingTheSameServersLineAndEscaped) {
   {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("other:5432:*:bob:secret\n/run/pg\\:x:5432:shop:till:old\n");
+    f.write("*:*:*:*:wildcard\n/run/pg\\:x:5432:shop:till:old\n");
   }
   ::chmod(QFile::encodeName(path).constData(), 0644);
   const ServerAddress a = Address(QStringLiteral("/run/pg:x"), 5432, QStringLiteral("shop"), QStringLiteral("till"));
   ASSERT_TRUE(RememberServerPassword(a, QStringLiteral("n:e\\w")));
   QFile f(path);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_EQ(f.readAll(), QByteArray("other:5432:*:bob:secret\n/run/pg\\:x:5432:shop:till:n\\:e\\\\w\n"));
+  // First, so libpq takes it before the line that fits every server.
+  EXPECT_EQ(f.readAll(), QByteArray("/run/pg\\:x:5432:shop:till:n\\:e\\\\w\n*:*:*:*:wildcard\n"));
   struct stat st {};
   ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   EXPECT_FALSE(QFile::exists(path + QStringLiteral(".part")));
-  EXPECT_FALSE(RememberServerPassword(a, QStringLiteral("a\nb")));
+  auto refused = RememberServerPassword(a, QStringLiteral("a\nb"));
+  ASSERT_FALSE(refused);
+  EXPECT_TRUE(refused.error().line_break);
+  // A folder that is not there: the system's reason, for the window to put in words.
+  qputenv("PGPASSFILE", QFile::encodeName(dir.filePath(QStringLiteral("missing/pgpass"))));
+  auto unwritable = RememberServerPassword(a, QStringLiteral("pw"));
+  ASSERT_FALSE(unwritable);
+  EXPECT_FALSE(unwritable.error().line_break);
+  EXPECT_EQ(unwritable.error().system_error, ENOENT);
   qunsetenv("PGPASSFILE");
 }
 
@@ -198,6 +209,51 @@ TEST_F(ServerSetupWindowTest, TestingAnEmptyServerMakesNoTableAndUsingItAsksToSt
   window.UseLocalFile();
   EXPECT_FALSE(ServerChoice(app.ctx().settings));
   EXPECT_EQ(restarts, 1);
+}
+
+TEST_F(ServerSetupWindowTest, ADatabaseWithOnlySomeOfTheShopsTablesIsToldAsSuchAndNotOfferedForUse) {
+  QString why_not;
+  auto cluster = ClusterOrSkip(&why_not);
+  if (!cluster) GTEST_SKIP() << why_not.toStdString();
+  ScratchServerDatabase scratch(*cluster);
+  ASSERT_TRUE(scratch.Address()) << scratch.Error().toStdString();
+  const ServerAddress& a = *scratch.Address();
+  {
+    Database shop(a);
+    ASSERT_TRUE(shop.Open());
+    ASSERT_TRUE(shop.Execute("DROP TABLE bank"));
+  }
+  TypeAddress(a);
+  window.TestConnection();
+  EXPECT_EQ(Result(), QStringLiteral("连接失败：数据库缺少数据表"));
+
+  // Not the question for a server switched off: the reason, and nothing kept.
+  app.prompter.ExpectMessage(QStringLiteral("不能使用这个数据库：数据库缺少数据表"));
+  window.UseServer();
+  EXPECT_FALSE(ServerChoice(app.ctx().settings));
+  EXPECT_EQ(restarts, 0);
+}
+
+TEST_F(ServerSetupWindowTest, ARememberedPasswordNeedsAUserAndItsFileFailureIsToldInChinese) {
+  QTemporaryDir nowhere;
+  TypeAddress(Address(nowhere.path(), 5432, QStringLiteral("shop"), QString()));
+  Type("密码框", QStringLiteral("secret"));
+  auto* remember = window.findChild<QCheckBox*>(QStringLiteral("记住密码"));
+  ASSERT_TRUE(remember);
+  remember->setChecked(true);
+  app.prompter.ExpectMessage(QStringLiteral("记住密码时请填写用户名"));
+  window.UseServer();
+  EXPECT_FALSE(ServerChoice(app.ctx().settings));
+
+  Type("用户框", QStringLiteral("till"));
+  const QString file = nowhere.filePath(QStringLiteral("missing/pgpass"));
+  qputenv("PGPASSFILE", QFile::encodeName(file));
+  app.prompter.AnswerConfirm(true);  // use the server though it does not answer now
+  app.prompter.ExpectMessage(
+      QStringLiteral("密码没有保存到 %1：%2").arg(QDir::toNativeSeparators(file), SystemFailureText(ENOENT)));
+  window.UseServer();
+  qunsetenv("PGPASSFILE");
+  EXPECT_FALSE(ServerChoice(app.ctx().settings));
 }
 
 TEST_F(ServerSetupWindowTest, AServerThatDoesNotAnswerIsKeptOnlyWhenTheUserInsists) {

@@ -211,6 +211,34 @@ TEST_F(ServerTransfer, UploadThenDownloadKeepsEveryRowAndLeavesTheFileAsItWas) {
   EXPECT_EQ(reopened.Value("PRAGMA integrity_check").value_or(QString()), QStringLiteral("ok"));
 }
 
+// A new row taking a deleted one's ID would inherit what still names it: a deleted
+// goods' movements and sales, a deleted sale's returns.
+TEST_F(ServerTransfer, IdsOfDeletedRowsAreNotGivenAgainAfterAMoveEitherWay) {
+  test::TestApp app;
+  FillShop(app.ctx().db);
+  const qint64 last_goods = test::InsertGoods(app.ctx().db, test::GoodsRow{});
+  const qint64 last_sale = Sale(app.ctx().db, QStringLiteral("赵六"), 1, QStringLiteral("2026-12-05 08:00:00"));
+  ASSERT_TRUE(app.ctx().db.Execute("delete from buy where ID = ?", last_goods));
+  ASSERT_TRUE(app.ctx().db.Execute("delete from sell where ID = ?", last_sale));
+
+  ASSERT_TRUE(UploadToServer(app.ctx(), server(), Never()));
+  qint64 server_goods = 0, server_sale = 0;
+  {
+    auto db = OnServer();
+    server_goods = test::InsertGoods(*db, test::GoodsRow{});
+    server_sale = Sale(*db, QStringLiteral("新客户"), 5, QStringLiteral("2026-12-05 09:00:00"));
+    EXPECT_GT(server_goods, last_goods);
+    EXPECT_GT(server_sale, last_sale);
+    ASSERT_TRUE(db->Execute("delete from buy where \"ID\" = ?", server_goods));
+    ASSERT_TRUE(db->Execute("delete from sell where \"ID\" = ?", server_sale));
+  }
+
+  test::TestApp other;
+  ASSERT_TRUE(DownloadFromServer(other.ctx(), server()));
+  EXPECT_GT(test::InsertGoods(other.ctx().db, test::GoodsRow{}), server_goods);
+  EXPECT_GT(Sale(other.ctx().db, QStringLiteral("新客户"), 5, QStringLiteral("2026-12-05 10:00:00")), server_sale);
+}
+
 TEST_F(ServerTransfer, AShopOnTheServerIsReplacedOnlyWhenTheUserAgrees) {
   test::TestApp app;
   FillShop(app.ctx().db);
@@ -374,6 +402,33 @@ TEST_F(ServerTransfer, ABackupOfAnOlderProgramIsRestoredIntoTheServerWithTheTabl
   }
   auto r = RestoreDatabase(*shop, file, {}, FreeSpaceIn, [](const BackupContents&) { return true; });
   ASSERT_TRUE(r) << r.error().reason.toStdString();
+  EXPECT_EQ(test::CountRows(shop->db, "buy"), 1);
+  // The goods' stock became its opening movement, as at an older file's first open.
+  auto mismatches = FindStockMismatches(*shop);
+  ASSERT_TRUE(mismatches.has_value());
+  EXPECT_TRUE(mismatches->empty());
+  EXPECT_EQ(test::CountRows(shop->db, "stock_move"), 1);
+}
+
+TEST_F(ServerTransfer, AFileOfAnOlderProgramIsUploadedWithTheTablesAddedSince) {
+  test::TestApp app;
+  test::GoodsRow goods;
+  goods.name = QStringLiteral("旧版本的商品");
+  goods.stock = 4;
+  test::InsertGoods(app.ctx().db, goods);
+  app.ctx().db.Close();
+  {
+    // Written before repayments and the movements journal were kept.
+    KeyedFile f;
+    ASSERT_TRUE(f.Open(app.FilePath(QStringLiteral("data.db"))));
+    ASSERT_TRUE(
+        f.Exec("DROP TABLE repayment; DROP TABLE repayment_part; DROP TABLE stock_move; DROP TABLE stock_check"));
+  }
+  // The program runs on the server; the older file waits beside it to be uploaded.
+  AppContext ctx(app.Dir(), server(), prompter, clock, notifier);
+  auto r = UploadToServer(ctx, server(), Never());
+  ASSERT_TRUE(r) << r.error().reason.toStdString();
+  auto shop = ServerShop();
   EXPECT_EQ(test::CountRows(shop->db, "buy"), 1);
   // The goods' stock became its opening movement, as at an older file's first open.
   auto mismatches = FindStockMismatches(*shop);
