@@ -322,15 +322,9 @@ int BindServerCell(sqlite3_stmt* st, int index, ColumnType type, const std::opti
 // ---- The server's side ----
 
 std::expected<qint64, DbError> ServerCount(PgConnection& c, const char* sql) {
-  PGresult* r = PQexec(c.conn, sql);
-  if (PQresultStatus(r) != PGRES_TUPLES_OK) {
-    DbError e = ServerError(c, r);
-    PQclear(r);
-    return std::unexpected(e);
-  }
-  const qint64 n = PQntuples(r) > 0 ? std::atoll(PQgetvalue(r, 0, 0)) : 0;
-  PQclear(r);
-  return n;
+  auto row = ServerRow(c, sql);
+  if (!row) return std::unexpected(row.error());
+  return row->value(0).toLongLong();
 }
 
 // Ends a COPY FROM STDIN: `error` set aborts it. The error of the copy, if any.
