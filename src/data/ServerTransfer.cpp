@@ -16,6 +16,8 @@
 #include "data/DatabaseFiles.h"
 #include "data/EmbeddedFiles.h"
 #include "data/Engine.h"
+#include "data/EngineKey.h"
+#include "data/MemoryTempVfs.h"
 #include "data/Schema.h"
 #include "data/ServerEngine.h"
 
@@ -50,6 +52,13 @@ std::unexpected<TransferError> FileFailure(sqlite3* db, int rc) {
 constexpr qint64 kProgressRows = 4096;
 // Bytes of COPY data handed to libpq at once.
 constexpr std::size_t kCopyChunk = std::size_t(1) << 20;
+// A downloaded file's pages kept in memory before any is written: a big shop's whole file.
+constexpr int kKeptPages = (512 << 20) / kCipherPageSize;
+const std::string kKeptCache = "-524288";  // the same in KiB, as a page cache's size
+// The page cache's size while the file is written, in KiB: the engine sorts an index's
+// keys in runs of this size, which stay in the processor's cache; written pages stay in
+// memory regardless, up to kKeptPages.
+const std::string kSortRunCache = "-4096";
 
 std::string Quoted(const char* name) { return std::string("\"") + name + "\""; }
 
@@ -217,85 +226,98 @@ void AppendFileCell(std::string& out, sqlite3_stmt* st, int i) {
   }
 }
 
-// Splits one COPY line into its cells, unescaped; a NULL cell is nullopt.
-void SplitCopyLine(const char* line, int size, std::vector<std::optional<std::string>>& cells) {
-  cells.clear();
-  if (size > 0 && line[size - 1] == '\n') --size;
-  std::string cell;
-  bool escaped_any = false;
-  auto finish = [&] {
-    if (!escaped_any && cell == "\\N")
-      cells.emplace_back(std::nullopt);
-    else
-      cells.emplace_back(cell);
-    cell.clear();
-    escaped_any = false;
-  };
-  for (int i = 0; i < size; ++i) {
-    const char ch = line[i];
-    if (ch == '\t') {
-      finish();
+// One COPY line's cells, unescaped. A cell without escapes points into the line itself;
+// the others into `unescaped`, which is reserved as long as the line so that it never
+// moves. Valid while the line is.
+struct CopyCell {
+  const char* text = nullptr;  // nullptr: NULL
+  int size = 0;
+};
+struct CopyCells {
+  std::vector<CopyCell> cells;
+  std::string unescaped;
+};
+
+// Unescapes the cell [begin, end), which holds at least one backslash, onto `out`.
+void Unescape(const char* begin, const char* end, std::string& out) {
+  for (const char* p = begin; p < end; ++p) {
+    if (*p != '\\' || p + 1 >= end) {
+      out += *p;
       continue;
     }
-    if (ch != '\\' || i + 1 >= size) {
-      cell += ch;
-      continue;
-    }
-    const char next = line[i + 1];
-    if (next == 'N') {  // NULL: left as the two characters, told apart in finish()
-      cell += "\\N";
-      ++i;
-      continue;
-    }
-    escaped_any = true;
-    ++i;
+    const char next = *++p;
     switch (next) {
       case 'b':
-        cell += '\b';
+        out += '\b';
         break;
       case 'f':
-        cell += '\f';
+        out += '\f';
         break;
       case 'n':
-        cell += '\n';
+        out += '\n';
         break;
       case 'r':
-        cell += '\r';
+        out += '\r';
         break;
       case 't':
-        cell += '\t';
+        out += '\t';
         break;
       case 'v':
-        cell += '\v';
+        out += '\v';
         break;
       case 'x': {
-        int value = 0, digits = 0;
-        while (digits < 2 && i + 1 < size && std::isxdigit(static_cast<unsigned char>(line[i + 1]))) {
-          const char d = line[++i];
+        int value = 0;
+        for (int digits = 0; digits < 2 && p + 1 < end && std::isxdigit(static_cast<unsigned char>(p[1])); ++digits) {
+          const char d = *++p;
           value = value * 16 + (d <= '9' ? d - '0' : (d | 0x20) - 'a' + 10);
-          ++digits;
         }
-        cell += static_cast<char>(value);
+        out += static_cast<char>(value);
         break;
       }
       default:
         if (next >= '0' && next <= '7') {
           int value = next - '0';
-          for (int digits = 1; digits < 3 && i + 1 < size && line[i + 1] >= '0' && line[i + 1] <= '7'; ++digits)
-            value = value * 8 + (line[++i] - '0');
-          cell += static_cast<char>(value);
+          for (int digits = 1; digits < 3 && p + 1 < end && p[1] >= '0' && p[1] <= '7'; ++digits)
+            value = value * 8 + (*++p - '0');
+          out += static_cast<char>(value);
         } else {
-          cell += next;
+          out += next;
         }
     }
   }
-  finish();
+}
+
+// Splits one COPY line into its cells. A NULL is the two characters \N alone in a cell.
+void SplitCopyLine(const char* line, int size, CopyCells& out) {
+  out.cells.clear();
+  out.unescaped.clear();
+  out.unescaped.reserve(static_cast<std::size_t>(size));
+  if (size > 0 && line[size - 1] == '\n') --size;
+  const char* const end = line + size;
+  const char* begin = line;
+  for (;;) {
+    const auto* tab = static_cast<const char*>(std::memchr(begin, '\t', static_cast<std::size_t>(end - begin)));
+    const char* const cell_end = tab ? tab : end;
+    const auto length = static_cast<std::size_t>(cell_end - begin);
+    if (length == 2 && begin[0] == '\\' && begin[1] == 'N') {
+      out.cells.push_back({});
+    } else if (!std::memchr(begin, '\\', length)) {
+      out.cells.push_back({begin, static_cast<int>(length)});
+    } else {
+      const std::size_t from = out.unescaped.size();
+      Unescape(begin, cell_end, out.unescaped);
+      out.cells.push_back({out.unescaped.data() + from, static_cast<int>(out.unescaped.size() - from)});
+    }
+    if (!tab) break;
+    begin = tab + 1;
+  }
 }
 
 // Binds one cell read from the server to the file's statement, as the column stores it.
-int BindServerCell(sqlite3_stmt* st, int index, ColumnType type, const std::optional<std::string>& cell) {
-  if (!cell) return sqlite3_bind_null(st, index);
-  const std::string& v = *cell;
+// The text is not copied: it must stay until the statement has run.
+int BindServerCell(sqlite3_stmt* st, int index, ColumnType type, const CopyCell& cell) {
+  if (!cell.text) return sqlite3_bind_null(st, index);
+  const std::string_view v(cell.text, static_cast<std::size_t>(cell.size));
   const char* end = v.data() + v.size();
   switch (type) {
     case ColumnType::AutoId:
@@ -316,7 +338,7 @@ int BindServerCell(sqlite3_stmt* st, int index, ColumnType type, const std::opti
     default:
       break;
   }
-  return sqlite3_bind_text(st, index, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+  return sqlite3_bind_text(st, index, v.data(), cell.size, SQLITE_STATIC);
 }
 
 // ---- The server's side ----
@@ -558,20 +580,31 @@ std::expected<void, TransferError> CopyServerToFile(const ServerAddress& server,
         !out.flush())
       return Fail(Kind::Failed, QStringLiteral("无法写入文件，请检查目录是否存在、是否有写入权限"));
   }
-  // Opened as the program opens data.db: the template gets every later table.
-  Database dest(file);
-  if (auto r = dest.Open(); !r)
-    return Fail(Kind::Failed, kFileFailed + EngineFailureText(r.error().kind), r.error().message);
-  sqlite3* const db = dest.Handle();
-  // The file is new and is thrown away on any failure: no journal to keep it whole. A
-  // page cache as large as a big shop's file keeps the rows' pages from being written
-  // and read back while the indexes are built after them (each index reads the whole
-  // table), and the sorter's spill stays in memory. Both are freed when the file closes.
-  if (int rc = sqlite3_exec(db,
-                            "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-524288; "
-                            "PRAGMA temp_store=MEMORY; PRAGMA threads=2",
-                            nullptr, nullptr, nullptr);
-      rc != SQLITE_OK)
+  // Opened once as the program opens data.db: the template gets every later table.
+  {
+    Database upgraded(file);
+    if (auto r = upgraded.Open(); !r)
+      return Fail(Kind::Failed, kFileFailed + EngineFailureText(r.error().kind), r.error().message);
+  }
+  // Then written through the way of opening that keeps the engine's temporary files in
+  // memory: the indexes are sorted the engine's faster way, in runs on two threads, and
+  // still no decrypted row reaches the disk. Without it, everything stays in memory the
+  // slower way.
+  const char* const memory_temp = MemoryTempVfsName();
+  sqlite3* db = nullptr;
+  const QByteArray path = file.toUtf8();
+  const int open_rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, memory_temp);
+  const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closing(db, sqlite3_close_v2);
+  if (open_rc != SQLITE_OK) return FileFailure(db, open_rc);
+  if (!KeyConnection(db)) return FileFailure(db, SQLITE_ERROR);
+  // The file is new and is thrown away on any failure: no journal to keep it whole.
+  // Written pages stay in memory (up to kKeptPages), so the rows are not written and
+  // read back while the indexes are built after them (each index reads the whole table).
+  const std::string pragmas = "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA threads=2; PRAGMA cache_spill=" +
+                              std::to_string(kKeptPages) +
+                              (memory_temp ? "; PRAGMA temp_store=FILE; PRAGMA cache_size=" + kSortRunCache
+                                           : "; PRAGMA temp_store=MEMORY; PRAGMA cache_size=" + kKeptCache);
+  if (int rc = sqlite3_exec(db, pragmas.c_str(), nullptr, nullptr, nullptr); rc != SQLITE_OK)
     return FileFailure(db, rc);
 
   auto connected = ConnectServer(server, MissingTables::Leave);
@@ -640,7 +673,7 @@ std::expected<void, TransferError> CopyServerToFile(const ServerAddress& server,
   }
 
   qint64 done = 0;
-  std::vector<std::optional<std::string>> cells;
+  CopyCells cells;
   for (const Table* t : tables) {
     const std::string columns = ColumnList(*t);
     std::string marks;
@@ -670,11 +703,11 @@ std::expected<void, TransferError> CopyServerToFile(const ServerAddress& server,
       if (size < 0) break;  // -1: done (its result follows), -2: failed
       if (!failure) {
         SplitCopyLine(line, size, cells);
-        if (cells.size() != t->columns.size()) {
+        if (cells.cells.size() != t->columns.size()) {
           failure = Fail(Kind::Failed, kServerFailed + QStringLiteral("读到的数据格式不对"));
         } else {
-          for (std::size_t i = 0; i < cells.size() && rc == SQLITE_OK; ++i)
-            rc = BindServerCell(st, static_cast<int>(i) + 1, t->columns[i].type, cells[i]);
+          for (std::size_t i = 0; i < cells.cells.size() && rc == SQLITE_OK; ++i)
+            rc = BindServerCell(st, static_cast<int>(i) + 1, t->columns[i].type, cells.cells[i]);
           if (rc == SQLITE_OK) rc = sqlite3_step(st);
           if (rc == SQLITE_DONE) rc = SQLITE_OK;
           sqlite3_reset(st);
@@ -723,7 +756,8 @@ std::expected<void, TransferError> CopyServerToFile(const ServerAddress& server,
     finish += "INSERT INTO sqlite_sequence (name, seq) SELECT '" + std::string(t->name) + "', max(" +
               std::to_string(last) + ", coalesce(max(\"ID\"), 0)) FROM " + name + ";\n";
   }
-  finish += "COMMIT;\n";
+  // The copy's figures are read back from the pages still in memory.
+  finish += "PRAGMA cache_size=" + kKeptCache + ";\nCOMMIT;\n";
   if (int rc = sqlite3_exec(db, finish.c_str(), nullptr, nullptr, nullptr); rc != SQLITE_OK) {
     end_read();
     return FileFailure(db, rc);
@@ -742,7 +776,6 @@ std::expected<void, TransferError> CopyServerToFile(const ServerAddress& server,
     }
   }
   end_read();
-  dest.Close();
   if (progress) progress(total, total);
   return {};
 }

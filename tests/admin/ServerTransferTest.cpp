@@ -95,6 +95,7 @@ void FillShop(Database& db) {
   const qint64 gone = test::InsertGoods(db, second);
   test::GoodsRow third;
   third.name = QStringLiteral("康师傅");
+  third.note = QStringLiteral("甲\t乙\\");
   test::InsertGoods(db, third);
   ASSERT_TRUE(db.Execute("delete from buy where ID = ?", gone));
   // Its stock leaves with it, as a delete through the goods window records.
