@@ -392,6 +392,31 @@ std::expected<IndexScripts, DbError> ServerIndexes(PgConnection& c, const std::v
   return scripts;
 }
 
+// What the server's shop holds; nullopt when the database has none of our tables.
+std::expected<std::optional<ServerShopSize>, DbError> ShopSize(PgConnection& c,
+                                                               const std::vector<const Table*>& tables) {
+  auto present = ServerCount(c, schema::kServerTablesPresentSql);
+  if (!present) return std::unexpected(present.error());
+  if (*present == 0) return std::nullopt;
+  ServerShopSize size;
+  for (const Table* t : tables) {
+    auto rows = ServerCount(c, ("SELECT count(*) FROM " + Quoted(t->name)).c_str());
+    if (!rows) return std::unexpected(rows.error());
+    const std::string_view name = t->name;
+    if (name == "buy")
+      size.goods = *rows;
+    else if (name == "sell")
+      size.sales = *rows;
+    else if (name == "UserName")
+      size.other += std::max<qint64>(*rows - 1, 0);  // every shop has the super-administrator's row
+    else
+      size.other += *rows;
+  }
+  return size;
+}
+
+bool IsEmptyShop(const ServerShopSize& size) { return size == ServerShopSize{}; }
+
 // The per-day totals rebuilt from the sales, as the server's triggers keep them.
 constexpr const char* kServerDailyTotalsFill =
     "INSERT INTO \"sell_day\" SELECT substr(\"销售日期\", 1, 10), coalesce(sum(\"销售金额\"), 0), "
@@ -442,6 +467,15 @@ std::expected<void, TransferError> CopyFileToServer(const QString& file, const S
   auto connected = ConnectServer(server, MissingTables::Leave);
   if (!connected) return ServerFailure(connected.error());
   PgConnection& c = **connected;
+  // Asked before the lock: other tills starting meanwhile are not kept waiting while
+  // the question is read.
+  std::optional<ServerShopSize> agreed;
+  auto size = ShopSize(c, tables);
+  if (!size) return ServerFailure(size.error());
+  if (*size && !IsEmptyShop(**size)) {
+    if (!replace || !replace(**size)) return Fail(Kind::Cancelled, QString());
+    agreed = **size;
+  }
   auto fail = [&](const DbError& e) {
     (void)ServerExec(c, "ROLLBACK");
     return ServerFailure(e);
@@ -451,19 +485,13 @@ std::expected<void, TransferError> CopyFileToServer(const QString& file, const S
   if (auto r = ServerExec(c, "BEGIN; SET LOCAL statement_timeout = 0; SET LOCAL lock_timeout = '30s'"); !r)
     return ServerFailure(r.error());
   if (auto r = ServerExec(c, kSchemaLockSql); !r) return fail(r.error());
-  auto present = ServerCount(c, schema::kServerTablesPresentSql);
-  if (!present) return fail(present.error());
-  if (*present == 0) {
+  size = ShopSize(c, tables);
+  if (!size) return fail(size.error());
+  if (!*size) {
     if (auto r = ServerExec(c, schema::ServerCreateSql().c_str()); !r) return fail(r.error());
-  } else {
-    auto goods = ServerCount(c, "SELECT count(*) FROM \"buy\"");
-    if (!goods) return fail(goods.error());
-    auto sales = ServerCount(c, "SELECT count(*) FROM \"sell\"");
-    if (!sales) return fail(sales.error());
-    if ((*goods > 0 || *sales > 0) && (!replace || !replace(ServerShopSize{*goods, *sales}))) {
-      (void)ServerExec(c, "ROLLBACK");
-      return Fail(Kind::Cancelled, QString());
-    }
+  } else if (!IsEmptyShop(**size) && **size != agreed && (!replace || !replace(**size))) {
+    (void)ServerExec(c, "ROLLBACK");
+    return Fail(Kind::Cancelled, QString());
   }
   // Every other till waits at these tables until the end: it sees the old shop or the
   // new one. The per-day totals are filled once at the end, not row by row.

@@ -26,20 +26,24 @@ struct TransferError {
   bool wants_password = false;
 };
 
-// What a server's shop holds, asked before it is replaced.
+// What a server's shop holds, asked before it is replaced: goods, sales, and every other
+// row (ledger, bank, accounts beyond the built-in one, repayments, receipts, movements).
 struct ServerShopSize {
   qint64 goods = 0;
   qint64 sales = 0;
+  qint64 other = 0;
+  bool operator==(const ServerShopSize&) const = default;
 };
-// Asked when the server's database already holds goods or sales; false keeps them and
-// stops the copy.
+// Asked when the server's database holds anything but an empty shop, before the copy
+// takes its lock (other tills go on meanwhile); asked again, under the lock, only when
+// the shop changed in between. False keeps it and stops the copy.
 using ReplaceServerShop = std::function<bool(const ServerShopSize& on_server)>;
 // Rows copied so far and in all; false cancels.
 using TransferProgress = std::function<bool(qint64 done, qint64 total)>;
 
 // Copies the keyed file `file` (read in one snapshot, never written) into the server's
 // database in one transaction: our tables made when it has none, the old rows replaced
-// (only once `replace` agrees, when there were goods or sales), every table's rows with
+// (only once `replace` agrees, when the shop was not empty), every table's rows with
 // their IDs, the ID sequences set past the largest ID, the per-day totals rebuilt from
 // the sales, then every table's rows and money sums compared. Any failure or difference
 // leaves the server as it was. Every program on the database hears that every table

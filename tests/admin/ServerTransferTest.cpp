@@ -265,6 +265,41 @@ TEST_F(ServerTransfer, AShopOnTheServerIsReplacedOnlyWhenTheUserAgrees) {
   EXPECT_EQ(Dump(*db), Dump(app.ctx().db));
 }
 
+// A shop with nothing but ledger rows is still a shop. The question is asked without the
+// lock other tills take at their start; a shop changed while it was read is asked about
+// again.
+TEST_F(ServerTransfer, AnyShopIsAskedAboutOutsideTheLockAndAgainWhenItChanged) {
+  auto db = OnServer();
+  ASSERT_TRUE(db->Execute("insert into \"other\" (\"类型\", \"项目\", \"金额\") values ('支出', '房租', -1500)"));
+  test::TestApp app;
+  std::vector<ServerShopSize> asked;
+  bool lock_was_free = false;
+  auto refused = UploadToServer(app.ctx(), server(), [&](const ServerShopSize& size) {
+    asked.push_back(size);
+    if (asked.size() == 1) {
+      auto st = db->Prepare("SELECT CASE WHEN pg_try_advisory_lock(1751477622) THEN 1 ELSE 0 END");
+      auto row = st->Step();
+      lock_was_free = row && *row && st->Int(0) == 1;
+      EXPECT_TRUE(db->Execute("SELECT pg_advisory_unlock(1751477622)"));
+      // Another till writes while the question is read.
+      EXPECT_TRUE(db->Execute("insert into \"bank\" (\"银行\", \"金额\") values ('工商银行', 800)"));
+      return true;
+    }
+    return false;
+  });
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error().kind, Kind::Cancelled);
+  EXPECT_TRUE(lock_was_free);
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0], (ServerShopSize{0, 0, 1}));
+  EXPECT_EQ(asked[1], (ServerShopSize{0, 0, 2}));
+  EXPECT_EQ(ReplaceServerQuestion(asked[1]),
+            QStringLiteral("服务器上已有数据：商品 0 种，销售 0 笔，其他记录（账目、用户等）2 条。\n\n"
+                           "上传后服务器上的这些数据将被本机数据替换，确定要上传吗？"));
+  EXPECT_EQ(test::CountRows(*db, "other"), 1);
+  EXPECT_EQ(test::CountRows(*db, "bank"), 1);
+}
+
 TEST_F(ServerTransfer, AFailureHalfwayLeavesTheServersShopWhole) {
   test::TestApp app;
   FillShop(app.ctx().db);
