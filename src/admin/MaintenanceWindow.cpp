@@ -367,11 +367,13 @@ void MaintenanceWindow::Download() {
     return;
   }
   if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能下载数据"), title)) return;
-  if (!ctx_.prompter.Confirm(
-          QStringLiteral("本机数据文件 %1 将被服务器上的数据替换，原文件另存为 %1%2。\n\n确定要下载吗？")
-              .arg(kDatabaseFileName, kBeforeDownloadSuffix),
-          title, ConfirmDefault::Cancel))
-    return;
+  // A till that has always run on the server may have no local file to keep aside.
+  const bool had_file = QFileInfo::exists(LocalDatabasePath(ctx_));
+  const QString question =
+      had_file ? QStringLiteral("本机数据文件 %1 将被服务器上的数据替换，原文件另存为 %1%2。\n\n确定要下载吗？")
+                     .arg(kDatabaseFileName, kBeforeDownloadSuffix)
+               : QStringLiteral("服务器上的数据将复制到本机数据文件 %1。\n\n确定要下载吗？").arg(kDatabaseFileName);
+  if (!ctx_.prompter.Confirm(question, title, ConfirmDefault::Cancel)) return;
   const bool replaces_open_file = !ctx_.db.IsServer();
   WorkProgress progress(QStringLiteral("正在把服务器数据下载到本机……"), this);
   const Progress report = progress.Reporter();
@@ -387,8 +389,8 @@ void MaintenanceWindow::Download() {
     Failed(QStringLiteral("下载数据失败了，本机数据文件未作改动"), done.error());
     return;
   }
-  const QString downloaded = QStringLiteral("下载完成！服务器上的数据已复制到本机，核对无误。\n原数据文件已另存为 %1%2")
-                                 .arg(kDatabaseFileName, kBeforeDownloadSuffix);
+  QString downloaded = QStringLiteral("下载完成！服务器上的数据已复制到本机，核对无误。");
+  if (had_file) downloaded += QStringLiteral("\n原数据文件已另存为 %1%2").arg(kDatabaseFileName, kBeforeDownloadSuffix);
   // This run works on the server: the local copy is used once the shop goes back to it.
   if (!replaces_open_file && restart_) {
     if (ctx_.prompter.Confirm(downloaded + QStringLiteral("\n\n现在改回本机数据库并重新启动程序吗？"), title)) {

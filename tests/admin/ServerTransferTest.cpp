@@ -566,6 +566,35 @@ TEST_F(ServerTransfer, TheMaintenanceWindowMovesTheShopToTheServerChosenInTheSet
   EXPECT_FALSE(window.isVisible());
 }
 
+// A till that has always run on the server has no file to keep aside, and is not told
+// of one.
+TEST_F(ServerTransfer, ATillWithoutALocalFileDownloadsWithoutNamingAFileKeptAside) {
+  test::TestApp app;
+  FillShop(app.ctx().db);
+  ASSERT_TRUE(UploadToServer(app.ctx(), server(), Never()));
+  auto shop = ServerShop();
+  const QString local = LocalDatabasePath(*shop);
+  ASSERT_FALSE(QFileInfo::exists(local));
+  MaintenanceWindow window(*shop, [] {});
+  int restarts = 0;
+  window.SetRestart([&restarts] { ++restarts; });
+  prompter.AnswerText(QStringLiteral("735"));
+  prompter.AnswerConfirm(true);   // download
+  prompter.AnswerConfirm(false);  // stay on the server for now
+  Click(window, QStringLiteral("把服务器数据下载到本机"));
+  const auto& prompts = prompter.Prompts();
+  ASSERT_GE(prompts.size(), 2u);
+  EXPECT_EQ(prompts[prompts.size() - 2].text,
+            QStringLiteral("服务器上的数据将复制到本机数据文件 data.db。\n\n确定要下载吗？"));
+  EXPECT_EQ(prompts.back().text, QStringLiteral("下载完成！服务器上的数据已复制到本机，核对无误。\n\n"
+                                                "现在改回本机数据库并重新启动程序吗？"));
+  EXPECT_EQ(restarts, 0);
+  EXPECT_FALSE(QFileInfo::exists(local + kBeforeDownloadSuffix));
+  Database copy(local);
+  ASSERT_TRUE(copy.Open());
+  EXPECT_EQ(Dump(copy), Dump(shop->db));
+}
+
 TEST_F(ServerTransfer, TheMaintenanceWindowBacksUpAServerShopAndRestoresItThere) {
   test::TestApp app;
   FillShop(app.ctx().db);
