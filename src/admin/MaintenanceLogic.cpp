@@ -360,6 +360,30 @@ MaintenanceError FromTransfer(const TransferError& e) {
   }
 }
 
+// The server's shop copied into the new file `temp`, given `permissions`, synced and
+// checked as a file of ours (keyed, every page readable); its companions removed, so it
+// is ready to be renamed into place. `kind` names the file in a failure ("备份文件").
+// On failure `temp` is the caller's to remove.
+std::expected<void, MaintenanceError> CopyServerShopInto(const ServerAddress& server, const QString& temp,
+                                                         QFileDevice::Permissions permissions, const QString& kind,
+                                                         const CopyProgress& progress) {
+  if (auto copied = CopyServerToFile(server, temp, progress); !copied)
+    return std::unexpected(FromTransfer(copied.error()));
+  QFile::setPermissions(temp, permissions);
+  if (!SyncFile(temp)) return Fail(Kind::Failed, kWriteFailed);
+  QFile head(temp);
+  QByteArray first;
+  if (head.open(QIODevice::ReadOnly)) first = head.read(16);
+  head.close();
+  if (first.startsWith("SQLite format 3")) return Fail(Kind::Failed, kind + QStringLiteral("未加密"));
+  if (auto check = CheckDatabaseFile(temp, Check::Pages, PageSizes::OursOnly); !check)
+    return Fail(Kind::Failed, kCheckFailed + check.error().reason);
+  QFile::remove(temp + QStringLiteral("-wal"));
+  QFile::remove(temp + QStringLiteral("-shm"));
+  QFile::remove(temp + QStringLiteral("-journal"));
+  return {};
+}
+
 // The backup of a shop on a server: the same keyed file as a local backup, written from
 // one read-only snapshot of the server (other tills go on selling), then checked page by
 // page and renamed over the target.
@@ -372,21 +396,11 @@ std::expected<void, MaintenanceError> BackUpServerShop(AppContext& ctx, const QF
     RemoveWithCompanions(temp);
     return std::unexpected(error);
   };
-  if (auto copied = CopyServerToFile(*ctx.db.Server(), temp, progress); !copied)
-    return discard(FromTransfer(copied.error()));
   // Only its owner reads a backup of the shop's data.
-  QFile::setPermissions(temp, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-  if (!SyncFile(temp)) return discard({Kind::Failed, kWriteFailed});
-  QFile head(temp);
-  QByteArray first;
-  if (head.open(QIODevice::ReadOnly)) first = head.read(16);
-  head.close();
-  if (first.startsWith("SQLite format 3")) return discard({Kind::Failed, QStringLiteral("备份文件未加密")});
-  if (auto check = CheckDatabaseFile(temp, Check::Pages, PageSizes::OursOnly); !check)
-    return discard({Kind::Failed, kCheckFailed + check.error().reason});
-  QFile::remove(temp + QStringLiteral("-wal"));
-  QFile::remove(temp + QStringLiteral("-shm"));
-  QFile::remove(temp + QStringLiteral("-journal"));
+  if (auto copied = CopyServerShopInto(*ctx.db.Server(), temp, QFileDevice::ReadOwner | QFileDevice::WriteOwner,
+                                       QStringLiteral("备份文件"), progress);
+      !copied)
+    return discard(copied.error());
   if (!RenameOver(temp, target.absoluteFilePath())) return discard({Kind::Failed, kWriteFailed});
   SyncFolder(target.absolutePath());
   return {};
@@ -452,23 +466,22 @@ std::expected<void, MaintenanceError> CompactServerShop(AppContext& ctx) {
   return {};
 }
 
+QString TemplateWriteFailure(TemplateWrite failure) {
+  return failure == TemplateWrite::TemplateDamaged ? QStringLiteral("程序内置的空数据库已损坏") : kWriteFailed;
+}
+
 // A server shop made new: the built-in empty database, brought up to date as data.db is
 // at its open, loaded into the server in one transaction as a restore is — every till
 // sees the old shop or the empty one, and refills.
 std::expected<void, MaintenanceError> ReinitialiseServerShop(AppContext& ctx) {
-  const QByteArray bytes = TemplateDatabaseBytes();
-  if (bytes.isEmpty()) return Fail(Kind::Failed, QStringLiteral("程序内置的空数据库已损坏"));
   const auto temp = NewTemporaryBeside(LocalDatabasePath(ctx));
   if (!temp) return Fail(Kind::Failed, kWriteFailed);
   struct Remove {
     QString path;
     ~Remove() { RemoveWithCompanions(path); }
   } remove{*temp};
-  {
-    QFile out(*temp);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
-      return Fail(Kind::Failed, kWriteFailed);
-  }
+  if (auto written = WriteTemplateFile(*temp); written != TemplateWrite::Written)
+    return Fail(Kind::Failed, TemplateWriteFailure(written));
   {
     Database empty(*temp);
     if (auto opened = empty.Open(); !opened)
@@ -661,18 +674,11 @@ std::expected<void, MaintenanceError> CompactDatabase(AppContext& ctx, const Fre
 std::expected<void, MaintenanceError> ReinitialiseDatabase(AppContext& ctx) {
   if (ctx.db.IsServer()) return ReinitialiseServerShop(ctx);
   const QString path = ctx.db.Path();
-  const QByteArray bytes = TemplateDatabaseBytes();
-  if (bytes.isEmpty()) return Fail(Kind::Failed, QStringLiteral("程序内置的空数据库已损坏"));
   const auto temp = NewTemporaryBeside(path);
   if (!temp) return Fail(Kind::Failed, kWriteFailed);
-  {
-    QFile out(*temp);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush()) {
-      out.close();
-      QFile::remove(*temp);
-      return Fail(Kind::Failed, kWriteFailed);
-    }
-    out.close();
+  if (auto written = WriteTemplateFile(*temp); written != TemplateWrite::Written) {
+    QFile::remove(*temp);
+    return Fail(Kind::Failed, TemplateWriteFailure(written));
   }
   // The new file is accessed as the old one was.
   QFile::setPermissions(*temp, QFile::permissions(path));
@@ -807,14 +813,11 @@ std::expected<void, MaintenanceError> DownloadFromServer(AppContext& ctx, const 
     RemoveWithCompanions(*temp);
     return std::unexpected(error);
   };
-  if (auto copied = CopyServerToFile(server, *temp, progress); !copied) return discard(FromTransfer(copied.error()));
-  if (QFileInfo(path).exists()) QFile::setPermissions(*temp, QFile::permissions(path));
-  if (auto check = CheckDatabaseFile(*temp, Check::Pages, PageSizes::OursOnly); !check)
-    return discard({Kind::Failed, kCheckFailed + check.error().reason});
-  QFile::remove(*temp + QStringLiteral("-wal"));
-  QFile::remove(*temp + QStringLiteral("-shm"));
-  QFile::remove(*temp + QStringLiteral("-journal"));
-  if (!SyncFile(*temp)) return discard({Kind::Failed, kWriteFailed});
+  // The new data.db is accessed as the old one was.
+  const QFileDevice::Permissions permissions =
+      QFileInfo(path).exists() ? QFile::permissions(path) : QFile::permissions(*temp);
+  if (auto copied = CopyServerShopInto(server, *temp, permissions, QStringLiteral("数据文件"), progress); !copied)
+    return discard(copied.error());
 
   const bool in_use = !ctx.db.IsServer();
   if (in_use) {

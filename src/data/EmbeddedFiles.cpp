@@ -35,6 +35,15 @@ QByteArray TemplateDatabaseBytes() {
   return BlockBytes(embedded::kTemplateDatabaseBlock, embedded::kTemplateDatabaseBlockSize).value_or(QByteArray());
 }
 
+TemplateWrite WriteTemplateFile(const QString& path) {
+  const QByteArray bytes = TemplateDatabaseBytes();
+  if (bytes.isEmpty()) return TemplateWrite::TemplateDamaged;
+  QFile out(path);
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size() || !out.flush())
+    return TemplateWrite::NotWritten;
+  return TemplateWrite::Written;
+}
+
 QByteArray DefaultConfigBytes(const QString& home) {
   QByteArray text = BlockBytes(embedded::kDefaultConfigBlock, embedded::kDefaultConfigBlockSize).value_or(QByteArray());
   QString dir = home;

@@ -14,6 +14,9 @@ std::optional<QByteArray> BlockBytes(const unsigned char* block, std::size_t blo
 
 // The empty template database: the five tables and the built-in account.
 QByteArray TemplateDatabaseBytes();
+// Writes the template database's bytes over `path` (not synced).
+enum class TemplateWrite { Written, TemplateDamaged, NotWritten };
+[[nodiscard]] TemplateWrite WriteTemplateFile(const QString& path);
 // The default config.ini text with CR LF line ends, the backup path pointing into `home`.
 QByteArray DefaultConfigBytes(const QString& home);
 class IniFile;

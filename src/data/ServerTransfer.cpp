@@ -601,13 +601,8 @@ std::expected<void, TransferError> CopyFileToServer(const QString& file, const S
 
 std::expected<void, TransferError> CopyServerToFile(const ServerAddress& server, const QString& file,
                                                     const TransferProgress& progress) {
-  {
-    const QByteArray bytes = TemplateDatabaseBytes();
-    QFile out(file);
-    if (bytes.isEmpty() || !out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size() ||
-        !out.flush())
-      return Fail(Kind::Failed, QStringLiteral("无法写入文件，请检查目录是否存在、是否有写入权限"));
-  }
+  if (WriteTemplateFile(file) != TemplateWrite::Written)
+    return Fail(Kind::Failed, QStringLiteral("无法写入文件，请检查目录是否存在、是否有写入权限"));
   // Opened once as the program opens data.db: the template gets every later table.
   {
     Database upgraded(file);
