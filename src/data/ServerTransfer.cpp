@@ -724,22 +724,23 @@ std::expected<void, TransferError> CopyServerToFile(const ServerAddress& server,
       char* line = nullptr;
       const int size = PQgetCopyData(c.conn, &line, 0);
       if (size < 0) break;  // -1: done (its result follows), -2: failed
-      if (!failure) {
-        SplitCopyLine(line, size, cells);
-        if (cells.cells.size() != t->columns.size()) {
-          failure = Fail(Kind::Failed, kServerFailed + QStringLiteral("读到的数据格式不对"));
-        } else {
-          for (std::size_t i = 0; i < cells.cells.size() && rc == SQLITE_OK; ++i)
-            rc = BindServerCell(st, static_cast<int>(i) + 1, t->columns[i].type, cells.cells[i]);
-          if (rc == SQLITE_OK) rc = sqlite3_step(st);
-          if (rc == SQLITE_DONE) rc = SQLITE_OK;
-          sqlite3_reset(st);
-          if (rc != SQLITE_OK) failure = FileFailure(db, rc);
-          if (++done % kProgressRows == 0 && progress && !progress(done, total))
-            failure = Fail(Kind::Cancelled, QString());
-        }
+      SplitCopyLine(line, size, cells);
+      if (cells.cells.size() != t->columns.size()) {
+        failure = Fail(Kind::Failed, kServerFailed + QStringLiteral("读到的数据格式不对"));
+      } else {
+        for (std::size_t i = 0; i < cells.cells.size() && rc == SQLITE_OK; ++i)
+          rc = BindServerCell(st, static_cast<int>(i) + 1, t->columns[i].type, cells.cells[i]);
+        if (rc == SQLITE_OK) rc = sqlite3_step(st);
+        if (rc == SQLITE_DONE) rc = SQLITE_OK;
+        sqlite3_reset(st);
+        if (rc != SQLITE_OK) failure = FileFailure(db, rc);
+        if (!failure && ++done % kProgressRows == 0 && progress && !progress(done, total))
+          failure = Fail(Kind::Cancelled, QString());
       }
       PQfreemem(line);
+      // The rest of the table is not waited for: the connection, left in the middle of
+      // its copy, is closed on the way out and the server drops the read.
+      if (failure) return *failure;
     }
     std::optional<DbError> server_failure;
     while (PGresult* r = PQgetResult(c.conn)) {
@@ -749,10 +750,6 @@ std::expected<void, TransferError> CopyServerToFile(const ServerAddress& server,
     if (server_failure) {
       end_read();
       return ServerFailure(*server_failure);
-    }
-    if (failure) {
-      end_read();
-      return *failure;
     }
   }
 

@@ -566,6 +566,32 @@ TEST_F(ServerTransfer, TheMaintenanceWindowMovesTheShopToTheServerChosenInTheSet
   EXPECT_FALSE(window.isVisible());
 }
 
+// Cancelled in the middle of the sales, a download stops there: the file and its folder
+// are as they were, and the next download takes everything.
+TEST_F(ServerTransfer, ADownloadCancelledInTheMiddleOfATableChangesNothing) {
+  auto db = OnServer();
+  ASSERT_TRUE(
+      db->Execute("insert into \"sell\" (\"名称\", \"UID\", \"销售日期\", \"销售金额\") select '可乐', 1, "
+                  "'2026-12-01 10:00:00', g from generate_series(1, 10000) g"));
+  test::TestApp app;
+  const QString path = app.ctx().db.Path();
+  const QByteArray before = Bytes(path);
+  const QStringList folder = QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden);
+  std::vector<qint64> reported;
+  auto r = DownloadFromServer(app.ctx(), server(), [&](qint64 done, qint64) {
+    reported.push_back(done);
+    return done == 0;
+  });
+  ASSERT_FALSE(r);
+  EXPECT_EQ(r.error().kind, Kind::Cancelled);
+  EXPECT_EQ(reported, (std::vector<qint64>{0, 4096}));
+  EXPECT_EQ(Bytes(path), before);
+  EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden), folder);
+
+  ASSERT_TRUE(DownloadFromServer(app.ctx(), server()));
+  EXPECT_EQ(test::CountRows(app.ctx().db, "sell"), 10000);
+}
+
 // A till that has always run on the server has no file to keep aside, and is not told
 // of one.
 TEST_F(ServerTransfer, ATillWithoutALocalFileDownloadsWithoutNamingAFileKeptAside) {
