@@ -301,6 +301,15 @@ std::expected<int, DbError> CountOf(PgConnection& c, const char* sql) {
 
 }  // namespace
 
+std::expected<bool, DbError> ShopTablesPresent(PgConnection& c) {
+  auto tables = CountOf(c, schema::kServerTablesPresentSql);
+  if (!tables) return std::unexpected(tables.error());
+  if (*tables == 0) return false;
+  if (*tables != static_cast<int>(schema::Tables().size()) + 1)
+    return std::unexpected(DbError{DbError::Kind::NotADatabase, QStringLiteral("数据库缺少数据表"), 0});
+  return true;
+}
+
 std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const ServerAddress& server,
                                                                     MissingTables missing) {
   auto opened = OpenServerConnection(server);
@@ -315,17 +324,15 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
   };
   if (auto r = ServerExec(*c, "BEGIN"); !r) return std::unexpected(r.error());
   if (auto r = ServerExec(*c, kSchemaLockSql); !r) return fail(r.error());
-  auto tables = CountOf(*c, schema::kServerTablesPresentSql);
-  if (!tables) return fail(tables.error());
-  if (*tables == 0) {
+  auto present = ShopTablesPresent(*c);
+  if (!present) return fail(present.error());
+  if (!*present) {
     // The caller makes them inside its own transaction, with what it puts in them.
     if (missing == MissingTables::Leave) {
       if (auto r = ServerExec(*c, "ROLLBACK"); !r) return std::unexpected(r.error());
       return c;
     }
     if (auto r = ServerExec(*c, schema::ServerCreateSql().c_str()); !r) return fail(r.error());
-  } else if (*tables != static_cast<int>(schema::Tables().size()) + 1) {
-    return fail(DbError{DbError::Kind::NotADatabase, QStringLiteral("数据库缺少数据表"), 0});
   } else {
     // What a database made by an older program lacks is added once, in this order.
     const struct {
@@ -350,9 +357,9 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
          [] { return schema::ServerCounterTablesSql("IF NOT EXISTS "); }},
     };
     for (const auto& step : steps) {
-      auto present = CountOf(*c, step.present.c_str());
-      if (!present) return fail(present.error());
-      if (*present < step.wanted)
+      auto there = CountOf(*c, step.present.c_str());
+      if (!there) return fail(there.error());
+      if (*there < step.wanted)
         if (auto r = ServerExec(*c, step.build().c_str()); !r) return fail(r.error());
     }
   }

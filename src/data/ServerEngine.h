@@ -71,6 +71,9 @@ std::expected<std::shared_ptr<PgConnection>, DbError> ConnectServer(const Server
                                                                     MissingTables missing = MissingTables::Create);
 // Taken by the transaction that creates our tables, so that two programs never both do.
 inline constexpr const char* kSchemaLockSql = "SELECT pg_advisory_xact_lock(1751477622)";
+// Whether the database holds our tables: none (false), all the first ones (true), or
+// only some — not a database a shop can use (NotADatabase, "数据库缺少数据表").
+std::expected<bool, DbError> ShopTablesPresent(PgConnection& c);
 // Connects and nothing more: no table is made or read.
 std::expected<std::shared_ptr<PgConnection>, DbError> OpenServerConnection(const ServerAddress& server);
 

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "data/Schema.h"
 #include "data/ServerEngine.h"
 
 namespace hemulu {
@@ -45,13 +44,9 @@ std::expected<ServerFacts, DbError> ProbeServer(const ServerAddress& server) {
   auto version = ServerRow(c, "SHOW server_version");
   if (!version) return std::unexpected(version.error());
   facts.version = version->value(0);
-  auto tables = ServerRow(c, schema::kServerTablesPresentSql);
-  if (!tables) return std::unexpected(tables.error());
-  const int present = tables->value(0).toInt();
-  const int all = static_cast<int>(schema::Tables().size()) + 1;
-  if (present != 0 && present != all)
-    return std::unexpected(DbError{DbError::Kind::NotADatabase, QStringLiteral("数据库缺少数据表"), 0});
-  facts.tables_present = present == all;
+  auto present = ShopTablesPresent(c);
+  if (!present) return std::unexpected(present.error());
+  facts.tables_present = *present;
   if (facts.tables_present) {
     auto counts = ServerRow(c, "SELECT (SELECT count(*) FROM buy), (SELECT count(*) FROM sell)");
     if (!counts) return std::unexpected(counts.error());

@@ -395,9 +395,9 @@ std::expected<IndexScripts, DbError> ServerIndexes(PgConnection& c, const std::v
 // What the server's shop holds; nullopt when the database has none of our tables.
 std::expected<std::optional<ServerShopSize>, DbError> ShopSize(PgConnection& c,
                                                                const std::vector<const Table*>& tables) {
-  auto present = ServerCount(c, schema::kServerTablesPresentSql);
+  auto present = ShopTablesPresent(c);
   if (!present) return std::unexpected(present.error());
-  if (*present == 0) return std::nullopt;
+  if (!*present) return std::nullopt;
   ServerShopSize size;
   for (const Table* t : tables) {
     auto rows = ServerCount(c, ("SELECT count(*) FROM " + Quoted(t->name)).c_str());
@@ -637,12 +637,12 @@ std::expected<void, TransferError> CopyServerToFile(const ServerAddress& server,
   if (auto r = ServerExec(c, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; SET LOCAL statement_timeout = 0"); !r)
     return ServerFailure(r.error());
   auto end_read = [&] { (void)ServerExec(c, "ROLLBACK"); };
-  auto present = ServerCount(c, schema::kServerTablesPresentSql);
+  auto present = ShopTablesPresent(c);
   if (!present) {
     end_read();
     return ServerFailure(present.error());
   }
-  if (*present == 0) {
+  if (!*present) {
     end_read();
     return Fail(Kind::Refused, QStringLiteral("服务器上的数据库中没有本程序的数据"));
   }
