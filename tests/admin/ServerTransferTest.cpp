@@ -118,6 +118,35 @@ void FillShop(Database& db) {
   ASSERT_TRUE(db.Execute("insert into UserName (用户名, 密码, 权限) values ('收银员', '1', '普通用户')"));
 }
 
+// A shop of one goods with 4 in stock, as an older program's file: written before
+// repayments and the movements journal were kept. Made in a backup `file`, or, given
+// none, in the app's data.db itself (closed).
+void MakeOlderShop(test::TestApp& app, QString file = {}) {
+  test::GoodsRow goods;
+  goods.name = QStringLiteral("旧版本的商品");
+  goods.stock = 4;
+  test::InsertGoods(app.ctx().db, goods);
+  if (file.isEmpty()) {
+    file = app.FilePath(QStringLiteral("data.db"));
+    app.ctx().db.Close();
+  } else {
+    ASSERT_TRUE(BackUpDatabase(app.ctx(), file));
+  }
+  KeyedFile f;
+  ASSERT_TRUE(f.Open(file));
+  ASSERT_TRUE(f.Exec("DROP TABLE repayment; DROP TABLE repayment_part; DROP TABLE stock_move; DROP TABLE stock_check"));
+}
+
+// The older shop's one goods is there, its stock its opening movement, as at an older
+// file's first open.
+void ExpectOlderShopBroughtUpToDate(AppContext& shop) {
+  EXPECT_EQ(test::CountRows(shop.db, "buy"), 1);
+  auto mismatches = FindStockMismatches(shop);
+  ASSERT_TRUE(mismatches.has_value());
+  EXPECT_TRUE(mismatches->empty());
+  EXPECT_EQ(test::CountRows(shop.db, "stock_move"), 1);
+}
+
 QByteArray Bytes(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -422,55 +451,22 @@ TEST_F(ServerTransfer, ABackupOfAnOlderProgramIsRestoredIntoTheServerWithTheTabl
   ASSERT_TRUE(UploadToServer(app.ctx(), server(), Never()));
   auto shop = ServerShop();
   test::TestApp older;
-  test::GoodsRow goods;
-  goods.name = QStringLiteral("旧版本的商品");
-  goods.stock = 4;
-  test::InsertGoods(older.ctx().db, goods);
   QTemporaryDir out;
   const QString file = out.filePath(QStringLiteral("BackupData.db"));
-  ASSERT_TRUE(BackUpDatabase(older.ctx(), file));
-  {
-    // Written before repayments and the movements journal were kept.
-    KeyedFile f;
-    ASSERT_TRUE(f.Open(file));
-    ASSERT_TRUE(
-        f.Exec("DROP TABLE repayment; DROP TABLE repayment_part; DROP TABLE stock_move; DROP TABLE stock_check"));
-  }
+  MakeOlderShop(older, file);
   auto r = RestoreDatabase(*shop, file, {}, FreeSpaceIn, [](const BackupContents&) { return true; });
   ASSERT_TRUE(r) << r.error().reason.toStdString();
-  EXPECT_EQ(test::CountRows(shop->db, "buy"), 1);
-  // The goods' stock became its opening movement, as at an older file's first open.
-  auto mismatches = FindStockMismatches(*shop);
-  ASSERT_TRUE(mismatches.has_value());
-  EXPECT_TRUE(mismatches->empty());
-  EXPECT_EQ(test::CountRows(shop->db, "stock_move"), 1);
+  ExpectOlderShopBroughtUpToDate(*shop);
 }
 
 TEST_F(ServerTransfer, AFileOfAnOlderProgramIsUploadedWithTheTablesAddedSince) {
   test::TestApp app;
-  test::GoodsRow goods;
-  goods.name = QStringLiteral("旧版本的商品");
-  goods.stock = 4;
-  test::InsertGoods(app.ctx().db, goods);
-  app.ctx().db.Close();
-  {
-    // Written before repayments and the movements journal were kept.
-    KeyedFile f;
-    ASSERT_TRUE(f.Open(app.FilePath(QStringLiteral("data.db"))));
-    ASSERT_TRUE(
-        f.Exec("DROP TABLE repayment; DROP TABLE repayment_part; DROP TABLE stock_move; DROP TABLE stock_check"));
-  }
+  MakeOlderShop(app);
   // The program runs on the server; the older file waits beside it to be uploaded.
   AppContext ctx(app.Dir(), server(), prompter, clock, notifier);
   auto r = UploadToServer(ctx, server(), Never());
   ASSERT_TRUE(r) << r.error().reason.toStdString();
-  auto shop = ServerShop();
-  EXPECT_EQ(test::CountRows(shop->db, "buy"), 1);
-  // The goods' stock became its opening movement, as at an older file's first open.
-  auto mismatches = FindStockMismatches(*shop);
-  ASSERT_TRUE(mismatches.has_value());
-  EXPECT_TRUE(mismatches->empty());
-  EXPECT_EQ(test::CountRows(shop->db, "stock_move"), 1);
+  ExpectOlderShopBroughtUpToDate(*ServerShop());
 }
 
 TEST_F(ServerTransfer, ARestoreTheUserDeclinesChangesNothing) {
