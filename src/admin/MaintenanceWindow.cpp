@@ -333,6 +333,7 @@ void MaintenanceWindow::Upload() {
         ctx_, to,
         [&](const ServerShopSize& on_server) {
           // Replacing the server's shop touches every till: Enter keeps it.
+          progress.Hold();
           return ctx_.prompter.Confirm(ReplaceServerQuestion(on_server), title, ConfirmDefault::Cancel);
         },
         [&](qint64 copied, qint64 total) { return report(copied, total); });

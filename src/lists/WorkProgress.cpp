@@ -33,6 +33,14 @@ WorkProgress::~WorkProgress() = default;
 
 QProgressDialog* WorkProgress::Dialog() const { return dialog_.get(); }
 
+void WorkProgress::Hold() {
+  // The dialog shows itself once its minimum duration has passed, even with no report:
+  // over a question it would cover the question's buttons.
+  dialog_->reset();
+  dialog_->hide();
+  shown_value_ = -1;
+}
+
 Progress WorkProgress::Reporter() {
   return [this](std::int64_t done, std::int64_t total) { return Step(done, total); };
 }

@@ -29,6 +29,9 @@ class WorkProgress {
   // What the work reports to; valid while this object lives.
   Progress Reporter();
   bool Cancelled() const { return cancelled_; }
+  // Hides the dialog, and keeps it from showing itself, while the user answers a
+  // question in the middle of the work; the next report starts its clock again.
+  void Hold();
   QProgressDialog* Dialog() const;
 
  private:

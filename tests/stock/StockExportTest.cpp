@@ -6,7 +6,9 @@
 #include <QMap>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QTimer>
 #include <QXmlStreamReader>
+#include <algorithm>
 
 #include "TestSupport.h"
 #include "lists/Grid.h"
@@ -215,6 +217,25 @@ TEST(ExcelExport, ProgressRisesAndACancelledExportLeavesNoFile) {
   EXPECT_FALSE(ExportGridToExcel(grid, file, kWholeGrid, [](std::int64_t, std::int64_t) { return false; }));
   EXPECT_FALSE(QFile::exists(file));
   EXPECT_FALSE(QFile::exists(app.FilePath(".my.xlsx.part")));
+}
+
+// A question in the middle of the work: the dialog is hidden and does not show itself
+// over the question when its minimum duration passes; the next report starts it again.
+TEST(WorkProgress, HeldForAQuestionItStaysHiddenUntilTheNextReport) {
+  WorkProgress progress(QStringLiteral("正在上传……"), nullptr);
+  const Progress report = progress.Reporter();
+  auto clock_running = [&] {
+    const auto timers = progress.Dialog()->findChildren<QTimer*>();
+    return std::ranges::any_of(timers, [](const QTimer* t) { return t->isActive(); });
+  };
+  ASSERT_TRUE(clock_running());
+  progress.Dialog()->show();
+  progress.Hold();
+  EXPECT_FALSE(progress.Dialog()->isVisible());
+  EXPECT_FALSE(clock_running());
+  EXPECT_TRUE(report(0, 10));
+  EXPECT_TRUE(clock_running());
+  EXPECT_FALSE(progress.Cancelled());
 }
 
 TEST(WorkProgress, CancelStopsTheWork) {
