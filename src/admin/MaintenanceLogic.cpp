@@ -774,15 +774,15 @@ std::optional<ServerAddress> TransferServer(const AppContext& ctx) {
   return ServerChoice(ctx.settings);
 }
 
+QString ServerShopSizeText(const ServerShopSize& shop) {
+  QString text = QStringLiteral("商品 %1 种，销售 %2 笔").arg(shop.goods).arg(shop.sales);
+  if (shop.other > 0) text += QStringLiteral("，其他记录（账目、用户等）%1 条").arg(shop.other);
+  return text;
+}
+
 QString ReplaceServerQuestion(const ServerShopSize& on_server) {
-  const QString others =
-      on_server.other > 0 ? QStringLiteral("，其他记录（账目、用户等）%1 条").arg(on_server.other) : QString();
-  return QStringLiteral(
-             "服务器上已有数据：商品 %1 种，销售 %2 笔%3。\n\n上传后服务器上的这些数据将被本机数据替换，"
-             "确定要上传吗？")
-      .arg(on_server.goods)
-      .arg(on_server.sales)
-      .arg(others);
+  return QStringLiteral("服务器上已有数据：%1。\n\n上传后服务器上的这些数据将被本机数据替换，确定要上传吗？")
+      .arg(ServerShopSizeText(on_server));
 }
 
 std::expected<void, MaintenanceError> UploadToServer(AppContext& ctx, const ServerAddress& server,

@@ -1,5 +1,6 @@
 #include "admin/ServerSetupLogic.h"
 
+#include "admin/MaintenanceLogic.h"
 #include "data/AppContext.h"
 
 namespace hemulu {
@@ -88,7 +89,7 @@ QString ServerFactsText(const ServerFacts& facts) {
     return text +
            QStringLiteral(
                "这个数据库里还没有本店的数据表：使用它时会自动建立，也可以在「数据管理」中把本机数据上传到服务器。");
-  return text + QStringLiteral("数据库里已有本店的数据：商品 %1 种，销售 %2 笔。").arg(facts.goods).arg(facts.sales);
+  return text + QStringLiteral("数据库里已有本店的数据：%1。").arg(ServerShopSizeText(facts.shop));
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "data/ServerEngine.h"
+#include "data/ServerTransfer.h"
 
 namespace hemulu {
 
@@ -44,15 +45,10 @@ std::expected<ServerFacts, DbError> ProbeServer(const ServerAddress& server) {
   auto version = ServerRow(c, "SHOW server_version");
   if (!version) return std::unexpected(version.error());
   facts.version = version->value(0);
-  auto present = ShopTablesPresent(c);
-  if (!present) return std::unexpected(present.error());
-  facts.tables_present = *present;
-  if (facts.tables_present) {
-    auto counts = ServerRow(c, "SELECT (SELECT count(*) FROM buy), (SELECT count(*) FROM sell)");
-    if (!counts) return std::unexpected(counts.error());
-    facts.goods = counts->value(0).toLongLong();
-    facts.sales = counts->value(1).toLongLong();
-  }
+  auto shop = ServerShopSizeOf(c);
+  if (!shop) return std::unexpected(shop.error());
+  facts.tables_present = shop->has_value();
+  if (*shop) facts.shop = **shop;
   return facts;
 }
 

@@ -6,6 +6,7 @@
 #include <expected>
 
 #include "data/Database.h"
+#include "data/ServerTransfer.h"
 
 namespace hemulu {
 
@@ -13,7 +14,7 @@ namespace hemulu {
 struct ServerFacts {
   QString version;              // the server's own version text, e.g. "15.5"
   bool tables_present = false;  // the shop's tables are there
-  qint64 goods = 0, sales = 0;  // their rows, when they are
+  ServerShopSize shop;          // what they hold, when they are
 };
 
 // Connects (with `server.password` when given), reads the facts and disconnects. A

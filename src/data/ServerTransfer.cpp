@@ -392,31 +392,6 @@ std::expected<IndexScripts, DbError> ServerIndexes(PgConnection& c, const std::v
   return scripts;
 }
 
-// What the server's shop holds; nullopt when the database has none of our tables.
-std::expected<std::optional<ServerShopSize>, DbError> ShopSize(PgConnection& c,
-                                                               const std::vector<const Table*>& tables) {
-  auto present = ShopTablesPresent(c);
-  if (!present) return std::unexpected(present.error());
-  if (!*present) return std::nullopt;
-  ServerShopSize size;
-  for (const Table* t : tables) {
-    auto rows = ServerCount(c, ("SELECT count(*) FROM " + Quoted(t->name)).c_str());
-    if (!rows) return std::unexpected(rows.error());
-    const std::string_view name = t->name;
-    if (name == "buy")
-      size.goods = *rows;
-    else if (name == "sell")
-      size.sales = *rows;
-    else if (name == "UserName")
-      size.other += std::max<qint64>(*rows - 1, 0);  // every shop has the super-administrator's row
-    else
-      size.other += *rows;
-  }
-  return size;
-}
-
-bool IsEmptyShop(const ServerShopSize& size) { return size == ServerShopSize{}; }
-
 // The per-day totals rebuilt from the sales, as the server's triggers keep them.
 constexpr const char* kServerDailyTotalsFill =
     "INSERT INTO \"sell_day\" SELECT substr(\"销售日期\", 1, 10), coalesce(sum(\"销售金额\"), 0), "
@@ -434,7 +409,32 @@ bool OpenSource(KeyedFile& source, const QString& file) {
   return false;
 }
 
+bool IsEmptyShop(const ServerShopSize& size) { return size == ServerShopSize{}; }
+
 }  // namespace
+
+std::expected<std::optional<ServerShopSize>, DbError> ServerShopSizeOf(PgConnection& c) {
+  auto present = ShopTablesPresent(c);
+  if (!present) return std::unexpected(present.error());
+  if (!*present) return std::nullopt;
+  ServerShopSize size;
+  for (const Table* t : schema::StoredTables()) {
+    auto rows = ServerCount(c, ("SELECT count(*) FROM " + Quoted(t->name)).c_str());
+    if (!rows) return std::unexpected(rows.error());
+    const std::string_view name = t->name;
+    if (name == "buy")
+      size.goods = *rows;
+    else if (name == "sell")
+      size.sales = *rows;
+    else if (name == "UserName")
+      size.other += std::max<qint64>(*rows - 1, 0);  // every shop has the super-administrator's row
+    else if (name == "other" || name == "bank" || name == "repayment")
+      size.other += *rows;
+    else
+      size.history += *rows;
+  }
+  return size;
+}
 
 std::expected<void, TransferError> CopyFileToServer(const QString& file, const ServerAddress& server,
                                                     const ReplaceServerShop& replace,
@@ -470,7 +470,7 @@ std::expected<void, TransferError> CopyFileToServer(const QString& file, const S
   // Asked before the lock: other tills starting meanwhile are not kept waiting while
   // the question is read.
   std::optional<ServerShopSize> agreed;
-  auto size = ShopSize(c, tables);
+  auto size = ServerShopSizeOf(c);
   if (!size) return ServerFailure(size.error());
   if (*size && !IsEmptyShop(**size)) {
     if (!replace || !replace(**size)) return Fail(Kind::Cancelled, QString());
@@ -485,7 +485,7 @@ std::expected<void, TransferError> CopyFileToServer(const QString& file, const S
   if (auto r = ServerExec(c, "BEGIN; SET LOCAL statement_timeout = 0; SET LOCAL lock_timeout = '30s'"); !r)
     return ServerFailure(r.error());
   if (auto r = ServerExec(c, kSchemaLockSql); !r) return fail(r.error());
-  size = ShopSize(c, tables);
+  size = ServerShopSizeOf(c);
   if (!size) return fail(size.error());
   if (!*size) {
     if (auto r = ServerExec(c, schema::ServerCreateSql().c_str()); !r) return fail(r.error());

@@ -26,18 +26,23 @@ struct TransferError {
   bool wants_password = false;
 };
 
-// What a server's shop holds, asked before it is replaced: goods, sales, and every other
-// row (ledger, bank, accounts beyond the built-in one, repayments, receipts, movements).
+// What a server's shop holds, asked before it is replaced: goods, sales, the records of
+// their own (ledger, bank, accounts beyond the built-in one, customers' repayments), and
+// the rows that go with goods and sales (movements, receipts, returns, held baskets).
 struct ServerShopSize {
   qint64 goods = 0;
   qint64 sales = 0;
   qint64 other = 0;
+  qint64 history = 0;
   bool operator==(const ServerShopSize&) const = default;
 };
 // Asked when the server's database holds anything but an empty shop, before the copy
 // takes its lock (other tills go on meanwhile); asked again, under the lock, only when
 // the shop changed in between. False keeps it and stops the copy.
 using ReplaceServerShop = std::function<bool(const ServerShopSize& on_server)>;
+struct PgConnection;
+// What the server's shop holds; nullopt when the database has none of our tables.
+[[nodiscard]] std::expected<std::optional<ServerShopSize>, DbError> ServerShopSizeOf(PgConnection& c);
 // Rows copied so far and in all; false cancels.
 using TransferProgress = std::function<bool(qint64 done, qint64 total)>;
 

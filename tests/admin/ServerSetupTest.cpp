@@ -195,6 +195,17 @@ TEST_F(ServerSetupWindowTest, TestingAnEmptyServerMakesNoTableAndUsingItAsksToSt
   window.TestConnection();
   EXPECT_TRUE(Result().endsWith(QStringLiteral("数据库里已有本店的数据：商品 1 种，销售 0 笔。")))
       << Result().toStdString();
+  // The shop's own records beyond goods and sales are counted too; the goods' movements
+  // go with the goods.
+  {
+    Database shop(a);
+    ASSERT_TRUE(shop.Open());
+    ASSERT_TRUE(shop.Execute("insert into \"bank\" (\"银行\", \"金额\") values ('工商银行', 800)"));
+  }
+  window.TestConnection();
+  EXPECT_TRUE(
+      Result().endsWith(QStringLiteral("数据库里已有本店的数据：商品 1 种，销售 0 笔，其他记录（账目、用户等）1 条。")))
+      << Result().toStdString();
 
   app.prompter.AnswerConfirm(true);  // start again now
   window.UseServer();
