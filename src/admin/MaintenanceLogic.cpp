@@ -466,10 +466,6 @@ std::expected<void, MaintenanceError> CompactServerShop(AppContext& ctx) {
   return {};
 }
 
-QString TemplateWriteFailure(TemplateWrite failure) {
-  return failure == TemplateWrite::TemplateDamaged ? QStringLiteral("程序内置的空数据库已损坏") : kWriteFailed;
-}
-
 // A server shop made new: the built-in empty database, brought up to date as data.db is
 // at its open, loaded into the server in one transaction as a restore is — every till
 // sees the old shop or the empty one, and refills.
@@ -481,7 +477,7 @@ std::expected<void, MaintenanceError> ReinitialiseServerShop(AppContext& ctx) {
     ~Remove() { RemoveWithCompanions(path); }
   } remove{*temp};
   if (auto written = WriteTemplateFile(*temp); written != TemplateWrite::Written)
-    return Fail(Kind::Failed, TemplateWriteFailure(written));
+    return Fail(Kind::Failed, TemplateWriteFailureText(written));
   {
     Database empty(*temp);
     if (auto opened = empty.Open(); !opened)
@@ -678,7 +674,7 @@ std::expected<void, MaintenanceError> ReinitialiseDatabase(AppContext& ctx) {
   if (!temp) return Fail(Kind::Failed, kWriteFailed);
   if (auto written = WriteTemplateFile(*temp); written != TemplateWrite::Written) {
     QFile::remove(*temp);
-    return Fail(Kind::Failed, TemplateWriteFailure(written));
+    return Fail(Kind::Failed, TemplateWriteFailureText(written));
   }
   // The new file is accessed as the old one was.
   QFile::setPermissions(*temp, QFile::permissions(path));
@@ -774,15 +770,18 @@ std::optional<ServerAddress> TransferServer(const AppContext& ctx) {
   return ServerChoice(ctx.settings);
 }
 
-QString ServerShopSizeText(const ServerShopSize& shop) {
+QString ServerShopSizeText(const ServerShopSize& shop, ShopRows rows) {
   QString text = QStringLiteral("商品 %1 种，销售 %2 笔").arg(shop.goods).arg(shop.sales);
   if (shop.other > 0) text += QStringLiteral("，其他记录（账目、用户等）%1 条").arg(shop.other);
+  if (rows == ShopRows::WithHistory && shop.history > 0)
+    text += QStringLiteral("，流水和小票等明细 %1 条").arg(shop.history);
   return text;
 }
 
 QString ReplaceServerQuestion(const ServerShopSize& on_server) {
+  // Everything that goes is named, the goods' history too (it outlives deleted goods).
   return QStringLiteral("服务器上已有数据：%1。\n\n上传后服务器上的这些数据将被本机数据替换，确定要上传吗？")
-      .arg(ServerShopSizeText(on_server));
+      .arg(ServerShopSizeText(on_server, ShopRows::WithHistory));
 }
 
 std::expected<void, MaintenanceError> UploadToServer(AppContext& ctx, const ServerAddress& server,

@@ -116,8 +116,10 @@ QString LocalDatabasePath(const AppContext& ctx);
 // [server] section; nullopt when neither.
 std::optional<ServerAddress> TransferServer(const AppContext& ctx);
 // The question asked before the server's shop is replaced by an upload.
-// What a server's shop holds, in words: "商品 3 种，销售 5 笔[，其他记录（账目、用户等）2 条]".
-QString ServerShopSizeText(const ServerShopSize& shop);
+// What a server's shop holds, in words: "商品 3 种，销售 5 笔[，其他记录（账目、用户等）2 条]"
+// [+ "，流水和小票等明细 7 条" with the rows that go with goods and sales].
+enum class ShopRows { OwnRecords, WithHistory };
+QString ServerShopSizeText(const ServerShopSize& shop, ShopRows rows = ShopRows::OwnRecords);
 QString ReplaceServerQuestion(const ServerShopSize& on_server);
 
 // Copies the local data.db (left as it was) into the server's database; a shop already

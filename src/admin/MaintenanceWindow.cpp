@@ -306,10 +306,12 @@ void MaintenanceWindow::Restore() {
 }
 
 std::expected<void, MaintenanceError> MaintenanceWindow::WithServer(
-    ServerAddress& server, const std::function<std::expected<void, MaintenanceError>(const ServerAddress&)>& work) {
+    WorkProgress& progress, ServerAddress& server,
+    const std::function<std::expected<void, MaintenanceError>(const ServerAddress&)>& work) {
   for (;;) {
     auto done = work(server);
     if (done || !done.error().wants_password) return done;
+    progress.Hold();
     const auto password =
         ctx_.prompter.AskText(done.error().reason + QStringLiteral("\n\n请输入服务器用户 %1 的密码：").arg(server.user),
                               QStringLiteral("数据库服务器"), TextEcho::Masked);
@@ -328,7 +330,7 @@ void MaintenanceWindow::Upload() {
   if (!SuperAdministratorGate(ctx_, QStringLiteral("请输入超级管理员密码,才能上传数据"), title)) return;
   WorkProgress progress(QStringLiteral("正在把本机数据上传到服务器……"), this);
   const Progress report = progress.Reporter();
-  const auto done = WithServer(*server, [&](const ServerAddress& to) {
+  const auto done = WithServer(progress, *server, [&](const ServerAddress& to) {
     return UploadToServer(
         ctx_, to,
         [&](const ServerShopSize& on_server) {
@@ -378,7 +380,7 @@ void MaintenanceWindow::Download() {
   const bool replaces_open_file = !ctx_.db.IsServer();
   WorkProgress progress(QStringLiteral("正在把服务器数据下载到本机……"), this);
   const Progress report = progress.Reporter();
-  const auto done = WithServer(*server, [&](const ServerAddress& from) {
+  const auto done = WithServer(progress, *server, [&](const ServerAddress& from) {
     return DownloadFromServer(ctx_, from, [&](qint64 copied, qint64 total) { return report(copied, total); });
   });
   if (progress.Dialog()) progress.Dialog()->close();

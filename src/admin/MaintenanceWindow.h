@@ -13,6 +13,8 @@ class QLineEdit;
 
 namespace hemulu {
 
+class WorkProgress;
+
 class MaintenanceWindow : public QDialog {
   Q_OBJECT
 
@@ -39,10 +41,12 @@ class MaintenanceWindow : public QDialog {
  private:
   // The failure message; the error's detail goes to standard error.
   void Failed(const QString& text, const MaintenanceError& error, MessageKind kind = MessageKind::Stop);
-  // Runs a transfer to or from the server; asks for the server's password and tries
-  // again when the server wants one. The error of the last try, if any.
+  // Runs a transfer to or from the server; asks for the server's password (with the
+  // progress dialog held) and tries again when the server wants one. The error of the
+  // last try, if any.
   std::expected<void, MaintenanceError> WithServer(
-      ServerAddress& server, const std::function<std::expected<void, MaintenanceError>(const ServerAddress&)>& work);
+      WorkProgress& progress, ServerAddress& server,
+      const std::function<std::expected<void, MaintenanceError>(const ServerAddress&)>& work);
   // Puts a path into the box, widening the window so that the whole path shows.
   void SetBackupPath(const QString& path);
 

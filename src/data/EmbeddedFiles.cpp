@@ -44,6 +44,11 @@ TemplateWrite WriteTemplateFile(const QString& path) {
   return TemplateWrite::Written;
 }
 
+QString TemplateWriteFailureText(TemplateWrite failure) {
+  return failure == TemplateWrite::TemplateDamaged ? QStringLiteral("程序内置的空数据库已损坏")
+                                                   : QStringLiteral("无法写入文件，请检查目录是否存在、是否有写入权限");
+}
+
 QByteArray DefaultConfigBytes(const QString& home) {
   QByteArray text = BlockBytes(embedded::kDefaultConfigBlock, embedded::kDefaultConfigBlockSize).value_or(QByteArray());
   QString dir = home;

@@ -17,6 +17,8 @@ QByteArray TemplateDatabaseBytes();
 // Writes the template database's bytes over `path` (not synced).
 enum class TemplateWrite { Written, TemplateDamaged, NotWritten };
 [[nodiscard]] TemplateWrite WriteTemplateFile(const QString& path);
+// What the user is told when it was not written.
+QString TemplateWriteFailureText(TemplateWrite failure);
 // The default config.ini text with CR LF line ends, the backup path pointing into `home`.
 QByteArray DefaultConfigBytes(const QString& home);
 class IniFile;

@@ -419,6 +419,14 @@ std::expected<std::optional<ServerShopSize>, DbError> ServerShopSizeOf(PgConnect
   if (!*present) return std::nullopt;
   ServerShopSize size;
   for (const Table* t : schema::StoredTables()) {
+    // A database an older program made lacks the later tables until a program connects
+    // to it as a till; a look at it (the set-up window's) counts them as empty.
+    auto there =
+        ServerCount(c, ("SELECT count(*) FROM pg_tables WHERE schemaname = current_schema() AND tablename = '" +
+                        std::string(t->name) + "'")
+                           .c_str());
+    if (!there) return std::unexpected(there.error());
+    if (*there == 0) continue;
     auto rows = ServerCount(c, ("SELECT count(*) FROM " + Quoted(t->name)).c_str());
     if (!rows) return std::unexpected(rows.error());
     const std::string_view name = t->name;
@@ -601,8 +609,8 @@ std::expected<void, TransferError> CopyFileToServer(const QString& file, const S
 
 std::expected<void, TransferError> CopyServerToFile(const ServerAddress& server, const QString& file,
                                                     const TransferProgress& progress) {
-  if (WriteTemplateFile(file) != TemplateWrite::Written)
-    return Fail(Kind::Failed, QStringLiteral("无法写入文件，请检查目录是否存在、是否有写入权限"));
+  if (auto written = WriteTemplateFile(file); written != TemplateWrite::Written)
+    return Fail(Kind::Failed, TemplateWriteFailureText(written));
   // Opened once as the program opens data.db: the template gets every later table.
   {
     Database upgraded(file);

@@ -245,6 +245,33 @@ TEST_F(ServerSetupWindowTest, ADatabaseWithOnlySomeOfTheShopsTablesIsToldAsSuchA
   EXPECT_EQ(restarts, 0);
 }
 
+// A server shop an older program made, before the later tables: the look counts it (the
+// first till to connect adds them), and it may be used.
+TEST_F(ServerSetupWindowTest, AnOlderProgramsShopIsCountedAndOfferedForUse) {
+  QString why_not;
+  auto cluster = ClusterOrSkip(&why_not);
+  if (!cluster) GTEST_SKIP() << why_not.toStdString();
+  ScratchServerDatabase scratch(*cluster);
+  ASSERT_TRUE(scratch.Address()) << scratch.Error().toStdString();
+  const ServerAddress& a = *scratch.Address();
+  {
+    Database shop(a);
+    ASSERT_TRUE(shop.Open());
+    InsertGoods(shop, GoodsRow{});
+    ASSERT_TRUE(
+        shop.Execute("DROP TABLE repayment_part, repayment, stock_move, stock_check, return_line, receipt, "
+                     "held_basket_line, held_basket"));
+  }
+  TypeAddress(a);
+  window.TestConnection();
+  EXPECT_TRUE(Result().endsWith(QStringLiteral("数据库里已有本店的数据：商品 1 种，销售 0 笔。")))
+      << Result().toStdString();
+  app.prompter.AnswerConfirm(false);  // not started again now
+  window.UseServer();
+  ASSERT_TRUE(ServerChoice(app.ctx().settings));
+  EXPECT_EQ(ServerChoice(app.ctx().settings)->database, a.database);
+}
+
 TEST_F(ServerSetupWindowTest, ARememberedPasswordNeedsAUserAndItsFileFailureIsToldInChinese) {
   QTemporaryDir nowhere;
   TypeAddress(Address(nowhere.path(), 5432, QStringLiteral("shop"), QString()));

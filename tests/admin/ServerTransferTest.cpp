@@ -562,8 +562,9 @@ TEST_F(ServerTransfer, TheMaintenanceWindowMovesTheShopToTheServerChosenInTheSet
   EXPECT_FALSE(window.isVisible());
 }
 
-// Cancelled in the middle of the sales, a download stops there: the file and its folder
-// are as they were, and the next download takes everything.
+// Cancelled in the middle of the sales, a download stops there, with the server's copy
+// unfinished on a connection it closes: the file and its folder are as they were, and
+// the next download takes everything.
 TEST_F(ServerTransfer, ADownloadCancelledInTheMiddleOfATableChangesNothing) {
   auto db = OnServer();
   ASSERT_TRUE(
@@ -586,6 +587,26 @@ TEST_F(ServerTransfer, ADownloadCancelledInTheMiddleOfATableChangesNothing) {
 
   ASSERT_TRUE(DownloadFromServer(app.ctx(), server()));
   EXPECT_EQ(test::CountRows(app.ctx().db, "sell"), 10000);
+}
+
+// Goods deleted leave their history: a shop of nothing else is still asked about, and the
+// question names what would go.
+TEST_F(ServerTransfer, AShopOfOnlyHistoryIsAskedAboutAndTheQuestionNamesIt) {
+  auto db = OnServer();
+  const qint64 gone = test::InsertGoods(*db, test::GoodsRow{});
+  ASSERT_TRUE(db->Execute("delete from \"buy\" where \"ID\" = ?", gone));
+  test::TestApp app;
+  std::optional<ServerShopSize> asked;
+  auto refused = UploadToServer(app.ctx(), server(), [&](const ServerShopSize& size) {
+    asked = size;
+    return false;
+  });
+  ASSERT_FALSE(refused);
+  ASSERT_TRUE(asked);
+  EXPECT_EQ(ReplaceServerQuestion(*asked),
+            QStringLiteral("服务器上已有数据：商品 0 种，销售 0 笔，流水和小票等明细 1 条。\n\n"
+                           "上传后服务器上的这些数据将被本机数据替换，确定要上传吗？"));
+  EXPECT_EQ(test::CountRows(*db, "stock_move"), 1);
 }
 
 // A till that has always run on the server has no file to keep aside, and is not told
