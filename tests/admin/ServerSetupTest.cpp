@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <memory>
 
 #include "EngineSupport.h"
 #include "TestSupport.h"
@@ -154,6 +155,17 @@ class ServerSetupWindowTest : public testing::Test {
     Type("用户框", a.user);
   }
   QString Result() { return window.findChild<QLabel*>(QStringLiteral("测试结果标签"))->text(); }
+  // A database of the test's own on the test cluster; null (the reason in why_not_) when
+  // there is no cluster, or a failure when there should be.
+  const ServerAddress* Scratch() {
+    auto cluster = ClusterOrSkip(&why_not_);
+    if (!cluster) return nullptr;
+    scratch_ = std::make_unique<ScratchServerDatabase>(*cluster);
+    if (!scratch_->Address()) ADD_FAILURE() << scratch_->Error().toStdString();
+    return scratch_->Address() ? &*scratch_->Address() : nullptr;
+  }
+  QString why_not_;
+  std::unique_ptr<ScratchServerDatabase> scratch_;
 };
 
 TEST_F(ServerSetupWindowTest, ALetterInThePortIsToldAndNothingIsKept) {
@@ -172,12 +184,9 @@ TEST_F(ServerSetupWindowTest, ALetterInThePortIsToldAndNothingIsKept) {
 }
 
 TEST_F(ServerSetupWindowTest, TestingAnEmptyServerMakesNoTableAndUsingItAsksToStartAgain) {
-  QString why_not;
-  auto cluster = ClusterOrSkip(&why_not);
-  if (!cluster) GTEST_SKIP() << why_not.toStdString();
-  ScratchServerDatabase scratch(*cluster);
-  ASSERT_TRUE(scratch.Address()) << scratch.Error().toStdString();
-  const ServerAddress& a = *scratch.Address();
+  const ServerAddress* scratch = Scratch();
+  if (!scratch) GTEST_SKIP() << why_not_.toStdString();
+  const ServerAddress& a = *scratch;
   TypeAddress(a);
 
   window.TestConnection();
@@ -223,12 +232,9 @@ TEST_F(ServerSetupWindowTest, TestingAnEmptyServerMakesNoTableAndUsingItAsksToSt
 }
 
 TEST_F(ServerSetupWindowTest, ADatabaseWithOnlySomeOfTheShopsTablesIsToldAsSuchAndNotOfferedForUse) {
-  QString why_not;
-  auto cluster = ClusterOrSkip(&why_not);
-  if (!cluster) GTEST_SKIP() << why_not.toStdString();
-  ScratchServerDatabase scratch(*cluster);
-  ASSERT_TRUE(scratch.Address()) << scratch.Error().toStdString();
-  const ServerAddress& a = *scratch.Address();
+  const ServerAddress* scratch = Scratch();
+  if (!scratch) GTEST_SKIP() << why_not_.toStdString();
+  const ServerAddress& a = *scratch;
   {
     Database shop(a);
     ASSERT_TRUE(shop.Open());
@@ -248,12 +254,9 @@ TEST_F(ServerSetupWindowTest, ADatabaseWithOnlySomeOfTheShopsTablesIsToldAsSuchA
 // A server shop an older program made, before the later tables: the look counts it (the
 // first till to connect adds them), and it may be used.
 TEST_F(ServerSetupWindowTest, AnOlderProgramsShopIsCountedAndOfferedForUse) {
-  QString why_not;
-  auto cluster = ClusterOrSkip(&why_not);
-  if (!cluster) GTEST_SKIP() << why_not.toStdString();
-  ScratchServerDatabase scratch(*cluster);
-  ASSERT_TRUE(scratch.Address()) << scratch.Error().toStdString();
-  const ServerAddress& a = *scratch.Address();
+  const ServerAddress* scratch = Scratch();
+  if (!scratch) GTEST_SKIP() << why_not_.toStdString();
+  const ServerAddress& a = *scratch;
   {
     Database shop(a);
     ASSERT_TRUE(shop.Open());
