@@ -135,26 +135,17 @@ void MovementsFill1m(BenchShop& shop) {
 
   view->FromBox()->setDate(QDate(2025, 3, 1));
   view->ToBox()->setDate(QDate(2025, 3, 31));
-  std::vector<double> months;
-  for (int i = 0; i < 3; ++i) {
-    QElapsedTimer f;
-    f.start();
-    view->QueryDays();
-    QCoreApplication::processEvents();
-    months.push_back(f.nsecsElapsed() / 1e6);
-  }
-  PrintCase("movements_fill_1m_month", Median(months));
+  PrintCase("movements_fill_1m_month", MedianMs(3, [&] {
+              view->QueryDays();
+              QCoreApplication::processEvents();
+            }));
   std::printf("# movements_fill_1m_month: %d deliveries\n", grid.Rows() - grid.FixedRows() - 1);
   view->ShowAll();
-  std::vector<double> keystrokes;
-  for (int i = 0; i < 3; ++i) {
-    QElapsedTimer f;
-    f.start();
-    view->GoodsBox()->setText(i % 2 ? QStringLiteral("SP") : QStringLiteral("S"));
-    QCoreApplication::processEvents();
-    keystrokes.push_back(f.nsecsElapsed() / 1e6);
-  }
-  PrintCase("movements_fill_1m_search", Median(keystrokes));
+  int typed = 0;
+  PrintCase("movements_fill_1m_search", MedianMs(3, [&] {
+              view->GoodsBox()->setText(typed++ % 2 ? QStringLiteral("SP") : QStringLiteral("S"));
+              QCoreApplication::processEvents();
+            }));
   PrintMemory("movements_fill_1m");
 }
 HEMULU_BENCH_CASE(602, "movements_fill_1m", MovementsFill1m);

@@ -358,29 +358,20 @@ void PgMovementsFill1m(BenchShop& file) {
   auto* view = new PurchaseRecordsView(ctx, &window);
   view->setGeometry(window.rect());
   window.show();
-  std::vector<double> fills;
-  for (int i = 0; i < 3; ++i) {
-    QElapsedTimer f;
-    f.start();
+  const double refill = MedianMs(3, [&] {
     view->Refill();
     QCoreApplication::processEvents();
     view->PurchaseGrid()->repaint();
-    fills.push_back(f.nsecsElapsed() / 1e6);
-  }
+  });
   const Grid& grid = *view->PurchaseGrid();
-  PrintCase("pg_movements_fill_1m", Median(fills));
+  PrintCase("pg_movements_fill_1m", refill);
   std::printf("# pg_movements_fill_1m: %d deliveries listed\n", grid.Rows() - grid.FixedRows() - 1);
   view->FromBox()->setDate(QDate(2025, 3, 1));
   view->ToBox()->setDate(QDate(2025, 3, 31));
-  std::vector<double> months;
-  for (int i = 0; i < 3; ++i) {
-    QElapsedTimer f;
-    f.start();
-    view->QueryDays();
-    QCoreApplication::processEvents();
-    months.push_back(f.nsecsElapsed() / 1e6);
-  }
-  PrintCase("pg_movements_fill_1m_month", Median(months));
+  PrintCase("pg_movements_fill_1m_month", MedianMs(3, [&] {
+              view->QueryDays();
+              QCoreApplication::processEvents();
+            }));
   std::printf("# pg_movements_fill_1m_month: %d deliveries\n", grid.Rows() - grid.FixedRows() - 1);
 }
 HEMULU_BENCH_CASE(935, "pg_movements_fill_1m", PgMovementsFill1m);
