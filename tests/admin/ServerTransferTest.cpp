@@ -156,13 +156,8 @@ class ServerTransfer : public testing::Test {
  protected:
   void SetUp() override {
     QString why_not;
-    auto cluster = test::TestCluster(&why_not);
-    if (!cluster) {
-      if (qEnvironmentVariable("HEMULU_REQUIRE_PG") == QStringLiteral("1")) FAIL() << why_not.toStdString();
-      GTEST_SKIP() << why_not.toStdString();
-    }
-    scratch_ = std::make_unique<test::ScratchServerDatabase>(*cluster);
-    ASSERT_TRUE(scratch_->Address()) << scratch_->Error().toStdString();
+    scratch_ = test::ScratchDatabase(&why_not);
+    if (!scratch_) GTEST_SKIP() << why_not.toStdString();
   }
   const ServerAddress& server() const { return *scratch_->Address(); }
   std::unique_ptr<Database> OnServer() {

@@ -76,14 +76,9 @@ TEST_F(ServerStart, AnUnreachableServerOffersToRetryThenTheLocalFile) {
 
 TEST_F(ServerStart, AChosenServerIsOpenedAtStartAndItsAccountLogsIn) {
   QString why_not;
-  auto cluster = TestCluster(&why_not);
-  if (!cluster) {
-    if (qEnvironmentVariable("HEMULU_REQUIRE_PG") == QStringLiteral("1")) FAIL() << why_not.toStdString();
-    GTEST_SKIP() << why_not.toStdString();
-  }
-  ScratchServerDatabase scratch(*cluster);
-  ASSERT_TRUE(scratch.Address()) << scratch.Error().toStdString();
-  ChooseServer(*scratch.Address());
+  const auto scratch = ScratchDatabase(&why_not);
+  if (!scratch) GTEST_SKIP() << why_not.toStdString();
+  ChooseServer(*scratch->Address());
   {
     auto ctx = Start();
     EXPECT_TRUE(prompter.Prompts().empty());

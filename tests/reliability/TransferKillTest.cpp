@@ -94,13 +94,8 @@ class TransferKill : public testing::Test {
  protected:
   void SetUp() override {
     QString why_not;
-    auto cluster = TestCluster(&why_not);
-    if (!cluster) {
-      if (qEnvironmentVariable("HEMULU_REQUIRE_PG") == QStringLiteral("1")) FAIL() << why_not.toStdString();
-      GTEST_SKIP() << why_not.toStdString();
-    }
-    scratch_ = std::make_unique<ScratchServerDatabase>(*cluster);
-    ASSERT_TRUE(scratch_->Address()) << scratch_->Error().toStdString();
+    scratch_ = ScratchDatabase(&why_not);
+    if (!scratch_) GTEST_SKIP() << why_not.toStdString();
     ASSERT_TRUE(PrepareShop(a_.path(), 40, 3000, 2.5));
     ASSERT_TRUE(PrepareShop(b_.path(), 70, 1800, 4));
     figures_[0] = ShopFigures(a_.path());

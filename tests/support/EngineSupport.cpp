@@ -81,20 +81,24 @@ ScratchServerDatabase::~ScratchServerDatabase() {
   PQfinish(conn);
 }
 
+std::unique_ptr<ScratchServerDatabase> ScratchDatabase(QString* why_not) {
+  std::unique_ptr<ScratchServerDatabase> scratch;
+  if (auto cluster = TestCluster(why_not)) {
+    scratch = std::make_unique<ScratchServerDatabase>(*cluster);
+    if (!scratch->Address()) *why_not = scratch->Error();
+  }
+  if (scratch && scratch->Address()) return scratch;
+  if (qEnvironmentVariable("HEMULU_REQUIRE_PG") == QStringLiteral("1"))
+    ADD_FAILURE() << "HEMULU_REQUIRE_PG=1 and " << why_not->toStdString();
+  return nullptr;
+}
+
 void EngineTest::SetUp() {
   if (!WriteWorkingFiles(dir_.path(), dir_.path())) FAIL() << "working files not written";
   if (OnServer()) {
     QString why_not;
-    std::optional<ServerAddress> cluster = TestCluster(&why_not);
-    if (cluster) {
-      scratch_ = std::make_unique<ScratchServerDatabase>(*cluster);
-      if (!scratch_->Address()) why_not = scratch_->Error();
-    }
-    if (!scratch_ || !scratch_->Address()) {
-      if (qEnvironmentVariable("HEMULU_REQUIRE_PG") == QStringLiteral("1"))
-        FAIL() << "HEMULU_REQUIRE_PG=1 and " << why_not.toStdString();
-      GTEST_SKIP() << why_not.toStdString();
-    }
+    scratch_ = ScratchDatabase(&why_not);
+    if (!scratch_) GTEST_SKIP() << why_not.toStdString();
     ctx_ = std::make_unique<AppContext>(dir_.path(), *scratch_->Address(), prompter, clock, notifier);
   } else {
     ctx_ = std::make_unique<AppContext>(dir_.path(), prompter, clock, notifier);
