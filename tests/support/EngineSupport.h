@@ -47,7 +47,7 @@ class ScratchServerDatabase {
 
 // A database of the test's own in the test cluster, for a test that needs a server.
 // Null when there is none, with the reason in `why_not`: the caller skips
-// (GTEST_SKIP() << why_not), and under HEMULU_REQUIRE_PG=1 the failure has been added.
+// (GTEST_SKIP() << why_not), and under HEMULU_REQUIRE_PG=1 a fatal failure has been added.
 std::unique_ptr<ScratchServerDatabase> ScratchDatabase(QString* why_not);
 
 class EngineTest : public testing::TestWithParam<Engine> {
